@@ -1,0 +1,92 @@
+# Shared build rules: warnings, sanitizers, precompiled headers and the helpers
+# every subsystem folder uses to declare its library, tests, benchmarks and fuzzers.
+
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+
+find_program(QV_CCACHE ccache)
+if(QV_CCACHE)
+  set(CMAKE_C_COMPILER_LAUNCHER ${QV_CCACHE})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${QV_CCACHE})
+endif()
+
+set(QV_WARNINGS -Wall -Wextra -Wpedantic -Wno-unused-parameter -Wno-missing-field-initializers)
+
+add_library(qv_build_flags INTERFACE)
+target_compile_options(qv_build_flags INTERFACE ${QV_WARNINGS})
+target_include_directories(qv_build_flags INTERFACE ${CMAKE_SOURCE_DIR})
+if(QV_SANITIZE)
+  set(QV_SAN_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_compile_options(qv_build_flags INTERFACE ${QV_SAN_FLAGS})
+  target_link_options(qv_build_flags INTERFACE ${QV_SAN_FLAGS})
+endif()
+if(QV_FUZZ)
+  target_compile_options(qv_build_flags INTERFACE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  target_link_options(qv_build_flags INTERFACE -fsanitize=address,undefined)
+endif()
+
+set(QV_PCH_HEADERS <algorithm> <cstdint> <cstring> <cstdio> <cmath> <memory> <string> <vector>)
+
+# Every program carries the sanitizer runtime defaults (used only by instrumented builds).
+set(QV_PROGRAM_SUPPORT ${CMAKE_SOURCE_DIR}/platform/sanitizer/SanitizerDefaults.cpp)
+
+# qv_program(name SOURCES files... DEPS targets...): an executable (game, tools, front ends).
+function(qv_program name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES} ${QV_PROGRAM_SUPPORT})
+  target_link_libraries(${name} PRIVATE qv_build_flags ${ARG_DEPS})
+endfunction()
+
+# qv_library(name [DEPS targets...]): one static library from every
+# .cpp file of the folder (not below it).
+function(qv_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(FILTER sources EXCLUDE REGEX ".*/main\\.cpp$")
+  add_library(${name} STATIC ${sources})
+  target_link_libraries(${name} PUBLIC qv_build_flags ${ARG_DEPS})
+  target_precompile_headers(${name} PRIVATE ${QV_PCH_HEADERS})
+endfunction()
+
+if(QV_TESTS)
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+endif()
+
+# Every test binary starts through tests/support/TestMain.cpp, which makes
+# the run headless; the sanitizer defaults come with the platform library.
+if(QV_TESTS)
+add_library(qv_test_main STATIC ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+target_link_libraries(qv_test_main PUBLIC qv_build_flags GTest::gtest)
+target_compile_definitions(qv_test_main PRIVATE
+  QV_TEST_RUNTIME_DIR="${CMAKE_BINARY_DIR}/runtime" QV_TEST_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+endif()
+
+# qv_test(name SOURCES files... DEPS targets...): a GoogleTest binary run by CTest.
+function(qv_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES} ${QV_PROGRAM_SUPPORT})
+  target_link_libraries(${name} PRIVATE qv_build_flags ${ARG_DEPS} qv_test_main GTest::gtest Threads::Threads)
+  target_precompile_headers(${name} PRIVATE ${QV_PCH_HEADERS} <gtest/gtest.h>)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300)
+endfunction()
+
+# qv_bench(name SOURCES files... DEPS targets...): a Google Benchmark binary run by `make bench`.
+function(qv_bench name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES} ${QV_PROGRAM_SUPPORT})
+  target_link_libraries(${name} PRIVATE qv_build_flags ${ARG_DEPS} benchmark::benchmark Threads::Threads)
+  set_property(GLOBAL APPEND PROPERTY QV_BENCH_TARGETS ${name})
+endfunction()
+
+# qv_fuzzer(name SOURCES files... DEPS targets...): a libFuzzer target run by `make fuzz`.
+function(qv_fuzzer name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES} ${QV_PROGRAM_SUPPORT})
+  target_link_libraries(${name} PRIVATE qv_build_flags ${ARG_DEPS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+endfunction()
+
+if(QV_BENCH AND NOT QV_SANITIZE)
+  find_package(benchmark REQUIRED)
+endif()

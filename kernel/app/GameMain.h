@@ -1,0 +1,21 @@
+#pragma once
+// The game program's entry, its window procedure and the small helpers that
+// live beside them.
+
+#include "platform/Window.h"
+
+#include <cstdint>
+
+extern PlatformWindowClass g_WindowClass;
+extern HWND g_MainWindow;
+extern uint32_t g_WindowActive;   // 1 while the window is active; written by the window procedure
+extern uint32_t g_KeyPollEnabled; // gate of Input_GetAsyncKeyState; nothing changes it
+
+// Runs the whole game: start-up, the message loop and every frame. Returns 0
+// after any start-up failure, otherwise the quit message's code.
+int WinMain(void* instance, void* previousInstance, const char* commandLine, int showCommand);
+
+LRESULT QVEngineWindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam);
+
+// Non-zero while the key is down (0 while key polling is switched off).
+int Input_GetAsyncKeyState(int virtualKey);

@@ -1,0 +1,12 @@
+#include "kernel/app/GameMain.h"
+
+#include <string>
+
+int main(int argc, char** argv) {
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) commandLine += ' ';
+        commandLine += argv[i];
+    }
+    return WinMain(nullptr, nullptr, commandLine.c_str(), 1);
+}

@@ -1,0 +1,156 @@
+#include "kernel/app/FrameLoop.h"
+#include "kernel/app/GameMain.h"
+#include "platform/Window.h"
+
+#include <SDL2/SDL.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+// Drains the queue and returns the messages in order.
+std::vector<WindowMessage> TakeMessages() {
+    std::vector<WindowMessage> messages;
+    WindowMessage m;
+    while (Platform_PeekMessage(&m, true)) messages.push_back(m);
+    return messages;
+}
+
+class WindowProcedure : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(Platform_Init()) << Platform_GetError();
+        TakeMessages();
+    }
+};
+
+TEST_F(WindowProcedure, SystemCommandsThatMoveOrSizeAreSwallowed) {
+    for (uint32_t command : {SC_SIZE, SC_MOVE, SC_MAXIMIZE, SC_KEYMENU, SC_MONITORPOWER}) {
+        EXPECT_EQ(QVEngineWindowProc(nullptr, WM_SYSCOMMAND, command, 0), 1) << std::hex << command;
+    }
+    // The whole wParam is compared: a masked variant passes on.
+    EXPECT_EQ(QVEngineWindowProc(nullptr, WM_SYSCOMMAND, SC_MOVE | 2, 0), 0);
+    EXPECT_EQ(QVEngineWindowProc(nullptr, WM_SYSCOMMAND, SC_MINIMIZE, 0), 0);
+}
+
+TEST_F(WindowProcedure, ActivationAndDestroy) {
+    QVEngineWindowProc(nullptr, WM_ACTIVATE, WA_INACTIVE, 0);
+    EXPECT_EQ(g_WindowActive, 0u);
+    QVEngineWindowProc(nullptr, WM_ACTIVATE, WA_CLICKACTIVE | (1u << 16), 0);
+    EXPECT_EQ(g_WindowActive, 1u);
+
+    EXPECT_EQ(QVEngineWindowProc(nullptr, WM_DESTROY, 0, 0), 0);
+    const auto messages = TakeMessages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].message, static_cast<uint32_t>(WM_QUIT));
+    EXPECT_EQ(messages[0].wParam, 0u);
+}
+
+TEST_F(WindowProcedure, PumpTurnsEventsIntoWindowMessages) {
+    ASSERT_TRUE(Platform_RegisterClass(PlatformWindowClass{"PumpTest", QVEngineWindowProc}));
+    HWND window = Platform_CreateWindow("PumpTest", "PumpTest", 0, 0, 320, 200);
+    ASSERT_NE(window, nullptr) << Platform_GetError();
+    TakeMessages();
+
+    auto pushKey = [](SDL_Scancode code, bool down, Uint16 mod = KMOD_NONE) {
+        SDL_Event e{};
+        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+        e.key.keysym.scancode = code;
+        e.key.keysym.mod = mod;
+        SDL_PushEvent(&e);
+    };
+    pushKey(SDL_SCANCODE_W, true);
+    pushKey(SDL_SCANCODE_W, true);  // held: previous-state bit set
+    pushKey(SDL_SCANCODE_W, false);
+    pushKey(SDL_SCANCODE_RCTRL, true);
+    pushKey(SDL_SCANCODE_SPACE, true, KMOD_LALT);
+    SDL_Event wheel{};
+    wheel.type = SDL_MOUSEWHEEL;
+    wheel.wheel.y = -1;
+    SDL_PushEvent(&wheel);
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+
+    const auto m = TakeMessages();
+    ASSERT_EQ(m.size(), 8u);
+    EXPECT_EQ(m[0].message, static_cast<uint32_t>(WM_KEYDOWN));
+    EXPECT_EQ(m[0].wParam, static_cast<WPARAM>('W'));
+    EXPECT_EQ(static_cast<uint32_t>(m[0].lParam), 0x00110001u);
+    EXPECT_EQ(static_cast<uint32_t>(m[1].lParam), 0x40110001u);
+    EXPECT_EQ(m[2].message, static_cast<uint32_t>(WM_KEYUP));
+    EXPECT_EQ(static_cast<uint32_t>(m[2].lParam), 0xC0110001u);
+    EXPECT_EQ(m[3].wParam, 0x11u);
+    EXPECT_EQ(static_cast<uint32_t>(m[3].lParam), 0x011D0001u);  // right Ctrl: extended flag
+    EXPECT_EQ(m[4].message, static_cast<uint32_t>(WM_SYSKEYDOWN));
+    EXPECT_EQ(m[5].message, static_cast<uint32_t>(WM_SYSCOMMAND));
+    EXPECT_EQ(m[5].wParam, static_cast<WPARAM>(SC_KEYMENU));
+    EXPECT_EQ(m[6].message, static_cast<uint32_t>(WM_MOUSEWHEEL));
+    EXPECT_EQ(static_cast<int16_t>(HiWord(m[6].wParam)), -WHEEL_DELTA);
+    EXPECT_EQ(m[7].message, static_cast<uint32_t>(WM_CLOSE));
+    EXPECT_EQ(m[7].window, window);
+
+    // Closing destroys the window, whose procedure then posts quit 0.
+    Platform_DispatchMessage(m[7]);
+    const auto after = TakeMessages();
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(after[0].message, static_cast<uint32_t>(WM_QUIT));
+    EXPECT_FALSE(Platform_IsWindowVisible(window));
+}
+
+// The whole game in this process: start-up from a working folder, frames
+// until the platform is asked to quit.
+TEST(GameMain, RunsFramesWithTitleUntilQuit) {
+    const auto oldDir = std::filesystem::current_path();
+    const auto dir = std::filesystem::temp_directory_path() / ("qv_game_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    {
+        std::FILE* f = std::fopen((dir / "init.txt").c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs(".\r\nStart.qva\r\n\r\nSample Game\r\n", f);
+        std::fclose(f);
+    }
+    std::filesystem::current_path(dir);
+
+    const uint32_t firstFrame = g_FrameNumber;
+    std::atomic<bool> stop{false};
+    std::thread quitter([&] {
+        for (int i = 0; i < 3000 && !stop; ++i) {
+            if (g_FrameNumber >= firstFrame + 5) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        Platform_RequestQuit();
+    });
+    const int result = WinMain(nullptr, nullptr, "-win=1 -w=1024", 1);
+    stop = true;
+    quitter.join();
+    std::filesystem::current_path(oldDir);
+    std::filesystem::remove_all(dir);
+
+    EXPECT_EQ(result, 0);
+    EXPECT_GE(g_FrameNumber, firstFrame + 5);
+    ASSERT_NE(g_MainWindow, nullptr);
+    EXPECT_EQ(Platform_GetWindowText(g_MainWindow), "Sample Game");
+    EXPECT_GT(g_FrameTime, 0.0f);
+    EXPECT_LE(g_FrameTime, 0.06f);
+}
+
+TEST(FrameTime, ClampCases) {
+    int which = -1;
+    EXPECT_FLOAT_EQ(FrameTime_Clamp(0.016, &which), 0.016f);
+    EXPECT_EQ(which, 0);
+    EXPECT_FLOAT_EQ(FrameTime_Clamp(0.06, &which), 0.06f);
+    EXPECT_EQ(which, 0);
+    EXPECT_FLOAT_EQ(FrameTime_Clamp(0.1, &which), 0.06f);
+    EXPECT_EQ(which, 1);
+    EXPECT_FLOAT_EQ(FrameTime_Clamp(0.2, &which), 0.06f);
+    EXPECT_FLOAT_EQ(FrameTime_Clamp(0.5, &which), 1.0f / 120.0f);
+    EXPECT_EQ(which, 2);
+}
+
+}  // namespace

@@ -1,0 +1,84 @@
+// The game program started as a process, headless.
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+std::string GameBinary() {
+    const char* bin = std::getenv("QV_BIN_DIR");
+    return std::string(bin ? bin : ".") + "/game";
+}
+
+class GameProcess : public testing::Test {
+protected:
+    std::filesystem::path dir;
+    pid_t pid = -1;
+
+    void SetUp() override {
+        dir = std::filesystem::temp_directory_path() /
+              ("qv_proc_" + std::to_string(::getpid()) + "_" + testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        std::filesystem::remove_all(dir);
+    }
+    void Start(std::vector<std::string> args) {
+        const std::string binary = GameBinary();
+        std::vector<char*> argv{const_cast<char*>(binary.c_str())};
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+        ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    // Exit status, or -1 while still running after the timeout.
+    int WaitExit(int timeoutMs) {
+        for (int waited = 0; waited <= timeoutMs; waited += 10) {
+            int status = 0;
+            if (::waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return -1;
+    }
+};
+
+TEST_F(GameProcess, EndsWithZeroWithoutStartFile) {
+    Start({"-win=1"});
+    EXPECT_EQ(WaitExit(20000), 0);
+}
+
+TEST_F(GameProcess, RunsUntilAskedToQuit) {
+    std::FILE* f = std::fopen((dir / "init.txt").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs(".\nStart.qva\n\nProcess Test\n", f);
+    std::fclose(f);
+    Start({"-win=1", "-w=1024", "-h=768"});
+    // Still running: it pumps messages and runs frames.
+    ASSERT_EQ(WaitExit(1500), -1);
+    ASSERT_GT(pid, 0);
+    // The desktop's quit request (here a termination signal) ends it with quit code 0.
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    EXPECT_EQ(WaitExit(20000), 0);
+}
+
+}  // namespace

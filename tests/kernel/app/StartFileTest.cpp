@@ -1,0 +1,49 @@
+#include "kernel/app/StartFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+
+class StartFileRead : public testing::Test {
+protected:
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("qv_init_" + std::to_string(::getpid()) + ".txt");
+    void Write(const std::string& bytes) {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+    void TearDown() override { std::filesystem::remove(path); }
+};
+
+TEST_F(StartFileRead, FourLinesWithCrLfOrLf) {
+    Write("C:\\Game\r\nMission 01.qva\n\r\n  My Game  \r\nignored\r\n");
+    StartFile start;
+    ASSERT_TRUE(StartFile_Read(path.string(), &start));
+    EXPECT_EQ(start.baseDirectory, "C:\\Game");
+    EXPECT_EQ(start.startScene, "Mission 01.qva");
+    EXPECT_EQ(start.globalsFile, "");
+    EXPECT_EQ(start.windowTitle, "  My Game  ");
+}
+
+TEST_F(StartFileRead, MissingLinesAreEmptyAndLongLinesWhole) {
+    const std::string longLine(5000, 'a');
+    Write(longLine);
+    StartFile start;
+    start.windowTitle = "stale";
+    ASSERT_TRUE(StartFile_Read(path.string(), &start));
+    EXPECT_EQ(start.baseDirectory, longLine);
+    EXPECT_EQ(start.startScene, "");
+    EXPECT_EQ(start.windowTitle, "");
+}
+
+TEST_F(StartFileRead, MissingFileFails) {
+    StartFile start;
+    EXPECT_FALSE(StartFile_Read((path.string() + ".none"), &start));
+}
+
+}  // namespace
