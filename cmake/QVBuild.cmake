@@ -71,6 +71,13 @@ function(qv_test name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300)
 endfunction()
 
+# qv_test_folder(name DEPS targets...): one GoogleTest binary from every *Test.cpp of the folder.
+function(qv_test_folder name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
+  qv_test(${name} SOURCES ${sources} DEPS ${ARG_DEPS})
+endfunction()
+
 # qv_bench(name SOURCES files... DEPS targets...): a Google Benchmark binary run by `make bench`.
 function(qv_bench name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
