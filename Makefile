@@ -9,10 +9,6 @@ FUZZ_DIR := build/fuzz
 SAMPLE_DIR := build/sample
 FUZZ_SECONDS ?= 60
 
-export CCACHE_BASEDIR := $(ROOT)
-export CCACHE_NOHASHDIR := 1
-export CCACHE_SLOPPINESS := pch_defines,time_macros,include_file_mtime,include_file_ctime
-export CCACHE_DIR ?= $(HOME)/.cache/ccache
 
 .PHONY: deps run test bench fuzz release asan sample clean
 

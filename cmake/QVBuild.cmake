@@ -4,10 +4,14 @@
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 
+# ccache keyed on paths relative to the checkout, so that a fresh clone of the
+# same tree (CI) compiles from the cache whoever starts the build.
 find_program(QV_CCACHE ccache)
 if(QV_CCACHE)
-  set(CMAKE_C_COMPILER_LAUNCHER ${QV_CCACHE})
-  set(CMAKE_CXX_COMPILER_LAUNCHER ${QV_CCACHE})
+  set(QV_CCACHE_LAUNCHER ${CMAKE_COMMAND} -E env CCACHE_BASEDIR=${CMAKE_SOURCE_DIR} CCACHE_NOHASHDIR=1
+      CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime ${QV_CCACHE})
+  set(CMAKE_C_COMPILER_LAUNCHER ${QV_CCACHE_LAUNCHER})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${QV_CCACHE_LAUNCHER})
 endif()
 
 set(QV_WARNINGS -Wall -Wextra -Wpedantic -Wno-unused-parameter -Wno-missing-field-initializers)
