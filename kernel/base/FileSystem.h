@@ -1,0 +1,83 @@
+#pragma once
+// Every file the game reads or writes goes through one small interface: the
+// disk, byte buffers in memory, or the pack archive (PackFileSystem.h). New
+// streams bind to g_CurrentFileSystem, or to the disk while it is null.
+
+#include <cstdint>
+#include <memory>
+
+// Seek origins, as for fseek.
+constexpr int32_t FILE_SEEK_SET = 0;
+constexpr int32_t FILE_SEEK_CUR = 1;
+constexpr int32_t FILE_SEEK_END = 2;
+
+class CQVFileSystem {
+public:
+    virtual ~CQVFileSystem() = default;
+
+    // mode as for fopen ("rb", "wb"); returns an opaque handle, or null.
+    virtual void* Open(const char* name, const char* mode) = 0;
+    virtual int Close(void* handle) = 0;
+    // Both return the number of whole items moved.
+    virtual uint32_t Read(void* destination, uint32_t size, uint32_t count, void* handle) = 0;
+    virtual uint32_t Write(const void* source, uint32_t size, uint32_t count, void* handle) = 0;
+    virtual int32_t Tell(void* handle) = 0;
+    // 0 on success.
+    virtual int Seek(void* handle, int32_t offset, int32_t origin) = 0;
+    virtual int IsEof(void* handle) = 0;
+    // Size in bytes; by default measured by seeking to the end and back.
+    virtual uint32_t GetSize(void* handle);
+};
+
+// The disk: a handle is a stdio stream. Names are engine paths ('\' or '/'
+// between folders, any case), resolved on this disk by CQVPath.
+class CQVStdioFileSystem : public CQVFileSystem {
+public:
+    static CQVStdioFileSystem* GetInstance();
+
+    void* Open(const char* name, const char* mode) override;
+    int Close(void* handle) override;
+    uint32_t Read(void* destination, uint32_t size, uint32_t count, void* handle) override;
+    uint32_t Write(const void* source, uint32_t size, uint32_t count, void* handle) override;
+    int32_t Tell(void* handle) override;
+    int Seek(void* handle, int32_t offset, int32_t origin) override;
+    int IsEof(void* handle) override;
+};
+
+// A handle of the memory file system: a window on bytes already in memory.
+// owner keeps the bytes alive while the handle is open (a cached pack entry
+// may leave its cache slot before its last reader closes it).
+struct MemoryFileHandle {
+    uint8_t* begin = nullptr;
+    uint32_t current = 0;  // offset from begin; may lie beyond size after a seek
+    uint32_t size = 0;
+    bool writable = false;
+    std::shared_ptr<const void> owner;
+};
+
+// Memory: reads and writes are clipped to the handle's bytes. Open by name
+// always fails; handles are made over buffers with OpenBuffer.
+class CQVMemoryFileSystem : public CQVFileSystem {
+public:
+    static CQVMemoryFileSystem* GetInstance();
+
+    void* OpenBuffer(uint8_t* begin, uint32_t size, bool writable, std::shared_ptr<const void> owner = nullptr);
+
+    void* Open(const char* name, const char* mode) override;
+    int Close(void* handle) override;
+    uint32_t Read(void* destination, uint32_t size, uint32_t count, void* handle) override;
+    uint32_t Write(const void* source, uint32_t size, uint32_t count, void* handle) override;
+    int32_t Tell(void* handle) override;
+    int Seek(void* handle, int32_t offset, int32_t origin) override;
+    int IsEof(void* handle) override;
+    uint32_t GetSize(void* handle) override;
+};
+
+extern CQVFileSystem* g_CurrentFileSystem;
+
+// The file system new streams bind to: the current one, or the disk.
+CQVFileSystem* FileSystem_GetCurrent();
+
+// "." and the characters after the last '.' of the name, in a static 16-byte
+// buffer that each call overwrites (".tga" for "a.b.tga").
+const char* File_GetExtension(const char* name);

@@ -1,0 +1,108 @@
+#include "kernel/base/Path.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+bool Exists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path.empty() ? std::string(".") : path, error);
+}
+
+// The entry of folder whose name equals part ignoring case; the smallest
+// such name when several differ only in case, so the choice never depends
+// on the order the folder lists them.
+bool FindNoCase(const std::string& folder, std::string_view part, std::string* found) {
+    std::error_code error;
+    std::filesystem::directory_iterator it(folder.empty() ? std::string(".") : folder, error);
+    if (error) return false;
+    bool any = false;
+    for (const auto& entry : it) {
+        std::string name = entry.path().filename().string();
+        if (EqualNoCase(name, part) && (!any || name < *found)) {
+            *found = std::move(name);
+            any = true;
+        }
+    }
+    return any;
+}
+
+}  // namespace
+
+void Path_MakeKey(std::string_view name, std::string* key) {
+    key->resize(name.size());
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        (*key)[i] = c == '/' ? '\\' : LowerAscii(c);
+    }
+}
+
+void Path_LowerAscii(std::string* text) {
+    for (char& c : *text) c = LowerAscii(c);
+}
+
+uint32_t Path_Hash(std::string_view key) {
+    uint32_t h = 0;
+    for (char c : key) h = h * 65599u + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(c)));
+    return h;
+}
+
+CQVPath::CQVPath(std::string_view name) : m_name(name) {
+    Path_MakeKey(name, &m_key);
+    m_hash = Path_Hash(m_key);
+}
+
+std::string CQVPath::Resolve() const {
+    std::string written = m_name;
+    for (char& c : written) {
+        if (c == '\\') c = '/';
+    }
+    if (Exists(written)) return written;
+
+    // Walk the parts: each one that exists as written is kept, else the
+    // folder is searched ignoring case; from the first part found in no
+    // case on, the rest stays as written.
+    std::string resolved;
+    size_t at = 0;
+    if (!written.empty() && written[0] == '/') {
+        resolved = "/";
+        at = 1;
+    }
+    bool searching = true;
+    while (at <= written.size()) {
+        size_t end = written.find('/', at);
+        if (end == std::string::npos) end = written.size();
+        const std::string_view part(written.data() + at, end - at);
+        const bool last = end == written.size();
+        if (part.empty()) {
+            if (!last) resolved += '/';
+            at = end + 1;
+            continue;
+        }
+        const std::string folder = resolved;
+        std::string candidate = folder + std::string(part);
+        if (searching && part != "." && part != ".." && !Exists(candidate)) {
+            std::string found;
+            if (FindNoCase(folder, part, &found)) {
+                candidate = folder + found;
+            } else {
+                searching = false;
+            }
+        }
+        resolved = std::move(candidate);
+        if (!last) resolved += '/';
+        at = end + 1;
+    }
+    return resolved;
+}

@@ -1,0 +1,120 @@
+#include "kernel/base/FileSystem.h"
+#include "kernel/base/Path.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(PathKey, SeparatorsAndCaseFoldToOneKey) {
+    const CQVPath a("Data/Tex/A.TGA");
+    const CQVPath b("data\\tex\\a.tga");
+    EXPECT_EQ(a.GetKey(), "data\\tex\\a.tga");
+    EXPECT_EQ(a.GetKey(), b.GetKey());
+    EXPECT_EQ(a.GetHash(), b.GetHash());
+    EXPECT_EQ(a.GetName(), "Data/Tex/A.TGA");
+    // Only A to Z are folded: Windows-1252 letters keep their bytes.
+    EXPECT_EQ(CQVPath("\xC4X").GetKey(), "\xC4x");
+}
+
+TEST(PathKey, HashTakesBytesAsSigned) {
+    EXPECT_EQ(Path_Hash(""), 0u);
+    EXPECT_EQ(Path_Hash("a"), 97u);
+    EXPECT_EQ(Path_Hash("ab"), 97u * 65599u + 98u);
+    // 0xE9 counts as -23.
+    EXPECT_EQ(Path_Hash("a\xE9"), 97u * 65599u - 23u);
+}
+
+// A temporary folder that the test enters, so that relative engine paths
+// resolve inside it.
+class PathFolder : public testing::Test {
+protected:
+    fs::path root;
+    fs::path previous;
+
+    void SetUp() override {
+        char pattern[] = "/tmp/qv_path_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        root = pattern;
+        previous = fs::current_path();
+        fs::current_path(root);
+        fs::create_directories(root / "Data" / "Levels");
+        Touch("Data/Levels/Mission_01.qva", "m1");
+        Touch("Data/text.txt", "t");
+    }
+    void TearDown() override {
+        fs::current_path(previous);
+        fs::remove_all(root);
+    }
+    static void Touch(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
+    static std::string ReadAll(const std::string& name) {
+        CQVFileSystem* disk = CQVStdioFileSystem::GetInstance();
+        void* handle = disk->Open(name.c_str(), "rb");
+        if (handle == nullptr) return "<none>";
+        std::string text(disk->GetSize(handle), '\0');
+        disk->Read(text.data(), 1, static_cast<uint32_t>(text.size()), handle);
+        disk->Close(handle);
+        return text;
+    }
+};
+
+struct ResolveCase {
+    const char* name;
+    const char* expected;  // relative to the folder
+};
+
+class PathResolve : public PathFolder, public testing::WithParamInterface<ResolveCase> {};
+
+TEST_P(PathResolve, FindsEachPartIgnoringCase) {
+    EXPECT_EQ(CQVPath(GetParam().name).Resolve(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EnginePaths, PathResolve,
+    testing::Values(ResolveCase{"Data/Levels/Mission_01.qva", "Data/Levels/Mission_01.qva"},
+                    ResolveCase{"data\\levels\\mission_01.QVA", "Data/Levels/Mission_01.qva"},
+                    ResolveCase{"DATA\\Text.TXT", "Data/text.txt"},
+                    ResolveCase{".\\Data\\\\text.txt", "./Data//text.txt"},
+                    // From the first missing part on the name stays as written.
+                    ResolveCase{"data\\New\\File.Bin", "Data/New/File.Bin"},
+                    ResolveCase{"data\\levels\\Mission_02.qva", "Data/Levels/Mission_02.qva"}));
+
+TEST_F(PathFolder, AbsolutePathsWithBackslashesResolveFromTheRoot) {
+    const std::string engine = root.string() + "\\DATA\\levels\\MISSION_01.qva";
+    EXPECT_EQ(CQVPath(engine).Resolve(), root.string() + "/Data/Levels/Mission_01.qva");
+}
+
+TEST_F(PathFolder, ExactCaseWinsAndTheChoiceIsStable) {
+    Touch("Data/TEXT.txt", "upper");
+    EXPECT_EQ(CQVPath("Data\\TEXT.txt").Resolve(), "Data/TEXT.txt");
+    EXPECT_EQ(CQVPath("Data\\text.txt").Resolve(), "Data/text.txt");
+    // Neither as written: the smallest of the names that match.
+    EXPECT_EQ(CQVPath("Data\\Text.txt").Resolve(), "Data/TEXT.txt");
+}
+
+TEST_F(PathFolder, DiskFileSystemOpensMixedCaseAndCreatesInTheExistingFolder) {
+    EXPECT_EQ(ReadAll("data\\LEVELS\\mission_01.qva"), "m1");
+    EXPECT_EQ(ReadAll("Data\\missing.qva"), "<none>");
+
+    CQVFileSystem* disk = CQVStdioFileSystem::GetInstance();
+    void* out = disk->Open("DATA\\Levels\\Save_A.qva", "wb");
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(disk->Write("abc", 1, 3, out), 3u);
+    disk->Close(out);
+    EXPECT_TRUE(fs::exists(root / "Data" / "Levels" / "Save_A.qva"));
+    // Writing over an existing file in another case replaces that file.
+    out = disk->Open("data\\levels\\SAVE_a.QVA", "wb");
+    ASSERT_NE(out, nullptr);
+    disk->Write("xy", 1, 2, out);
+    disk->Close(out);
+    EXPECT_EQ(ReadAll("Data\\Levels\\Save_A.qva"), "xy");
+    EXPECT_FALSE(fs::exists(root / "Data" / "Levels" / "SAVE_a.QVA"));
+}
+
+}  // namespace
