@@ -5,6 +5,7 @@
 #include "kernel/app/StartFile.h"
 #include "kernel/app/Trace.h"
 #include "kernel/base/Clock.h"
+#include "kernel/base/PackFileSystem.h"
 #include "kernel/base/Random.h"
 #include "platform/Time.h"
 
@@ -51,9 +52,22 @@ void ForwardToInput(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam)
     (void)lParam;
 }
 
-// "pack.csa" in the working folder would become the current file system;
-// without the pack reader every file comes from disk.
-void StartPackArchive() {}
+// "pack.csa" in the working folder, when it opens, serves every read it
+// holds; otherwise every file comes from the disk.
+void StartPackArchive() {
+    g_PackFileSystem = CQVPackFileSystem::Open("pack.csa");
+    if (g_PackFileSystem != nullptr) g_CurrentFileSystem = g_PackFileSystem;
+}
+
+// Released when WinMain returns, at shutdown or after a failed start-up step.
+struct PackArchiveRelease {
+    ~PackArchiveRelease() {
+        if (g_PackFileSystem == nullptr) return;
+        if (g_CurrentFileSystem == g_PackFileSystem) g_CurrentFileSystem = nullptr;
+        delete g_PackFileSystem;
+        g_PackFileSystem = nullptr;
+    }
+};
 
 // Input start-up and the default key bindings belong to the input layer.
 void StartInput(HWND window) { (void)window; }
@@ -131,6 +145,7 @@ int WinMain(void* instance, void* previousInstance, const char* commandLine, int
 
     TraceChannels();
     StartPackArchive();
+    const PackArchiveRelease packArchiveRelease;
     StartInput(g_MainWindow);
 
     StartFile start;
