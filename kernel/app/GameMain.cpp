@@ -7,6 +7,7 @@
 #include "kernel/base/Clock.h"
 #include "kernel/base/PackFileSystem.h"
 #include "kernel/base/Random.h"
+#include "kernel/base/TextTable.h"
 #include "platform/Time.h"
 
 #include <cstdlib>
@@ -82,10 +83,15 @@ bool StartEngine(const StartSettings& settings, const std::string& baseDirectory
     return true;
 }
 
-// The logo movie, the text table, the actor classes and the resource library
-// join the start-up as their services land.
+// The logo movie, the actor classes and the resource library join the
+// start-up as their services land.
 void StartLogoMovie(const std::string& dataDirectory) { (void)dataDirectory; }
-void StartTextTable(const std::string& dataDirectory) { (void)dataDirectory; }
+
+// Without "text.txt" every text shows as its key, so a failed load is ignored.
+void StartTextTable(const std::string& dataDirectory) {
+    if (!CQVTextTable::Create()) return;
+    CQVTextTable::GetInstance()->Load((dataDirectory + "\\text.txt").c_str());
+}
 bool StartActorSystem(const std::string& baseDirectory) {
     (void)baseDirectory;
     return true;

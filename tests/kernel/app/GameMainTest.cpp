@@ -1,5 +1,6 @@
 #include "kernel/app/FrameLoop.h"
 #include "kernel/app/GameMain.h"
+#include "kernel/base/TextTable.h"
 #include "platform/Window.h"
 
 #include <SDL2/SDL.h>
@@ -114,6 +115,11 @@ TEST(GameMain, RunsFramesWithTitleUntilQuit) {
         ASSERT_NE(f, nullptr);
         std::fputs(".\r\nStart.qva\r\n\r\nSample Game\r\n", f);
         std::fclose(f);
+        std::filesystem::create_directories(dir / "Data");
+        f = std::fopen((dir / "Data" / "text.txt").c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("1\r\nSTART_GAME }\r\nStart game }\r\n", f);
+        std::fclose(f);
     }
     std::filesystem::current_path(dir);
 
@@ -136,6 +142,8 @@ TEST(GameMain, RunsFramesWithTitleUntilQuit) {
     EXPECT_GE(g_FrameNumber, firstFrame + 5);
     ASSERT_NE(g_MainWindow, nullptr);
     EXPECT_EQ(Platform_GetWindowText(g_MainWindow), "Sample Game");
+    ASSERT_NE(CQVTextTable::GetInstance(), nullptr);
+    EXPECT_EQ(CQVTextTable::GetInstance()->GetText("START_GAME"), "Start game");
     EXPECT_GT(g_FrameTime, 0.0f);
     EXPECT_LE(g_FrameTime, 0.06f);
 }
