@@ -14,8 +14,20 @@ struct KeyRow {
 };
 
 // Modifier keys report their generic virtual key (Shift 0x10, Ctrl 0x11,
-// Alt 0x12); the game tells left from right by the scan code and the
-// extended flag, as a PC keyboard reports them.
+// Alt 0x12) in key messages; the game tells left from right by the scan code
+// and the extended flag, as a PC keyboard reports them. Their sided keys
+// below answer the key-state queries.
+struct SideRow {
+    SDL_Scancode scancode;
+    uint32_t sideKey;
+};
+
+constexpr SideRow kSideRows[] = {
+    {SDL_SCANCODE_LSHIFT, 0xA0}, {SDL_SCANCODE_RSHIFT, 0xA1}, {SDL_SCANCODE_LCTRL, 0xA2},
+    {SDL_SCANCODE_RCTRL, 0xA3},  {SDL_SCANCODE_LALT, 0xA4},   {SDL_SCANCODE_RALT, 0xA5},
+    {SDL_SCANCODE_MODE, 0xA5},
+};
+
 constexpr KeyRow kKeyRows[] = {
     {SDL_SCANCODE_A, 'A', 0x1E, false}, {SDL_SCANCODE_B, 'B', 0x30, false},
     {SDL_SCANCODE_C, 'C', 0x2E, false}, {SDL_SCANCODE_D, 'D', 0x20, false},
@@ -77,12 +89,37 @@ constexpr KeyRow kKeyRows[] = {
     {SDL_SCANCODE_LALT, 0x12, 0x38, false}, {SDL_SCANCODE_LGUI, 0x5B, 0x5B, true},
     {SDL_SCANCODE_RCTRL, 0x11, 0x1D, true}, {SDL_SCANCODE_RSHIFT, 0x10, 0x36, false},
     {SDL_SCANCODE_RALT, 0x12, 0x38, true}, {SDL_SCANCODE_RGUI, 0x5C, 0x5C, true},
+    // AltGr on layouts where the toolkit reports it as a mode switch.
+    {SDL_SCANCODE_MODE, 0x12, 0x38, true},
+    {SDL_SCANCODE_MENU, 0x5D, 0x5D, true}, {SDL_SCANCODE_CLEAR, 0x0C, 0x4C, false},
+    {SDL_SCANCODE_HELP, 0x2F, 0x63, false}, {SDL_SCANCODE_SELECT, 0x29, 0x00, false},
+    {SDL_SCANCODE_EXECUTE, 0x2B, 0x00, false}, {SDL_SCANCODE_CANCEL, 0x03, 0x46, true},
+    {SDL_SCANCODE_KP_EQUALSAS400, 0x92, 0x59, false}, {SDL_SCANCODE_SLEEP, 0x5F, 0x5F, true},
+    // Japanese, Brazilian and Korean keys.
+    {SDL_SCANCODE_INTERNATIONAL1, 0xC1, 0x73, false}, {SDL_SCANCODE_INTERNATIONAL2, 0xF2, 0x70, false},
+    {SDL_SCANCODE_INTERNATIONAL3, 0xDC, 0x7D, false}, {SDL_SCANCODE_INTERNATIONAL4, 0x1C, 0x79, false},
+    {SDL_SCANCODE_INTERNATIONAL5, 0x1D, 0x7B, false}, {SDL_SCANCODE_LANG1, 0x15, 0x72, false},
+    {SDL_SCANCODE_LANG2, 0x19, 0x71, false},
+    // Media and browser keys.
+    {SDL_SCANCODE_AC_BACK, 0xA6, 0x6A, true}, {SDL_SCANCODE_AC_FORWARD, 0xA7, 0x69, true},
+    {SDL_SCANCODE_AC_REFRESH, 0xA8, 0x67, true}, {SDL_SCANCODE_AC_STOP, 0xA9, 0x68, true},
+    {SDL_SCANCODE_AC_SEARCH, 0xAA, 0x65, true}, {SDL_SCANCODE_AC_BOOKMARKS, 0xAB, 0x66, true},
+    {SDL_SCANCODE_AC_HOME, 0xAC, 0x32, true}, {SDL_SCANCODE_WWW, 0xAC, 0x32, true},
+    {SDL_SCANCODE_MUTE, 0xAD, 0x20, true}, {SDL_SCANCODE_AUDIOMUTE, 0xAD, 0x20, true},
+    {SDL_SCANCODE_VOLUMEDOWN, 0xAE, 0x2E, true}, {SDL_SCANCODE_VOLUMEUP, 0xAF, 0x30, true},
+    {SDL_SCANCODE_AUDIONEXT, 0xB0, 0x19, true}, {SDL_SCANCODE_AUDIOPREV, 0xB1, 0x10, true},
+    {SDL_SCANCODE_AUDIOSTOP, 0xB2, 0x24, true}, {SDL_SCANCODE_AUDIOPLAY, 0xB3, 0x22, true},
+    {SDL_SCANCODE_MAIL, 0xB4, 0x6C, true}, {SDL_SCANCODE_MEDIASELECT, 0xB5, 0x6D, true},
+    {SDL_SCANCODE_COMPUTER, 0xB6, 0x6B, true}, {SDL_SCANCODE_CALCULATOR, 0xB7, 0x21, true},
 };
 
 constexpr auto BuildTable() {
     std::array<KeyCodes, SDL_NUM_SCANCODES> table{};
     for (const KeyRow& row : kKeyRows) {
-        table[row.scancode] = KeyCodes{row.virtualKey, row.scanCode, row.extended};
+        table[row.scancode] = KeyCodes{row.virtualKey, row.scanCode, row.extended, 0};
+    }
+    for (const SideRow& row : kSideRows) {
+        table[row.scancode].sideKey = row.sideKey;
     }
     return table;
 }

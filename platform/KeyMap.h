@@ -8,6 +8,7 @@ struct KeyCodes {
     uint32_t virtualKey = 0;  // 0: the key has no virtual-key code
     uint32_t scanCode = 0;    // set-1 make code
     bool extended = false;    // the E0 prefix (right Ctrl/Alt, arrows, keypad Enter ...)
+    uint32_t sideKey = 0;     // Shift, Ctrl and Alt: the left or right virtual key (0xA0 to 0xA5)
 };
 
 // scancode is an SDL_Scancode value.

@@ -27,7 +27,28 @@ std::map<uint32_t, PlatformWindow*> g_WindowsById;
 std::vector<std::unique_ptr<PlatformWindow>> g_WindowRecords;
 std::deque<WindowMessage> g_PostedMessages;
 int g_CursorCount = 0;
-bool g_KeyDown[256] = {};
+// Key state as the pump saw it: toolkit events pushed by tests never reach
+// the toolkit's own keyboard and mouse state. A virtual key is down while
+// any physical key that reports it is down (both Enter keys, both Shifts).
+bool g_ScancodeDown[SDL_NUM_SCANCODES] = {};
+uint8_t g_KeyDownCount[256] = {};
+// The cursor in screen pixels, from the last mouse event or warp.
+int g_CursorX = 0;
+int g_CursorY = 0;
+bool g_CursorKnown = false;
+
+// Virtual keys of the mouse buttons in the key-state table.
+enum : uint32_t { VK_LBUTTON = 0x01, VK_RBUTTON = 0x02, VK_MBUTTON = 0x04, VK_XBUTTON1 = 0x05, VK_XBUTTON2 = 0x06 };
+
+void SetKeyDown(uint32_t virtualKey, bool down) {
+    if (virtualKey == 0 || virtualKey >= 256) return;
+    uint8_t& count = g_KeyDownCount[virtualKey];
+    if (down) {
+        if (count < 255) ++count;
+    } else if (count > 0) {
+        --count;
+    }
+}
 
 void SetError(const std::string& what) {
     g_PlatformError = what + ": " + SDL_GetError();
@@ -41,11 +62,10 @@ PlatformWindow* WindowFromId(uint32_t windowId) {
 }
 
 WPARAM MouseButtonBits() {
-    const uint32_t state = SDL_GetMouseState(nullptr, nullptr);
     WPARAM bits = 0;
-    if (state & SDL_BUTTON(SDL_BUTTON_LEFT)) bits |= MK_LBUTTON;
-    if (state & SDL_BUTTON(SDL_BUTTON_RIGHT)) bits |= MK_RBUTTON;
-    if (state & SDL_BUTTON(SDL_BUTTON_MIDDLE)) bits |= MK_MBUTTON;
+    if (g_KeyDownCount[VK_LBUTTON]) bits |= MK_LBUTTON;
+    if (g_KeyDownCount[VK_RBUTTON]) bits |= MK_RBUTTON;
+    if (g_KeyDownCount[VK_MBUTTON]) bits |= MK_MBUTTON;
     const SDL_Keymod mod = SDL_GetModState();
     if (mod & KMOD_SHIFT) bits |= MK_SHIFT;
     if (mod & KMOD_CTRL) bits |= MK_CONTROL;
@@ -56,13 +76,29 @@ void Post(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam) {
     g_PostedMessages.push_back(WindowMessage{window, message, wParam, lParam});
 }
 
+// Screen position of a point in a window's client area.
+void TrackCursor(HWND window, int x, int y) {
+    int left = 0, top = 0;
+    if (window != nullptr && window->sdl != nullptr) SDL_GetWindowPosition(window->sdl, &left, &top);
+    g_CursorX = left + x;
+    g_CursorY = top + y;
+    g_CursorKnown = true;
+}
+
 void TranslateKey(HWND window, const SDL_KeyboardEvent& key) {
     const KeyCodes codes = KeyMap_FromScancode(key.keysym.scancode);
     if (codes.virtualKey == 0) return;
     const bool up = key.type == SDL_KEYUP;
     const bool altHeld = (key.keysym.mod & KMOD_ALT) != 0 || codes.virtualKey == 0x12;
-    const bool wasDown = up ? true : (key.repeat != 0 || g_KeyDown[codes.virtualKey]);
-    g_KeyDown[codes.virtualKey] = !up;
+    // The previous-state bit follows the physical key, so that the second
+    // of two keys sharing a virtual key (left and right Shift) is a press.
+    bool& physicalDown = g_ScancodeDown[key.keysym.scancode];
+    const bool wasDown = up ? true : (key.repeat != 0 || physicalDown);
+    if (physicalDown != !up) {
+        physicalDown = !up;
+        SetKeyDown(codes.virtualKey, !up);
+        SetKeyDown(codes.sideKey, !up);
+    }
     const uint32_t message = altHeld || codes.virtualKey == 0x79 ? (up ? WM_SYSKEYUP : WM_SYSKEYDOWN)
                                                                   : (up ? WM_KEYUP : WM_KEYDOWN);
     Post(window, message, codes.virtualKey, KeyMap_MakeKeyLParam(codes, wasDown, up));
@@ -93,27 +129,35 @@ void TranslateEvent(const SDL_Event& event) {
     }
     case SDL_KEYDOWN:
     case SDL_KEYUP: TranslateKey(WindowFromId(event.key.windowID), event.key); break;
-    case SDL_MOUSEMOTION:
-        Post(WindowFromId(event.motion.windowID), WM_MOUSEMOVE, MouseButtonBits(),
-             MakeLParam(event.motion.x, event.motion.y));
+    case SDL_MOUSEMOTION: {
+        PlatformWindow* window = WindowFromId(event.motion.windowID);
+        TrackCursor(window, event.motion.x, event.motion.y);
+        Post(window, WM_MOUSEMOVE, MouseButtonBits(), MakeLParam(event.motion.x, event.motion.y));
         break;
+    }
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
         const bool down = event.type == SDL_MOUSEBUTTONDOWN;
         uint32_t message = 0;
-        WPARAM wParam = MouseButtonBits();
+        uint32_t virtualKey = 0;
+        WPARAM extra = 0;
         switch (event.button.button) {
-        case SDL_BUTTON_LEFT: message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP; break;
-        case SDL_BUTTON_RIGHT: message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; break;
-        case SDL_BUTTON_MIDDLE: message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
+        case SDL_BUTTON_LEFT: message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP; virtualKey = VK_LBUTTON; break;
+        case SDL_BUTTON_RIGHT: message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; virtualKey = VK_RBUTTON; break;
+        case SDL_BUTTON_MIDDLE: message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; virtualKey = VK_MBUTTON; break;
         case SDL_BUTTON_X1:
         case SDL_BUTTON_X2:
             message = down ? WM_XBUTTONDOWN : WM_XBUTTONUP;
-            wParam |= static_cast<WPARAM>(event.button.button == SDL_BUTTON_X1 ? 1 : 2) << 16;
+            virtualKey = event.button.button == SDL_BUTTON_X1 ? VK_XBUTTON1 : VK_XBUTTON2;
+            extra = static_cast<WPARAM>(event.button.button == SDL_BUTTON_X1 ? 1 : 2) << 16;
             break;
         default: return;
         }
-        Post(WindowFromId(event.button.windowID), message, wParam, MakeLParam(event.button.x, event.button.y));
+        // A button is one physical key: a repeated down or up changes nothing.
+        if ((g_KeyDownCount[virtualKey] != 0) != down) SetKeyDown(virtualKey, down);
+        PlatformWindow* window = WindowFromId(event.button.windowID);
+        TrackCursor(window, event.button.x, event.button.y);
+        Post(window, message, MouseButtonBits() | extra, MakeLParam(event.button.x, event.button.y));
         break;
     }
     case SDL_MOUSEWHEEL: {
@@ -121,7 +165,7 @@ void TranslateEvent(const SDL_Event& event) {
         if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) steps = -steps;
         if (steps == 0) break;
         int x = 0, y = 0;
-        SDL_GetGlobalMouseState(&x, &y);
+        Platform_GetCursorPos(&x, &y);
         const WPARAM wParam = MouseButtonBits() | (static_cast<WPARAM>(static_cast<uint16_t>(steps * WHEEL_DELTA)) << 16);
         Post(WindowFromId(event.wheel.windowID), WM_MOUSEWHEEL, wParam, MakeLParam(x, y));
         break;
@@ -244,9 +288,23 @@ int Platform_ShowCursor(bool show) {
     return g_CursorCount;
 }
 
-void Platform_SetCursorPos(int x, int y) { SDL_WarpMouseGlobal(x, y); }
+// The position is kept here as well, since drivers without a global
+// pointer (offscreen) ignore the warp and answer no global position.
+void Platform_SetCursorPos(int x, int y) {
+    g_CursorX = x;
+    g_CursorY = y;
+    g_CursorKnown = true;
+    SDL_WarpMouseGlobal(x, y);
+}
 
-void Platform_GetCursorPos(int* x, int* y) { SDL_GetGlobalMouseState(x, y); }
+void Platform_GetCursorPos(int* x, int* y) {
+    if (!g_CursorKnown) {
+        SDL_GetGlobalMouseState(&g_CursorX, &g_CursorY);
+        g_CursorKnown = true;
+    }
+    *x = g_CursorX;
+    *y = g_CursorY;
+}
 
 bool Platform_PeekMessage(WindowMessage* message, bool remove) {
     if (g_PostedMessages.empty()) PumpEvents();
@@ -302,5 +360,5 @@ void Platform_RequestQuit() {
 
 int Platform_GetAsyncKeyState(int virtualKey) {
     if (virtualKey < 0 || virtualKey >= 256) return 0;
-    return g_KeyDown[virtualKey] ? 0x8000 : 0;
+    return g_KeyDownCount[virtualKey] != 0 ? 0x8000 : 0;
 }

@@ -44,6 +44,7 @@ int Platform_GetScreenHeight();
 // Cursor visibility counter, as ShowCursor: returns the new count; the
 // cursor shows while the count is 0 or more.
 int Platform_ShowCursor(bool show);
+// Cursor position in screen pixels: the last mouse event or warp.
 void Platform_SetCursorPos(int x, int y);
 void Platform_GetCursorPos(int* x, int* y);
 
@@ -60,6 +61,7 @@ void Platform_PostQuitMessage(int exitCode);
 void Platform_RequestQuit();
 LRESULT Platform_DefWindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam);
 
-// Down state of a virtual key as the window's key messages left it
-// (non-zero while down).
+// Down state of a virtual key as the pumped key and mouse events left it
+// (non-zero while down): the mouse buttons (1, 2, 4, 5, 6), the generic and
+// the sided Shift, Ctrl and Alt keys (0x10 to 0x12, 0xA0 to 0xA5) included.
 int Platform_GetAsyncKeyState(int virtualKey);

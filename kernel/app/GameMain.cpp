@@ -9,6 +9,7 @@
 #include "kernel/base/Random.h"
 #include "kernel/base/TextTable.h"
 #include "platform/Time.h"
+#include "services/input/Input.h"
 
 #include <cstdlib>
 
@@ -44,15 +45,6 @@ StartSettings ReadStartSettings(const CommandLineOptions& options) {
     return settings;
 }
 
-// Key messages reach the input layer before the window handles them; until
-// the input layer exists there is nothing to record them.
-void ForwardToInput(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam) {
-    (void)window;
-    (void)message;
-    (void)wParam;
-    (void)lParam;
-}
-
 // "pack.csa" in the working folder, when it opens, serves every read it
 // holds; otherwise every file comes from the disk.
 void StartPackArchive() {
@@ -69,9 +61,6 @@ struct PackArchiveRelease {
         g_PackFileSystem = nullptr;
     }
 };
-
-// Input start-up and the default key bindings belong to the input layer.
-void StartInput(HWND window) { (void)window; }
 
 // The engine object and its device: without them the wall clock is the only
 // engine service, created here so that frames can measure their time.
@@ -131,7 +120,6 @@ int RunMessageLoop() {
 }  // namespace
 
 int WinMain(void* instance, void* previousInstance, const char* commandLine, int showCommand) {
-    (void)instance;
     (void)previousInstance;
     (void)showCommand;
 
@@ -152,7 +140,8 @@ int WinMain(void* instance, void* previousInstance, const char* commandLine, int
     TraceChannels();
     StartPackArchive();
     const PackArchiveRelease packArchiveRelease;
-    StartInput(g_MainWindow);
+    Input_Init(g_MainWindow, instance);
+    Input_BindDefaultKeys();
 
     StartFile start;
     if (!StartFile_Read("init.txt", &start)) return 0;
@@ -177,7 +166,7 @@ int WinMain(void* instance, void* previousInstance, const char* commandLine, int
 }
 
 LRESULT QVEngineWindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam) {
-    ForwardToInput(window, message, wParam, lParam);
+    Input_HandleWindowMessage(window, message, wParam, lParam);
     switch (message) {
     case WM_DESTROY:
         Platform_PostQuitMessage(0);
