@@ -91,7 +91,7 @@ constexpr KeyRow kKeyRows[] = {
     {SDL_SCANCODE_RALT, 0x12, 0x38, true}, {SDL_SCANCODE_RGUI, 0x5C, 0x5C, true},
     // AltGr on layouts where the toolkit reports it as a mode switch.
     {SDL_SCANCODE_MODE, 0x12, 0x38, true},
-    {SDL_SCANCODE_MENU, 0x5D, 0x5D, true}, {SDL_SCANCODE_CLEAR, 0x0C, 0x4C, false},
+    {SDL_SCANCODE_MENU, 0x5D, 0x5D, true}, {SDL_SCANCODE_CLEAR, 0x0C, 0x00, false},
     {SDL_SCANCODE_HELP, 0x2F, 0x63, false}, {SDL_SCANCODE_SELECT, 0x29, 0x00, false},
     {SDL_SCANCODE_EXECUTE, 0x2B, 0x00, false}, {SDL_SCANCODE_CANCEL, 0x03, 0x46, true},
     {SDL_SCANCODE_KP_EQUALSAS400, 0x92, 0x59, false}, {SDL_SCANCODE_SLEEP, 0x5F, 0x5F, true},

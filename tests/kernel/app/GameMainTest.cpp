@@ -2,6 +2,7 @@
 #include "kernel/app/GameMain.h"
 #include "kernel/base/TextTable.h"
 #include "platform/Window.h"
+#include "services/input/Input.h"
 
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
@@ -36,6 +37,15 @@ TEST_F(WindowProcedure, SystemCommandsThatMoveOrSizeAreSwallowed) {
     // The whole wParam is compared: a masked variant passes on.
     EXPECT_EQ(QVEngineWindowProc(nullptr, WM_SYSCOMMAND, SC_MOVE | 2, 0), 0);
     EXPECT_EQ(QVEngineWindowProc(nullptr, WM_SYSCOMMAND, SC_MINIMIZE, 0), 0);
+}
+
+TEST_F(WindowProcedure, EveryMessageReachesInputFirst) {
+    Input_Init(nullptr, nullptr);
+    QVEngineWindowProc(nullptr, WM_KEYDOWN, 'Q', 0x00100001);
+    QVEngineWindowProc(nullptr, WM_SYSKEYDOWN, 0x12, 0x01380001);  // right Alt
+    Input_Update(0.01f);
+    EXPECT_TRUE(Input_WasKeyPressed('Q'));
+    EXPECT_TRUE(Input_WasKeyPressed(QVI_RALT));
 }
 
 TEST_F(WindowProcedure, ActivationAndDestroy) {
@@ -144,6 +154,9 @@ TEST(GameMain, RunsFramesWithTitleUntilQuit) {
     EXPECT_EQ(Platform_GetWindowText(g_MainWindow), "Sample Game");
     ASSERT_NE(CQVTextTable::GetInstance(), nullptr);
     EXPECT_EQ(CQVTextTable::GetInstance()->GetText("START_GAME"), "Start game");
+    // Input started with the default bindings.
+    EXPECT_EQ(Input_GetBinding(QVDI_BUTTONFORWARD, 0), QVI_UP);
+    EXPECT_EQ(Input_GetBinding(QVDI_BUTTONFORWARD, 1), static_cast<uint32_t>('W'));
     EXPECT_GT(g_FrameTime, 0.0f);
     EXPECT_LE(g_FrameTime, 0.06f);
 }
