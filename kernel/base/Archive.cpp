@@ -1,0 +1,214 @@
+#include "kernel/base/Archive.h"
+
+#include <algorithm>
+#include <cstring>
+
+CQVArchive::CQVArchive() : fileSystem(FileSystem_GetCurrent()), m_buffer(new uint8_t[ARCHIVE_BUFFER_SIZE]) {}
+
+CQVArchive::~CQVArchive() { Close(); }
+
+bool CQVArchive::Open(const char* name, const char* mode) {
+    Close();
+    if (name == nullptr || mode == nullptr) return false;
+    direction = std::strchr(mode, 'w') != nullptr ? ARCHIVE_WRITING : ARCHIVE_READING;
+    m_writing = direction == ARCHIVE_WRITING;
+    handle = fileSystem->Open(name, mode);
+    if (handle == nullptr) return false;
+    m_fileSize = direction == ARCHIVE_READING ? fileSystem->GetSize(handle) : 0;
+    return true;
+}
+
+int CQVArchive::Close() {
+    if (handle == nullptr) return 0;
+    Sync();
+    const int result = fileSystem->Close(handle);
+    handle = nullptr;
+    m_fileSize = 0;
+    return result;
+}
+
+void CQVArchive::Sync() {
+    if (handle == nullptr) return;
+    if (m_writeUsed > 0) {
+        fileSystem->Write(m_buffer.get(), 1, m_writeUsed, handle);
+        m_writeUsed = 0;
+    }
+    if (m_readStart >= 0) {
+        if (m_readAt < m_readEnd) {
+            fileSystem->Seek(handle, static_cast<int32_t>(m_readStart + m_readAt), FILE_SEEK_SET);
+        }
+        m_readStart = -1;
+        m_readAt = m_readEnd = 0;
+    }
+}
+
+int32_t CQVArchive::Tell() {
+    if (handle == nullptr) return -1;
+    if (m_readStart >= 0) return static_cast<int32_t>(m_readStart + m_readAt);
+    const int32_t position = fileSystem->Tell(handle);
+    return position < 0 ? position : position + static_cast<int32_t>(m_writeUsed);
+}
+
+int CQVArchive::Seek(int32_t offset, int32_t origin) {
+    if (handle == nullptr) return -1;
+    if (origin == FILE_SEEK_CUR) {
+        const int64_t target = static_cast<int64_t>(Tell()) + offset;
+        if (target < 0 || target > INT32_MAX) return -1;
+        offset = static_cast<int32_t>(target);
+        origin = FILE_SEEK_SET;
+    }
+    Sync();
+    return fileSystem->Seek(handle, offset, origin);
+}
+
+uint32_t CQVArchive::GetSize() {
+    if (handle == nullptr) return 0;
+    if (m_writeUsed > 0) Sync();
+    return fileSystem->GetSize(handle);
+}
+
+uint32_t CQVArchive::GetRemaining() {
+    const int32_t position = Tell();
+    if (position < 0) return 0;
+    const uint32_t size = direction == ARCHIVE_READING ? m_fileSize : GetSize();
+    return static_cast<uint32_t>(position) < size ? size - static_cast<uint32_t>(position) : 0;
+}
+
+uint32_t CQVArchive::ReadSlow(void* data, uint32_t bytes) {
+    if (handle == nullptr) return 0;
+    if (m_writing) {
+        // A read on a writing stream goes straight to the file.
+        Sync();
+        return fileSystem->Read(data, 1, bytes, handle);
+    }
+    auto* out = static_cast<uint8_t*>(data);
+    const uint32_t buffered = m_readEnd - m_readAt;
+    if (buffered > 0) std::memcpy(out, m_buffer.get() + m_readAt, buffered);
+    uint32_t done = buffered;
+    const uint32_t rest = bytes - buffered;
+    const int64_t next = m_readStart >= 0 ? m_readStart + m_readEnd : fileSystem->Tell(handle);
+
+    if (rest >= ARCHIVE_BUFFER_SIZE || next < 0) {
+        // Large reads go straight into place; so does everything when the
+        // file system cannot tell its position.
+        m_readStart = -1;
+        m_readAt = m_readEnd = 0;
+        return done + fileSystem->Read(out + done, 1, rest, handle);
+    }
+    m_readStart = next;
+    m_readEnd = fileSystem->Read(m_buffer.get(), 1, ARCHIVE_BUFFER_SIZE, handle);
+    const uint32_t take = std::min(rest, m_readEnd);
+    if (take > 0) std::memcpy(out + done, m_buffer.get(), take);
+    m_readAt = take;
+    return done + take;
+}
+
+uint32_t CQVArchive::WriteSlow(const void* data, uint32_t bytes) {
+    if (handle == nullptr) return 0;
+    if (!m_writing) {
+        // A write on a reading stream goes straight to the file, at the
+        // stream's position.
+        Sync();
+        const uint32_t written = fileSystem->Write(data, 1, bytes, handle);
+        const int32_t end = fileSystem->Tell(handle);
+        if (end > 0) m_fileSize = std::max(m_fileSize, static_cast<uint32_t>(end));
+        return written;
+    }
+    Sync();
+    if (bytes >= ARCHIVE_BUFFER_SIZE) return fileSystem->Write(data, 1, bytes, handle);
+    std::memcpy(m_buffer.get(), data, bytes);
+    m_writeUsed = bytes;
+    return bytes;
+}
+
+void CQVArchive::SkipRead(uint32_t bytes) { Seek(static_cast<int32_t>(std::min<uint32_t>(bytes, INT32_MAX)), FILE_SEEK_CUR); }
+
+uint32_t CQVArchive::SerializeBytes(void* data, uint32_t count) {
+    if (count == 0) return 0;
+    return direction == ARCHIVE_READING ? ReadRaw(data, count) : WriteRaw(data, count);
+}
+
+uint32_t CQVArchive::SerializeDwords(void* data, uint32_t count) {
+    if (count == 0 || count > UINT32_MAX / 4) return 0;
+    const uint32_t bytes = count * 4;
+    return (direction == ARCHIVE_READING ? ReadRaw(data, bytes) : WriteRaw(data, bytes)) / 4;
+}
+
+int32_t CQVArchive::SerializeInt(int32_t value) {
+    if (direction != ARCHIVE_READING) {
+        WriteRaw(&value, 4);
+        return value;
+    }
+    int32_t copy;
+    return ReadRaw(&copy, 4) == 4 ? copy : value;
+}
+
+uint8_t CQVArchive::SerializeByte(uint8_t value) {
+    if (direction != ARCHIVE_READING) {
+        WriteRaw(&value, 1);
+        return value;
+    }
+    uint8_t copy;
+    return ReadRaw(&copy, 1) == 1 ? copy : value;
+}
+
+uint32_t CQVArchive::SerializeString(std::string& text) {
+    if (direction != ARCHIVE_READING) {
+        const uint32_t length = static_cast<uint32_t>(text.size());
+        if (WriteRaw(&length, 4) != 4) return 0;
+        return length == 0 || WriteRaw(text.data(), length) == length ? 1 : 0;
+    }
+    uint32_t length;
+    if (ReadRaw(&length, 4) != 4) return 0;
+    if (static_cast<int32_t>(length) <= 0) return 1;
+    if (length > GetRemaining()) return 0;
+    m_scratch.resize(length);
+    if (ReadRaw(m_scratch.data(), length) != length) return 0;
+    text.assign(m_scratch.data(), strnlen(m_scratch.data(), length));
+    return 1;
+}
+
+uint32_t CQVArchive::SerializeCString(char* buffer, uint32_t capacity) {
+    if (direction != ARCHIVE_READING) {
+        const uint32_t length = static_cast<uint32_t>(strnlen(buffer, capacity));
+        if (WriteRaw(&length, 4) != 4) return 0;
+        return length == 0 || WriteRaw(buffer, length) == length ? 1 : 0;
+    }
+    uint32_t length;
+    if (ReadRaw(&length, 4) != 4) return 0;
+    if (capacity > 0) buffer[0] = '\0';
+    if (length == 0) return capacity > 0 ? 1 : 0;
+    if (static_cast<int32_t>(length) < 0 || length > GetRemaining()) return 0;
+    if (length >= capacity) {
+        // Stored for a larger buffer: skipped, so the fields after it still read right.
+        SkipRead(length);
+        return 0;
+    }
+    if (ReadRaw(buffer, length) != length) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    buffer[length] = '\0';
+    return 1;
+}
+
+uint32_t CQVArchive::SerializeCount(uint32_t* count, uint32_t itemSize) {
+    if (direction != ARCHIVE_READING) return WriteRaw(count, 4) == 4 ? 1 : 0;
+    uint32_t stored;
+    if (ReadRaw(&stored, 4) != 4 || stored > GetRemaining() / std::max<uint32_t>(itemSize, 1)) {
+        *count = 0;
+        return 0;
+    }
+    *count = stored;
+    return 1;
+}
+
+uint32_t CQVArchive::Read(void* data, uint32_t size) {
+    if (size == 0) return 0;
+    return ReadRaw(data, size) == size ? 1 : 0;
+}
+
+uint32_t CQVArchive::Write(const void* data, uint32_t size) {
+    if (size == 0) return 0;
+    return WriteRaw(data, size) == size ? 1 : 0;
+}
