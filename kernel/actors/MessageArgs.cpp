@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "kernel/actors/Registries.h"
+#include "kernel/base/Maths.h"
 
 namespace {
 
@@ -264,6 +265,12 @@ bool LerpArg(uint32_t type, float t, const uint8_t* a, const uint8_t* b, size_t&
         float v = fa + (ReadValue<float>(b) - fa) * t;
         usedA = usedB = 4;
         return out.Put(&v, 4);
+    }
+    case VT_QUATERNION: {
+        Quaternion q = ReadValue<Quaternion>(a);
+        Quat_Slerp(&q, q, ReadValue<Quaternion>(b), t);
+        usedA = usedB = sizeof(Quaternion);
+        return out.Put(&q, sizeof q);
     }
     case VT_COMMAND: {
         if (depth > kMaxCommandDepth || !out.Put(a, 4))

@@ -155,9 +155,9 @@ void RegisterValueTypes()
     }
 }
 
-// Argument sizes and the plain bit follow from the argument types once all
-// messages are known.
-void FinishCommands()
+}  // namespace
+
+void CommandDescs_Finish()
 {
     for (CommandDesc& desc : g_CommandDescs) {
         int32_t size = 0;
@@ -175,6 +175,8 @@ void FinishCommands()
             desc.storedAsIs = false;
     }
 }
+
+namespace {
 
 void RegisterPhysicsMaterials()
 {
@@ -245,7 +247,7 @@ void RegisterBaseClass()
     g_CommandDescs.assign(static_cast<size_t>(highest) + 10, CommandDesc{});
     for (const VocabularyEntry& entry : kVocabulary)
         RegisterCommandArgs(entry.id, entry.name, "", entry.owner, entry.flags, entry.count, entry.types, entry.names);
-    FinishCommands();
+    CommandDescs_Finish();
 
     CommandKeywords_Build();
     RegisterPhysicsMaterials();

@@ -7,9 +7,22 @@
 #include <string>
 #include <vector>
 
+#include "kernel/base/Maths.h"
+
 // Pointer-like arguments occupy a native pointer in a block held in memory;
 // files keep the 4 bytes of the original layout for them.
 constexpr int32_t kPointerArgSize = static_cast<int32_t>(sizeof(void*));
+
+// The maths records travel in argument blocks with their own layout.
+constexpr int32_t kVector2Size = sizeof(Vector2);
+constexpr int32_t kVector3Size = sizeof(Vector3);
+constexpr int32_t kVector4Size = sizeof(Vector4);
+constexpr int32_t kMatrixSize = sizeof(Matrix);
+constexpr int32_t kQuaternionSize = sizeof(Quaternion);
+constexpr int32_t kPlaneSize = sizeof(Plane);
+constexpr int32_t kBoxSize = sizeof(Box);
+constexpr int32_t kColorSize = 4 * sizeof(float);  // r, g, b, a
+static_assert(kMatrixSize == 64 && kQuaternionSize == 16 && kPlaneSize == 16 && kBoxSize == 24);
 
 // id, symbol, name, size in memory (-1: measured in the data), size in the
 // stored form, plain (stored by copying its bytes), member types.
@@ -31,15 +44,15 @@ constexpr int32_t kPointerArgSize = static_cast<int32_t>(sizeof(void*));
     X(15, STRING, "String", -1, -1, 1)                                                      \
     X(16, DATA_NULLTERMINATED16, "Data Nullterminated16", -1, -1, 1)                        \
     X(17, DATA_NULLTERMINATED32, "Data Nullterminated32", -1, -1, 1)                        \
-    X(18, VECTOR2, "Vector2", 8, 8, 1, VT_REAL, VT_REAL)                                    \
-    X(19, VECTOR3, "Vector3", 12, 12, 1, VT_REAL, VT_REAL, VT_REAL)                         \
-    X(20, VECTOR4, "Vector4", 16, 16, 1, VT_REAL, VT_REAL, VT_REAL, VT_REAL)                \
-    X(21, MATRIX, "Matrix", 64, 64, 1, VT_REAL, VT_REAL, VT_REAL, VT_REAL, VT_REAL, VT_REAL, \
+    X(18, VECTOR2, "Vector2", kVector2Size, kVector2Size, 1, VT_REAL, VT_REAL)                                    \
+    X(19, VECTOR3, "Vector3", kVector3Size, kVector3Size, 1, VT_REAL, VT_REAL, VT_REAL)                         \
+    X(20, VECTOR4, "Vector4", kVector4Size, kVector4Size, 1, VT_REAL, VT_REAL, VT_REAL, VT_REAL)                \
+    X(21, MATRIX, "Matrix", kMatrixSize, kMatrixSize, 1, VT_REAL, VT_REAL, VT_REAL, VT_REAL, VT_REAL, VT_REAL, \
       VT_REAL, VT_REAL, VT_REAL, VT_REAL, VT_REAL, VT_REAL, VT_REAL, VT_REAL, VT_REAL, VT_REAL) \
-    X(22, QUATERNION, "Quaternion", 16, 16, 1, VT_REAL, VT_REAL, VT_REAL, VT_REAL)          \
-    X(23, PLANE, "Plane", 16, 16, 1, VT_REAL, VT_REAL, VT_REAL, VT_REAL)                    \
-    X(24, BOX, "Box", 24, 24, 1, VT_VECTOR3, VT_VECTOR3)                                    \
-    X(25, COLOR, "Color", 16, 16, 1, VT_REAL, VT_REAL, VT_REAL, VT_REAL)
+    X(22, QUATERNION, "Quaternion", kQuaternionSize, kQuaternionSize, 1, VT_REAL, VT_REAL, VT_REAL, VT_REAL)          \
+    X(23, PLANE, "Plane", kPlaneSize, kPlaneSize, 1, VT_REAL, VT_REAL, VT_REAL, VT_REAL)                    \
+    X(24, BOX, "Box", kBoxSize, kBoxSize, 1, VT_VECTOR3, VT_VECTOR3)                                    \
+    X(25, COLOR, "Color", kColorSize, kColorSize, 1, VT_REAL, VT_REAL, VT_REAL, VT_REAL)
 
 enum ValueType : uint32_t {
 #define QV_VALUE_TYPE_ENUM(id, sym, ...) VT_##sym = id,
@@ -180,6 +193,10 @@ void RegisterCommand(uint32_t id, const char* name, const char* help, uint32_t c
                      uint32_t count, ...);
 void RegisterCommandArgs(uint32_t id, const char* name, const char* help, uint32_t classId, uint32_t flags,
                          uint32_t count, const uint32_t* types, const char* const* names);
+
+// Argument sizes and plain bits from the argument types, once the messages
+// are registered (a step of RegisterBaseClass).
+void CommandDescs_Finish();
 
 // The descriptor of an id; ids beyond the table give the default entry.
 const CommandDesc& GetCommandDesc(uint32_t id);
