@@ -2,9 +2,6 @@
 
 #include "kernel/base/Clock.h"
 
-float g_FrameTime = 0.01f;
-uint32_t g_FrameNumber = 0;
-
 float FrameTime_Clamp(double measured, int* clampCase) {
     int which = 0;
     float dt = static_cast<float>(measured);

@@ -1,5 +1,7 @@
 #include "kernel/app/GameMain.h"
 
+#include "kernel/actors/ActorSystem.h"
+#include "kernel/app/ActorClasses.h"
 #include "kernel/app/CommandLine.h"
 #include "kernel/app/FrameLoop.h"
 #include "kernel/app/StartFile.h"
@@ -72,8 +74,8 @@ bool StartEngine(const StartSettings& settings, const std::string& baseDirectory
     return true;
 }
 
-// The logo movie, the actor classes and the resource library join the
-// start-up as their services land.
+// The logo movie and the resource library join the start-up as their
+// services land.
 void StartLogoMovie(const std::string& dataDirectory) { (void)dataDirectory; }
 
 // Without "text.txt" every text shows as its key, so a failed load is ignored.
@@ -81,8 +83,13 @@ void StartTextTable(const std::string& dataDirectory) {
     if (!CQVTextTable::Create()) return;
     CQVTextTable::GetInstance()->Load((dataDirectory + "\\text.txt").c_str());
 }
+
+// Registers every actor class and creates the actor system with its system
+// actors, which then keeps the base directory.
 bool StartActorSystem(const std::string& baseDirectory) {
-    (void)baseDirectory;
+    ActorClasses_Install();
+    if (!RegisterActorClasses()) return false;
+    g_ActorSystem->m_BaseDirectory = baseDirectory;
     return true;
 }
 bool LoadResourceLibrary() { return true; }

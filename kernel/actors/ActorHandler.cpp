@@ -1,0 +1,494 @@
+#include "kernel/actors/Actor.h"
+#include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/ClassTypes.h"
+#include "kernel/actors/MessageArgs.h"
+#include "kernel/actors/MessageIds.h"
+#include "kernel/actors/Registries.h"
+#include "kernel/actors/TimedMessage.h"
+
+uint32_t g_MessageCount = 0;
+void (*g_FastDebugApply)(uint32_t mode, uint32_t red, uint32_t green, uint32_t blue) = nullptr;
+
+namespace {
+
+constexpr uint32_t MSG_COMMAND_SPY = 93;
+constexpr uint32_t MSG_FIRST_CHILD_OF_CLASS = 173;
+constexpr uint32_t MSG_FIND_DESCENDANT_BY_CLASS = 174;
+constexpr uint32_t MSG_FIND_CHILD_BY_NAME = 175;
+constexpr uint32_t MSG_FIND_DESCENDANT_BY_NAME = 176;
+
+// Scheduling flags of the chains: tag, mode and whether the record is saved.
+constexpr uint32_t FLAGS_DELAYED_STEP = 0x1200;  // one-shot, saved
+constexpr uint32_t FLAGS_PENDING_POST = 0x12FE;  // one-shot, saved, tag 0xFE
+constexpr uint32_t FLAGS_FADE = 0x1DFF;          // interpolating, saved, tag 0xFF
+constexpr uint32_t FLAGS_TIMED_LERP = 0x0D00;    // interpolating, not saved
+constexpr uint8_t TAG_FADE = 0xFF;
+constexpr uint8_t TAG_PENDING_POST = 0xFE;
+constexpr float FADE_PERIOD = 0.033333335f;      // 1/30 s between fade steps
+
+// Init Load clears the action flags of files written before they existed.
+constexpr uint32_t ACTION_FLAGS_FILE_VERSION = 57;
+
+// What the spies receive: the message, its block and the spied actor.
+struct CommandSpyArgs {
+    uint32_t id;
+    MessageArgs* args;
+    CQVActor* actor;
+};
+
+// The fade block: {t, Command {V, from}, Command {V, to}}.
+struct FadeBlock {
+    float t;
+    uint32_t fromId;
+    float from;
+    uint32_t toId;
+    float to;
+};
+static_assert(sizeof(FadeBlock) == 20);
+
+// The seven timing floats, in the order of their Set/Get message pairs.
+float CQVActor::*const TIMING_FIELDS[] = {
+    &CQVActor::m_KillDelay,       &CQVActor::m_KillTime,       &CQVActor::m_ActionStartDelay,
+    &CQVActor::m_ActionStartTime, &CQVActor::m_ActionStopDelay, &CQVActor::m_ActionStopTime,
+    &CQVActor::m_ActionTime,
+};
+
+float GetFloat(const MessageArgs* args) { return args ? Args_Get<float>(args) : 0.0f; }
+uint32_t GetWord(const MessageArgs* args) { return args ? Args_Get<uint32_t>(args) : 0; }
+void SetWord(MessageArgs* args, uint32_t value) {
+    if (args) Args_Set(args, 0, value);
+}
+void SetFloat(MessageArgs* args, float value) {
+    if (args) Args_Set(args, 0, value);
+}
+
+float Ask(CQVActor* actor, uint32_t message) {
+    float value = 0.0f;
+    actor->HandleMessage(message, Args_Of(&value));
+    return value;
+}
+
+void Tell(CQVActor* actor, uint32_t message, float value) { actor->HandleMessage(message, Args_Of(&value)); }
+
+// Sends a message to every child that does not block it from its parent.
+void PassToChildren(CQVActor* actor, uint32_t message, MessageArgs* args, uint32_t blockFromParent) {
+    for (size_t i = 0; i < actor->m_Children.size(); ++i) {
+        CQVActor* child = actor->m_Children[i];
+        if (child && !(child->m_ActionFlags & blockFromParent)) child->HandleMessage(message, args);
+    }
+}
+
+// A direct child that matches ends the search at this level; otherwise each
+// child searches its own subtree, and a later find overwrites an earlier one.
+template <typename Key, typename Match>
+void SearchSubtree(CQVActor* actor, uint32_t message, MessageArgs* args, Match matches) {
+    auto* search = reinterpret_cast<ActorSearchArgs<Key>*>(args);
+    for (CQVActor* child : actor->m_Children) {
+        if (child && matches(child)) {
+            search->result = child;
+            return;
+        }
+    }
+    for (size_t i = 0; i < actor->m_Children.size(); ++i) {
+        if (actor->m_Children[i]) actor->m_Children[i]->HandleMessage(message, args);
+    }
+}
+
+}  // namespace
+
+int CQVActor::HandleMessage(uint32_t id, MessageArgs* args) {
+    ++g_MessageCount;
+
+    if (!m_CommandSpies.empty()) {
+        CommandSpyArgs spied{id, args, this};
+        // A spy may drop spies, so the list is re-read each time.
+        for (size_t i = 0; i < m_CommandSpies.size(); ++i) {
+            if (CQVActor* spy = m_CommandSpies[i]->target) spy->HandleMessage(MSG_COMMAND_SPY, Args_Of(&spied));
+        }
+    }
+
+    bool runScripts = true;
+    const int result = HandleLifecycle(id, args, &runScripts);
+    if (runScripts && !m_Scripts.empty() && (GetCommandDesc(id).flags & COMMAND_EVENT)) RunEventScripts(id);
+    return result;
+}
+
+void CQVActor::RunEventScripts(uint32_t id) {
+    if (g_ScriptExecute == nullptr) return;
+    // Scripts may add or remove scripts while they run.
+    for (size_t i = 0; i < m_Scripts.size(); ++i) {
+        if (m_Scripts[i].boundMessage == id) g_ScriptExecute(&m_Scripts[i], nullptr);
+    }
+}
+
+int CQVActor::HandleLifecycle(uint32_t id, MessageArgs* args, bool* runScripts) {
+    if (id >= MSG_SET_KILL_DELAY && id <= MSG_GET_ACTION_TIME) {
+        float CQVActor::*field = TIMING_FIELDS[(id - MSG_SET_KILL_DELAY) / 2];
+        if ((id - MSG_SET_KILL_DELAY) % 2 == 0) {
+            this->*field = GetFloat(args);
+        } else {
+            SetFloat(args, this->*field);
+        }
+        return 1;
+    }
+    if (id >= MSG_SET_BLOCKSTARTFROMPARENT && id <= MSG_GET_STOP_LEAVE_DELAYEDSTART) {
+        const uint32_t bit = 1u << ((id - MSG_SET_BLOCKSTARTFROMPARENT) / 2);
+        if ((id - MSG_SET_BLOCKSTARTFROMPARENT) % 2 == 0) {
+            m_ActionFlags = GetWord(args) ? (m_ActionFlags | bit) : (m_ActionFlags & ~bit);
+        } else {
+            SetWord(args, (m_ActionFlags & bit) ? 1 : 0);
+        }
+        return 1;
+    }
+
+    switch (id) {
+    case MSG_PROCESS:
+        Process();
+        break;
+    case MSG_BASEPROCESS:
+        BaseProcess();
+        break;
+    case MSG_INIT_NEW:
+        InitCommon();
+        HandleMessage(MSG_PRECALCULATE, nullptr);
+        m_Flags |= ACTOR_PRECALCULATED;
+        InvalidateTransform();
+        break;
+    case MSG_INIT_LOAD:
+        InitCommon();
+        InitLoadSteps();
+        InvalidateTransform();
+        break;
+    case MSG_INIT_COPY:
+        InitCommon();
+        InitCopySteps();
+        InvalidateTransform();
+        break;
+    case MSG_CREATE: {
+        CQVActor* source = args ? Args_Get<CQVActor*>(args) : nullptr;
+        if (source == nullptr) {
+            HandleMessage(MSG_INIT_NEW, nullptr);
+        } else {
+            CopyFrom(*source);
+            HandleMessage(MSG_INIT_COPY, nullptr);
+        }
+        break;
+    }
+    case MSG_DELETE:
+        if (g_ActorSystem) g_ActorSystem->QueueDelete(this);
+        ClearGASlot();
+        m_Name = "__" + m_Name;
+        break;
+    case MSG_SET_NAME: {
+        ClearGASlot();
+        m_Name = args ? reinterpret_cast<const char*>(Args_Bytes(args)) : "";
+        const int slot = Script_ParseGAIndex(m_Name.c_str());
+        if (slot > 0 && slot < GA_SLOT_COUNT && g_GAVariables[slot] == nullptr) {
+            g_GAVariables[slot] = this;
+            m_Flags |= ACTOR_HOLDS_GA_SLOT;
+        }
+        break;
+    }
+    case MSG_INVALIDATE_MATRIX:
+        InvalidateTransform();
+        break;
+    case MSG_INVALIDATE_OLDPOSITION:
+        m_PrevPosition = m_Position;
+        m_PrevWorldPosition = GetWorldPosition();
+        SendToChildren(MSG_INVALIDATE_OLDPOSITION, nullptr);
+        break;
+    case MSG_START:
+        Tell(this, MSG_ACTION_START_VALUE, 1.0f);
+        break;
+    case MSG_STOP:
+        // "Stop" sends the start value, not "Action Stop Value".
+        Tell(this, MSG_ACTION_START_VALUE, 0.0f);
+        break;
+    case MSG_SET_ENABLED: {
+        const bool enabled = GetWord(args) != 0;
+        if (enabled != ((m_Activity & ACTIVITY_ENABLED) != 0)) HandleMessage(enabled ? MSG_START : MSG_STOP, nullptr);
+        *runScripts = false;
+        break;
+    }
+    case MSG_GET_ENABLED:
+        SetWord(args, (m_Activity & ACTIVITY_ENABLED) ? 1 : 0);
+        *runScripts = false;
+        break;
+    case MSG_SET_OPERATIONAL: {
+        const bool operational = GetWord(args) != 0;
+        if (operational) {
+            std::vector<CQVActor*> ancestors;
+            for (CQVActor* walk = m_Parent; walk; walk = walk->m_Parent) ancestors.push_back(walk);
+            ancestors.insert(ancestors.end(), this);
+            for (CQVActor* actor : ancestors) {
+                if (actor != this && actor->IsOperational()) continue;
+                if (!(actor->m_Flags & ACTOR_PRECALCULATED)) {
+                    actor->HandleMessage(MSG_PRECALCULATE, nullptr);
+                    actor->m_Flags |= ACTOR_PRECALCULATED;
+                }
+                actor->m_Activity |= ACTIVITY_OPERATIONAL;
+            }
+        } else {
+            m_Activity &= ~ACTIVITY_OPERATIONAL;
+        }
+        uint32_t value = operational ? 1 : 0;
+        SendToChildren(MSG_SET_OPERATIONAL, Args_Of(&value));
+        break;
+    }
+    case MSG_GET_OPERATIONAL:
+        SetWord(args, IsOperational() ? 1 : 0);
+        break;
+    case MSG_SET_MASTER:
+        m_Flags = GetWord(args) ? (m_Flags | ACTOR_MASTER) : (m_Flags & ~ACTOR_MASTER);
+        break;
+    case MSG_GET_MASTER:
+        SetWord(args, (m_Flags & ACTOR_MASTER) ? 1 : 0);
+        break;
+    case MSG_FASTDEBUG:
+        if (g_FastDebugApply && args) {
+            g_FastDebugApply(Args_Get<uint32_t>(args, 0), Args_Get<uint32_t>(args, 4), Args_Get<uint32_t>(args, 8),
+                             Args_Get<uint32_t>(args, 12));
+        }
+        break;
+
+    case MSG_KILL_PRE:
+        if (m_KillDelay == 0.0f) {
+            HandleMessage(MSG_KILL, args);
+        } else {
+            ScheduleMessage(MSG_KILL, args, FLAGS_DELAYED_STEP, m_KillDelay, 0.0f, 0.0f);
+        }
+        break;
+    case MSG_KILL:
+        if (!(m_ActionFlags & ACTION_BLOCK_KILL_TO_CHILDREN)) {
+            PassToChildren(this, MSG_KILL_PRE, args, ACTION_BLOCK_KILL_FROM_PARENT);
+        }
+        if (m_KillTime == 0.0f) {
+            HandleMessage(MSG_KILL_POST, nullptr);
+        } else {
+            StartFade(MSG_KILL_VALUE, 1.0f, 0.0f, m_KillTime);
+            ScheduleMessage(MSG_KILL_POST, nullptr, FLAGS_DELAYED_STEP, m_KillTime, 0.0f, 0.0f);
+        }
+        break;
+    case MSG_KILL_POST:
+        if (m_Children.empty() || (m_ActionFlags & ACTION_FORCE_DELETE_ON_KILL_POST)) {
+            HandleMessage(MSG_DELETE, nullptr);
+        }
+        m_Activity |= ACTIVITY_KILLED;
+        break;
+    case MSG_CALLBACK_CHILD_REMOVED:
+        // A killed parent goes with its last child.
+        if ((m_Activity & ACTIVITY_KILLED) && m_Children.size() == 1) HandleMessage(MSG_DELETE, nullptr);
+        break;
+
+    case MSG_ACTION_START_PRE:
+        if (m_ActionStartDelay == 0.0f) {
+            HandleMessage(MSG_ACTION_START, args);
+        } else {
+            ScheduleMessage(MSG_ACTION_START, args, FLAGS_DELAYED_STEP, m_ActionStartDelay, 0.0f, 0.0f);
+        }
+        break;
+    case MSG_ACTION_START:
+        if (m_Activity & ACTIVITY_KILLED) break;
+        CancelTimedMessages(MSG_ACTION_STOP);
+        if (!(m_ActionFlags & ACTION_BLOCK_START_TO_CHILDREN)) {
+            PassToChildren(this, MSG_ACTION_START_PRE, args, ACTION_BLOCK_START_FROM_PARENT);
+        }
+        if (m_ActionStartTime == 0.0f) {
+            HandleMessage(MSG_ACTION_START_POST, nullptr);
+        } else {
+            StartFade(MSG_ACTION_START_VALUE, 0.0f, 1.0f, m_ActionStartTime);
+            ScheduleMessage(MSG_ACTION_START_POST, nullptr, FLAGS_PENDING_POST, m_ActionStartTime, 0.0f, 0.0f);
+        }
+        break;
+    case MSG_ACTION_START_POST: {
+        if (!m_ColObjs.empty() && !(m_Flags & ACTOR_COLLISION_ENABLED)) {
+            uint32_t on = 1;
+            HandleMessage(MSG_SET_COLLISION_ENABLE, Args_Of(&on));
+        }
+        if (m_ActionFlags & ACTION_KILL_PRE_ON_START_POST) HandleMessage(MSG_KILL_PRE, nullptr);
+        if (m_ActionFlags & ACTION_STOP_PRE_ON_START_POST) HandleMessage(MSG_ACTION_STOP_PRE, nullptr);
+        break;
+    }
+    case MSG_ACTION_STOP_PRE:
+        if (m_ActionStopDelay == 0.0f) {
+            HandleMessage(MSG_ACTION_STOP, args);
+        } else {
+            ScheduleMessage(MSG_ACTION_STOP, args, FLAGS_DELAYED_STEP, m_ActionStopDelay, 0.0f, 0.0f);
+        }
+        break;
+    case MSG_ACTION_STOP:
+        CancelTimedMessages(MSG_ACTION_START);
+        if (!(m_ActionFlags & ACTION_BLOCK_STOP_TO_CHILDREN)) {
+            PassToChildren(this, MSG_ACTION_STOP_PRE, args, ACTION_BLOCK_STOP_FROM_PARENT);
+        }
+        if (m_ActionStopTime == 0.0f) {
+            HandleMessage(MSG_ACTION_STOP_POST, nullptr);
+        } else {
+            StartFade(MSG_ACTION_STOP_VALUE, 1.0f, 0.0f, m_ActionStopTime);
+            ScheduleMessage(MSG_ACTION_STOP_POST, nullptr, FLAGS_PENDING_POST, m_ActionStopTime, 0.0f, 0.0f);
+        }
+        break;
+    case MSG_ACTION_STOP_POST: {
+        if (!m_ColObjs.empty() && (m_Flags & ACTOR_COLLISION_ENABLED)) {
+            uint32_t off = 0;
+            HandleMessage(MSG_SET_COLLISION_ENABLE, Args_Of(&off));
+        }
+        if (m_ActionFlags & ACTION_START_PRE_ON_STOP_POST) HandleMessage(MSG_ACTION_START_PRE, nullptr);
+        break;
+    }
+    case MSG_ACTION_COMMAND:
+        if (args == nullptr) break;
+        if (!(m_ActionFlags & ACTION_DONT_EXEC_COMMAND)) HandleMessage(Args_Get<uint32_t>(args), Args_At(args, 4));
+        if (!(m_ActionFlags & ACTION_BLOCK_CMD_TO_CHILDREN)) {
+            PassToChildren(this, MSG_ACTION_COMMAND, args, ACTION_BLOCK_CMD_FROM_PARENT);
+        }
+        break;
+    case MSG_CALC_ACTION_TIME_CB:
+        if (args == nullptr) break;
+        if (m_ActionTime > GetFloat(args)) SetFloat(args, m_ActionTime);
+        SendToChildren(MSG_CALC_ACTION_TIME_CB, args);
+        break;
+    case MSG_CALC_ACTION_TIME_CC: {
+        float longest = m_ActionTime;
+        HandleMessage(MSG_CALC_ACTION_TIME_CB, Args_Of(&longest));
+        m_ActionTime = longest;
+        break;
+    }
+
+    case MSG_COMMAND_LERP: {
+        if (args == nullptr) break;
+        const float t = Args_Get<float>(args);
+        const uint32_t firstId = Args_Get<uint32_t>(args, 4);
+        MessageArgs* first = Args_At(args, 8);
+        const uint32_t firstSize = MessageArgs_GetBlockSize(firstId, first);
+        const uint32_t secondId = Args_Get<uint32_t>(args, 8 + firstSize);
+        MessageArgs* second = Args_At(args, 12 + firstSize);
+        if (firstId != secondId) break;
+        if (const void* mixed = MessageArgs_Lerp(t, firstId, first, second)) HandleMessage(firstId, Args_Of(mixed));
+        break;
+    }
+    case MSG_TIMED_COMMAND_LERP:
+        if (args == nullptr) break;
+        {
+            const float delay = Args_Get<float>(args);
+            const float length = Args_Get<float>(args, 4);
+            ScheduleMessage(MSG_COMMAND_LERP, Args_At(args, 4), FLAGS_TIMED_LERP, delay, delay + length, 0.0f);
+        }
+        break;
+    case MSG_TIMERCOMMAND:
+        if (args == nullptr) break;
+        ScheduleMessage(Args_Get<uint32_t>(args, 4), Args_At(args, 8), FLAGS_DELAYED_STEP, Args_Get<float>(args), 0.0f,
+                        0.0f);
+        break;
+    case MSG_DELETE_TIMERCOMMANDS_BY_CMD:
+    case MSG_MCMD_DELETEBYCOMMAND:
+        CancelTimedMessages(GetWord(args));
+        break;
+    case MSG_ADD_CURRENT_TIME:
+        Tell(this, MSG_SET_CURRENT_TIME, Ask(this, MSG_GET_CURRENT_TIME) + GetFloat(args));
+        break;
+    case MSG_SET_CURRENT_NORMALIZED_TIME:
+        Tell(this, MSG_SET_CURRENT_TIME, GetFloat(args) * Ask(this, MSG_GET_TOTAL_TIME));
+        break;
+    case MSG_GET_CURRENT_NORMALIZED_TIME: {
+        const float total = Ask(this, MSG_GET_TOTAL_TIME);
+        // An actor without a length has no position within it.
+        SetFloat(args, total != 0.0f ? Ask(this, MSG_GET_CURRENT_TIME) / total : 0.0f);
+        break;
+    }
+    case MSG_CONNECT_TO_TIMEINSTANCE:
+        if (CQVActor* timeInstance = args ? Args_Get<CQVActor*>(args) : nullptr) {
+            CQVActor* self = this;
+            timeInstance->HandleMessage(MSG_TIMEINSTANCE_CONNECT_ACTOR, Args_Of(&self));
+        }
+        break;
+
+    case MSG_FIRST_CHILD_OF_CLASS: {
+        auto* search = reinterpret_cast<ActorSearchArgs<uint32_t>*>(args);
+        for (CQVActor* child : m_Children) {
+            if (child && child->m_ClassType == search->key) {
+                search->result = child;
+                break;
+            }
+        }
+        break;
+    }
+    case MSG_FIND_DESCENDANT_BY_CLASS: {
+        const uint32_t type = reinterpret_cast<ActorSearchArgs<uint32_t>*>(args)->key;
+        SearchSubtree<uint32_t>(this, id, args, [type](CQVActor* child) { return child->m_ClassType == type; });
+        break;
+    }
+    case MSG_FIND_CHILD_BY_NAME: {
+        auto* search = reinterpret_cast<ActorSearchArgs<const char*>*>(args);
+        for (CQVActor* child : m_Children) {
+            if (child && child->m_Name == search->key) {
+                search->result = child;
+                break;
+            }
+        }
+        break;
+    }
+    case MSG_FIND_DESCENDANT_BY_NAME: {
+        const char* name = reinterpret_cast<ActorSearchArgs<const char*>*>(args)->key;
+        SearchSubtree<const char*>(this, id, args, [name](CQVActor* child) { return child->m_Name == name; });
+        break;
+    }
+    default:
+        break;
+    }
+    return 1;
+}
+
+void CQVActor::InitCommon() {
+    m_Flags &= ~(ACTOR_PRECALCULATED | ACTOR_IN_DRAWGROUP);
+    m_DrawGroupId = ACTOR_ID_NONE;
+    m_BaseProcessRecord = nullptr;
+    for (ColObj& object : m_ColObjs) {
+        object.owner = this;
+        object.scaleFactor = 1.0f;
+    }
+    for (CQVScript& script : m_Scripts) script.owner = this;
+}
+
+void CQVActor::InitLoadSteps() {
+    // Naming through the message registers the name.
+    const std::string loaded = m_Name;
+    m_Name.clear();
+    HandleMessage(MSG_SET_NAME, Args_Of(loaded.c_str()));
+    if (g_ActorSystem) {
+        for (size_t i = 0; i < m_TimedMessages.size(); ++i) g_ActorSystem->LinkTimedMessage(m_TimedMessages[i]);
+        if (g_ActorSystem->GetLoadVersion() < ACTION_FLAGS_FILE_VERSION) m_ActionFlags = 0;
+    }
+    if (m_ColObjs.empty()) m_Flags &= ~ACTOR_COLLISION_ENABLED;
+    for (ColObj& object : m_ColObjs) object.UpdateDerivedGroups(m_ClassType);
+}
+
+void CQVActor::InitCopySteps() {
+    if (m_Flags & ACTOR_HOLDS_GA_SLOT) {
+        // The slot stays with the source actor.
+        m_Name = "O" + m_Name;
+        m_Flags &= ~ACTOR_HOLDS_GA_SLOT;
+    }
+    // The copy's timed-message and back-link lists start empty: CopyFrom
+    // never takes them from the source.
+    CQVActor* owner = m_Clock ? m_Clock->owner : nullptr;
+    if (owner && owner != g_ActorSystem) {
+        m_Clock = &g_GlobalClock;
+        CQVActor* self = this;
+        owner->HandleMessage(MSG_TIMEINSTANCE_CONNECT_ACTOR, Args_Of(&self));
+    }
+}
+
+void CQVActor::StartFade(uint32_t valueMessage, float start, float end, float time) {
+    for (TimedMessage* record : m_TimedMessages) {
+        // A fade already cancelled this frame is no longer running.
+        if (record->tag != TAG_FADE || (record->state & TIMED_STATE_CANCELLED)) continue;
+        start = record->Interpolate();
+        CancelTimedMessage(record);
+        CancelTimedMessagesByTag(TAG_PENDING_POST);
+        break;
+    }
+    Tell(this, valueMessage, start);
+    FadeBlock block{0.0f, valueMessage, start, valueMessage, end};
+    ScheduleMessage(MSG_COMMAND_LERP, Args_Of(&block), FLAGS_FADE, 0.0f, time, FADE_PERIOD);
+}

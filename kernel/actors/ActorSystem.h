@@ -1,0 +1,173 @@
+#pragma once
+// The root of the actor tree and the owner of every actor: the id table, the
+// factory, deletion, moving and copying within the tree, lookups by id, name
+// and path, message sending, timed-message scheduling and the replication
+// hook. Exactly one instance exists, reached through g_ActorSystem.
+
+#include "kernel/actors/Actor.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TimedMessage;
+
+constexpr uint32_t ACTOR_TYPE_BASE = 0;
+constexpr uint32_t ACTOR_TYPE_ACTOR_SYSTEM = 1;
+constexpr uint32_t ACTOR_TYPE_NULL = 39; // the type id without a class
+constexpr uint32_t ACTOR_CLASS_COUNT = 54;
+
+constexpr uint32_t ACTOR_ID_GLOBAL = 1;
+constexpr uint32_t ACTOR_ID_SCENERY = 2;
+constexpr uint32_t ACTOR_ID_CLIPBOARD = 3;
+constexpr uint32_t ACTOR_ID_ENVIRONMENT = 14;
+constexpr uint32_t ACTOR_ID_INVENTORY = 16;
+constexpr uint32_t ACTOR_ID_SYSTEM_LIMIT = 10;   // ids below it cannot be deleted
+constexpr uint32_t ACTOR_ID_FIRST_FREE = 8000;   // run-time ids start here
+constexpr uint32_t ACTOR_ID_MAX = 500000;        // higher ids are refused
+constexpr uint32_t ACTOR_TABLE_INITIAL = 8000;
+constexpr uint32_t ACTOR_ID_ANY = 0xFFFFFFFF;    // CreateActor: take a free id
+
+// One actor class as the program supplies it: the kernel knows the classes
+// of the scene, character and gameplay libraries (and its own file actors)
+// only through this table.
+struct ActorClassInfo {
+    uint32_t type;
+    CQVActor* (*create)();        // an actor with the class's defaults and its class type set
+    void (*registerProperties)(); // fills the class's record in g_ClassRecords
+};
+
+// Installs the class table; RegisterActorClasses registers the classes in
+// the table's order and the factory creates each type through it. The table
+// must outlive the actor system.
+// setFileRange gives a FileIO system actor its id range and file name.
+void ActorClasses_SetTable(const ActorClassInfo* classes, size_t count,
+                           void (*setFileRange)(CQVActor* fileIO, uint32_t firstId, uint32_t lastId,
+                                                const char* fileName));
+
+// Registers every class, then creates the actor system and its system
+// actors; 1, or 0 when the actor system cannot be made.
+int RegisterActorClasses();
+
+// One message recorded for replay.
+struct ReplayLogEntry {
+    uint32_t frame;
+    uint32_t targetId;
+    uint32_t messageId;
+    uint8_t* args; // heap copy of the packed argument block
+};
+
+class CQVActorSystem : public CQVActor {
+public:
+    CQVActorSystem();
+    ~CQVActorSystem() override;
+
+    static CQVActorSystem* Get();
+
+    CQVActor* CreateActor(uint32_t type, const char* name, CQVActor* source, CQVActor* parent, uint32_t id,
+                          int init, uint32_t flags);
+    int DeleteActor(CQVActor* actor);
+    int QueueDelete(CQVActor* actor);
+    // Deletes the queued actors, the last queued first (the start of the
+    // actor system's per-frame step).
+    void RunPendingDeletes();
+    int MoveActor(CQVActor* actor, CQVActor* newParent);
+    CQVActor* CloneActor(CQVActor* source, CQVActor* parent, uint32_t flags);
+    CQVActor* CopyActorTree(CQVActor* source, CQVActor* parent, uint32_t flags);
+
+    static CQVActor* GetActorById(uint32_t id);
+    static int32_t GetActorClassById(uint32_t id);
+    static CQVActor* FindActorByName(const char* name, uint32_t type);
+    static CQVActor* FindActorByPath(const char* path, CQVActor* from);
+    static const char* GetActorPath(CQVActor* actor, CQVActor* from);
+    uint32_t FindFreeActorId(uint32_t count);
+
+    static int SendMessage(uint32_t id, uint32_t message, MessageArgs* args);
+    static int BroadcastMessage(uint32_t message, MessageArgs* args);
+    static int SendMessageToChildren(CQVActor* actor, uint32_t message, MessageArgs* args);
+    void PrecalculateAll();
+    static uint32_t CountSavedActors(uint32_t first, uint32_t last);
+    static uint32_t GetIdSpan(uint32_t first, uint32_t last);
+    int SetError(const char* format, ...);
+    const char* GetError() const { return m_ErrorText; }
+
+    uint32_t GetLoadVersion() const { return m_LoadVersion; }
+    void SetLoadVersion(uint32_t version) { m_LoadVersion = version; }
+
+    // Timed messages: scheduling links a record into the actor's clock;
+    // cancelling queues it for release at the next pass.
+    TimedMessage* ScheduleMessage(CQVActor* actor, uint32_t messageId, MessageArgs* args, uint32_t flags,
+                                  float delay, float duration, float period, TimedMessage* record,
+                                  uint8_t channel);
+    // Links a record into its actor's clock (a loaded record, or step 8 of
+    // scheduling); unlinked modes and linked records stay as they are.
+    void LinkTimedMessage(TimedMessage* record);
+    void CancelTimedMessage(TimedMessage* record);
+    void ReleaseTimedMessage(TimedMessage* record);
+
+    // Draw-group membership of an actor.
+    int AddToDrawGroup(CQVActor* actor, int force);
+    int RemoveFromDrawGroup(CQVActor* actor, int force);
+
+    // The replication hook: messages that a networked or recorded game would
+    // repeat elsewhere. Nothing here records or sends, so it has no effect.
+    void ReplicateMessage(uint32_t targetId, uint32_t messageId, const MessageArgs* args);
+    void ReplicateMessageFromCharacter(uint32_t targetId, uint32_t messageId, const MessageArgs* args);
+    void ReplicateMessageTo(uint32_t peer, uint32_t targetId, uint32_t messageId, const MessageArgs* args);
+
+    char m_ErrorText[512];
+    uint32_t m_LoadVersion = 1;              // version of the actor file being read
+    void (*m_LoadCallback)(CQVActor*) = nullptr; // called for every actor read from a file
+    uint32_t m_GridSnapSetting = 4;
+    uint32_t m_GridSpaceSetting = 2;
+    float m_GridUnit = 100.0f;
+    uint32_t m_PauseWord = 0;
+    float m_GlobalSpeedMultiplier = 1.0f;
+    std::string m_BaseDirectory;
+
+    std::vector<TimedMessage*> m_CancelledTimedMessages;
+    uint32_t m_InTimedMessagePass = 0;
+
+    uint32_t m_ReplayState = 0; // 0 idle, 2 recording; nothing switches recording on
+    uint32_t m_ReplayFrame = 0;
+    uint32_t m_NetworkSync = 1;
+    std::vector<ReplayLogEntry> m_ReplayLog;
+
+    // Table access for the actors' own bookkeeping.
+    static CQVActor* GetTableSlot(uint32_t id);
+    static void ClearTableSlot(uint32_t id);
+
+private:
+    CQVActor* ConstructClass(uint32_t type);
+    void RemoveFromParentList(CQVActor* actor, CQVActor* parent);
+    void DestroyInSlot(uint32_t id);
+    void NotifyRemoved(CQVActor* actor, CQVActor* parent);
+    void NotifyAdded(CQVActor* actor, CQVActor* parent);
+    void GrowTable(size_t size);
+};
+
+extern CQVActorSystem* g_ActorSystem;
+extern std::vector<CQVActor*> g_ActorTable;
+extern std::vector<CQVActor*> g_PendingDeletes;
+
+// The send operation of a network layer, addressed to one peer or to all;
+// none is attached in this system, so replicated messages go nowhere.
+constexpr uint32_t NETWORK_ALL_PEERS = 0xFFFFFFFF;
+extern void (*g_NetworkSend)(uint32_t peer, const uint8_t* packet, uint32_t size);
+
+// A do-nothing actor that stands in where a script names an actor that does
+// not exist: every message to it returns 1 and changes nothing.
+class NullActor : public CQVActor {
+public:
+    NullActor();
+    int HandleMessage(uint32_t id, MessageArgs* args) override;
+    void Process() override;
+    void Update() override;
+    void PrepareRender() override;
+
+    uint32_t m_Word = 0;
+};
+
+// The safe instance when the flag is non-zero, else the plain one.
+NullActor* GetNullActor(int safe);

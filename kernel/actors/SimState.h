@@ -1,0 +1,29 @@
+#pragma once
+// An actor's simulation parameter block and its simulation state record.
+
+#include "kernel/base/Maths.h"
+
+#include <cstdint>
+#include <vector>
+
+// 35 words: 0 style, 1 (1.0), 2 to 4 a vector not saved, 5 to 7 a vector
+// (1, 1, 1), 8 (1.0), 9 gravity multiplier, 10 (1.0), 11 (900), 12 and 13
+// (36), 14 (1.0), 15 flags (bit 2: send simulation events), 16 onwards the
+// simulation pass's run-time state.
+struct SimParams {
+    uint32_t words[35];
+    SimParams();
+};
+static_assert(sizeof(SimParams) == 140);
+
+struct SimContact {
+    uint32_t words[10];
+};
+
+struct SimState {
+    uint32_t word0 = 0;
+    uint32_t contactCount = 0;
+    Vector3 previousPosition = Vector3(0.0f, 0.0f, 0.0f);
+    std::vector<SimContact> contacts;
+    std::vector<SimContact> second;
+};

@@ -1,0 +1,144 @@
+#include "kernel/actors/TimedMessage.h"
+
+#include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/ArgAccess.h"
+#include "kernel/actors/MessageArgs.h"
+#include "kernel/actors/MessageIds.h"
+#include "kernel/actors/Registries.h"
+#include "kernel/base/FrameTime.h"
+
+#include <algorithm>
+
+ActorClock g_GlobalClock;
+
+float TimedMessage::Interpolate() const {
+    if (args == nullptr) return 0.0f;
+    const float span = endTime - fireTime;
+    const float progress = span != 0.0f ? (nextFire - fireTime) / span : 1.0f;
+    const float from = Args_Get<float>(args, 8);
+    const float to = Args_Get<float>(args, 16);
+    return from + progress * (to - from);
+}
+
+void TimedMessage::Unlink(TimedMessage* node) {
+    if (node->previous) node->previous->next = node->next;
+    if (node->next) node->next->previous = node->previous;
+    node->next = nullptr;
+    node->previous = nullptr;
+}
+
+TimedMessage* NewTimedMessage() {
+    TimedMessage* record = new TimedMessage;
+    record->state = TIMED_STATE_SYSTEM_OWNED;
+    return record;
+}
+
+TimedMessageList::TimedMessageList() {
+    head.next = &tail;
+    tail.previous = &head;
+}
+
+TimedMessageList::~TimedMessageList() {
+    delete[] reinterpret_cast<uint8_t*>(head.args);
+    delete[] reinterpret_cast<uint8_t*>(tail.args);
+}
+
+void TimedMessageList::InsertFirst(TimedMessage* record) {
+    record->previous = &head;
+    record->next = head.next;
+    head.next->previous = record;
+    head.next = record;
+}
+
+namespace {
+
+void FreeArgs(TimedMessage* record) {
+    delete[] reinterpret_cast<uint8_t*>(record->args);
+    record->args = nullptr;
+}
+
+}  // namespace
+
+TimedMessage* CQVActorSystem::ScheduleMessage(CQVActor* actor, uint32_t messageId, MessageArgs* args, uint32_t flags,
+                                              float delay, float duration, float period, TimedMessage* record,
+                                              uint8_t channel) {
+    // Only four channels exist.
+    if (actor == nullptr || channel >= TIMED_CHANNEL_COUNT) return nullptr;
+    if (record) {
+        if (record->state & TIMED_STATE_LINKED) TimedMessage::Unlink(record);
+        FreeArgs(record);
+        *record = TimedMessage{};
+    } else {
+        record = NewTimedMessage();
+    }
+    if (flags & TIMED_SAVED_FLAG) record->state |= TIMED_STATE_SAVED;
+
+    ActorClock* clock = actor->m_Clock;
+    if (!(clock->flags & CLOCK_MANUAL) && clock->frameStamp != g_FrameNumber) actor->UpdateClock(clock);
+
+    record->actor = actor;
+    record->messageId = messageId;
+    record->tag = static_cast<uint8_t>(flags & TIMED_TAG_MASK);
+    record->mode = static_cast<uint8_t>((flags >> 8) & 15);
+    record->fireTime = static_cast<float>(static_cast<double>(clock->time) + static_cast<double>(delay));
+    record->endTime = static_cast<float>(static_cast<double>(clock->time) + static_cast<double>(duration));
+    record->period = period;
+    record->nextFire = record->fireTime;
+    record->channel = channel;
+
+    // A message with a fixed size and no block gets a zeroed one, so the
+    // handler never reads through a null block.
+    const CommandDesc& desc = GetCommandDesc(messageId);
+    const uint32_t size = args ? MessageArgs_GetBlockSize(messageId, args)
+                               : (desc.argSize > 0 ? static_cast<uint32_t>(desc.argSize) : 0);
+    if (size) {
+        uint8_t* copy = new uint8_t[size]();
+        if (args) std::memcpy(copy, args, size);
+        record->args = Args_Of(copy);
+    }
+
+    actor->m_TimedMessages.push_back(record);
+    LinkTimedMessage(record);
+    return record;
+}
+
+void CQVActorSystem::LinkTimedMessage(TimedMessage* record) {
+    if (record == nullptr || record->actor == nullptr || record->channel >= TIMED_CHANNEL_COUNT) return;
+    if (record->mode == TIMED_MODE_UNLINKED || (record->state & TIMED_STATE_LINKED)) return;
+    ActorClock* clock = record->actor->m_Clock;
+    record->state |= TIMED_STATE_LINKED;
+    ActorClock::Channel& lists = clock->channels[record->channel];
+    const bool perFrame = record->mode == TIMED_MODE_EVERY_FRAME || record->mode == TIMED_MODE_NEXT_FRAME;
+    (perFrame ? lists.perFrame : lists.timed).InsertFirst(record);
+    if ((clock->flags & CLOCK_NOTIFY) && clock->owner) {
+        clock->owner->HandleMessage(MSG_TIMEINSTANCE_MCMD_CREATE_NOTIFY, Args_Of(&record));
+    }
+}
+
+void CQVActorSystem::CancelTimedMessage(TimedMessage* record) {
+    if (record == nullptr || (record->state & TIMED_STATE_CANCELLED)) return;
+    record->state |= TIMED_STATE_CANCELLED;
+    m_CancelledTimedMessages.push_back(record);
+}
+
+void CQVActorSystem::ReleaseTimedMessage(TimedMessage* record) {
+    if (record == nullptr) return;
+    if (record->state & TIMED_STATE_LINKED) TimedMessage::Unlink(record);
+    if (CQVActor* actor = record->actor) {
+        auto& list = actor->m_TimedMessages;
+        for (size_t i = list.size(); i-- > 0;) {
+            if (list[i] == record) {
+                list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
+                break;
+            }
+        }
+        // The actor never keeps a record that is gone.
+        if (actor->m_BaseProcessRecord == record) actor->m_BaseProcessRecord = nullptr;
+    }
+    auto& cancelled = m_CancelledTimedMessages;
+    auto it = std::find(cancelled.begin(), cancelled.end(), record);
+    if (it != cancelled.end()) cancelled.erase(it);
+    record->state &= static_cast<uint8_t>(~(TIMED_STATE_LINKED | TIMED_STATE_CANCELLED));
+    FreeArgs(record);
+    if (record->state & TIMED_STATE_SYSTEM_OWNED) delete record;
+}
