@@ -27,7 +27,7 @@ CQVStdioFileSystem* CQVStdioFileSystem::GetInstance() { return &g_StdioFileSyste
 
 void* CQVStdioFileSystem::Open(const char* name, const char* mode) {
     if (name == nullptr || mode == nullptr) return nullptr;
-    const std::string path = CQVPath(name).Resolve();
+    const std::string path = CQVFilePath(name).Resolve();
     return std::fopen(path.c_str(), mode);
 }
 

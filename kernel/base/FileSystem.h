@@ -30,7 +30,7 @@ public:
 };
 
 // The disk: a handle is a stdio stream. Names are engine paths ('\' or '/'
-// between folders, any case), resolved on this disk by CQVPath.
+// between folders, any case), resolved on this disk by CQVFilePath.
 class CQVStdioFileSystem : public CQVFileSystem {
 public:
     static CQVStdioFileSystem* GetInstance();

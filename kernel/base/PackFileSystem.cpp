@@ -92,7 +92,7 @@ CQVPackFileSystem::~CQVPackFileSystem() {
     if (archiveHandle != nullptr) underlying->Close(archiveHandle);
 }
 
-PackEntry* CQVPackFileSystem::FindEntry(const CQVPath& path) const {
+PackEntry* CQVPackFileSystem::FindEntry(const CQVFilePath& path) const {
     const std::string& key = path.GetKey();
     if (key.size() >= PACK_NAME_SIZE) return nullptr;
     const uint32_t hash = path.GetHash();
@@ -138,7 +138,7 @@ bool CQVPackFileSystem::CacheEntry(PackEntry* entry) {
 
 void* CQVPackFileSystem::OpenEntry(const char* name, const char* mode) {
     if (name == nullptr || mode == nullptr) return nullptr;
-    const CQVPath path(name);
+    const CQVFilePath path(name);
     PackEntry* entry = FindEntry(path);
     auto* record = new (std::nothrow) PackFileHandle;
     if (record == nullptr) return nullptr;

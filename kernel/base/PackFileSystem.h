@@ -49,7 +49,7 @@ public:
     ~CQVPackFileSystem() override;
 
     // The entry the archive holds under name (any case, '\' or '/'), or null.
-    PackEntry* FindEntry(const CQVPath& path) const;
+    PackEntry* FindEntry(const CQVFilePath& path) const;
     // Frees every cached buffer and sets every use count to 0.
     void ReleaseCache();
 

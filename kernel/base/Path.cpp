@@ -58,12 +58,12 @@ uint32_t Path_Hash(std::string_view key) {
     return h;
 }
 
-CQVPath::CQVPath(std::string_view name) : m_name(name) {
+CQVFilePath::CQVFilePath(std::string_view name) : m_name(name) {
     Path_MakeKey(name, &m_key);
     m_hash = Path_Hash(m_key);
 }
 
-std::string CQVPath::Resolve() const {
+std::string CQVFilePath::Resolve() const {
     std::string written = m_name;
     for (char& c : written) {
         if (c == '\\') c = '/';

@@ -9,10 +9,10 @@
 #include <string>
 #include <string_view>
 
-class CQVPath {
+class CQVFilePath {
 public:
-    CQVPath() = default;
-    explicit CQVPath(std::string_view name);
+    CQVFilePath() = default;
+    explicit CQVFilePath(std::string_view name);
 
     // The name as given.
     const std::string& GetName() const { return m_name; }

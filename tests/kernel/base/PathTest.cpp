@@ -13,14 +13,14 @@ namespace fs = std::filesystem;
 namespace {
 
 TEST(PathKey, SeparatorsAndCaseFoldToOneKey) {
-    const CQVPath a("Data/Tex/A.TGA");
-    const CQVPath b("data\\tex\\a.tga");
+    const CQVFilePath a("Data/Tex/A.TGA");
+    const CQVFilePath b("data\\tex\\a.tga");
     EXPECT_EQ(a.GetKey(), "data\\tex\\a.tga");
     EXPECT_EQ(a.GetKey(), b.GetKey());
     EXPECT_EQ(a.GetHash(), b.GetHash());
     EXPECT_EQ(a.GetName(), "Data/Tex/A.TGA");
     // Only A to Z are folded: Windows-1252 letters keep their bytes.
-    EXPECT_EQ(CQVPath("\xC4X").GetKey(), "\xC4x");
+    EXPECT_EQ(CQVFilePath("\xC4X").GetKey(), "\xC4x");
 }
 
 TEST(PathKey, HashTakesBytesAsSigned) {
@@ -72,7 +72,7 @@ struct ResolveCase {
 class PathResolve : public PathFolder, public testing::WithParamInterface<ResolveCase> {};
 
 TEST_P(PathResolve, FindsEachPartIgnoringCase) {
-    EXPECT_EQ(CQVPath(GetParam().name).Resolve(), GetParam().expected);
+    EXPECT_EQ(CQVFilePath(GetParam().name).Resolve(), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -87,15 +87,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PathFolder, AbsolutePathsWithBackslashesResolveFromTheRoot) {
     const std::string engine = root.string() + "\\DATA\\levels\\MISSION_01.qva";
-    EXPECT_EQ(CQVPath(engine).Resolve(), root.string() + "/Data/Levels/Mission_01.qva");
+    EXPECT_EQ(CQVFilePath(engine).Resolve(), root.string() + "/Data/Levels/Mission_01.qva");
 }
 
 TEST_F(PathFolder, ExactCaseWinsAndTheChoiceIsStable) {
     Touch("Data/TEXT.txt", "upper");
-    EXPECT_EQ(CQVPath("Data\\TEXT.txt").Resolve(), "Data/TEXT.txt");
-    EXPECT_EQ(CQVPath("Data\\text.txt").Resolve(), "Data/text.txt");
+    EXPECT_EQ(CQVFilePath("Data\\TEXT.txt").Resolve(), "Data/TEXT.txt");
+    EXPECT_EQ(CQVFilePath("Data\\text.txt").Resolve(), "Data/text.txt");
     // Neither as written: the smallest of the names that match.
-    EXPECT_EQ(CQVPath("Data\\Text.txt").Resolve(), "Data/TEXT.txt");
+    EXPECT_EQ(CQVFilePath("Data\\Text.txt").Resolve(), "Data/TEXT.txt");
 }
 
 TEST_F(PathFolder, DiskFileSystemOpensMixedCaseAndCreatesInTheExistingFolder) {
