@@ -20,10 +20,6 @@ constexpr uint32_t MSG_FIND_CHILD_BY_CLASS = 174;
 constexpr uint32_t MSG_FIND_CHILD_BY_NAME = 175;
 constexpr uint32_t MSG_FIND_DESCENDANT_BY_NAME = 176;
 
-// Large enough for every block that is sent through SendMessageArgs; texts
-// that would not fit are cut.
-constexpr size_t MESSAGE_ARG_BUFFER_SIZE = 4096;
-
 CQVActor* Search(CQVActor* actor, uint32_t message, const char* name) {
     if (actor == nullptr) return nullptr;
     ActorSearchArgs<const char*> args{name, nullptr};

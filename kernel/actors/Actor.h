@@ -197,6 +197,11 @@ private:
     void RunEventScripts(uint32_t id);
 };
 
+// The block CQVActor::SendMessageArgs packs into; every send through it
+// reuses the buffer, so a handler reads its arguments before sending on.
+constexpr size_t MESSAGE_ARG_BUFFER_SIZE = 4096;
+extern uint8_t g_MessageArgBuffer[MESSAGE_ARG_BUFFER_SIZE];
+
 // Messages handled by any actor since start-up.
 extern uint32_t g_MessageCount;
 // The developer gamma switch behind "FastDebug" {mode, red, green, blue};
@@ -205,11 +210,5 @@ extern void (*g_FastDebugApply)(uint32_t mode, uint32_t red, uint32_t green, uin
 
 // (rand() mod 10000) x 0.0002 - 1, in [-1, 0.9998].
 float Random_SignedUnit();
-// Messages handled by any actor since start-up.
-extern uint32_t g_MessageCount;
-// The developer gamma switch behind "FastDebug" {mode, red, green, blue};
-// installed by the program, which knows the current camera.
-extern void (*g_FastDebugApply)(uint32_t mode, uint32_t red, uint32_t green, uint32_t blue);
-
 // (rand() mod 10000) x 0.0001, in [0, 0.9999].
 float Random_Unit();

@@ -169,7 +169,18 @@ int CQVActor::HandleLifecycle(uint32_t id, MessageArgs* args, bool* runScripts) 
         if (source == nullptr) {
             HandleMessage(MSG_INIT_NEW, nullptr);
         } else {
+            // The copy keeps its own identity and place in the tree while
+            // "Init Copy" runs, and owns none of the source's children.
+            const uint32_t ownId = m_Id;
+            const std::string ownName = m_Name;
+            CQVActor* ownParent = m_Parent;
+            const uint32_t ownParentId = m_ParentId;
             CopyFrom(*source);
+            m_Id = ownId;
+            m_Name = ownName;
+            m_Parent = ownParent;
+            m_ParentId = ownParentId;
+            m_Children.clear();
             HandleMessage(MSG_INIT_COPY, nullptr);
         }
         break;

@@ -225,7 +225,14 @@ CQVActor* CQVActorSystem::CreateActor(uint32_t type, const char* name, CQVActor*
     CQVActor* actor = ConstructClass(type);
     if (actor == nullptr) return nullptr;
     g_ActorTable[id] = actor;
-    if (type == CLASS_BASE && source) actor->CopyFrom(*source);
+    if (type == CLASS_BASE && source) {
+        // A base actor stays a base actor whatever its source was: code
+        // that goes by the class type must find the class it names.
+        actor->CopyFrom(*source);
+        actor->m_ClassType = CLASS_BASE;
+        actor->m_ParentId = ACTOR_ID_NONE;
+        actor->m_Parent = nullptr;
+    }
     actor->m_Id = id;
     actor->m_Name = name ? name : "";
     if (parent) {
@@ -244,10 +251,11 @@ CQVActor* CQVActorSystem::CreateActor(uint32_t type, const char* name, CQVActor*
             delete actor;
             return nullptr;
         }
-        if (source) actor->m_Children.clear();
     }
+    // The copied child list is the source's; the copy owns no children.
+    if (source) actor->m_Children.clear();
+    // The copy's own name stays: "Init Copy" may have renamed it.
     actor->m_Id = id;
-    actor->m_Name = name ? name : "";
     if (parent) {
         actor->m_Parent = parent;
         actor->m_ParentId = parent->m_Id;
@@ -424,9 +432,9 @@ CQVActor* CQVActorSystem::FindActorByPath(const char* path, CQVActor* from) {
 
 const char* CQVActorSystem::GetActorPath(CQVActor* actor, CQVActor* from) {
     std::string text;
+    const bool relative = from != nullptr;
+    if (!relative) from = g_ActorSystem;
     if (actor && actor != from) {
-        const bool relative = from != nullptr;
-        if (!relative) from = g_ActorSystem;
         auto depth = [](CQVActor* a) {
             int d = 0;
             for (; a; a = a->m_Parent) ++d;

@@ -1,0 +1,80 @@
+#include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/ClassTypes.h"
+#include "kernel/actors/Registries.h"
+#include "kernel/app/ActorClasses.h"
+#include "kernel/fileactors/FileIO.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ClassName {
+    uint32_t type;
+    const char* name;
+};
+
+const ClassName CLASS_NAMES[] = {
+#define QV_CLASS_NAME(id, sym, name) {id, name},
+    QV_CLASS_TYPES(QV_CLASS_NAME)
+#undef QV_CLASS_NAME
+};
+
+class ActorClassesTest : public testing::Test {
+protected:
+    void SetUp() override {
+        delete g_ActorSystem;
+        ActorClasses_Install();
+        ASSERT_EQ(RegisterActorClasses(), 1);
+    }
+    void TearDown() override { delete g_ActorSystem; }
+};
+
+TEST_F(ActorClassesTest, TheFactoryMakesEveryClassWithItsRecord) {
+    CQVActor* scenery = CQVActorSystem::GetActorById(ACTOR_ID_SCENERY);
+    int made = 0;
+    for (const ClassName& entry : CLASS_NAMES) {
+        const ClassRecord& record = g_ClassRecords[entry.type];
+        EXPECT_EQ(record.name, entry.name) << entry.type;
+        if (entry.type == CLASS_ACTOR_SYSTEM) continue;
+        CQVActor* actor = g_ActorSystem->CreateActor(entry.type, entry.name, nullptr, scenery, ACTOR_ID_ANY, 1, 0);
+        ASSERT_NE(actor, nullptr) << entry.name;
+        EXPECT_EQ(actor->m_ClassType, entry.type) << entry.name;
+        EXPECT_EQ(actor->m_Name, entry.name);
+        ASSERT_FALSE(record.chain.empty()) << entry.name;
+        EXPECT_EQ(record.chain.back(), entry.type) << entry.name;
+        ++made;
+    }
+    // 54 types less the actor system and type 39, which has no class.
+    EXPECT_EQ(made, 52);
+    EXPECT_EQ(g_ActorSystem->CreateActor(39, "x", nullptr, scenery, ACTOR_ID_ANY, 1, 0), nullptr);
+    EXPECT_EQ(g_ClassRecords[CLASS_PARTICLE].chain, (std::vector<uint32_t>{0, 3, 18}));
+    EXPECT_EQ(g_ClassRecords[CLASS_SKINOBJECT].chain, (std::vector<uint32_t>{0, 3, 17}));
+    EXPECT_EQ(g_ClassRecords[CLASS_CLASS].chain, (std::vector<uint32_t>{8}));
+    EXPECT_EQ(g_ClassRecords[CLASS_DOOR].chain, (std::vector<uint32_t>{0, 13}));
+    EXPECT_EQ(g_ClassRecords[CLASS_REFERENCE].description, "A Reference to another Actor");
+    size_t count = 0;
+    ActorClasses_GetList(&count);
+    EXPECT_EQ(count, 51u);
+}
+
+TEST_F(ActorClassesTest, StartUpGivesTheFileActorsTheirRanges) {
+    struct Range {
+        uint32_t id;
+        uint32_t first;
+        uint32_t last;
+        const char* file;
+    };
+    for (const Range& r : {Range{1, 10, 2999, "Globals.qva"}, Range{2, 3000, 6999, "Scenery.qva"},
+                           Range{3, 7000, 7999, "Clipboard.qva"}}) {
+        auto* fileIO = static_cast<CQVFileIO*>(CQVActorSystem::GetActorById(r.id));
+        ASSERT_NE(fileIO, nullptr);
+        ASSERT_EQ(fileIO->m_ClassType, CLASS_FILEIO);
+        EXPECT_EQ(fileIO->m_FirstId, r.first);
+        EXPECT_EQ(fileIO->m_LastId, r.last);
+        EXPECT_EQ(fileIO->m_FileName, r.file);
+    }
+    EXPECT_EQ(CQVActorSystem::GetActorClassById(ACTOR_ID_ENVIRONMENT), static_cast<int32_t>(CLASS_ENVIRONMENT));
+    EXPECT_EQ(CQVActorSystem::GetActorClassById(ACTOR_ID_INVENTORY), static_cast<int32_t>(CLASS_INVENTORY));
+}
+
+}  // namespace
