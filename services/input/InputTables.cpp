@@ -39,6 +39,8 @@ const KeyCodeRow g_OwnKeyCodes[kOwnKeyCodeCount] = {
     {QVI_NUMLOCK, "QVI_NUMLOCK", 0x90},
     {QVI_SCRLOCK, "QVI_SCRLOCK", 0x91},
     {QVI_HOME, "QVI_HOME", 0x24},
+    // Page Up and Page Down give the codes their names say, in key messages
+    // and in polling alike.
     {QVI_PAGEUP, "QVI_PAGEUP", 0x21},
     {QVI_MINUS, "QVI_MINUS", 0},
     {QVI_MULTIPLY, "QVI_MULTIPLY", 0},
