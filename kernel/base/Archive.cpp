@@ -34,17 +34,16 @@ void CQVArchive::Sync() {
         m_writeUsed = 0;
     }
     if (m_readStart >= 0) {
-        if (m_readAt < m_readEnd) {
-            fileSystem->Seek(handle, static_cast<int32_t>(m_readStart + m_readAt), FILE_SEEK_SET);
+        if (m_readPtr < m_readLimit) {
+            fileSystem->Seek(handle, static_cast<int32_t>(m_readStart + (m_readPtr - m_readBase)), FILE_SEEK_SET);
         }
-        m_readStart = -1;
-        m_readAt = m_readEnd = 0;
+        DropWindow();
     }
 }
 
 int32_t CQVArchive::Tell() {
     if (handle == nullptr) return -1;
-    if (m_readStart >= 0) return static_cast<int32_t>(m_readStart + m_readAt);
+    if (m_readStart >= 0) return static_cast<int32_t>(m_readStart + (m_readPtr - m_readBase));
     const int32_t position = fileSystem->Tell(handle);
     return position < 0 ? position : position + static_cast<int32_t>(m_writeUsed);
 }
@@ -67,7 +66,7 @@ uint32_t CQVArchive::GetSize() {
     return fileSystem->GetSize(handle);
 }
 
-uint32_t CQVArchive::GetRemaining() {
+uint32_t CQVArchive::GetRemainingSlow() {
     const int32_t position = Tell();
     if (position < 0) return 0;
     const uint32_t size = direction == ARCHIVE_READING ? m_fileSize : GetSize();
@@ -82,25 +81,32 @@ uint32_t CQVArchive::ReadSlow(void* data, uint32_t bytes) {
         return fileSystem->Read(data, 1, bytes, handle);
     }
     auto* out = static_cast<uint8_t*>(data);
-    const uint32_t buffered = m_readEnd - m_readAt;
-    if (buffered > 0) std::memcpy(out, m_buffer.get() + m_readAt, buffered);
-    uint32_t done = buffered;
+    const uint32_t buffered = static_cast<uint32_t>(m_readLimit - m_readPtr);
+    if (buffered > 0) std::memcpy(out, m_readPtr, buffered);
     const uint32_t rest = bytes - buffered;
-    const int64_t next = m_readStart >= 0 ? m_readStart + m_readEnd : fileSystem->Tell(handle);
+    const int64_t next = m_readStart >= 0 ? m_readStart + (m_readLimit - m_readBase) : fileSystem->Tell(handle);
+    DropWindow();
+    if (next < 0) return buffered + fileSystem->Read(out + buffered, 1, rest, handle);
 
-    if (rest >= ARCHIVE_BUFFER_SIZE || next < 0) {
-        // Large reads go straight into place; so does everything when the
-        // file system cannot tell its position.
-        m_readStart = -1;
-        m_readAt = m_readEnd = 0;
-        return done + fileSystem->Read(out + done, 1, rest, handle);
+    // A file system that holds the file in memory lends its bytes.
+    uint32_t mapped = 0;
+    const uint8_t* view = fileSystem->MapRead(handle, &mapped);
+    if (view != nullptr && mapped > 0 && mapped <= INT32_MAX &&
+        fileSystem->Seek(handle, static_cast<int32_t>(mapped), FILE_SEEK_CUR) == 0) {
+        m_readBase = m_readPtr = view;
+        m_readLimit = view + mapped;
+    } else if (rest >= ARCHIVE_BUFFER_SIZE) {
+        // Large reads go straight into place.
+        return buffered + fileSystem->Read(out + buffered, 1, rest, handle);
+    } else {
+        m_readBase = m_readPtr = m_buffer.get();
+        m_readLimit = m_readBase + fileSystem->Read(m_buffer.get(), 1, ARCHIVE_BUFFER_SIZE, handle);
     }
     m_readStart = next;
-    m_readEnd = fileSystem->Read(m_buffer.get(), 1, ARCHIVE_BUFFER_SIZE, handle);
-    const uint32_t take = std::min(rest, m_readEnd);
-    if (take > 0) std::memcpy(out + done, m_buffer.get(), take);
-    m_readAt = take;
-    return done + take;
+    const uint32_t take = std::min(rest, static_cast<uint32_t>(m_readLimit - m_readPtr));
+    if (take > 0) std::memcpy(out + buffered, m_readPtr, take);
+    m_readPtr += take;
+    return buffered + take;
 }
 
 uint32_t CQVArchive::WriteSlow(const void* data, uint32_t bytes) {
@@ -123,36 +129,7 @@ uint32_t CQVArchive::WriteSlow(const void* data, uint32_t bytes) {
 
 void CQVArchive::SkipRead(uint32_t bytes) { Seek(static_cast<int32_t>(std::min<uint32_t>(bytes, INT32_MAX)), FILE_SEEK_CUR); }
 
-uint32_t CQVArchive::SerializeBytes(void* data, uint32_t count) {
-    if (count == 0) return 0;
-    return direction == ARCHIVE_READING ? ReadRaw(data, count) : WriteRaw(data, count);
-}
-
-uint32_t CQVArchive::SerializeDwords(void* data, uint32_t count) {
-    if (count == 0 || count > UINT32_MAX / 4) return 0;
-    const uint32_t bytes = count * 4;
-    return (direction == ARCHIVE_READING ? ReadRaw(data, bytes) : WriteRaw(data, bytes)) / 4;
-}
-
-int32_t CQVArchive::SerializeInt(int32_t value) {
-    if (direction != ARCHIVE_READING) {
-        WriteRaw(&value, 4);
-        return value;
-    }
-    int32_t copy;
-    return ReadRaw(&copy, 4) == 4 ? copy : value;
-}
-
-uint8_t CQVArchive::SerializeByte(uint8_t value) {
-    if (direction != ARCHIVE_READING) {
-        WriteRaw(&value, 1);
-        return value;
-    }
-    uint8_t copy;
-    return ReadRaw(&copy, 1) == 1 ? copy : value;
-}
-
-uint32_t CQVArchive::SerializeString(std::string& text) {
+uint32_t CQVArchive::SerializeStringSlow(std::string& text) {
     if (direction != ARCHIVE_READING) {
         const uint32_t length = static_cast<uint32_t>(text.size());
         if (WriteRaw(&length, 4) != 4) return 0;

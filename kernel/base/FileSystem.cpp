@@ -132,6 +132,13 @@ int CQVMemoryFileSystem::IsEof(void* handle) {
 
 uint32_t CQVMemoryFileSystem::GetSize(void* handle) { return static_cast<MemoryFileHandle*>(handle)->size; }
 
+const uint8_t* CQVMemoryFileSystem::MapRead(void* handle, uint32_t* size) {
+    const auto* memory = static_cast<MemoryFileHandle*>(handle);
+    if (memory->current >= memory->size) return nullptr;
+    *size = memory->size - memory->current;
+    return memory->begin + memory->current;
+}
+
 const char* File_GetExtension(const char* name) {
     // One byte beyond the 16 keeps the result terminated whatever the name.
     static char buffer[17];

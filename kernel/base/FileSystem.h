@@ -27,6 +27,10 @@ public:
     virtual int IsEof(void* handle) = 0;
     // Size in bytes; by default measured by seeking to the end and back.
     virtual uint32_t GetSize(void* handle);
+    // The bytes from the position to the end when the file lies in memory
+    // (valid while the handle is open), with their count; null otherwise.
+    // The position does not move.
+    virtual const uint8_t* MapRead(void* handle, uint32_t* size) { return nullptr; }
 };
 
 // The disk: a handle is a stdio stream. Names are engine paths ('\' or '/'
@@ -71,6 +75,7 @@ public:
     int Seek(void* handle, int32_t offset, int32_t origin) override;
     int IsEof(void* handle) override;
     uint32_t GetSize(void* handle) override;
+    const uint8_t* MapRead(void* handle, uint32_t* size) override;
 };
 
 extern CQVFileSystem* g_CurrentFileSystem;

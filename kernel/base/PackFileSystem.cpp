@@ -16,6 +16,12 @@ uint32_t ReadU32(const uint8_t* bytes) {
 // The stored name is usable only when it ends inside its 128 bytes.
 bool NameTerminated(const uint8_t* name) { return std::memchr(name, 0, PACK_NAME_SIZE) != nullptr; }
 
+// The low bits of the name hash repeat for names that differ only in a few
+// digits (mission_00001 ... mission_09999 fill a fifth of the buckets), so
+// the bucket comes from the top bits of the hash times a large odd number.
+static_assert(PACK_HASH_BUCKETS == 1u << 12);
+uint32_t Bucket(uint32_t hash) { return (hash * 2654435761u) >> 20; }
+
 }  // namespace
 
 CQVPackFileSystem* CQVPackFileSystem::Open(const char* path, CQVFileSystem* underlying) {
@@ -69,21 +75,29 @@ bool CQVPackFileSystem::ReadTable(uint32_t fileSize) {
         std::string key(entry.name);
         Path_LowerAscii(&key);
         std::memcpy(entry.name, key.c_str(), key.size() + 1);
-        AddToHash(i, Path_Hash(key));
+        AddToHash(i, key);
     }
     return true;
 }
 
+bool CQVPackFileSystem::NodeNameIs(const HashNode& node, std::string_view key) const {
+    return node.nameAt + key.size() < names.size() && names[node.nameAt + key.size()] == '\0' &&
+           std::memcmp(names.data() + node.nameAt, key.data(), key.size()) == 0;
+}
+
 // A later entry of the same name replaces the earlier one.
-void CQVPackFileSystem::AddToHash(uint32_t index, uint32_t hash) {
-    int32_t& head = buckets[hash & (PACK_HASH_BUCKETS - 1)];
+void CQVPackFileSystem::AddToHash(uint32_t index, std::string_view key) {
+    const uint32_t hash = Path_Hash(key);
+    int32_t& head = buckets[Bucket(hash)];
     for (int32_t n = head; n >= 0; n = nodes[n].next) {
-        if (nodes[n].hash == hash && std::strcmp(entries[nodes[n].entry].name, entries[index].name) == 0) {
+        if (nodes[n].hash == hash && NodeNameIs(nodes[n], key)) {
             nodes[n].entry = index;
             return;
         }
     }
-    nodes.push_back(HashNode{hash, index, head});
+    nodes.push_back(HashNode{hash, index, head, static_cast<uint32_t>(names.size())});
+    names.append(key);
+    names.push_back('\0');
     head = static_cast<int32_t>(nodes.size() - 1);
 }
 
@@ -93,14 +107,12 @@ CQVPackFileSystem::~CQVPackFileSystem() {
 }
 
 PackEntry* CQVPackFileSystem::FindEntry(const CQVFilePath& path) const {
-    const std::string& key = path.GetKey();
+    const std::string_view key = path.GetKey();
     if (key.size() >= PACK_NAME_SIZE) return nullptr;
     const uint32_t hash = path.GetHash();
-    for (int32_t n = buckets[hash & (PACK_HASH_BUCKETS - 1)]; n >= 0; n = nodes[n].next) {
+    for (int32_t n = buckets[Bucket(hash)]; n >= 0; n = nodes[n].next) {
         const HashNode& node = nodes[n];
-        if (node.hash == hash && std::memcmp(entries[node.entry].name, key.c_str(), key.size() + 1) == 0) {
-            return const_cast<PackEntry*>(&entries[node.entry]);
-        }
+        if (node.hash == hash && NodeNameIs(node, key)) return const_cast<PackEntry*>(&entries[node.entry]);
     }
     return nullptr;
 }
@@ -258,4 +270,9 @@ uint32_t CQVPackFileSystem::GetSize(void* handle) {
     auto* record = static_cast<PackFileHandle*>(handle);
     if (record->direct) return record->fileSystem->GetSize(record->handle);
     return record->entry->size;
+}
+
+const uint8_t* CQVPackFileSystem::MapRead(void* handle, uint32_t* size) {
+    auto* record = static_cast<PackFileHandle*>(handle);
+    return record->direct ? record->fileSystem->MapRead(record->handle, size) : nullptr;
 }

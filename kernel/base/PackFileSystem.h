@@ -54,6 +54,7 @@ public:
     void ReleaseCache();
 
     uint32_t GetEntryCount() const { return entryCount; }
+    const PackEntry* GetEntry(uint32_t index) const { return index < entryCount ? &entries[index] : nullptr; }
     const PackEntry* GetCacheSlot(uint32_t slot) const { return slot < PACK_CACHE_SLOTS ? cacheSlots[slot] : nullptr; }
     // Entries of the table left out because their name, offset or size was damaged.
     uint32_t GetRefusedCount() const { return refusedCount; }
@@ -67,17 +68,20 @@ public:
     int Seek(void* handle, int32_t offset, int32_t origin) override;
     int IsEof(void* handle) override;
     uint32_t GetSize(void* handle) override;
+    const uint8_t* MapRead(void* handle, uint32_t* size) override;
 
 private:
     struct HashNode {
         uint32_t hash;
-        uint32_t entry;  // index into entries
-        int32_t next;    // index into nodes, -1 ends the chain
+        uint32_t entry;   // index into entries
+        int32_t next;     // index into nodes, -1 ends the chain
+        uint32_t nameAt;  // the entry's name in names
     };
 
     CQVPackFileSystem() = default;
     bool ReadTable(uint32_t fileSize);
-    void AddToHash(uint32_t index, uint32_t hash);
+    void AddToHash(uint32_t index, std::string_view key);
+    bool NodeNameIs(const HashNode& node, std::string_view key) const;
     bool CacheEntry(PackEntry* entry);
 
     PackEntry* cacheSlots[PACK_CACHE_SLOTS] = {};
@@ -88,6 +92,9 @@ private:
     std::vector<PackEntry> entries;
     std::vector<int32_t> buckets;  // head node of each chain, -1 when empty
     std::vector<HashNode> nodes;
+    // The names once more, NUL-separated: lookups compare names here, close
+    // together, rather than in the large entry records.
+    std::string names;
     std::string archivePath;
     uint32_t refusedCount = 0;
 };

@@ -15,9 +15,9 @@ public:
     explicit CQVFilePath(std::string_view name);
 
     // The name as given.
-    const std::string& GetName() const { return m_name; }
+    std::string_view GetName() const { return std::string_view(m_text.data(), m_nameSize); }
     // '/' turned into '\' and A to Z lowered; other bytes unchanged.
-    const std::string& GetKey() const { return m_key; }
+    std::string_view GetKey() const { return std::string_view(m_text.data() + m_nameSize + 1, m_nameSize); }
     uint32_t GetHash() const { return m_hash; }
 
     // The file on this disk. An existing file or folder is found whatever
@@ -27,8 +27,8 @@ public:
     std::string Resolve() const;
 
 private:
-    std::string m_name;
-    std::string m_key;
+    std::string m_text;  // the name, a NUL, then the key: one allocation per path
+    uint32_t m_nameSize = 0;
     uint32_t m_hash = 0;
 };
 

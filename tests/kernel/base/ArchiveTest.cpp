@@ -269,6 +269,25 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"Empty", "", 0, "old", "prev", -9}),
     [](const testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.label); });
 
+TEST_F(ArchiveFolder, NulCutsStoredTextOfEveryLength) {
+    // Lengths around the 16 and 32 bytes that short names are scanned in,
+    // with the NUL at each place, followed by enough bytes and by none.
+    for (uint32_t length = 1; length <= 40; ++length) {
+        for (uint32_t nul = 0; nul <= length; ++nul) {
+            std::string stored(length, 'n');
+            if (nul < length) stored[nul] = '\0';
+            for (const std::string& after : {std::string(), std::string(64, '\0')}) {
+                Spit("n.bin", U32(length) + stored + after);
+                CQVArchive ar;
+                ASSERT_TRUE(ar.Open("n.bin", "rb"));
+                std::string text = "old";
+                ASSERT_EQ(ar.SerializeString(text), 1u);
+                ASSERT_EQ(text, std::string(nul, 'n')) << length << " " << nul << " " << after.size();
+            }
+        }
+    }
+}
+
 TEST_F(ArchiveFolder, CountsMustFitTheRestOfTheFile) {
     Spit("c.bin", U32(3) + std::string(12, 'x') + U32(4));
     CQVArchive ar;

@@ -29,6 +29,13 @@ TEST(PathKey, HashTakesBytesAsSigned) {
     EXPECT_EQ(Path_Hash("ab"), 97u * 65599u + 98u);
     // 0xE9 counts as -23.
     EXPECT_EQ(Path_Hash("a\xE9"), 97u * 65599u - 23u);
+    // Every length agrees with the plain step h = h * 65599 + c.
+    const std::string text = "data\\levels\\mission_\xE9\xFF_01.qva";
+    for (size_t n = 0; n <= text.size(); ++n) {
+        uint32_t h = 0;
+        for (size_t i = 0; i < n; ++i) h = h * 65599u + static_cast<uint32_t>(static_cast<signed char>(text[i]));
+        EXPECT_EQ(Path_Hash(std::string_view(text).substr(0, n)), h) << n;
+    }
 }
 
 // A temporary folder that the test enters, so that relative engine paths
