@@ -3,25 +3,13 @@
 // and never read a string longer than the bytes that remained.
 
 #include "kernel/base/Archive.h"
+#include "fuzz/files/FuzzCheck.h"
 #include "tools/fixtures/MemoryFile.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
-namespace {
-
-// A broken promise stops the run where it was found.
-void CheckAt(bool condition, const char* what, int line) {
-    if (condition) return;
-    std::fprintf(stderr, "check failed at line %d: %s\n", line, what);
-    std::abort();
-}
-#define Check(condition) CheckAt((condition), #condition, __LINE__)
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;

@@ -11,18 +11,20 @@ bool CQVArchive::Open(const char* name, const char* mode) {
     Close();
     if (name == nullptr || mode == nullptr) return false;
     direction = std::strchr(mode, 'w') != nullptr ? ARCHIVE_WRITING : ARCHIVE_READING;
-    m_writing = direction == ARCHIVE_WRITING;
     handle = fileSystem->Open(name, mode);
     if (handle == nullptr) return false;
+    m_writing = direction == ARCHIVE_WRITING;
     m_fileSize = direction == ARCHIVE_READING ? fileSystem->GetSize(handle) : 0;
     return true;
 }
 
+// Without a handle nothing is buffered, so transfers fail until the next Open.
 int CQVArchive::Close() {
     if (handle == nullptr) return 0;
     Sync();
     const int result = fileSystem->Close(handle);
     handle = nullptr;
+    m_writing = false;
     m_fileSize = 0;
     return result;
 }

@@ -66,22 +66,8 @@ public:
         return (direction == ARCHIVE_READING ? ReadRaw(data, 4) : WriteRaw(data, 4)) / 4;
     }
     // Used as x = SerializeInt(x); a failed read returns the value passed in.
-    int32_t SerializeInt(int32_t value) {
-        if (direction != ARCHIVE_READING) {
-            WriteRaw(&value, 4);
-            return value;
-        }
-        int32_t copy;
-        return ReadRaw(&copy, 4) == 4 ? copy : value;
-    }
-    uint8_t SerializeByte(uint8_t value) {
-        if (direction != ARCHIVE_READING) {
-            WriteRaw(&value, 1);
-            return value;
-        }
-        uint8_t copy;
-        return ReadRaw(&copy, 1) == 1 ? copy : value;
-    }
+    int32_t SerializeInt(int32_t value) { return SerializeValue(value); }
+    uint8_t SerializeByte(uint8_t value) { return SerializeValue(value); }
     // Reading: a length of 0 or below (as a signed word) leaves the string as
     // it was; a NUL inside the stored bytes ends it there. A length beyond
     // the bytes that remain fails and leaves the string unchanged. 1 when
@@ -120,6 +106,15 @@ public:
     CQVFileSystem* fileSystem = nullptr;
 
 private:
+    template <typename T>
+    T SerializeValue(T value) {
+        if (direction != ARCHIVE_READING) {
+            WriteRaw(&value, sizeof value);
+            return value;
+        }
+        T copy;
+        return ReadRaw(&copy, sizeof copy) == sizeof copy ? copy : value;
+    }
     // Bytes moved; the fast paths serve transfers that fit the buffer.
     uint32_t ReadRaw(void* data, uint32_t bytes) {
         if (bytes <= static_cast<size_t>(m_readLimit - m_readPtr)) {

@@ -1,6 +1,7 @@
 #include "kernel/base/Archive.h"
 #include "kernel/base/FileSystem.h"
 #include "kernel/base/PackFileSystem.h"
+#include "tests/kernel/base/TempFolder.h"
 #include "tools/fixtures/PackWriter.h"
 
 #include <gtest/gtest.h>
@@ -16,42 +17,25 @@ using namespace std::string_literals;
 
 namespace {
 
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Spit(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
 std::string U32(uint32_t v) {
     std::string s(4, '\0');
     for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (8 * i));
     return s;
 }
 
-class ArchiveFolder : public testing::Test {
+class ArchiveFolder : public TempFolderTest {
 protected:
-    fs::path root;
-    fs::path previous;
     CQVPackFileSystem* pack = nullptr;
 
-    void SetUp() override {
-        char pattern[] = "/tmp/qv_archive_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
-        previous = fs::current_path();
-        fs::current_path(root);
-    }
     void TearDown() override {
         g_CurrentFileSystem = nullptr;
         delete pack;
-        fs::current_path(previous);
-        fs::remove_all(root);
+        TempFolderTest::TearDown();
     }
     // Serves name from a pack entry holding bytes, through the current file system.
     void ServeFromPack(const std::string& name, const std::string& bytes) {
         const std::vector<uint8_t> archive = PackWriter_Build({{"filler", "0123"}, {name, bytes}});
-        Spit("pack.csa", std::string(archive.begin(), archive.end()));
+        WriteFile("pack.csa", std::string(archive.begin(), archive.end()));
         pack = CQVPackFileSystem::Open("pack.csa");
         ASSERT_NE(pack, nullptr);
         g_CurrentFileSystem = pack;
@@ -115,7 +99,7 @@ TEST_F(ArchiveFolder, WritesTheLayoutByteForByte) {
     r.Serialize(ar);
     EXPECT_EQ(ar.Tell(), static_cast<int32_t>(kSampleBytes.size()));
     ar.Close();
-    EXPECT_EQ(Slurp("Out.bin"), kSampleBytes);
+    EXPECT_EQ(ReadFile("Out.bin"), kSampleBytes);
 }
 
 enum class Source { Disk, PackCached, PackArchiveFile };
@@ -128,7 +112,7 @@ TEST_P(ArchiveRoundTrip, ReadsBackWhatWasWritten) {
     const std::string bytes = kSampleBytes + kSampleBytes + padding;
     if (GetParam() == Source::Disk) {
         fs::create_directories("data");
-        Spit("data/in.bin", bytes);
+        WriteFile("data/in.bin", bytes);
     } else {
         ServeFromPack("data\\in.bin", bytes);
     }
@@ -171,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(Sources, ArchiveRoundTrip,
 
 TEST_F(ArchiveFolder, StreamBindsToTheFileSystemCurrentAtConstruction) {
     fs::create_directories("data");
-    Spit("data/f.bin", U32(1));
+    WriteFile("data/f.bin", U32(1));
     CQVArchive before;
     ServeFromPack("data\\f.bin", U32(2));
     CQVArchive after;
@@ -221,7 +205,7 @@ TEST_F(ArchiveFolder, StringAndCStringStoreTheSameBytes) {
         ar.SerializeString(text);
         ar.SerializeCString(buffer, sizeof buffer);
     }
-    EXPECT_EQ(Slurp("s.bin"), U32(4) + "Door" + U32(4) + "Door");
+    EXPECT_EQ(ReadFile("s.bin"), U32(4) + "Door" + U32(4) + "Door");
 }
 
 // Stored bytes that a reader must survive; each case reads a string, a
@@ -239,7 +223,7 @@ struct ReadCase {
 class ArchiveReads : public ArchiveFolder, public testing::WithParamInterface<ReadCase> {};
 
 TEST_P(ArchiveReads, LengthsAreCheckedAgainstTheFile) {
-    Spit("r.bin", GetParam().bytes);
+    WriteFile("r.bin", GetParam().bytes);
     CQVArchive ar;
     ASSERT_TRUE(ar.Open("r.bin", "rb"));
     std::string text = "old";
@@ -277,7 +261,7 @@ TEST_F(ArchiveFolder, NulCutsStoredTextOfEveryLength) {
             std::string stored(length, 'n');
             if (nul < length) stored[nul] = '\0';
             for (const std::string& after : {std::string(), std::string(64, '\0')}) {
-                Spit("n.bin", U32(length) + stored + after);
+                WriteFile("n.bin", U32(length) + stored + after);
                 CQVArchive ar;
                 ASSERT_TRUE(ar.Open("n.bin", "rb"));
                 std::string text = "old";
@@ -289,7 +273,7 @@ TEST_F(ArchiveFolder, NulCutsStoredTextOfEveryLength) {
 }
 
 TEST_F(ArchiveFolder, CountsMustFitTheRestOfTheFile) {
-    Spit("c.bin", U32(3) + std::string(12, 'x') + U32(4));
+    WriteFile("c.bin", U32(3) + std::string(12, 'x') + U32(4));
     CQVArchive ar;
     ASSERT_TRUE(ar.Open("c.bin", "rb"));
     uint32_t count = 99;
@@ -305,6 +289,19 @@ TEST_F(ArchiveFolder, OpenFailsAndDirectionFollowsTheMode) {
     EXPECT_FALSE(ar.Open("missing.bin", "rb"));
     EXPECT_EQ(ar.SerializeInt(3), 3);
     EXPECT_EQ(ar.Close(), 0);
+    // Writes without an open file, after a failed open or a close, go nowhere.
+    EXPECT_FALSE(ar.Open("no_such_folder/x.bin", "wb"));
+    uint32_t word = 5;
+    EXPECT_EQ(ar.SerializeDword(&word), 0u);
+    ASSERT_TRUE(ar.Open("first.bin", "wb"));
+    ar.SerializeInt(1);
+    ar.Close();
+    EXPECT_EQ(ar.SerializeInt(9), 9);
+    EXPECT_EQ(ar.Write("late", 4), 0u);
+    ASSERT_TRUE(ar.Open("second.bin", "wb"));
+    ar.Close();
+    EXPECT_EQ(ReadFile("first.bin"), U32(1));
+    EXPECT_EQ(ReadFile("second.bin"), "");
     ASSERT_TRUE(ar.Open("m.bin", "w+b"));
     EXPECT_EQ(ar.direction, ARCHIVE_WRITING);
     ar.SerializeInt(42);
@@ -315,7 +312,7 @@ TEST_F(ArchiveFolder, OpenFailsAndDirectionFollowsTheMode) {
     EXPECT_EQ(ar.SerializeByte(0), 42);
     EXPECT_EQ(ar.Write("\x07", 1), 1u);
     ar.Close();
-    EXPECT_EQ(Slurp("m.bin"), std::string("\x2A\x07\x00\x00", 4));
+    EXPECT_EQ(ReadFile("m.bin"), std::string("\x2A\x07\x00\x00", 4));
 
     CQVActorArchive actors;
     ASSERT_TRUE(actors.Open("m.bin", "rb"));

@@ -1,4 +1,5 @@
 #include "kernel/base/FileSystem.h"
+#include "tests/kernel/base/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -74,19 +75,18 @@ TEST(MemoryFileSystem, HandleKeepsItsOwnerAlive) {
     EXPECT_TRUE(watch.expired());
 }
 
-TEST(DiskFileSystem, SizeIsMeasuredWithoutMovingThePosition) {
-    char pattern[] = "/tmp/qv_disk_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string name = std::string(pattern) + "/f.bin";
+using DiskFileSystem = TempFolderTest;
+
+TEST_F(DiskFileSystem, SizeIsMeasuredWithoutMovingThePosition) {
     CQVFileSystem* disk = CQVStdioFileSystem::GetInstance();
     EXPECT_EQ(FileSystem_GetCurrent(), disk);
 
-    void* out = disk->Open(name.c_str(), "wb");
+    void* out = disk->Open("f.bin", "wb");
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(disk->Write("0123456789", 2, 5, out), 5u);
     disk->Close(out);
 
-    void* in = disk->Open(name.c_str(), "rb");
+    void* in = disk->Open("F.BIN", "rb");
     ASSERT_NE(in, nullptr);
     char c[3] = {};
     disk->Read(c, 1, 3, in);
@@ -96,7 +96,6 @@ TEST(DiskFileSystem, SizeIsMeasuredWithoutMovingThePosition) {
     EXPECT_EQ(disk->Read(c, 1, 1, in), 0u);
     EXPECT_NE(disk->IsEof(in), 0);
     disk->Close(in);
-    std::filesystem::remove_all(pattern);
 }
 
 TEST(FileExtension, LastDotOnwards) {

@@ -1,6 +1,7 @@
 #include "kernel/base/FileSystem.h"
 #include "kernel/base/PackFileSystem.h"
 #include "kernel/base/Path.h"
+#include "tests/kernel/base/TempFolder.h"
 #include "tools/fixtures/PackWriter.h"
 
 #include <gtest/gtest.h>
@@ -32,31 +33,21 @@ std::string Bytes(size_t size, char seed) {
     return text;
 }
 
-class PackFolder : public testing::Test {
+class PackFolder : public TempFolderTest {
 protected:
-    fs::path root;
-    fs::path previous;
     CountingDisk disk;
     CQVPackFileSystem* pack = nullptr;
 
     void SetUp() override {
-        char pattern[] = "/tmp/qv_pack_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
-        previous = fs::current_path();
-        fs::current_path(root);
+        TempFolderTest::SetUp();
         fs::create_directories("Data/Tex");
         WriteFile("Data/Tex/Disk.tga", "disk only");
         WriteFile("Data/Tex/A.TGA", "disk copy of a");
     }
     void TearDown() override {
-        delete pack;
         if (g_CurrentFileSystem == pack) g_CurrentFileSystem = nullptr;
-        fs::current_path(previous);
-        fs::remove_all(root);
-    }
-    static void WriteFile(const std::string& name, const std::string& text) {
-        std::ofstream(name, std::ios::binary) << text;
+        delete pack;
+        TempFolderTest::TearDown();
     }
     static void WritePack(const std::vector<uint8_t>& bytes) {
         std::ofstream("pack.csa", std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -100,8 +91,7 @@ TEST_F(PackFolder, HeldNamesComeFromTheArchiveOthersFromTheDisk) {
     EXPECT_EQ(pack->Write("new", 1, 3, out), 3u);
     pack->Close(out);
     EXPECT_EQ(ReadAll("data\\tex\\a.tga"), "packed a");
-    std::ifstream written("Data/Tex/A.TGA");
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "new");
+    EXPECT_EQ(ReadFile("Data/Tex/A.TGA"), "new");
 }
 
 TEST_F(PackFolder, CurrentFileSystemServesTheArchive) {

@@ -1,5 +1,6 @@
 #include "kernel/base/FileSystem.h"
 #include "kernel/base/Path.h"
+#include "tests/kernel/base/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -40,26 +41,14 @@ TEST(PathKey, HashTakesBytesAsSigned) {
 
 // A temporary folder that the test enters, so that relative engine paths
 // resolve inside it.
-class PathFolder : public testing::Test {
+class PathFolder : public TempFolderTest {
 protected:
-    fs::path root;
-    fs::path previous;
-
     void SetUp() override {
-        char pattern[] = "/tmp/qv_path_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
-        previous = fs::current_path();
-        fs::current_path(root);
+        TempFolderTest::SetUp();
         fs::create_directories(root / "Data" / "Levels");
-        Touch("Data/Levels/Mission_01.qva", "m1");
-        Touch("Data/text.txt", "t");
+        WriteFile("Data/Levels/Mission_01.qva", "m1");
+        WriteFile("Data/text.txt", "t");
     }
-    void TearDown() override {
-        fs::current_path(previous);
-        fs::remove_all(root);
-    }
-    static void Touch(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
     static std::string ReadAll(const std::string& name) {
         CQVFileSystem* disk = CQVStdioFileSystem::GetInstance();
         void* handle = disk->Open(name.c_str(), "rb");
@@ -98,7 +87,7 @@ TEST_F(PathFolder, AbsolutePathsWithBackslashesResolveFromTheRoot) {
 }
 
 TEST_F(PathFolder, ExactCaseWinsAndTheChoiceIsStable) {
-    Touch("Data/TEXT.txt", "upper");
+    WriteFile("Data/TEXT.txt", "upper");
     EXPECT_EQ(CQVFilePath("Data\\TEXT.txt").Resolve(), "Data/TEXT.txt");
     EXPECT_EQ(CQVFilePath("Data\\text.txt").Resolve(), "Data/text.txt");
     // Neither as written: the smallest of the names that match.
