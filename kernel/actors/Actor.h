@@ -193,7 +193,25 @@ private:
     void InitLoadSteps();
     void InitCopySteps();
     void StartFade(uint32_t valueMessage, float start, float end, float time);
-    int HandleLifecycle(uint32_t id, MessageArgs* args, bool* runScripts);
+    // The base cases of the handler, after the spies and before the scripts.
+    int HandleBaseCase(uint32_t id, MessageArgs* args);
+    int HandleOtherCase(uint32_t id, MessageArgs* args);
+    int HandleSwitchCase(uint32_t id, MessageArgs* args);
+    int OnInit(uint32_t id);
+    int OnCreate(CQVActor* source);
+    int OnDelete();
+    int OnSetName(MessageArgs* args);
+    int OnInvalidateOldPosition();
+    int OnStartValue(float value);
+    int OnSetEnabled(bool enabled);
+    int OnSetOperational(bool operational);
+    int OnFastDebug(MessageArgs* args);
+    int OnKillChain(uint32_t id, MessageArgs* args);
+    int OnActionChain(uint32_t id, MessageArgs* args);
+    int OnTimeMessage(uint32_t id, MessageArgs* args);
+    int OnSearch(uint32_t id, MessageArgs* args);
+    void NotifySpies(uint32_t id, MessageArgs* args);
+    // Runs the scripts bound to an event.
     void RunEventScripts(uint32_t id);
 };
 
@@ -207,6 +225,17 @@ extern uint32_t g_MessageCount;
 // The developer gamma switch behind "FastDebug" {mode, red, green, blue};
 // installed by the program, which knows the current camera.
 extern void (*g_FastDebugApply)(uint32_t mode, uint32_t red, uint32_t green, uint32_t blue);
+
+// Dispatch: the command spies see the message first, then the base case
+// runs, then (HandleBaseCase) the actor's scripts bound to the message when
+// it is an event.
+// Kept in the header so that each class's handler reaches the base case
+// with one call.
+inline int CQVActor::HandleMessage(uint32_t id, MessageArgs* args) {
+    ++g_MessageCount;
+    if (!m_CommandSpies.empty()) NotifySpies(id, args);
+    return HandleBaseCase(id, args);
+}
 
 // (rand() mod 10000) x 0.0002 - 1, in [-1, 0.9998].
 float Random_SignedUnit();

@@ -96,32 +96,27 @@ void SearchSubtree(CQVActor* actor, uint32_t message, MessageArgs* args, Match m
 
 }  // namespace
 
-int CQVActor::HandleMessage(uint32_t id, MessageArgs* args) {
-    ++g_MessageCount;
-
-    if (!m_CommandSpies.empty()) {
-        CommandSpyArgs spied{id, args, this};
-        // A spy may drop spies, so the list is re-read each time.
-        for (size_t i = 0; i < m_CommandSpies.size(); ++i) {
-            if (CQVActor* spy = m_CommandSpies[i]->target) spy->HandleMessage(MSG_COMMAND_SPY, Args_Of(&spied));
-        }
+__attribute__((noinline)) void CQVActor::NotifySpies(uint32_t id, MessageArgs* args) {
+    CommandSpyArgs spied{id, args, this};
+    // A spy may drop spies, so the list is re-read each time.
+    for (size_t i = 0; i < m_CommandSpies.size(); ++i) {
+        if (CQVActor* spy = m_CommandSpies[i]->target) spy->HandleMessage(MSG_COMMAND_SPY, Args_Of(&spied));
     }
-
-    bool runScripts = true;
-    const int result = HandleLifecycle(id, args, &runScripts);
-    if (runScripts && !m_Scripts.empty() && (GetCommandDesc(id).flags & COMMAND_EVENT)) RunEventScripts(id);
-    return result;
 }
 
-void CQVActor::RunEventScripts(uint32_t id) {
-    if (g_ScriptExecute == nullptr) return;
+__attribute__((noinline)) void CQVActor::RunEventScripts(uint32_t id) {
+    // "Set Enabled" and "Get Enabled" never run scripts.
+    if (id == MSG_SET_ENABLED || id == MSG_GET_ENABLED) return;
+    if (g_ScriptExecute == nullptr || !(GetCommandDesc(id).flags & COMMAND_EVENT)) return;
     // Scripts may add or remove scripts while they run.
     for (size_t i = 0; i < m_Scripts.size(); ++i) {
         if (m_Scripts[i].boundMessage == id) g_ScriptExecute(&m_Scripts[i], nullptr);
     }
 }
 
-int CQVActor::HandleLifecycle(uint32_t id, MessageArgs* args, bool* runScripts) {
+// The timing values and the action flags are plain stores and are answered
+// first; every other base case is one call in HandleOtherCase.
+int CQVActor::HandleBaseCase(uint32_t id, MessageArgs* args) {
     if (id >= MSG_SET_KILL_DELAY && id <= MSG_GET_ACTION_TIME) {
         float CQVActor::*field = TIMING_FIELDS[(id - MSG_SET_KILL_DELAY) / 2];
         if ((id - MSG_SET_KILL_DELAY) % 2 == 0) {
@@ -129,139 +124,206 @@ int CQVActor::HandleLifecycle(uint32_t id, MessageArgs* args, bool* runScripts) 
         } else {
             SetFloat(args, this->*field);
         }
-        return 1;
-    }
-    if (id >= MSG_SET_BLOCKSTARTFROMPARENT && id <= MSG_GET_STOP_LEAVE_DELAYEDSTART) {
+    } else if (id >= MSG_SET_BLOCKSTARTFROMPARENT && id <= MSG_GET_STOP_LEAVE_DELAYEDSTART) {
         const uint32_t bit = 1u << ((id - MSG_SET_BLOCKSTARTFROMPARENT) / 2);
         if ((id - MSG_SET_BLOCKSTARTFROMPARENT) % 2 == 0) {
             m_ActionFlags = GetWord(args) ? (m_ActionFlags | bit) : (m_ActionFlags & ~bit);
         } else {
             SetWord(args, (m_ActionFlags & bit) ? 1 : 0);
         }
-        return 1;
+    } else {
+        return HandleOtherCase(id, args);
     }
+    if (!m_Scripts.empty()) RunEventScripts(id);
+    return 1;
+}
 
+int CQVActor::HandleOtherCase(uint32_t id, MessageArgs* args) {
+    const int result = HandleSwitchCase(id, args);
+    if (!m_Scripts.empty()) RunEventScripts(id);
+    return result;
+}
+
+int CQVActor::HandleSwitchCase(uint32_t id, MessageArgs* args) {
     switch (id) {
     case MSG_PROCESS:
         Process();
-        break;
+        return 1;
     case MSG_BASEPROCESS:
         BaseProcess();
-        break;
+        return 1;
     case MSG_INIT_NEW:
-        InitCommon();
-        HandleMessage(MSG_PRECALCULATE, nullptr);
-        m_Flags |= ACTOR_PRECALCULATED;
-        InvalidateTransform();
-        break;
     case MSG_INIT_LOAD:
-        InitCommon();
-        InitLoadSteps();
-        InvalidateTransform();
-        break;
     case MSG_INIT_COPY:
-        InitCommon();
-        InitCopySteps();
-        InvalidateTransform();
-        break;
-    case MSG_CREATE: {
-        CQVActor* source = args ? Args_Get<CQVActor*>(args) : nullptr;
-        if (source == nullptr) {
-            HandleMessage(MSG_INIT_NEW, nullptr);
-        } else {
-            // The copy keeps its own identity and place in the tree while
-            // "Init Copy" runs, and owns none of the source's children.
-            const uint32_t ownId = m_Id;
-            const std::string ownName = m_Name;
-            CQVActor* ownParent = m_Parent;
-            const uint32_t ownParentId = m_ParentId;
-            CopyFrom(*source);
-            m_Id = ownId;
-            m_Name = ownName;
-            m_Parent = ownParent;
-            m_ParentId = ownParentId;
-            m_Children.clear();
-            HandleMessage(MSG_INIT_COPY, nullptr);
-        }
-        break;
-    }
+        return OnInit(id);
+    case MSG_CREATE:
+        return OnCreate(args ? Args_Get<CQVActor*>(args) : nullptr);
     case MSG_DELETE:
-        if (g_ActorSystem) g_ActorSystem->QueueDelete(this);
-        ClearGASlot();
-        m_Name = "__" + m_Name;
-        break;
-    case MSG_SET_NAME: {
-        ClearGASlot();
-        m_Name = args ? reinterpret_cast<const char*>(Args_Bytes(args)) : "";
-        const int slot = Script_ParseGAIndex(m_Name.c_str());
-        if (slot > 0 && slot < GA_SLOT_COUNT && g_GAVariables[slot] == nullptr) {
-            g_GAVariables[slot] = this;
-            m_Flags |= ACTOR_HOLDS_GA_SLOT;
-        }
-        break;
-    }
+        return OnDelete();
+    case MSG_SET_NAME:
+        return OnSetName(args);
     case MSG_INVALIDATE_MATRIX:
         InvalidateTransform();
-        break;
+        return 1;
     case MSG_INVALIDATE_OLDPOSITION:
-        m_PrevPosition = m_Position;
-        m_PrevWorldPosition = GetWorldPosition();
-        SendToChildren(MSG_INVALIDATE_OLDPOSITION, nullptr);
-        break;
+        return OnInvalidateOldPosition();
     case MSG_START:
-        Tell(this, MSG_ACTION_START_VALUE, 1.0f);
-        break;
+        return OnStartValue(1.0f);
     case MSG_STOP:
         // "Stop" sends the start value, not "Action Stop Value".
-        Tell(this, MSG_ACTION_START_VALUE, 0.0f);
-        break;
-    case MSG_SET_ENABLED: {
-        const bool enabled = GetWord(args) != 0;
-        if (enabled != ((m_Activity & ACTIVITY_ENABLED) != 0)) HandleMessage(enabled ? MSG_START : MSG_STOP, nullptr);
-        *runScripts = false;
-        break;
-    }
+        return OnStartValue(0.0f);
+    case MSG_SET_ENABLED:
+        return OnSetEnabled(GetWord(args) != 0);
     case MSG_GET_ENABLED:
         SetWord(args, (m_Activity & ACTIVITY_ENABLED) ? 1 : 0);
-        *runScripts = false;
-        break;
-    case MSG_SET_OPERATIONAL: {
-        const bool operational = GetWord(args) != 0;
-        if (operational) {
-            std::vector<CQVActor*> ancestors;
-            for (CQVActor* walk = m_Parent; walk; walk = walk->m_Parent) ancestors.push_back(walk);
-            ancestors.insert(ancestors.end(), this);
-            for (CQVActor* actor : ancestors) {
-                if (actor != this && actor->IsOperational()) continue;
-                if (!(actor->m_Flags & ACTOR_PRECALCULATED)) {
-                    actor->HandleMessage(MSG_PRECALCULATE, nullptr);
-                    actor->m_Flags |= ACTOR_PRECALCULATED;
-                }
-                actor->m_Activity |= ACTIVITY_OPERATIONAL;
-            }
-        } else {
-            m_Activity &= ~ACTIVITY_OPERATIONAL;
-        }
-        uint32_t value = operational ? 1 : 0;
-        SendToChildren(MSG_SET_OPERATIONAL, Args_Of(&value));
-        break;
-    }
+        return 1;
+    case MSG_SET_OPERATIONAL:
+        return OnSetOperational(GetWord(args) != 0);
     case MSG_GET_OPERATIONAL:
         SetWord(args, IsOperational() ? 1 : 0);
-        break;
+        return 1;
     case MSG_SET_MASTER:
         m_Flags = GetWord(args) ? (m_Flags | ACTOR_MASTER) : (m_Flags & ~ACTOR_MASTER);
-        break;
+        return 1;
     case MSG_GET_MASTER:
         SetWord(args, (m_Flags & ACTOR_MASTER) ? 1 : 0);
-        break;
+        return 1;
     case MSG_FASTDEBUG:
-        if (g_FastDebugApply && args) {
-            g_FastDebugApply(Args_Get<uint32_t>(args, 0), Args_Get<uint32_t>(args, 4), Args_Get<uint32_t>(args, 8),
-                             Args_Get<uint32_t>(args, 12));
-        }
-        break;
+        return OnFastDebug(args);
+    case MSG_KILL_PRE:
+    case MSG_KILL:
+    case MSG_KILL_POST:
+    case MSG_CALLBACK_CHILD_REMOVED:
+        return OnKillChain(id, args);
+    case MSG_ACTION_START_PRE:
+    case MSG_ACTION_START:
+    case MSG_ACTION_START_POST:
+    case MSG_ACTION_STOP_PRE:
+    case MSG_ACTION_STOP:
+    case MSG_ACTION_STOP_POST:
+    case MSG_ACTION_COMMAND:
+    case MSG_CALC_ACTION_TIME_CB:
+    case MSG_CALC_ACTION_TIME_CC:
+        return OnActionChain(id, args);
+    case MSG_COMMAND_LERP:
+    case MSG_TIMED_COMMAND_LERP:
+    case MSG_TIMERCOMMAND:
+    case MSG_DELETE_TIMERCOMMANDS_BY_CMD:
+    case MSG_MCMD_DELETEBYCOMMAND:
+    case MSG_ADD_CURRENT_TIME:
+    case MSG_SET_CURRENT_NORMALIZED_TIME:
+    case MSG_GET_CURRENT_NORMALIZED_TIME:
+    case MSG_CONNECT_TO_TIMEINSTANCE:
+        return OnTimeMessage(id, args);
+    case MSG_FIRST_CHILD_OF_CLASS:
+    case MSG_FIND_DESCENDANT_BY_CLASS:
+    case MSG_FIND_CHILD_BY_NAME:
+    case MSG_FIND_DESCENDANT_BY_NAME:
+        return OnSearch(id, args);
+    default:
+        return 1;
+    }
+}
 
+__attribute__((noinline)) int CQVActor::OnInit(uint32_t id) {
+    InitCommon();
+    if (id == MSG_INIT_NEW) {
+        HandleMessage(MSG_PRECALCULATE, nullptr);
+        m_Flags |= ACTOR_PRECALCULATED;
+    } else if (id == MSG_INIT_LOAD) {
+        InitLoadSteps();
+    } else {
+        InitCopySteps();
+    }
+    InvalidateTransform();
+    return 1;
+}
+
+__attribute__((noinline)) int CQVActor::OnCreate(CQVActor* source) {
+    if (source == nullptr) return HandleMessage(MSG_INIT_NEW, nullptr);
+    // The copy keeps its own identity and place in the tree while "Init
+    // Copy" runs, and owns none of the source's children.
+    const uint32_t ownId = m_Id;
+    const std::string ownName = m_Name;
+    CQVActor* ownParent = m_Parent;
+    const uint32_t ownParentId = m_ParentId;
+    CopyFrom(*source);
+    m_Id = ownId;
+    m_Name = ownName;
+    m_Parent = ownParent;
+    m_ParentId = ownParentId;
+    m_Children.clear();
+    HandleMessage(MSG_INIT_COPY, nullptr);
+    return 1;
+}
+
+__attribute__((noinline)) int CQVActor::OnDelete() {
+    if (g_ActorSystem) g_ActorSystem->QueueDelete(this);
+    ClearGASlot();
+    m_Name = "__" + m_Name;
+    return 1;
+}
+
+__attribute__((noinline)) int CQVActor::OnSetName(MessageArgs* args) {
+    ClearGASlot();
+    m_Name = args ? reinterpret_cast<const char*>(Args_Bytes(args)) : "";
+    const int slot = Script_ParseGAIndex(m_Name.c_str());
+    if (slot > 0 && slot < GA_SLOT_COUNT && g_GAVariables[slot] == nullptr) {
+        g_GAVariables[slot] = this;
+        m_Flags |= ACTOR_HOLDS_GA_SLOT;
+    }
+    return 1;
+}
+
+__attribute__((noinline)) int CQVActor::OnInvalidateOldPosition() {
+    m_PrevPosition = m_Position;
+    m_PrevWorldPosition = GetWorldPosition();
+    SendToChildren(MSG_INVALIDATE_OLDPOSITION, nullptr);
+    return 1;
+}
+
+__attribute__((noinline)) int CQVActor::OnStartValue(float value) {
+    Tell(this, MSG_ACTION_START_VALUE, value);
+    return 1;
+}
+
+__attribute__((noinline)) int CQVActor::OnSetEnabled(bool enabled) {
+    if (enabled != ((m_Activity & ACTIVITY_ENABLED) != 0)) HandleMessage(enabled ? MSG_START : MSG_STOP, nullptr);
+    return 1;
+}
+
+__attribute__((noinline)) int CQVActor::OnSetOperational(bool operational) {
+    if (operational) {
+        // Nearest ancestor first, then the actor itself.
+        std::vector<CQVActor*> chain;
+        for (CQVActor* walk = m_Parent; walk; walk = walk->m_Parent) chain.push_back(walk);
+        chain.push_back(this);
+        for (CQVActor* actor : chain) {
+            if (actor != this && actor->IsOperational()) continue;
+            if (!(actor->m_Flags & ACTOR_PRECALCULATED)) {
+                actor->HandleMessage(MSG_PRECALCULATE, nullptr);
+                actor->m_Flags |= ACTOR_PRECALCULATED;
+            }
+            actor->m_Activity |= ACTIVITY_OPERATIONAL;
+        }
+    } else {
+        m_Activity &= ~ACTIVITY_OPERATIONAL;
+    }
+    uint32_t value = operational ? 1 : 0;
+    SendToChildren(MSG_SET_OPERATIONAL, Args_Of(&value));
+    return 1;
+}
+
+__attribute__((noinline)) int CQVActor::OnFastDebug(MessageArgs* args) {
+    if (g_FastDebugApply && args) {
+        g_FastDebugApply(Args_Get<uint32_t>(args, 0), Args_Get<uint32_t>(args, 4), Args_Get<uint32_t>(args, 8),
+                         Args_Get<uint32_t>(args, 12));
+    }
+    return 1;
+}
+
+__attribute__((noinline)) int CQVActor::OnKillChain(uint32_t id, MessageArgs* args) {
+    switch (id) {
     case MSG_KILL_PRE:
         if (m_KillDelay == 0.0f) {
             HandleMessage(MSG_KILL, args);
@@ -286,11 +348,16 @@ int CQVActor::HandleLifecycle(uint32_t id, MessageArgs* args, bool* runScripts) 
         }
         m_Activity |= ACTIVITY_KILLED;
         break;
-    case MSG_CALLBACK_CHILD_REMOVED:
+    default:
         // A killed parent goes with its last child.
         if ((m_Activity & ACTIVITY_KILLED) && m_Children.size() == 1) HandleMessage(MSG_DELETE, nullptr);
         break;
+    }
+    return 1;
+}
 
+__attribute__((noinline)) int CQVActor::OnActionChain(uint32_t id, MessageArgs* args) {
+    switch (id) {
     case MSG_ACTION_START_PRE:
         if (m_ActionStartDelay == 0.0f) {
             HandleMessage(MSG_ACTION_START, args);
@@ -311,7 +378,7 @@ int CQVActor::HandleLifecycle(uint32_t id, MessageArgs* args, bool* runScripts) 
             ScheduleMessage(MSG_ACTION_START_POST, nullptr, FLAGS_PENDING_POST, m_ActionStartTime, 0.0f, 0.0f);
         }
         break;
-    case MSG_ACTION_START_POST: {
+    case MSG_ACTION_START_POST:
         if (!m_ColObjs.empty() && !(m_Flags & ACTOR_COLLISION_ENABLED)) {
             uint32_t on = 1;
             HandleMessage(MSG_SET_COLLISION_ENABLE, Args_Of(&on));
@@ -319,7 +386,6 @@ int CQVActor::HandleLifecycle(uint32_t id, MessageArgs* args, bool* runScripts) 
         if (m_ActionFlags & ACTION_KILL_PRE_ON_START_POST) HandleMessage(MSG_KILL_PRE, nullptr);
         if (m_ActionFlags & ACTION_STOP_PRE_ON_START_POST) HandleMessage(MSG_ACTION_STOP_PRE, nullptr);
         break;
-    }
     case MSG_ACTION_STOP_PRE:
         if (m_ActionStopDelay == 0.0f) {
             HandleMessage(MSG_ACTION_STOP, args);
@@ -339,14 +405,13 @@ int CQVActor::HandleLifecycle(uint32_t id, MessageArgs* args, bool* runScripts) 
             ScheduleMessage(MSG_ACTION_STOP_POST, nullptr, FLAGS_PENDING_POST, m_ActionStopTime, 0.0f, 0.0f);
         }
         break;
-    case MSG_ACTION_STOP_POST: {
+    case MSG_ACTION_STOP_POST:
         if (!m_ColObjs.empty() && (m_Flags & ACTOR_COLLISION_ENABLED)) {
             uint32_t off = 0;
             HandleMessage(MSG_SET_COLLISION_ENABLE, Args_Of(&off));
         }
         if (m_ActionFlags & ACTION_START_PRE_ON_STOP_POST) HandleMessage(MSG_ACTION_START_PRE, nullptr);
         break;
-    }
     case MSG_ACTION_COMMAND:
         if (args == nullptr) break;
         if (!(m_ActionFlags & ACTION_DONT_EXEC_COMMAND)) HandleMessage(Args_Get<uint32_t>(args), Args_At(args, 4));
@@ -359,13 +424,18 @@ int CQVActor::HandleLifecycle(uint32_t id, MessageArgs* args, bool* runScripts) 
         if (m_ActionTime > GetFloat(args)) SetFloat(args, m_ActionTime);
         SendToChildren(MSG_CALC_ACTION_TIME_CB, args);
         break;
-    case MSG_CALC_ACTION_TIME_CC: {
+    default: {
         float longest = m_ActionTime;
         HandleMessage(MSG_CALC_ACTION_TIME_CB, Args_Of(&longest));
         m_ActionTime = longest;
         break;
     }
+    }
+    return 1;
+}
 
+__attribute__((noinline)) int CQVActor::OnTimeMessage(uint32_t id, MessageArgs* args) {
+    switch (id) {
     case MSG_COMMAND_LERP: {
         if (args == nullptr) break;
         const float t = Args_Get<float>(args);
@@ -378,14 +448,13 @@ int CQVActor::HandleLifecycle(uint32_t id, MessageArgs* args, bool* runScripts) 
         if (const void* mixed = MessageArgs_Lerp(t, firstId, first, second)) HandleMessage(firstId, Args_Of(mixed));
         break;
     }
-    case MSG_TIMED_COMMAND_LERP:
+    case MSG_TIMED_COMMAND_LERP: {
         if (args == nullptr) break;
-        {
-            const float delay = Args_Get<float>(args);
-            const float length = Args_Get<float>(args, 4);
-            ScheduleMessage(MSG_COMMAND_LERP, Args_At(args, 4), FLAGS_TIMED_LERP, delay, delay + length, 0.0f);
-        }
+        const float delay = Args_Get<float>(args);
+        const float length = Args_Get<float>(args, 4);
+        ScheduleMessage(MSG_COMMAND_LERP, Args_At(args, 4), FLAGS_TIMED_LERP, delay, delay + length, 0.0f);
         break;
+    }
     case MSG_TIMERCOMMAND:
         if (args == nullptr) break;
         ScheduleMessage(Args_Get<uint32_t>(args, 4), Args_At(args, 8), FLAGS_DELAYED_STEP, Args_Get<float>(args), 0.0f,
@@ -407,13 +476,19 @@ int CQVActor::HandleLifecycle(uint32_t id, MessageArgs* args, bool* runScripts) 
         SetFloat(args, total != 0.0f ? Ask(this, MSG_GET_CURRENT_TIME) / total : 0.0f);
         break;
     }
-    case MSG_CONNECT_TO_TIMEINSTANCE:
+    default:
         if (CQVActor* timeInstance = args ? Args_Get<CQVActor*>(args) : nullptr) {
             CQVActor* self = this;
             timeInstance->HandleMessage(MSG_TIMEINSTANCE_CONNECT_ACTOR, Args_Of(&self));
         }
         break;
+    }
+    return 1;
+}
 
+__attribute__((noinline)) int CQVActor::OnSearch(uint32_t id, MessageArgs* args) {
+    if (args == nullptr) return 1;
+    switch (id) {
     case MSG_FIRST_CHILD_OF_CLASS: {
         auto* search = reinterpret_cast<ActorSearchArgs<uint32_t>*>(args);
         for (CQVActor* child : m_Children) {
@@ -439,13 +514,11 @@ int CQVActor::HandleLifecycle(uint32_t id, MessageArgs* args, bool* runScripts) 
         }
         break;
     }
-    case MSG_FIND_DESCENDANT_BY_NAME: {
+    default: {
         const char* name = reinterpret_cast<ActorSearchArgs<const char*>*>(args)->key;
         SearchSubtree<const char*>(this, id, args, [name](CQVActor* child) { return child->m_Name == name; });
         break;
     }
-    default:
-        break;
     }
     return 1;
 }

@@ -136,6 +136,7 @@ CQVActorSystem::CQVActorSystem() {
     g_GlobalClock.flags = CLOCK_MANUAL | CLOCK_GLOBAL_SPEED;
     g_ActorTable.assign(ACTOR_TABLE_INITIAL, nullptr);
     g_ActorTable[0] = this;
+    m_FreeIdHint = ACTOR_ID_FIRST_FREE;
     MessageArgs_SetPathResolver(&g_PathResolver);
 }
 
@@ -146,7 +147,7 @@ CQVActorSystem::~CQVActorSystem() {
         if (child == nullptr) continue;
         child->m_Parent = nullptr;
         if (GetTableSlot(child->m_Id) == child) {
-            g_ActorTable[child->m_Id] = nullptr;
+            ClearTableSlot(child->m_Id);
             delete child;
         }
     }
@@ -169,7 +170,14 @@ CQVActorSystem* CQVActorSystem::Get() { return g_ActorSystem; }
 CQVActor* CQVActorSystem::GetTableSlot(uint32_t id) { return id < g_ActorTable.size() ? g_ActorTable[id] : nullptr; }
 
 void CQVActorSystem::ClearTableSlot(uint32_t id) {
-    if (id < g_ActorTable.size()) g_ActorTable[id] = nullptr;
+    if (id >= g_ActorTable.size()) return;
+    g_ActorTable[id] = nullptr;
+    if (g_ActorSystem && id < g_ActorSystem->m_FreeIdHint) {
+        // The new gap may join empty slots below it into a run.
+        uint32_t hint = id;
+        while (hint > ACTOR_ID_FIRST_FREE && g_ActorTable[hint - 1] == nullptr) --hint;
+        g_ActorSystem->m_FreeIdHint = std::max(hint, ACTOR_ID_FIRST_FREE);
+    }
 }
 
 void CQVActorSystem::GrowTable(size_t size) {
@@ -185,15 +193,33 @@ CQVActor* CQVActorSystem::ConstructClass(uint32_t type) {
 void CQVActorSystem::RemoveFromParentList(CQVActor* actor, CQVActor* parent) {
     if (parent == nullptr) return;
     auto& children = parent->m_Children;
-    auto it = std::find(children.begin(), children.end(), actor);
-    if (it != children.end()) children.erase(it);
+    for (size_t i = children.size(); i-- > 0;) {
+        if (children[i] == actor) {
+            children.erase(children.begin() + static_cast<std::ptrdiff_t>(i));
+            return;
+        }
+    }
+}
+
+void CQVActorSystem::RemoveChildEntry(CQVActor* parent, uint32_t id) {
+    if (parent == nullptr) return;
+    // A child is listed once, so the entry is looked for from the end,
+    // where the newest children are: a parent emptied newest first then
+    // never shifts its list.
+    auto& children = parent->m_Children;
+    for (size_t i = children.size(); i-- > 0;) {
+        if (children[i] && children[i]->m_Id == id) {
+            children.erase(children.begin() + static_cast<std::ptrdiff_t>(i));
+            return;
+        }
+    }
 }
 
 void CQVActorSystem::DestroyInSlot(uint32_t id) {
     CQVActor* occupant = GetTableSlot(id);
     if (occupant == nullptr) return;
     RemoveFromParentList(occupant, occupant->m_Parent);
-    g_ActorTable[id] = nullptr;
+    ClearTableSlot(id);
     delete occupant;
 }
 
@@ -245,7 +271,7 @@ CQVActor* CQVActorSystem::CreateActor(uint32_t type, const char* name, CQVActor*
             // A copy may have taken the source's parent; the parent it was
             // appended to gives it up.
             RemoveFromParentList(actor, parent);
-            if (g_ActorTable[id] == actor) g_ActorTable[id] = nullptr;
+            if (g_ActorTable[id] == actor) ClearTableSlot(id);
             actor->m_Parent = nullptr;
             actor->m_Children.clear();
             delete actor;
@@ -266,9 +292,12 @@ CQVActor* CQVActorSystem::CreateActor(uint32_t type, const char* name, CQVActor*
 uint32_t CQVActorSystem::FindFreeActorId(uint32_t count) {
     for (;;) {
         const size_t size = g_ActorTable.size();
+        // Below the hint no two empty slots follow each other and the slot
+        // before it is taken, so a search for one id may start there.
+        size_t id = count == 1 ? std::max<size_t>(m_FreeIdHint, ACTOR_ID_FIRST_FREE) : ACTOR_ID_FIRST_FREE;
         size_t runStart = size;
         size_t runLength = 0;
-        for (size_t id = ACTOR_ID_FIRST_FREE; id < size; ++id) {
+        for (; id < size; ++id) {
             if (g_ActorTable[id]) {
                 runLength = 0;
                 continue;
@@ -279,7 +308,10 @@ uint32_t CQVActorSystem::FindFreeActorId(uint32_t count) {
         }
         const size_t candidate = runLength == 0 ? size : runStart;
         if (candidate + count > static_cast<size_t>(ACTOR_ID_MAX) + 1) return ACTOR_ID_ANY;
-        if (candidate + count <= size) return static_cast<uint32_t>(candidate);
+        if (candidate + count <= size) {
+            if (count == 1) m_FreeIdHint = static_cast<uint32_t>(candidate);
+            return static_cast<uint32_t>(candidate);
+        }
         GrowTable(candidate + count + TABLE_GROWTH_FREE_ID);
     }
 }
@@ -304,16 +336,11 @@ int CQVActorSystem::DeleteActor(CQVActor* actor) {
     if (actor == nullptr) return 0;
     if (actor->m_Parent) NotifyRemoved(actor, actor->m_Parent);
     if (actor->m_Id < ACTOR_ID_SYSTEM_LIMIT) return SetError("Error - Cant Delete System Actors");
-    if (CQVActor* parent = actor->m_Parent) {
-        auto& children = parent->m_Children;
-        auto it = std::find_if(children.begin(), children.end(),
-                               [&](CQVActor* child) { return child && child->m_Id == actor->m_Id; });
-        if (it != children.end()) children.erase(it);
-    }
+    RemoveChildEntry(actor->m_Parent, actor->m_Id);
     // Only an actor the table owns is destroyed: the statics and the actor
     // system are never in a slot of their own id but their own.
     if (GetTableSlot(actor->m_Id) == actor) {
-        g_ActorTable[actor->m_Id] = nullptr;
+        ClearTableSlot(actor->m_Id);
         delete actor;
     }
     return 1;
@@ -343,12 +370,7 @@ int CQVActorSystem::MoveActor(CQVActor* actor, CQVActor* newParent) {
 
     CQVActor* oldParent = actor->m_Parent;
     const Matrix world = actor->GetWorldMatrix();
-    {
-        auto& children = oldParent->m_Children;
-        auto it = std::find_if(children.begin(), children.end(),
-                               [&](CQVActor* child) { return child && child->m_Id == actor->m_Id; });
-        if (it != children.end()) children.erase(it);
-    }
+    RemoveChildEntry(oldParent, actor->m_Id);
     newParent->m_Children.push_back(actor);
     actor->m_Parent = newParent;
     actor->m_ParentId = newParent->m_Id;

@@ -126,6 +126,9 @@ public:
     float m_GlobalSpeedMultiplier = 1.0f;
     std::string m_BaseDirectory;
 
+    // Where the search for one free id may start (see FindFreeActorId).
+    uint32_t m_FreeIdHint = ACTOR_ID_FIRST_FREE;
+
     std::vector<TimedMessage*> m_CancelledTimedMessages;
     uint32_t m_InTimedMessagePass = 0;
 
@@ -141,6 +144,7 @@ public:
 private:
     CQVActor* ConstructClass(uint32_t type);
     void RemoveFromParentList(CQVActor* actor, CQVActor* parent);
+    static void RemoveChildEntry(CQVActor* parent, uint32_t id);
     void DestroyInSlot(uint32_t id);
     void NotifyRemoved(CQVActor* actor, CQVActor* parent);
     void NotifyAdded(CQVActor* actor, CQVActor* parent);
