@@ -1,5 +1,7 @@
 #include "ActorTestSupport.h"
 
+#include "kernel/base/Random.h"
+
 #include <cstring>
 
 namespace {
@@ -65,6 +67,39 @@ TEST_F(ActorSystemTest, FreeIdsGrowUpwardAndSkipALoneGap) {
     EXPECT_EQ(system->FindFreeActorId(1), last + 1);
     ASSERT_EQ(system->DeleteActor(atEnd), 1);
     EXPECT_EQ(system->FindFreeActorId(1), last - 1);
+}
+
+// The free id as a scan of the whole table from 8000 gives it.
+uint32_t FreeIdByFullScan() {
+    size_t runStart = 0;
+    size_t runLength = 0;
+    for (size_t id = ACTOR_ID_FIRST_FREE; id < g_ActorTable.size(); ++id) {
+        if (g_ActorTable[id]) {
+            runLength = 0;
+            continue;
+        }
+        if (runLength++ == 0) runStart = id;
+        if (runLength > 1) return static_cast<uint32_t>(runStart);
+    }
+    return static_cast<uint32_t>(runLength ? runStart : g_ActorTable.size());
+}
+
+TEST_F(ActorSystemTest, FreeIdSearchAgreesWithAFullScan) {
+    Random_Seed(5);
+    std::vector<CQVActor*> live;
+    for (int step = 0; step < 3000; ++step) {
+        if (live.empty() || Random_Next() % 3 != 0) {
+            const uint32_t expected = FreeIdByFullScan();
+            CQVActor* actor = Make("a");
+            ASSERT_NE(actor, nullptr);
+            ASSERT_EQ(actor->m_Id, expected) << step;
+            live.push_back(actor);
+        } else {
+            const size_t index = static_cast<size_t>(Random_Next()) % live.size();
+            ASSERT_EQ(system->DeleteActor(live[index]), 1);
+            live.erase(live.begin() + static_cast<std::ptrdiff_t>(index));
+        }
+    }
 }
 
 TEST_F(ActorSystemTest, CreateRefusesWhatCannotBeMade) {
