@@ -8,9 +8,11 @@ __attribute__((used)) const char* __asan_default_options() {
 }
 
 __attribute__((used)) const char* __lsan_default_options() {
-    // Full unwinding attributes allocations made by driver code that has no
-    // frame pointers to the driver library, where the suppressions find them.
-    return "fast_unwind_on_malloc=0:print_suppressions=0";
+    // Fast unwinding: the slow unwinder deadlocks inside the software GL
+    // driver's code generator, which allocates while it registers unwind
+    // tables. The first frame of a driver allocation is still the driver's,
+    // which is where the suppressions find it.
+    return "fast_unwind_on_malloc=1:print_suppressions=0";
 }
 
 // Caches of system libraries that the engine cannot free (drivers, toolkit).
