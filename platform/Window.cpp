@@ -6,6 +6,7 @@
 
 #include <SDL2/SDL.h>
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <memory>
@@ -15,6 +16,7 @@ struct PlatformWindow {
     SDL_Window* sdl = nullptr;
     WindowProc procedure = nullptr;
     std::string title;
+    int frameLeft = 0, frameTop = 0, frameRight = 0, frameBottom = 0;
 };
 
 namespace {
@@ -249,8 +251,17 @@ std::string Platform_GetWindowText(HWND window) { return window->title; }
 
 void Platform_SetWindowPos(HWND window, int x, int y, int width, int height) {
     if (window->sdl == nullptr) return;
-    SDL_SetWindowSize(window->sdl, width, height);
-    SDL_SetWindowPosition(window->sdl, x, y);
+    const int clientWidth = std::max(1, width - window->frameLeft - window->frameRight);
+    const int clientHeight = std::max(1, height - window->frameTop - window->frameBottom);
+    SDL_SetWindowSize(window->sdl, clientWidth, clientHeight);
+    SDL_SetWindowPosition(window->sdl, x + window->frameLeft, y + window->frameTop);
+}
+
+void Platform_SetWindowFrame(HWND window, int left, int top, int right, int bottom) {
+    window->frameLeft = left;
+    window->frameTop = top;
+    window->frameRight = right;
+    window->frameBottom = bottom;
 }
 
 void Platform_GetWindowRect(HWND window, int* x, int* y, int* width, int* height) {
@@ -258,6 +269,10 @@ void Platform_GetWindowRect(HWND window, int* x, int* y, int* width, int* height
     if (window->sdl == nullptr) return;
     SDL_GetWindowPosition(window->sdl, x, y);
     SDL_GetWindowSize(window->sdl, width, height);
+    *x -= window->frameLeft;
+    *y -= window->frameTop;
+    *width += window->frameLeft + window->frameRight;
+    *height += window->frameTop + window->frameBottom;
 }
 
 void Platform_GetClientSize(HWND window, int* width, int* height) {

@@ -30,7 +30,11 @@ void Platform_ShowWindow(HWND window);
 void Platform_SetFocus(HWND window);
 void Platform_SetWindowText(HWND window, const std::string& text);
 std::string Platform_GetWindowText(HWND window);
+// Position and size are the window's outer rectangle: its client area is
+// that rectangle less the window's frame (none unless set).
 void Platform_SetWindowPos(HWND window, int x, int y, int width, int height);
+// The frame (sizing border and caption) around the client area, in pixels.
+void Platform_SetWindowFrame(HWND window, int left, int top, int right, int bottom);
 void Platform_GetWindowRect(HWND window, int* x, int* y, int* width, int* height);
 void Platform_GetClientSize(HWND window, int* width, int* height);
 bool Platform_IsWindowVisible(HWND window);

@@ -11,6 +11,8 @@
 #include "kernel/base/Random.h"
 #include "kernel/base/TextTable.h"
 #include "platform/Time.h"
+#include "services/engine/Engine.h"
+#include "services/graphics/Graphics.h"
 #include "services/input/Input.h"
 
 #include <cstdlib>
@@ -64,13 +66,58 @@ struct PackArchiveRelease {
     }
 };
 
-// The engine object and its device: without them the wall clock is the only
-// engine service, created here so that frames can measure their time.
+// Texture filtering from "tf": 0 bilinear with the nearest mip level, 1
+// trilinear, 2 anisotropic with linear mips (other values as 0); a filter
+// the device lacks falls back to point mips and linear sampling.
+void SetTextureFilters(PlatformDevice* device, int option) {
+    uint32_t sampling = D3DTEXF_LINEAR, mip = D3DTEXF_POINT;
+    if (option == 1) {
+        mip = D3DTEXF_LINEAR;
+    } else if (option == 2) {
+        sampling = D3DTEXF_ANISOTROPIC;
+        mip = D3DTEXF_LINEAR;
+    }
+    D3DCAPS8 caps{};
+    device->GetDeviceCaps(&caps);
+    const uint32_t mipCap = mip == D3DTEXF_LINEAR ? D3DPTFILTERCAPS_MIPFLINEAR : D3DPTFILTERCAPS_MIPFPOINT;
+    if (!(caps.TextureFilterCaps & mipCap)) mip = D3DTEXF_POINT;
+    const uint32_t samplingCaps = sampling == D3DTEXF_ANISOTROPIC
+                                      ? D3DPTFILTERCAPS_MINFANISOTROPIC | D3DPTFILTERCAPS_MAGFANISOTROPIC
+                                      : D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MAGFLINEAR;
+    if ((caps.TextureFilterCaps & samplingCaps) != samplingCaps) sampling = D3DTEXF_LINEAR;
+    for (uint32_t stage = 0; stage < 8; ++stage) {
+        device->SetTextureStageState(stage, D3DTSS_MINFILTER, sampling);
+        device->SetTextureStageState(stage, D3DTSS_MAGFILTER, sampling);
+        device->SetTextureStageState(stage, D3DTSS_MIPFILTER, mip);
+    }
+}
+
+// Texture format code from "tq": 3 for 0, 2 for 16, else 0 (32-bit).
+uint32_t TextureFormatCode(int quality) { return quality == 0 ? 3 : quality == 16 ? 2 : 0; }
+// Texture size divisor from "lt": 4 for 0, 2 for 1, else 1.
+uint32_t TextureSizeDivisor(int levelTextures) { return levelTextures == 0 ? 4 : levelTextures == 1 ? 2 : 1; }
+
+// The engine object and its device (windowed or full screen), then the
+// base folder, dithering for 16-bit colour, texture filters and texture
+// options, and two black frames before anything else shows.
 bool StartEngine(const StartSettings& settings, const std::string& baseDirectory) {
-    (void)settings;
-    (void)baseDirectory;
-    if (!CQVClock::Create()) return false;
-    g_Clock->EnsureInitialized();
+    if (!CQVEngine::Create()) return false;
+    CQVEngine* engine = CQVEngine::GetInstance();
+    if (!engine->Init(static_cast<uint32_t>(settings.width), static_cast<uint32_t>(settings.height),
+                      static_cast<uint32_t>(settings.depth), 32, settings.startFlags, g_MainWindow))
+        return false;
+    engine->SetBaseFolder(baseDirectory);
+    CQVGraphics* graphics = CQVGraphics::GetInstance();
+    PlatformDevice* device = graphics->GetDevice();
+    device->SetRenderState(D3DRS_DITHERENABLE, settings.depth == 16 ? 1 : 0);
+    SetTextureFilters(device, settings.textureFilter);
+    engine->SetTextureOptions(TextureFormatCode(settings.textureQuality), TextureSizeDivisor(settings.levelTextures));
+    for (int frame = 0; frame < 2; ++frame) {
+        graphics->Clear(0);
+        graphics->BeginScene();
+        graphics->EndScene();
+        graphics->Present();
+    }
     return true;
 }
 
@@ -93,7 +140,11 @@ bool StartActorSystem(const std::string& baseDirectory) {
     return true;
 }
 bool LoadResourceLibrary() { return true; }
-void SetViewPlanes() {}
+// The far and near planes of the game's camera projection.
+void SetViewPlanes() {
+    CQVEngine::GetInstance()->SetFarPlane(35000.0f);
+    CQVEngine::GetInstance()->SetNearPlane(1.5f);
+}
 
 // Loads the globals file into "Global" and, unless it defines "Menu", the
 // start scene into "Scenery"; menuFound tells which happened.
@@ -115,6 +166,8 @@ int RunMessageLoop() {
                 Platform_TranslateMessage(message);
                 Platform_DispatchMessage(message);
             }
+        } else if (!CQVGraphics::GetInstance()->HandleDeviceLost()) {
+            Platform_Sleep(10);
         } else if (!g_WindowActive) {
             Platform_Sleep(10);
         } else {
@@ -141,6 +194,8 @@ int WinMain(void* instance, void* previousInstance, const char* commandLine, int
                                          Platform_GetScreenHeight());
     if (g_MainWindow == nullptr) return 0;
     Platform_ShowWindow(g_MainWindow);
+    // The window's style has a sizing frame and a caption around its client area.
+    Platform_SetWindowFrame(g_MainWindow, 5, 35, 5, 5);
     Platform_SetFocus(g_MainWindow);
     Platform_ShowCursor(false);
 

@@ -1,0 +1,232 @@
+#include "services/engine/Engine.h"
+
+#include "kernel/base/Clock.h"
+#include "platform/Window.h"
+#include "services/graphics/Graphics.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+CQVEngine* g_Engine = nullptr;
+uint32_t g_FrameNesting = 0;
+HWND g_EngineWindow = nullptr;
+CQVFontItem* g_DefaultFont = nullptr;
+uint32_t g_RenderStateForceMask = 0;
+
+namespace {
+
+// Save storage starts with the engine and takes its root from the base
+// folder; both join when the storage service lands.
+void StartSaveStorage() {}
+void SetSaveStorageRoot(const std::string& root) { (void)root; }
+
+// The sound device (2 channels, 44100 Hz, 16 bits) and its streaming thread
+// come with the sound service; until then there is no device to fail.
+int CreateSoundDevice(HWND window) {
+    (void)window;
+    return 1;
+}
+
+// The shadow pass's bucket callbacks and its darkening quad come with the
+// stencil shadow volumes.
+void SetUpShadowBucket(RenderBucket* bucket) { (void)bucket; }
+void CreateShadowScreenQuad() {}
+
+// The default font ("Lucida Console", size 6) is made and made current once
+// fonts exist.
+void CreateDefaultFont() {}
+
+// Bucket 11 starts with cleared depth and stencil, so what it draws lies over the scene.
+void ClearDepthBucketBegin(uint32_t bucket) {
+    (void)bucket;
+    CQVGraphics::GetInstance()->ClearDepth();
+}
+
+uint8_t ColorByte(float c) {
+    if (c >= 1.0f) return 255;
+    if (!(c > 0.0f)) return 0;
+    return static_cast<uint8_t>(c * 255.0f + 0.5f);
+}
+
+// Truncates a scaled colour channel as the integer conversion does; values
+// beyond 32 bits are clamped first so the conversion stays defined.
+uint32_t TruncatedChannel(float c) {
+    const float scaled = std::clamp(c * 255.0f, -2147483648.0f, 2147483520.0f);
+    return static_cast<uint32_t>(static_cast<int32_t>(scaled));
+}
+
+}  // namespace
+
+CQVEngine::CQVEngine() : items(kLibraryItemSlots, nullptr) {
+    blendModes = {{"Normal", 0x19, 1},
+                  {"Texture Alpha", 0x0D, 1},
+                  {"Multiply", 0x0B, 1},
+                  {"Add", 0x0A, 1},
+                  {"* Env", 0x2019, 1},
+                  {"* Add Env", 0x201A, 1},
+                  {"* 1(Normal) <ADD> 2(ENV)", 0x4219, 1},
+                  {"* 1(ENV) <Texture2Alpha> 2", 0x2619, 1}};
+    std::fill(std::begin(soundGroupVolumes), std::end(soundGroupVolumes), 1.0f);
+    for (int i = 0; i < 4; ++i) viewMatrix.m[i][i] = 1.0f;
+}
+
+int CQVEngine::Create() {
+    if (g_Engine == nullptr) {
+        g_Engine = new (std::nothrow) CQVEngine();
+        if (g_Engine == nullptr) return 0;
+    }
+    if (!CQVGraphics::Create()) return 0;
+    if (!CQVClock::Create()) return 0;
+    StartSaveStorage();
+    return 1;
+}
+
+CQVEngine* CQVEngine::GetInstance() { return g_Engine; }
+
+int CQVEngine::SetError(const char* format, ...) {
+    if (g_Engine == nullptr) return 0;
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(g_Engine->errorText, sizeof g_Engine->errorText, format, args);
+    va_end(args);
+    return 0;
+}
+
+int CQVEngine::Init(uint32_t width, uint32_t height, uint32_t colorDepth, uint32_t depthBits, uint32_t flags,
+                    HWND window) {
+    CQVGraphics* graphics = CQVGraphics::GetInstance();
+    if (graphics == nullptr) return SetError("%s", "no graphics object");
+    int made = 0;
+    if (flags & ENGINE_WINDOWED) {
+        // The window's outer size leaves the requested client area inside its frame.
+        const int outerWidth = static_cast<int>(width) + 10, outerHeight = static_cast<int>(height) + 40;
+        Platform_SetWindowPos(window, (Platform_GetScreenWidth() - outerWidth) / 2,
+                              (Platform_GetScreenHeight() - outerHeight) / 2, outerWidth, outerHeight);
+        made = graphics->CreateWindowDevice(window);
+    } else {
+        made = graphics->CreateFullScreenDevice(width, height, colorDepth, depthBits, window);
+    }
+    if (!made) return SetError("%s", graphics->GetErrorText());
+    g_EngineWindow = window;
+    return SetUpDevice(flags);
+}
+
+int CQVEngine::SetUpDevice(uint32_t flags) {
+    if (flags & ENGINE_NO_SOUND) soundEnabled = 0;
+    if (soundEnabled && !CreateSoundDevice(g_EngineWindow)) return 0;
+    PlatformDevice* device = CQVGraphics::GetInstance()->GetDevice();
+    for (uint32_t stage = 0; stage < 4; ++stage) {
+        device->SetTextureStageState(stage, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
+        device->SetTextureStageState(stage, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
+        device->SetTextureStageState(stage, D3DTSS_MIPFILTER, D3DTEXF_LINEAR);
+    }
+    if (buckets == nullptr) {
+        buckets = new RenderBucket[kRenderBucketCount]();
+        buckets[3].insertMode = 1;
+        buckets[5].insertMode = 1;
+        buckets[7].insertMode = 2;
+        buckets[4].noLighting = buckets[4].noWorldTransform = buckets[4].noMaterial = buckets[4].noMeshDraw = 1;
+        SetUpShadowBucket(&buckets[4]);
+        buckets[11].beginCallback = ClearDepthBucketBegin;
+        for (uint32_t index : {3u, 4u, 5u, 7u, 11u}) buckets[index].option = 1;
+    }
+    CreateShadowScreenQuad();
+    g_Clock->EnsureInitialized();
+    CreateDefaultFont();
+    return 1;
+}
+
+void CQVEngine::SetBaseFolder(const std::string& folder) {
+    baseFolder = folder;
+    SetSaveStorageRoot(folder + "\\SaveGames");
+}
+
+void CQVEngine::SetTextureOptions(uint32_t format, uint32_t divisor) {
+    textureFormat = format;
+    textureDivisor = divisor;
+}
+
+void CQVEngine::SetAmbientColor(float r, float g, float b, float a) {
+    const uint32_t color = TruncatedChannel(a) << 24 | (TruncatedChannel(r) & 0xFF) << 16 |
+                           (TruncatedChannel(g) & 0xFF) << 8 | (TruncatedChannel(b) & 0xFF);
+    if (PlatformDevice* device = CQVGraphics::GetInstance()->GetDevice())
+        device->SetRenderState(D3DRS_AMBIENT, color);
+}
+
+int CQVEngine::BeginFrame(uint32_t clearAll, uint32_t clearDepth) {
+    if (suspended) return 0;
+    CQVGraphics* graphics = CQVGraphics::GetInstance();
+    const int began = g_FrameNesting == 0 ? graphics->BeginScene() : 0;
+    ++g_FrameNesting;
+    if (!began) return 0;
+    if (clearAll) graphics->Clear(clearColor);
+    else if (clearDepth) graphics->ClearDepth();
+    return 1;
+}
+
+int CQVEngine::EndFrame(uint32_t present) {
+    CQVGraphics* graphics = CQVGraphics::GetInstance();
+    const int ended = g_FrameNesting == 1 ? graphics->EndScene() : 0;
+    if (g_FrameNesting > 0) --g_FrameNesting;
+    if (!ended || !present) return ended;
+    if (waitForVerticalBlank && !graphics->IsVSyncPresent()) {
+        D3DRASTER_STATUS status{};
+        while (Succeeded(graphics->GetDevice()->GetRasterStatus(&status)) && !status.InVBlank) {
+        }
+    }
+    graphics->Present();
+    return 1;
+}
+
+uint32_t CQVEngine::ForceRenderStates(uint32_t mask) {
+    g_RenderStateForceMask = mask;
+    return mask;
+}
+
+void CQVEngine::FillScreenRect(int left, int top, int right, int bottom, float r, float g, float b, float a) {
+    PlatformDevice* device = CQVGraphics::GetInstance()->GetDevice();
+    if (device == nullptr) return;
+    ForceRenderStates(0xFFFFFFFF);
+    const uint32_t color = static_cast<uint32_t>(ColorByte(a)) << 24 | static_cast<uint32_t>(ColorByte(r)) << 16 |
+                           static_cast<uint32_t>(ColorByte(g)) << 8 | ColorByte(b);
+    // Texture coordinates sit a hair inside each texel's start.
+    const float u0 = 0.000005f, u1 = 1.000005f;
+    const float x0 = static_cast<float>(left), y0 = static_cast<float>(top);
+    const float x1 = static_cast<float>(right), y1 = static_cast<float>(bottom);
+    const OverlayVertex strip[4] = {{x0, y0, 0.99f, 1.0f, color, u0, u0},
+                                    {x1, y0, 0.99f, 1.0f, color, u1, u0},
+                                    {x0, y1, 0.99f, 1.0f, color, u0, u1},
+                                    {x1, y1, 0.99f, 1.0f, color, u1, u1}};
+    device->SetTexture(0, nullptr);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    device->SetRenderState(D3DRS_ZENABLE, 0);
+    device->SetRenderState(D3DRS_LIGHTING, 0);
+    device->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, strip, sizeof(OverlayVertex));
+    device->SetRenderState(D3DRS_ZENABLE, 1);
+    device->SetRenderState(D3DRS_LIGHTING, 1);
+}
+
+void CQVEngine::ApplyProjection(float farValue) {
+    Matrix projection;
+    Mat4_PerspectiveFov(&projection, fieldOfView, aspectRatio, nearPlane, farValue);
+    D3DMATRIX deviceMatrix;
+    std::memcpy(&deviceMatrix, &projection, sizeof deviceMatrix);
+    if (PlatformDevice* device = CQVGraphics::GetInstance()->GetDevice())
+        device->SetTransform(D3DTS_PROJECTION, &deviceMatrix);
+}
+
+void CQVEngine::SetFarPlane(float distance) {
+    farPlane = distance;
+    projectionFar = distance;
+    ApplyProjection(projectionFar);
+}
+
+void CQVEngine::SetNearPlane(float distance) {
+    nearPlane = distance;
+    // With fog on, nothing beyond the fog's end needs depth precision.
+    ApplyProjection(fogEnabled && farPlane >= fogFar ? fogFar : farPlane);
+}

@@ -1,0 +1,157 @@
+#pragma once
+// The one engine core object: resource-library item table, lights, render
+// buckets, overlay lists, camera and fog values, material blend modes,
+// sound-group volumes, texture options and the engine's error text. It
+// opens the device and brackets every frame.
+
+#include "kernel/base/Maths.h"
+#include "platform/Messages.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CQVLibraryItem;
+class CQVLightItem;
+class CQVMaterialItem;
+class CQVFontItem;
+struct RenderItem;
+
+// A material blend mode; the code is what the material code turns into device states.
+struct BlendModeDesc {
+    std::string name;
+    uint32_t code;
+    uint32_t available;
+};
+
+using RenderItemCallback = void (*)(RenderItem* item);
+using RenderBucketCallback = void (*)(uint32_t bucket);
+
+// One of the 32 ordered draw queues; all words zero until set.
+struct RenderBucket {
+    RenderItem* head;
+    RenderItem* tail;
+    uint32_t insertMode;  // 0 front, 1 back, 2 and 3 by depth (larger first)
+    RenderItemCallback itemCallback;
+    RenderBucketCallback beginCallback;
+    RenderBucketCallback endCallback;
+    RenderItemCallback createCallback;
+    RenderItemCallback destroyCallback;
+    uint32_t noLighting;
+    uint32_t noWorldTransform;
+    uint32_t noMaterial;
+    uint32_t noMeshDraw;
+    uint32_t option;
+};
+constexpr uint32_t kRenderBucketCount = 32;
+
+// A pre-transformed overlay vertex (position with rhw, colour, one texture pair).
+struct OverlayVertex {
+    float x, y, z, rhw;
+    uint32_t color;
+    float u, v;
+};
+static_assert(sizeof(OverlayVertex) == 28);
+
+// Four vertices in strip order (top left, top right, bottom left, bottom right).
+struct OverlayQuad {
+    OverlayVertex vertices[4];
+    CQVMaterialItem* material;
+};
+
+struct OverlayText {
+    float x, y;
+    float color[4];
+    std::string text;
+    uint32_t flags;
+    float depth;
+    CQVFontItem* font;
+};
+
+// Position and range of one local light, as the device holds it.
+struct LightCacheEntry {
+    float x, y, z, range;
+};
+
+constexpr uint32_t kLibraryItemSlots = 7000;
+constexpr uint32_t kSoundGroupCount = 32;
+
+// Engine start flags.
+enum : uint32_t { ENGINE_NO_SOUND = 1, ENGINE_WINDOWED = 2 };
+
+class CQVEngine {
+public:
+    // Makes the engine (once), the graphics object, the clock and the save storage.
+    static int Create();
+    static CQVEngine* GetInstance();
+
+    // Opens the device (windowed or full screen) and sets it up; 1, or 0 with the error text set.
+    int Init(uint32_t width, uint32_t height, uint32_t colorDepth, uint32_t depthBits, uint32_t flags, HWND window);
+    void SetBaseFolder(const std::string& folder);
+    // Formats into the error text; always 0, so a failing operation can return it.
+    static int SetError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+    const char* GetErrorText() const { return errorText; }
+    void SetTextureOptions(uint32_t format, uint32_t divisor);
+    void SetClearColor(uint32_t argb) { clearColor = argb; }
+    void SetAmbientColor(float r, float g, float b, float a);
+    // Clears with clear-all (target, depth, stencil) or clear-depth; nested
+    // frames start no second scene.
+    int BeginFrame(uint32_t clearAll, uint32_t clearDepth);
+    int EndFrame(uint32_t present);
+    void FillScreenRect(int left, int top, int right, int bottom, float r, float g, float b, float a);
+    void SetFarPlane(float distance);
+    void SetNearPlane(float distance);
+    // Bits of the material render-state word that the next material must set again.
+    uint32_t ForceRenderStates(uint32_t mask);
+
+    std::string baseFolder;
+    std::vector<CQVLibraryItem*> items;
+    std::vector<CQVLightItem*> lights;
+    RenderBucket* buckets = nullptr;
+    std::vector<OverlayQuad> overlayQuads;
+    OverlayQuad spriteSlot{};
+    OverlayQuad screenSlot{};
+    std::vector<OverlayText> overlayTexts;
+    uint32_t nextLightIndex = 0;
+    std::vector<CQVLightItem*> localLights;
+    std::vector<LightCacheEntry> lightCache;
+    char errorText[512] = {};
+    std::vector<BlendModeDesc> blendModes;
+    float fieldOfView = 1.5707964f;
+    float aspectRatio = 1.3333334f;
+    float nearPlane = 10.0f;
+    float farPlane = 4000.0f;
+    float projectionFar = 4000.0f;
+    uint32_t fogColor = 0;
+    uint32_t fogEnabled = 0;
+    float fogNear = 0.0f;
+    float fogFar = 0.0f;
+    Vector3 cameraPosition{0, 0, 0};
+    Quaternion cameraRotation{0, 0, 0, 1};
+    Vector3 cameraTarget{0, 0, 0};
+    Matrix viewMatrix{};
+    Matrix sideFrames[4]{};
+    float gammaScale[3] = {1.0f, 1.0f, 1.0f};
+    float gammaAdd[3] = {0.0f, 0.0f, 0.0f};
+    uint32_t clearColor = 0;
+    float worldScale = 100.0f;
+    float inverseWorldScale = 0.01f;
+    uint32_t textureFormat = 0;
+    uint32_t textureDivisor = 1;
+    uint32_t suspended = 0;
+    uint32_t waitForVerticalBlank = 0;
+    uint32_t soundEnabled = 1;
+    float soundGroupVolumes[kSoundGroupCount];
+    CQVMaterialItem* lastMaterial = nullptr;
+
+private:
+    CQVEngine();
+    int SetUpDevice(uint32_t flags);
+    void ApplyProjection(float farValue);
+};
+
+extern CQVEngine* g_Engine;
+extern uint32_t g_FrameNesting;        // frame brackets open
+extern HWND g_EngineWindow;            // the game window, kept by Init
+extern CQVFontItem* g_DefaultFont;     // made by the device set-up once fonts exist
+extern uint32_t g_RenderStateForceMask;
