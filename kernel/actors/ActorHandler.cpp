@@ -4,6 +4,7 @@
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
+#include "kernel/actors/ScriptMessages.h"
 #include "kernel/actors/TimedMessage.h"
 
 uint32_t g_MessageCount = 0;
@@ -221,6 +222,7 @@ int CQVActor::HandleSwitchCase(uint32_t id, MessageArgs* args) {
     case MSG_FIND_DESCENDANT_BY_NAME:
         return OnSearch(id, args);
     default:
+        Actor_HandleScriptMessage(this, id, args);
         return 1;
     }
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 class CQVActor;
+class CQVArchive;
 
 struct ActorLink {
     std::string trace;      // running log of what happened to the link; nothing reads it
@@ -24,6 +25,8 @@ struct ActorLink {
     void Unlink();
     // Looks the target name up from the owner; 0 when the name is "".
     int Resolve();
+    // Writes the target name (the bound target's path when it is ""); reads it back into the name.
+    int Serialize(CQVArchive* archive);
 };
 
 constexpr int GA_SLOT_COUNT = 1000;

@@ -10,6 +10,7 @@
 #include "kernel/base/PackFileSystem.h"
 #include "kernel/base/Random.h"
 #include "kernel/base/TextTable.h"
+#include "kernel/script/Script.h"
 #include "platform/Time.h"
 #include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
@@ -135,6 +136,7 @@ void StartTextTable(const std::string& dataDirectory) {
 // actors, which then keeps the base directory.
 bool StartActorSystem(const std::string& baseDirectory) {
     ActorClasses_Install();
+    Script_Init();
     if (!RegisterActorClasses()) return false;
     g_ActorSystem->m_BaseDirectory = baseDirectory;
     return true;
