@@ -14,7 +14,8 @@ public:
         lastId = id;
         const uint32_t size = args ? MessageArgs_GetBlockSize(id, args) : 0;
         block.assign(Args_Bytes(args), Args_Bytes(args) + size);
-        return CQVActor::HandleMessage(id, args);
+        // The shortcut's "Copy Value" block holds no source pointer: only its packing is looked at.
+        return id == MSG_COPY_VALUE ? 1 : CQVActor::HandleMessage(id, args);
     }
     uint32_t lastId = 0;
     std::vector<uint8_t> block;
