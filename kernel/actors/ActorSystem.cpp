@@ -111,6 +111,9 @@ int RegisterActorClasses() {
     if (g_ActorSystem == nullptr) {
         g_ActorSystem = new (std::nothrow) CQVActorSystem;
         if (g_ActorSystem == nullptr) return 0;
+    } else {
+        // The registration above emptied the record the constructor fills.
+        FillActorSystemRecord();
     }
     CQVActorSystem* system = g_ActorSystem;
     CQVActor* global = system->CreateActor(CLASS_FILEIO, "Global", nullptr, system, ACTOR_ID_GLOBAL, 1, 1);

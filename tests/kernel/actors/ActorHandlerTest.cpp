@@ -263,6 +263,70 @@ TEST_F(ActorHandlerTest, KillWithATimeFadesAndDeletesAfterIt) {
     EXPECT_TRUE(parent->m_Flags & ACTOR_DELETE_PENDING);
 }
 
+TEST_F(ActorHandlerTest, InitLoadRegistersTheNameAndRepairsOldFiles) {
+    CQVActor* actor = system->CreateActor(TEST_TYPE, "", nullptr, global, ACTOR_ID_ANY, 0, 0);
+    ASSERT_NE(actor, nullptr);
+    // As the file reader leaves an actor: fields set, nothing registered.
+    actor->m_Name = "GA9_Loaded";
+    actor->m_ActionFlags = ACTION_BLOCK_KILL_TO_CHILDREN;
+    actor->m_ColObjs.resize(1);
+    actor->m_ColObjs[0].flags = 0x41;
+    actor->m_DrawGroupId = 4;
+    actor->m_Flags |= ACTOR_PRECALCULATED | ACTOR_IN_DRAWGROUP;
+    TimedMessage* saved = NewTimedMessage();
+    saved->actor = actor;
+    saved->messageId = MSG_ACTION_START;
+    saved->mode = 2;
+    actor->m_TimedMessages.push_back(saved);
+    system->SetLoadVersion(56);
+    actor->HandleMessage(MSG_INIT_LOAD, nullptr);
+    system->SetLoadVersion(0xFFFFFFFF);
+
+    EXPECT_EQ(actor->m_Name, "GA9_Loaded");
+    EXPECT_EQ(g_GAVariables[9], actor);
+    EXPECT_EQ(actor->m_ActionFlags, 0u);
+    EXPECT_EQ(actor->m_DrawGroupId, 0xFFFFFFFFu);
+    EXPECT_FALSE(actor->m_Flags & (ACTOR_PRECALCULATED | ACTOR_IN_DRAWGROUP));
+    EXPECT_TRUE(actor->m_Flags & ACTOR_COLLISION_ENABLED);
+    EXPECT_EQ(actor->m_ColObjs[0].owner, actor);
+    // Subtype bit 6, and the group bit of the owner's class (the test class is a Door's).
+    EXPECT_EQ(actor->m_ColObjs[0].groups, 1u | (1u << 16) | (1u << 25));
+    EXPECT_TRUE(saved->state & TIMED_STATE_LINKED);
+    EXPECT_EQ(g_GlobalClock.channels[1].timed.head.next, saved);
+
+    // A newer file keeps its action flags; an actor without volumes loses
+    // its collision bit.
+    CQVActor* other = system->CreateActor(TEST_TYPE, "Other", nullptr, global, ACTOR_ID_ANY, 0, 0);
+    other->m_ActionFlags = ACTION_BLOCK_KILL_TO_CHILDREN;
+    system->SetLoadVersion(70);
+    other->HandleMessage(MSG_INIT_LOAD, nullptr);
+    EXPECT_EQ(other->m_ActionFlags, static_cast<uint32_t>(ACTION_BLOCK_KILL_TO_CHILDREN));
+    EXPECT_FALSE(other->m_Flags & ACTOR_COLLISION_ENABLED);
+}
+
+TEST_F(ActorHandlerTest, StartAndStopTurnTheVolumesOnAndOff) {
+    CQVActor* actor = Make("Trap");
+    actor->m_ColObjs.resize(1);
+    actor->m_Flags &= ~ACTOR_COLLISION_ENABLED;
+    g_Seen.clear();
+    actor->HandleMessage(MSG_ACTION_START, nullptr);
+    const std::vector<uint32_t> seen = SeenBy(actor);
+    EXPECT_NE(std::find(seen.begin(), seen.end(), static_cast<uint32_t>(MSG_SET_COLLISION_ENABLE)), seen.end());
+    EXPECT_EQ(ValuesOf(actor, MSG_SET_COLLISION_ENABLE).size(), 1u);
+}
+
+TEST_F(ActorHandlerTest, InvalidateOldPositionTakesTheSubtreeToRest) {
+    CQVActor* parent = Make("parent");
+    CQVActor* child = Make("child", parent);
+    parent->m_Position = Vector3(4.0f, 0.0f, 0.0f);
+    child->m_Position = Vector3(0.0f, 1.0f, 0.0f);
+    parent->InvalidateTransform();
+    parent->HandleMessage(MSG_INVALIDATE_OLDPOSITION, nullptr);
+    EXPECT_FLOAT_EQ(parent->m_PrevPosition.x, 4.0f);
+    EXPECT_FLOAT_EQ(child->m_PrevWorldPosition.x, 4.0f);
+    EXPECT_FLOAT_EQ(child->m_PrevWorldPosition.y, 1.0f);
+}
+
 TEST_F(ActorHandlerTest, CreateWithoutSourceIsInitNew) {
     CQVActor* actor = system->CreateActor(TEST_TYPE, "fresh", nullptr, global, ACTOR_ID_ANY, 0, 0);
     ASSERT_NE(actor, nullptr);

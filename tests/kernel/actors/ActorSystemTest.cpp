@@ -38,6 +38,9 @@ TEST_F(ActorSystemTest, StartUpCreatesTheSystemActors) {
     EXPECT_EQ(GetNullActor(1)->m_Name, "NULLACTOR(safe)");
     EXPECT_EQ(g_ActorTable.size(), 8000u);
 
+    // A second registration keeps the actor system and its record.
+    ASSERT_EQ(RegisterActorClasses(), 1);
+    EXPECT_EQ(g_ActorSystem, system);
     const ClassRecord& record = g_ClassRecords[CLASS_ACTOR_SYSTEM];
     EXPECT_EQ(record.name, "Actor System");
     EXPECT_EQ(record.chain, std::vector<uint32_t>{CLASS_ACTOR_SYSTEM});
