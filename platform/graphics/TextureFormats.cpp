@@ -61,7 +61,10 @@ void TextureFormat_FromArgb(D3DFORMAT format, const uint32_t* argb, uint32_t wid
         uint8_t* row = out + static_cast<size_t>(y) * pitch;
         for (uint32_t x = 0; x < width; ++x) {
             const uint32_t p = argb[static_cast<size_t>(y) * width + x];
-            const uint32_t a = p >> 24, r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+            // The unused bits of formats without alpha read as set, as the
+            // X byte of 32-bit pixels does.
+            const bool noAlpha = format == D3DFMT_X1R5G5B5 || format == D3DFMT_X4R4G4B4;
+            const uint32_t a = noAlpha ? 0xFF : p >> 24, r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
             uint16_t v16 = 0;
             switch (format) {
             case D3DFMT_R5G6B5: v16 = static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3)); break;

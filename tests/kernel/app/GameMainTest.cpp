@@ -2,6 +2,8 @@
 #include "kernel/app/GameMain.h"
 #include "kernel/base/TextTable.h"
 #include "platform/Window.h"
+#include "services/engine/Engine.h"
+#include "services/graphics/Graphics.h"
 #include "services/input/Input.h"
 
 #include <SDL2/SDL.h>
@@ -9,6 +11,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -142,7 +145,7 @@ TEST(GameMain, RunsFramesWithTitleUntilQuit) {
         }
         Platform_RequestQuit();
     });
-    const int result = WinMain(nullptr, nullptr, "-win=1 -w=1024", 1);
+    const int result = WinMain(nullptr, nullptr, "-win=1 -w=800 -h=600 -tf=1 -lt=1 -tq=16", 1);
     stop = true;
     quitter.join();
     std::filesystem::current_path(oldDir);
@@ -159,6 +162,31 @@ TEST(GameMain, RunsFramesWithTitleUntilQuit) {
     EXPECT_EQ(Input_GetBinding(QVDI_BUTTONFORWARD, 1), static_cast<uint32_t>('W'));
     EXPECT_GT(g_FrameTime, 0.0f);
     EXPECT_LE(g_FrameTime, 0.06f);
+
+    // The engine opened an 800 x 600 device in the window's client area and
+    // presented the two black frames of the start-up (the window is gone by
+    // now, so its pixels are no longer there to read).
+    PlatformDevice* device = CQVGraphics::GetInstance()->GetDevice();
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(device->GetPresentParameters().BackBufferWidth, 800u);
+    EXPECT_EQ(device->GetPresentParameters().BackBufferHeight, 600u);
+    EXPECT_TRUE(device->GetPresentParameters().Windowed);
+    EXPECT_GE(device->GetPresentCount(), 2u);
+    // Options: trilinear filtering on every stage, no dithering at 32 bits,
+    // 16-bit textures at half size, and the game's view planes.
+    uint32_t value = 0;
+    device->GetTextureStageState(7, D3DTSS_MIPFILTER, &value);
+    EXPECT_EQ(value, static_cast<uint32_t>(D3DTEXF_LINEAR));
+    device->GetTextureStageState(7, D3DTSS_MINFILTER, &value);
+    EXPECT_EQ(value, static_cast<uint32_t>(D3DTEXF_LINEAR));
+    device->GetRenderState(D3DRS_DITHERENABLE, &value);
+    EXPECT_EQ(value, 0u);
+    CQVEngine* engine = CQVEngine::GetInstance();
+    EXPECT_EQ(engine->textureFormat, 2u);
+    EXPECT_EQ(engine->textureDivisor, 2u);
+    EXPECT_EQ(engine->baseFolder, ".");
+    EXPECT_EQ(engine->farPlane, 35000.0f);
+    EXPECT_EQ(engine->nearPlane, 1.5f);
 }
 
 TEST(FrameTime, ClampCases) {
