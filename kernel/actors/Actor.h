@@ -93,6 +93,7 @@ public:
     virtual void Process();
     virtual void Update();
     virtual void PrepareRender();
+    virtual void OnVisible(float dt); // reached by the draw pass (draw groups, connectors, doors)
 
     // Member-wise copy of every base field; "Create" calls it before a class
     // copies its own fields, and "Init Copy" repairs what must not be shared.

@@ -6,6 +6,7 @@
 #include "kernel/actors/Registries.h"
 #include "kernel/actors/ScriptMessages.h"
 #include "kernel/actors/TimedMessage.h"
+#include "kernel/actors/TreeMessages.h"
 
 uint32_t g_MessageCount = 0;
 void (*g_FastDebugApply)(uint32_t mode, uint32_t red, uint32_t green, uint32_t blue) = nullptr;
@@ -222,8 +223,8 @@ int CQVActor::HandleSwitchCase(uint32_t id, MessageArgs* args) {
     case MSG_FIND_DESCENDANT_BY_NAME:
         return OnSearch(id, args);
     default:
-        Actor_HandleScriptMessage(this, id, args);
-        return 1;
+        if (Actor_HandleScriptMessage(this, id, args)) return 1;
+        return ActorTree_HandleMessage(this, id, args);
     }
 }
 

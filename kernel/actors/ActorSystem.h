@@ -105,6 +105,22 @@ public:
     void LinkTimedMessage(TimedMessage* record);
     void CancelTimedMessage(TimedMessage* record);
     void ReleaseTimedMessage(TimedMessage* record);
+    // Fires the due records of one channel of a clock; the frame's pass runs
+    // the four channels of the global clock.
+    void RunTimedMessages(ActorClock* clock, uint8_t channel);
+    void RunTimedMessagePass();
+
+    // Pausing, the draw pass and the draw-group lookups of the frame.
+    void SetPaused(uint32_t pause, CQVActor* pauseActor, uint32_t pauseOverride);
+    void ProcessNetworkInput();
+    uint32_t FindDrawGroupAt(const Vector3& point, uint32_t start);
+    int UpdateDrawGroup(CQVActor* actor);
+    void DrawVisibleGroups(float dt);
+    void VisitDrawGroup(uint32_t group, float dt);
+    int AreDrawGroupsConnected(int32_t a, int32_t b);
+    CQVActor* m_PauseActor = nullptr; // runs while paused
+    uint32_t m_PauseOverride = 0;     // not 0: the normal frame runs although paused
+    uint32_t m_CursorCentring = 1;
 
     // Draw-group membership of an actor.
     int AddToDrawGroup(CQVActor* actor, int force);

@@ -5,6 +5,7 @@
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
+#include "kernel/actors/TimedMessagePass.h"
 #include "kernel/base/FrameTime.h"
 
 #include <algorithm>
@@ -123,6 +124,7 @@ void CQVActorSystem::CancelTimedMessage(TimedMessage* record) {
 
 void CQVActorSystem::ReleaseTimedMessage(TimedMessage* record) {
     if (record == nullptr) return;
+    TimedMessages_NoteRelease(record);
     if (record->state & TIMED_STATE_LINKED) TimedMessage::Unlink(record);
     if (CQVActor* actor = record->actor) {
         auto& list = actor->m_TimedMessages;

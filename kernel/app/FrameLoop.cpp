@@ -1,25 +1,146 @@
 #include "kernel/app/FrameLoop.h"
 
-#include "kernel/base/Clock.h"
+#include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/DrawGroups.h"
+#include "kernel/actors/TimedMessage.h"
+#include "platform/Window.h"
+#include "services/input/Input.h"
+
+uint32_t g_ShowFps = 0;
+uint32_t g_DebugKeysEnabled = 0;
+FpsCounter g_FpsCounter;
+FrameListener g_FrameListener;
+
+namespace {
+
+constexpr int VK_F12 = 0x7B;
+// A paused frame that took longer than this advances its overlays by 1/30 s.
+constexpr double PAUSED_STALL = 0.2;
+constexpr float PAUSED_STALL_TIME = 1.0f / 30.0f;
+
+int g_PreviousF12 = 0;
+
+// What the engine's input update does: this frame's key flags and actions,
+// and the cursor brought back to the screen centre when asked.
+void UpdateInput(float dt, uint32_t recentre) {
+    Input_Update(dt);
+    if (recentre) Input_CenterCursor();
+}
+
+// The passes below belong to services that join the frame as they land; each
+// is called in its place in the frame's order.
+
+// The collision and simulation pass ("Collision Event", simulation start and
+// stop, collision commands) with the pass time.
+void RunCollisionPass(CQVActorSystem* system, float dt) {}
+
+// CQVCamera::UpdateMotion on the current camera, which places the engine's
+// camera (and with it g_DrawCameraPosition) for the draw pass.
+void UpdateCameraMotion() {}
+
+// The engine's camera direction and up vector go to the listener with the
+// position; the listener commit and the viewports follow.
+void CommitSoundListener(const FrameListener& listener) {}
+
+// CQVEngine::BeginFrame (1, 1): clears target, depth and stencil; 0 when the
+// device cannot draw this frame.
+int BeginFrame() { return 1; }
+// CQVEngine::DrawRenderBuckets with the pass time.
+void DrawRenderBuckets(float dt) {}
+// CQVEngine::DrawQuads (1), CQVEngine::DrawTexts (1), CQVEngine::DrawFixedQuads.
+void DrawOverlays() {}
+// CQVEngine::AddText of "FPS: %.2f" at (viewport width - 14, 10), white, flags 12.
+void QueueFpsText(float fps) {}
+// Font_DrawText of "*" at (790, 10) in white with the default font.
+void DrawClampMarker() {}
+// CQVEngine::EndFrame (1): end of scene and present.
+void EndFrame() {}
+
+void PlaceListener() {
+    g_FrameListener.velocity = g_FrameListener.previous - g_DrawCameraPosition;
+    g_FrameListener.position = g_DrawCameraPosition;
+    CommitSoundListener(g_FrameListener);
+    g_FrameListener.previous = g_DrawCameraPosition;
+}
+
+void ToggleFpsOnF12() {
+    const int f12 = Platform_GetAsyncKeyState(VK_F12);
+    if (f12 != 0 && g_PreviousF12 == 0) g_ShowFps = !g_ShowFps;
+    g_PreviousF12 = f12;
+}
+
+void CountFrame(float dt) {
+    g_FpsCounter.time += dt;
+    g_FpsCounter.frames += 1.0f;
+    if (g_FpsCounter.time > 1.0f) {
+        g_FpsCounter.fps = g_FpsCounter.frames / g_FpsCounter.time;
+        g_FpsCounter.frames = 0.0f;
+        g_FpsCounter.time -= 1.0f;
+    }
+}
+
+void PausedFrame(CQVActorSystem* system) {
+    double measured = FrameClock_TakeDelta();
+    g_GlobalClock.dt = measured > PAUSED_STALL ? PAUSED_STALL_TIME : static_cast<float>(measured);
+    UpdateInput(g_GlobalClock.dt, system->m_CursorCentring);
+    system->ProcessNetworkInput();
+    if (CQVActor* pauseActor = system->m_PauseActor) {
+        system->Process();
+        pauseActor->Process();
+        pauseActor->Update();
+    }
+    if (!BeginFrame()) return;
+    DrawOverlays();
+    EndFrame();
+}
+
+}  // namespace
 
 float FrameTime_Clamp(double measured, int* clampCase) {
-    int which = 0;
+    int which = FRAME_CLAMP_NONE;
     float dt = static_cast<float>(measured);
     if (measured > 0.2) {
         dt = 1.0f / 120.0f;
-        which = 2;
+        which = FRAME_CLAMP_STALL;
     } else if (measured > 0.06) {
         dt = 0.06f;
-        which = 1;
+        which = FRAME_CLAMP_SLOW;
     }
     if (clampCase) *clampCase = which;
     return dt;
 }
 
 int FrameStep(CQVActorSystem* system) {
-    (void)system;
-    CQVClock::Create();
-    g_FrameTime = FrameTime_Clamp(g_Clock->GetDelta(), nullptr);
+    if (system == nullptr) return 1;
+    if (system->m_PauseWord == 1 && system->m_PauseOverride == 0) {
+        PausedFrame(system);
+        return 1;
+    }
+
+    int clampCase = FRAME_CLAMP_NONE;
+    const float dt = FrameTime_Clamp(FrameClock_TakeDelta(), &clampCase);
+    system->ProcessNetworkInput();
+    UpdateInput(dt, 1);
+    g_FrameTime = dt;
     g_FrameNumber += 1;
+    system->UpdateClock(&g_GlobalClock);
+    // From here the passes run on the global clock: the frame time scaled.
+    const float passDt = g_GlobalClock.dt;
+
+    system->Process();
+    system->RunTimedMessagePass();
+    RunCollisionPass(system, passDt);
+    UpdateCameraMotion();
+    system->DrawVisibleGroups(passDt);
+    PlaceListener();
+
+    if (!BeginFrame()) return 1;
+    DrawRenderBuckets(passDt);
+    DrawOverlays();
+    ToggleFpsOnF12();
+    CountFrame(dt);
+    if (g_ShowFps && g_DebugKeysEnabled) QueueFpsText(g_FpsCounter.fps);
+    if (clampCase == FRAME_CLAMP_SLOW && g_DebugKeysEnabled) DrawClampMarker();
+    EndFrame();
     return 1;
 }

@@ -173,7 +173,7 @@ int RunMessageLoop() {
         } else if (!g_WindowActive) {
             Platform_Sleep(10);
         } else {
-            FrameStep(nullptr);
+            FrameStep(g_ActorSystem);
         }
     }
     return static_cast<int>(message.wParam);

@@ -1,0 +1,17 @@
+#pragma once
+// The base actor's messages for its name, transform, place in the tree,
+// searches, recursive sends and draw-group membership.
+
+#include <cstdint>
+
+class CQVActor;
+struct MessageArgs;
+
+// Handles one of these messages for the actor; the handler's answer, 1 for
+// ids that are not among them.
+int ActorTree_HandleMessage(CQVActor* actor, uint32_t id, MessageArgs* args);
+
+// The stored bytes of a saved timed message's block as read from a file;
+// "Precalculate" turns them into the run-time block once the actors they
+// name exist.
+void ActorTree_KeepStoredArgs(struct TimedMessage* record, uint32_t storedSize);
