@@ -256,9 +256,11 @@ TEST_F(ActorSystemTest, MoveKeepsTheWorldPlaceAndNotifies) {
     EXPECT_EQ(SeenBy(from), std::vector<uint32_t>{MSG_CALLBACK_CHILD_REMOVED});
     EXPECT_EQ(SeenBy(to), std::vector<uint32_t>{MSG_CALLBACK_CHILD_ADDED});
     EXPECT_EQ(SeenBy(global), (std::vector<uint32_t>{MSG_CALLBACK_RELCHILD_REMOVED, MSG_CALLBACK_RELCHILD_ADDED}));
-    EXPECT_EQ(SeenBy(actor), std::vector<uint32_t>{MSG_CALLBACK_MOVED_IN_TREE});
-    EXPECT_EQ(SeenBy(child), std::vector<uint32_t>{MSG_RECURSIVE_COMMAND});
-    EXPECT_EQ(g_Seen.back().word, static_cast<uint32_t>(MSG_CALLBACK_RELPARENT_MOVED_IN_TREE));
+    // The moved subtree joins its new parent's draw group.
+    EXPECT_EQ(SeenBy(actor),
+              (std::vector<uint32_t>{MSG_CALLBACK_MOVED_IN_TREE, MSG_RECURSIVE_COMMAND, MSG_SET_DRAWGROUP}));
+    EXPECT_EQ(SeenBy(child), (std::vector<uint32_t>{MSG_RECURSIVE_COMMAND, MSG_SET_DRAWGROUP, MSG_RECURSIVE_COMMAND,
+                                                    MSG_CALLBACK_RELPARENT_MOVED_IN_TREE}));
 }
 
 struct PathCase {
