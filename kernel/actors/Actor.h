@@ -211,9 +211,11 @@ private:
     int OnActionChain(uint32_t id, MessageArgs* args);
     int OnTimeMessage(uint32_t id, MessageArgs* args);
     int OnSearch(uint32_t id, MessageArgs* args);
-    void NotifySpies(uint32_t id, MessageArgs* args);
+    // The spies see the message, then the base case runs.
+    int HandleSpiedMessage(uint32_t id, MessageArgs* args);
     // Runs the scripts bound to an event.
     void RunEventScripts(uint32_t id);
+    int RunEventScriptsAfter(uint32_t id, int result);
 };
 
 // The block CQVActor::SendMessageArgs packs into; every send through it
@@ -234,7 +236,7 @@ extern void (*g_FastDebugApply)(uint32_t mode, uint32_t red, uint32_t green, uin
 // with one call.
 inline int CQVActor::HandleMessage(uint32_t id, MessageArgs* args) {
     ++g_MessageCount;
-    if (!m_CommandSpies.empty()) NotifySpies(id, args);
+    if (!m_CommandSpies.empty()) return HandleSpiedMessage(id, args);
     return HandleBaseCase(id, args);
 }
 

@@ -98,12 +98,13 @@ void SearchSubtree(CQVActor* actor, uint32_t message, MessageArgs* args, Match m
 
 }  // namespace
 
-__attribute__((noinline)) void CQVActor::NotifySpies(uint32_t id, MessageArgs* args) {
+int CQVActor::HandleSpiedMessage(uint32_t id, MessageArgs* args) {
     CommandSpyArgs spied{id, args, this};
     // A spy may drop spies, so the list is re-read each time.
     for (size_t i = 0; i < m_CommandSpies.size(); ++i) {
         if (CQVActor* spy = m_CommandSpies[i]->target) spy->HandleMessage(MSG_COMMAND_SPY, Args_Of(&spied));
     }
+    return HandleBaseCase(id, args);
 }
 
 __attribute__((noinline)) void CQVActor::RunEventScripts(uint32_t id) {
@@ -136,8 +137,13 @@ int CQVActor::HandleBaseCase(uint32_t id, MessageArgs* args) {
     } else {
         return HandleOtherCase(id, args);
     }
-    if (!m_Scripts.empty()) RunEventScripts(id);
-    return 1;
+    if (m_Scripts.empty()) return 1;
+    return RunEventScriptsAfter(id, 1);
+}
+
+__attribute__((noinline)) int CQVActor::RunEventScriptsAfter(uint32_t id, int result) {
+    RunEventScripts(id);
+    return result;
 }
 
 int CQVActor::HandleOtherCase(uint32_t id, MessageArgs* args) {
