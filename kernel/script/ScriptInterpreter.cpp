@@ -44,16 +44,21 @@ const char* ReadText(const uint8_t* code, uint32_t size, uint32_t* position)
     return text;
 }
 
-bool Pack(const void* bytes, uint32_t count)
+// Runs write only into the static area, which never grows.
+inline bool Pack(const void* bytes, uint32_t count)
 {
-    return g_ScriptArgs.Append(bytes, count) || Stop();
+    if (count > g_ScriptArgs.capacity - g_ScriptArgs.length)
+        return Stop();
+    std::memcpy(g_ScriptArgs.data + g_ScriptArgs.length, bytes, count);
+    g_ScriptArgs.length += count;
+    return true;
 }
 
 CQVActor* NullTarget(uint8_t flag) { return GetNullActor(flag == SCRIPT_OPERAND_SAFE); }
 
 CQVActor* SlotActor(uint32_t slot)
 {
-    return slot >= 1 && slot < GA_SLOT_COUNT ? Script_GetGAVariable(static_cast<int>(slot)) : nullptr;
+    return slot >= 1 && slot < GA_SLOT_COUNT ? g_GAVariables[slot] : nullptr;
 }
 
 CQVScript* FindBySerial(CQVActor* actor, uint32_t serial)
@@ -67,91 +72,7 @@ CQVScript* FindBySerial(CQVActor* actor, uint32_t serial)
     return nullptr;
 }
 
-int RunCode(const uint8_t* code, uint32_t size, CQVActor* owner, CQVActor* local)
-{
-    if (g_ScriptRunDepth >= SCRIPT_MAX_RUN_DEPTH) {
-        g_ScriptAbort = 1;
-        return 0;
-    }
-    CQVActor* const savedThis = g_ScriptThis;
-    CQVActor* const savedLocal = g_ScriptLocal;
-    const int savedAbort = g_ScriptAbort;
-    const uint32_t savedLength = g_ScriptArgs.length;
-    g_ScriptThis = owner;
-    g_ScriptLocal = local;
-    g_ScriptAbort = 0;
-    ++g_ScriptRunDepth;
-
-    int result = 1;
-    uint32_t position = 0;
-    for (;;) {
-        uint32_t word = 0;
-        if (size - position >= 4) {
-            std::memcpy(&word, code + position, 4);
-            if (word == SCRIPT_END)
-                break;
-        }
-        CQVActor* target = EvaluateScriptOperand(code, size, &position);
-        if (g_ScriptAbort || !ReadWord(code, size, &position, &word)) {
-            result = 0;
-            break;
-        }
-        if (word == SCRIPT_CALL_OWN_BLOCK) {
-            uint32_t serial = 0;
-            if (!ReadWord(code, size, &position, &serial)) {
-                result = 0;
-                break;
-            }
-            // A block deleted since the compile is no longer called.
-            if (CQVScript* block = serial ? FindBySerial(owner, serial) : nullptr)
-                block->Execute(owner);
-            continue;
-        }
-        if (word == SCRIPT_CALL_BLOCK || word == SCRIPT_CALL_SAFE_BLOCK) {
-            const char* name = ReadText(code, size, &position);
-            if (!name) {
-                result = 0;
-                break;
-            }
-            Actor_RunScriptsNamed(target, name, owner);
-            continue;
-        }
-        if (word < SCRIPT_FIRST_COMMAND || word >= g_CommandDescs.size()) {
-            result = 0;
-            break;
-        }
-        g_ScriptArgs.Bind(g_ScriptArgArea, SCRIPT_ARG_AREA_SIZE, savedLength);
-        uint8_t* const args = g_ScriptArgArea + g_ScriptArgs.length;
-        for (uint32_t type : g_CommandDescs[word].argTypes) {
-            if (!PushScriptArgument(code, size, &position, type))
-                break;
-        }
-        if (g_ScriptAbort) {
-            result = 0;
-            break;
-        }
-        target->HandleMessage(word, Args_Of(args));
-    }
-
-    --g_ScriptRunDepth;
-    g_ScriptThis = savedThis;
-    g_ScriptLocal = savedLocal;
-    g_ScriptAbort = savedAbort;
-    g_ScriptArgs.Bind(g_ScriptArgArea, SCRIPT_ARG_AREA_SIZE, savedLength);
-    return result;
-}
-
-int ExecuteHook(CQVScript* script, CQVActor* caller) { return script->Execute(caller); }
-
-}  // namespace
-
-void Script_Init()
-{
-    g_ScriptArgs.Bind(g_ScriptArgArea, SCRIPT_ARG_AREA_SIZE, 0);
-    g_ScriptExecute = &ExecuteHook;
-}
-
-CQVActor* EvaluateScriptOperand(const uint8_t* code, uint32_t size, uint32_t* position)
+inline CQVActor* ResolveOperand(const uint8_t* code, uint32_t size, uint32_t* position)
 {
     if (size - *position < 2) {
         Stop();
@@ -204,7 +125,7 @@ CQVActor* EvaluateScriptOperand(const uint8_t* code, uint32_t size, uint32_t* po
     return start ? start : NullTarget(flag);
 }
 
-bool PushScriptArgument(const uint8_t* code, uint32_t size, uint32_t* position, uint32_t type)
+bool PushArgument(const uint8_t* code, uint32_t size, uint32_t* position, uint32_t type)
 {
     if (g_ScriptAbort)
         return false;
@@ -214,7 +135,7 @@ bool PushScriptArgument(const uint8_t* code, uint32_t size, uint32_t* position, 
     switch (tag) {
     case SCRIPT_ARG_VALUE: {
         if (type == VT_ACTORPOINTER || type == VT_ACTORPOINTEREXT) {
-            CQVActor* actor = EvaluateScriptOperand(code, size, position);
+            CQVActor* actor = ResolveOperand(code, size, position);
             if (g_ScriptAbort || !Pack(&actor, sizeof actor))
                 return false;
             // The extended pointer's name part stays empty.
@@ -228,17 +149,16 @@ bool PushScriptArgument(const uint8_t* code, uint32_t size, uint32_t* position, 
             return text && Pack(&text, sizeof text);
         }
         uint32_t count = 0;
-        if (type == VT_STRING) {
+        if (type < g_ValueTypes.size() && g_ValueTypes[type].size >= 0) {
+            count = static_cast<uint32_t>(g_ValueTypes[type].size);
+        } else if (type == VT_STRING) {
             const uint32_t start = *position;
             if (!ReadText(code, size, position))
                 return false;
             count = *position - start;
             *position = start;
         } else {
-            const int32_t fixed = GetValueType(type).size;
-            if (fixed < 0)
-                return Stop();
-            count = static_cast<uint32_t>(fixed);
+            return Stop();
         }
         if (size - *position < count)
             return Stop();
@@ -248,7 +168,7 @@ bool PushScriptArgument(const uint8_t* code, uint32_t size, uint32_t* position, 
     }
     case SCRIPT_ARG_MEMBERS:
         for (uint32_t member : GetValueType(type).members) {
-            if (!PushScriptArgument(code, size, position, member))
+            if (!PushArgument(code, size, position, member))
                 return false;
         }
         return true;
@@ -257,7 +177,7 @@ bool PushScriptArgument(const uint8_t* code, uint32_t size, uint32_t* position, 
         if (!ReadWord(code, size, position, &id) || !Pack(&id, sizeof id))
             return false;
         for (uint32_t argType : GetCommandDesc(id).argTypes) {
-            if (!PushScriptArgument(code, size, position, argType))
+            if (!PushArgument(code, size, position, argType))
                 return false;
         }
         return true;
@@ -266,6 +186,110 @@ bool PushScriptArgument(const uint8_t* code, uint32_t size, uint32_t* position, 
         // The compiler writes no other tag: the code is corrupt.
         return Stop();
     }
+}
+
+int RunCode(const uint8_t* code, uint32_t size, CQVActor* owner, CQVActor* local)
+{
+    if (g_ScriptRunDepth >= SCRIPT_MAX_RUN_DEPTH) {
+        g_ScriptAbort = 1;
+        return 0;
+    }
+    CQVActor* const savedThis = g_ScriptThis;
+    CQVActor* const savedLocal = g_ScriptLocal;
+    const int savedAbort = g_ScriptAbort;
+    const uint32_t savedLength = g_ScriptArgs.length;
+    g_ScriptThis = owner;
+    g_ScriptLocal = local;
+    g_ScriptAbort = 0;
+    ++g_ScriptRunDepth;
+    g_ScriptArgs.Bind(g_ScriptArgArea, SCRIPT_ARG_AREA_SIZE, savedLength);
+
+    int result = 1;
+    uint32_t position = 0;
+    for (;;) {
+        uint32_t word = 0;
+        if (size - position >= 4) {
+            std::memcpy(&word, code + position, 4);
+            if (word == SCRIPT_END)
+                break;
+        }
+        CQVActor* target = ResolveOperand(code, size, &position);
+        if (g_ScriptAbort || !ReadWord(code, size, &position, &word)) {
+            result = 0;
+            break;
+        }
+        if (word == SCRIPT_CALL_OWN_BLOCK) {
+            uint32_t serial = 0;
+            if (!ReadWord(code, size, &position, &serial)) {
+                result = 0;
+                break;
+            }
+            // A block deleted since the compile is no longer called.
+            if (CQVScript* block = serial ? FindBySerial(owner, serial) : nullptr)
+                block->Execute(owner);
+            continue;
+        }
+        if (word == SCRIPT_CALL_BLOCK || word == SCRIPT_CALL_SAFE_BLOCK) {
+            const char* name = ReadText(code, size, &position);
+            if (!name) {
+                result = 0;
+                break;
+            }
+            Actor_RunScriptsNamed(target, name, owner);
+            continue;
+        }
+        if (word < SCRIPT_FIRST_COMMAND || word >= g_CommandDescs.size()) {
+            result = 0;
+            break;
+        }
+        g_ScriptArgs.length = savedLength;
+        uint8_t* const args = g_ScriptArgArea + savedLength;
+        for (uint32_t type : g_CommandDescs[word].argTypes) {
+            // Words and reals, the most common arguments, are copied here.
+            uint32_t tag = 0;
+            if (type <= VT_COMMANDID && type != VT_STRING128 && size - position >= 8 &&
+                (std::memcpy(&tag, code + position, 4), tag == SCRIPT_ARG_VALUE)) {
+                if (!Pack(code + position + 4, 4))
+                    break;
+                position += 8;
+                continue;
+            }
+            if (!PushArgument(code, size, &position, type))
+                break;
+        }
+        if (g_ScriptAbort) {
+            result = 0;
+            break;
+        }
+        target->HandleMessage(word, Args_Of(args));
+    }
+
+    --g_ScriptRunDepth;
+    g_ScriptThis = savedThis;
+    g_ScriptLocal = savedLocal;
+    g_ScriptAbort = savedAbort;
+    g_ScriptArgs.Bind(g_ScriptArgArea, SCRIPT_ARG_AREA_SIZE, savedLength);
+    return result;
+}
+
+int ExecuteHook(CQVScript* script, CQVActor* caller) { return script->Execute(caller); }
+
+}  // namespace
+
+void Script_Init()
+{
+    g_ScriptArgs.Bind(g_ScriptArgArea, SCRIPT_ARG_AREA_SIZE, 0);
+    g_ScriptExecute = &ExecuteHook;
+}
+
+CQVActor* EvaluateScriptOperand(const uint8_t* code, uint32_t size, uint32_t* position)
+{
+    return ResolveOperand(code, size, position);
+}
+
+bool PushScriptArgument(const uint8_t* code, uint32_t size, uint32_t* position, uint32_t type)
+{
+    return PushArgument(code, size, position, type);
 }
 
 int CQVScript::Execute(CQVActor* local)
