@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -11,9 +12,10 @@ namespace {
 bool NextPiece(const std::string& text, size_t& pos, const char* delimiters, std::string& piece) {
     while (pos < text.size() && std::strchr(delimiters, text[pos]) != nullptr) ++pos;
     if (pos >= text.size()) return false;
-    const size_t end = text.find_first_of(delimiters, pos);
-    piece = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-    pos = end == std::string::npos ? text.size() : end + 1;
+    size_t end = pos;
+    while (end < text.size() && std::strchr(delimiters, text[end]) == nullptr) ++end;
+    piece.assign(text, pos, end - pos);
+    pos = end < text.size() ? end + 1 : end;
     return true;
 }
 
@@ -29,20 +31,15 @@ struct Candidate {
 
 Candidate ParseToken(const std::string& rawToken) {
     const std::string token = Truncated(rawToken);
-    Candidate candidate{token, "Error!", false};
-    if (token.empty() || token[0] != '-') return candidate;
     size_t pos = 0;
     std::string name;
-    if (!NextPiece(token, pos, "-=", name)) return candidate;
-    candidate.name = name;
-    std::string value;
-    if (NextPiece(token, pos, "=", value)) {
-        candidate.value = value;
-        candidate.given = true;
-    } else {
-        candidate.value = "1";
+    if (token.empty() || token[0] != '-' || !NextPiece(token, pos, "-=", name)) {
+        return Candidate{token, std::string("Error!"), false};
     }
-    return candidate;
+    // Without a value this is the flag form, which only free-form options accept.
+    std::string value("1");
+    const bool given = NextPiece(token, pos, "=", value);
+    return Candidate{std::move(name), std::move(value), given};
 }
 
 }  // namespace
