@@ -80,9 +80,7 @@ public:
             if (length - 1 < 0x7FFFFFFFu && length <= static_cast<size_t>(m_readLimit - m_readPtr) - 4) {
                 const char* bytes = reinterpret_cast<const char*>(m_readPtr + 4);
                 m_readPtr += 4 + length;
-                const uint32_t end = TextLength(bytes, length, static_cast<size_t>(m_readLimit - m_readPtr) + length);
-                text.resize(end);
-                std::memcpy(text.data(), bytes, end);
+                text.assign(bytes, TextLength(bytes, length, static_cast<size_t>(m_readLimit - m_readPtr) + length));
                 return 1;
             }
         }
@@ -117,7 +115,7 @@ private:
     }
     // Bytes moved; the fast paths serve transfers that fit the buffer.
     uint32_t ReadRaw(void* data, uint32_t bytes) {
-        if (bytes <= static_cast<size_t>(m_readLimit - m_readPtr)) {
+        if (bytes <= static_cast<size_t>(m_readLimit - m_readPtr)) [[likely]] {
             std::memcpy(data, m_readPtr, bytes);
             m_readPtr += bytes;
             return bytes;
@@ -125,7 +123,7 @@ private:
         return ReadSlow(data, bytes);
     }
     uint32_t WriteRaw(const void* data, uint32_t bytes) {
-        if (m_writing && bytes <= ARCHIVE_BUFFER_SIZE - m_writeUsed) {
+        if (m_writing && bytes <= ARCHIVE_BUFFER_SIZE - m_writeUsed) [[likely]] {
             std::memcpy(m_buffer.get() + m_writeUsed, data, bytes);
             m_writeUsed += bytes;
             return bytes;
@@ -152,9 +150,9 @@ private:
         const void* nul = std::memchr(bytes, 0, length);
         return nul != nullptr ? static_cast<uint32_t>(static_cast<const char*>(nul) - bytes) : length;
     }
-    uint32_t ReadSlow(void* data, uint32_t bytes);
-    uint32_t SerializeStringSlow(std::string& text);
-    uint32_t WriteSlow(const void* data, uint32_t bytes);
+    [[gnu::cold]] uint32_t ReadSlow(void* data, uint32_t bytes);
+    [[gnu::cold]] uint32_t SerializeStringSlow(std::string& text);
+    [[gnu::cold]] uint32_t WriteSlow(const void* data, uint32_t bytes);
     // Gives buffered state back to the file system: pending writes are
     // written, read-ahead is dropped and the file moved back to the
     // stream's position.
