@@ -79,6 +79,8 @@ public:
 };
 
 extern CQVFileSystem* g_CurrentFileSystem;
+extern CQVStdioFileSystem g_StdioFileSystem;
+extern CQVMemoryFileSystem* g_MemoryFileSystem;  // null until first used
 
 // The file system new streams bind to: the current one, or the disk.
 CQVFileSystem* FileSystem_GetCurrent();
