@@ -149,7 +149,6 @@ void CQVActor::CopyFrom(const CQVActor& source) {
     m_SelectedColObj = source.m_SelectedColObj;
 }
 
-int CQVActor::Serialize(CQVActorArchive* archive, uint32_t flags) { return 1; }
 
 void CQVActor::Process() {}
 

@@ -143,6 +143,10 @@ public:
     void SendToChildren(uint32_t id, MessageArgs* args);
 
     uint32_t IsOperational() const { return m_Activity & ACTIVITY_OPERATIONAL; }
+    // The per-frame and update slots of many classes: the base step, only
+    // while the actor is operational.
+    void ProcessDefault();
+    void UpdateDefault();
 
     static void RegisterProperties();
 

@@ -5,6 +5,7 @@
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/actors/ScriptMessages.h"
+#include "kernel/actors/SimulationMessages.h"
 #include "kernel/actors/TimedMessage.h"
 #include "kernel/actors/TreeMessages.h"
 
@@ -230,6 +231,7 @@ int CQVActor::HandleSwitchCase(uint32_t id, MessageArgs* args) {
         return OnSearch(id, args);
     default:
         if (Actor_HandleScriptMessage(this, id, args)) return 1;
+        if (Actor_HandleCollisionMessage(this, id, args)) return 1;
         return ActorTree_HandleMessage(this, id, args);
     }
 }

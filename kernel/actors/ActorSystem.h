@@ -92,6 +92,15 @@ public:
     int SetError(const char* format, ...);
     const char* GetError() const { return m_ErrorText; }
 
+    // Actor files: SaveActors writes the flagged actors with ids in [first,
+    // last); LoadActors creates every record at its stored id; ImportActors
+    // reads a file under fresh ids below parent. A damaged file changes
+    // nothing and gives 0.
+    int SaveActors(const char* fileName, uint32_t first, uint32_t last, uint32_t flags);
+    int LoadActors(const char* fileName, uint32_t flags);
+    int ImportActors(const char* fileName, CQVActor* parent);
+    int ImportActorsFromArchive(CQVActorArchive* archive, CQVActor* parent);
+
     uint32_t GetLoadVersion() const { return m_LoadVersion; }
     void SetLoadVersion(uint32_t version) { m_LoadVersion = version; }
 
@@ -134,7 +143,7 @@ public:
 
     char m_ErrorText[512];
     uint32_t m_LoadVersion = 1;              // version of the actor file being read
-    void (*m_LoadCallback)(CQVActor*) = nullptr; // called for every actor read from a file
+    void (*m_LoadCallback)(int) = nullptr;   // called with 0 after every actor read from a file
     uint32_t m_GridSnapSetting = 4;
     uint32_t m_GridSpaceSetting = 2;
     float m_GridUnit = 100.0f;
@@ -159,6 +168,15 @@ public:
 
 private:
     CQVActor* ConstructClass(uint32_t type);
+    // The records of an actor file, made and read but not yet in the table.
+    struct LoadedRecord {
+        CQVActor* actor;
+        uint32_t id;
+    };
+    struct RecordIds;
+    int ReadRecords(CQVActorArchive* archive, uint32_t count, uint32_t flags, const RecordIds& ids,
+                    std::vector<LoadedRecord>* records);
+    void PlaceLoadedActor(CQVActor* actor, uint32_t id);
     void RemoveFromParentList(CQVActor* actor, CQVActor* parent);
     static void RemoveChildEntry(CQVActor* parent, uint32_t id);
     void DestroyInSlot(uint32_t id);

@@ -8,6 +8,7 @@
 #include <string>
 
 class CQVActor;
+class CQVActorArchive;
 
 constexpr uint32_t COLOBJ_ACTIVE = 0x1;
 constexpr uint32_t COLOBJ_MARKED = 0x20;    // subtype bit 5, chosen by EnableMarkedColObjs
@@ -36,4 +37,12 @@ struct ColObj {
     // Recomputes the derived group bits 16 to 31 from the flags, the volume
     // type and the owner's class type.
     void UpdateDerivedGroups(uint32_t ownerClassType);
+
+    // Reads or writes the stored fields by the archive's direction; fields
+    // a file's version predates keep their values. 1, or 0 when a read ran
+    // past the end of the file.
+    int Serialize(CQVActorArchive* archive, uint32_t flags);
 };
+
+// The fewest bytes one stored collision object takes at version 1 or later.
+constexpr uint32_t COLOBJ_MIN_STORED_SIZE = 52;

@@ -10,6 +10,15 @@
 // (1, 1, 1), 8 (1.0), 9 gravity multiplier, 10 (1.0), 11 (900), 12 and 13
 // (36), 14 (1.0), 15 flags (bit 2: send simulation events), 16 onwards the
 // simulation pass's run-time state.
+constexpr int SIM_WORD_FLAGS = 15;
+constexpr uint32_t SIM_FLAG_EVENTS = 0x4; // send the "On Sim" events
+// Run-time words of the simulation pass: rotation 16 to 19, spin axis 20 to
+// 22, spin speed 23, the body's motion state 24.
+constexpr int SIM_WORD_STATE = 24;
+constexpr uint32_t SIM_STATE_FREE = 0;
+constexpr uint32_t SIM_STATE_SLIDING = 1;
+constexpr uint32_t SIM_STATE_RESTING = 2;
+
 struct SimParams {
     uint32_t words[35];
     SimParams();

@@ -6,6 +6,7 @@
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/actors/TimedMessagePass.h"
+#include "kernel/actors/TreeMessages.h"
 #include "kernel/base/FrameTime.h"
 
 #include <algorithm>
@@ -125,6 +126,7 @@ void CQVActorSystem::CancelTimedMessage(TimedMessage* record) {
 void CQVActorSystem::ReleaseTimedMessage(TimedMessage* record) {
     if (record == nullptr) return;
     TimedMessages_NoteRelease(record);
+    ActorTree_ForgetStoredArgs(record);
     if (record->state & TIMED_STATE_LINKED) TimedMessage::Unlink(record);
     if (CQVActor* actor = record->actor) {
         auto& list = actor->m_TimedMessages;

@@ -267,6 +267,10 @@ void ActorTree_KeepStoredArgs(TimedMessage* record, uint32_t storedSize) {
     if (record) g_StoredArgSizes[record] = storedSize;
 }
 
+void ActorTree_ForgetStoredArgs(TimedMessage* record) {
+    if (!g_StoredArgSizes.empty()) g_StoredArgSizes.erase(record);
+}
+
 int ActorTree_HandleMessage(CQVActor* actor, uint32_t id, MessageArgs* args) {
     if (HandleTransform(actor, id, args) || HandleDrawGroup(actor, id, args)) return 1;
     switch (id) {

@@ -15,3 +15,6 @@ int ActorTree_HandleMessage(CQVActor* actor, uint32_t id, MessageArgs* args);
 // "Precalculate" turns them into the run-time block once the actors they
 // name exist.
 void ActorTree_KeepStoredArgs(struct TimedMessage* record, uint32_t storedSize);
+// Drops the note for a record being released, so that a later record at the
+// same address is never taken for a stored block.
+void ActorTree_ForgetStoredArgs(struct TimedMessage* record);

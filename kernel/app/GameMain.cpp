@@ -1,6 +1,7 @@
 #include "kernel/app/GameMain.h"
 
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/MessageIds.h"
 #include "kernel/app/ActorClasses.h"
 #include "kernel/app/CommandLine.h"
 #include "kernel/app/FrameLoop.h"
@@ -10,6 +11,7 @@
 #include "kernel/base/PackFileSystem.h"
 #include "kernel/base/Random.h"
 #include "kernel/base/TextTable.h"
+#include "kernel/fileactors/StartContent.h"
 #include "kernel/script/Script.h"
 #include "platform/Time.h"
 #include "services/engine/Engine.h"
@@ -151,12 +153,10 @@ void SetViewPlanes() {
 // Loads the globals file into "Global" and, unless it defines "Menu", the
 // start scene into "Scenery"; menuFound tells which happened.
 bool LoadStartContent(const StartFile& start, bool* menuFound) {
-    (void)start;
-    *menuFound = false;
-    return true;
+    return FileActors_LoadStartContent(start.globalsFile, start.startScene, menuFound);
 }
 void PlayLogoMovie() {}
-void SendStartGame() {}
+void SendStartGame() { CQVActorSystem::SendMessage(0, MSG_START_GAME, nullptr); }
 
 int RunMessageLoop() {
     WindowMessage message;

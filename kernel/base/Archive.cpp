@@ -11,6 +11,7 @@ bool CQVArchive::Open(const char* name, const char* mode) {
     Close();
     if (name == nullptr || mode == nullptr) return false;
     direction = std::strchr(mode, 'w') != nullptr ? ARCHIVE_WRITING : ARCHIVE_READING;
+    m_failed = false;
     handle = fileSystem->Open(name, mode);
     if (handle == nullptr) return false;
     m_writing = direction == ARCHIVE_WRITING;
@@ -32,7 +33,7 @@ int CQVArchive::Close() {
 void CQVArchive::Sync() {
     if (handle == nullptr) return;
     if (m_writeUsed > 0) {
-        fileSystem->Write(m_buffer.get(), 1, m_writeUsed, handle);
+        if (fileSystem->Write(m_buffer.get(), 1, m_writeUsed, handle) != m_writeUsed) m_failed = true;
         m_writeUsed = 0;
     }
     if (m_readStart >= 0) {
@@ -76,6 +77,12 @@ uint32_t CQVArchive::GetRemainingSlow() {
 }
 
 uint32_t CQVArchive::ReadSlow(void* data, uint32_t bytes) {
+    const uint32_t moved = ReadSlowPart(data, bytes);
+    if (moved < bytes) m_failed = true;
+    return moved;
+}
+
+uint32_t CQVArchive::ReadSlowPart(void* data, uint32_t bytes) {
     if (handle == nullptr) return 0;
     if (m_writing) {
         // A read on a writing stream goes straight to the file.
@@ -112,6 +119,12 @@ uint32_t CQVArchive::ReadSlow(void* data, uint32_t bytes) {
 }
 
 uint32_t CQVArchive::WriteSlow(const void* data, uint32_t bytes) {
+    const uint32_t moved = WriteSlowPart(data, bytes);
+    if (moved < bytes) m_failed = true;
+    return moved;
+}
+
+uint32_t CQVArchive::WriteSlowPart(const void* data, uint32_t bytes) {
     if (handle == nullptr) return 0;
     if (!m_writing) {
         // A write on a reading stream goes straight to the file, at the
@@ -140,7 +153,10 @@ uint32_t CQVArchive::SerializeStringSlow(std::string& text) {
     uint32_t length;
     if (ReadRaw(&length, 4) != 4) return 0;
     if (static_cast<int32_t>(length) <= 0) return 1;
-    if (length > GetRemaining()) return 0;
+    if (length > GetRemaining()) {
+        m_failed = true;
+        return 0;
+    }
     m_scratch.resize(length);
     if (ReadRaw(m_scratch.data(), length) != length) return 0;
     text.assign(m_scratch.data(), strnlen(m_scratch.data(), length));
@@ -157,7 +173,10 @@ uint32_t CQVArchive::SerializeCString(char* buffer, uint32_t capacity) {
     if (ReadRaw(&length, 4) != 4) return 0;
     if (capacity > 0) buffer[0] = '\0';
     if (length == 0) return capacity > 0 ? 1 : 0;
-    if (static_cast<int32_t>(length) < 0 || length > GetRemaining()) return 0;
+    if (static_cast<int32_t>(length) < 0 || length > GetRemaining()) {
+        m_failed = true;
+        return 0;
+    }
     if (length >= capacity) {
         // Stored for a larger buffer: skipped, so the fields after it still read right.
         SkipRead(length);
@@ -175,6 +194,7 @@ uint32_t CQVArchive::SerializeCount(uint32_t* count, uint32_t itemSize) {
     if (direction != ARCHIVE_READING) return WriteRaw(count, 4) == 4 ? 1 : 0;
     uint32_t stored;
     if (ReadRaw(&stored, 4) != 4 || stored > GetRemaining() / std::max<uint32_t>(itemSize, 1)) {
+        m_failed = true;
         *count = 0;
         return 0;
     }

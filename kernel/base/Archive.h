@@ -99,6 +99,11 @@ public:
     uint32_t Read(void* data, uint32_t size);
     uint32_t Write(const void* data, uint32_t size);
 
+    // Set by a transfer that moved less than asked (a short or lying file, a
+    // failed write) since the last Open; a caller that must not take a
+    // partial file tests it once at the end.
+    bool HasFailed() const { return m_failed; }
+
     uint32_t direction = ARCHIVE_READING;
     void* handle = nullptr;
     CQVFileSystem* fileSystem = nullptr;
@@ -151,8 +156,10 @@ private:
         return nul != nullptr ? static_cast<uint32_t>(static_cast<const char*>(nul) - bytes) : length;
     }
     [[gnu::cold]] uint32_t ReadSlow(void* data, uint32_t bytes);
+    uint32_t ReadSlowPart(void* data, uint32_t bytes);
     [[gnu::cold]] uint32_t SerializeStringSlow(std::string& text);
     [[gnu::cold]] uint32_t WriteSlow(const void* data, uint32_t bytes);
+    uint32_t WriteSlowPart(const void* data, uint32_t bytes);
     // Gives buffered state back to the file system: pending writes are
     // written, read-ahead is dropped and the file moved back to the
     // stream's position.
@@ -176,6 +183,7 @@ private:
     uint32_t m_writeUsed = 0;    // bytes of the buffer waiting to be written
     bool m_writing = false;      // the buffer collects writes
     uint32_t m_fileSize = 0;     // reading: the size when opened
+    bool m_failed = false;       // see HasFailed
     std::vector<char> m_scratch;
 };
 

@@ -1,10 +1,378 @@
 #include "kernel/fileactors/File.h"
 
+#include "kernel/actors/ActorFiles.h"
+#include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
+#include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
+#include "kernel/base/Archive.h"
+#include "kernel/base/Random.h"
+#include "kernel/fileactors/FileIO.h"
 
-CQVFile::CQVFile() { m_ClassType = CLASS_FILE; }
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+uint32_t g_FileActorCount = 0;
+std::vector<FileCountEntry> g_FileCountTable;
+
+namespace {
+
+constexpr uint32_t MSG_SET_SAVED_RECURSIVE = 246;
+constexpr uint32_t MSG_COLLECT_DESCENDANTS = 172;
+constexpr uint32_t MSG_SET_MAX_COUNT = 499;
+constexpr uint32_t MSG_GET_MAX_COUNT = 500;
+constexpr uint32_t MSG_SAVE_FILEOBJECT_AS = 510;
+constexpr uint32_t MSG_RELOAD_FILEOBJECT = 513;
+constexpr uint32_t ANY_CLASS = 0xFFFFFFFF;
+constexpr uint32_t MAX_WEIGHT = 100;
+constexpr uint32_t MAX_PERCENT = 100;
+constexpr uint32_t LOAD_VERSION_NONE = 0xFFFFFFFF;
+// A saved File actor's actors take the ids of a level's range from here.
+constexpr uint32_t SAVED_FIRST_ID = 3000;
+constexpr uint32_t SAVE_FLAGS = 2;
+
+// Versions that added File fields.
+constexpr uint32_t VERSION_WEIGHTS = 7;
+constexpr uint32_t VERSION_MAX_COUNTS = 17;
+constexpr uint32_t VERSION_AUTO_LOAD = 42;
+
+uint32_t ClampWeight(uint32_t weight) { return std::clamp<uint32_t>(weight, 1, MAX_WEIGHT); }
+
+const char* TextArgument(const MessageArgs* args) {
+    return args ? reinterpret_cast<const char*>(Args_Bytes(args)) : nullptr;
+}
+
+uint32_t WordArgument(const MessageArgs* args) { return args ? Args_Get<uint32_t>(args) : 0; }
+
+void SetWord(MessageArgs* args, uint32_t value) {
+    if (args) Args_Set(args, 0, value);
+}
+
+FileCountEntry* FindCount(const std::string& name) {
+    for (FileCountEntry& entry : g_FileCountTable) {
+        if (entry.name == name) return &entry;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void FileCountTable_Clear() { g_FileCountTable.clear(); }
+
+CQVFile::CQVFile() {
+    m_ClassType = CLASS_FILE;
+    ++g_FileActorCount;
+}
+
+CQVFile::~CQVFile() { --g_FileActorCount; }
+
+void CQVFile::CopyFileMembers(const CQVFile& source) {
+    m_Files = source.m_Files;
+    m_Weights = source.m_Weights;
+    m_MaxCounts = source.m_MaxCounts;
+    m_Unnamed = source.m_Unnamed;
+    m_Selected = source.m_Selected;
+    m_Loaded = source.m_Loaded;
+    m_AlwaysReload = source.m_AlwaysReload;
+    m_AutoLoad = source.m_AutoLoad;
+    m_NoFilePercent = source.m_NoFilePercent;
+    std::copy(std::begin(source.m_Words), std::end(source.m_Words), std::begin(m_Words));
+}
+
+int CQVFile::ChooseFile() {
+    if (m_Files.empty()) {
+        m_Selected = -1;
+        return 0;
+    }
+    if (m_Files.size() == 1 && m_NoFilePercent == 0) {
+        m_Selected = 0;
+        return 1;
+    }
+    std::vector<uint32_t> tickets;
+    for (size_t i = 0; i < m_Files.size(); ++i) tickets.insert(tickets.end(), std::min(m_Weights[i], MAX_WEIGHT), i);
+    // Weights of 0 leave no ticket: nothing is drawn.
+    m_Selected = -1;
+    bool checked = false;
+    if (!tickets.empty()) {
+        size_t ticket = static_cast<size_t>(Random_Next()) % tickets.size();
+        m_Selected = static_cast<int32_t>(tickets[ticket]);
+        if (m_MaxCounts[tickets[ticket]] != 0) {
+            for (;;) {
+                const FileCountEntry* entry = FindCount(m_Files[static_cast<size_t>(m_Selected)]);
+                if (entry == nullptr || entry->count < entry->maximum) {
+                    checked = true;
+                    break;
+                }
+                tickets.erase(tickets.begin() + static_cast<std::ptrdiff_t>(ticket));
+                m_Selected = -1;
+                if (tickets.empty()) break;
+                ticket = static_cast<size_t>(Random_Next()) % tickets.size();
+                m_Selected = static_cast<int32_t>(tickets[ticket]);
+            }
+        }
+    }
+    if (m_NoFilePercent != 0 && static_cast<uint32_t>(Random_Next() % 100) < m_NoFilePercent) m_Selected = -1;
+    if (m_Selected < 0) return 0;
+    const size_t selected = static_cast<size_t>(m_Selected);
+    if (checked && m_MaxCounts[selected] != 0) {
+        if (FileCountEntry* entry = FindCount(m_Files[selected])) {
+            ++entry->count;
+        } else {
+            g_FileCountTable.push_back({m_Files[selected], m_MaxCounts[selected], 1});
+        }
+    }
+    return 1;
+}
+
+int CQVFile::LoadSelected() {
+    if (!HasSelection() || g_ActorSystem == nullptr) return 0;
+    const std::string path = FileActors_DataPath(m_Files[static_cast<size_t>(m_Selected)]);
+    if (!g_ActorSystem->ImportActors(path.c_str(), this)) return 0;
+    m_Loaded = 1;
+    g_ActorSystem->SetLoadVersion(LOAD_VERSION_NONE);
+    return 1;
+}
+
+int CQVFile::SaveLoaded(const std::string& name) {
+    if (!m_Loaded || !HasSelection()) return 0;
+    // The loaded actors, leaving out nested File actors with everything
+    // below them: their actors come from their own files.
+    std::vector<CQVActor*> actors;
+    for (CQVActor* child : m_Children) {
+        if (child && child->m_ClassType != CLASS_FILE) actors.push_back(child);
+    }
+    const size_t direct = actors.size();
+    for (size_t i = 0; i < direct; ++i) {
+        struct {
+            uint32_t type;
+            uint32_t skipped;
+            std::vector<CQVActor*>* list;
+        } collect{ANY_CLASS, CLASS_FILE, &actors};
+        static_assert(sizeof(collect) == 8 + sizeof(void*));
+        actors[i]->HandleMessage(MSG_COLLECT_DESCENDANTS, Args_Of(&collect));
+    }
+    std::map<uint32_t, uint32_t> newIds;
+    for (size_t i = 0; i < actors.size(); ++i) newIds[actors[i]->m_Id] = SAVED_FIRST_ID + static_cast<uint32_t>(i);
+
+    const uint32_t count = static_cast<uint32_t>(actors.size());
+    ActorFileWriter writer;
+    if (!writer.Open(FileActors_DataPath(name).c_str(), count, SAVED_FIRST_ID, count)) return 0;
+    for (size_t i = 0; i < actors.size(); ++i) {
+        CQVActor* actor = actors[i];
+        if (actor->m_Parent) actor->m_ParentId = actor->m_Parent->m_Id;
+        const uint32_t id = actor->m_Id;
+        CQVActor* parent = actor->m_Parent;
+        const uint32_t parentId = actor->m_ParentId;
+        actor->m_Id = SAVED_FIRST_ID + static_cast<uint32_t>(i);
+        // Top-level actors name "Scenery" as parent, so that an importer
+        // puts them under its own parent.
+        auto mapped = newIds.find(parentId);
+        actor->m_ParentId = parent == this ? ACTOR_ID_SCENERY : (mapped != newIds.end() ? mapped->second : 0);
+        actor->m_Parent = nullptr;
+        actor->Serialize(&writer.archive, SAVE_FLAGS);
+        actor->m_Id = id;
+        actor->m_ParentId = parentId;
+        actor->m_Parent = parent;
+    }
+    return writer.Commit() ? 1 : 0;
+}
+
+void CQVFile::Unload() {
+    FileActors_DeleteChildren(this);
+    m_Loaded = 0;
+}
+
+int CQVFile::LoadFileObject() {
+    if (m_AlwaysReload) m_Loaded = 0;
+    if (m_Loaded) return 1;
+    m_Loaded = 1;
+    if (!HasSelection()) return 1;
+    Unload();
+    return LoadSelected();
+}
+
+int CQVFile::HandleMessage(uint32_t id, MessageArgs* args) {
+    const bool selected = HasSelection();
+    const size_t index = selected ? static_cast<size_t>(m_Selected) : 0;
+    switch (id) {
+    case MSG_SET_RESOURCE: {
+        const char* name = TextArgument(args);
+        if (name == nullptr) return 0;
+        CQVActorArchive probe;
+        if (!probe.Open(FileActors_DataPath(std::string(name) + ".qva").c_str(), "rb")) return 0;
+        probe.Close();
+        m_Files.clear();
+        m_Weights.clear();
+        m_MaxCounts.clear();
+        const std::string file = std::string(name) + ".qva";
+        HandleMessage(MSG_SET_FILENAME, Args_Of(file.c_str()));
+        return 1;
+    }
+    case MSG_CREATE: {
+        CQVActor* source = args ? Args_Get<CQVActor*>(args) : nullptr;
+        const int result = CQVActor::HandleMessage(id, args);
+        if (source && source->m_ClassType == CLASS_FILE) CopyFileMembers(*static_cast<CQVFile*>(source));
+        return result;
+    }
+    case MSG_SET_SAVED_RECURSIVE:
+        if (!m_AlwaysReload) break;
+        // The actors an always-reloaded file brings are never saved.
+        m_Flags = WordArgument(args) ? (m_Flags | ACTOR_SAVED) : (m_Flags & ~ACTOR_SAVED);
+        for (size_t i = 0; i < m_Children.size(); ++i) {
+            uint32_t off = 0;
+            if (m_Children[i]) m_Children[i]->HandleMessage(MSG_SET_SAVED_RECURSIVE, Args_Of(&off));
+        }
+        return 1;
+    case MSG_NO_SPAWNED:
+        return 0;
+    case MSG_SET_FILENAME:
+        if (const char* name = TextArgument(args)) {
+            m_Files.push_back(name);
+            m_Weights.push_back(1);
+            m_MaxCounts.push_back(0);
+        }
+        break;
+    case MSG_GET_FILENAME:
+        if (selected && args) std::memcpy(Args_Bytes(args), m_Files[index].c_str(), m_Files[index].size() + 1);
+        break;
+    case MSG_SET_FILE_STRINGLIST:
+        if (const char* name = TextArgument(args)) {
+            for (size_t i = m_Files.size(); i-- > 0;) {
+                if (m_Files[i] == name) {
+                    m_Selected = static_cast<int32_t>(i);
+                    break;
+                }
+            }
+        }
+        break;
+    case MSG_GET_FILE_STRINGLIST:
+        if (auto* names = args ? Args_Get<std::vector<std::string>*>(args) : nullptr) *names = m_Files;
+        break;
+    case MSG_SET_FILE_RAND_WEIGHT:
+        if (selected) m_Weights[index] = ClampWeight(WordArgument(args));
+        break;
+    case MSG_GET_FILE_RAND_WEIGHT:
+        if (selected) SetWord(args, m_Weights[index]);
+        break;
+    case MSG_SET_MAX_COUNT:
+        if (selected) m_MaxCounts[index] = WordArgument(args);
+        break;
+    case MSG_GET_MAX_COUNT:
+        if (selected) SetWord(args, m_MaxCounts[index]);
+        break;
+    case MSG_SET_NON_FILE_RAND_WEIGHT:
+        m_NoFilePercent = std::min(WordArgument(args), MAX_PERCENT);
+        break;
+    case MSG_GET_NON_FILE_RAND_WEIGHT:
+        SetWord(args, m_NoFilePercent);
+        break;
+    case MSG_SET_ALWAYS_LOAD:
+        m_AlwaysReload = WordArgument(args) ? 1 : 0;
+        break;
+    case MSG_GET_ALWAYS_LOAD:
+        SetWord(args, m_AlwaysReload);
+        break;
+    case MSG_SET_AUTO_LOAD:
+        m_AutoLoad = WordArgument(args) ? 1 : 0;
+        break;
+    case MSG_GET_AUTO_LOAD:
+        SetWord(args, m_AutoLoad);
+        break;
+    case MSG_LOAD_FILEOBJECT_IN_GAME:
+        if (selected) {
+            Unload();
+            if (!LoadSelected()) return 0;
+            CQVActorSystem::BroadcastMessage(MSG_BUILD_TREE, nullptr);
+            HandleMessage(MSG_PRECALCULATE_RECURSIVE, nullptr);
+        }
+        break;
+    case MSG_LOAD_FILEOBJECT:
+        if (!LoadFileObject()) return 0;
+        break;
+    case MSG_SAVE_FILEOBJECT:
+        if (selected) SaveLoaded(m_Files[index]);
+        break;
+    case MSG_SAVE_FILEOBJECT_AS:
+        if (const char* name = TextArgument(args)) SaveLoaded(name);
+        break;
+    case MSG_UNLOAD_FILEOBJECT:
+        Unload();
+        break;
+    case MSG_DELETE_FILEOBJECT:
+        if (selected) {
+            m_Files.erase(m_Files.begin() + static_cast<std::ptrdiff_t>(index));
+            m_Weights.erase(m_Weights.begin() + static_cast<std::ptrdiff_t>(index));
+            m_MaxCounts.erase(m_MaxCounts.begin() + static_cast<std::ptrdiff_t>(index));
+        }
+        break;
+    case MSG_RELOAD_FILEOBJECT:
+        if (const char* name = TextArgument(args); name && m_Loaded && selected && m_Files[index] == name) {
+            Unload();
+            LoadFileObject();
+        }
+        break;
+    default:
+        break;
+    }
+    return CQVActor::HandleMessage(id, args);
+}
+
+int CQVFile::Serialize(CQVActorArchive* archive, uint32_t flags) {
+    if (!CQVActor::Serialize(archive, flags)) return 0;
+    const uint32_t version = archive->version;
+    const bool reading = archive->direction == ARCHIVE_READING;
+    if (version >= 1) {
+        archive->SerializeDword(&m_Unnamed);
+        uint32_t count = static_cast<uint32_t>(m_Files.size());
+        // A stored file takes at least its name's length word.
+        if (!archive->SerializeCount(&count, 4)) return 0;
+        if (reading) {
+            m_Files.assign(count, std::string());
+            m_Weights.assign(count, 1);
+            m_MaxCounts.assign(count, 0);
+        }
+        for (uint32_t i = 0; i < count; ++i) {
+            if (version >= VERSION_WEIGHTS) archive->SerializeDword(&m_Weights[i]);
+            if (version >= VERSION_MAX_COUNTS) archive->SerializeDword(&m_MaxCounts[i]);
+            archive->SerializeString(m_Files[i]);
+            if (reading) m_Weights[i] = ClampWeight(m_Weights[i]);
+            if (archive->HasFailed()) return 0;
+        }
+    }
+    if (version >= VERSION_WEIGHTS) {
+        archive->SerializeDword(&m_NoFilePercent);
+        archive->SerializeDword(&m_Loaded);
+        archive->SerializeDword(&m_AlwaysReload);
+        if (reading) m_NoFilePercent = std::min(m_NoFilePercent, MAX_PERCENT);
+    }
+    if (version >= VERSION_AUTO_LOAD) archive->SerializeDword(&m_AutoLoad);
+    if (archive->HasFailed()) return 0;
+    if (reading) ChooseFile();
+    return 1;
+}
 
 void CQVFile::RegisterProperties() {
-    g_ClassRecords[CLASS_FILE].Define("File", "File Actor is a placeholder in the hirarchy where to insert object from a actorfile (*.qva), it can hold multiple file names, and randomly select different files on construction.", {CLASS_BASE, CLASS_FILE});
+    ClassRecord& record = g_ClassRecords[CLASS_FILE];
+    record.Define("File",
+                  "File Actor is a placeholder in the hirarchy where to insert object from a actorfile (*.qva), it "
+                  "can hold multiple file names, and randomly select different files on construction.",
+                  {CLASS_BASE, CLASS_FILE});
+    record.AddProperty("File Properties", PROP_TITLE, 0, 0);
+    record.AddProperty("Files:", PROP_PICKER, MSG_SET_FILE_STRINGLIST, MSG_GET_FILE_STRINGLIST);
+    record.AddProperty("Add Actor File:|Add File|Actor File (*.qva) |*.qva|||", PROP_OPEN_FILE, MSG_SET_FILENAME, 0);
+    record.AddProperty("Remove Selected File:|Remove File|", PROP_BUTTON, MSG_DELETE_FILEOBJECT, 0);
+    record.AddProperty("Set Rand Weight.", PROP_SEPARATOR, 0, 0);
+    record.AddProperty("Value:", PROP_UINT, MSG_SET_FILE_RAND_WEIGHT, MSG_GET_FILE_RAND_WEIGHT);
+    record.AddProperty("Set Maximum Count In Scene. ( 0 = no limit )", PROP_SEPARATOR, 0, 0);
+    record.AddProperty("Value:", PROP_UINT, MSG_SET_MAX_COUNT, MSG_GET_MAX_COUNT);
+    record.AddProperty("Load Selected File:|Load|", PROP_BUTTON, MSG_LOAD_FILEOBJECT, 0);
+    record.AddProperty("Unload File:|Unload|", PROP_BUTTON, MSG_UNLOAD_FILEOBJECT, 0);
+    record.AddProperty("Save Loaded File:|Save|", PROP_BUTTON, MSG_SAVE_FILEOBJECT, 0);
+    record.AddProperty("Save Loaded File As:|Save As|Actor File (*.qva) |*.qva|||", PROP_SAVE_FILE,
+                       MSG_SAVE_FILEOBJECT_AS, MSG_GET_FILENAME);
+    record.AddProperty("Set Procent Off No File Loading", PROP_SEPARATOR, 0, 0);
+    record.AddProperty("Procent:", PROP_UINT, MSG_SET_NON_FILE_RAND_WEIGHT, MSG_GET_NON_FILE_RAND_WEIGHT);
+    record.AddProperty("Auto Load:", PROP_CHECK, MSG_SET_AUTO_LOAD, MSG_GET_AUTO_LOAD);
+    record.AddProperty("Always Reload: (Never Save)", PROP_CHECK, MSG_SET_ALWAYS_LOAD, MSG_GET_ALWAYS_LOAD);
 }

@@ -1,10 +1,95 @@
 #include "kernel/fileactors/FileIO.h"
 
+#include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
+#include "kernel/actors/DrawGroups.h"
+#include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
+#include "kernel/base/Archive.h"
+
+#include <cstring>
+
+namespace {
+
+// "Save File" writes the actors the file's FileIO owns with these flags.
+constexpr uint32_t SAVE_FILE_FLAGS = 2;
+
+const char* TextArgument(const MessageArgs* args) {
+    return args ? reinterpret_cast<const char*>(Args_Bytes(args)) : nullptr;
+}
+
+}  // namespace
+
+std::string FileActors_DataPath(const std::string& name) {
+    const std::string base = g_ActorSystem ? g_ActorSystem->m_BaseDirectory : std::string();
+    return base + "\\Data\\" + name;
+}
+
+void FileActors_DeleteChildren(CQVActor* actor) {
+    // A child may refuse deletion (a system actor); the walk goes on over a copy.
+    const std::vector<CQVActor*> children = actor->m_Children;
+    for (size_t i = children.size(); i-- > 0;) {
+        CQVActor* child = children[i];
+        if (child && g_ActorSystem && CQVActorSystem::GetActorById(child->m_Id) == child) {
+            g_ActorSystem->DeleteActor(child);
+        }
+    }
+    actor->m_Children.clear();
+}
 
 CQVFileIO::CQVFileIO() { m_ClassType = CLASS_FILEIO; }
 
+void CQVFileIO::UnloadActors() {
+    CQVActorSystem::BroadcastMessage(MSG_INVALIDATE_DRAWGROUPID, nullptr);
+    FileActors_DeleteChildren(this);
+    DrawGroups_Reset();
+}
+
+int CQVFileIO::HandleMessage(uint32_t id, MessageArgs* args) {
+    switch (id) {
+    case MSG_SET_FILENAME:
+        if (const char* name = TextArgument(args)) m_FileName = name;
+        return 1;
+    case MSG_GET_FILENAME:
+        if (args) std::memcpy(Args_Bytes(args), m_FileName.c_str(), m_FileName.size() + 1);
+        return 1;
+    case MSG_OPEN_FILE: {
+        const char* name = TextArgument(args);
+        if (name == nullptr || g_ActorSystem == nullptr) return 0;
+        m_FileName = name;
+        UnloadActors();
+        return g_ActorSystem->LoadActors(FileActors_DataPath(m_FileName).c_str(), 0);
+    }
+    case MSG_SAVE_FILE:
+        if (const char* name = TextArgument(args)) m_FileName = name;
+        if (m_FileName.empty() || g_ActorSystem == nullptr) return 0;
+        return g_ActorSystem->SaveActors(FileActors_DataPath(m_FileName).c_str(), m_FirstId, m_LastId,
+                                         SAVE_FILE_FLAGS);
+    case MSG_UNLOAD_FILE:
+        UnloadActors();
+        m_FileName.clear();
+        return 1;
+    default:
+        return CQVActor::HandleMessage(id, args);
+    }
+}
+
+int CQVFileIO::Serialize(CQVActorArchive* archive, uint32_t flags) {
+    if (!CQVActor::Serialize(archive, flags)) return 0;
+    if (archive->version >= 1) archive->SerializeString(m_FileName);
+    return archive->HasFailed() ? 0 : 1;
+}
+
 void CQVFileIO::RegisterProperties() {
-    g_ClassRecords[CLASS_FILEIO].Define("FileIO", "FileIO actor is responsible for saving and loading actorfiles (*.qva)", {CLASS_BASE, CLASS_FILEIO});
+    ClassRecord& record = g_ClassRecords[CLASS_FILEIO];
+    record.Define("FileIO", "FileIO actor is responsible for saving and loading actorfiles (*.qva)",
+                  {CLASS_BASE, CLASS_FILEIO});
+    record.AddProperty("FileIO Properties", PROP_TITLE, 0, 0);
+    record.AddProperty("File Name:", PROP_STRING, MSG_SET_FILENAME, MSG_GET_FILENAME);
+    record.AddProperty("Open Actor File:|Open|Actor File (*.qva) |*.qva|||", PROP_OPEN_FILE, MSG_OPEN_FILE,
+                       MSG_GET_FILENAME);
+    record.AddProperty("Save Actor File As:|Save As|Actor File (*.qva) |*.qva|||", PROP_SAVE_FILE, MSG_SAVE_FILE,
+                       MSG_GET_FILENAME);
+    record.AddProperty("Unload This File Group...", PROP_SEPARATOR, 0, 0);
+    record.AddProperty("Unload File:|Unload|", PROP_BUTTON, MSG_UNLOAD_FILE, 0);
 }

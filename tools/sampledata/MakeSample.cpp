@@ -1,5 +1,12 @@
-// Writes the sample data folder that `make run` starts the game on.
+// Writes the sample data folder that `make run` starts the game on: the
+// start file, and the globals and start scene built by the engine's own
+// actor system and saved by its FileIO actors.
 // Usage: qv_make_sample <folder>
+
+#include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/ClassTypes.h"
+#include "kernel/actors/MessageIds.h"
+#include "kernel/app/ActorClasses.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +22,40 @@ bool WriteFile(const std::filesystem::path& path, const std::string& bytes) {
     }
     const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && ok;
+}
+
+CQVActor* Make(uint32_t type, const char* name, CQVActor* parent, uint32_t id) {
+    return g_ActorSystem->CreateActor(type, name, nullptr, parent, id, 1, 0);
+}
+
+void Send(CQVActor* actor, uint32_t message, const void* block) {
+    actor->HandleMessage(message, Args_Of(block));
+}
+
+// A box-shaped collision volume from min to max.
+void AddBox(CQVActor* actor, const Vector3& min, const Vector3& max) {
+    actor->HandleMessage(MSG_CREATE_COLLISION, nullptr);
+    Send(actor, MSG_SET_BOX_MIN, &min);
+    Send(actor, MSG_SET_BOX_MAX, &max);
+}
+
+// The start scene: a level root with a floor, a platform above it and a
+// class manager, at the first ids of the "Scenery" range.
+void BuildStartScene(CQVActor* scenery) {
+    CQVActor* level = Make(CLASS_BASE, "Start Level", scenery, 3000);
+    CQVActor* floor = Make(CLASS_BASE, "Floor", level, 3001);
+    AddBox(floor, Vector3(-2000.0f, -10.0f, -2000.0f), Vector3(2000.0f, 0.0f, 2000.0f));
+    CQVActor* platform = Make(CLASS_BASE, "Platform", level, 3002);
+    const Vector3 position(0.0f, 150.0f, 400.0f);
+    Send(platform, MSG_SET_POSITION, &position);
+    AddBox(platform, Vector3(-100.0f, -10.0f, -100.0f), Vector3(100.0f, 10.0f, 100.0f));
+    Make(CLASS_CLASS, "Classes", level, 3003);
+}
+
+bool SaveThrough(uint32_t fileIOId, const char* fileName) {
+    if (CQVActorSystem::SendMessage(fileIOId, MSG_SAVE_FILE, Args_Of(fileName))) return true;
+    std::fprintf(stderr, "qv_make_sample: %s: %s\n", fileName, g_ActorSystem->GetError());
+    return false;
 }
 
 }  // namespace
@@ -33,5 +74,15 @@ int main(int argc, char** argv) {
     }
     // Base folder "." (the sample folder itself), start scene, globals file, window title.
     if (!WriteFile(root / "init.txt", ".\r\nStart.qva\r\nGlobals.qva\r\nQV Engine Sample\r\n")) return 1;
-    return 0;
+
+    ActorClasses_Install();
+    if (!RegisterActorClasses()) return 1;
+    g_ActorSystem->m_BaseDirectory = root.string();
+    // The globals hold the system actors "Environment" and "Inventory" that
+    // start-up made below "Global".
+    bool saved = SaveThrough(ACTOR_ID_GLOBAL, "Globals.qva");
+    BuildStartScene(CQVActorSystem::GetActorById(ACTOR_ID_SCENERY));
+    saved = SaveThrough(ACTOR_ID_SCENERY, "Start.qva") && saved;
+    delete g_ActorSystem;
+    return saved ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
 #include "services/input/Input.h"
+#include "tools/fixtures/EmptyActorFile.h"
 
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
@@ -133,6 +134,7 @@ TEST(GameMain, RunsFramesWithTitleUntilQuit) {
         ASSERT_NE(f, nullptr);
         std::fputs("1\r\nSTART_GAME }\r\nStart game }\r\n", f);
         std::fclose(f);
+        ASSERT_TRUE(EmptyActorFile_WriteStartContent(dir));
     }
     std::filesystem::current_path(dir);
 

@@ -1,5 +1,7 @@
 // The game program started as a process, headless.
 
+#include "tools/fixtures/EmptyActorFile.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -67,11 +69,21 @@ TEST_F(GameProcess, EndsWithZeroWithoutStartFile) {
     EXPECT_EQ(WaitExit(20000), 0);
 }
 
+TEST_F(GameProcess, EndsWithZeroWithoutGlobalsFile) {
+    std::FILE* f = std::fopen((dir / "init.txt").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs(".\nStart.qva\n\nProcess Test\n", f);
+    std::fclose(f);
+    Start({"-win=1"});
+    EXPECT_EQ(WaitExit(20000), 0);
+}
+
 TEST_F(GameProcess, RunsUntilAskedToQuit) {
     std::FILE* f = std::fopen((dir / "init.txt").c_str(), "wb");
     ASSERT_NE(f, nullptr);
     std::fputs(".\nStart.qva\n\nProcess Test\n", f);
     std::fclose(f);
+    ASSERT_TRUE(EmptyActorFile_WriteStartContent(dir));
     Start({"-win=1", "-w=1024", "-h=768"});
     // Still running: it pumps messages and runs frames.
     ASSERT_EQ(WaitExit(1500), -1);

@@ -3,6 +3,7 @@
 #include "kernel/base/FileSystem.h"
 #include "kernel/base/PackFileSystem.h"
 #include "platform/Window.h"
+#include "tools/fixtures/EmptyActorFile.h"
 #include "tools/fixtures/PackWriter.h"
 
 #include <gtest/gtest.h>
@@ -51,6 +52,7 @@ protected:
         dir = std::filesystem::temp_directory_path() / ("qv_packstart_" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir);
         std::ofstream(dir / "init.txt") << ".\nStart.qva\n\nPack Test\n";
+        ASSERT_TRUE(EmptyActorFile_WriteStartContent(dir));
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
 };

@@ -1,0 +1,250 @@
+#include "kernel/actors/ActorFiles.h"
+
+#include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/MessageIds.h"
+#include "kernel/base/FileSystem.h"
+#include "kernel/base/PackFileSystem.h"
+#include "kernel/base/Path.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr uint32_t MSG_LOAD_FILEOBJECT_ID = 508;
+constexpr uint32_t LOAD_VERSION_NONE = 0xFFFFFFFF;
+
+// Old files numbered the id ranges differently: before version 22 the ids
+// from 1000 up moved up by 1000, before version 38 those from 2000 up again.
+uint32_t ShiftOldId(uint32_t id, uint32_t version) {
+    if (version < 22 && id >= 1000) id += 1000;
+    if (version < 38 && id >= 2000) id += 1000;
+    return id;
+}
+
+// Parents that are the FileIO actors "Scenery" and "Clipboard" never moved.
+uint32_t ShiftOldParentId(uint32_t parentId, uint32_t id, uint32_t version) {
+    const auto fixed = [](uint32_t parent) { return parent == ACTOR_ID_SCENERY || parent == ACTOR_ID_CLIPBOARD; };
+    if (version < 22 && id >= 1000 && !fixed(parentId)) parentId += 1000;
+    if (version < 38 && id >= 2000 && !fixed(parentId)) parentId += 1000;
+    return parentId;
+}
+
+// Writes to the disk, directly or passed on by the pack archive (which the
+// game opens over the disk), go where a rename can reach them.
+bool WritesToDisk(CQVFileSystem* fileSystem) {
+    return fileSystem == CQVStdioFileSystem::GetInstance() || dynamic_cast<CQVPackFileSystem*>(fileSystem) != nullptr;
+}
+
+}  // namespace
+
+ActorFileWriter::~ActorFileWriter() {
+    if (!m_Open) return;
+    archive.Close();
+    if (m_Renames) std::remove(CQVFilePath(m_TempName).Resolve().c_str());
+}
+
+bool ActorFileWriter::Open(const char* fileName, uint32_t count, uint32_t first, uint32_t span) {
+    if (fileName == nullptr) return false;
+    m_FileName = fileName;
+    m_Renames = WritesToDisk(archive.fileSystem);
+    m_TempName = m_Renames ? m_FileName + ".tmp" : m_FileName;
+    if (!archive.Open(m_TempName.c_str(), "wb")) return false;
+    m_Open = true;
+    archive.version = ACTOR_FILE_VERSION;
+    uint32_t header[4] = {ACTOR_FILE_VERSION, count, first, span};
+    archive.SerializeDwords(header, 4);
+    return true;
+}
+
+bool ActorFileWriter::Commit() {
+    if (!m_Open) return false;
+    const bool written = !archive.HasFailed();
+    const bool closed = archive.Close() == 0;
+    if (!written || !closed) return false;
+    m_Open = false;
+    if (!m_Renames) return true;
+    const std::string target = CQVFilePath(m_FileName).Resolve();
+    const std::string temporary = CQVFilePath(m_TempName).Resolve();
+    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+// How the stored ids of a file's records become ids in the table.
+struct CQVActorSystem::RecordIds {
+    uint32_t version = 0;
+    bool import = false;
+    // Import: the file's id range and the first of the fresh ids.
+    uint32_t first = 0;
+    uint32_t span = 0;
+    uint32_t base = 0;
+    CQVActor* parent = nullptr;
+
+    // The id the record gets, or ACTOR_ID_NONE when a record of a sound file
+    // cannot carry it: system actors are never replaced, and an imported
+    // record outside the file's range would land on a live actor.
+    uint32_t MapId(uint32_t stored) const {
+        if (import) {
+            if (stored < first || stored - first >= span) return ACTOR_ID_NONE;
+            return stored - first + base;
+        }
+        const uint32_t id = ShiftOldId(stored, version);
+        return id < ACTOR_ID_SYSTEM_LIMIT || id > ACTOR_ID_MAX ? ACTOR_ID_NONE : id;
+    }
+    uint32_t MapParentId(uint32_t parentId, uint32_t id) const {
+        if (!import) return ShiftOldParentId(parentId, id, version);
+        // A parent below the file's own actors is a system actor: the records
+        // under it go under the importing parent.
+        return parentId >= ACTOR_ID_SYSTEM_LIMIT ? parentId - first + base : parent->m_Id;
+    }
+};
+
+// 1 when every record was read; 0 for a file that ends early or holds
+// counts it cannot, -1 for a record that names no class or no usable id.
+// On failure the records made so far are deleted again.
+int CQVActorSystem::ReadRecords(CQVActorArchive* archive, uint32_t count, uint32_t flags, const RecordIds& ids,
+                                std::vector<LoadedRecord>* records) {
+    int result = 1;
+    records->reserve(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t stored[2] = {0, 0};
+        if (archive->SerializeDwords(stored, 2) != 2) {
+            result = 0;
+            break;
+        }
+        const uint32_t type = stored[0];
+        const uint32_t id = ids.MapId(stored[1]);
+        CQVActor* actor = id == ACTOR_ID_NONE ? nullptr : ConstructClass(type);
+        if (actor == nullptr) {
+            result = -1;
+            break;
+        }
+        actor->m_Id = id;
+        records->push_back({actor, id});
+        if (!actor->Serialize(archive, flags) || archive->HasFailed()) {
+            result = 0;
+            break;
+        }
+        actor->m_ParentId = ids.MapParentId(actor->m_ParentId, id);
+    }
+    if (result != 1) {
+        for (size_t i = records->size(); i-- > 0;) delete (*records)[i].actor;
+        records->clear();
+    }
+    return result;
+}
+
+void CQVActorSystem::PlaceLoadedActor(CQVActor* actor, uint32_t id) {
+    if (id >= g_ActorTable.size()) GrowTable(static_cast<size_t>(id) + 1);
+    DestroyInSlot(id);
+    g_ActorTable[id] = actor;
+    actor->m_Id = id;
+}
+
+int CQVActorSystem::SaveActors(const char* fileName, uint32_t first, uint32_t last, uint32_t flags) {
+    const uint32_t count = CountSavedActors(first, last);
+    const uint32_t span = GetIdSpan(first, last);
+    ActorFileWriter writer;
+    if (!writer.Open(fileName, count, first, span)) return SetError("Error - Saving Actors");
+    const size_t end = std::min<size_t>(last, g_ActorTable.size());
+    for (size_t id = first; id < end; ++id) {
+        CQVActor* actor = g_ActorTable[id];
+        if (actor && (actor->m_Flags & ACTOR_SAVED)) actor->Serialize(&writer.archive, flags);
+    }
+    if (!writer.Commit()) return SetError("Error - Saving Actors");
+    return 1;
+}
+
+int CQVActorSystem::LoadActors(const char* fileName, uint32_t flags) {
+    m_Activity |= ACTIVITY_OPERATIONAL;
+    CQVActorArchive archive;
+    if (fileName == nullptr || !archive.Open(fileName, "rb")) return SetError("Error - Loading Actors");
+    uint32_t header[4] = {0, 0, 0, 0};
+    archive.SerializeDwords(header, 4);
+    const uint32_t version = header[0];
+    uint32_t count = header[1];
+    const uint32_t first = ShiftOldId(header[2], version);
+    const uint32_t span = header[3];
+    if (archive.HasFailed() || count > archive.GetRemaining() / ACTOR_RECORD_MIN_SIZE) {
+        return SetError("Error - Loading Actors");
+    }
+    archive.version = version;
+    SetLoadVersion(version);
+
+    RecordIds ids;
+    ids.version = version;
+    std::vector<LoadedRecord> records;
+    const int read = ReadRecords(&archive, count, flags, ids, &records);
+    archive.Close();
+    if (read != 1) return SetError(read < 0 ? "Serialize Error" : "Error - Loading Actors");
+
+    for (const LoadedRecord& record : records) {
+        CQVActor* actor = record.actor;
+        PlaceLoadedActor(actor, record.id);
+        actor->HandleMessage(MSG_INIT_LOAD, nullptr);
+        if (actor->m_Name.empty()) actor->m_Name = "Invalid Name";
+        if (m_LoadCallback) m_LoadCallback(0);
+    }
+    SetLoadVersion(LOAD_VERSION_NONE);
+
+    // Each File actor of the file imports its chosen file once the level's
+    // own actors exist.
+    const size_t end = std::min<size_t>(static_cast<size_t>(first) + span, g_ActorTable.size());
+    for (size_t id = first; id < end; ++id) {
+        if (CQVActor* actor = g_ActorTable[id]) actor->HandleMessage(MSG_LOAD_FILEOBJECT_ID, nullptr);
+    }
+    // Records name their parents by id: the tree is built once all exist.
+    BroadcastMessage(MSG_BUILD_TREE, nullptr);
+    BroadcastMessage(MSG_GET_ASSIGN_DRAWGROUPID, nullptr);
+    BroadcastMessage(MSG_CONNACTOR_DRAWGROUPS, nullptr);
+    HandleMessage(MSG_INVALIDATE_OLDPOSITION, nullptr);
+    return 1;
+}
+
+int CQVActorSystem::ImportActors(const char* fileName, CQVActor* parent) {
+    CQVActorArchive archive;
+    if (fileName == nullptr || parent == nullptr || !archive.Open(fileName, "rb")) return 0;
+    return ImportActorsFromArchive(&archive, parent);
+}
+
+int CQVActorSystem::ImportActorsFromArchive(CQVActorArchive* archive, CQVActor* parent) {
+    if (archive == nullptr || parent == nullptr) return 0;
+    uint32_t header[4] = {0, 0, 0, 0};
+    archive->SerializeDwords(header, 4);
+    const uint32_t count = header[1];
+    RecordIds ids;
+    ids.import = true;
+    ids.version = header[0];
+    ids.first = header[2];
+    ids.span = header[3];
+    ids.parent = parent;
+    if (archive->HasFailed() || count > archive->GetRemaining() / ACTOR_RECORD_MIN_SIZE || count > ids.span) {
+        archive->Close();
+        return 0;
+    }
+    archive->version = ids.version;
+    SetLoadVersion(ids.version);
+    ids.base = FindFreeActorId(ids.span);
+    if (ids.base == ACTOR_ID_ANY) {
+        archive->Close();
+        return 0;
+    }
+
+    std::vector<LoadedRecord> records;
+    const int read = ReadRecords(archive, count, 0, ids, &records);
+    archive->Close();
+    if (read != 1) return 0;
+
+    for (const LoadedRecord& record : records) {
+        PlaceLoadedActor(record.actor, record.id);
+        record.actor->HandleMessage(MSG_INIT_LOAD, nullptr);
+        if (m_LoadCallback) m_LoadCallback(0);
+    }
+    const size_t end = std::min<size_t>(static_cast<size_t>(ids.base) + ids.span, g_ActorTable.size());
+    for (size_t id = ids.base; id < end; ++id) {
+        if (CQVActor* actor = g_ActorTable[id]) actor->HandleMessage(MSG_LOAD_FILEOBJECT_ID, nullptr);
+    }
+    return 1;
+}

@@ -1,0 +1,38 @@
+#pragma once
+// Actor files (*.qva): a 16-byte header {version, count, first id, id span}
+// and the actors' records back to back. Writing goes to a temporary file
+// beside the target, which replaces the target only once it is complete,
+// so a failed save never leaves a damaged file where a good one was.
+
+#include "kernel/base/Archive.h"
+
+#include <cstdint>
+#include <string>
+
+constexpr uint32_t ACTOR_FILE_VERSION = 70;
+constexpr uint32_t ACTOR_FILE_HEADER_SIZE = 16;
+// A record's class type and id: the fewest bytes a record takes.
+constexpr uint32_t ACTOR_RECORD_MIN_SIZE = 8;
+
+class ActorFileWriter {
+public:
+    ActorFileWriter() = default;
+    ActorFileWriter(const ActorFileWriter&) = delete;
+    ActorFileWriter& operator=(const ActorFileWriter&) = delete;
+    // Drops the temporary file unless Commit succeeded.
+    ~ActorFileWriter();
+
+    // Opens the temporary file, sets the archive's version and writes the header.
+    bool Open(const char* fileName, uint32_t count, uint32_t first, uint32_t span);
+    // Closes the archive and puts the file in place; false when a write
+    // failed or the file could not be replaced.
+    bool Commit();
+
+    CQVActorArchive archive;
+
+private:
+    std::string m_FileName;
+    std::string m_TempName;
+    bool m_Renames = false; // the file system writes to the disk, where the temporary file can be renamed
+    bool m_Open = false;
+};
