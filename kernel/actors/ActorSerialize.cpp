@@ -59,7 +59,11 @@ void WriteTimedMessage(FieldTransfer& io, CQVActor* owner, TimedMessage* record,
     // Actor pointers are stored as paths; a block that cannot be stored is
     // written empty, so the record still fires with a zeroed block.
     ArgBlock stored;
-    if (record->args == nullptr || !MessageArgs_Export(owner, stored, record->messageId, record->args)) {
+    uint32_t storedSize = 0;
+    if (record->args && ActorTree_HasStoredArgs(record, &storedSize)) {
+        // Read from a file and not yet precalculated: still the stored form.
+        stored = ArgBlock{storedSize, record->args};
+    } else if (record->args == nullptr || !MessageArgs_Export(owner, stored, record->messageId, record->args)) {
         stored = ArgBlock{};
     }
     uint32_t size = stored.size;

@@ -271,6 +271,14 @@ void ActorTree_ForgetStoredArgs(TimedMessage* record) {
     if (!g_StoredArgSizes.empty()) g_StoredArgSizes.erase(record);
 }
 
+bool ActorTree_HasStoredArgs(const TimedMessage* record, uint32_t* storedSize) {
+    if (g_StoredArgSizes.empty()) return false;
+    auto stored = g_StoredArgSizes.find(const_cast<TimedMessage*>(record));
+    if (stored == g_StoredArgSizes.end()) return false;
+    *storedSize = stored->second;
+    return true;
+}
+
 int ActorTree_HandleMessage(CQVActor* actor, uint32_t id, MessageArgs* args) {
     if (HandleTransform(actor, id, args) || HandleDrawGroup(actor, id, args)) return 1;
     switch (id) {

@@ -18,3 +18,6 @@ void ActorTree_KeepStoredArgs(struct TimedMessage* record, uint32_t storedSize);
 // Drops the note for a record being released, so that a later record at the
 // same address is never taken for a stored block.
 void ActorTree_ForgetStoredArgs(struct TimedMessage* record);
+// True while the record's block is still the stored form read from a file,
+// with its size.
+bool ActorTree_HasStoredArgs(const struct TimedMessage* record, uint32_t* storedSize);
