@@ -4,6 +4,7 @@
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/TimedMessage.h"
 #include "platform/Window.h"
+#include "services/engine/Engine.h"
 #include "services/input/Input.h"
 
 uint32_t g_ShowFps = 0;
@@ -35,16 +36,24 @@ void UpdateInput(float dt, uint32_t recentre) {
 void RunCollisionPass(CQVActorSystem* system, float dt) {}
 
 // CQVCamera::UpdateMotion on the current camera, which places the engine's
-// camera (and with it g_DrawCameraPosition) for the draw pass.
+// camera for the draw pass.
 void UpdateCameraMotion() {}
+
+// The draw pass, the draw-group lookups and the listener read the engine's
+// camera. Without an engine (a headless run) the position stays where the
+// caller put it.
+void TakeEngineCamera() {
+    if (g_Engine) g_DrawCameraPosition = g_Engine->cameraPosition;
+}
 
 // The engine's camera direction and up vector go to the listener with the
 // position; the listener commit and the viewports follow.
 void CommitSoundListener(const FrameListener& listener) {}
 
-// CQVEngine::BeginFrame (1, 1): clears target, depth and stencil; 0 when the
-// device cannot draw this frame.
-int BeginFrame() { return 1; }
+// Clears target, depth and stencil; 0 when the device cannot draw this
+// frame. A headless run has no engine: nothing is drawn, and the frame's
+// counting still goes on.
+int BeginFrame() { return g_Engine ? g_Engine->BeginFrame(1, 1) : 1; }
 // CQVEngine::DrawRenderBuckets with the pass time.
 void DrawRenderBuckets(float dt) {}
 // CQVEngine::DrawQuads (1), CQVEngine::DrawTexts (1), CQVEngine::DrawFixedQuads.
@@ -53,8 +62,10 @@ void DrawOverlays() {}
 void QueueFpsText(float fps) {}
 // Font_DrawText of "*" at (790, 10) in white with the default font.
 void DrawClampMarker() {}
-// CQVEngine::EndFrame (1): end of scene and present.
-void EndFrame() {}
+// End of scene and present.
+void EndFrame() {
+    if (g_Engine) g_Engine->EndFrame(1);
+}
 
 void PlaceListener() {
     g_FrameListener.velocity = g_FrameListener.previous - g_DrawCameraPosition;
@@ -131,6 +142,7 @@ int FrameStep(CQVActorSystem* system) {
     system->RunTimedMessagePass();
     RunCollisionPass(system, passDt);
     UpdateCameraMotion();
+    TakeEngineCamera();
     system->DrawVisibleGroups(passDt);
     PlaceListener();
 

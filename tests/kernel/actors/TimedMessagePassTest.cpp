@@ -1,0 +1,290 @@
+#include "ActorTestSupport.h"
+
+#include "kernel/actors/DrawGroups.h"
+
+namespace {
+
+// A message with one Real argument that the base actor does not answer, so
+// firing it only records it.
+constexpr uint32_t VALUE_MESSAGE = MSG_ACTION_START_VALUE;
+
+class TimedPassTest : public ActorSystemFixture {
+protected:
+    void SetUp() override {
+        ActorSystemFixture::SetUp();
+        g_GlobalClock.dt = 0.0f;
+        g_GlobalClock.previousTime = 0.0f;
+        g_GlobalClock.olderTime = 0.0f;
+        g_GlobalClock.frameStamp = 0;
+        actor = Make("timed");
+        g_Seen.clear();
+    }
+
+    // Puts the global clock at a time for the current frame, as the frame
+    // loop's refresh would.
+    static void SetClock(float now) {
+        g_GlobalClock.time = now;
+        g_GlobalClock.frameStamp = g_FrameNumber;
+    }
+
+    // One frame: the clock advances by dt and the pass runs.
+    void Frame(float dt) {
+        g_FrameTime = dt;
+        ++g_FrameNumber;
+        system->UpdateClock(&g_GlobalClock);
+        system->RunTimedMessagePass();
+    }
+
+    std::vector<float> Firings(uint32_t id) const {
+        std::vector<float> values;
+        for (const SeenMessage& seen : g_Seen) {
+            if (seen.actorId == actor->m_Id && seen.id == id) values.push_back(seen.real);
+        }
+        return values;
+    }
+
+    CQVActor* actor = nullptr;
+};
+
+struct ModeCase {
+    const char* label;
+    uint8_t mode;
+    float nextFire;  // also the fire time
+    float endTime;
+    float period;
+    float now;
+    std::vector<float> values; // the first float at each firing
+    float expectedNext;
+    bool cancelled;
+};
+
+class TimedModeTest : public TimedPassTest, public testing::WithParamInterface<ModeCase> {};
+
+TEST_P(TimedModeTest, FiresByItsRule) {
+    const ModeCase& c = GetParam();
+    SetClock(0.0f);
+    float block = -1.0f;
+    TimedMessage* record = system->ScheduleMessage(actor, VALUE_MESSAGE, Args_Of(&block), uint32_t{c.mode} << 8,
+                                                   0.0f, 0.0f, c.period, nullptr, 1);
+    ASSERT_NE(record, nullptr);
+    record->fireTime = c.nextFire;
+    record->nextFire = c.nextFire;
+    record->endTime = c.endTime;
+    SetClock(c.now);
+    system->RunTimedMessages(&g_GlobalClock, 1);
+
+    const std::vector<float> fired = Firings(VALUE_MESSAGE);
+    ASSERT_EQ(fired.size(), c.values.size());
+    for (size_t i = 0; i < fired.size(); ++i) {
+        // Values the rule leaves alone keep the scheduled block's -1.
+        EXPECT_NEAR(fired[i], c.values[i], 1e-5f) << "firing " << i;
+    }
+    EXPECT_NEAR(record->nextFire, c.expectedNext, 1e-5f);
+    EXPECT_EQ((record->state & TIMED_STATE_CANCELLED) != 0, c.cancelled);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, TimedModeTest,
+    testing::Values(
+        ModeCase{"OnceDue", 2, 0.0f, 0.0f, 0.0f, 0.35f, {-1.0f}, 0.0f, true},
+        ModeCase{"OnceNotYetDue", 2, 0.35f, 0.0f, 0.0f, 0.35f, {}, 0.35f, false},
+        ModeCase{"CatchUpFiresPerElapsedPeriod", 3, 0.0f, 0.0f, 0.1f, 0.35f, {-1, -1, -1, -1}, 0.4f, false},
+        ModeCase{"UntilEndFiresWhileBeforeTheEnd", 4, 0.0f, 1.0f, 0.1f, 0.35f, {-1, -1, -1, -1}, 0.4f, false},
+        ModeCase{"UntilEndPassedIsCancelledUnfired", 4, 0.0f, 0.25f, 0.1f, 0.35f, {}, 0.0f, true},
+        ModeCase{"LerpCatchUpWritesEachProgress", 5, 0.0f, 1.0f, 0.1f, 0.35f, {0.0f, 0.1f, 0.2f, 0.3f}, 0.4f, false},
+        // The end is compared with the clock, not with the next firing.
+        ModeCase{"LerpCatchUpPastTheEndFiresOneOnly", 5, 0.0f, 0.15f, 0.1f, 0.35f, {1.0f}, 0.0f, true},
+        ModeCase{"PeriodicFiresOnce", 11, 0.0f, 0.0f, 0.1f, 0.35f, {-1.0f}, 0.45f, false},
+        ModeCase{"LerpFiresOnceWithProgress", 13, 0.0f, 1.0f, 0.1f, 0.35f, {0.0f}, 0.45f, false},
+        ModeCase{"LerpAfterTheEndWritesOne", 13, 0.0f, 0.3f, 0.1f, 0.35f, {1.0f}, 0.0f, true},
+        ModeCase{"Mode0NeverFires", 0, 0.0f, 1.0f, 0.1f, 0.35f, {}, 0.0f, false},
+        ModeCase{"Mode8NeverFires", 8, 0.0f, 1.0f, 0.1f, 0.35f, {}, 0.0f, false},
+        ModeCase{"Mode12NeverFires", 12, 0.0f, 1.0f, 0.1f, 0.35f, {}, 0.0f, false},
+        ModeCase{"Mode15NeverFires", 15, 0.0f, 1.0f, 0.1f, 0.35f, {}, 0.0f, false},
+        // A period that cannot move the next firing fires once and ends.
+        ModeCase{"CatchUpWithoutPeriodEnds", 3, 0.0f, 0.0f, 0.0f, 0.35f, {-1.0f}, 0.0f, true},
+        ModeCase{"UntilEndWithNegativePeriodEnds", 4, 0.0f, 1.0f, -1.0f, 0.35f, {-1.0f}, 0.0f, true},
+        ModeCase{"LerpCatchUpWithoutPeriodEnds", 5, 0.0f, 1.0f, 0.0f, 0.35f, {0.0f}, 0.0f, true},
+        ModeCase{"CatchUpWithAPeriodLostInTheTimeEnds", 3, 1000.0f, 0.0f, 1e-6f, 2000.0f, {-1.0f}, 1000.0f, true}),
+    [](const testing::TestParamInfo<ModeCase>& info) { return info.param.label; });
+
+TEST_F(TimedPassTest, LerpWritesTheReachedProgressEachFrameThenOne) {
+    SetClock(0.0f);
+    float block = -1.0f;
+    TimedMessage* record = system->ScheduleMessage(actor, VALUE_MESSAGE, Args_Of(&block), 0x0d00, 0.0f, 1.0f,
+                                                   0.25f, nullptr, 1);
+    ASSERT_NE(record, nullptr);
+    for (int i = 0; i < 6; ++i) Frame(0.3f);
+    // Firings at 0.3 (progress 0), 0.6 (0.55 reached), 0.9 (0.85), 1.2 (past the end).
+    const std::vector<float> fired = Firings(VALUE_MESSAGE);
+    ASSERT_EQ(fired.size(), 4u);
+    EXPECT_FLOAT_EQ(fired[0], 0.0f);
+    EXPECT_NEAR(fired[1], 0.55f, 1e-5f);
+    EXPECT_NEAR(fired[2], 0.85f, 1e-5f);
+    EXPECT_FLOAT_EQ(fired[3], 1.0f);
+    EXPECT_TRUE(actor->m_TimedMessages.empty()) << "released by the pass after its cancel";
+}
+
+TEST_F(TimedPassTest, OnceWithoutDelayWaitsForTheClockToAdvance) {
+    Frame(0.1f);
+    actor->ScheduleMessage(VALUE_MESSAGE, nullptr, 0x200, 0.0f, 0.0f, 0.0f);
+    system->RunTimedMessagePass();
+    EXPECT_TRUE(Firings(VALUE_MESSAGE).empty());
+    Frame(0.1f);
+    EXPECT_EQ(Firings(VALUE_MESSAGE).size(), 1u);
+    Frame(0.1f);
+    EXPECT_EQ(Firings(VALUE_MESSAGE).size(), 1u);
+    EXPECT_EQ(actor->FindTimedMessage(VALUE_MESSAGE), nullptr);
+}
+
+TEST_F(TimedPassTest, PerFrameRecordFiresEveryPassUntilCancelled) {
+    TimedMessage* record = system->ScheduleMessage(actor, MSG_PROCESS, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
+    for (int i = 0; i < 3; ++i) Frame(0.02f);
+    EXPECT_EQ(Firings(MSG_PROCESS).size(), 3u);
+    actor->CancelTimedMessage(record);
+    Frame(0.02f);
+    Frame(0.02f);
+    EXPECT_EQ(Firings(MSG_PROCESS).size(), 3u);
+    EXPECT_EQ(actor->FindTimedMessage(MSG_PROCESS), nullptr);
+}
+
+TEST_F(TimedPassTest, NextFrameRecordFiresOnceAndIsReleasedAtOnce) {
+    system->ScheduleMessage(actor, VALUE_MESSAGE, nullptr, 0x700, 0.0f, 0.0f, 0.0f, nullptr, 0);
+    Frame(0.02f);
+    EXPECT_EQ(Firings(VALUE_MESSAGE).size(), 1u);
+    EXPECT_EQ(actor->FindTimedMessage(VALUE_MESSAGE), nullptr);
+    Frame(0.02f);
+    EXPECT_EQ(Firings(VALUE_MESSAGE).size(), 1u);
+}
+
+TEST_F(TimedPassTest, UnlinkedRecordNeverFiresAndIsFoundByTag) {
+    TimedMessage* record = system->ScheduleMessage(actor, VALUE_MESSAGE, nullptr, 0x6AB, -1.0f, 0.0f, 0.0f, nullptr, 1);
+    for (int i = 0; i < 3; ++i) Frame(0.1f);
+    EXPECT_TRUE(Firings(VALUE_MESSAGE).empty());
+    EXPECT_EQ(actor->FindTimedMessageByTag(0xAB), record);
+    EXPECT_EQ(record->state & TIMED_STATE_LINKED, 0);
+}
+
+TEST_F(TimedPassTest, PausedClockHoldsTimedRecordsWhilePerFrameRecordsFire) {
+    actor->ScheduleMessage(VALUE_MESSAGE, nullptr, 0x200, 0.05f, 0.0f, 0.0f);
+    system->ScheduleMessage(actor, MSG_PROCESS, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
+    system->m_PauseWord = 1;
+    for (int i = 0; i < 4; ++i) Frame(0.1f);
+    EXPECT_FLOAT_EQ(g_GlobalClock.time, 0.0f);
+    EXPECT_TRUE(Firings(VALUE_MESSAGE).empty());
+    EXPECT_EQ(Firings(MSG_PROCESS).size(), 4u);
+    system->m_PauseWord = 0;
+    Frame(0.1f);
+    EXPECT_EQ(Firings(VALUE_MESSAGE).size(), 1u);
+}
+
+TEST_F(TimedPassTest, ChannelsRunInOrderAndOldestRecordFirst) {
+    const uint32_t first = MSG_ACTION_START_VALUE;
+    const uint32_t second = MSG_ACTION_STOP_VALUE;
+    const uint32_t third = MSG_KILL_VALUE;
+    system->ScheduleMessage(actor, third, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
+    system->ScheduleMessage(actor, first, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 0);
+    system->ScheduleMessage(actor, second, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 0);
+    Frame(0.02f);
+    std::vector<uint32_t> seen = SeenBy(actor);
+    // The actor's own "BaseProcess" after its creation runs on channel 3.
+    std::erase(seen, static_cast<uint32_t>(MSG_BASEPROCESS));
+    EXPECT_EQ(seen, (std::vector<uint32_t>{first, second, third}));
+}
+
+// Destroys actors from inside its handlers: itself on "Kill Value", the
+// victim on "Action Stop Value".
+class DestroyingActor : public RecordingActor {
+public:
+    int HandleMessage(uint32_t id, MessageArgs* args) override {
+        const int result = RecordingActor::HandleMessage(id, args);
+        if (id == MSG_ACTION_STOP_VALUE && victim) g_ActorSystem->DeleteActor(victim);
+        if (id == MSG_KILL_VALUE) g_ActorSystem->DeleteActor(this);
+        return result;
+    }
+    CQVActor* victim = nullptr;
+};
+
+TEST_F(TimedPassTest, ActorsDestroyedByAHandlerAreNeverTouchedAgain) {
+    auto* killer = new DestroyingActor;
+    killer->m_Id = 7500;
+    g_ActorTable[7500] = killer;
+    killer->m_Parent = global;
+    killer->m_ParentId = global->m_Id;
+    global->m_Children.push_back(killer);
+    CQVActor* victim = Make("victim");
+    killer->victim = victim;
+    const uint32_t victimId = victim->m_Id;
+
+    // Oldest first: the killer's step destroys the victim, whose records
+    // are next in the walk, then the killer destroys itself mid-walk.
+    system->ScheduleMessage(killer, MSG_ACTION_STOP_VALUE, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
+    system->ScheduleMessage(victim, MSG_PROCESS, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
+    system->ScheduleMessage(victim, VALUE_MESSAGE, nullptr, 0x300, -1.0f, 0.0f, 0.1f, nullptr, 2);
+    system->ScheduleMessage(killer, MSG_KILL_VALUE, nullptr, 0x200, -1.0f, 0.0f, 0.0f, nullptr, 2);
+    system->ScheduleMessage(killer, VALUE_MESSAGE, nullptr, 0x300, -1.0f, 0.0f, 0.1f, nullptr, 2);
+    Frame(0.02f);
+    Frame(0.02f);
+    EXPECT_EQ(CQVActorSystem::GetActorById(7500), nullptr);
+    EXPECT_EQ(CQVActorSystem::GetActorById(victimId), nullptr);
+    for (const SeenMessage& seen : g_Seen) {
+        EXPECT_FALSE(seen.actorId == victimId && seen.id == MSG_PROCESS) << "the destroyed victim was fired";
+    }
+}
+
+TEST_F(TimedPassTest, RecordScheduledByAHandlerFiresInTheSameRunWhenDue) {
+    class Scheduler : public RecordingActor {
+    public:
+        int HandleMessage(uint32_t id, MessageArgs* args) override {
+            if (id == MSG_PROCESS && !scheduled) {
+                scheduled = true;
+                g_ActorSystem->ScheduleMessage(this, MSG_KILL_VALUE, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
+                g_ActorSystem->ScheduleMessage(this, MSG_ACTION_STOP_VALUE, nullptr, 0x200, -1.0f, 0.0f, 0.0f,
+                                               nullptr, 2);
+            }
+            return RecordingActor::HandleMessage(id, args);
+        }
+        bool scheduled = false;
+    };
+    auto* scheduler = new Scheduler;
+    scheduler->m_Id = 7501;
+    g_ActorTable[7501] = scheduler;
+    scheduler->m_Parent = global;
+    scheduler->m_ParentId = global->m_Id;
+    global->m_Children.push_back(scheduler);
+    system->ScheduleMessage(scheduler, MSG_PROCESS, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
+    Frame(0.02f);
+    EXPECT_EQ(SeenBy(scheduler),
+              (std::vector<uint32_t>{MSG_PROCESS, MSG_KILL_VALUE, MSG_ACTION_STOP_VALUE}));
+}
+
+TEST_F(TimedPassTest, ScaledClockWithATimeParentRunsAtTheProductOfScales) {
+    // A Time Instance's clock: owned by an actor that itself runs on the
+    // global clock, whose owner (the actor system) gives the parent scale.
+    ActorClock clock;
+    clock.ownScale = 0.5f;
+    clock.flags = 0;
+    CQVActor* owner = Make("instance");
+    clock.owner = owner;
+    system->m_GlobalSpeedMultiplier = 2.0f;
+    actor->m_Clock = &clock;
+    system->ScheduleMessage(actor, VALUE_MESSAGE, nullptr, 0x200, 0.25f, 0.0f, 0.0f, nullptr, 1);
+    Frame(0.1f);
+    EXPECT_FLOAT_EQ(g_GlobalClock.effectiveScale, 2.0f);
+    EXPECT_FLOAT_EQ(g_GlobalClock.dt, 0.2f);
+    system->RunTimedMessages(&clock, 1);
+    EXPECT_FLOAT_EQ(clock.effectiveScale, 1.0f);
+    EXPECT_FLOAT_EQ(clock.time, 0.1f);
+    EXPECT_TRUE(Firings(VALUE_MESSAGE).empty());
+    for (int i = 0; i < 2; ++i) {
+        Frame(0.1f);
+        system->RunTimedMessages(&clock, 1);
+    }
+    EXPECT_EQ(Firings(VALUE_MESSAGE).size(), 1u) << "due once the scaled clock passed 0.25";
+    actor->m_Clock = &g_GlobalClock;
+    system->m_GlobalSpeedMultiplier = 1.0f;
+    // The records of the test clock go before the clock does.
+    while (!actor->m_TimedMessages.empty()) system->ReleaseTimedMessage(actor->m_TimedMessages.back());
+}
+
+}  // namespace
