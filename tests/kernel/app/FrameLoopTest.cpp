@@ -1,0 +1,228 @@
+#include "kernel/app/FrameLoop.h"
+
+#include "kernel/actors/DrawGroups.h"
+#include "platform/Window.h"
+#include "tests/kernel/actors/ActorTestSupport.h"
+
+#include <SDL2/SDL.h>
+
+#include <deque>
+
+namespace {
+
+// The frame's measured intervals, in order; an empty queue measures 1/60 s.
+std::deque<double> g_Intervals;
+int g_IntervalsTaken = 0;
+
+double NextInterval() {
+    ++g_IntervalsTaken;
+    if (g_Intervals.empty()) return 1.0 / 60.0;
+    const double interval = g_Intervals.front();
+    g_Intervals.pop_front();
+    return interval;
+}
+
+// Counts its per-frame step and its update, and notes the frame number at each.
+class CountingActor : public RecordingActor {
+public:
+    void Process() override { processFrames.push_back(g_FrameNumber); }
+    void Update() override {
+        updateFrames.push_back(g_FrameNumber);
+        CQVActor::Update();
+    }
+    std::vector<uint32_t> processFrames;
+    std::vector<uint32_t> updateFrames;
+};
+
+class FrameLoopTest : public ActorSystemFixture {
+protected:
+    void SetUp() override {
+        ActorSystemFixture::SetUp();
+        g_Intervals.clear();
+        g_IntervalsTaken = 0;
+        FrameClock_SetSource(&NextInterval);
+        g_GlobalClock.dt = 0.0f;
+        g_GlobalClock.previousTime = 0.0f;
+        g_GlobalClock.frameStamp = 0;
+        g_DrawCameraPosition = Vector3(0.0f, 0.0f, 0.0f);
+        g_FrameListener = FrameListener{};
+        g_FpsCounter = FpsCounter{};
+        g_ShowFps = 0;
+        g_DebugKeysEnabled = 0;
+        DrawGroups_Reset();
+    }
+
+    void TearDown() override {
+        ActorSystemFixture::TearDown();
+        FrameClock_SetSource(nullptr);
+        DrawGroups_Reset();
+    }
+
+    // A counting actor under Global, in the table under a system-range id.
+    CountingActor* MakeCounting(uint32_t id) {
+        auto* actor = new CountingActor;
+        actor->m_Id = id;
+        g_ActorTable[id] = actor;
+        actor->m_Parent = global;
+        actor->m_ParentId = global->m_Id;
+        global->m_Children.push_back(actor);
+        return actor;
+    }
+
+    void Run(int frames) {
+        for (int i = 0; i < frames; ++i) ASSERT_EQ(FrameStep(system), 1);
+    }
+};
+
+TEST_F(FrameLoopTest, StepsExactFramesOnAFixedClock) {
+    CountingActor* actor = MakeCounting(7600);
+    system->ScheduleMessage(actor, MSG_PROCESS, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
+    Run(10);
+    EXPECT_EQ(g_FrameNumber, 10u);
+    EXPECT_FLOAT_EQ(g_FrameTime, 1.0f / 60.0f);
+    EXPECT_NEAR(g_GlobalClock.time, 10.0f / 60.0f, 1e-5f);
+    EXPECT_EQ(actor->processFrames, (std::vector<uint32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(g_IntervalsTaken, 10);
+}
+
+TEST_F(FrameLoopTest, LongFramesAdvanceTheGameByTheClampedTime) {
+    g_Intervals = {0.1, 0.5, 0.03};
+    Run(1);
+    EXPECT_FLOAT_EQ(g_GlobalClock.time, 0.06f);
+    Run(1);
+    EXPECT_FLOAT_EQ(g_GlobalClock.time, 0.06f + 1.0f / 120.0f);
+    EXPECT_FLOAT_EQ(g_FrameTime, 1.0f / 120.0f);
+    Run(1);
+    EXPECT_NEAR(g_GlobalClock.time, 0.06f + 1.0f / 120.0f + 0.03f, 1e-6f);
+}
+
+TEST_F(FrameLoopTest, GlobalSpeedScalesThePassTimeButNotTheFrameTime) {
+    system->m_GlobalSpeedMultiplier = 0.5f;
+    g_Intervals = {0.04};
+    Run(1);
+    EXPECT_FLOAT_EQ(g_FrameTime, 0.04f);
+    EXPECT_FLOAT_EQ(g_GlobalClock.dt, 0.02f);
+    system->m_GlobalSpeedMultiplier = 1.0f;
+}
+
+TEST_F(FrameLoopTest, PausedFramesRunOnlyThePauseActor) {
+    CountingActor* game = MakeCounting(7600);
+    CountingActor* pause = MakeCounting(7601);
+    system->ScheduleMessage(game, MSG_PROCESS, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
+    Run(2);
+    system->SetPaused(1, pause, 0);
+    g_Intervals = {0.1, 0.5, 0.02};
+    Run(3);
+    EXPECT_EQ(g_FrameNumber, 2u);
+    EXPECT_NEAR(g_GlobalClock.time, 2.0f / 60.0f, 1e-6f) << "game time stands still";
+    EXPECT_EQ(game->processFrames.size(), 2u);
+    EXPECT_EQ(pause->processFrames, (std::vector<uint32_t>{2, 2, 2}));
+    EXPECT_EQ(pause->updateFrames, (std::vector<uint32_t>{2, 2, 2}));
+    // The paused frame's own time: above 0.2 s it is 1/30 s, with no lower clamp.
+    EXPECT_FLOAT_EQ(g_GlobalClock.dt, 0.02f);
+}
+
+TEST_F(FrameLoopTest, PausedWithoutAPauseActorRunsNoActor) {
+    CountingActor* pause = MakeCounting(7601);
+    system->SetPaused(1, nullptr, 0);
+    g_Intervals = {0.5};
+    Run(1);
+    EXPECT_FLOAT_EQ(g_GlobalClock.dt, 1.0f / 30.0f);
+    EXPECT_TRUE(pause->processFrames.empty());
+    EXPECT_EQ(g_FrameNumber, 0u);
+}
+
+TEST_F(FrameLoopTest, OverriddenPauseRunsNormalFramesWithTheClockStopped) {
+    CountingActor* game = MakeCounting(7600);
+    system->ScheduleMessage(game, MSG_PROCESS, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
+    system->SetPaused(1, nullptr, 1);
+    Run(2);
+    EXPECT_EQ(g_FrameNumber, 2u);
+    EXPECT_FLOAT_EQ(g_GlobalClock.time, 0.0f);
+    EXPECT_EQ(game->processFrames.size(), 2u);
+}
+
+TEST_F(FrameLoopTest, LeavingThePauseDropsThePausedInterval) {
+    system->SetPaused(1, nullptr, 0);
+    Run(1);
+    g_Intervals = {5.0, 0.02};
+    system->SetPaused(0, nullptr, 0);
+    EXPECT_EQ(g_Intervals.size(), 1u) << "the interval spent paused was taken and dropped";
+    Run(1);
+    EXPECT_FLOAT_EQ(g_FrameTime, 0.02f);
+}
+
+TEST_F(FrameLoopTest, FpsIsCountedOverEachSecondOfFrameTime) {
+    // 1/32 s adds up exactly: the 32nd frame reaches 1 s, which is not yet over it.
+    g_Intervals.assign(33, 0.03125);
+    Run(32);
+    EXPECT_FLOAT_EQ(g_FpsCounter.fps, 0.0f);
+    Run(1);
+    EXPECT_FLOAT_EQ(g_FpsCounter.fps, 33.0f / 1.03125f);
+    EXPECT_FLOAT_EQ(g_FpsCounter.frames, 0.0f);
+    EXPECT_FLOAT_EQ(g_FpsCounter.time, 0.03125f);
+    // Clamped frames count with the time they advanced the game.
+    g_Intervals.assign(17, 0.1);
+    Run(17);
+    EXPECT_NEAR(g_FpsCounter.fps, 17.0f / (0.03125f + 17 * 0.06f), 1e-3f);
+}
+
+TEST_F(FrameLoopTest, ListenerVelocityIsThePreviousPositionMinusTheCurrent) {
+    g_DrawCameraPosition = Vector3(3.0f, 0.0f, 1.0f);
+    Run(1);
+    EXPECT_FLOAT_EQ(g_FrameListener.velocity.x, -3.0f);
+    EXPECT_FLOAT_EQ(g_FrameListener.velocity.z, -1.0f);
+    g_DrawCameraPosition = Vector3(4.0f, 0.0f, 1.0f);
+    Run(1);
+    EXPECT_FLOAT_EQ(g_FrameListener.velocity.x, -1.0f);
+    EXPECT_FLOAT_EQ(g_FrameListener.velocity.z, 0.0f);
+}
+
+TEST_F(FrameLoopTest, ActorsOfTheCamerasGroupUpdateAfterTheirStep) {
+    CountingActor* actor = MakeCounting(7600);
+    system->ScheduleMessage(actor, MSG_PROCESS, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
+    auto* group = new CQVDrawGroupBase;
+    group->m_BoxMin = Vector3(-10.0f, -10.0f, -10.0f);
+    group->m_BoxMax = Vector3(10.0f, 10.0f, 10.0f);
+    group->m_Actors.push_back(actor);
+    Run(3);
+    EXPECT_EQ(actor->updateFrames, (std::vector<uint32_t>{1, 2, 3}));
+    EXPECT_EQ(actor->processFrames, (std::vector<uint32_t>{1, 2, 3}));
+    g_DrawCameraPosition = Vector3(50.0f, 0.0f, 0.0f);
+    Run(1);
+    EXPECT_EQ(actor->updateFrames.size(), 3u) << "the camera left the group";
+    group->m_Actors.clear();
+    delete group;
+}
+
+void PushF12(bool down) {
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.scancode = SDL_SCANCODE_F12;
+    SDL_PushEvent(&e);
+    WindowMessage message;
+    while (Platform_PeekMessage(&message, true)) Platform_DispatchMessage(message);
+}
+
+TEST_F(FrameLoopTest, F12TogglesTheFpsTextOncePerPress) {
+    ASSERT_TRUE(Platform_Init()) << Platform_GetError();
+    ASSERT_TRUE(Platform_RegisterClass(PlatformWindowClass{"FrameLoopTest", Platform_DefWindowProc}));
+    HWND window = Platform_CreateWindow("FrameLoopTest", "FrameLoopTest", 0, 0, 320, 240);
+    ASSERT_NE(window, nullptr) << Platform_GetError();
+    PushF12(true);
+    Run(3);
+    EXPECT_EQ(g_ShowFps, 1u) << "held for three frames, toggled once";
+    PushF12(false);
+    Run(1);
+    PushF12(true);
+    Run(1);
+    EXPECT_EQ(g_ShowFps, 0u);
+    PushF12(false);
+    Run(1);
+    Platform_DestroyWindow(window);
+    WindowMessage message;
+    while (Platform_PeekMessage(&message, true)) Platform_DispatchMessage(message);
+}
+
+}  // namespace
