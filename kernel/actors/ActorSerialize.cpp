@@ -6,6 +6,7 @@
 #include "kernel/actors/SimState.h"
 #include "kernel/actors/TimedMessage.h"
 #include "kernel/actors/TreeMessages.h"
+#include "kernel/actors/WordBlock.h"
 #include "kernel/base/Archive.h"
 
 #include <cstring>
@@ -199,19 +200,23 @@ int CQVActor::Serialize(CQVActorArchive* archive, uint32_t flags) {
     if (version >= 1) {
         io.Word(&m_ParentId);
         archive->SerializeString(m_Name);
-        archive->SerializeDwords(&m_Position, 3);
-        archive->SerializeDwords(&m_Scale, 3);
-        archive->SerializeDwords(&m_Rotation, 4);
-        io.Bit(&m_Flags, ACTOR_PERSISTED_OPTION);
+    }
+    WordBlock head;
+    if (version >= 1) {
+        head.Words(&m_Position, 3);
+        head.Words(&m_Scale, 3);
+        head.Words(&m_Rotation, 4);
+        head.Bit(&m_Flags, ACTOR_PERSISTED_OPTION);
     }
     if (version >= VERSION_COLLISION_AND_ACTION_FLAGS) {
-        io.Bit(&m_Flags, ACTOR_COLLISION_ENABLED);
-        io.Word(&m_ActionFlags);
-        if (io.reading) m_ActionFlags &= ACTION_FLAGS_MASK;
-        io.Reserved();
+        head.Bit(&m_Flags, ACTOR_COLLISION_ENABLED);
+        head.Word(&m_ActionFlags);
+        head.Reserved();
     }
+    if (version >= 1) head.Reserved();
+    head.Transfer(archive);
+    if (io.reading) m_ActionFlags &= ACTION_FLAGS_MASK;
     if (version >= 1) {
-        io.Reserved();
         // Objects made from the mesh are made again when the mesh loads.
         uint32_t count = 0;
         for (const ColObj& object : m_ColObjs) {
@@ -225,17 +230,19 @@ int CQVActor::Serialize(CQVActorArchive* archive, uint32_t flags) {
             if (!object.Serialize(archive, flags)) return 0;
         }
         SerializeScripts(io, this, version);
-        io.Word(&m_Activity);
-        io.Word(&m_KillDelay);
-        io.Word(&m_KillTime);
-        io.Word(&m_ActionStartDelay);
-        io.Word(&m_ActionStartTime);
-        io.Word(&m_ActionStopDelay);
-        io.Word(&m_ActionStopTime);
-        io.Word(&m_ActionTime);
-        io.Bit(&m_Flags, ACTOR_MASTER);
-        io.Word(&m_UserWord);
-        io.Reserved();
+        WordBlock tail;
+        tail.Word(&m_Activity);
+        tail.Word(&m_KillDelay);
+        tail.Word(&m_KillTime);
+        tail.Word(&m_ActionStartDelay);
+        tail.Word(&m_ActionStartTime);
+        tail.Word(&m_ActionStopDelay);
+        tail.Word(&m_ActionStopTime);
+        tail.Word(&m_ActionTime);
+        tail.Bit(&m_Flags, ACTOR_MASTER);
+        tail.Word(&m_UserWord);
+        tail.Reserved();
+        tail.Transfer(archive);
     }
     if (version >= VERSION_SAVED_TIMED_MESSAGES) SerializeTimedMessages(io, this, version);
     if (version >= VERSION_SIMULATION) SerializeSimulation(io, this);

@@ -1,6 +1,7 @@
 #include "kernel/actors/ColObj.h"
 
 #include "kernel/actors/ClassTypes.h"
+#include "kernel/actors/WordBlock.h"
 #include "kernel/base/Archive.h"
 
 namespace {
@@ -40,54 +41,40 @@ void ColObj::UpdateDerivedGroups(uint32_t ownerClassType) {
     groups = (groups & 0xFFFF) | derived;
 }
 
-namespace {
-
-// Moves one flag bit as a 32-bit 0 or 1; any non-zero word read sets it.
-void SerializeFlagBit(CQVActorArchive* archive, uint32_t* flags, uint32_t bit) {
-    uint32_t value = (*flags >> bit) & 1;
-    archive->SerializeDword(&value);
-    if (archive->direction == ARCHIVE_READING) *flags = value ? (*flags | (1u << bit)) : (*flags & ~(1u << bit));
-}
-
-// A word the format keeps but nothing uses: written 0, read and dropped.
-void SerializeReserved(CQVActorArchive* archive) {
-    uint32_t reserved = 0;
-    archive->SerializeDword(&reserved);
-}
-
-}  // namespace
-
 int ColObj::Serialize(CQVActorArchive* archive, uint32_t flags) {
     const uint32_t version = archive->version;
+    if (version >= 1) archive->SerializeString(name);
+    WordBlock block;
     if (version >= 1) {
-        archive->SerializeString(name);
-        archive->SerializeDword(&type);
-        archive->SerializeDword(&physique);
-        archive->SerializeDword(&fill);
-        archive->SerializeDword(&scaleFactor);
-        archive->SerializeDwords(&boxMin, 3);
-        archive->SerializeDwords(&boxMax, 3);
-        archive->SerializeDword(&persistedWord);
-        archive->SerializeDword(&hitEffectGroup);
+        block.Word(&type);
+        block.Word(&physique);
+        block.Word(&fill);
+        block.Word(&scaleFactor);
+        block.Words(&boxMin, 3);
+        block.Words(&boxMax, 3);
+        block.Word(&persistedWord);
+        block.Word(&hitEffectGroup);
     }
     if (version >= 2) {
-        SerializeFlagBit(archive, &this->flags, 5);
-        SerializeFlagBit(archive, &this->flags, 6);
-        SerializeFlagBit(archive, &this->flags, 2);
-        SerializeFlagBit(archive, &this->flags, 1);
+        block.Bit(&this->flags, 1u << 5);
+        block.Bit(&this->flags, 1u << 6);
+        block.Bit(&this->flags, 1u << 2);
+        block.Bit(&this->flags, 1u << 1);
     }
-    if (version >= 66) SerializeFlagBit(archive, &this->flags, 4);
-    if (version >= 2 && version < 66) SerializeReserved(archive);
-    if (version >= 2) SerializeReserved(archive);
+    if (version >= 66) block.Bit(&this->flags, 1u << 4);
+    if (version >= 2 && version < 66) block.Reserved();
+    if (version >= 2) block.Reserved();
     if (version >= 6) {
-        SerializeFlagBit(archive, &this->flags, 0);
-        archive->SerializeDword(&groups);
-        archive->SerializeDword(&groupsExclude);
+        block.Bit(&this->flags, COLOBJ_ACTIVE);
+        block.Word(&groups);
+        block.Word(&groupsExclude);
     }
     if (version >= 11) {
-        archive->SerializeDword(&groupsReceive);
-        SerializeReserved(archive);
-    } else if (archive->direction == ARCHIVE_READING) {
+        block.Word(&groupsReceive);
+        block.Reserved();
+    }
+    block.Transfer(archive);
+    if (version < 11 && archive->direction == ARCHIVE_READING) {
         // Files before the receive mask were all in group 1 with no exclusions.
         groups = 1;
         groupsReceive = 1;

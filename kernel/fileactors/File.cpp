@@ -31,6 +31,9 @@ constexpr uint32_t LOAD_VERSION_NONE = 0xFFFFFFFF;
 // A saved File actor's actors take the ids of a level's range from here.
 constexpr uint32_t SAVED_FIRST_ID = 3000;
 constexpr uint32_t SAVE_FLAGS = 2;
+// File actors importing inside files imported by File actors.
+constexpr uint32_t MAX_IMPORT_DEPTH = 16;
+uint32_t g_ImportDepth = 0;
 
 // Versions that added File fields.
 constexpr uint32_t VERSION_WEIGHTS = 7;
@@ -127,8 +130,14 @@ int CQVFile::ChooseFile() {
 
 int CQVFile::LoadSelected() {
     if (!HasSelection() || g_ActorSystem == nullptr) return 0;
+    // A file that holds a File actor naming itself, directly or through
+    // other files, would import without end.
+    if (g_ImportDepth >= MAX_IMPORT_DEPTH) return 0;
     const std::string path = FileActors_DataPath(m_Files[static_cast<size_t>(m_Selected)]);
-    if (!g_ActorSystem->ImportActors(path.c_str(), this)) return 0;
+    ++g_ImportDepth;
+    const int imported = g_ActorSystem->ImportActors(path.c_str(), this);
+    --g_ImportDepth;
+    if (!imported) return 0;
     m_Loaded = 1;
     g_ActorSystem->SetLoadVersion(LOAD_VERSION_NONE);
     return 1;

@@ -270,3 +270,25 @@ TEST(KernelActors, ClassAndUVAnimationRecords) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FileActor, AFileThatImportsItselfStops) {
+    CQVActor* clipboard = system->GetActorById(ACTOR_ID_CLIPBOARD);
+    auto* inner = static_cast<CQVFile*>(Make(CLASS_FILE, "Loop", clipboard, 7000));
+    inner->HandleMessage(MSG_SET_FILENAME, Args_Of("Loop.qva"));
+    ASSERT_EQ(Save(clipboard, "Loop.qva"), 1);
+    clipboard->HandleMessage(MSG_UNLOAD_FILE, nullptr);
+
+    CQVFile* file = MakeFile({{"Loop.qva", 1}});
+    file->m_Selected = 0;
+    // Each level imports the next until the depth runs out; nothing crashes.
+    file->HandleMessage(MSG_LOAD_FILEOBJECT, nullptr);
+    CQVActorSystem::BroadcastMessage(MSG_BUILD_TREE, nullptr);
+    int depth = 0;
+    for (CQVActor* walk = file; !walk->m_Children.empty(); walk = walk->m_Children[0]) ++depth;
+    EXPECT_GT(depth, 8);
+    EXPECT_LT(depth, 64);
+}
+
+}  // namespace

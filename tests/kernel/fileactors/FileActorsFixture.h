@@ -15,6 +15,7 @@
 #include "kernel/base/FrameTime.h"
 #include "kernel/fileactors/File.h"
 #include "kernel/fileactors/FileIO.h"
+#include "tools/fixtures/KernelActorClasses.h"
 
 #include <gtest/gtest.h>
 
@@ -24,35 +25,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-
-template <uint32_t Type>
-class PlainActor : public CQVActor {
-public:
-    PlainActor() { m_ClassType = Type; }
-    static void RegisterProperties() { g_ClassRecords[Type].Define("Plain", "", {CLASS_BASE, Type}); }
-};
-
-template <typename T>
-CQVActor* CreateKernelActor() {
-    return new T;
-}
-
-inline void SetTestFileRange(CQVActor* actor, uint32_t first, uint32_t last, const char* fileName) {
-    auto* fileIO = static_cast<CQVFileIO*>(actor);
-    fileIO->m_FirstId = first;
-    fileIO->m_LastId = last;
-    fileIO->m_FileName = fileName;
-}
-
-inline const ActorClassInfo KERNEL_CLASSES[] = {
-    {CLASS_FILE, &CreateKernelActor<CQVFile>, &CQVFile::RegisterProperties},
-    {CLASS_FILEIO, &CreateKernelActor<CQVFileIO>, &CQVFileIO::RegisterProperties},
-    {CLASS_ENVIRONMENT, &CreateKernelActor<PlainActor<CLASS_ENVIRONMENT>>,
-     &PlainActor<CLASS_ENVIRONMENT>::RegisterProperties},
-    {CLASS_CLASS, &CreateKernelActor<CQVClass>, &CQVClass::RegisterProperties},
-    {CLASS_INVENTORY, &CreateKernelActor<PlainActor<CLASS_INVENTORY>>, &PlainActor<CLASS_INVENTORY>::RegisterProperties},
-    {CLASS_UVANIMATION, &CreateKernelActor<CQVUVAnimation>, &CQVUVAnimation::RegisterProperties},
-};
 
 // Expected file bytes, little-endian.
 struct Bytes {
@@ -103,8 +75,7 @@ protected:
         g_FrameTime = 0.01f;
         g_GlobalClock.time = 0.0f;
         FileCountTable_Clear();
-        ActorClasses_SetTable(KERNEL_CLASSES, std::size(KERNEL_CLASSES), &SetTestFileRange);
-        ASSERT_EQ(RegisterActorClasses(), 1);
+        ASSERT_EQ(KernelActorClasses_Start(), 1);
         system = g_ActorSystem;
         system->m_BaseDirectory = ".";
         global = system->GetActorById(ACTOR_ID_GLOBAL);
