@@ -6,6 +6,7 @@
 #include "kernel/actors/Registries.h"
 #include "kernel/actors/SimState.h"
 #include "kernel/actors/TimedMessage.h"
+#include "kernel/actors/TimedMessagePass.h"
 #include "kernel/base/FrameTime.h"
 #include "kernel/base/Random.h"
 
@@ -359,6 +360,7 @@ void CQVActor::RescheduleTimedMessage(TimedMessage* record, float delay) {
     if (record == nullptr) return;
     if (!(m_Clock->flags & CLOCK_MANUAL) && m_Clock->frameStamp != g_FrameNumber) UpdateClock(m_Clock);
     record->nextFire = m_Clock->time + delay;
+    TimedMessages_NoteReschedule(record);
 }
 
 float CQVActor::GetTimedMessageRemaining(TimedMessage* record) {

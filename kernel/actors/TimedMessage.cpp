@@ -67,6 +67,7 @@ TimedMessage* CQVActorSystem::ScheduleMessage(CQVActor* actor, uint32_t messageI
     // Only four channels exist.
     if (actor == nullptr || channel >= TIMED_CHANNEL_COUNT) return nullptr;
     if (record) {
+        TimedMessages_NoteRelease(record);
         if (record->state & TIMED_STATE_LINKED) TimedMessage::Unlink(record);
         FreeArgs(record);
         *record = TimedMessage{};

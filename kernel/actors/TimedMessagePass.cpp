@@ -5,6 +5,10 @@
 #include "kernel/actors/TimedMessage.h"
 #include "kernel/base/FrameTime.h"
 
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
+
 namespace {
 
 // One walk in progress over a list, from its oldest record towards its head.
@@ -28,6 +32,89 @@ public:
 private:
     TimedWalk m_Walk;
 };
+
+// The records of a timed list by their next firing, so a run visits the due
+// records only, not every pending one. Records are discovered from the head
+// of the list, where linking puts them; each gets a stamp in link order, and
+// the due ones fire oldest first, as a walk from the oldest record would.
+struct DueEntry {
+    float key;      // the next firing when the entry was made
+    uint64_t stamp;
+    TimedMessage* record;
+};
+
+struct DueLater {
+    bool operator()(const DueEntry& a, const DueEntry& b) const { return a.key > b.key; }
+};
+
+struct TimedIndex {
+    TimedMessageList* list = nullptr;
+    TimedMessage* newestKnown = nullptr; // null: nothing in the list is known yet
+    std::vector<DueEntry> heap;          // min-heap on key
+    size_t live = 0;                     // records indexed and not released
+};
+
+struct IndexedRecord {
+    uint64_t stamp;
+    TimedIndex* index;
+};
+
+std::unordered_map<const TimedMessageList*, TimedIndex> g_TimedIndexes;
+std::unordered_map<const TimedMessage*, IndexedRecord> g_IndexedRecords;
+uint64_t g_NextStamp = 1;
+
+bool CanFire(const TimedMessage* record) { return TIMED_FIRE_RULES[record->mode & 15] != TimedFireRule::Never; }
+
+void Push(TimedIndex& index, const DueEntry& entry) {
+    index.heap.push_back(entry);
+    std::push_heap(index.heap.begin(), index.heap.end(), DueLater());
+}
+
+// The entry still stands for its record: released records and records
+// linked again since then (a new stamp) are not.
+bool IsCurrent(const DueEntry& entry) {
+    auto found = g_IndexedRecords.find(entry.record);
+    return found != g_IndexedRecords.end() && found->second.stamp == entry.stamp;
+}
+
+// Stale entries of released records are dropped once they outnumber the live ones.
+void Compact(TimedIndex& index) {
+    if (index.heap.size() < 64 || index.heap.size() < 2 * index.live) return;
+    std::erase_if(index.heap, [](const DueEntry& entry) { return !IsCurrent(entry); });
+    std::make_heap(index.heap.begin(), index.heap.end(), DueLater());
+}
+
+// Indexes the records linked since the last look, oldest first.
+void DiscoverNew(TimedIndex& index) {
+    TimedMessageList& list = *index.list;
+    // A newest-known record that is no longer indexed in this list means
+    // the list must be read again from its oldest record.
+    if (index.newestKnown) {
+        auto known = g_IndexedRecords.find(index.newestKnown);
+        if (known == g_IndexedRecords.end() || known->second.index != &index) index.newestKnown = nullptr;
+    }
+    TimedMessage* stop = index.newestKnown ? index.newestKnown : &list.tail;
+    TimedMessage* oldestNew = stop->previous;
+    if (oldestNew == nullptr || oldestNew == &list.head) return;
+    for (TimedMessage* record = oldestNew; record && record != &list.head; record = record->previous) {
+        auto [slot, added] = g_IndexedRecords.try_emplace(record, IndexedRecord{0, &index});
+        if (added || slot->second.index != &index) {
+            if (!added && slot->second.index->live) --slot->second.index->live;
+            slot->second.index = &index;
+            ++index.live;
+        }
+        slot->second.stamp = g_NextStamp++;
+        if (CanFire(record)) Push(index, DueEntry{record->nextFire, slot->second.stamp, record});
+    }
+    index.newestKnown = list.head.next;
+    Compact(index);
+}
+
+TimedIndex& IndexOf(TimedMessageList& list) {
+    TimedIndex& index = g_TimedIndexes[&list];
+    index.list = &list;
+    return index;
+}
 
 // Fires a record at its target; true while the record still exists.
 bool Fire(TimedWalk& walk, TimedMessage* record) {
@@ -122,6 +209,21 @@ void TimedMessages_NoteRelease(TimedMessage* record) {
         if (walk->current == record) walk->current = nullptr;
         if (walk->next == record) walk->next = record->previous;
     }
+    auto indexed = g_IndexedRecords.find(record);
+    if (indexed == g_IndexedRecords.end()) return;
+    TimedIndex* index = indexed->second.index;
+    // The next older record is the newest one still known.
+    if (index->newestKnown == record) {
+        index->newestKnown = record->next != &index->list->tail ? record->next : nullptr;
+    }
+    if (index->live) --index->live;
+    g_IndexedRecords.erase(indexed);
+}
+
+void TimedMessages_NoteReschedule(TimedMessage* record) {
+    auto indexed = g_IndexedRecords.find(record);
+    if (indexed == g_IndexedRecords.end() || !CanFire(record)) return;
+    Push(*indexed->second.index, DueEntry{record->nextFire, indexed->second.stamp, record});
 }
 
 void CQVActorSystem::RunTimedMessages(ActorClock* clock, uint8_t channel) {
@@ -147,16 +249,51 @@ void CQVActorSystem::RunTimedMessages(ActorClock* clock, uint8_t channel) {
         }
     }
 
-    TimedMessageList& list = lists.timed;
-    WalkScope scope(list.tail.previous);
+    TimedIndex& index = IndexOf(lists.timed);
+    WalkScope scope(nullptr);
     TimedWalk& walk = scope.walk();
-    while (walk.next && walk.next != &list.head) {
-        TimedMessage* record = walk.next;
-        walk.current = record;
-        walk.next = record->previous;
-        ApplyRule(this, walk, record, now);
-        if (walk.current == record) walk.next = record->previous;
-        walk.current = nullptr;
+    std::vector<DueEntry> due;
+    std::vector<DueEntry> later;
+    // Records linked by the handlers while the run goes on fire in the same
+    // run when due, after the older ones; older records are not taken twice.
+    uint64_t firstNew = 0;
+    for (;;) {
+        DiscoverNew(index);
+        due.clear();
+        later.clear();
+        while (!index.heap.empty() && index.heap.front().key < now) {
+            std::pop_heap(index.heap.begin(), index.heap.end(), DueLater());
+            const DueEntry entry = index.heap.back();
+            index.heap.pop_back();
+            if (!IsCurrent(entry)) continue;
+            if (entry.record->nextFire != entry.key) {
+                // Moved since: filed again under its present time.
+                later.push_back(DueEntry{entry.record->nextFire, entry.stamp, entry.record});
+            } else if (entry.stamp < firstNew) {
+                later.push_back(entry);
+            } else {
+                due.push_back(entry);
+            }
+        }
+        for (const DueEntry& entry : later) {
+            if (entry.key < now && entry.stamp >= firstNew && entry.record->nextFire == entry.key) {
+                due.push_back(entry);
+            } else {
+                Push(index, entry);
+            }
+        }
+        if (due.empty()) break;
+        std::sort(due.begin(), due.end(), [](const DueEntry& a, const DueEntry& b) { return a.stamp < b.stamp; });
+        firstNew = g_NextStamp;
+        for (const DueEntry& entry : due) {
+            // An earlier handler may have released it.
+            if (!IsCurrent(entry)) continue;
+            TimedMessage* record = entry.record;
+            walk.current = record;
+            ApplyRule(this, walk, record, now);
+            if (walk.current == record && IsCurrent(entry)) Push(index, DueEntry{record->nextFire, entry.stamp, record});
+            walk.current = nullptr;
+        }
     }
 }
 

@@ -6,8 +6,11 @@
 
 struct TimedMessage;
 
-// Called by the release of a record before it is unlinked and freed.
+// Called by the release of a record before it is unlinked and freed (and
+// when a linked record is reset to be scheduled again).
 void TimedMessages_NoteRelease(TimedMessage* record);
+// Called when a record's next firing was moved from outside the pass.
+void TimedMessages_NoteReschedule(TimedMessage* record);
 
 // How a record of each mode fires in a timed list.
 enum class TimedFireRule : unsigned char {
