@@ -152,13 +152,16 @@ void main() {
 )";
 
 // Each channel's 8-bit value indexes the ramp; the display shows the ramp
-// entry's high byte.
+// entry's high byte. The back buffer's rows are stored top first, the
+// window's bottom first; area.xy scales window pixels to back-buffer pixels.
 const char* kGammaFragment = R"(#version 330 core
 uniform sampler2D image;
 uniform sampler2D ramp;
+uniform vec4 area;
 out vec4 fragColor;
 void main() {
-    vec3 c = texelFetch(image, ivec2(gl_FragCoord.xy), 0).rgb;
+    ivec2 source = ivec2(gl_FragCoord.x * area.x, (area.z - gl_FragCoord.y) * area.y);
+    vec3 c = texelFetch(image, source, 0).rgb;
     ivec3 i = ivec3(c * 255.0 + 0.5);
     fragColor = vec4(texelFetch(ramp, ivec2(i.r, 0), 0).r, texelFetch(ramp, ivec2(i.g, 0), 0).g,
                      texelFetch(ramp, ivec2(i.b, 0), 0).b, 1.0);
@@ -169,12 +172,22 @@ void main() {
 
 struct DeviceRenderer {
     GLuint backFbo = 0, backColor = 0, depthStencil = 0;
-    GLuint frontFbo = 0, frontColor = 0;
-    GLuint vao = 0, emptyVao = 0, constantsUbo = 0, streamVertices = 0, streamIndices = 0;
+    GLint gammaArea = -1;
+    bool identityRamp = true;  // the ramp changes nothing: presenting is a copy
+    bool backHasAlpha = false;
+    GLuint vao = 0, emptyVao = 0, streamVertices = 0, streamIndices = 0;
     GLuint samplers[D3D_MAX_TEXTURE_STAGES] = {};
     GLuint gammaProgram = 0, gammaRamp = 0;
-    std::unordered_map<std::string, GLuint> programs;
+    struct Program {
+        GLuint id = 0;
+        GLint vertexConstants = -1, fragmentConstants = -1;
+        GLsizei vertexVectors = 0, fragmentVectors = 0;  // array elements the shaders use
+        uint64_t vertexVersion = 0, fragmentVersion = 0;  // constants last uploaded to it
+    };
+    std::unordered_map<std::string, Program> programs;
+    Program* current = nullptr;
     GLuint currentProgram = 0;
+    uint64_t vertexVersion = 1, fragmentVersion = 1;
     uint32_t dirty = DIRTY_ALL;
     uint32_t samplerDirty = 0xFF;
     uint32_t textureDirty = 0xFF;
@@ -186,7 +199,8 @@ struct DeviceRenderer {
     GLuint boundIndices = 0;
     uint32_t activeLights[D3D_MAX_ACTIVE_LIGHTS] = {};
     uint32_t activeLightCount = 0;
-    ShaderConstants constants{};
+    VertexConstants vertexConstants{};
+    FragmentConstants fragmentConstants{};
     uint32_t width = 0, height = 0;
     D3DFORMAT colorFormat = D3DFMT_X8R8G8B8;
 };
@@ -257,20 +271,14 @@ bool PlatformDevice::MakeBackBuffer(std::string* error) {
     }
     if (r.backFbo == 0) {
         glGenFramebuffers(1, &r.backFbo);
-        glGenFramebuffers(1, &r.frontFbo);
         glGenTextures(1, &r.backColor);
-        glGenTextures(1, &r.frontColor);
         glGenRenderbuffers(1, &r.depthStencil);
         glGenVertexArrays(1, &r.vao);
         glGenVertexArrays(1, &r.emptyVao);
-        glGenBuffers(1, &r.constantsUbo);
         glGenBuffers(1, &r.streamVertices);
         glGenBuffers(1, &r.streamIndices);
         glGenSamplers(D3D_MAX_TEXTURE_STAGES, r.samplers);
         glGenTextures(1, &r.gammaRamp);
-        glBindBuffer(GL_UNIFORM_BUFFER, r.constantsUbo);
-        glBufferData(GL_UNIFORM_BUFFER, sizeof(ShaderConstants), nullptr, GL_DYNAMIC_DRAW);
-        glBindBufferBase(GL_UNIFORM_BUFFER, 0, r.constantsUbo);
         std::string log;
         r.gammaProgram = CompileProgram(kGammaVertex, kGammaFragment, &log);
         if (r.gammaProgram == 0) {
@@ -280,16 +288,19 @@ bool PlatformDevice::MakeBackBuffer(std::string* error) {
         glUseProgram(r.gammaProgram);
         glUniform1i(glGetUniformLocation(r.gammaProgram, "image"), 0);
         glUniform1i(glGetUniformLocation(r.gammaProgram, "ramp"), 1);
+        r.gammaArea = glGetUniformLocation(r.gammaProgram, "area");
         glUseProgram(0);
         // Flat shading takes the first vertex's colours.
         glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
         glFrontFace(GL_CCW);
         glBindVertexArray(r.vao);
     }
-    // The back buffer keeps the precision of its format; 16-bit formats dither.
-    GLenum internal = GL_RGB8;
+    // The back buffer keeps the precision of its format; 16-bit formats
+    // dither. Formats without alpha are stored with one (the content never
+    // blends with destination alpha) and read back as opaque.
+    GLenum internal = GL_RGBA8;
+    r.backHasAlpha = m_Parameters.BackBufferFormat == D3DFMT_A8R8G8B8 || m_Parameters.BackBufferFormat == D3DFMT_A1R5G5B5;
     switch (m_Parameters.BackBufferFormat) {
-    case D3DFMT_A8R8G8B8: internal = GL_RGBA8; break;
     case D3DFMT_R5G6B5: internal = GL_RGB565; break;
     case D3DFMT_X1R5G5B5:
     case D3DFMT_A1R5G5B5: internal = GL_RGB5_A1; break;
@@ -304,18 +315,9 @@ bool PlatformDevice::MakeBackBuffer(std::string* error) {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     };
     makeColor(r.backColor, internal);
-    makeColor(r.frontColor, GL_RGBA8);
     glBindTexture(GL_TEXTURE_2D, 0);
     glBindRenderbuffer(GL_RENDERBUFFER, r.depthStencil);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
-    glBindFramebuffer(GL_FRAMEBUFFER, r.frontFbo);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, r.frontColor, 0);
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-        *error = "front buffer incomplete";
-        return false;
-    }
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
     glBindFramebuffer(GL_FRAMEBUFFER, r.backFbo);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, r.backColor, 0);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, r.depthStencil);
@@ -326,6 +328,7 @@ bool PlatformDevice::MakeBackBuffer(std::string* error) {
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthMask(GL_TRUE);
     glStencilMask(0xFFFFFFFFu);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClearDepth(1.0);
     glClearStencil(0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
@@ -394,7 +397,10 @@ void PlatformDevice::SetGammaRamp(uint32_t flags, const D3DGAMMARAMP* ramp) {
     if (ramp == nullptr) return;
     m_Gamma = *ramp;
     uint8_t table[256 * 4];
+    m_Renderer->identityRamp = true;
     for (int i = 0; i < 256; ++i) {
+        if ((ramp->red[i] >> 8) != i || (ramp->green[i] >> 8) != i || (ramp->blue[i] >> 8) != i)
+            m_Renderer->identityRamp = false;
         table[i * 4] = static_cast<uint8_t>(ramp->red[i] >> 8);
         table[i * 4 + 1] = static_cast<uint8_t>(ramp->green[i] >> 8);
         table[i * 4 + 2] = static_cast<uint8_t>(ramp->blue[i] >> 8);
@@ -417,44 +423,47 @@ void PlatformDevice::GetGammaRamp(D3DGAMMARAMP* ramp) const {
 
 HRESULT PlatformDevice::Present(const RECT*, const RECT*, HWND, const void*) {
     DeviceRenderer& r = *m_Renderer;
-    glBindFramebuffer(GL_FRAMEBUFFER, r.frontFbo);
-    glViewport(0, 0, static_cast<GLsizei>(r.width), static_cast<GLsizei>(r.height));
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_STENCIL_TEST);
-    glDisable(GL_BLEND);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_SCISSOR_TEST);
-    glDisable(GL_DITHER);
-    glDisable(GL_POLYGON_OFFSET_FILL);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glUseProgram(r.gammaProgram);
-    glActiveTexture(GL_TEXTURE0);
-    glBindSampler(0, 0);
-    glBindTexture(GL_TEXTURE_2D, r.backColor);
-    glActiveTexture(GL_TEXTURE1);
-    glBindSampler(1, 0);
-    glBindTexture(GL_TEXTURE_2D, r.gammaRamp);
-    glBindVertexArray(r.emptyVao);
-    glDrawArrays(GL_TRIANGLES, 0, 3);
-
-    // The window shows the presented image, stretched to its drawable size;
-    // rows are stored top first, the window's bottom first.
+    // The window shows the back buffer through the gamma ramp, stretched to
+    // its drawable size.
     int drawableW = 0, drawableH = 0;
     SDL_GL_GetDrawableSize(m_Context->window, &drawableW, &drawableH);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, r.frontFbo);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    const bool sameSize = drawableW == static_cast<int>(r.width) && drawableH == static_cast<int>(r.height);
-    glBlitFramebuffer(0, 0, static_cast<GLint>(r.width), static_cast<GLint>(r.height), 0, drawableH, drawableW, 0,
-                      GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    if (r.identityRamp) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, r.backFbo);
+        const bool sameSize = drawableW == static_cast<int>(r.width) && drawableH == static_cast<int>(r.height);
+        glBlitFramebuffer(0, 0, static_cast<GLint>(r.width), static_cast<GLint>(r.height), 0, drawableH, drawableW, 0,
+                          GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
+    } else {
+        glViewport(0, 0, drawableW, drawableH);
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_STENCIL_TEST);
+        glDisable(GL_BLEND);
+        glDisable(GL_CULL_FACE);
+        glDisable(GL_DITHER);
+        glDisable(GL_POLYGON_OFFSET_FILL);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        glUseProgram(r.gammaProgram);
+        glUniform4f(r.gammaArea, static_cast<float>(r.width) / static_cast<float>(std::max(drawableW, 1)),
+                    static_cast<float>(r.height) / static_cast<float>(std::max(drawableH, 1)),
+                    static_cast<float>(drawableH), 0.0f);
+        glActiveTexture(GL_TEXTURE0);
+        glBindSampler(0, 0);
+        glBindTexture(GL_TEXTURE_2D, r.backColor);
+        glActiveTexture(GL_TEXTURE1);
+        glBindSampler(1, 0);
+        glBindTexture(GL_TEXTURE_2D, r.gammaRamp);
+        glBindVertexArray(r.emptyVao);
+        glDrawArrays(GL_TRIANGLES, 0, 3);
+        glBindVertexArray(r.vao);
+        glUseProgram(r.currentProgram);
+        r.dirty |= DIRTY_GLSTATE | DIRTY_VIEWPORT;
+        r.textureDirty = 0xFF;
+        r.samplerDirty |= 0x3;
+    }
     SDL_GL_SwapWindow(m_Context->window);
-
     glBindFramebuffer(GL_FRAMEBUFFER, r.backFbo);
-    glBindVertexArray(r.vao);
-    glUseProgram(r.currentProgram);
-    r.dirty |= DIRTY_GLSTATE | DIRTY_VIEWPORT;
-    r.textureDirty = 0xFF;
-    r.samplerDirty = 0xFF;
     ++m_PresentCount;
     return D3D_OK;
 }
@@ -467,6 +476,8 @@ bool PlatformDevice::ReadBackBuffer(std::vector<uint32_t>* pixels) const {
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     glReadPixels(0, 0, static_cast<GLsizei>(r.width), static_cast<GLsizei>(r.height), GL_BGRA, GL_UNSIGNED_BYTE,
                  pixels->data());
+    if (!r.backHasAlpha)
+        for (uint32_t& pixel : *pixels) pixel |= 0xFF000000u;
     return glGetError() == GL_NO_ERROR;
 }
 
@@ -499,17 +510,33 @@ HRESULT PlatformDevice::CreateImageSurface(uint32_t width, uint32_t height, D3DF
 
 HRESULT PlatformDevice::GetFrontBuffer(PlatformSurface* destination) {
     const DeviceRenderer& r = *m_Renderer;
+    int drawableW = 0, drawableH = 0;
+    SDL_GL_GetDrawableSize(m_Context->window, &drawableW, &drawableH);
     if (destination == nullptr || destination->desc.Format != D3DFMT_A8R8G8B8 || destination->desc.Width != r.width ||
-        destination->desc.Height != r.height)
+        destination->desc.Height != r.height || drawableW != static_cast<int>(r.width) ||
+        drawableH != static_cast<int>(r.height))
         return D3DERR_INVALIDCALL;
+    // The shown image is the window's front buffer, or its only buffer when
+    // it has one (offscreen surfaces).
     std::vector<uint32_t> pixels(static_cast<size_t>(r.width) * r.height);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, r.frontFbo);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    GLint doubleBuffered = 0;
+    glGetIntegerv(GL_DOUBLEBUFFER, &doubleBuffered);
+    glReadBuffer(doubleBuffered ? GL_FRONT : GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     glReadPixels(0, 0, static_cast<GLsizei>(r.width), static_cast<GLsizei>(r.height), GL_BGRA, GL_UNSIGNED_BYTE,
                  pixels.data());
+    const bool ok = glGetError() == GL_NO_ERROR;
+    glReadBuffer(GL_BACK);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, r.backFbo);
-    TextureFormat_FromArgb(D3DFMT_A8R8G8B8, pixels.data(), r.width, r.height, destination->bits.data(),
-                           destination->pitch);
+    if (!ok) return D3DERR_INVALIDCALL;
+    // Window rows run bottom first; the surface's top first.
+    std::vector<uint32_t> rows(pixels.size());
+    for (uint32_t y = 0; y < r.height; ++y)
+        for (uint32_t x = 0; x < r.width; ++x)
+            rows[static_cast<size_t>(y) * r.width + x] = pixels[static_cast<size_t>(r.height - 1 - y) * r.width + x] | 0xFF000000u;
+    TextureFormat_FromArgb(D3DFMT_A8R8G8B8, rows.data(), r.width, r.height, destination->bits.data(), destination->pitch);
     return D3D_OK;
 }
 
@@ -620,7 +647,7 @@ HRESULT PlatformDevice::Clear(uint32_t count, const D3DRECT* rects, uint32_t fla
     if (flags & D3DCLEAR_TARGET) {
         float c[4];
         ColorToFloats(color, c);
-        glClearColor(c[0], c[1], c[2], c[3]);
+        glClearColor(c[0], c[1], c[2], r.backHasAlpha ? c[3] : 1.0f);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         mask |= GL_COLOR_BUFFER_BIT;
     }
@@ -635,7 +662,6 @@ HRESULT PlatformDevice::Clear(uint32_t count, const D3DRECT* rects, uint32_t fla
         mask |= GL_STENCIL_BUFFER_BIT;
     }
     glDisable(GL_DITHER);
-    glEnable(GL_SCISSOR_TEST);
     // Only the viewport is cleared, or the given rectangles within it.
     auto clearRect = [&](int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
         x1 = std::max(x1, static_cast<int32_t>(vp.X));
@@ -643,7 +669,14 @@ HRESULT PlatformDevice::Clear(uint32_t count, const D3DRECT* rects, uint32_t fla
         x2 = std::min(x2, static_cast<int32_t>(vp.X + vp.Width));
         y2 = std::min(y2, static_cast<int32_t>(vp.Y + vp.Height));
         if (x2 <= x1 || y2 <= y1) return;
-        glScissor(x1, y1, x2 - x1, y2 - y1);
+        // A clear of the whole buffer needs no scissor, which keeps it on the driver's fast path.
+        const bool whole = x1 == 0 && y1 == 0 && x2 == static_cast<int32_t>(r.width) && y2 == static_cast<int32_t>(r.height);
+        if (whole) {
+            glDisable(GL_SCISSOR_TEST);
+        } else {
+            glEnable(GL_SCISSOR_TEST);
+            glScissor(x1, y1, x2 - x1, y2 - y1);
+        }
         glClear(mask);
     };
     if (count == 0 || rects == nullptr) {
@@ -935,7 +968,7 @@ void ApplySampler(GLuint sampler, const uint32_t* ts) {
     glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
 }
 
-void FillConstants(const DeviceState& state, const DeviceRenderer& r, ShaderConstants* c) {
+void FillConstants(const DeviceState& state, const DeviceRenderer& r, VertexConstants* c, FragmentConstants* f) {
     const uint32_t* rs = state.renderStates;
     const D3DMATRIX worldView = Matrix_Multiply(state.world, state.view);
     const D3DMATRIX worldViewProj = Matrix_Multiply(worldView, state.projection);
@@ -957,10 +990,13 @@ void FillConstants(const DeviceState& state, const DeviceRenderer& r, ShaderCons
     c->fog[2] = FloatFromBits(rs[D3DRS_FOGDENSITY]);
     // Equal start and end make the fog a step at that depth.
     c->fog[3] = end != start ? 1.0f / (end - start) : 1e30f;
-    ColorToFloats(rs[D3DRS_FOGCOLOR], c->fogColor);
-    ColorToFloats(rs[D3DRS_TEXTUREFACTOR], c->textureFactor);
+    std::memcpy(f->fog, c->fog, sizeof f->fog);
+    ColorToFloats(rs[D3DRS_FOGCOLOR], f->fogColor);
+    ColorToFloats(rs[D3DRS_TEXTUREFACTOR], f->textureFactor);
     c->misc[0] = state.material.Power;
-    c->misc[1] = static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF);
+    f->misc[0] = 0.0f;
+    f->misc[1] = static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF);
+    f->misc[2] = f->misc[3] = 0.0f;
     const D3DVIEWPORT8& vp = state.viewport;
     c->screen[0] = static_cast<float>(vp.X);
     c->screen[1] = static_cast<float>(vp.Y);
@@ -1020,37 +1056,63 @@ HRESULT PlatformDevice::Draw(D3DPRIMITIVETYPE type, uint32_t primitiveCount, int
         const ShaderKey key = Shader_MakeKey(state, layout, r.activeLights, r.activeLightCount);
         std::string bytes(reinterpret_cast<const char*>(&key), sizeof key);
         auto found = r.programs.find(bytes);
-        GLuint program = 0;
-        if (found != r.programs.end()) {
-            program = found->second;
-        } else {
+        if (found == r.programs.end()) {
             std::string log;
-            program = CompileProgram(Shader_VertexSource(key), Shader_FragmentSource(key), &log);
-            if (program == 0) {
+            DeviceRenderer::Program program;
+            program.id = CompileProgram(Shader_VertexSource(key), Shader_FragmentSource(key), &log);
+            if (program.id == 0) {
                 SDL_Log("device shader: %s", log.c_str());
                 return D3DERR_DRIVERINTERNALERROR;
             }
-            const GLuint block = glGetUniformBlockIndex(program, "FixedFunction");
-            if (block != GL_INVALID_INDEX) glUniformBlockBinding(program, block, 0);
-            glUseProgram(program);
+            glUseProgram(program.id);
+            auto activeSize = [&](const char* name, GLint* location) -> GLsizei {
+                *location = glGetUniformLocation(program.id, name);
+                if (*location < 0) return 0;
+                GLuint index = GL_INVALID_INDEX;
+                glGetUniformIndices(program.id, 1, &name, &index);
+                GLint size = 0;
+                glGetActiveUniformsiv(program.id, 1, &index, GL_UNIFORM_SIZE, &size);
+                return size;
+            };
+            program.vertexVectors = activeSize("vsc", &program.vertexConstants);
+            program.fragmentVectors = activeSize("fsc", &program.fragmentConstants);
             for (uint32_t s = 0; s < D3D_MAX_TEXTURE_STAGES; ++s) {
                 const std::string name = "sampler" + std::to_string(s);
-                const GLint location = glGetUniformLocation(program, name.c_str());
+                const GLint location = glGetUniformLocation(program.id, name.c_str());
                 if (location >= 0) glUniform1i(location, static_cast<GLint>(s));
             }
-            r.programs.emplace(std::move(bytes), program);
+            r.currentProgram = program.id;
+            found = r.programs.emplace(std::move(bytes), program).first;
         }
-        if (program != r.currentProgram) {
-            glUseProgram(program);
-            r.currentProgram = program;
+        r.current = &found->second;
+        if (r.current->id != r.currentProgram) {
+            glUseProgram(r.current->id);
+            r.currentProgram = r.current->id;
         }
         r.dirty &= ~DIRTY_KEY;
     }
     if (r.dirty & DIRTY_CONSTANTS) {
-        FillConstants(state, r, &r.constants);
-        glBindBuffer(GL_UNIFORM_BUFFER, r.constantsUbo);
-        glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof(ShaderConstants), &r.constants);
+        FragmentConstants fragment;
+        FillConstants(state, r, &r.vertexConstants, &fragment);
+        ++r.vertexVersion;
+        if (std::memcmp(&fragment, &r.fragmentConstants, sizeof fragment) != 0) {
+            r.fragmentConstants = fragment;
+            ++r.fragmentVersion;
+        }
         r.dirty &= ~DIRTY_CONSTANTS;
+    }
+    // Each program receives the constants that changed since its last draw,
+    // as far as its shaders read them.
+    DeviceRenderer::Program& program = *r.current;
+    if (program.vertexVersion != r.vertexVersion) {
+        if (program.vertexVectors > 0)
+            glUniform4fv(program.vertexConstants, program.vertexVectors, r.vertexConstants.worldViewProj);
+        program.vertexVersion = r.vertexVersion;
+    }
+    if (program.fragmentVersion != r.fragmentVersion) {
+        if (program.fragmentVectors > 0)
+            glUniform4fv(program.fragmentConstants, program.fragmentVectors, r.fragmentConstants.fog);
+        program.fragmentVersion = r.fragmentVersion;
     }
     if (r.dirty & DIRTY_GLSTATE) {
         ApplyGLState(state);

@@ -1,6 +1,7 @@
 #include "platform/graphics/DeviceState.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -251,27 +252,55 @@ ShaderKey Shader_MakeKey(const DeviceState& state, const FvfLayout& layout, cons
 
 namespace {
 
-const char* kConstantsBlock = R"(
-struct Light { vec4 diffuse; vec4 specular; vec4 ambient; vec4 position; vec4 direction; vec4 attenuation; vec4 spot; };
-layout(std140) uniform FixedFunction {
-    mat4 worldViewProj;
-    mat4 worldView;
-    mat4 normalMatrix;
-    mat4 textureMatrix[8];
-    vec4 materialDiffuse;
-    vec4 materialAmbient;
-    vec4 materialSpecular;
-    vec4 materialEmissive;
-    vec4 globalAmbient;
-    vec4 fog;
-    vec4 fogColor;
-    vec4 textureFactor;
-    vec4 misc;
-    vec4 screen;
-    vec4 pixelOffset;
-    Light lights[8];
-};
-)";
+// The constants reach each stage as one vec4 array uploaded at once; the
+// names below point into it, following the layout of the constants records.
+std::string ConstantsDeclaration(bool vertexStage) {
+    auto at = [](size_t offset) { return static_cast<uint32_t>(offset / 16); };
+    const std::string array = vertexStage ? "vsc" : "fsc";
+    auto vec = [&](uint32_t index) { return array + "[" + std::to_string(index) + "]"; };
+    auto mat = [&](uint32_t index) {
+        return "mat4(" + vec(index) + ", " + vec(index + 1) + ", " + vec(index + 2) + ", " + vec(index + 3) + ")";
+    };
+    std::string s;
+    if (vertexStage) {
+        s += "struct Light { vec4 diffuse; vec4 specular; vec4 ambient; vec4 position; vec4 direction; "
+             "vec4 attenuation; vec4 spot; };\n";
+        s += "uniform vec4 vsc[" + std::to_string(kVertexConstantVectors) + "];\n";
+        s += "#define worldViewProj " + mat(at(offsetof(VertexConstants, worldViewProj))) + "\n";
+        s += "#define worldView " + mat(at(offsetof(VertexConstants, worldView))) + "\n";
+        s += "#define normalMatrix " + mat(at(offsetof(VertexConstants, normalMatrix))) + "\n";
+        for (uint32_t i = 0; i < D3D_MAX_TEXTURE_STAGES; ++i)
+            s += "#define textureMatrix" + std::to_string(i) + " " +
+                 mat(at(offsetof(VertexConstants, textureMatrix)) + i * 4) + "\n";
+        const std::pair<const char*, size_t> vectors[] = {
+            {"materialDiffuse", offsetof(VertexConstants, materialDiffuse)},
+            {"materialAmbient", offsetof(VertexConstants, materialAmbient)},
+            {"materialSpecular", offsetof(VertexConstants, materialSpecular)},
+            {"materialEmissive", offsetof(VertexConstants, materialEmissive)},
+            {"globalAmbient", offsetof(VertexConstants, globalAmbient)},
+            {"fog", offsetof(VertexConstants, fog)},
+            {"misc", offsetof(VertexConstants, misc)},
+            {"screen", offsetof(VertexConstants, screen)},
+            {"pixelOffset", offsetof(VertexConstants, pixelOffset)}};
+        for (const auto& [name, offset] : vectors) s += std::string("#define ") + name + " " + vec(at(offset)) + "\n";
+    } else {
+        s += "uniform vec4 fsc[" + std::to_string(kFragmentConstantVectors) + "];\n";
+        const std::pair<const char*, size_t> vectors[] = {{"fog", offsetof(FragmentConstants, fog)},
+                                                          {"fogColor", offsetof(FragmentConstants, fogColor)},
+                                                          {"textureFactor", offsetof(FragmentConstants, textureFactor)},
+                                                          {"misc", offsetof(FragmentConstants, misc)}};
+        for (const auto& [name, offset] : vectors) s += std::string("#define ") + name + " " + vec(at(offset)) + "\n";
+    }
+    return s;
+}
+
+// The light record of active light i, built from its seven vectors.
+std::string LightDeclaration(uint32_t i) {
+    const uint32_t base = static_cast<uint32_t>((offsetof(VertexConstants, lights) + i * sizeof(ShaderLight)) / 16);
+    std::string s = "    Light light" + std::to_string(i) + " = Light(";
+    for (uint32_t k = 0; k < 7; ++k) s += (k ? ", vsc[" : "vsc[") + std::to_string(base + k) + "]";
+    return s + ");\n";
+}
 
 std::string Str(uint32_t value) { return std::to_string(value); }
 
@@ -287,17 +316,36 @@ std::string FogFactor(uint8_t mode, const std::string& z) {
     return "exp(-(fog.z * " + z + ") * (fog.z * " + z + "))";
 }
 
+// Varyings cost setup work per triangle: each is passed only when read.
+bool UsesSpecular(const ShaderKey& key) {
+    if (key.specularEnable) return true;
+    auto reads = [](uint8_t arg) { return (arg & D3DTA_SELECTMASK) == D3DTA_SPECULAR; };
+    for (uint32_t i = 0; i < key.stageCount; ++i) {
+        const ShaderStageKey& st = key.stages[i];
+        if (reads(st.colorArg0) || reads(st.colorArg1) || reads(st.colorArg2) || reads(st.alphaArg0) ||
+            reads(st.alphaArg1) || reads(st.alphaArg2))
+            return true;
+    }
+    return false;
+}
+bool UsesVertexFog(const ShaderKey& key) { return key.vertexFog || key.fogFromSpecular; }
+const char* TexType(const ShaderStageKey& st) { return st.projected ? "vec4" : "vec2"; }
+
 }  // namespace
 
 std::string Shader_VertexSource(const ShaderKey& key) {
     std::string s = "#version 330 core\n";
-    s += kConstantsBlock;
+    s += ConstantsDeclaration(true);
     const char* interp = key.flat ? "flat " : "";
     s += "in vec4 inPosition;\nin vec3 inNormal;\nin vec4 inDiffuse;\nin vec4 inSpecular;\n";
     for (uint32_t i = 0; i < key.texSets; ++i) s += "in vec4 inTex" + Str(i) + ";\n";
-    s += std::string(interp) + "out vec4 vDiffuse;\n" + interp + "out vec4 vSpecular;\nout float vFog;\nout float vViewZ;\n";
+    const bool specularOut = UsesSpecular(key);
+    s += std::string(interp) + "out vec4 vDiffuse;\n";
+    if (specularOut) s += std::string(interp) + "out vec4 vSpecular;\n";
+    if (UsesVertexFog(key)) s += "out float vFog;\n";
+    if (key.pixelFog) s += "out float vViewZ;\n";
     for (uint32_t i = 0; i < key.stageCount; ++i)
-        if (key.stages[i].textured) s += "out vec4 vTex" + Str(i) + ";\n";
+        if (key.stages[i].textured) s += std::string("out ") + TexType(key.stages[i]) + " vTex" + Str(i) + ";\n";
     s += "void main() {\n";
     if (key.rhw) {
         // Screen pixels, y down, pixel centres on integers; rhw is 1 / w.
@@ -319,16 +367,16 @@ std::string Shader_VertexSource(const ShaderKey& key) {
             s += "  vec3 normal = vec3(0.0);\n";
         }
     }
-    s += "  vViewZ = viewPos.z;\n";
+    if (key.pixelFog) s += "  vViewZ = viewPos.z;\n";
     if (key.lighting) {
         s += "  vec3 ambientSum = vec3(0.0), diffuseSum = vec3(0.0), specularSum = vec3(0.0);\n";
         if (key.specularEnable)
             s += key.localViewer ? "  vec3 toEye = normalize(-viewPos);\n" : "  vec3 toEye = vec3(0.0, 0.0, -1.0);\n";
         for (uint32_t i = 0; i < key.lightCount; ++i) {
-            const std::string L = "lights[" + Str(i) + "]";
+            const std::string L = "light" + Str(i);
             const uint8_t type = key.lightTypes[i];
             if (type == 0) continue;
-            s += "  {\n";
+            s += "  {\n" + LightDeclaration(i);
             if (type == D3DLIGHT_DIRECTIONAL) {
                 s += "    vec3 L = -" + L + ".direction.xyz;\n    float att = 1.0;\n";
             } else {
@@ -363,15 +411,14 @@ std::string Shader_VertexSource(const ShaderKey& key) {
         const std::string emissive = MaterialSource(key.emissiveSource, "materialEmissive");
         s += "  vDiffuse = clamp(vec4(" + emissive + ".rgb + " + ambient + ".rgb * (globalAmbient.rgb + ambientSum) + " +
              diffuse + ".rgb * diffuseSum, " + diffuse + ".a), 0.0, 1.0);\n";
-        s += "  vSpecular = clamp(vec4(" + specular + ".rgb * specularSum, " + (key.hasSpecular ? "inSpecular.a" : "0.0") +
+        if (specularOut) s += "  vSpecular = clamp(vec4(" + specular + ".rgb * specularSum, " + (key.hasSpecular ? "inSpecular.a" : "0.0") +
              "), 0.0, 1.0);\n";
     } else {
         s += key.hasDiffuse ? "  vDiffuse = inDiffuse;\n" : "  vDiffuse = vec4(1.0);\n";
-        s += key.hasSpecular ? "  vSpecular = inSpecular;\n" : "  vSpecular = vec4(0.0);\n";
+        if (specularOut) s += key.hasSpecular ? "  vSpecular = inSpecular;\n" : "  vSpecular = vec4(0.0);\n";
     }
     if (key.vertexFog) s += "  vFog = clamp(" + FogFactor(key.vertexFog, "viewPos.z") + ", 0.0, 1.0);\n";
     else if (key.fogFromSpecular) s += "  vFog = inSpecular.a;\n";
-    else s += "  vFog = 1.0;\n";
 
     for (uint32_t i = 0; i < key.stageCount; ++i) {
         const ShaderStageKey& st = key.stages[i];
@@ -398,8 +445,8 @@ std::string Shader_VertexSource(const ShaderKey& key) {
             }
             break;
         }
-        if (st.transformCount) coord = "(textureMatrix[" + Str(i) + "] * " + coord + ")";
-        s += "  vTex" + Str(i) + " = " + coord + ";\n";
+        if (st.transformCount) coord = "(textureMatrix" + Str(i) + " * " + coord + ")";
+        s += "  vTex" + Str(i) + " = " + coord + (st.projected ? "" : ".xy") + ";\n";
     }
     s += "}\n";
     return s;
@@ -462,15 +509,19 @@ const char* kCompare[] = {"", "false", "<", "==", "<=", ">", "!=", ">=", "true"}
 
 std::string Shader_FragmentSource(const ShaderKey& key) {
     std::string s = "#version 330 core\n";
-    s += kConstantsBlock;
+    s += ConstantsDeclaration(false);
     const char* interp = key.flat ? "flat " : "";
-    s += std::string(interp) + "in vec4 vDiffuse;\n" + interp + "in vec4 vSpecular;\nin float vFog;\nin float vViewZ;\n";
+    const bool specularIn = UsesSpecular(key);
+    s += std::string(interp) + "in vec4 vDiffuse;\n";
+    if (specularIn) s += std::string(interp) + "in vec4 vSpecular;\n";
+    if (UsesVertexFog(key)) s += "in float vFog;\n";
+    if (key.pixelFog) s += "in float vViewZ;\n";
     for (uint32_t i = 0; i < key.stageCount; ++i) {
         if (!key.stages[i].textured) continue;
-        s += "in vec4 vTex" + Str(i) + ";\nuniform sampler2D sampler" + Str(i) + ";\n";
+        s += std::string("in ") + TexType(key.stages[i]) + " vTex" + Str(i) + ";\nuniform sampler2D sampler" + Str(i) + ";\n";
     }
     s += "out vec4 fragColor;\nvoid main() {\n"
-         "  vec4 diffuse = vDiffuse;\n  vec4 specular = vSpecular;\n"
+         "  vec4 diffuse = vDiffuse;\n" + std::string(specularIn ? "  vec4 specular = vSpecular;\n" : "") +
          "  vec4 current = diffuse;\n  vec4 temp = vec4(0.0);\n";
     for (uint32_t i = 0; i < key.stageCount; ++i) {
         const ShaderStageKey& st = key.stages[i];

@@ -114,7 +114,6 @@ ShaderKey Shader_MakeKey(const DeviceState& state, const FvfLayout& layout, cons
 std::string Shader_VertexSource(const ShaderKey& key);
 std::string Shader_FragmentSource(const ShaderKey& key);
 
-// The constants every generated shader reads, in std140 layout.
 struct ShaderLight {
     float diffuse[4], specular[4], ambient[4];
     float position[4];     // view space; w: range
@@ -123,18 +122,31 @@ struct ShaderLight {
     float spot[4];         // cos(phi / 2)
 };
 
-struct ShaderConstants {
+// The constants the generated vertex shaders read, as whole vectors of four
+// floats: what changes with every draw first, the lights and texture
+// transforms last, so that a shader that uses few of them gets a short array.
+struct VertexConstants {
     float worldViewProj[16];
     float worldView[16];
     float normalMatrix[16];
-    float textureMatrix[D3D_MAX_TEXTURE_STAGES][16];
     float materialDiffuse[4], materialAmbient[4], materialSpecular[4], materialEmissive[4];
     float globalAmbient[4];
     float fog[4];          // start, end, density, 1 / (end - start)
-    float fogColor[4];
-    float textureFactor[4];
-    float misc[4];         // x: specular power, y: alpha reference 0..255
+    float misc[4];         // x: specular power
     float screen[4];       // pre-transformed vertices: viewport x, y, 2 / width, 2 / height
     float pixelOffset[4];  // clip-space offsets that put pixel centres where the content expects them
     ShaderLight lights[D3D_MAX_ACTIVE_LIGHTS];
+    float textureMatrix[D3D_MAX_TEXTURE_STAGES][16];
 };
+
+// The constants of the generated fragment shaders.
+struct FragmentConstants {
+    float fog[4];
+    float fogColor[4];
+    float textureFactor[4];
+    float misc[4];  // y: alpha reference 0..255
+};
+
+constexpr uint32_t kVertexConstantVectors = sizeof(VertexConstants) / 16;
+constexpr uint32_t kFragmentConstantVectors = sizeof(FragmentConstants) / 16;
+static_assert(sizeof(VertexConstants) % 16 == 0 && sizeof(FragmentConstants) % 16 == 0);

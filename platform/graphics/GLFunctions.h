@@ -64,7 +64,6 @@
     X(PFNGLGENBUFFERSPROC, glGenBuffers)                                     \
     X(PFNGLDELETEBUFFERSPROC, glDeleteBuffers)                               \
     X(PFNGLBINDBUFFERPROC, glBindBuffer)                                     \
-    X(PFNGLBINDBUFFERBASEPROC, glBindBufferBase)                             \
     X(PFNGLBUFFERDATAPROC, glBufferData)                                     \
     X(PFNGLBUFFERSUBDATAPROC, glBufferSubData)                               \
     X(PFNGLGENVERTEXARRAYSPROC, glGenVertexArrays)                           \
@@ -93,8 +92,13 @@
     X(PFNGLUSEPROGRAMPROC, glUseProgram)                                     \
     X(PFNGLGETUNIFORMLOCATIONPROC, glGetUniformLocation)                     \
     X(PFNGLUNIFORM1IPROC, glUniform1i)                                       \
-    X(PFNGLGETUNIFORMBLOCKINDEXPROC, glGetUniformBlockIndex)                 \
-    X(PFNGLUNIFORMBLOCKBINDINGPROC, glUniformBlockBinding)
+    X(PFNGLUNIFORM3FPROC, glUniform3f)                                       \
+    X(PFNGLUNIFORM4FVPROC, glUniform4fv)                                     \
+    X(PFNGLUNIFORM4FPROC, glUniform4f)                                       \
+    X(PFNGLGETUNIFORMINDICESPROC, glGetUniformIndices)                       \
+    X(PFNGLGETACTIVEUNIFORMSIVPROC, glGetActiveUniformsiv)                   \
+    X(PFNGLUNIFORMMATRIX4FVPROC, glUniformMatrix4fv)                         \
+    X(PFNGLDRAWELEMENTSPROC, glDrawElements)
 
 namespace glfn {
 #define QV_GL_DECLARE(type, name) extern type name;
