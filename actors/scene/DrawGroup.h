@@ -1,9 +1,9 @@
 #pragma once
 // One visibility cell of the level; the draw pass visits the cells the camera sees.
 
-#include "kernel/actors/Actor.h"
+#include "kernel/actors/DrawGroups.h"
 
-class CQVDrawGroup : public CQVActor {
+class CQVDrawGroup : public CQVDrawGroupBase {
 public:
     CQVDrawGroup();
     static void RegisterProperties();

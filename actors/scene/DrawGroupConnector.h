@@ -1,9 +1,9 @@
 #pragma once
 // A portal joining draw groups.
 
-#include "kernel/actors/Actor.h"
+#include "kernel/actors/DrawGroups.h"
 
-class CQVDrawGroupConnector : public CQVActor {
+class CQVDrawGroupConnector : public CQVDrawGroupConnectorBase {
 public:
     CQVDrawGroupConnector();
     static void RegisterProperties();

@@ -165,6 +165,22 @@ TEST_F(TimedPassTest, UnlinkedRecordNeverFiresAndIsFoundByTag) {
     EXPECT_EQ(record->state & TIMED_STATE_LINKED, 0);
 }
 
+TEST_F(TimedPassTest, ARecordOnAChannelBeyondTheFourNeverRuns) {
+    EXPECT_EQ(system->ScheduleMessage(actor, VALUE_MESSAGE, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 4), nullptr);
+    // As a damaged file would give it: kept by its actor, never linked.
+    TimedMessage* record = NewTimedMessage();
+    record->actor = actor;
+    record->messageId = VALUE_MESSAGE;
+    record->mode = 1;
+    record->channel = 200;
+    actor->m_TimedMessages.push_back(record);
+    system->LinkTimedMessage(record);
+    EXPECT_EQ(record->state & TIMED_STATE_LINKED, 0);
+    Frame(0.1f);
+    system->RunTimedMessages(&g_GlobalClock, 200);
+    EXPECT_TRUE(Firings(VALUE_MESSAGE).empty());
+}
+
 TEST_F(TimedPassTest, PausedClockHoldsTimedRecordsWhilePerFrameRecordsFire) {
     actor->ScheduleMessage(VALUE_MESSAGE, nullptr, 0x200, 0.05f, 0.0f, 0.0f);
     system->ScheduleMessage(actor, MSG_PROCESS, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
