@@ -1,4 +1,5 @@
 #include "ActorTestSupport.h"
+#include "AdoptActor.h"
 
 #include "kernel/actors/DrawGroups.h"
 
@@ -78,13 +79,7 @@ protected:
     // Puts an actor into the table under its parent (Global when none).
     template <typename T>
     T* Adopt(T* actor, CQVActor* parent = nullptr) {
-        parent = parent ? parent : global;
-        actor->m_Id = g_NextTestId++;
-        g_ActorTable[actor->m_Id] = actor;
-        actor->m_Parent = parent;
-        actor->m_ParentId = parent->m_Id;
-        parent->m_Children.push_back(actor);
-        return actor;
+        return AdoptActor(actor, g_NextTestId++, parent ? parent : global);
     }
 
     TestGroup* Group(const Vector3& min, const Vector3& max, bool open = false) {

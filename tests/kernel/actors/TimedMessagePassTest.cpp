@@ -1,4 +1,5 @@
 #include "ActorTestSupport.h"
+#include "AdoptActor.h"
 
 #include "kernel/actors/DrawGroups.h"
 
@@ -222,12 +223,7 @@ public:
 };
 
 TEST_F(TimedPassTest, ActorsDestroyedByAHandlerAreNeverTouchedAgain) {
-    auto* killer = new DestroyingActor;
-    killer->m_Id = 7500;
-    g_ActorTable[7500] = killer;
-    killer->m_Parent = global;
-    killer->m_ParentId = global->m_Id;
-    global->m_Children.push_back(killer);
+    auto* killer = AdoptActor(new DestroyingActor, 7500, global);
     CQVActor* victim = Make("victim");
     killer->victim = victim;
     const uint32_t victimId = victim->m_Id;
@@ -262,12 +258,7 @@ TEST_F(TimedPassTest, RecordScheduledByAHandlerFiresInTheSameRunWhenDue) {
         }
         bool scheduled = false;
     };
-    auto* scheduler = new Scheduler;
-    scheduler->m_Id = 7501;
-    g_ActorTable[7501] = scheduler;
-    scheduler->m_Parent = global;
-    scheduler->m_ParentId = global->m_Id;
-    global->m_Children.push_back(scheduler);
+    auto* scheduler = AdoptActor(new Scheduler, 7501, global);
     system->ScheduleMessage(scheduler, MSG_PROCESS, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
     Frame(0.02f);
     EXPECT_EQ(SeenBy(scheduler),

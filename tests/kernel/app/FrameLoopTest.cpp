@@ -3,6 +3,7 @@
 #include "kernel/actors/DrawGroups.h"
 #include "platform/Window.h"
 #include "tests/kernel/actors/ActorTestSupport.h"
+#include "tests/kernel/actors/AdoptActor.h"
 
 #include <SDL2/SDL.h>
 
@@ -59,15 +60,7 @@ protected:
     }
 
     // A counting actor under Global, in the table under a system-range id.
-    CountingActor* MakeCounting(uint32_t id) {
-        auto* actor = new CountingActor;
-        actor->m_Id = id;
-        g_ActorTable[id] = actor;
-        actor->m_Parent = global;
-        actor->m_ParentId = global->m_Id;
-        global->m_Children.push_back(actor);
-        return actor;
-    }
+    CountingActor* MakeCounting(uint32_t id) { return AdoptActor(new CountingActor, id, global); }
 
     void Run(int frames) {
         for (int i = 0; i < frames; ++i) ASSERT_EQ(FrameStep(system), 1);
