@@ -7,6 +7,7 @@
 #include "kernel/base/Path.h"
 
 #include <cstdio>
+#include <unordered_map>
 
 namespace {
 
@@ -27,6 +28,35 @@ uint32_t ShiftOldParentId(uint32_t parentId, uint32_t id, uint32_t version) {
     if (version < 22 && id >= 1000 && !fixed(parentId)) parentId += 1000;
     if (version < 38 && id >= 2000 && !fixed(parentId)) parentId += 1000;
     return parentId;
+}
+
+// Parent ids that lead from a record back to itself would make the tree a
+// ring, which every recursive message would walk without end. Parents
+// outside the file are live actors, whose own chains end at the root.
+template <typename Records>
+bool HasParentCycle(const Records& records) {
+    std::unordered_map<uint32_t, uint32_t> parents;
+    parents.reserve(records.size());
+    for (const auto& record : records) parents[record.id] = record.actor->m_ParentId;
+    std::unordered_map<uint32_t, uint8_t> state; // 1: on the current walk, 2: known to end
+    state.reserve(records.size());
+    std::vector<uint32_t> walk;
+    for (const auto& record : records) {
+        walk.clear();
+        uint32_t id = record.id;
+        for (;;) {
+            uint8_t& mark = state[id];
+            if (mark == 2) break;
+            if (mark == 1) return true;
+            mark = 1;
+            walk.push_back(id);
+            auto parent = parents.find(id);
+            if (parent == parents.end() || parents.find(parent->second) == parents.end()) break;
+            id = parent->second;
+        }
+        for (uint32_t visited : walk) state[visited] = 2;
+    }
+    return false;
 }
 
 // Writes to the disk, directly or passed on by the pack archive (which the
@@ -129,6 +159,7 @@ int CQVActorSystem::ReadRecords(CQVActorArchive* archive, uint32_t count, uint32
         }
         actor->m_ParentId = ids.MapParentId(actor->m_ParentId, id);
     }
+    if (result == 1 && HasParentCycle(*records)) result = 0;
     if (result != 1) {
         for (size_t i = records->size(); i-- > 0;) delete (*records)[i].actor;
         records->clear();

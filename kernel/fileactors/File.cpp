@@ -31,9 +31,9 @@ constexpr uint32_t LOAD_VERSION_NONE = 0xFFFFFFFF;
 // A saved File actor's actors take the ids of a level's range from here.
 constexpr uint32_t SAVED_FIRST_ID = 3000;
 constexpr uint32_t SAVE_FLAGS = 2;
-// File actors importing inside files imported by File actors.
-constexpr uint32_t MAX_IMPORT_DEPTH = 16;
-uint32_t g_ImportDepth = 0;
+// File actors above one another: files imported into imported files.
+constexpr uint32_t MAX_FILE_NESTING = 16;
+constexpr uint32_t MAX_ANCESTOR_WALK = 4096;
 
 // Versions that added File fields.
 constexpr uint32_t VERSION_WEIGHTS = 7;
@@ -128,16 +128,26 @@ int CQVFile::ChooseFile() {
     return 1;
 }
 
+bool CQVFile::IncludesItself() const {
+    // Imported actors know their parents by id until the tree is built.
+    const std::string& name = m_Files[static_cast<size_t>(m_Selected)];
+    uint32_t nesting = 0;
+    const CQVActor* walk = this;
+    for (uint32_t steps = 0; walk && steps < MAX_ANCESTOR_WALK; ++steps) {
+        walk = walk->m_Parent ? walk->m_Parent : CQVActorSystem::GetActorById(walk->m_ParentId);
+        if (walk == nullptr || walk->m_ClassType != CLASS_FILE) continue;
+        const auto* file = static_cast<const CQVFile*>(walk);
+        if (++nesting >= MAX_FILE_NESTING) return true;
+        if (file->HasSelection() && file->m_Files[static_cast<size_t>(file->m_Selected)] == name) return true;
+    }
+    return false;
+}
+
 int CQVFile::LoadSelected() {
     if (!HasSelection() || g_ActorSystem == nullptr) return 0;
-    // A file that holds a File actor naming itself, directly or through
-    // other files, would import without end.
-    if (g_ImportDepth >= MAX_IMPORT_DEPTH) return 0;
+    if (IncludesItself()) return 0;
     const std::string path = FileActors_DataPath(m_Files[static_cast<size_t>(m_Selected)]);
-    ++g_ImportDepth;
-    const int imported = g_ActorSystem->ImportActors(path.c_str(), this);
-    --g_ImportDepth;
-    if (!imported) return 0;
+    if (!g_ActorSystem->ImportActors(path.c_str(), this)) return 0;
     m_Loaded = 1;
     g_ActorSystem->SetLoadVersion(LOAD_VERSION_NONE);
     return 1;

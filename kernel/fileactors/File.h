@@ -41,6 +41,10 @@ public:
     uint32_t m_Words[4] = {0, 0, 0, 0}; // copied with the actor; no behaviour here
 
 private:
+    // The selected file is already being imported by a File actor above
+    // this one, or File actors nest too deep: a file that includes itself,
+    // directly or through others, would import without end.
+    bool IncludesItself() const;
     void Unload();
     int LoadFileObject();
     void CopyFileMembers(const CQVFile& source);

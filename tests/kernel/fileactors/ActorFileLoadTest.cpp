@@ -336,3 +336,29 @@ TEST_F(ActorFileLoad, MissingFileIsALoadError) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ActorFileLoad, ParentsInARingAreADamagedFile) {
+    // 3000 under 3001 under 3000.
+    Bytes ring;
+    ring.Words({70, 2, 3000, 2});
+    for (const auto& [id, parent] : {std::pair{3000u, 3001u}, std::pair{3001u, 3000u}}) {
+        ring.Words({CLASS_BASE, id, parent}).Str("R");
+        for (int i = 0; i < 10; ++i) ring.F32(i == 3 || i == 4 || i == 5 || i == 9 ? 1.0f : 0.0f);
+        ring.Words({0, 1, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    }
+    WriteData("Ring.qva", ring.data);
+    EXPECT_EQ(system->LoadActors(DataPath("Ring.qva").c_str(), 0), 0);
+    EXPECT_STREQ(system->GetError(), "Error - Loading Actors");
+    EXPECT_EQ(system->GetActorById(3000), nullptr);
+    // The same records without the ring load.
+    std::string fixed = ring.data;
+    const uint32_t scenery = ACTOR_ID_SCENERY;
+    std::memcpy(fixed.data() + 24, &scenery, 4);
+    WriteData("Ring.qva", fixed);
+    EXPECT_EQ(system->LoadActors(DataPath("Ring.qva").c_str(), 0), 1);
+    EXPECT_EQ(system->GetActorById(3001)->m_Parent, system->GetActorById(3000));
+}
+
+}  // namespace
