@@ -6,6 +6,7 @@
 #include "kernel/base/FrameTime.h"
 
 #include <algorithm>
+#include <deque>
 #include <unordered_map>
 #include <vector>
 
@@ -28,6 +29,11 @@ public:
     WalkScope(const WalkScope&) = delete;
     WalkScope& operator=(const WalkScope&) = delete;
     TimedWalk& walk() { return m_Walk; }
+    size_t Depth() const {
+        size_t depth = 0;
+        for (const TimedWalk* walk = m_Walk.outer; walk; walk = walk->outer) ++depth;
+        return depth;
+    }
 
 private:
     TimedWalk m_Walk;
@@ -108,6 +114,19 @@ void DiscoverNew(TimedIndex& index) {
     }
     index.newestKnown = list.head.next;
     Compact(index);
+}
+
+struct DueBuffers {
+    std::vector<DueEntry> due;
+    std::vector<DueEntry> later;
+};
+
+// Buffers of nested runs; a deque keeps outer buffers in place while it grows.
+std::deque<DueBuffers> g_DueBuffers;
+
+DueBuffers& BuffersAt(size_t depth) {
+    while (g_DueBuffers.size() <= depth) g_DueBuffers.emplace_back();
+    return g_DueBuffers[depth];
 }
 
 TimedIndex& IndexOf(TimedMessageList& list) {
@@ -252,8 +271,10 @@ void CQVActorSystem::RunTimedMessages(ActorClock* clock, uint8_t channel) {
     TimedIndex& index = IndexOf(lists.timed);
     WalkScope scope(nullptr);
     TimedWalk& walk = scope.walk();
-    std::vector<DueEntry> due;
-    std::vector<DueEntry> later;
+    // Each nesting depth keeps its own buffers from frame to frame.
+    DueBuffers& buffers = BuffersAt(scope.Depth());
+    std::vector<DueEntry>& due = buffers.due;
+    std::vector<DueEntry>& later = buffers.later;
     // Records linked by the handlers while the run goes on fire in the same
     // run when due, after the older ones; older records are not taken twice.
     uint64_t firstNew = 0;

@@ -8,7 +8,6 @@
 #include "services/input/Input.h"
 
 uint32_t g_ShowFps = 0;
-uint32_t g_DebugKeysEnabled = 0;
 FpsCounter g_FpsCounter;
 FrameListener g_FrameListener;
 

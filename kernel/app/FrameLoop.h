@@ -27,7 +27,6 @@ float FrameTime_Clamp(double measured, int* clampCase);
 int FrameStep(CQVActorSystem* system);
 
 extern uint32_t g_ShowFps;          // the FPS text, toggled by F12
-extern uint32_t g_DebugKeysEnabled; // set by the Player while the developer keys are held
 
 // Frames counted over the last second of clamped frame time.
 struct FpsCounter {

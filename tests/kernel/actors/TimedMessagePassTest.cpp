@@ -182,6 +182,62 @@ TEST_F(TimedPassTest, ARecordOnAChannelBeyondTheFourNeverRuns) {
     EXPECT_TRUE(Firings(VALUE_MESSAGE).empty());
 }
 
+TEST_F(TimedPassTest, RescheduledRecordsFireAtTheirNewTime) {
+    TimedMessage* early = actor->ScheduleMessage(VALUE_MESSAGE, nullptr, 0x200, 10.0f, 0.0f, 0.0f);
+    TimedMessage* late = actor->ScheduleMessage(MSG_KILL_VALUE, nullptr, 0x200, 0.05f, 0.0f, 0.0f);
+    Frame(0.02f);
+    actor->RescheduleTimedMessage(early, -0.01f);
+    actor->RescheduleTimedMessage(late, 10.0f);
+    Frame(0.1f);
+    EXPECT_EQ(Firings(VALUE_MESSAGE).size(), 1u);
+    EXPECT_TRUE(Firings(MSG_KILL_VALUE).empty());
+
+    // A record the caller owns, scheduled again while still pending.
+    TimedMessage owned{};
+    system->ScheduleMessage(actor, MSG_ACTION_STOP_VALUE, nullptr, 0x200, 10.0f, 0.0f, 0.0f, &owned, 1);
+    Frame(0.1f);
+    system->ScheduleMessage(actor, MSG_ACTION_STOP_VALUE, nullptr, 0x200, -1.0f, 0.0f, 0.0f, &owned, 1);
+    Frame(0.1f);
+    EXPECT_EQ(Firings(MSG_ACTION_STOP_VALUE).size(), 1u);
+    Frame(0.1f);
+    EXPECT_EQ(owned.state & TIMED_STATE_LINKED, 0) << "released, and not freed";
+    // The first scheduling's entry is still in the actor's list: dropped with the record.
+    system->ReleaseTimedMessage(&owned);
+    std::erase(actor->m_TimedMessages, &owned);
+}
+
+TEST_F(TimedPassTest, AHandlerRunsTheChannelsOfAnotherClock) {
+    // A Time Instance runs its own clock from its per-frame step.
+    class Instance : public RecordingActor {
+    public:
+        int HandleMessage(uint32_t id, MessageArgs* args) override {
+            if (id == MSG_PROCESS) g_ActorSystem->RunTimedMessages(&clock, 1);
+            return RecordingActor::HandleMessage(id, args);
+        }
+        ActorClock clock;
+    };
+    auto* instance = AdoptActor(new Instance, 7502, global);
+    instance->clock.flags = 0;
+    instance->clock.owner = instance;
+    CQVActor* connected = Make("connected");
+    connected->m_Clock = &instance->clock;
+    system->ScheduleMessage(instance, MSG_PROCESS, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
+    system->ScheduleMessage(connected, VALUE_MESSAGE, nullptr, 0x300, 0.0f, 0.0f, 0.05f, nullptr, 1);
+    system->ScheduleMessage(connected, MSG_KILL_VALUE, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 1);
+    for (int i = 0; i < 3; ++i) Frame(0.1f);
+    size_t periodic = 0;
+    size_t perFrame = 0;
+    for (const SeenMessage& seen : g_Seen) {
+        if (seen.actorId != connected->m_Id) continue;
+        periodic += seen.id == VALUE_MESSAGE;
+        perFrame += seen.id == MSG_KILL_VALUE;
+    }
+    EXPECT_EQ(perFrame, 3u);
+    EXPECT_EQ(periodic, 6u) << "one firing per 0.05 s the connected clock advanced";
+    while (!connected->m_TimedMessages.empty()) system->ReleaseTimedMessage(connected->m_TimedMessages.back());
+    connected->m_Clock = &g_GlobalClock;
+}
+
 TEST_F(TimedPassTest, PausedClockHoldsTimedRecordsWhilePerFrameRecordsFire) {
     actor->ScheduleMessage(VALUE_MESSAGE, nullptr, 0x200, 0.05f, 0.0f, 0.0f);
     system->ScheduleMessage(actor, MSG_PROCESS, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
