@@ -78,6 +78,25 @@ TEST_F(FrameLoopTest, StepsExactFramesOnAFixedClock) {
     EXPECT_EQ(g_IntervalsTaken, 10);
 }
 
+TEST_F(FrameLoopTest, ADelayedActionArrivesInTheFrameAfterItsDelay) {
+    CountingActor* actor = MakeCounting(7600);
+    actor->m_ActionStartDelay = 0.125f;
+    // 1/64 s frames add up exactly: the clock reaches 0.125 at frame 8, and
+    // a record fires once the clock has passed its time.
+    g_Intervals.assign(12, 1.0 / 64.0);
+    Run(1);
+    actor->HandleMessage(MSG_ACTION_START_PRE, nullptr);
+    std::vector<uint32_t> startFrames;
+    for (int i = 0; i < 11; ++i) {
+        g_Seen.clear();
+        Run(1);
+        for (const SeenMessage& seen : g_Seen) {
+            if (seen.actorId == actor->m_Id && seen.id == MSG_ACTION_START) startFrames.push_back(g_FrameNumber);
+        }
+    }
+    EXPECT_EQ(startFrames, std::vector<uint32_t>{10}) << "scheduled at 1/64 s, due after 9/64 s";
+}
+
 TEST_F(FrameLoopTest, LongFramesAdvanceTheGameByTheClampedTime) {
     g_Intervals = {0.1, 0.5, 0.03};
     Run(1);
