@@ -59,6 +59,20 @@ bool HasParentCycle(const Records& records) {
     return false;
 }
 
+// "Load Fileobject" to the live actors of an id range, in id order. Actors
+// that File actors import meanwhile got it from their own import and are
+// not sent it again; an actor deleted meanwhile is skipped.
+void SendLoadFileObject(uint32_t first, uint32_t span) {
+    const size_t end = std::min<size_t>(static_cast<size_t>(first) + span, g_ActorTable.size());
+    std::vector<std::pair<uint32_t, CQVActor*>> actors;
+    for (size_t id = first; id < end; ++id) {
+        if (g_ActorTable[id]) actors.emplace_back(static_cast<uint32_t>(id), g_ActorTable[id]);
+    }
+    for (const auto& [id, actor] : actors) {
+        if (CQVActorSystem::GetActorById(id) == actor) actor->HandleMessage(MSG_LOAD_FILEOBJECT_ID, nullptr);
+    }
+}
+
 // Writes to the disk, directly or passed on by the pack archive (which the
 // game opens over the disk), go where a rename can reach them.
 bool WritesToDisk(CQVFileSystem* fileSystem) {
@@ -222,10 +236,7 @@ int CQVActorSystem::LoadActors(const char* fileName, uint32_t flags) {
 
     // Each File actor of the file imports its chosen file once the level's
     // own actors exist.
-    const size_t end = std::min<size_t>(static_cast<size_t>(first) + span, g_ActorTable.size());
-    for (size_t id = first; id < end; ++id) {
-        if (CQVActor* actor = g_ActorTable[id]) actor->HandleMessage(MSG_LOAD_FILEOBJECT_ID, nullptr);
-    }
+    SendLoadFileObject(first, span);
     // Records name their parents by id: the tree is built once all exist.
     BroadcastMessage(MSG_BUILD_TREE, nullptr);
     BroadcastMessage(MSG_GET_ASSIGN_DRAWGROUPID, nullptr);
@@ -273,9 +284,6 @@ int CQVActorSystem::ImportActorsFromArchive(CQVActorArchive* archive, CQVActor* 
         record.actor->HandleMessage(MSG_INIT_LOAD, nullptr);
         if (m_LoadCallback) m_LoadCallback(0);
     }
-    const size_t end = std::min<size_t>(static_cast<size_t>(ids.base) + ids.span, g_ActorTable.size());
-    for (size_t id = ids.base; id < end; ++id) {
-        if (CQVActor* actor = g_ActorTable[id]) actor->HandleMessage(MSG_LOAD_FILEOBJECT_ID, nullptr);
-    }
+    SendLoadFileObject(ids.base, ids.span);
     return 1;
 }

@@ -34,6 +34,7 @@ constexpr uint32_t SAVE_FLAGS = 2;
 // File actors above one another: files imported into imported files.
 constexpr uint32_t MAX_FILE_NESTING = 16;
 constexpr uint32_t MAX_ANCESTOR_WALK = 4096;
+uint32_t g_ImportDepth = 0;
 
 // Versions that added File fields.
 constexpr uint32_t VERSION_WEIGHTS = 7;
@@ -145,9 +146,14 @@ bool CQVFile::IncludesItself() const {
 
 int CQVFile::LoadSelected() {
     if (!HasSelection() || g_ActorSystem == nullptr) return 0;
-    if (IncludesItself()) return 0;
+    if (IncludesItself() || g_ImportDepth >= MAX_FILE_NESTING) return 0;
     const std::string path = FileActors_DataPath(m_Files[static_cast<size_t>(m_Selected)]);
-    if (!g_ActorSystem->ImportActors(path.c_str(), this)) return 0;
+    // Imports inside an import: the actors of a damaged file may not know
+    // their parents, so the nesting is counted here as well.
+    ++g_ImportDepth;
+    const int imported = g_ActorSystem->ImportActors(path.c_str(), this);
+    --g_ImportDepth;
+    if (!imported) return 0;
     m_Loaded = 1;
     g_ActorSystem->SetLoadVersion(LOAD_VERSION_NONE);
     return 1;
