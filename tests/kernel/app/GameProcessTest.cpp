@@ -78,6 +78,20 @@ TEST_F(GameProcess, EndsWithZeroWithoutGlobalsFile) {
     EXPECT_EQ(WaitExit(20000), 0);
 }
 
+// Without OpenGL 3.3 there is no device: the engine's initialisation fails
+// and the game ends at start with result 0.
+TEST_F(GameProcess, EndsWithZeroWithoutAGraphicsDevice) {
+    std::FILE* f = std::fopen((dir / "init.txt").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs(".\nStart.qva\n\nProcess Test\n", f);
+    std::fclose(f);
+    ASSERT_TRUE(EmptyActorFile_WriteStartContent(dir));
+    ::setenv("MESA_GL_VERSION_OVERRIDE", "3.0", 1);
+    Start({"-win=1"});
+    ::unsetenv("MESA_GL_VERSION_OVERRIDE");
+    EXPECT_EQ(WaitExit(20000), 0);
+}
+
 TEST_F(GameProcess, RunsUntilAskedToQuit) {
     std::FILE* f = std::fopen((dir / "init.txt").c_str(), "wb");
     ASSERT_NE(f, nullptr);
