@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -115,28 +116,43 @@ int CQVGraphics::CreateFullScreenDevice(uint32_t width, uint32_t height, uint32_
     return 1;
 }
 
+namespace {
+
+// Candidate formats for a bit depth, tried in order.
+struct FormatCandidates {
+    uint32_t depths[2];
+    std::vector<D3DFORMAT> formats;
+};
+
+const FormatCandidates kBackBufferFormats[] = {
+    {{16, 16}, {D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4}},
+    {{24, 32}, {D3DFMT_R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8}},
+};
+const FormatCandidates kDepthFormats[] = {
+    {{16, 16}, {D3DFMT_D16, D3DFMT_D16_LOCKABLE, D3DFMT_D15S1}},
+    {{24, 32}, {D3DFMT_D24S8, D3DFMT_D24X4S4}},
+};
+
+// Null for a depth without candidates.
+const std::vector<D3DFORMAT>* CandidatesFor(const FormatCandidates (&table)[2], uint32_t bits) {
+    for (const FormatCandidates& entry : table)
+        if (bits == entry.depths[0] || bits == entry.depths[1]) return &entry.formats;
+    return nullptr;
+}
+
+}  // namespace
+
 int CQVGraphics::FindFormat(uint32_t width, uint32_t height, uint32_t colorDepth, uint32_t depthBits,
                             D3DFORMAT* backBuffer, D3DFORMAT* depth) {
     if (!EnsureSystem(this)) return 0;
-    static const D3DFORMAT k16[] = {D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4};
-    static const D3DFORMAT k32[] = {D3DFMT_R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8};
-    const D3DFORMAT* candidates = nullptr;
-    size_t count = 0;
-    if (colorDepth == 16) {
-        candidates = k16;
-        count = 4;
-    } else if (colorDepth == 24 || colorDepth == 32) {
-        candidates = k32;
-        count = 3;
-    }
     *backBuffer = D3DFMT_UNKNOWN;
-    if (candidates != nullptr) {
+    if (const std::vector<D3DFORMAT>* candidates = CandidatesFor(kBackBufferFormats, colorDepth)) {
         bool found = false;
         // A later success overwrites an earlier one.
-        for (size_t i = 0; i < count; ++i) {
-            if (Succeeded(g_GraphicsState.system->CheckDeviceType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, candidates[i],
-                                                                  candidates[i], 0))) {
-                *backBuffer = candidates[i];
+        for (D3DFORMAT candidate : *candidates) {
+            if (Succeeded(g_GraphicsState.system->CheckDeviceType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, candidate,
+                                                                  candidate, 0))) {
+                *backBuffer = candidate;
                 found = true;
             }
         }
@@ -147,26 +163,17 @@ int CQVGraphics::FindFormat(uint32_t width, uint32_t height, uint32_t colorDepth
 
 int CQVGraphics::FindDepthFormat(uint32_t depthBits, D3DFORMAT backBuffer, D3DFORMAT* depth) {
     if (!EnsureSystem(this)) return 0;
-    static const D3DFORMAT k16[] = {D3DFMT_D16, D3DFMT_D16_LOCKABLE, D3DFMT_D15S1};
-    static const D3DFORMAT k32[] = {D3DFMT_D24S8, D3DFMT_D24X4S4};
-    const D3DFORMAT* candidates = nullptr;
-    size_t count = 0;
-    if (depthBits == 16) {
-        candidates = k16;
-        count = 3;
-    } else if (depthBits == 24 || depthBits == 32) {
-        candidates = k32;
-        count = 2;
-    }
     *depth = D3DFMT_UNKNOWN;
+    const std::vector<D3DFORMAT>* candidates = CandidatesFor(kDepthFormats, depthBits);
     if (candidates == nullptr) return 1;
     bool found = false;
-    for (size_t i = 0; i < count; ++i) {
+    // A pass overwrites the result; a pass of the last candidate ends the search.
+    for (size_t i = 0; i < candidates->size(); ++i) {
         if (Succeeded(g_GraphicsState.system->CheckDepthStencilMatch(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, backBuffer,
-                                                                     backBuffer, candidates[i]))) {
-            *depth = candidates[i];
+                                                                     backBuffer, (*candidates)[i]))) {
+            *depth = (*candidates)[i];
             found = true;
-            if (i + 1 == count) return 1;
+            if (i + 1 == candidates->size()) return 1;
         }
     }
     if (!found) return SetError("CQVGraphics : FindFormat : Unable To Find A Matching Z-Buffer Format");

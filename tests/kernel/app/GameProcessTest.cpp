@@ -50,6 +50,13 @@ protected:
         ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ), 0);
         posix_spawn_file_actions_destroy(&actions);
     }
+    // "init.txt": base folder ".", start scene "Start.qva", the default globals file.
+    bool WriteStartFile() {
+        std::FILE* f = std::fopen((dir / "init.txt").c_str(), "wb");
+        if (f == nullptr) return false;
+        std::fputs(".\nStart.qva\n\nProcess Test\n", f);
+        return std::fclose(f) == 0;
+    }
     // Exit status, or -1 while still running after the timeout.
     int WaitExit(int timeoutMs) {
         for (int waited = 0; waited <= timeoutMs; waited += 10) {
@@ -70,10 +77,7 @@ TEST_F(GameProcess, EndsWithZeroWithoutStartFile) {
 }
 
 TEST_F(GameProcess, EndsWithZeroWithoutGlobalsFile) {
-    std::FILE* f = std::fopen((dir / "init.txt").c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fputs(".\nStart.qva\n\nProcess Test\n", f);
-    std::fclose(f);
+    ASSERT_TRUE(WriteStartFile());
     Start({"-win=1"});
     EXPECT_EQ(WaitExit(20000), 0);
 }
@@ -81,10 +85,7 @@ TEST_F(GameProcess, EndsWithZeroWithoutGlobalsFile) {
 // Without OpenGL 3.3 there is no device: the engine's initialisation fails
 // and the game ends at start with result 0.
 TEST_F(GameProcess, EndsWithZeroWithoutAGraphicsDevice) {
-    std::FILE* f = std::fopen((dir / "init.txt").c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fputs(".\nStart.qva\n\nProcess Test\n", f);
-    std::fclose(f);
+    ASSERT_TRUE(WriteStartFile());
     ASSERT_TRUE(EmptyActorFile_WriteStartContent(dir));
     ::setenv("MESA_GL_VERSION_OVERRIDE", "3.0", 1);
     Start({"-win=1"});
@@ -93,10 +94,7 @@ TEST_F(GameProcess, EndsWithZeroWithoutAGraphicsDevice) {
 }
 
 TEST_F(GameProcess, RunsUntilAskedToQuit) {
-    std::FILE* f = std::fopen((dir / "init.txt").c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fputs(".\nStart.qva\n\nProcess Test\n", f);
-    std::fclose(f);
+    ASSERT_TRUE(WriteStartFile());
     ASSERT_TRUE(EmptyActorFile_WriteStartContent(dir));
     Start({"-win=1", "-w=1024", "-h=768"});
     // Still running: it pumps messages and runs frames.
