@@ -518,3 +518,106 @@ INSTANTIATE_TEST_SUITE_P(
                     FvfCase{D3DFVF_XYZ | 0x2000, 0}));
 
 }  // namespace
+
+namespace {
+
+// Two texture stages as a light map uses them: stage 1 takes the second
+// coordinate set and doubles the product; specular is added after the stages.
+TEST_F(DeviceTest, SecondStageModulatesTwiceWithItsOwnCoordinates) {
+    auto solidTexture = [&](uint32_t argb) {
+        PlatformTexture* texture = nullptr;
+        EXPECT_EQ(device()->CreateTexture(1, 1, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture), D3D_OK);
+        D3DLOCKED_RECT locked{};
+        texture->LockRect(0, &locked, nullptr, 0);
+        std::memcpy(locked.pBits, &argb, 4);
+        texture->UnlockRect(0);
+        return texture;
+    };
+    PlatformTexture* base = solidTexture(0x00808080);
+    PlatformTexture* light = solidTexture(0x00402000);
+    device()->SetTexture(0, base);
+    device()->SetTexture(1, light);
+    base->Release();
+    light->Release();
+    device()->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 1);
+    device()->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE2X);
+    device()->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device()->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_CURRENT);
+    device()->SetRenderState(D3DRS_LIGHTING, 0);
+    device()->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device()->SetRenderState(D3DRS_SPECULARENABLE, 1);
+    struct Vertex {
+        float x, y, z;
+        D3DCOLOR diffuse, specular;
+        float u0, v0, u1, v1;
+    };
+    const Vertex tri[3] = {{-1, 1, 0.5f, 0xFFFFFFFF, 0x00000010, 0, 0, 0, 0},
+                           {3, 1, 0.5f, 0xFFFFFFFF, 0x00000010, 0, 0, 0, 0},
+                           {-1, -3, 0.5f, 0xFFFFFFFF, 0x00000010, 0, 0, 0, 0}};
+    device()->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2);
+    ASSERT_EQ(device()->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(Vertex)), D3D_OK);
+    device()->SetTexture(0, nullptr);
+    device()->SetTexture(1, nullptr);
+    // 0x80 x 0x40 / 255 x 2 = 0x40, 0x80 x 0x20 / 255 x 2 = 0x20, 0 + specular 0x10.
+    EXPECT_EQ(Pixel(10, 10), 0xFF402010u);
+}
+
+// Every fixed-function configuration the content can reach compiles into a
+// working shader pair.
+TEST_F(DeviceTest, ShaderVariantsCompileAndDraw) {
+    struct Vertex {
+        float x, y, z, nx, ny, nz;
+        D3DCOLOR diffuse, specular;
+        float u, v, s, t, r;
+    };
+    const uint32_t fvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2 |
+                         D3DFVF_TEXCOORDSIZE3(1);
+    const Vertex tri[3] = {{-1, 1, 0.5f, 0, 0, -1, 0xFFFFFFFF, 0, 0, 0, 0, 0, 0},
+                           {1, 1, 0.5f, 0, 0, -1, 0xFFFFFFFF, 0, 1, 0, 1, 1, 1},
+                           {-1, -1, 0.5f, 0, 0, -1, 0xFFFFFFFF, 0, 0, 1, 0, 0, 1}};
+    PlatformTexture* texture = nullptr;
+    ASSERT_EQ(device()->CreateTexture(4, 4, 0, 0, D3DFMT_A4R4G4B4, D3DPOOL_MANAGED, &texture), D3D_OK);
+    D3DLIGHT8 lights[3] = {};
+    for (uint32_t i = 0; i < 3; ++i) {
+        lights[i].Type = i + 1;
+        lights[i].Diffuse = lights[i].Specular = D3DCOLORVALUE{1, 1, 1, 1};
+        lights[i].Direction = D3DVECTOR{0, 0, 1};
+        lights[i].Range = 10;
+        lights[i].Attenuation0 = 1;
+        lights[i].Theta = 0.5f;
+        lights[i].Phi = 1.0f;
+        device()->SetLight(i, &lights[i]);
+        device()->LightEnable(i, 1);
+    }
+    for (uint32_t variant = 0; variant < 64; ++variant) {
+        device()->SetRenderState(D3DRS_SPECULARENABLE, variant & 1);
+        device()->SetRenderState(D3DRS_LIGHTING, (variant >> 1) & 1);
+        device()->SetRenderState(D3DRS_FOGENABLE, 1);
+        device()->SetRenderState((variant & 4) ? D3DRS_FOGTABLEMODE : D3DRS_FOGVERTEXMODE, 1 + variant % 3);
+        device()->SetRenderState(D3DRS_SHADEMODE, (variant & 8) ? D3DSHADE_FLAT : D3DSHADE_GOURAUD);
+        device()->SetRenderState(D3DRS_ALPHATESTENABLE, (variant >> 4) & 1);
+        device()->SetRenderState(D3DRS_ALPHAFUNC, 1 + variant % 8);
+        device()->SetRenderState(D3DRS_NORMALIZENORMALS, (variant >> 5) & 1);
+        device()->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, variant % 3);
+        device()->SetTexture(0, (variant & 2) ? texture : nullptr);
+        device()->SetTexture(1, texture);
+        // Environment mapping on stage 0 or 1, each texture operation in turn.
+        device()->SetTextureStageState(variant & 1, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACENORMAL | (variant & 1));
+        device()->SetTextureStageState(1, D3DTSS_TEXTURETRANSFORMFLAGS,
+                                       (variant & 16) ? (D3DTTFF_COUNT3 | D3DTTFF_PROJECTED) : D3DTTFF_COUNT2);
+        device()->SetTextureStageState(1, D3DTSS_COLOROP, 2 + variant % 25);
+        device()->SetTextureStageState(1, D3DTSS_ALPHAOP, 1 + (variant * 7) % 26);
+        device()->SetTextureStageState(1, D3DTSS_COLORARG1, (variant % 6) | ((variant & 8) ? 0x10u : 0u));
+        device()->SetTextureStageState(1, D3DTSS_COLORARG0, D3DTA_SPECULAR | D3DTA_ALPHAREPLICATE);
+        device()->SetTextureStageState(1, D3DTSS_RESULTARG, (variant & 32) ? D3DTA_TEMP : D3DTA_CURRENT);
+        device()->SetTextureStageState(2, D3DTSS_COLOROP, (variant & 32) ? D3DTOP_ADD : D3DTOP_DISABLE);
+        device()->SetTextureStageState(2, D3DTSS_COLORARG1, D3DTA_TEMP);
+        device()->SetVertexShader(fvf);
+        ASSERT_EQ(device()->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(Vertex)), D3D_OK) << variant;
+    }
+    device()->SetTexture(0, nullptr);
+    device()->SetTexture(1, nullptr);
+    texture->Release();
+}
+
+}  // namespace
