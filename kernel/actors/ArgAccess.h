@@ -35,6 +35,18 @@ inline void Args_Set(MessageArgs* args, size_t offset, const T& value) {
     std::memcpy(Args_Bytes(args) + offset, &value, sizeof(T));
 }
 
+// The value at offset of a block that may be missing: T{} without one.
+template <typename T>
+inline T Args_GetOr(const MessageArgs* args, size_t offset = 0) {
+    return args ? Args_Get<T>(args, offset) : T{};
+}
+
+// An answer into the first value of a block that may be missing.
+template <typename T>
+inline void Args_Answer(MessageArgs* args, const T& value) {
+    if (args) Args_Set(args, 0, value);
+}
+
 inline MessageArgs* Args_At(MessageArgs* args, size_t offset) { return Args_Of(Args_Bytes(args) + offset); }
 
 // A colour handed to CQVActor::SendMessageArgs as one 16-byte value.

@@ -18,16 +18,6 @@ constexpr uint32_t COLOBJ_TYPE_BOX = 2;
 constexpr uint32_t SUBTYPE_BITS = 0x7E; // bits 1 to 6
 constexpr uint32_t FLAGS_DRAWGROUP_INHERITED_AND_OPTION2 = ACTOR_DRAWGROUP_INHERITED | ACTOR_DRAWGROUP_OPTION2;
 
-template <typename T>
-T Read(const MessageArgs* args, size_t offset = 0) {
-    return args ? Args_Get<T>(args, offset) : T{};
-}
-
-template <typename T>
-void Write(MessageArgs* args, const T& value) {
-    if (args) Args_Set(args, 0, value);
-}
-
 void SetBit(uint32_t* word, uint32_t mask, bool on) { *word = on ? (*word | mask) : (*word & ~mask); }
 
 ColObj* Selected(CQVActor* actor) {
@@ -101,9 +91,9 @@ uint32_t* SelectedWord(CQVActor* actor, uint32_t id) {
 // "Set Collision Group" and its kin: bit n - 1 (groups count from 1) of one
 // word of every object.
 void SetGroupBitOfAll(CQVActor* actor, uint32_t ColObj::*word, const MessageArgs* args) {
-    const uint32_t group = Read<uint32_t>(args);
+    const uint32_t group = Args_GetOr<uint32_t>(args);
     if (group < 1 || group > 32) return;
-    const bool on = Read<uint32_t>(args, 4) != 0;
+    const bool on = Args_GetOr<uint32_t>(args, 4) != 0;
     for (ColObj& object : actor->m_ColObjs) SetBit(&(object.*word), 1u << (group - 1), on);
 }
 
@@ -155,7 +145,7 @@ bool HandleCollision(CQVActor* actor, uint32_t id, MessageArgs* args) {
         return true;
     }
     case MSG_GET_COLLISION_STRINGLIST:
-        if (auto* names = Read<std::vector<std::string>*>(args)) {
+        if (auto* names = Args_GetOr<std::vector<std::string>*>(args)) {
             names->clear();
             for (const ColObj& object : actor->m_ColObjs) names->push_back(object.name);
         }
@@ -171,24 +161,24 @@ bool HandleCollision(CQVActor* actor, uint32_t id, MessageArgs* args) {
         }
         return true;
     case MSG_SET_COLLISION_ACTIVE:
-        if (ColObj* object = Selected(actor)) SetBit(&object->flags, COLOBJ_ACTIVE, Read<uint32_t>(args) != 0);
+        if (ColObj* object = Selected(actor)) SetBit(&object->flags, COLOBJ_ACTIVE, Args_GetOr<uint32_t>(args) != 0);
         return true;
     case MSG_GET_COLLISION_ACTIVE:
-        if (ColObj* object = Selected(actor)) Write<uint32_t>(args, object->flags & COLOBJ_ACTIVE);
+        if (ColObj* object = Selected(actor)) Args_Answer<uint32_t>(args, object->flags & COLOBJ_ACTIVE);
         return true;
     case MSG_SET_COLLISION_SYNC_FROM_MESH:
-        if (ColObj* object = Selected(actor)) SetBit(&object->flags, COLOBJ_GENERATED, Read<uint32_t>(args) != 0);
+        if (ColObj* object = Selected(actor)) SetBit(&object->flags, COLOBJ_GENERATED, Args_GetOr<uint32_t>(args) != 0);
         return true;
     case MSG_GET_COLLISION_SYNC_FROM_MESH:
-        if (ColObj* object = Selected(actor)) Write<uint32_t>(args, (object->flags & COLOBJ_GENERATED) ? 1 : 0);
+        if (ColObj* object = Selected(actor)) Args_Answer<uint32_t>(args, (object->flags & COLOBJ_GENERATED) ? 1 : 0);
         return true;
     case MSG_SET_COLLISION_SUBTYPE:
         if (ColObj* object = Selected(actor)) {
-            object->flags = (object->flags & ~SUBTYPE_BITS) | SubtypeBits(Read<uint32_t>(args));
+            object->flags = (object->flags & ~SUBTYPE_BITS) | SubtypeBits(Args_GetOr<uint32_t>(args));
         }
         return true;
     case MSG_GET_COLLISION_SUBTYPE:
-        if (ColObj* object = Selected(actor)) Write<uint32_t>(args, Subtype(object->flags));
+        if (ColObj* object = Selected(actor)) Args_Answer<uint32_t>(args, Subtype(object->flags));
         return true;
     case MSG_SET_COLLISION_TYPE:
     case MSG_SET_COLLISION_FILL:
@@ -197,7 +187,7 @@ bool HandleCollision(CQVActor* actor, uint32_t id, MessageArgs* args) {
     case MSG_SET_COLLISION_GROUPS_RECEIVE:
     case MSG_SET_COLLISION_GROUPS_EXCLUDE:
     case MSG_SET_COLLISION_GHE_82:
-        if (uint32_t* word = SelectedWord(actor, id)) *word = Read<uint32_t>(args);
+        if (uint32_t* word = SelectedWord(actor, id)) *word = Args_GetOr<uint32_t>(args);
         return true;
     case MSG_GET_COLLISION_TYPE:
     case MSG_GET_COLLISION_FILL:
@@ -206,19 +196,19 @@ bool HandleCollision(CQVActor* actor, uint32_t id, MessageArgs* args) {
     case MSG_GET_COLLISION_GROUPS_RECEIVE:
     case MSG_GET_COLLISION_GROUPS_EXCLUDE:
     case MSG_GET_COLLISION_GHE:
-        if (uint32_t* word = SelectedWord(actor, id)) Write(args, *word);
+        if (uint32_t* word = SelectedWord(actor, id)) Args_Answer(args, *word);
         return true;
     case MSG_SET_BOX_MIN:
-        if (ColObj* object = Selected(actor)) object->boxMin = Read<Vector3>(args);
+        if (ColObj* object = Selected(actor)) object->boxMin = Args_GetOr<Vector3>(args);
         return true;
     case MSG_GET_BOX_MIN:
-        if (ColObj* object = Selected(actor)) Write(args, object->boxMin);
+        if (ColObj* object = Selected(actor)) Args_Answer(args, object->boxMin);
         return true;
     case MSG_SET_BOX_MAX:
-        if (ColObj* object = Selected(actor)) object->boxMax = Read<Vector3>(args);
+        if (ColObj* object = Selected(actor)) object->boxMax = Args_GetOr<Vector3>(args);
         return true;
     case MSG_GET_BOX_MAX:
-        if (ColObj* object = Selected(actor)) Write(args, object->boxMax);
+        if (ColObj* object = Selected(actor)) Args_Answer(args, object->boxMax);
         return true;
     case MSG_SET_COLLISION_GROUP:
         SetGroupBitOfAll(actor, &ColObj::groups, args);
@@ -233,10 +223,10 @@ bool HandleCollision(CQVActor* actor, uint32_t id, MessageArgs* args) {
         SetGroupBitOfAll(actor, &ColObj::hitEffectGroup, args);
         return true;
     case MSG_SET_COLLISION_RADIUS:
-        SetRadius(actor, Read<float>(args));
+        SetRadius(actor, Args_GetOr<float>(args));
         return true;
     case MSG_SET_COLLISION_ENABLE: {
-        const bool on = Read<uint32_t>(args) != 0;
+        const bool on = Args_GetOr<uint32_t>(args) != 0;
         if (on == ((actor->m_Flags & ACTOR_COLLISION_ENABLED) != 0)) return true;
         DrawGroupLeave leave(actor);
         SetBit(&actor->m_Flags, ACTOR_COLLISION_ENABLED, on);
@@ -244,7 +234,7 @@ bool HandleCollision(CQVActor* actor, uint32_t id, MessageArgs* args) {
         return true;
     }
     case MSG_GET_COLLISION_ENABLE:
-        Write<uint32_t>(args, (actor->m_Flags & ACTOR_COLLISION_ENABLED) ? 1 : 0);
+        Args_Answer<uint32_t>(args, (actor->m_Flags & ACTOR_COLLISION_ENABLED) ? 1 : 0);
         return true;
     default:
         return false;
@@ -276,13 +266,13 @@ void AddForceAlong(CQVActor* actor, Vector3 direction, float strength, float str
 }
 
 void AddForceTowards(CQVActor* actor, const MessageArgs* args) {
-    CQVActor* target = Read<CQVActor*>(args);
+    CQVActor* target = Args_GetOr<CQVActor*>(args);
     if (target == nullptr) return;
     const size_t at = sizeof(CQVActor*);
-    const float falloff = Read<float>(args, at);
-    const float strength = Read<float>(args, at + 4);
-    const float strengthJitter = Read<float>(args, at + 8);
-    const float directionJitter = Read<float>(args, at + 12);
+    const float falloff = Args_GetOr<float>(args, at);
+    const float strength = Args_GetOr<float>(args, at + 4);
+    const float strengthJitter = Args_GetOr<float>(args, at + 8);
+    const float directionJitter = Args_GetOr<float>(args, at + 12);
     Vector3 centre(0.0f, 0.0f, 0.0f);
     target->HandleMessage(MSG_GET_CENTER_POINT, Args_Of(&centre));
     Vector3 d = (centre - actor->GetWorldPosition()) * 0.01f;
@@ -338,9 +328,9 @@ bool HandleSimParams(CQVActor* actor, uint32_t id, MessageArgs* args) {
         count = 3;
     } else if (pair == SIM_MSG_SET_FLAG_BIT0) {
         if (set) {
-            SetBit(&words[SIM_WORD_FLAGS], 0x1, Read<uint32_t>(args) != 0);
+            SetBit(&words[SIM_WORD_FLAGS], 0x1, Args_GetOr<uint32_t>(args) != 0);
         } else {
-            Write<uint32_t>(args, words[SIM_WORD_FLAGS] & 0x1);
+            Args_Answer<uint32_t>(args, words[SIM_WORD_FLAGS] & 0x1);
         }
         return true;
     } else {
@@ -365,18 +355,18 @@ bool HandleSimulation(CQVActor* actor, uint32_t id, MessageArgs* args) {
         StopSimulate(actor);
         return true;
     case MSG_ADDFORCE:
-        actor->m_DeltaPosition += Read<Vector3>(args);
+        actor->m_DeltaPosition += Args_GetOr<Vector3>(args);
         return true;
     case MSG_ADDFORCEINDIRECTION:
         if (args) {
-            AddForceAlong(actor, WorldAxisZ(actor), Read<float>(args), Read<float>(args, 4), Read<float>(args, 8));
+            AddForceAlong(actor, WorldAxisZ(actor), Args_GetOr<float>(args), Args_GetOr<float>(args, 4), Args_GetOr<float>(args, 8));
         }
         return true;
     case MSG_ADDFORCEINDIRECTIONOF:
-        if (CQVActor* other = Read<CQVActor*>(args)) {
+        if (CQVActor* other = Args_GetOr<CQVActor*>(args)) {
             const size_t at = sizeof(CQVActor*);
-            AddForceAlong(actor, WorldAxisZ(other), Read<float>(args, at), Read<float>(args, at + 4),
-                          Read<float>(args, at + 8));
+            AddForceAlong(actor, WorldAxisZ(other), Args_GetOr<float>(args, at), Args_GetOr<float>(args, at + 4),
+                          Args_GetOr<float>(args, at + 8));
         }
         return true;
     case MSG_ADDFORCETOWARDS:

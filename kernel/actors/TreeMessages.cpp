@@ -28,16 +28,6 @@ constexpr int CLEANED = 2;
 // Stored sizes of saved timed-message blocks not yet turned into run-time blocks.
 std::unordered_map<TimedMessage*, uint32_t> g_StoredArgSizes;
 
-template <typename T>
-T Read(const MessageArgs* args, size_t offset = 0) {
-    return args ? Args_Get<T>(args, offset) : T{};
-}
-
-template <typename T>
-void Write(MessageArgs* args, const T& value) {
-    if (args) Args_Set(args, 0, value);
-}
-
 // The block of a Command argument: {u32 id, the id's block inline}.
 void SendCommand(CQVActor* target, MessageArgs* command) {
     if (target && command) target->HandleMessage(Args_Get<uint32_t>(command), Args_At(command, 4));
@@ -142,36 +132,36 @@ CQVActor* CurrentDrawGroup(CQVActor* actor) {
 bool HandleTransform(CQVActor* actor, uint32_t id, MessageArgs* args) {
     switch (id) {
     case MSG_SET_POSITION:
-        actor->m_Position = Read<Vector3>(args);
+        actor->m_Position = Args_GetOr<Vector3>(args);
         actor->InvalidateTransform();
         return true;
     case MSG_GET_POSITION:
-        Write(args, actor->m_Position);
+        Args_Answer(args, actor->m_Position);
         return true;
     case MSG_POSITION_ADD:
-        actor->m_Position += Read<Vector3>(args);
+        actor->m_Position += Args_GetOr<Vector3>(args);
         actor->InvalidateTransform();
         return true;
     case MSG_SET_SCALE:
-        actor->m_Scale = Read<Vector3>(args);
+        actor->m_Scale = Args_GetOr<Vector3>(args);
         actor->InvalidateTransform();
         return true;
     case MSG_GET_SCALE:
-        Write(args, actor->m_Scale);
+        Args_Answer(args, actor->m_Scale);
         return true;
     case MSG_SET_QUATERNION:
-        actor->m_Rotation = Read<Quaternion>(args);
+        actor->m_Rotation = Args_GetOr<Quaternion>(args);
         actor->InvalidateTransform();
         return true;
     case MSG_GET_QUATERNION:
-        Write(args, actor->m_Rotation);
+        Args_Answer(args, actor->m_Rotation);
         return true;
     case MSG_QUATERNION_IDENTITY:
         Quat_Identity(&actor->m_Rotation);
         actor->InvalidateTransform();
         return true;
     case MSG_QUATERNION_MULTIPLY: {
-        const Quaternion q = Read<Quaternion>(args);
+        const Quaternion q = Args_GetOr<Quaternion>(args);
         Quat_Multiply(&actor->m_Rotation, actor->m_Rotation, q);
         actor->InvalidateTransform();
         return true;
@@ -179,16 +169,16 @@ bool HandleTransform(CQVActor* actor, uint32_t id, MessageArgs* args) {
     case MSG_GET_WSPOSITION:
     case MSG_GET_CENTER_POINT:
     case MSG_GET_VISION_POINT:
-        Write(args, WorldTranslation(actor));
+        Args_Answer(args, WorldTranslation(actor));
         return true;
     case MSG_GET_WSQUATERNION: {
         Quaternion q;
         Quat_FromMatrix(&q, actor->GetWorldMatrix());
-        Write(args, q);
+        Args_Answer(args, q);
         return true;
     }
     case MSG_GET_MATRIX:
-        Write(args, actor->GetWorldMatrix());
+        Args_Answer(args, actor->GetWorldMatrix());
         return true;
     case MSG_SET_MATRIX:
         if (args) actor->SetWorldMatrix(Args_Get<Matrix>(args));
@@ -197,7 +187,7 @@ bool HandleTransform(CQVActor* actor, uint32_t id, MessageArgs* args) {
         if (args) SetLocalMatrix(actor, Args_Get<Matrix>(args));
         return true;
     case MSG_SET_ORIENTATION:
-        if (CQVActor* other = Read<CQVActor*>(args)) {
+        if (CQVActor* other = Args_GetOr<CQVActor*>(args)) {
             Matrix world = other->GetWorldMatrix();
             actor->HandleMessage(MSG_SET_MATRIX, Args_Of(&world));
         }
@@ -209,10 +199,10 @@ bool HandleTransform(CQVActor* actor, uint32_t id, MessageArgs* args) {
         actor->GetInverseWorldMatrix();
         return true;
     case MSG_SET_DELTA_POSITION:
-        actor->m_DeltaPosition = Read<Vector3>(args);
+        actor->m_DeltaPosition = Args_GetOr<Vector3>(args);
         return true;
     case MSG_GET_DELTA_POSITION:
-        Write(args, actor->m_DeltaPosition);
+        Args_Answer(args, actor->m_DeltaPosition);
         return true;
     case MSG_CALCULATE_AABOX:
         SendToEachChild(actor, id, args);
@@ -225,7 +215,7 @@ bool HandleTransform(CQVActor* actor, uint32_t id, MessageArgs* args) {
 bool HandleDrawGroup(CQVActor* actor, uint32_t id, MessageArgs* args) {
     switch (id) {
     case MSG_SET_DRAWGROUP:
-        SetDrawGroup(actor, Read<uint32_t>(args));
+        SetDrawGroup(actor, Args_GetOr<uint32_t>(args));
         return true;
     case MSG_INVALIDATE_DRAWGROUPID:
         if (g_ActorSystem) g_ActorSystem->RemoveFromDrawGroup(actor, 0);
@@ -242,7 +232,7 @@ bool HandleDrawGroup(CQVActor* actor, uint32_t id, MessageArgs* args) {
         }
         return true;
     case MSG_GET_INHERIT_DRAWGROUPID:
-        Write<uint32_t>(args, 1);
+        Args_Answer<uint32_t>(args, 1);
         return true;
     case MSG_CUR_DG:
         SendCommand(CurrentDrawGroup(actor), args);
@@ -286,7 +276,7 @@ int ActorTree_HandleMessage(CQVActor* actor, uint32_t id, MessageArgs* args) {
         if (args) std::memcpy(Args_Bytes(args), actor->m_Name.c_str(), actor->m_Name.size() + 1);
         return 1;
     case MSG_SET_SAVED_RECURSIVE:
-        actor->m_Flags = Read<uint32_t>(args) ? (actor->m_Flags | ACTOR_SAVED) : (actor->m_Flags & ~ACTOR_SAVED);
+        actor->m_Flags = Args_GetOr<uint32_t>(args) ? (actor->m_Flags | ACTOR_SAVED) : (actor->m_Flags & ~ACTOR_SAVED);
         SendToEachChild(actor, id, args);
         return 1;
     case MSG_BUILD_TREE: {
@@ -305,7 +295,7 @@ int ActorTree_HandleMessage(CQVActor* actor, uint32_t id, MessageArgs* args) {
         if (args) CollectDescendants(actor, args);
         return 1;
     case MSG_NO_SPAWNED:
-        if (auto* out = Read<std::vector<CQVActor*>*>(args)) {
+        if (auto* out = Args_GetOr<std::vector<CQVActor*>*>(args)) {
             out->push_back(actor);
             SendToEachChild(actor, id, args);
         }
