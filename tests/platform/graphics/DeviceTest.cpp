@@ -621,3 +621,25 @@ TEST_F(DeviceTest, ShaderVariantsCompileAndDraw) {
 }
 
 }  // namespace
+
+namespace {
+
+// Transformed geometry lands with pixel centres on integer screen
+// coordinates: an edge at x = 10.25 covers pixel 10's centre, one at
+// y = 7.75 (from the top) leaves row 8 out.
+TEST_F(DeviceTest, TransformedEdgesMeetPixelCentresOnIntegers) {
+    device()->SetRenderState(D3DRS_LIGHTING, 0);
+    device()->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const float right = 10.25f / kWidth * 2.0f - 1.0f;
+    const float bottom = 1.0f - 7.75f / kHeight * 2.0f;
+    const ColorVertex quad[4] = {{-1, 1, 0.5f, 0xFFFFFFFF}, {right, 1, 0.5f, 0xFFFFFFFF},
+                                 {-1, bottom, 0.5f, 0xFFFFFFFF}, {right, bottom, 0.5f, 0xFFFFFFFF}};
+    device()->SetVertexShader(kColorFvf);
+    ASSERT_EQ(device()->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ColorVertex)), D3D_OK);
+    EXPECT_EQ(Pixel(10, 3), 0xFFFFFFFFu);
+    EXPECT_EQ(Pixel(11, 3), 0xFF000000u);
+    EXPECT_EQ(Pixel(3, 7), 0xFFFFFFFFu);
+    EXPECT_EQ(Pixel(3, 8), 0xFF000000u);
+}
+
+}  // namespace
