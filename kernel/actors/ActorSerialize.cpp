@@ -145,6 +145,9 @@ void SerializeTimedMessages(FieldTransfer& io, CQVActor* owner, uint32_t version
     for (uint32_t i = 0; i < count && !io.archive->HasFailed(); ++i) {
         TimedMessage* record = ReadTimedMessage(io, owner, version);
         SerializeTimes(io, record);
+        // No clock runs a channel above the last one: such a record would
+        // never fire yet be kept and saved again with every save.
+        if (record->channel >= TIMED_CHANNEL_COUNT && g_ActorSystem) g_ActorSystem->ReleaseTimedMessage(record);
     }
 }
 

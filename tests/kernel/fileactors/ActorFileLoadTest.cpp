@@ -136,6 +136,25 @@ TEST_F(ActorFileLoad, TimedMessagesScriptsAndSimulationSurviveTwoSaves) {
     EXPECT_EQ(ReadData("Door.qva"), ReadData("Door2.qva"));
 }
 
+TEST_F(ActorFileLoad, SavedMessageOnAChannelNoClockRunsIsDropped) {
+    CQVActor* door = Make(CLASS_BASE, "Door", scenery, 3001);
+    door->ScheduleMessage(MSG_KILL, nullptr, TIMED_SAVED_FLAG | 0x200, 3.0f, 0.0f, 0.0f);
+    door->ScheduleMessage(MSG_ACTION_START, nullptr, TIMED_SAVED_FLAG | 0x200, 4.0f, 0.0f, 0.0f);
+    TimedMessage* kill = door->FindTimedMessage(MSG_KILL);
+    ASSERT_NE(kill, nullptr);
+    // As a file from elsewhere might hold it.
+    kill->channel = 5;
+    ASSERT_EQ(Save(scenery, "Channels.qva"), 1);
+
+    ASSERT_EQ(Open(scenery, "Channels.qva"), 1);
+    CQVActor* loaded = system->GetActorById(3001);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->FindTimedMessage(MSG_KILL), nullptr);
+    ASSERT_NE(loaded->FindTimedMessage(MSG_ACTION_START), nullptr);
+    ASSERT_EQ(Save(scenery, "Channels2.qva"), 1);
+    EXPECT_LT(ReadData("Channels2.qva").size(), ReadData("Channels.qva").size());
+}
+
 TEST_F(ActorFileLoad, LoadCallbackAndNamesOfRecordsWithoutOne) {
     static int calls = 0;
     calls = 0;
