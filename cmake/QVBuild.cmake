@@ -41,6 +41,22 @@ function(qv_program name)
   target_link_libraries(${name} PRIVATE qv_build_flags ${ARG_DEPS})
 endfunction()
 
+# qv_add_subfolders(): adds every folder below the current one that has a
+# CMakeLists.txt (at any depth when RECURSE is given), in name order.
+function(qv_add_subfolders)
+  cmake_parse_arguments(ARG "RECURSE" "" "" ${ARGN})
+  if(ARG_RECURSE)
+    file(GLOB_RECURSE lists CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} */CMakeLists.txt)
+  else()
+    file(GLOB lists CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} */CMakeLists.txt)
+  endif()
+  list(SORT lists)
+  foreach(list IN LISTS lists)
+    get_filename_component(dir ${list} DIRECTORY)
+    add_subdirectory(${dir})
+  endforeach()
+endfunction()
+
 # qv_library(name [DEPS targets...]): one static library from every
 # .cpp file of the folder (not below it).
 function(qv_library name)
