@@ -5,7 +5,6 @@
 #include "kernel/actors/TimedMessage.h"
 #include "platform/Window.h"
 #include "services/engine/Engine.h"
-#include "services/input/Input.h"
 
 uint32_t g_ShowFps = 0;
 FpsCounter g_FpsCounter;
@@ -19,13 +18,6 @@ constexpr double PAUSED_STALL = 0.2;
 constexpr float PAUSED_STALL_TIME = 1.0f / 30.0f;
 
 int g_PreviousF12 = 0;
-
-// What the engine's input update does: this frame's key flags and actions,
-// and the cursor brought back to the screen centre when asked.
-void UpdateInput(float dt, uint32_t recentre) {
-    Input_Update(dt);
-    if (recentre) Input_CenterCursor();
-}
 
 // The passes below belong to services that join the frame as they land; each
 // is called in its place in the frame's order.
@@ -92,7 +84,7 @@ void CountFrame(float dt) {
 void PausedFrame(CQVActorSystem* system) {
     double measured = FrameClock_TakeDelta();
     g_GlobalClock.dt = measured > PAUSED_STALL ? PAUSED_STALL_TIME : static_cast<float>(measured);
-    UpdateInput(g_GlobalClock.dt, system->m_CursorCentring);
+    CQVEngine::UpdateInput(g_GlobalClock.dt, system->m_CursorCentring);
     system->ProcessNetworkInput();
     if (CQVActor* pauseActor = system->m_PauseActor) {
         system->Process();
@@ -130,7 +122,7 @@ int FrameStep(CQVActorSystem* system) {
     int clampCase = FRAME_CLAMP_NONE;
     const float dt = FrameTime_Clamp(FrameClock_TakeDelta(), &clampCase);
     system->ProcessNetworkInput();
-    UpdateInput(dt, 1);
+    CQVEngine::UpdateInput(dt, 1);
     g_FrameTime = dt;
     g_FrameNumber += 1;
     system->UpdateClock(&g_GlobalClock);

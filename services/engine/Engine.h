@@ -104,6 +104,18 @@ public:
     // Bits of the material render-state word that the next material must set again.
     uint32_t ForceRenderStates(uint32_t mask);
 
+    // Input as the actors read it. The input state is the input service's
+    // own, so these hold with or without an engine object.
+    static void UpdateInput(float frameTime, uint32_t recentre);
+    static int IsKeyDown(uint32_t code);
+    static int WasKeyPressed(uint32_t code);
+    static int WasKeyReleased(uint32_t code);
+    static int IsActionDown(uint32_t action, uint32_t row);
+    // Action 9 ("Forward") never counts as pressed this way: walking reads it held.
+    static int WasActionPressed(uint32_t action, uint32_t row);
+    static int WasActionReleased(uint32_t action, uint32_t row);
+    static float GetActionValue(uint32_t action, uint32_t row);
+
     std::string baseFolder;
     std::vector<CQVLibraryItem*> items;
     std::vector<CQVLightItem*> lights;
