@@ -240,7 +240,9 @@ extern void (*g_FastDebugApply)(uint32_t mode, uint32_t red, uint32_t green, uin
 // with one call.
 inline int CQVActor::HandleMessage(uint32_t id, MessageArgs* args) {
     ++g_MessageCount;
-    if (!m_CommandSpies.empty()) return HandleSpiedMessage(id, args);
+    // Spies are rare: the common path falls straight through to the base case.
+    if (!m_CommandSpies.empty()) [[unlikely]]
+        return HandleSpiedMessage(id, args);
     return HandleBaseCase(id, args);
 }
 
