@@ -6,8 +6,10 @@
 #include "kernel/base/PackFileSystem.h"
 #include "kernel/base/Path.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -30,29 +32,63 @@ uint32_t ShiftOldParentId(uint32_t parentId, uint32_t id, uint32_t version) {
     return parentId;
 }
 
+// Where each record id's last record lies. The ids of a file lie close
+// together, so a flat array over their range serves the lookups without a
+// node per record; ids spread wider than that go through a hash map.
+class RecordIndex {
+public:
+    template <typename Records>
+    explicit RecordIndex(const Records& records) {
+        if (records.empty()) return;
+        uint32_t low = records[0].id;
+        uint32_t high = low;
+        for (const auto& record : records) {
+            low = std::min(low, record.id);
+            high = std::max(high, record.id);
+        }
+        m_Low = low;
+        if (static_cast<size_t>(high - low) < 4 * records.size() + 1024) {
+            m_Slots.assign(static_cast<size_t>(high - low) + 1, NONE);
+            for (size_t i = 0; i < records.size(); ++i) m_Slots[records[i].id - low] = static_cast<uint32_t>(i);
+        } else {
+            m_Spread.reserve(records.size());
+            for (size_t i = 0; i < records.size(); ++i) m_Spread[records[i].id] = static_cast<uint32_t>(i);
+        }
+    }
+    // The record's position, or NONE for an id no record has.
+    uint32_t Find(uint32_t id) const {
+        if (!m_Slots.empty()) return id - m_Low < m_Slots.size() ? m_Slots[id - m_Low] : NONE;
+        const auto found = m_Spread.find(id);
+        return found == m_Spread.end() ? NONE : found->second;
+    }
+    static constexpr uint32_t NONE = 0xFFFFFFFF;
+
+private:
+    uint32_t m_Low = 0;
+    std::vector<uint32_t> m_Slots;
+    std::unordered_map<uint32_t, uint32_t> m_Spread;
+};
+
 // Parent ids that lead from a record back to itself would make the tree a
 // ring, which every recursive message would walk without end. Parents
 // outside the file are live actors, whose own chains end at the root.
 template <typename Records>
 bool HasParentCycle(const Records& records) {
-    std::unordered_map<uint32_t, uint32_t> parents;
-    parents.reserve(records.size());
-    for (const auto& record : records) parents[record.id] = record.actor->m_ParentId;
-    std::unordered_map<uint32_t, uint8_t> state; // 1: on the current walk, 2: known to end
-    state.reserve(records.size());
+    const RecordIndex index(records);
+    std::vector<uint8_t> state(records.size(), 0); // 1: on the current walk, 2: known to end
     std::vector<uint32_t> walk;
     for (const auto& record : records) {
         walk.clear();
-        uint32_t id = record.id;
+        uint32_t at = index.Find(record.id);
         for (;;) {
-            uint8_t& mark = state[id];
+            uint8_t& mark = state[at];
             if (mark == 2) break;
             if (mark == 1) return true;
             mark = 1;
-            walk.push_back(id);
-            auto parent = parents.find(id);
-            if (parent == parents.end() || parents.find(parent->second) == parents.end()) break;
-            id = parent->second;
+            walk.push_back(at);
+            const uint32_t parent = index.Find(records[at].actor->m_ParentId);
+            if (parent == RecordIndex::NONE) break;
+            at = parent;
         }
         for (uint32_t visited : walk) state[visited] = 2;
     }
