@@ -193,7 +193,10 @@ uint32_t CQVArchive::SerializeCString(char* buffer, uint32_t capacity) {
 uint32_t CQVArchive::SerializeCount(uint32_t* count, uint32_t itemSize) {
     if (direction != ARCHIVE_READING) return WriteRaw(count, 4) == 4 ? 1 : 0;
     uint32_t stored;
-    if (ReadRaw(&stored, 4) != 4 || stored > GetRemaining() / std::max<uint32_t>(itemSize, 1)) {
+    // A product in 64 bits asks the same as a division by the item size,
+    // without a division for every count of every record.
+    if (ReadRaw(&stored, 4) != 4 ||
+        static_cast<uint64_t>(stored) * std::max<uint32_t>(itemSize, 1) > GetRemaining()) {
         m_failed = true;
         *count = 0;
         return 0;
