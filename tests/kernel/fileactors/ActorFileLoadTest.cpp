@@ -358,11 +358,16 @@ TEST_F(ActorFileLoad, MissingFileIsALoadError) {
 
 namespace {
 
-TEST_F(ActorFileLoad, ParentsInARingAreADamagedFile) {
-    // 3000 under 3001 under 3000.
+// The second record's id: next to the first, and far enough from it that
+// the records are looked up by hash rather than by a flat array.
+class ParentRing : public ActorFileLoad, public testing::WithParamInterface<uint32_t> {};
+
+TEST_P(ParentRing, IsADamagedFile) {
+    // 3000 under the other under 3000.
+    const uint32_t other = GetParam();
     Bytes ring;
-    ring.Words({70, 2, 3000, 2});
-    for (const auto& [id, parent] : {std::pair{3000u, 3001u}, std::pair{3001u, 3000u}}) {
+    ring.Words({70, 2, 3000, other - 3000 + 1});
+    for (const auto& [id, parent] : {std::pair{3000u, other}, std::pair{other, 3000u}}) {
         ring.Words({CLASS_BASE, id, parent}).Str("R");
         for (int i = 0; i < 10; ++i) ring.F32(i == 3 || i == 4 || i == 5 || i == 9 ? 1.0f : 0.0f);
         ring.Words({0, 1, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
@@ -371,13 +376,16 @@ TEST_F(ActorFileLoad, ParentsInARingAreADamagedFile) {
     EXPECT_EQ(system->LoadActors(DataPath("Ring.qva").c_str(), 0), 0);
     EXPECT_STREQ(system->GetError(), "Error - Loading Actors");
     EXPECT_EQ(system->GetActorById(3000), nullptr);
+    EXPECT_EQ(system->GetActorById(other), nullptr);
     // The same records without the ring load.
     std::string fixed = ring.data;
     const uint32_t scenery = ACTOR_ID_SCENERY;
     std::memcpy(fixed.data() + 24, &scenery, 4);
     WriteData("Ring.qva", fixed);
     EXPECT_EQ(system->LoadActors(DataPath("Ring.qva").c_str(), 0), 1);
-    EXPECT_EQ(system->GetActorById(3001)->m_Parent, system->GetActorById(3000));
+    EXPECT_EQ(system->GetActorById(other)->m_Parent, system->GetActorById(3000));
 }
+
+INSTANTIATE_TEST_SUITE_P(Ids, ParentRing, testing::Values(3001u, 400000u));
 
 }  // namespace
