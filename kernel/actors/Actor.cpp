@@ -17,10 +17,6 @@ int (*g_ScriptExecute)(CQVScript* script, CQVActor* caller) = nullptr;
 
 namespace {
 
-constexpr uint32_t MSG_FIND_CHILD_BY_CLASS = 174;
-constexpr uint32_t MSG_FIND_CHILD_BY_NAME = 175;
-constexpr uint32_t MSG_FIND_DESCENDANT_BY_NAME = 176;
-
 CQVActor* Search(CQVActor* actor, uint32_t message, const char* name) {
     if (actor == nullptr) return nullptr;
     ActorSearchArgs<const char*> args{name, nullptr};
@@ -480,7 +476,7 @@ CQVActor* CQVActor::FindChildByName(CQVActor* actor, const char* name) {
 CQVActor* CQVActor::FindDescendantByClass(CQVActor* actor, uint32_t type) {
     if (actor == nullptr) return nullptr;
     ActorSearchArgs<uint32_t> args{type, nullptr};
-    actor->HandleMessage(MSG_FIND_CHILD_BY_CLASS, Args_Of(&args));
+    actor->HandleMessage(MSG_FIND_DESCENDANT_BY_CLASS, Args_Of(&args));
     return args.result;
 }
 

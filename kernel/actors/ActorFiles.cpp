@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr uint32_t MSG_LOAD_FILEOBJECT_ID = 508;
 constexpr uint32_t LOAD_VERSION_NONE = 0xFFFFFFFF;
 
 // Old files numbered the id ranges differently: before version 22 the ids
@@ -105,7 +104,7 @@ void SendLoadFileObject(uint32_t first, uint32_t span) {
         if (g_ActorTable[id]) actors.emplace_back(static_cast<uint32_t>(id), g_ActorTable[id]);
     }
     for (const auto& [id, actor] : actors) {
-        if (CQVActorSystem::GetActorById(id) == actor) actor->HandleMessage(MSG_LOAD_FILEOBJECT_ID, nullptr);
+        if (CQVActorSystem::GetActorById(id) == actor) actor->HandleMessage(MSG_LOAD_FILEOBJECT, nullptr);
     }
 }
 

@@ -14,12 +14,6 @@ void (*g_FastDebugApply)(uint32_t mode, uint32_t red, uint32_t green, uint32_t b
 
 namespace {
 
-constexpr uint32_t MSG_COMMAND_SPY = 93;
-constexpr uint32_t MSG_FIRST_CHILD_OF_CLASS = 173;
-constexpr uint32_t MSG_FIND_DESCENDANT_BY_CLASS = 174;
-constexpr uint32_t MSG_FIND_CHILD_BY_NAME = 175;
-constexpr uint32_t MSG_FIND_DESCENDANT_BY_NAME = 176;
-
 // Scheduling flags of the chains: tag, mode and whether the record is saved.
 constexpr uint32_t FLAGS_DELAYED_STEP = 0x1200;  // one-shot, saved
 constexpr uint32_t FLAGS_PENDING_POST = 0x12FE;  // one-shot, saved, tag 0xFE

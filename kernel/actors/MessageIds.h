@@ -24,3 +24,20 @@ enum : uint32_t {
     MSG_GET_DUMMY_OBJECT_STYLE = 0xb8,
     MSG_CLEAN_UNUSED = 0x15c,
 };
+
+// Ids the engine sends among its own actors without a registered name.
+enum : uint32_t {
+    MSG_SET_LOCAL_MATRIX = 85,
+    MSG_COMMAND_SPY = 93,           // {message id, arguments, actor} to every spy
+    MSG_COLLECT_DESCENDANTS = 172,  // {class to take, class to skip, list}
+    MSG_FIRST_CHILD_OF_CLASS = 173,
+    MSG_FIND_DESCENDANT_BY_CLASS = 174,
+    MSG_FIND_CHILD_BY_NAME = 175,
+    MSG_FIND_DESCENDANT_BY_NAME = 176,
+    MSG_FIND_SCRIPT = 219,          // {block name, script out}
+    MSG_SET_SAVED_RECURSIVE = 246,
+    MSG_SET_MAX_COUNT = 499,
+    MSG_GET_MAX_COUNT = 500,
+    MSG_SAVE_FILEOBJECT_AS = 510,
+    MSG_RELOAD_FILEOBJECT = 513,
+};

@@ -6,14 +6,12 @@
 #include <cstdint>
 
 #include "kernel/actors/ArgAccess.h"
+#include "kernel/actors/MessageIds.h"
 
 class CQVActor;
 struct CQVScript;
 
-// Unnamed message: {const char* name, out CQVScript*}; the first script of
-// that name, or null.
-constexpr uint32_t MSG_FIND_SCRIPT = 219;
-
+// Block of MSG_FIND_SCRIPT: the first script of that name, or null.
 struct ScriptLookupArgs {
     const char* name;
     CQVScript* script;

@@ -15,10 +15,6 @@
 
 namespace {
 
-constexpr uint32_t MSG_SET_LOCAL_MATRIX = 85;
-constexpr uint32_t MSG_SET_SAVED_RECURSIVE = 246;
-constexpr uint32_t MSG_COLLECT_DESCENDANTS = 172;
-constexpr uint32_t MSG_CLEAN_UNUSED_RECURSIVE = 348;
 constexpr uint32_t ANY_CLASS = 0xFFFFFFFF;
 constexpr uint32_t COLOBJ_TYPE_BOX = 2;
 constexpr uint32_t COLOBJ_TYPE_ORIENTED_BOX = 3;
@@ -76,7 +72,7 @@ int CleanUnused(CQVActor* actor) {
     // deletes it; the walk goes on with the next child.
     for (size_t i = 0; i < actor->m_Children.size(); ++i) {
         CQVActor* child = actor->m_Children[i];
-        if (child && child->HandleMessage(MSG_CLEAN_UNUSED_RECURSIVE, nullptr) == CLEANED) answer = CLEANED;
+        if (child && child->HandleMessage(MSG_CLEAN_UNUSED, nullptr) == CLEANED) answer = CLEANED;
     }
     if (actor->m_ClassType == CLASS_BASE && actor->m_Children.empty() && actor->m_Scripts.empty() &&
         actor->m_ColObjs.empty()) {
@@ -300,7 +296,7 @@ int ActorTree_HandleMessage(CQVActor* actor, uint32_t id, MessageArgs* args) {
             SendToEachChild(actor, id, args);
         }
         return 1;
-    case MSG_CLEAN_UNUSED_RECURSIVE:
+    case MSG_CLEAN_UNUSED:
         return CleanUnused(actor);
     case MSG_COMMANDCHILDREN:
         for (size_t i = 0; i < actor->m_Children.size(); ++i) SendCommand(actor->m_Children[i], args);

@@ -18,12 +18,6 @@ std::vector<FileCountEntry> g_FileCountTable;
 
 namespace {
 
-constexpr uint32_t MSG_SET_SAVED_RECURSIVE = 246;
-constexpr uint32_t MSG_COLLECT_DESCENDANTS = 172;
-constexpr uint32_t MSG_SET_MAX_COUNT = 499;
-constexpr uint32_t MSG_GET_MAX_COUNT = 500;
-constexpr uint32_t MSG_SAVE_FILEOBJECT_AS = 510;
-constexpr uint32_t MSG_RELOAD_FILEOBJECT = 513;
 constexpr uint32_t ANY_CLASS = 0xFFFFFFFF;
 constexpr uint32_t MAX_WEIGHT = 100;
 constexpr uint32_t MAX_PERCENT = 100;

@@ -3,12 +3,6 @@
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/MessageIds.h"
 
-namespace {
-
-constexpr uint32_t MSG_FIND_DESCENDANT_BY_NAME = 176;
-
-}  // namespace
-
 bool FileActors_LoadStartContent(const std::string& globalsFile, const std::string& startScene, bool* menuFound) {
     *menuFound = false;
     if (g_ActorSystem == nullptr) return false;

@@ -26,7 +26,6 @@ struct SeenMessage {
 inline std::vector<SeenMessage> g_Seen;
 
 // What a command spy receives: {id, block, spied actor}.
-constexpr uint32_t MSG_COMMAND_SPY = 93;
 
 // Records every message it receives, then handles it as a base actor does.
 class RecordingActor : public CQVActor {

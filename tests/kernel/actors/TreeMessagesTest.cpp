@@ -6,9 +6,6 @@
 
 namespace {
 
-constexpr uint32_t MSG_SET_LOCAL_MATRIX = 85;
-constexpr uint32_t MSG_COLLECT_DESCENDANTS = 172;
-constexpr uint32_t MSG_CLEAN_UNUSED_RECURSIVE = 348;
 constexpr float kHalfPi = 1.5707964f;
 
 class TreeMessagesTest : public ActorSystemFixture {
@@ -206,12 +203,12 @@ TEST_F(TreeMessagesTest, CleanUnusedDeletesEmptyBaseActors) {
     holder->m_ClassType = CLASS_BASE;
     CQVActor* leaf = Make("leaf", holder);
     leaf->m_ClassType = CLASS_BASE;
-    EXPECT_EQ(root->HandleMessage(MSG_CLEAN_UNUSED_RECURSIVE, nullptr), 2);
+    EXPECT_EQ(root->HandleMessage(MSG_CLEAN_UNUSED, nullptr), 2);
     EXPECT_NE(empty->m_Flags & ACTOR_DELETE_PENDING, 0u);
     EXPECT_NE(leaf->m_Flags & ACTOR_DELETE_PENDING, 0u);
     EXPECT_EQ(holder->m_Flags & ACTOR_DELETE_PENDING, 0u) << "still lists its queued child";
     EXPECT_EQ(keep->m_Flags & ACTOR_DELETE_PENDING, 0u);
-    EXPECT_EQ(keep->HandleMessage(MSG_CLEAN_UNUSED_RECURSIVE, nullptr), 0);
+    EXPECT_EQ(keep->HandleMessage(MSG_CLEAN_UNUSED, nullptr), 0);
 }
 
 TEST_F(TreeMessagesTest, BuildTreeLinksTheParentOrQueuesAnOrphan) {
