@@ -12,7 +12,7 @@ namespace {
 //   v c cmd                    argument tags 11, 12 and 13
 //   f:X i:N s:T s128:T         a float, an int, a text with its NUL, a 128-byte text
 //   end                        the closing "_End"
-std::vector<uint8_t> Code(const std::string& spec)
+std::vector<uint8_t> Code(const std::string& words)
 {
     std::vector<uint8_t> out;
     auto word = [&out](uint32_t w) {
@@ -30,7 +30,7 @@ std::vector<uint8_t> Code(const std::string& spec)
         out.push_back(safe ? SCRIPT_OPERAND_SAFE : SCRIPT_OPERAND_PLAIN);
         out.push_back(kind);
     };
-    std::istringstream in(spec);
+    std::istringstream in(words);
     std::string item;
     while (in >> item) {
         const size_t colon = item.find(':');
