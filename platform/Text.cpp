@@ -26,13 +26,14 @@ void AppendUtf8(std::string& out, uint32_t cp) {
 
 }  // namespace
 
+uint32_t Text_Cp1252CodePoint(unsigned char byte) {
+    if (byte < 0x80 || byte >= 0xA0) return byte;
+    return kHighControls[byte - 0x80] ? kHighControls[byte - 0x80] : 0xFFFD;
+}
+
 std::string Text_Cp1252ToUtf8(const std::string& text) {
     std::string out;
     out.reserve(text.size());
-    for (unsigned char c : text) {
-        uint32_t cp = c;
-        if (c >= 0x80 && c < 0xA0) cp = kHighControls[c - 0x80] ? kHighControls[c - 0x80] : 0xFFFD;
-        AppendUtf8(out, cp);
-    }
+    for (unsigned char c : text) AppendUtf8(out, Text_Cp1252CodePoint(c));
     return out;
 }
