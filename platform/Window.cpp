@@ -7,6 +7,8 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <deque>
 #include <map>
 #include <memory>
@@ -38,6 +40,26 @@ uint8_t g_KeyDownCount[256] = {};
 int g_CursorX = 0;
 int g_CursorY = 0;
 bool g_CursorKnown = false;
+// A termination signal (the desktop's or a service manager's quit request)
+// waiting to be turned into a close request by the pump.
+std::atomic<int> g_QuitSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+// Last time the toolkit's queue was looked at for a quit while no message
+// was pumped (a long load).
+uint32_t g_LastQuitPoll = 0;
+constexpr uint32_t QUIT_POLL_INTERVAL_MS = 50;
+
+void OnQuitSignal(int) { g_QuitSignal.store(1); }
+
+// Our own handlers, so that a signal arriving at any moment after start is
+// kept until the pump (or a load that asks) can serve it.
+void InstallQuitSignals() {
+    struct sigaction action {};
+    action.sa_handler = &OnQuitSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
 
 // Virtual keys of the mouse buttons in the key-state table.
 enum : uint32_t { VK_LBUTTON = 0x01, VK_RBUTTON = 0x02, VK_MBUTTON = 0x04, VK_XBUTTON1 = 0x05, VK_XBUTTON2 = 0x06 };
@@ -176,17 +198,24 @@ void TranslateEvent(const SDL_Event& event) {
     }
 }
 
-// Moves every waiting toolkit event into the message queue.
+// Moves every waiting toolkit event into the message queue; a termination
+// signal joins it as the desktop's quit does.
 void PumpEvents() {
     SDL_Event event;
     while (SDL_PollEvent(&event)) TranslateEvent(event);
+    if (g_QuitSignal.exchange(0) != 0) {
+        SDL_Event quit{};
+        quit.type = SDL_QUIT;
+        TranslateEvent(quit);
+    }
 }
 
 }  // namespace
 
 bool Platform_Init() {
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    InstallQuitSignals();
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         SetError("SDL_Init");
         return false;
@@ -365,6 +394,20 @@ LRESULT Platform_DefWindowProc(HWND window, uint32_t message, WPARAM wParam, LPA
         return 0;
     default: return 0;
     }
+}
+
+bool Platform_QuitRequested() {
+    if (g_QuitSignal.load() != 0) return true;
+    for (const WindowMessage& message : g_PostedMessages) {
+        if (message.message == WM_CLOSE || message.message == WM_QUIT) return true;
+    }
+    if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
+    const uint32_t now = SDL_GetTicks();
+    if (now - g_LastQuitPoll >= QUIT_POLL_INTERVAL_MS) {
+        g_LastQuitPoll = now;
+        SDL_PumpEvents();
+    }
+    return SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0;
 }
 
 void Platform_RequestQuit() {

@@ -63,6 +63,11 @@ void Platform_PostQuitMessage(int exitCode);
 // Asks the application to close, as the desktop's close request does; safe
 // from any thread (tests and signal-driven shutdown use it).
 void Platform_RequestQuit();
+// True while a quit request (the desktop's, a termination signal, a queued
+// close or quit message) waits to be served. Cheap enough to ask between
+// the records of a long load, which it lets end early; the request itself
+// stays queued for the message loop.
+bool Platform_QuitRequested();
 LRESULT Platform_DefWindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam);
 
 // Down state of a virtual key as the pumped key and mouse events left it

@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+bool (*g_ActorLoadStop)() = nullptr;
+
 namespace {
 
 constexpr uint32_t LOAD_VERSION_NONE = 0xFFFFFFFF;
@@ -188,6 +190,10 @@ int CQVActorSystem::ReadRecords(CQVActorArchive* archive, uint32_t count, uint32
     int result = 1;
     records->reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
+        if (g_ActorLoadStop && g_ActorLoadStop()) {
+            result = 0;
+            break;
+        }
         uint32_t stored[2] = {0, 0};
         if (archive->SerializeDwords(stored, 2) != 2) {
             result = 0;

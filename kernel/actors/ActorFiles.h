@@ -14,6 +14,11 @@ constexpr uint32_t ACTOR_FILE_HEADER_SIZE = 16;
 // A record's class type and id: the fewest bytes a record takes.
 constexpr uint32_t ACTOR_RECORD_MIN_SIZE = 8;
 
+// Asked before every record a load reads; when it answers true the load ends
+// as a failed one and changes nothing. The program installs its quit request
+// here, so that a quit during a long load is served at once.
+extern bool (*g_ActorLoadStop)();
+
 class ActorFileWriter {
 public:
     ActorFileWriter() = default;

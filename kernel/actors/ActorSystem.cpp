@@ -1,6 +1,7 @@
 #include "kernel/actors/ActorSystem.h"
 
 #include "kernel/actors/ClassTypes.h"
+#include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
@@ -548,4 +549,31 @@ int CQVActorSystem::SetError(const char* format, ...) {
     std::vsnprintf(m_ErrorText, sizeof(m_ErrorText), format, list);
     va_end(list);
     return 0;
+}
+
+void Actors_Reset() {
+    // Actors outside the tree (a bare record read from a file) go first: the
+    // actor system's destructor only reaches those below it.
+    if (g_ActorSystem != nullptr) {
+        for (size_t id = 1; id < g_ActorTable.size(); ++id) {
+            CQVActor* actor = g_ActorTable[id];
+            if (actor == nullptr || actor->m_Parent != nullptr) continue;
+            g_ActorTable[id] = nullptr;
+            delete actor;
+        }
+        delete g_ActorSystem;
+    }
+    g_ActorTable.clear();
+    g_PendingDeletes.clear();
+    ActorClock& clock = g_GlobalClock;
+    clock.dt = clock.time = clock.previousTime = clock.olderTime = 0.0f;
+    clock.ownScale = clock.effectiveScale = 1.0f;
+    clock.owner = nullptr;
+    clock.frameStamp = 0;
+    clock.flags = CLOCK_NOTIFY;
+    DrawGroups_Reset();
+    g_DrawGroupCounters = DrawGroupCounters{};
+    g_DrawCameraPosition = Vector3(0.0f, 0.0f, 0.0f);
+    std::fill(std::begin(g_GAVariables), std::end(g_GAVariables), nullptr);
+    g_MessageCount = 0;
 }

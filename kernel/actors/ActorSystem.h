@@ -189,6 +189,12 @@ extern CQVActorSystem* g_ActorSystem;
 extern std::vector<CQVActor*> g_ActorTable;
 extern std::vector<CQVActor*> g_PendingDeletes;
 
+// The actors library's globals back to their start, for a fresh run in one
+// process (tests): every actor and the actor system go, the global clock
+// stands at 0, the draw-group tables are emptied and the GA slots cleared.
+// Installed hooks (script runner, network send, developer gamma) stay.
+void Actors_Reset();
+
 // The send operation of a network layer, addressed to one peer or to all;
 // none is attached in this system, so replicated messages go nowhere.
 constexpr uint32_t NETWORK_ALL_PEERS = 0xFFFFFFFF;

@@ -147,3 +147,11 @@ int FrameStep(CQVActorSystem* system) {
     EndFrame();
     return 1;
 }
+
+void FrameLoop_Reset() {
+    g_ShowFps = 0;
+    g_FpsCounter = FpsCounter{};
+    g_FrameListener = FrameListener{};
+    g_PreviousF12 = 0;
+    FrameClock_SetSource(nullptr);
+}

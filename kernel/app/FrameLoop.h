@@ -43,3 +43,8 @@ struct FrameListener {
     Vector3 previous = Vector3(0.0f, 0.0f, 0.0f);
 };
 extern FrameListener g_FrameListener;
+
+// The frame loop's globals back to their start: FPS text off and its
+// counter empty, the listener at the origin, F12 up, the game clock as the
+// frame's time source.
+void FrameLoop_Reset();

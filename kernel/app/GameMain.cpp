@@ -1,5 +1,6 @@
 #include "kernel/app/GameMain.h"
 
+#include "kernel/actors/ActorFiles.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/app/ActorClasses.h"
@@ -139,6 +140,7 @@ void StartTextTable(const std::string& dataDirectory) {
 bool StartActorSystem(const std::string& baseDirectory) {
     ActorClasses_Install();
     Script_Init();
+    g_ActorLoadStop = &Platform_QuitRequested;
     if (!RegisterActorClasses()) return false;
     g_ActorSystem->m_BaseDirectory = baseDirectory;
     return true;
@@ -160,8 +162,10 @@ void SendStartGame() { CQVActorSystem::SendMessage(0, MSG_START_GAME, nullptr); 
 
 int RunMessageLoop() {
     WindowMessage message;
-    // The first message is taken and not dispatched.
+    // The first message is taken and not dispatched, unless it is a close
+    // request: a quit asked for during start-up is still served.
     Platform_PeekMessage(&message, true);
+    if (message.message == WM_CLOSE) Platform_DispatchMessage(message);
     while (message.message != WM_QUIT) {
         if (Platform_PeekMessage(&message, false)) {
             if (Platform_GetMessage(&message)) {

@@ -58,6 +58,11 @@ FileCountEntry* FindCount(const std::string& name) {
 
 void FileCountTable_Clear() { g_FileCountTable.clear(); }
 
+void FileActors_Reset() {
+    FileCountTable_Clear();
+    g_ImportDepth = 0;
+}
+
 CQVFile::CQVFile() {
     m_ClassType = CLASS_FILE;
     ++g_FileActorCount;

@@ -62,3 +62,7 @@ struct FileCountEntry {
 extern std::vector<FileCountEntry> g_FileCountTable;
 // Emptied when a new scene starts loading.
 void FileCountTable_Clear();
+
+// The file actors' globals back to their start: an empty count table and no
+// import under way.
+void FileActors_Reset();

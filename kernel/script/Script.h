@@ -60,6 +60,10 @@ extern ScriptBuffer g_ScriptArgs;
 // Installs the interpreter as the actors' way of running scripts.
 void Script_Init();
 
+// The interpreter's state back to its start (no run, no abort, an empty
+// argument area); an installed interpreter stays installed.
+void Script_Reset();
+
 // Reads the operand at *position of code (size bytes) and moves past it; the
 // target actor, the null actor when there is none. Sets the abort flag on
 // corrupt code.

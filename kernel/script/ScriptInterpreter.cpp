@@ -309,3 +309,12 @@ int CQVScript::Execute(CQVActor* local)
     const std::shared_ptr<uint8_t[]> hold = code.storage;
     return RunCode(code.data, code.length, owner, local);
 }
+
+void Script_Reset()
+{
+    g_ScriptThis = nullptr;
+    g_ScriptLocal = nullptr;
+    g_ScriptAbort = 0;
+    g_ScriptRunDepth = 0;
+    g_ScriptArgs.Bind(g_ScriptArgArea, SCRIPT_ARG_AREA_SIZE, 0);
+}

@@ -39,12 +39,6 @@ void CreateShadowScreenQuad() {}
 // fonts exist.
 void CreateDefaultFont() {}
 
-// Bucket 11 starts with cleared depth and stencil, so what it draws lies over the scene.
-void ClearDepthBucketBegin(uint32_t bucket) {
-    (void)bucket;
-    CQVGraphics::GetInstance()->ClearDepth();
-}
-
 uint8_t ColorByte(float c) {
     if (c >= 1.0f) return 255;
     if (!(c > 0.0f)) return 0;
@@ -60,7 +54,7 @@ uint32_t TruncatedChannel(float c) {
 
 }  // namespace
 
-CQVEngine::CQVEngine() : items(kLibraryItemSlots, nullptr) {
+CQVEngine::CQVEngine() : items(kLibraryItemSlots, nullptr), lightState(g_LightState), renderQueue(g_RenderQueue) {
     blendModes = {{"Normal", 0x19, 1},
                   {"Texture Alpha", 0x0D, 1},
                   {"Multiply", 0x0B, 1},
@@ -85,6 +79,11 @@ int CQVEngine::Create() {
 }
 
 CQVEngine* CQVEngine::GetInstance() { return g_Engine; }
+
+void Engine_Reset() {
+    g_FrameNesting = 0;
+    g_RenderStateForceMask = 0;
+}
 
 int CQVEngine::SetError(const char* format, ...) {
     if (g_Engine == nullptr) return 0;
@@ -123,15 +122,9 @@ int CQVEngine::SetUpDevice(uint32_t flags) {
         device->SetTextureStageState(stage, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
         device->SetTextureStageState(stage, D3DTSS_MIPFILTER, D3DTEXF_LINEAR);
     }
-    if (buckets == nullptr) {
-        buckets = new RenderBucket[kRenderBucketCount]();
-        buckets[3].insertMode = 1;
-        buckets[5].insertMode = 1;
-        buckets[7].insertMode = 2;
-        buckets[4].noLighting = buckets[4].noWorldTransform = buckets[4].noMaterial = buckets[4].noMeshDraw = 1;
-        SetUpShadowBucket(&buckets[4]);
-        buckets[11].beginCallback = ClearDepthBucketBegin;
-        for (uint32_t index : {3u, 4u, 5u, 7u, 11u}) buckets[index].option = 1;
+    if (renderQueue.buckets == nullptr) {
+        if (!RenderQueue_CreateBuckets(renderQueue)) return 0;
+        SetUpShadowBucket(&renderQueue.buckets[4]);
     }
     CreateShadowScreenQuad();
     g_Clock->EnsureInitialized();

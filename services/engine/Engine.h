@@ -1,21 +1,22 @@
 #pragma once
-// The one engine core object: resource-library item table, lights, render
-// buckets, overlay lists, camera and fog values, material blend modes,
-// sound-group volumes, texture options and the engine's error text. It
-// opens the device and brackets every frame.
+// The one engine core object: resource-library item table, overlay lists,
+// camera and fog values, material blend modes, sound-group volumes, texture
+// options and the engine's error text, with references to the state of the
+// lights and the render queue, which live in their own services. It opens
+// the device and brackets every frame.
 
 #include "kernel/base/Maths.h"
 #include "platform/Messages.h"
+#include "services/render/Lights.h"
+#include "services/render/RenderQueue.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 class CQVLibraryItem;
-class CQVLightItem;
 class CQVMaterialItem;
 class CQVFontItem;
-struct RenderItem;
 
 // A material blend mode; the code is what the material code turns into device states.
 struct BlendModeDesc {
@@ -23,27 +24,6 @@ struct BlendModeDesc {
     uint32_t code;
     uint32_t available;
 };
-
-using RenderItemCallback = void (*)(RenderItem* item);
-using RenderBucketCallback = void (*)(uint32_t bucket);
-
-// One of the 32 ordered draw queues; all words zero until set.
-struct RenderBucket {
-    RenderItem* head;
-    RenderItem* tail;
-    uint32_t insertMode;  // 0 front, 1 back, 2 and 3 by depth (larger first)
-    RenderItemCallback itemCallback;
-    RenderBucketCallback beginCallback;
-    RenderBucketCallback endCallback;
-    RenderItemCallback createCallback;
-    RenderItemCallback destroyCallback;
-    uint32_t noLighting;
-    uint32_t noWorldTransform;
-    uint32_t noMaterial;
-    uint32_t noMeshDraw;
-    uint32_t option;
-};
-constexpr uint32_t kRenderBucketCount = 32;
 
 // A pre-transformed overlay vertex (position with rhw, colour, one texture pair).
 struct OverlayVertex {
@@ -66,11 +46,6 @@ struct OverlayText {
     uint32_t flags;
     float depth;
     CQVFontItem* font;
-};
-
-// Position and range of one local light, as the device holds it.
-struct LightCacheEntry {
-    float x, y, z, range;
 };
 
 constexpr uint32_t kLibraryItemSlots = 7000;
@@ -118,15 +93,14 @@ public:
 
     std::string baseFolder;
     std::vector<CQVLibraryItem*> items;
-    std::vector<CQVLightItem*> lights;
-    RenderBucket* buckets = nullptr;
+    // The services' own state, held here for the code that reaches them
+    // through the engine.
+    LightState& lightState;
+    RenderQueueState& renderQueue;
     std::vector<OverlayQuad> overlayQuads;
     OverlayQuad spriteSlot{};
     OverlayQuad screenSlot{};
     std::vector<OverlayText> overlayTexts;
-    uint32_t nextLightIndex = 0;
-    std::vector<CQVLightItem*> localLights;
-    std::vector<LightCacheEntry> lightCache;
     char errorText[512] = {};
     std::vector<BlendModeDesc> blendModes;
     float fieldOfView = 1.5707964f;
@@ -167,3 +141,7 @@ extern uint32_t g_FrameNesting;        // frame brackets open
 extern HWND g_EngineWindow;            // the game window, kept by Init
 extern CQVFontItem* g_DefaultFont;     // made by the device set-up once fonts exist
 extern uint32_t g_RenderStateForceMask;
+
+// The engine's globals back to their start (no frame open, no forced render
+// states); the engine object, made once per process, stays.
+void Engine_Reset();

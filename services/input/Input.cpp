@@ -117,6 +117,11 @@ int Input_Init(HWND window, void* instance) {
     CQVJoystick::Create()->Init(window, instance);
     InputTables_BuildKeyNames(static_cast<uint32_t>(g_Joystick->GetCount()));
     BuildVirtualKeyTables();
+    Input_Reset();
+    return 1;
+}
+
+void Input_Reset() {
     g_WheelDelta = 0;
     std::memset(g_Pressed, 0, sizeof(g_Pressed));
     std::memset(g_Released, 0, sizeof(g_Released));
@@ -127,7 +132,9 @@ int Input_Init(HWND window, void* instance) {
     g_ReleasedCodes.clear();
     g_MouseDx = g_MouseDy = 0;
     std::memset(g_KeyBindings, 0, sizeof(g_KeyBindings));
-    return 1;
+    std::memset(g_CaptureKeys, 0, sizeof(g_CaptureKeys));
+    std::memset(g_CaptureAxes, 0, sizeof(g_CaptureAxes));
+    g_CaptureKeyBuffer = g_CaptureAxisBuffer = 0;
 }
 
 void Input_BindDefaultKeys() {

@@ -127,6 +127,9 @@ void Input_BindDefaultKeys();
 // Keeps the window, opens the joysticks, builds the key names and the
 // virtual-key tables, clears the per-frame state and every binding. Returns 1.
 int Input_Init(HWND window, void* instance);
+// Clears the per-frame state, the recorded events, the capture buffers and
+// every binding; the window and the joysticks stay.
+void Input_Reset();
 // Records key, mouse-button and wheel messages for the next Input_Update.
 void Input_HandleWindowMessage(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam);
 // Once per frame: polls the joysticks, turns the recorded events into this

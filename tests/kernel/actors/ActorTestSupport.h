@@ -9,6 +9,7 @@
 #include "kernel/actors/Registries.h"
 #include "kernel/actors/TimedMessage.h"
 #include "kernel/base/FrameTime.h"
+#include "tests/support/ResetGlobals.h"
 
 #include <gtest/gtest.h>
 
@@ -84,9 +85,7 @@ protected:
     void SetUp() override {
         g_Seen.clear();
         g_FileRanges.clear();
-        g_FrameNumber = 0;
-        g_FrameTime = 0.01f;
-        g_GlobalClock.time = 0.0f;
+        ResetGlobals();
         ActorClasses_SetTable(TEST_CLASSES, std::size(TEST_CLASSES), &RecordFileRange);
         ASSERT_EQ(RegisterActorClasses(), 1);
         system = g_ActorSystem;
@@ -97,6 +96,7 @@ protected:
     void TearDown() override {
         delete g_ActorSystem;
         EXPECT_EQ(g_ActorSystem, nullptr);
+        ResetGlobals();
     }
 
     // A recording actor under the given parent (Global when none), with a free id.

@@ -63,17 +63,10 @@ class DrawGroupTest : public ActorSystemFixture {
 protected:
     void SetUp() override {
         ActorSystemFixture::SetUp();
-        DrawGroups_Reset();
-        g_DrawGroupCounters = DrawGroupCounters{};
-        g_DrawCameraPosition = Vector3(0.0f, 0.0f, 0.0f);
         // New actors were not drawn in the frame before.
         g_GlobalClock.previousTime = -1.0f;
         Member::g_Updates.clear();
         g_NextTestId = 7000;
-    }
-    void TearDown() override {
-        ActorSystemFixture::TearDown();
-        DrawGroups_Reset();
     }
 
     // Puts an actor into the table under its parent (Global when none).

@@ -10,14 +10,6 @@ constexpr float kHalfPi = 1.5707964f;
 
 class TreeMessagesTest : public ActorSystemFixture {
 protected:
-    void SetUp() override {
-        ActorSystemFixture::SetUp();
-        DrawGroups_Reset();
-    }
-    void TearDown() override {
-        ActorSystemFixture::TearDown();
-        DrawGroups_Reset();
-    }
 
     template <typename T>
     static T Ask(CQVActor* actor, uint32_t id) {

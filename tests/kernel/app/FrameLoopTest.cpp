@@ -42,21 +42,6 @@ protected:
         g_Intervals.clear();
         g_IntervalsTaken = 0;
         FrameClock_SetSource(&NextInterval);
-        g_GlobalClock.dt = 0.0f;
-        g_GlobalClock.previousTime = 0.0f;
-        g_GlobalClock.frameStamp = 0;
-        g_DrawCameraPosition = Vector3(0.0f, 0.0f, 0.0f);
-        g_FrameListener = FrameListener{};
-        g_FpsCounter = FpsCounter{};
-        g_ShowFps = 0;
-        g_DebugKeysEnabled = 0;
-        DrawGroups_Reset();
-    }
-
-    void TearDown() override {
-        ActorSystemFixture::TearDown();
-        FrameClock_SetSource(nullptr);
-        DrawGroups_Reset();
     }
 
     // A counting actor under Global, in the table under a system-range id.

@@ -118,24 +118,26 @@ TEST_F(WindowProcedure, PumpTurnsEventsIntoWindowMessages) {
     EXPECT_FALSE(Platform_IsWindowVisible(window));
 }
 
+// A game folder with "init.txt", the text table and empty start content.
+void WriteGameFolder(const std::filesystem::path& dir) {
+    std::filesystem::create_directories(dir / "Data");
+    std::FILE* f = std::fopen((dir / "init.txt").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs(".\r\nStart.qva\r\n\r\nSample Game\r\n", f);
+    std::fclose(f);
+    f = std::fopen((dir / "Data" / "text.txt").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("1\r\nSTART_GAME }\r\nStart game }\r\n", f);
+    std::fclose(f);
+    ASSERT_TRUE(EmptyActorFile_WriteStartContent(dir));
+}
+
 // The whole game in this process: start-up from a working folder, frames
 // until the platform is asked to quit.
 TEST(GameMain, RunsFramesWithTitleUntilQuit) {
     const auto oldDir = std::filesystem::current_path();
     const auto dir = std::filesystem::temp_directory_path() / ("qv_game_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    {
-        std::FILE* f = std::fopen((dir / "init.txt").c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fputs(".\r\nStart.qva\r\n\r\nSample Game\r\n", f);
-        std::fclose(f);
-        std::filesystem::create_directories(dir / "Data");
-        f = std::fopen((dir / "Data" / "text.txt").c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fputs("1\r\nSTART_GAME }\r\nStart game }\r\n", f);
-        std::fclose(f);
-        ASSERT_TRUE(EmptyActorFile_WriteStartContent(dir));
-    }
+    ASSERT_NO_FATAL_FAILURE(WriteGameFolder(dir));
     std::filesystem::current_path(dir);
 
     const uint32_t firstFrame = g_FrameNumber;
@@ -189,6 +191,39 @@ TEST(GameMain, RunsFramesWithTitleUntilQuit) {
     EXPECT_EQ(engine->baseFolder, ".");
     EXPECT_EQ(engine->farPlane, 35000.0f);
     EXPECT_EQ(engine->nearPlane, 1.5f);
+}
+
+// A quit asked for before the message loop starts (here: before start-up)
+// is the first message the loop takes; it is served, not dropped, so no
+// frame runs.
+TEST(GameMain, QuitAskedForDuringStartUpIsServed) {
+    const auto oldDir = std::filesystem::current_path();
+    const auto dir = std::filesystem::temp_directory_path() / ("qv_game_quit_" + std::to_string(::getpid()));
+    ASSERT_NO_FATAL_FAILURE(WriteGameFolder(dir));
+    std::filesystem::current_path(dir);
+    ASSERT_TRUE(Platform_Init());
+    TakeMessages();
+    Platform_RequestQuit();
+
+    const uint32_t firstFrame = g_FrameNumber;
+    // Should the request be lost, a second one after some frames ends the run.
+    std::atomic<bool> stop{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 3000 && !stop; ++i) {
+            if (g_FrameNumber >= firstFrame + 20) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        if (!stop) Platform_RequestQuit();
+    });
+    const int result = WinMain(nullptr, nullptr, "-win=1 -w=800 -h=600", 1);
+    stop = true;
+    watchdog.join();
+    std::filesystem::current_path(oldDir);
+    std::filesystem::remove_all(dir);
+    TakeMessages();
+
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(g_FrameNumber, firstFrame);
 }
 
 TEST(FrameTime, ClampCases) {

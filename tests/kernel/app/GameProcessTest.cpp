@@ -7,6 +7,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <filesystem>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -57,6 +59,31 @@ protected:
         std::fputs(".\nStart.qva\n\nProcess Test\n", f);
         return std::fclose(f) == 0;
     }
+    // "init.txt" as a pipe: the game's start-up waits at reading it until
+    // the test writes, so the test knows where the game stands.
+    bool MakeStartFilePipe() { return ::mkfifo((dir / "init.txt").c_str(), 0600) == 0; }
+    // Opens the pipe's writing end once the game has opened "init.txt" (by
+    // then its quit handling is in place); -1 when the game ended first.
+    int WaitForStartFileReader() {
+        for (int waited = 0; waited <= 20000; waited += 10) {
+            const int fd = ::open((dir / "init.txt").c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                ::fcntl(fd, F_SETFL, 0);
+                return fd;
+            }
+            if (::waitpid(pid, nullptr, WNOHANG) == pid) {
+                pid = -1;
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return -1;
+    }
+    static bool WriteStartLines(int fd) {
+        const char lines[] = ".\nStart.qva\n\nProcess Test\n";
+        const bool written = ::write(fd, lines, sizeof lines - 1) == static_cast<ssize_t>(sizeof lines - 1);
+        return ::close(fd) == 0 && written;
+    }
     // Exit status, or -1 while still running after the timeout.
     int WaitExit(int timeoutMs) {
         for (int waited = 0; waited <= timeoutMs; waited += 10) {
@@ -94,14 +121,30 @@ TEST_F(GameProcess, EndsWithZeroWithoutAGraphicsDevice) {
 }
 
 TEST_F(GameProcess, RunsUntilAskedToQuit) {
-    ASSERT_TRUE(WriteStartFile());
+    ASSERT_TRUE(MakeStartFilePipe());
     ASSERT_TRUE(EmptyActorFile_WriteStartContent(dir));
     Start({"-win=1", "-w=1024", "-h=768"});
+    const int startFile = WaitForStartFileReader();
+    ASSERT_GE(startFile, 0);
+    ASSERT_TRUE(WriteStartLines(startFile));
     // Still running: it pumps messages and runs frames.
     ASSERT_EQ(WaitExit(1500), -1);
     ASSERT_GT(pid, 0);
     // The desktop's quit request (here a termination signal) ends it with quit code 0.
     ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    EXPECT_EQ(WaitExit(20000), 0);
+}
+
+// A quit request that arrives while the game is still starting (here: while
+// it reads "init.txt") ends it with quit code 0 once it gets that far.
+TEST_F(GameProcess, QuitDuringStartUpIsServed) {
+    ASSERT_TRUE(MakeStartFilePipe());
+    ASSERT_TRUE(EmptyActorFile_WriteStartContent(dir));
+    Start({"-win=1", "-w=1024", "-h=768"});
+    const int startFile = WaitForStartFileReader();
+    ASSERT_GE(startFile, 0);
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    ASSERT_TRUE(WriteStartLines(startFile));
     EXPECT_EQ(WaitExit(20000), 0);
 }
 

@@ -292,6 +292,19 @@ TEST_F(DamagedFile, EveryTruncationFailsAndChangesNothing) {
     EXPECT_EQ(Load(valid), 1);
 }
 
+// A load told to stop (the program's quit request) before its third record
+// ends as a failed one.
+TEST_F(DamagedFile, LoadToldToStopBetweenRecordsChangesNothing) {
+    static int asked = 0;
+    asked = 0;
+    g_ActorLoadStop = [] { return ++asked == 3; };
+    EXPECT_EQ(Load(valid), 0);
+    g_ActorLoadStop = nullptr;
+    EXPECT_EQ(asked, 3);
+    EXPECT_STREQ(system->GetError(), "Error - Loading Actors");
+    ExpectUnchanged("stopped");
+}
+
 struct Corruption {
     const char* name;
     size_t offset;     // where a word is overwritten

@@ -15,6 +15,7 @@
 #include "kernel/base/FrameTime.h"
 #include "kernel/fileactors/File.h"
 #include "kernel/fileactors/FileIO.h"
+#include "tests/support/ResetGlobals.h"
 #include "tools/fixtures/KernelActorClasses.h"
 
 #include <gtest/gtest.h>
@@ -71,10 +72,7 @@ protected:
         previous = std::filesystem::current_path();
         std::filesystem::current_path(root);
         std::filesystem::create_directories(root / "Data");
-        g_FrameNumber = 0;
-        g_FrameTime = 0.01f;
-        g_GlobalClock.time = 0.0f;
-        FileCountTable_Clear();
+        ResetGlobals();
         ASSERT_EQ(KernelActorClasses_Start(), 1);
         system = g_ActorSystem;
         system->m_BaseDirectory = ".";
@@ -83,13 +81,7 @@ protected:
     }
 
     void TearDown() override {
-        // Actors without a parent (bare UVAnimation records) are not below
-        // the root: they go first.
-        for (size_t id = 1; id < g_ActorTable.size(); ++id) {
-            CQVActor* actor = g_ActorTable[id];
-            if (actor && actor->m_Parent == nullptr && id >= ACTOR_ID_SYSTEM_LIMIT) system->DeleteActor(actor);
-        }
-        delete g_ActorSystem;
+        ResetGlobals();
         std::filesystem::current_path(previous);
         std::filesystem::remove_all(root);
     }

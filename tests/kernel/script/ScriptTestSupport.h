@@ -13,7 +13,6 @@ protected:
     void SetUp() override {
         ActorSystemFixture::SetUp();
         Script_Init();
-        g_ScriptAbort = 0;
         owner = Make("Owner");
         g_Seen.clear();
     }

@@ -33,7 +33,7 @@ TEST(EngineCreate, MakesTheEngineWithItsDefaultsOnce) {
 
     ASSERT_EQ(engine->items.size(), 7000u);
     for (CQVLibraryItem* item : engine->items) ASSERT_EQ(item, nullptr);
-    EXPECT_EQ(engine->buckets, nullptr);
+    EXPECT_EQ(engine->renderQueue.buckets, nullptr);
     const std::pair<const char*, uint32_t> modes[] = {{"Normal", 0x19},
                                                       {"Texture Alpha", 0x0D},
                                                       {"Multiply", 0x0B},
@@ -102,8 +102,8 @@ TEST_F(Engine, DeviceSetUpLeavesFiltersAndBuckets) {
     }
     Device()->GetTextureStageState(4, D3DTSS_MINFILTER, &value);
     EXPECT_EQ(value, static_cast<uint32_t>(D3DTEXF_POINT));
-    ASSERT_NE(engine()->buckets, nullptr);
-    const RenderBucket* b = engine()->buckets;
+    ASSERT_NE(engine()->renderQueue.buckets, nullptr);
+    const RenderBucket* b = engine()->renderQueue.buckets;
     EXPECT_EQ(b[3].insertMode, 1u);
     EXPECT_EQ(b[5].insertMode, 1u);
     EXPECT_EQ(b[7].insertMode, 2u);

@@ -1,0 +1,24 @@
+#include "tests/support/ResetGlobals.h"
+
+#include "kernel/actors/ActorSystem.h"
+#include "kernel/app/FrameLoop.h"
+#include "kernel/base/KernelBase.h"
+#include "kernel/fileactors/File.h"
+#include "kernel/script/Script.h"
+#include "services/engine/Engine.h"
+#include "services/input/Input.h"
+#include "services/render/Lights.h"
+#include "services/render/RenderQueue.h"
+
+void ResetGlobals() {
+    // Actors first: their destructors still reach the other subsystems.
+    Actors_Reset();
+    FileActors_Reset();
+    Script_Reset();
+    FrameLoop_Reset();
+    KernelBase_Reset();
+    Input_Reset();
+    Engine_Reset();
+    RenderQueue_Reset();
+    Lights_Reset();
+}
