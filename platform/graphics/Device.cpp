@@ -7,6 +7,7 @@
 #include "platform/Window.h"
 #include "platform/graphics/DeviceState.h"
 #include "platform/graphics/GLFunctions.h"
+#include "platform/graphics/StateBlocks.h"
 #include "platform/graphics/TextureFormats.h"
 
 #include <SDL2/SDL.h>
@@ -205,7 +206,8 @@ struct DeviceRenderer {
     D3DFORMAT colorFormat = D3DFMT_X8R8G8B8;
 };
 
-PlatformDevice::PlatformDevice() : m_State(new DeviceState()), m_Renderer(new DeviceRenderer()) {}
+PlatformDevice::PlatformDevice()
+    : m_State(new DeviceState()), m_Blocks(new StateBlocks()), m_Renderer(new DeviceRenderer()) {}
 
 PlatformDevice::~PlatformDevice() {
     for (PlatformTexture*& texture : m_State->textures)
@@ -247,6 +249,12 @@ HRESULT PlatformDevice::Create(HWND window, const D3DPRESENT_PARAMETERS& paramet
     if (!GL_LoadFunctions(&missing)) {
         *error = std::string("OpenGL function missing: ") + missing;
         return D3DERR_NOTAVAILABLE;
+    }
+    GLint extensions = 0;
+    glGetIntegerv(GL_NUM_EXTENSIONS, &extensions);
+    for (GLint i = 0; i < extensions; ++i) {
+        const char* name = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
+        if (name && std::strcmp(name, "GL_EXT_texture_compression_s3tc") == 0) device->m_Context->s3tc = true;
     }
     device->m_Window = window;
     device->m_Parameters = parameters;
@@ -349,6 +357,7 @@ HRESULT PlatformDevice::Reset(D3DPRESENT_PARAMETERS* parameters) {
         if (texture) texture->Release();
     if (m_State->stream) m_State->stream->Release();
     if (m_State->indices) m_State->indices->Release();
+    m_Blocks->recording.reset();
     m_Parameters = *parameters;
     if (m_Parameters.Windowed && (m_Parameters.BackBufferWidth == 0 || m_Parameters.BackBufferHeight == 0)) {
         int w = 0, h = 0;
@@ -536,7 +545,8 @@ HRESULT PlatformDevice::GetFrontBuffer(PlatformSurface* destination) {
     for (uint32_t y = 0; y < r.height; ++y)
         for (uint32_t x = 0; x < r.width; ++x)
             rows[static_cast<size_t>(y) * r.width + x] = pixels[static_cast<size_t>(r.height - 1 - y) * r.width + x] | 0xFF000000u;
-    TextureFormat_FromArgb(D3DFMT_A8R8G8B8, rows.data(), r.width, r.height, destination->bits.data(), destination->pitch);
+    TextureFormat_Encode(*TextureFormat_Find(D3DFMT_A8R8G8B8), rows.data(), r.width, r.height, destination->bits.data(),
+                         destination->pitch, true);
     return D3D_OK;
 }
 
@@ -559,29 +569,38 @@ HRESULT PlatformDevice::CreateTexture(uint32_t width, uint32_t height, uint32_t 
     t->usage = usage;
     t->pool = pool;
     t->levels.resize(levels);
+    t->compressed = info->blockSize > 1 && m_Context->s3tc && m_CompressTextures;
     glGenTextures(1, &t->glTexture);
-    glActiveTexture(GL_TEXTURE0);
+    glActiveTexture(GL_TEXTURE0 + D3D_MAX_TEXTURE_STAGES);
     glBindTexture(GL_TEXTURE_2D, t->glTexture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    std::vector<uint32_t> zeros;
     for (uint32_t i = 0; i < levels; ++i) {
         PlatformTexture::Level& l = t->levels[i];
         l.width = std::max(1u, width >> i);
         l.height = std::max(1u, height >> i);
         l.pitch = TextureFormat_Pitch(*info, l.width);
         l.bits.assign(static_cast<size_t>(l.pitch) * TextureFormat_Rows(*info, l.height), 0);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), static_cast<GLint>(info->glInternal),
-                     static_cast<GLsizei>(l.width), static_cast<GLsizei>(l.height), 0, info->glFormat, info->glType,
-                     l.bits.data());
+        const GLsizei w = static_cast<GLsizei>(l.width), h = static_cast<GLsizei>(l.height);
+        if (t->compressed) {
+            glCompressedTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), info->glInternal, w, h, 0,
+                                   static_cast<GLsizei>(l.bits.size()), l.bits.data());
+        } else if (info->blockSize > 1) {
+            // Blocks of zero decode to transparent black texels.
+            zeros.assign(static_cast<size_t>(l.width) * l.height, 0);
+            glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, zeros.data());
+        } else {
+            glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), static_cast<GLint>(info->glInternal), w, h, 0,
+                         info->glFormat, info->glType, l.bits.data());
+        }
     }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levels - 1));
-    if (info->swizzle[0] != 0) {
+    if (info->swizzle[3] != 0) {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_R, info->swizzle[0]);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_G, info->swizzle[1]);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_B, info->swizzle[2]);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, info->swizzle[3]);
     }
-    glBindTexture(GL_TEXTURE_2D, 0);
-    m_Renderer->textureDirty |= 1;
     *texture = t;
     return D3D_OK;
 }
@@ -628,8 +647,13 @@ HRESULT PlatformDevice::CreateIndexBuffer(uint32_t length, uint32_t usage, D3DFO
 HRESULT PlatformDevice::BeginScene() {
     if (m_InScene) return D3DERR_INVALIDCALL;
     m_InScene = true;
+    m_Context->FlushPending();
     return D3D_OK;
 }
+
+HRESULT PlatformDevice::ResourceManagerDiscardBytes(uint32_t bytes) { return D3D_OK; }
+
+bool PlatformDevice::IsTextureCompressionAvailable() const { return m_Context->s3tc; }
 
 HRESULT PlatformDevice::EndScene() {
     if (!m_InScene) return D3DERR_INVALIDCALL;
@@ -698,6 +722,12 @@ HRESULT PlatformDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRI
     else if (state == D3DTS_PROJECTION) target = &m_State->projection;
     else if (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7) target = &m_State->textureTransforms[state - D3DTS_TEXTURE0];
     else return D3DERR_INVALIDCALL;
+    if (StateBlock* block = m_Blocks->recording.get()) {
+        const int slot = StateBlock_TransformSlot(state);
+        block->transformMask |= 1u << slot;
+        block->transforms[slot] = *matrix;
+        return D3D_OK;
+    }
     *target = *matrix;
     m_Renderer->dirty |= DIRTY_CONSTANTS;
     return D3D_OK;
@@ -721,6 +751,11 @@ HRESULT PlatformDevice::SetViewport(const D3DVIEWPORT8* viewport) {
         viewport->Width > r.width - viewport->X || viewport->Height > r.height - viewport->Y ||
         !(viewport->MinZ >= 0.0f && viewport->MinZ <= 1.0f && viewport->MaxZ >= 0.0f && viewport->MaxZ <= 1.0f))
         return D3DERR_INVALIDCALL;
+    if (StateBlock* block = m_Blocks->recording.get()) {
+        block->hasViewport = true;
+        block->viewport = *viewport;
+        return D3D_OK;
+    }
     m_State->viewport = *viewport;
     m_Renderer->dirty |= DIRTY_VIEWPORT | DIRTY_CONSTANTS;
     return D3D_OK;
@@ -734,6 +769,11 @@ HRESULT PlatformDevice::GetViewport(D3DVIEWPORT8* viewport) const {
 
 HRESULT PlatformDevice::SetMaterial(const D3DMATERIAL8* material) {
     if (material == nullptr) return D3DERR_INVALIDCALL;
+    if (StateBlock* block = m_Blocks->recording.get()) {
+        block->hasMaterial = true;
+        block->material = *material;
+        return D3D_OK;
+    }
     m_State->material = *material;
     m_Renderer->dirty |= DIRTY_CONSTANTS;
     return D3D_OK;
@@ -746,46 +786,48 @@ HRESULT PlatformDevice::GetMaterial(D3DMATERIAL8* material) const {
 }
 
 HRESULT PlatformDevice::SetLight(uint32_t index, const D3DLIGHT8* light) {
-    if (light == nullptr || index > kMaxLightIndex) return D3DERR_INVALIDCALL;
-    if (light->Type < D3DLIGHT_POINT || light->Type > D3DLIGHT_DIRECTIONAL) return D3DERR_INVALIDCALL;
-    if (index >= m_State->lights.size()) m_State->lights.resize(index + 1);
-    m_State->lights[index].light = *light;
+    if (light == nullptr || light->Type < D3DLIGHT_POINT || light->Type > D3DLIGHT_DIRECTIONAL) return D3DERR_INVALIDCALL;
+    if (StateBlock* block = m_Blocks->recording.get()) {
+        block->lights[index].hasLight = true;
+        block->lights[index].light = *light;
+        return D3D_OK;
+    }
+    m_State->lights.Set(index, *light);
     m_Renderer->dirty |= DIRTY_CONSTANTS | DIRTY_KEY;
     return D3D_OK;
 }
 
 HRESULT PlatformDevice::GetLight(uint32_t index, D3DLIGHT8* light) const {
-    if (light == nullptr || index >= m_State->lights.size()) return D3DERR_INVALIDCALL;
-    *light = m_State->lights[index].light;
+    const LightSlot* slot = m_State->lights.Find(index);
+    if (light == nullptr || slot == nullptr) return D3DERR_INVALIDCALL;
+    *light = slot->light;
     return D3D_OK;
 }
 
 HRESULT PlatformDevice::LightEnable(uint32_t index, int32_t enable) {
-    if (index > kMaxLightIndex) return D3DERR_INVALIDCALL;
-    if (index >= m_State->lights.size()) {
-        if (!enable) return D3D_OK;
-        // Enabling a light that was never set gives the default light: white,
-        // directional, along +z.
-        m_State->lights.resize(index + 1);
-        D3DLIGHT8& l = m_State->lights[index].light;
-        l.Type = D3DLIGHT_DIRECTIONAL;
-        l.Diffuse = D3DCOLORVALUE{1, 1, 1, 0};
-        l.Direction = D3DVECTOR{0, 0, 1};
+    if (StateBlock* block = m_Blocks->recording.get()) {
+        block->lights[index].hasEnable = true;
+        block->lights[index].enabled = enable != 0;
+        return D3D_OK;
     }
-    if (m_State->lights[index].enabled == (enable != 0)) return D3D_OK;
-    m_State->lights[index].enabled = enable != 0;
-    m_Renderer->dirty |= DIRTY_CONSTANTS | DIRTY_KEY;
+    if (m_State->lights.Enable(index, enable != 0)) m_Renderer->dirty |= DIRTY_CONSTANTS | DIRTY_KEY;
     return D3D_OK;
 }
 
 HRESULT PlatformDevice::GetLightEnable(uint32_t index, int32_t* enable) const {
-    if (enable == nullptr || index >= m_State->lights.size()) return D3DERR_INVALIDCALL;
-    *enable = m_State->lights[index].enabled ? 1 : 0;
+    const LightSlot* slot = m_State->lights.Find(index);
+    if (enable == nullptr || slot == nullptr) return D3DERR_INVALIDCALL;
+    *enable = slot->enabled ? 1 : 0;
     return D3D_OK;
 }
 
 HRESULT PlatformDevice::SetRenderState(D3DRENDERSTATETYPE state, uint32_t value) {
     if (state >= D3DRS_COUNT) return D3DERR_INVALIDCALL;
+    if (StateBlock* block = m_Blocks->recording.get()) {
+        block->renderMask.set(state);
+        block->renderStates[state] = value;
+        return D3D_OK;
+    }
     uint32_t& slot = m_State->renderStates[state];
     // Redundant sets cost nothing downstream.
     if (slot == value) return D3D_OK;
@@ -802,6 +844,10 @@ HRESULT PlatformDevice::GetRenderState(D3DRENDERSTATETYPE state, uint32_t* value
 
 HRESULT PlatformDevice::SetTexture(uint32_t stage, PlatformTexture* texture) {
     if (stage >= D3D_MAX_TEXTURE_STAGES) return D3DERR_INVALIDCALL;
+    if (StateBlock* block = m_Blocks->recording.get()) {
+        block->RecordTexture(stage, texture);
+        return D3D_OK;
+    }
     PlatformTexture*& slot = m_State->textures[stage];
     if (slot == texture) return D3D_OK;
     // A bound texture stays alive while bound, whatever its owner releases.
@@ -822,6 +868,11 @@ HRESULT PlatformDevice::GetTexture(uint32_t stage, PlatformTexture** texture) co
 
 HRESULT PlatformDevice::SetTextureStageState(uint32_t stage, D3DTEXTURESTAGESTATETYPE type, uint32_t value) {
     if (stage >= D3D_MAX_TEXTURE_STAGES || type >= D3DTSS_COUNT) return D3DERR_INVALIDCALL;
+    if (StateBlock* block = m_Blocks->recording.get()) {
+        block->stageMask[stage] |= 1u << type;
+        block->stageStates[stage][type] = value;
+        return D3D_OK;
+    }
     uint32_t& slot = m_State->stageStates[stage][type];
     if (slot == value) return D3D_OK;
     slot = value;
@@ -848,6 +899,11 @@ HRESULT PlatformDevice::GetTextureStageState(uint32_t stage, D3DTEXTURESTAGESTAT
 }
 
 HRESULT PlatformDevice::SetVertexShader(uint32_t fvf) {
+    if (StateBlock* block = m_Blocks->recording.get()) {
+        block->hasFvf = true;
+        block->fvf = fvf;
+        return D3D_OK;
+    }
     if (m_State->fvf == fvf) return D3D_OK;
     m_State->fvf = fvf;
     m_Renderer->dirty |= DIRTY_KEY;
@@ -862,6 +918,10 @@ HRESULT PlatformDevice::GetVertexShader(uint32_t* fvf) const {
 
 HRESULT PlatformDevice::SetStreamSource(uint32_t stream, PlatformVertexBuffer* buffer, uint32_t stride) {
     if (stream != 0) return D3DERR_INVALIDCALL;
+    if (StateBlock* block = m_Blocks->recording.get()) {
+        block->RecordStream(buffer, stride);
+        return D3D_OK;
+    }
     if (buffer) buffer->AddRef();
     if (m_State->stream) m_State->stream->Release();
     m_State->stream = buffer;
@@ -870,6 +930,10 @@ HRESULT PlatformDevice::SetStreamSource(uint32_t stream, PlatformVertexBuffer* b
 }
 
 HRESULT PlatformDevice::SetIndices(PlatformIndexBuffer* buffer, uint32_t baseVertexIndex) {
+    if (StateBlock* block = m_Blocks->recording.get()) {
+        block->RecordIndices(buffer, baseVertexIndex);
+        return D3D_OK;
+    }
     if (buffer) buffer->AddRef();
     if (m_State->indices) m_State->indices->Release();
     m_State->indices = buffer;
@@ -1005,7 +1069,7 @@ void FillConstants(const DeviceState& state, const DeviceRenderer& r, VertexCons
     c->pixelOffset[0] = (1.0f - 2.0f * kEdgeBias) / static_cast<float>(vp.Width);
     c->pixelOffset[1] = (1.0f - 2.0f * kEdgeBias) / static_cast<float>(vp.Height);
     for (uint32_t i = 0; i < r.activeLightCount; ++i) {
-        const D3DLIGHT8& l = state.lights[r.activeLights[i]].light;
+        const D3DLIGHT8& l = state.lights.Find(r.activeLights[i])->light;
         ShaderLight& out = c->lights[i];
         CopyColor(l.Diffuse, out.diffuse);
         CopyColor(l.Specular, out.specular);
@@ -1051,8 +1115,10 @@ HRESULT PlatformDevice::Draw(D3DPRIMITIVETYPE type, uint32_t primitiveCount, int
 
     if (r.dirty & DIRTY_KEY) {
         r.activeLightCount = 0;
-        for (uint32_t i = 0; i < state.lights.size() && r.activeLightCount < D3D_MAX_ACTIVE_LIGHTS; ++i)
-            if (state.lights[i].enabled) r.activeLights[r.activeLightCount++] = i;
+        for (uint32_t index : state.lights.enabled) {
+            if (r.activeLightCount == D3D_MAX_ACTIVE_LIGHTS) break;
+            r.activeLights[r.activeLightCount++] = index;
+        }
         const ShaderKey key = Shader_MakeKey(state, layout, r.activeLights, r.activeLightCount);
         std::string bytes(reinterpret_cast<const char*>(&key), sizeof key);
         auto found = r.programs.find(bytes);
@@ -1137,6 +1203,9 @@ HRESULT PlatformDevice::Draw(D3DPRIMITIVETYPE type, uint32_t primitiveCount, int
         }
     }
     r.samplerDirty = r.textureDirty = 0;
+    // Frames a decoder wrote since the last draw reach GL before this one.
+    for (PlatformTexture* texture : state.textures)
+        if (texture && texture->HasPendingUpload()) texture->UploadPending();
 
     // Vertices come from the stream (indexed 0 or 1) or were just placed in
     // the streaming buffer (indexed 2 and 3, through SetupUser).

@@ -1,5 +1,6 @@
 #include "platform/graphics/DeviceState.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -48,6 +49,36 @@ D3DMATRIX Matrix_NormalMatrix(const D3DMATRIX& m) {
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) r.m[i][j] = c[i][j] * inv;
     return r;
+}
+
+const LightSlot* LightTable::Find(uint32_t index) const {
+    auto found = slots.find(index);
+    return found != slots.end() ? &found->second : nullptr;
+}
+
+bool LightTable::Enable(uint32_t index, bool on) {
+    auto found = slots.find(index);
+    if (found == slots.end()) {
+        if (!on) return false;
+        LightSlot slot;
+        slot.light.Type = D3DLIGHT_DIRECTIONAL;
+        slot.light.Diffuse = D3DCOLORVALUE{1, 1, 1, 0};
+        slot.light.Direction = D3DVECTOR{0, 0, 1};
+        found = slots.emplace(index, slot).first;
+    }
+    if (found->second.enabled == on) return false;
+    found->second.enabled = on;
+    auto at = std::lower_bound(enabled.begin(), enabled.end(), index);
+    if (on) enabled.insert(at, index);
+    else enabled.erase(at);
+    return true;
+}
+
+void LightTable::Set(uint32_t index, const D3DLIGHT8& light) { slots[index].light = light; }
+
+void LightTable::Clear() {
+    slots.clear();
+    enabled.clear();
 }
 
 void DeviceState::SetDefaults(bool autoDepthStencil, uint32_t width, uint32_t height) {
@@ -118,7 +149,7 @@ void DeviceState::SetDefaults(bool autoDepthStencil, uint32_t width, uint32_t he
     }
     world = view = projection = Matrix_Identity();
     std::memset(&material, 0, sizeof material);
-    lights.clear();
+    lights.Clear();
     viewport = D3DVIEWPORT8{0, 0, width, height, 0.0f, 1.0f};
     fvf = 0;
     stream = nullptr;
@@ -187,7 +218,7 @@ ShaderKey Shader_MakeKey(const DeviceState& state, const FvfLayout& layout, cons
     if (key.lighting) {
         key.lightCount = static_cast<uint8_t>(activeLightCount);
         for (uint32_t i = 0; i < activeLightCount; ++i) {
-            const uint32_t type = state.lights[activeLights[i]].light.Type;
+            const uint32_t type = state.lights.Find(activeLights[i])->light.Type;
             key.lightTypes[i] = static_cast<uint8_t>(type >= D3DLIGHT_POINT && type <= D3DLIGHT_DIRECTIONAL ? type : 0);
         }
         key.localViewer = rs[D3DRS_LOCALVIEWER] != 0;

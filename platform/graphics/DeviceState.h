@@ -5,7 +5,9 @@
 #include "platform/graphics/D3D8Types.h"
 
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class PlatformTexture;
@@ -14,16 +16,43 @@ class PlatformIndexBuffer;
 struct SDL_Window;
 
 // The GL context a device and its resources live in. Resources made on a
-// device that has gone keep their CPU copies and skip GL calls.
+// device that has gone keep their CPU copies and skip GL calls. GL is called
+// only on the thread where the context is current; other threads leave
+// their uploads and deletions here for it.
 struct DeviceContext {
     SDL_Window* window = nullptr;
     void* glContext = nullptr;
     bool alive = false;
+    bool s3tc = false;  // GL samples DXT blocks itself
+
+    std::mutex pendingLock;
+    std::vector<PlatformTexture*> pendingTextures;  // referenced while listed
+    std::vector<uint32_t> deadTextures;
+
+    // True on the thread that may call GL.
+    bool IsCurrent() const;
+    // Uploads what other threads wrote and deletes what they released.
+    void FlushPending();
 };
 
 struct LightSlot {
     D3DLIGHT8 light{};
     bool enabled = false;
+};
+
+// The lights by index. Indices are any 32-bit number and the engine never
+// reuses one, so they are looked up by hash, not by position; the enabled
+// ones are also kept in index order for the draw.
+struct LightTable {
+    std::unordered_map<uint32_t, LightSlot> slots;
+    std::vector<uint32_t> enabled;
+
+    const LightSlot* Find(uint32_t index) const;
+    // Enabling a light that was never set gives the default light: white,
+    // directional, along +z. False when nothing changed.
+    bool Enable(uint32_t index, bool on);
+    void Set(uint32_t index, const D3DLIGHT8& light);
+    void Clear();
 };
 
 // Everything the application sets on the device, in one record, so that the
@@ -34,7 +63,7 @@ struct DeviceState {
     D3DMATRIX world, view, projection;
     D3DMATRIX textureTransforms[D3D_MAX_TEXTURE_STAGES];
     D3DMATERIAL8 material;
-    std::vector<LightSlot> lights;  // indexed by light index, grown on demand
+    LightTable lights;
     D3DVIEWPORT8 viewport;
     PlatformTexture* textures[D3D_MAX_TEXTURE_STAGES];
     uint32_t fvf;
@@ -46,10 +75,6 @@ struct DeviceState {
     // The values a new or reset device starts with.
     void SetDefaults(bool autoDepthStencil, uint32_t width, uint32_t height);
 };
-
-// Highest light index accepted; light indices are sparse, but a table of
-// this size is the most a scene uses.
-constexpr uint32_t kMaxLightIndex = 0xFFFF;
 
 D3DMATRIX Matrix_Identity();
 D3DMATRIX Matrix_Multiply(const D3DMATRIX& a, const D3DMATRIX& b);

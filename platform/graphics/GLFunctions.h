@@ -9,6 +9,7 @@
     X(PFNGLGETINTEGERVPROC, glGetIntegerv)                                   \
     X(PFNGLGETFLOATVPROC, glGetFloatv)                                       \
     X(PFNGLGETSTRINGPROC, glGetString)                                       \
+    X(PFNGLGETSTRINGIPROC, glGetStringi)                                     \
     X(PFNGLENABLEPROC, glEnable)                                             \
     X(PFNGLDISABLEPROC, glDisable)                                           \
     X(PFNGLVIEWPORTPROC, glViewport)                                         \
@@ -43,6 +44,8 @@
     X(PFNGLACTIVETEXTUREPROC, glActiveTexture)                               \
     X(PFNGLTEXIMAGE2DPROC, glTexImage2D)                                     \
     X(PFNGLTEXSUBIMAGE2DPROC, glTexSubImage2D)                               \
+    X(PFNGLCOMPRESSEDTEXIMAGE2DPROC, glCompressedTexImage2D)                 \
+    X(PFNGLCOMPRESSEDTEXSUBIMAGE2DPROC, glCompressedTexSubImage2D)           \
     X(PFNGLTEXPARAMETERIPROC, glTexParameteri)                               \
     X(PFNGLGENSAMPLERSPROC, glGenSamplers)                                   \
     X(PFNGLDELETESAMPLERSPROC, glDeleteSamplers)                             \

@@ -8,8 +8,10 @@
 #include "platform/Messages.h"
 #include "platform/graphics/D3D8Types.h"
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -24,7 +26,7 @@ public:
     uint32_t Release();
 
 protected:
-    uint32_t m_References = 1;
+    std::atomic<uint32_t> m_References{1};
 };
 
 // A block of pixels in one format (back buffer, image surface, texture level).
@@ -43,14 +45,26 @@ public:
     PlatformDevice* backBufferOf = nullptr;
 };
 
+// A texture and its chain of levels. Levels of block formats (DXT1 to DXT5)
+// lock in rows of 4x4 blocks: the pitch is the bytes of one row of blocks and
+// a locked rectangle starts on a block.
+//
+// Any thread may lock and write a level (a movie's decoder writes its frames
+// from its own thread): the lock holds the texture against other threads
+// until UnlockRect, and the upload to GL happens on the device's thread, at
+// once when the unlock is made there, else when the texture is next drawn
+// with or at the next BeginScene.
 class PlatformTexture : public PlatformResource {
 public:
     ~PlatformTexture() override;
     uint32_t GetLevelCount() const { return static_cast<uint32_t>(levels.size()); }
     HRESULT GetLevelDesc(uint32_t level, D3DSURFACE_DESC* desc) const;
     HRESULT LockRect(uint32_t level, D3DLOCKED_RECT* locked, const RECT* rect, uint32_t flags);
-    // Uploads the level the lock changed.
+    // Uploads the level the lock changed (or leaves it for the device's thread).
     HRESULT UnlockRect(uint32_t level);
+    // Fills every level below sourceLevel from it, each from the one above
+    // with a 2x2 box filter, as a loader does after writing the top level.
+    HRESULT FilterLevels(uint32_t sourceLevel);
 
     struct Level {
         uint32_t width = 0, height = 0, pitch = 0;
@@ -64,6 +78,16 @@ public:
     uint32_t pool = 0;
     std::vector<Level> levels;
     uint32_t glTexture = 0;
+    bool compressed = false;  // GL holds the blocks as they are (else decoded texels)
+
+    // Uploads the levels that another thread changed; on the device's thread
+    // only. Skips a texture that is locked at the moment (next time, then).
+    void UploadPending();
+    bool HasPendingUpload() const { return m_PendingLevels.load(std::memory_order_acquire) != 0; }
+
+private:
+    std::recursive_mutex m_Lock;            // held from LockRect to UnlockRect
+    std::atomic<uint32_t> m_PendingLevels{0};  // bit per level written off the device's thread
 };
 
 // Vertex and index buffers keep a CPU copy: the engine rewrites and reads
@@ -96,6 +120,7 @@ public:
 
 struct DeviceState;
 struct DeviceRenderer;
+struct StateBlocks;
 
 class PlatformDevice {
 public:
@@ -157,6 +182,30 @@ public:
                                    uint32_t primitiveCount, const void* indices, D3DFORMAT indexFormat,
                                    const void* vertices, uint32_t stride);
 
+    // Records the Set calls that follow (render and stage states, textures,
+    // transforms, material, lights, viewport, vertex shader, stream, indices)
+    // into a new state block instead of applying them; EndStateBlock gives
+    // its handle.
+    HRESULT BeginStateBlock();
+    HRESULT EndStateBlock(uint32_t* handle);
+    // A block of every state of the type (all, pixel or vertex states), holding
+    // the device's current values.
+    HRESULT CreateStateBlock(D3DSTATEBLOCKTYPE type, uint32_t* handle);
+    // Sets the block's recorded states on the device.
+    HRESULT ApplyStateBlock(uint32_t handle);
+    // Refreshes the block's recorded states (only those) from the device.
+    HRESULT CaptureStateBlock(uint32_t handle);
+    HRESULT DeleteStateBlock(uint32_t handle);
+
+    // Textures made afterwards keep DXT blocks compressed in GL when the
+    // driver samples them (the default), or expand them to 32-bit texels.
+    void SetTextureCompression(bool enabled) { m_CompressTextures = enabled; }
+    bool IsTextureCompressionAvailable() const;
+
+    // Managed resources keep their CPU copies and GL keeps the rest: there is
+    // nothing to evict, so this only confirms.
+    HRESULT ResourceManagerDiscardBytes(uint32_t bytes);
+
     // Presentations since the device was created (diagnostics and tests).
     uint32_t GetPresentCount() const { return m_PresentCount; }
     const D3DPRESENT_PARAMETERS& GetPresentParameters() const { return m_Parameters; }
@@ -177,12 +226,14 @@ private:
 
     std::shared_ptr<DeviceContext> m_Context;
     std::unique_ptr<DeviceState> m_State;
+    std::unique_ptr<StateBlocks> m_Blocks;
     std::unique_ptr<DeviceRenderer> m_Renderer;
     D3DPRESENT_PARAMETERS m_Parameters{};
     HWND m_Window = nullptr;
     D3DGAMMARAMP m_Gamma{};
     uint32_t m_PresentCount = 0;
     bool m_InScene = false;
+    bool m_CompressTextures = true;
 };
 
 // The display adapter: modes, format checks and device creation.
@@ -215,3 +266,13 @@ const char* Graphics_GetErrorName(HRESULT result);
 
 // Bytes of one element of a vertex in the FVF layout (0 for an invalid code).
 uint32_t Graphics_GetFvfStride(uint32_t fvf);
+
+// Pixels between 32-bit ARGB rows (top row first, width pixels apart) and a
+// texture or surface format, the 4x4 blocks of DXT1 to DXT5 included: pitch
+// is the bytes of one row (of blocks). DXT2 and DXT4 store their colour
+// multiplied by alpha: converting into them premultiplies, and they read
+// back as stored. False for a format the device does not hold.
+bool Graphics_ConvertFromArgb(D3DFORMAT format, const uint32_t* argb, uint32_t width, uint32_t height, uint8_t* out,
+                              uint32_t pitch);
+bool Graphics_ConvertToArgb(D3DFORMAT format, const uint8_t* bits, uint32_t pitch, uint32_t width, uint32_t height,
+                            uint32_t* argb);

@@ -4,6 +4,7 @@
 
 #include "platform/Window.h"
 #include "platform/graphics/DeviceState.h"
+#include "platform/graphics/TextureFormats.h"
 
 #include <SDL2/SDL.h>
 
@@ -168,4 +169,20 @@ const char* Graphics_GetErrorName(HRESULT result) {
 uint32_t Graphics_GetFvfStride(uint32_t fvf) {
     const FvfLayout layout = Fvf_Decode(fvf);
     return layout.valid ? layout.stride : 0;
+}
+
+bool Graphics_ConvertFromArgb(D3DFORMAT format, const uint32_t* argb, uint32_t width, uint32_t height, uint8_t* out,
+                              uint32_t pitch) {
+    const TextureFormatInfo* info = TextureFormat_Find(format);
+    if (info == nullptr || argb == nullptr || out == nullptr) return false;
+    TextureFormat_Encode(*info, argb, width, height, out, pitch, false);
+    return true;
+}
+
+bool Graphics_ConvertToArgb(D3DFORMAT format, const uint8_t* bits, uint32_t pitch, uint32_t width, uint32_t height,
+                            uint32_t* argb) {
+    const TextureFormatInfo* info = TextureFormat_Find(format);
+    if (info == nullptr || bits == nullptr || argb == nullptr) return false;
+    TextureFormat_Decode(*info, bits, pitch, width, height, argb);
+    return true;
 }

@@ -5,6 +5,8 @@
 #include "platform/graphics/GLFunctions.h"
 #include "platform/graphics/TextureFormats.h"
 
+#include <SDL2/SDL.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -49,7 +51,7 @@ HRESULT PlatformSurface::LockRect(D3DLOCKED_RECT* lockedRect, const RECT* rect, 
     if (backBufferOf != nullptr) {
         std::vector<uint32_t> argb;
         if (!backBufferOf->ReadBackBuffer(&argb)) return D3DERR_INVALIDCALL;
-        TextureFormat_FromArgb(desc.Format, argb.data(), desc.Width, desc.Height, bits.data(), pitch);
+        TextureFormat_Encode(*info, argb.data(), desc.Width, desc.Height, bits.data(), pitch, true);
     }
     if (!LockBits(bits.data(), desc.Width, desc.Height, pitch, info->bytesPerBlock, rect, lockedRect))
         return D3DERR_INVALIDCALL;
@@ -63,8 +65,38 @@ HRESULT PlatformSurface::UnlockRect() {
     return D3D_OK;
 }
 
+bool DeviceContext::IsCurrent() const { return alive && SDL_GL_GetCurrentContext() == glContext; }
+
+void DeviceContext::FlushPending() {
+    std::vector<PlatformTexture*> textures;
+    std::vector<uint32_t> dead;
+    {
+        std::lock_guard<std::mutex> hold(pendingLock);
+        textures.swap(pendingTextures);
+        dead.swap(deadTextures);
+    }
+    if (!dead.empty()) glDeleteTextures(static_cast<GLsizei>(dead.size()), dead.data());
+    std::vector<PlatformTexture*> waiting;
+    for (PlatformTexture* texture : textures) {
+        texture->UploadPending();
+        // A texture locked just now waits for the next flush.
+        if (texture->HasPendingUpload()) waiting.push_back(texture);
+        else texture->Release();
+    }
+    if (!waiting.empty()) {
+        std::lock_guard<std::mutex> hold(pendingLock);
+        pendingTextures.insert(pendingTextures.end(), waiting.begin(), waiting.end());
+    }
+}
+
 PlatformTexture::~PlatformTexture() {
-    if (context && context->alive && glTexture != 0) glDeleteTextures(1, &glTexture);
+    if (!context || !context->alive || glTexture == 0) return;
+    if (context->IsCurrent()) {
+        glDeleteTextures(1, &glTexture);
+    } else {
+        std::lock_guard<std::mutex> hold(context->pendingLock);
+        context->deadTextures.push_back(glTexture);
+    }
 }
 
 HRESULT PlatformTexture::GetLevelDesc(uint32_t level, D3DSURFACE_DESC* desc) const {
@@ -81,9 +113,11 @@ HRESULT PlatformTexture::GetLevelDesc(uint32_t level, D3DSURFACE_DESC* desc) con
 }
 
 HRESULT PlatformTexture::LockRect(uint32_t level, D3DLOCKED_RECT* locked, const RECT* rect, uint32_t flags) {
-    if (locked == nullptr || level >= levels.size() || levels[level].locked) return D3DERR_INVALIDCALL;
-    const TextureFormatInfo* info = TextureFormat_Find(format);
+    if (locked == nullptr || level >= levels.size()) return D3DERR_INVALIDCALL;
+    std::unique_lock<std::recursive_mutex> hold(m_Lock);
     Level& l = levels[level];
+    if (l.locked) return D3DERR_INVALIDCALL;
+    const TextureFormatInfo* info = TextureFormat_Find(format);
     if (rect != nullptr && info->blockSize > 1) {
         // Compressed levels lock whole blocks only.
         if (rect->left % 4 || rect->top % 4) return D3DERR_INVALIDCALL;
@@ -96,14 +130,67 @@ HRESULT PlatformTexture::LockRect(uint32_t level, D3DLOCKED_RECT* locked, const 
     }
     l.locked = true;
     l.readOnly = (flags & D3DLOCK_READONLY) != 0;
+    hold.release();  // held until UnlockRect
     return D3D_OK;
 }
 
 HRESULT PlatformTexture::UnlockRect(uint32_t level) {
-    if (level >= levels.size() || !levels[level].locked) return D3DERR_INVALIDCALL;
+    if (level >= levels.size()) return D3DERR_INVALIDCALL;
+    std::unique_lock<std::recursive_mutex> hold(m_Lock);
     Level& l = levels[level];
+    if (!l.locked) return D3DERR_INVALIDCALL;
     l.locked = false;
-    if (!l.readOnly && context && context->alive) TextureFormat_Upload(*this, level);
+    if (!l.readOnly && context && context->alive) {
+        if (context->IsCurrent()) {
+            TextureFormat_Upload(*this, level);
+        } else if (m_PendingLevels.fetch_or(1u << level, std::memory_order_acq_rel) == 0) {
+            AddRef();
+            std::lock_guard<std::mutex> list(context->pendingLock);
+            context->pendingTextures.push_back(this);
+        }
+    }
+    m_Lock.unlock();  // the hold taken by LockRect
+    return D3D_OK;
+}
+
+void PlatformTexture::UploadPending() {
+    std::unique_lock<std::recursive_mutex> hold(m_Lock, std::try_to_lock);
+    if (!hold.owns_lock()) return;
+    for (const Level& l : levels)
+        if (l.locked) return;
+    uint32_t pending = m_PendingLevels.exchange(0, std::memory_order_acq_rel);
+    for (uint32_t level = 0; pending != 0; ++level, pending >>= 1)
+        if (pending & 1) TextureFormat_Upload(*this, level);
+}
+
+HRESULT PlatformTexture::FilterLevels(uint32_t sourceLevel) {
+    if (sourceLevel >= levels.size()) return D3DERR_INVALIDCALL;
+    std::lock_guard<std::recursive_mutex> hold(m_Lock);
+    for (const Level& l : levels)
+        if (l.locked) return D3DERR_INVALIDCALL;
+    const TextureFormatInfo& info = *TextureFormat_Find(format);
+    std::vector<uint32_t> above(static_cast<size_t>(levels[sourceLevel].width) * levels[sourceLevel].height);
+    TextureFormat_Decode(info, levels[sourceLevel].bits.data(), levels[sourceLevel].pitch, levels[sourceLevel].width,
+                         levels[sourceLevel].height, above.data());
+    std::vector<uint32_t> below;
+    const bool upload = context && context->alive, now = upload && context->IsCurrent();
+    uint32_t later = 0;
+    for (uint32_t level = sourceLevel + 1; level < levels.size(); ++level) {
+        const Level& source = levels[level - 1];
+        Level& l = levels[level];
+        below.resize(static_cast<size_t>(l.width) * l.height);
+        TextureFormat_Downsample(above.data(), source.width, source.height, below.data(), l.width, l.height);
+        // The filtered texels are in the stored form already (premultiplied where the format is).
+        TextureFormat_Encode(info, below.data(), l.width, l.height, l.bits.data(), l.pitch, true);
+        if (now) TextureFormat_Upload(*this, level);
+        else if (upload) later |= 1u << level;
+        above.swap(below);
+    }
+    if (later != 0 && m_PendingLevels.fetch_or(later, std::memory_order_acq_rel) == 0) {
+        AddRef();
+        std::lock_guard<std::mutex> list(context->pendingLock);
+        context->pendingTextures.push_back(this);
+    }
     return D3D_OK;
 }
 
