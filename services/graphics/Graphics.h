@@ -44,6 +44,12 @@ public:
     // 1 when a frame may be drawn; a device that needs a reset is reset here.
     int HandleDeviceLost();
 
+    // Reads an ".anb" vertex-animated mesh into an index buffer and one
+    // vertex buffer of every frame (position, normal, one texture pair);
+    // 1, or 0 with the error text set.
+    int ReadAnbMesh(const char* path, PlatformVertexBuffer** vertexBuffer, PlatformIndexBuffer** indexBuffer,
+                    uint32_t* frameCount, uint32_t* triangleCount, uint32_t* vertexCount);
+
     // The engine's work around a device reset: releasing the font device
     // objects before it, restoring lights and fog after it.
     void SetDeviceResetHandlers(void (*releaseBeforeReset)(), void (*restoreAfterReset)());
