@@ -6,5 +6,5 @@
 CQVAIHelper::CQVAIHelper() { m_ClassType = CLASS_AI_HELPER; }
 
 void CQVAIHelper::RegisterProperties() {
-    g_ClassRecords[CLASS_AI_HELPER].Define("AI Helper", "", {CLASS_BASE, CLASS_AI_HELPER});
+    g_ClassRecords[CLASS_AI_HELPER].Define("AI Helper", "AI Helper", {CLASS_BASE, CLASS_AI_HELPER});
 }

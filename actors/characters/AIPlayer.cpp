@@ -6,5 +6,5 @@
 CQVAIPlayer::CQVAIPlayer() { m_ClassType = CLASS_AI_PLAYER; }
 
 void CQVAIPlayer::RegisterProperties() {
-    g_ClassRecords[CLASS_AI_PLAYER].Define("AI Player", "", {CLASS_BASE, CLASS_AI_PLAYER});
+    g_ClassRecords[CLASS_AI_PLAYER].Define("AI Player", "AI Player", {CLASS_BASE, CLASS_AI_PLAYER});
 }

@@ -6,5 +6,5 @@
 CQVSkinObject::CQVSkinObject() { m_ClassType = CLASS_SKINOBJECT; }
 
 void CQVSkinObject::RegisterProperties() {
-    g_ClassRecords[CLASS_SKINOBJECT].Define("SkinObject", "", {CLASS_BASE, CLASS_OBJECT, CLASS_SKINOBJECT});
+    g_ClassRecords[CLASS_SKINOBJECT].Define("SkinObject", "SkinObject", {CLASS_BASE, CLASS_OBJECT, CLASS_SKINOBJECT});
 }

@@ -6,5 +6,5 @@
 CQVGameObject::CQVGameObject() { m_ClassType = CLASS_GAME_OBJECT; }
 
 void CQVGameObject::RegisterProperties() {
-    g_ClassRecords[CLASS_GAME_OBJECT].Define("Game Object", "", {CLASS_BASE, CLASS_GAME_OBJECT});
+    g_ClassRecords[CLASS_GAME_OBJECT].Define("Game Object", "Game Object", {CLASS_BASE, CLASS_GAME_OBJECT});
 }

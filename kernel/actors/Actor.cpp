@@ -97,7 +97,8 @@ CQVActor::~CQVActor() {
 
 void CQVActor::CopyFrom(const CQVActor& source) {
     if (&source == this) return;
-    m_ClassType = source.m_ClassType;
+    // The class type is not copied: a copy is of the class it was created
+    // as, and code that goes by the class type must find that class.
     m_Id = source.m_Id;
     m_Name = source.m_Name;
     m_Scale = source.m_Scale;

@@ -95,7 +95,7 @@ public:
     virtual void PrepareRender();
     virtual void OnVisible(float dt); // reached by the draw pass (draw groups, connectors, doors)
 
-    // Member-wise copy of every base field; "Create" calls it before a class
+    // Member-wise copy of every base field but the class type; "Create" calls it before a class
     // copies its own fields, and "Init Copy" repairs what must not be shared.
     void CopyFrom(const CQVActor& source);
 

@@ -325,6 +325,11 @@ int CQVActorSystem::ImportActorsFromArchive(CQVActorArchive* archive, CQVActor* 
         record.actor->HandleMessage(MSG_INIT_LOAD, nullptr);
         if (m_LoadCallback) m_LoadCallback(0);
     }
+    // The imported actors join the tree at once, whoever asked for the
+    // import: an importer that is unloaded next must find them below it.
+    for (const LoadedRecord& record : records) {
+        if (GetActorById(record.id) == record.actor) record.actor->HandleMessage(MSG_BUILD_TREE, nullptr);
+    }
     SendLoadFileObject(ids.base, ids.span);
     return 1;
 }

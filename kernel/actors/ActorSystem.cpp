@@ -12,6 +12,7 @@
 #include <cstdio>
 
 CQVActorSystem* g_ActorSystem = nullptr;
+CQVActor* g_CurrentCamera = nullptr;
 std::vector<CQVActor*> g_ActorTable;
 std::vector<CQVActor*> g_PendingDeletes;
 
@@ -256,10 +257,7 @@ CQVActor* CQVActorSystem::CreateActor(uint32_t type, const char* name, CQVActor*
     if (actor == nullptr) return nullptr;
     g_ActorTable[id] = actor;
     if (type == CLASS_BASE && source) {
-        // A base actor stays a base actor whatever its source was: code
-        // that goes by the class type must find the class it names.
         actor->CopyFrom(*source);
-        actor->m_ClassType = CLASS_BASE;
         actor->m_ParentId = ACTOR_ID_NONE;
         actor->m_Parent = nullptr;
     }
@@ -365,6 +363,8 @@ void CQVActorSystem::RunPendingDeletes() {
         DeleteActor(actor);
     }
 }
+
+void CQVActorSystem::Process() { RunPendingDeletes(); }
 
 int CQVActorSystem::MoveActor(CQVActor* actor, CQVActor* newParent) {
     if (actor == nullptr || newParent == nullptr) return 0;
@@ -576,4 +576,5 @@ void Actors_Reset() {
     g_DrawCameraPosition = Vector3(0.0f, 0.0f, 0.0f);
     std::fill(std::begin(g_GAVariables), std::end(g_GAVariables), nullptr);
     g_MessageCount = 0;
+    g_CurrentCamera = nullptr;
 }

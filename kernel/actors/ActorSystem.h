@@ -72,6 +72,9 @@ public:
     // Deletes the queued actors, the last queued first (the start of the
     // actor system's per-frame step).
     void RunPendingDeletes();
+    // The actor system's own per-frame step, first in every frame: the
+    // deletes queued since the last one.
+    void Process() override;
     int MoveActor(CQVActor* actor, CQVActor* newParent);
     CQVActor* CloneActor(CQVActor* source, CQVActor* parent, uint32_t flags);
     CQVActor* CopyActorTree(CQVActor* source, CQVActor* parent, uint32_t flags);
@@ -186,6 +189,9 @@ private:
 };
 
 extern CQVActorSystem* g_ActorSystem;
+// The camera whose motion places the engine's view each frame; set by the
+// Camera actor that is active, null while none is.
+extern CQVActor* g_CurrentCamera;
 extern std::vector<CQVActor*> g_ActorTable;
 extern std::vector<CQVActor*> g_PendingDeletes;
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/CommandKeywords.h"
 
@@ -232,6 +233,8 @@ void RegisterCommand(uint32_t id, const char* name, const char* help, uint32_t c
 
 void RegisterBaseClass()
 {
+    // The game starts alone: no network layer is attached to replication.
+    g_NetworkSend = nullptr;
     g_ClassRecords.assign(kClassRecordCount, ClassRecord{});
     ClassRecord& base = g_ClassRecords[CLASS_BASE];
     base.Define("Base", "The base class for all actors, has position, rotation, radius, box, collision and script",

@@ -44,8 +44,9 @@ private:
 // of the list, where linking puts them; each gets a stamp in link order, and
 // the due ones fire oldest first, as a walk from the oldest record would.
 struct DueEntry {
-    float key;      // the next firing when the entry was made
-    uint64_t stamp;
+    float key;       // the next firing when the entry was made
+    uint64_t stamp;  // the record's place in link order
+    uint64_t ticket; // which of the record's entries this is: only the latest counts
     TimedMessage* record;
 };
 
@@ -62,12 +63,14 @@ struct TimedIndex {
 
 struct IndexedRecord {
     uint64_t stamp;
+    uint64_t ticket; // of the record's one current entry
     TimedIndex* index;
 };
 
 std::unordered_map<const TimedMessageList*, TimedIndex> g_TimedIndexes;
 std::unordered_map<const TimedMessage*, IndexedRecord> g_IndexedRecords;
 uint64_t g_NextStamp = 1;
+uint64_t g_NextTicket = 1;
 
 bool CanFire(const TimedMessage* record) { return TIMED_FIRE_RULES[record->mode & 15] != TimedFireRule::Never; }
 
@@ -76,11 +79,20 @@ void Push(TimedIndex& index, const DueEntry& entry) {
     std::push_heap(index.heap.begin(), index.heap.end(), DueLater());
 }
 
-// The entry still stands for its record: released records and records
-// linked again since then (a new stamp) are not.
+// The entry still stands for its record: released records, records linked
+// again since then (a new stamp) and records filed again under a new time
+// (a new ticket) are not. So a record has one current entry and fires once
+// per due time, however often it was moved.
 bool IsCurrent(const DueEntry& entry) {
     auto found = g_IndexedRecords.find(entry.record);
-    return found != g_IndexedRecords.end() && found->second.stamp == entry.stamp;
+    return found != g_IndexedRecords.end() && found->second.stamp == entry.stamp &&
+           found->second.ticket == entry.ticket;
+}
+
+// Files a record under its present next firing as its only current entry.
+void FileRecord(TimedIndex& index, IndexedRecord& indexed, TimedMessage* record) {
+    indexed.ticket = g_NextTicket++;
+    Push(index, DueEntry{record->nextFire, indexed.stamp, indexed.ticket, record});
 }
 
 // Stale entries of released records are dropped once they outnumber the live ones.
@@ -103,14 +115,14 @@ void DiscoverNew(TimedIndex& index) {
     TimedMessage* oldestNew = stop->previous;
     if (oldestNew == nullptr || oldestNew == &list.head) return;
     for (TimedMessage* record = oldestNew; record && record != &list.head; record = record->previous) {
-        auto [slot, added] = g_IndexedRecords.try_emplace(record, IndexedRecord{0, &index});
+        auto [slot, added] = g_IndexedRecords.try_emplace(record, IndexedRecord{0, 0, &index});
         if (added || slot->second.index != &index) {
             if (!added && slot->second.index->live) --slot->second.index->live;
             slot->second.index = &index;
             ++index.live;
         }
         slot->second.stamp = g_NextStamp++;
-        if (CanFire(record)) Push(index, DueEntry{record->nextFire, slot->second.stamp, record});
+        if (CanFire(record)) FileRecord(index, slot->second, record);
     }
     index.newestKnown = list.head.next;
     Compact(index);
@@ -242,7 +254,7 @@ void TimedMessages_NoteRelease(TimedMessage* record) {
 void TimedMessages_NoteReschedule(TimedMessage* record) {
     auto indexed = g_IndexedRecords.find(record);
     if (indexed == g_IndexedRecords.end() || !CanFire(record)) return;
-    Push(*indexed->second.index, DueEntry{record->nextFire, indexed->second.stamp, record});
+    FileRecord(*indexed->second.index, indexed->second, record);
 }
 
 void CQVActorSystem::RunTimedMessages(ActorClock* clock, uint8_t channel) {
@@ -289,7 +301,7 @@ void CQVActorSystem::RunTimedMessages(ActorClock* clock, uint8_t channel) {
             if (!IsCurrent(entry)) continue;
             if (entry.record->nextFire != entry.key) {
                 // Moved since: filed again under its present time.
-                later.push_back(DueEntry{entry.record->nextFire, entry.stamp, entry.record});
+                later.push_back(DueEntry{entry.record->nextFire, entry.stamp, entry.ticket, entry.record});
             } else if (entry.stamp < firstNew) {
                 later.push_back(entry);
             } else {
@@ -312,7 +324,9 @@ void CQVActorSystem::RunTimedMessages(ActorClock* clock, uint8_t channel) {
             TimedMessage* record = entry.record;
             walk.current = record;
             ApplyRule(this, walk, record, now);
-            if (walk.current == record && IsCurrent(entry)) Push(index, DueEntry{record->nextFire, entry.stamp, record});
+            if (walk.current == record && IsCurrent(entry)) {
+                Push(index, DueEntry{record->nextFire, entry.stamp, entry.ticket, record});
+            }
             walk.current = nullptr;
         }
     }

@@ -19,7 +19,9 @@ void CQVUVAnimation::SwitchCollision(bool on) {
 int CQVUVAnimation::HandleMessage(uint32_t id, MessageArgs* args) {
     switch (id) {
     case MSG_CREATE:
-        if (args) return 1;
+        // A copy keeps what the factory gave it; a new actor (the block
+        // holds a null source) is initialised by the base.
+        if (Args_GetOr<CQVActor*>(args) != nullptr) return 1;
         break;
     case MSG_ACTION_START:
     case MSG_KILL:

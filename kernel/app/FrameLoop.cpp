@@ -3,6 +3,7 @@
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/TimedMessage.h"
+#include "kernel/app/GameMain.h"
 #include "platform/Window.h"
 #include "services/engine/Engine.h"
 
@@ -66,7 +67,7 @@ void PlaceListener() {
 }
 
 void ToggleFpsOnF12() {
-    const int f12 = Platform_GetAsyncKeyState(VK_F12);
+    const int f12 = Input_GetAsyncKeyState(VK_F12);
     if (f12 != 0 && g_PreviousF12 == 0) g_ShowFps = !g_ShowFps;
     g_PreviousF12 = f12;
 }

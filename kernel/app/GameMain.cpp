@@ -140,6 +140,7 @@ void StartTextTable(const std::string& dataDirectory) {
 bool StartActorSystem(const std::string& baseDirectory) {
     ActorClasses_Install();
     Script_Init();
+    g_FastDebugApply = &FastDebug_Apply;
     g_ActorLoadStop = &Platform_QuitRequested;
     if (!RegisterActorClasses()) return false;
     g_ActorSystem->m_BaseDirectory = baseDirectory;
@@ -259,4 +260,19 @@ LRESULT QVEngineWindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM 
 
 int Input_GetAsyncKeyState(int virtualKey) {
     return g_KeyPollEnabled ? Platform_GetAsyncKeyState(virtualKey) : 0;
+}
+
+void FastDebug_Apply(uint32_t mode, uint32_t a, uint32_t b, uint32_t c) {
+    if (mode != 1 || g_CurrentCamera == nullptr) return;
+    const auto channel = [](uint32_t value, float unset) {
+        return value == 0xFFFFFFFF ? unset : static_cast<float>(value);
+    };
+    float gamma[6] = {1.0f, 1.0f, 1.0f, channel(a, 60.0f), channel(b, 140.0f), channel(c, 200.0f)};
+    g_CurrentCamera->HandleMessage(MSG_SET_GAMMA, Args_Of(gamma));
+}
+
+void App_Reset() {
+    g_WindowActive = 1;
+    g_KeyPollEnabled = 1;
+    FrameLoop_Reset();
 }

@@ -19,3 +19,12 @@ LRESULT QVEngineWindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM 
 
 // Non-zero while the key is down (0 while key polling is switched off).
 int Input_GetAsyncKeyState(int virtualKey);
+
+// The developer switch behind "FastDebug": mode 1 sends the current camera
+// "Set Gamma" {1, 1, 1, a, b, c}, a value 0xFFFFFFFF standing for 60, 140
+// and 200; other modes, and no camera, do nothing.
+void FastDebug_Apply(uint32_t mode, uint32_t a, uint32_t b, uint32_t c);
+
+// The program's globals back to their start (window active, key polling on)
+// with the frame loop's.
+void App_Reset();

@@ -366,9 +366,17 @@ int CQVFile::Serialize(CQVActorArchive* archive, uint32_t flags) {
     }
     if (version >= VERSION_WEIGHTS) {
         archive->SerializeDword(&m_NoFilePercent);
-        archive->SerializeDword(&m_Loaded);
+        // The imported actors are never part of the file that holds the File
+        // actor (they live at run-time ids), so a stored File actor has not
+        // loaded anything: the word is written 0, and a 1 in an older file
+        // is not taken, or the level would come back without the import.
+        uint32_t loaded = 0;
+        archive->SerializeDword(&loaded);
         archive->SerializeDword(&m_AlwaysReload);
-        if (reading) m_NoFilePercent = std::min(m_NoFilePercent, MAX_PERCENT);
+        if (reading) {
+            m_NoFilePercent = std::min(m_NoFilePercent, MAX_PERCENT);
+            m_Loaded = 0;
+        }
     }
     if (version >= VERSION_AUTO_LOAD) archive->SerializeDword(&m_AutoLoad);
     if (archive->HasFailed()) return 0;

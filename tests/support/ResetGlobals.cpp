@@ -1,7 +1,7 @@
 #include "tests/support/ResetGlobals.h"
 
 #include "kernel/actors/ActorSystem.h"
-#include "kernel/app/FrameLoop.h"
+#include "kernel/app/GameMain.h"
 #include "kernel/base/KernelBase.h"
 #include "kernel/fileactors/File.h"
 #include "kernel/script/Script.h"
@@ -15,7 +15,7 @@ void ResetGlobals() {
     Actors_Reset();
     FileActors_Reset();
     Script_Reset();
-    FrameLoop_Reset();
+    App_Reset();
     KernelBase_Reset();
     Input_Reset();
     Engine_Reset();

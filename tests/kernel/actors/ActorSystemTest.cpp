@@ -437,15 +437,19 @@ TEST_F(ActorSystemTest, CloneBelowItselfCopiesOnce) {
     EXPECT_TRUE(copy->m_Children[0]->m_Children.empty());
 }
 
-TEST_F(ActorSystemTest, BaseTypeCopiesTheSourceWithoutInit) {
+// A copy made as a base actor stays one, whether or not "Create" copies the
+// source's fields once more.
+TEST_F(ActorSystemTest, BaseTypeCopyKeepsItsOwnClassType) {
     CQVActor* source = Make("Source");
     source->m_ActionTime = 4.0f;
-    CQVActor* copy = system->CreateActor(CLASS_BASE, "Copy", source, global, ACTOR_ID_ANY, 0, 0);
-    ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(copy->m_ClassType, CLASS_BASE);
-    EXPECT_EQ(copy->m_Name, "Copy");
-    EXPECT_FLOAT_EQ(copy->m_ActionTime, 4.0f);
-    EXPECT_EQ(copy->m_Parent, global);
+    for (int init : {0, 1}) {
+        CQVActor* copy = system->CreateActor(CLASS_BASE, "Copy", source, global, ACTOR_ID_ANY, init, 0);
+        ASSERT_NE(copy, nullptr) << init;
+        EXPECT_EQ(copy->m_ClassType, CLASS_BASE) << init;
+        EXPECT_EQ(copy->m_Name, "Copy") << init;
+        EXPECT_FLOAT_EQ(copy->m_ActionTime, 4.0f) << init;
+        EXPECT_EQ(copy->m_Parent, global) << init;
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
@@ -14,6 +15,17 @@ protected:
     static void SetUpTestSuite() { RegisterBaseClass(); }
     static void TearDownTestSuite() { RegisterBaseClass(); }
 };
+
+void SendNowhere(uint32_t, const uint8_t*, uint32_t) {}
+
+// Registration starts the game alone: whatever network layer was attached
+// before is gone.
+TEST(RegisterBaseClass, DetachesTheNetworkLayer)
+{
+    g_NetworkSend = &SendNowhere;
+    RegisterBaseClass();
+    EXPECT_EQ(g_NetworkSend, nullptr);
+}
 
 struct ValueTypeCase {
     uint32_t id;

@@ -191,6 +191,13 @@ TEST_F(TimedPassTest, RescheduledRecordsFireAtTheirNewTime) {
     Frame(0.1f);
     EXPECT_EQ(Firings(VALUE_MESSAGE).size(), 1u);
     EXPECT_TRUE(Firings(MSG_KILL_VALUE).empty());
+    // Past its new time the moved record fires once, and never again.
+    Frame(10.0f);
+    EXPECT_EQ(Firings(MSG_KILL_VALUE).size(), 1u);
+    Frame(0.1f);
+    Frame(0.1f);
+    EXPECT_EQ(Firings(MSG_KILL_VALUE).size(), 1u);
+    EXPECT_EQ(Firings(VALUE_MESSAGE).size(), 1u);
 
     // A record the caller owns, scheduled again while still pending.
     TimedMessage owned{};
@@ -204,6 +211,21 @@ TEST_F(TimedPassTest, RescheduledRecordsFireAtTheirNewTime) {
     // The first scheduling's entry is still in the actor's list: dropped with the record.
     system->ReleaseTimedMessage(&owned);
     std::erase(actor->m_TimedMessages, &owned);
+}
+
+// A fade moved later steps on from its new time and ends with one 1.0.
+TEST_F(TimedPassTest, RescheduledLerpEndsOnce) {
+    float block = 0.0f;
+    TimedMessage* fade = actor->ScheduleMessage(VALUE_MESSAGE, Args_Of(&block), 0x0D00, 0.05f, 0.5f, 0.1f);
+    Frame(0.02f);
+    actor->RescheduleTimedMessage(fade, 0.4f);
+    for (int i = 0; i < 12; ++i) Frame(0.1f);
+    const std::vector<float> values = Firings(VALUE_MESSAGE);
+    ASSERT_FALSE(values.empty());
+    EXPECT_EQ(std::count(values.begin(), values.end(), 1.0f), 1);
+    EXPECT_EQ(values.back(), 1.0f);
+    // The first firing is at the new time: by then the fade is half way.
+    EXPECT_GT(values.front(), 0.0f);
 }
 
 TEST_F(TimedPassTest, AHandlerRunsTheChannelsOfAnotherClock) {

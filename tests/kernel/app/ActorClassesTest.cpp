@@ -51,7 +51,12 @@ TEST_F(ActorClassesTest, TheFactoryMakesEveryClassWithItsRecord) {
     EXPECT_EQ(g_ClassRecords[CLASS_SKINOBJECT].chain, (std::vector<uint32_t>{0, 3, 17}));
     EXPECT_EQ(g_ClassRecords[CLASS_CLASS].chain, (std::vector<uint32_t>{8}));
     EXPECT_EQ(g_ClassRecords[CLASS_DOOR].chain, (std::vector<uint32_t>{0, 13}));
-    EXPECT_EQ(g_ClassRecords[CLASS_REFERENCE].description, "A Reference to another Actor");
+    const std::pair<uint32_t, const char*> descriptions[] = {{CLASS_REFERENCE, "A Reference to another Actor"},
+                                                             {CLASS_AI_PLAYER, "AI Player"},
+                                                             {CLASS_AI_HELPER, "AI Helper"},
+                                                             {CLASS_SKINOBJECT, "SkinObject"},
+                                                             {CLASS_GAME_OBJECT, "Game Object"}};
+    for (const auto& [type, description] : descriptions) EXPECT_EQ(g_ClassRecords[type].description, description);
     size_t count = 0;
     ActorClasses_GetList(&count);
     EXPECT_EQ(count, 51u);

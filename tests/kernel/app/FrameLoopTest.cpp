@@ -1,5 +1,7 @@
 #include "kernel/app/FrameLoop.h"
 
+#include "kernel/app/GameMain.h"
+
 #include "kernel/actors/DrawGroups.h"
 #include "platform/Window.h"
 #include "tests/kernel/actors/ActorTestSupport.h"
@@ -61,6 +63,28 @@ TEST_F(FrameLoopTest, StepsExactFramesOnAFixedClock) {
     EXPECT_NEAR(g_GlobalClock.time, 10.0f / 60.0f, 1e-5f);
     EXPECT_EQ(actor->processFrames, (std::vector<uint32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
     EXPECT_EQ(g_IntervalsTaken, 10);
+}
+
+// Actors queued for deletion ("Delete", an orphan found by "Build Tree",
+// "Kill Post") go at the start of the next frame, the last queued first.
+TEST_F(FrameLoopTest, QueuedDeletesHappenAtTheStartOfTheNextFrame) {
+    CQVActor* first = Make("First");
+    CQVActor* second = Make("Second");
+    const uint32_t firstId = first->m_Id, secondId = second->m_Id;
+    first->HandleMessage(MSG_DELETE, nullptr);
+    second->HandleMessage(MSG_KILL_POST, nullptr);
+    ASSERT_EQ(system->GetActorById(firstId), first);
+    g_Seen.clear();
+    Run(1);
+    EXPECT_EQ(system->GetActorById(firstId), nullptr);
+    EXPECT_EQ(system->GetActorById(secondId), nullptr);
+    EXPECT_TRUE(g_PendingDeletes.empty());
+    // Global heard of the second child's removal before the first's.
+    std::vector<uint32_t> removed;
+    for (const SeenMessage& seen : g_Seen) {
+        if (seen.actorId == ACTOR_ID_GLOBAL && seen.id == MSG_CALLBACK_CHILD_REMOVED) removed.push_back(seen.word);
+    }
+    EXPECT_EQ(removed, (std::vector<uint32_t>{secondId, firstId}));
 }
 
 TEST_F(FrameLoopTest, ADelayedActionArrivesInTheFrameAfterItsDelay) {
@@ -217,9 +241,47 @@ TEST_F(FrameLoopTest, F12TogglesTheFpsTextOncePerPress) {
     EXPECT_EQ(g_ShowFps, 0u);
     PushF12(false);
     Run(1);
+    // Read through the program's key poll: with polling off F12 does nothing.
+    g_KeyPollEnabled = 0;
+    PushF12(true);
+    Run(1);
+    EXPECT_EQ(g_ShowFps, 0u);
+    PushF12(false);
+    Run(1);
     Platform_DestroyWindow(window);
     WindowMessage message;
     while (Platform_PeekMessage(&message, true)) Platform_DispatchMessage(message);
+}
+
+// "FastDebug" {mode, red, green, blue} reaches the program's switch, which
+// gives the current camera its gamma; unset channels take their defaults.
+TEST_F(FrameLoopTest, FastDebugSetsTheCurrentCamerasGamma) {
+    struct Seen : RecordingActor {
+        int HandleMessage(uint32_t id, MessageArgs* args) override {
+            if (id == MSG_SET_GAMMA) {
+                const auto* values = reinterpret_cast<const float*>(args);
+                gammas.emplace_back(values, values + 6);
+            }
+            return RecordingActor::HandleMessage(id, args);
+        }
+        std::vector<std::vector<float>> gammas;
+    };
+    Seen* camera = AdoptActor(new Seen, 7601, global);
+    CQVActor* sender = Make("Debug");
+    g_FastDebugApply = &FastDebug_Apply;
+    const uint32_t noCamera[4] = {1, 1, 2, 3};
+    sender->HandleMessage(MSG_FASTDEBUG, Args_Of(noCamera));
+    g_CurrentCamera = camera;
+    const uint32_t defaults[4] = {1, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF};
+    const uint32_t given[4] = {1, 10, 0xFFFFFFFF, 30};
+    const uint32_t otherMode[4] = {2, 10, 20, 30};
+    sender->HandleMessage(MSG_FASTDEBUG, Args_Of(defaults));
+    sender->HandleMessage(MSG_FASTDEBUG, Args_Of(given));
+    sender->HandleMessage(MSG_FASTDEBUG, Args_Of(otherMode));
+    g_FastDebugApply = nullptr;
+    ASSERT_EQ(camera->gammas.size(), 2u);
+    EXPECT_EQ(camera->gammas[0], (std::vector<float>{1, 1, 1, 60, 140, 200}));
+    EXPECT_EQ(camera->gammas[1], (std::vector<float>{1, 1, 1, 10, 140, 30}));
 }
 
 }  // namespace

@@ -147,8 +147,8 @@ TEST_F(FileActor, LoadsOnceUnlessAlwaysReloaded) {
     WritePart("Part.qva", "Crate");
     CQVFile* file = MakeFile({{"Part.qva", 1}});
     file->m_Selected = 0;
+    // Loaded by the message alone, the imported actors stand below it at once.
     ASSERT_EQ(file->HandleMessage(MSG_LOAD_FILEOBJECT, nullptr), 1);
-    CQVActorSystem::BroadcastMessage(MSG_BUILD_TREE, nullptr);
     ASSERT_EQ(file->m_Children.size(), 1u);
     CQVActor* first = file->m_Children[0];
     EXPECT_EQ(first->m_Name, "Crate");
@@ -158,7 +158,6 @@ TEST_F(FileActor, LoadsOnceUnlessAlwaysReloaded) {
     EXPECT_EQ(system->GetLoadVersion(), 0xFFFFFFFFu);
 
     ASSERT_EQ(file->HandleMessage(MSG_LOAD_FILEOBJECT, nullptr), 1);
-    CQVActorSystem::BroadcastMessage(MSG_BUILD_TREE, nullptr);
     EXPECT_EQ(file->m_Children.size(), 1u);
     EXPECT_EQ(file->m_Children[0], first);
 
@@ -166,7 +165,6 @@ TEST_F(FileActor, LoadsOnceUnlessAlwaysReloaded) {
     file->HandleMessage(MSG_SET_ALWAYS_LOAD, Args_Of(&on));
     const uint32_t firstId = first->m_Id;
     ASSERT_EQ(file->HandleMessage(MSG_LOAD_FILEOBJECT, nullptr), 1);
-    CQVActorSystem::BroadcastMessage(MSG_BUILD_TREE, nullptr);
     ASSERT_EQ(file->m_Children.size(), 1u);
     EXPECT_EQ(system->GetActorById(firstId)->m_Name, "Crate");  // imported again at the freed ids
 
@@ -179,6 +177,31 @@ TEST_F(FileActor, LoadsOnceUnlessAlwaysReloaded) {
     CQVFile* missing = MakeFile({{"Absent.qva", 1}});
     missing->m_Selected = 0;
     EXPECT_EQ(missing->HandleMessage(MSG_LOAD_FILEOBJECT, nullptr), 0);
+}
+
+// A File actor's imported actors are never in the level file: a level saved
+// after its File actor imported comes back with the import made again.
+TEST_F(FileActor, LevelSavedAfterAnImportComesBackWithIt) {
+    WritePart("Part.qva", "Crate");
+    auto* file = static_cast<CQVFile*>(Make(CLASS_FILE, "Spawner", scenery, 3000));
+    file->HandleMessage(MSG_SET_FILENAME, Args_Of("Part.qva"));
+    file->m_Selected = 0;
+    ASSERT_EQ(file->HandleMessage(MSG_LOAD_FILEOBJECT, nullptr), 1);
+    ASSERT_EQ(file->m_Children.size(), 1u);
+    ASSERT_EQ(Save(scenery, "Level.qva"), 1);
+    ASSERT_EQ(Open(scenery, "Level.qva"), 1);
+    auto* loaded = static_cast<CQVFile*>(CQVActor::FindDescendantByName(scenery, "Spawner"));
+    ASSERT_NE(loaded, nullptr);
+    ASSERT_EQ(loaded->m_Children.size(), 1u);
+    EXPECT_EQ(loaded->m_Loaded, 1u);
+
+    ASSERT_EQ(Save(scenery, "Again.qva"), 1);
+    ASSERT_EQ(Open(scenery, "Again.qva"), 1);
+    loaded = static_cast<CQVFile*>(CQVActor::FindDescendantByName(scenery, "Spawner"));
+    ASSERT_NE(loaded, nullptr);
+    ASSERT_EQ(loaded->m_Children.size(), 1u);
+    EXPECT_EQ(loaded->m_Children[0]->m_Name, "Crate");
+    ASSERT_EQ(loaded->m_Children[0]->m_Children.size(), 1u);
 }
 
 TEST_F(FileActor, SavedLoadedFileImportsAgainUnderAnotherFileActor) {

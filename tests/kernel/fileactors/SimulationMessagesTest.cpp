@@ -264,11 +264,25 @@ TEST_F(CollisionMessages, UVAnimationSwitchesCollisionWithItsAction) {
     water->HandleMessage(MSG_ACTION_STOP, nullptr);
     EXPECT_FALSE(water->m_Flags & ACTOR_COLLISION_ENABLED);
 
-    // "Create" with a block does nothing, not even "Init New".
+    // "Create" with a source does nothing, not even "Init Copy"; with a
+    // null source it is "Init New".
+    water->seen.clear();
+    CQVActor* source = scenery;
+    EXPECT_EQ(water->HandleMessage(MSG_CREATE, Args_Of(&source)), 1);
+    EXPECT_EQ(water->seen, std::vector<uint32_t>{MSG_CREATE});
     water->seen.clear();
     CQVActor* none = nullptr;
     EXPECT_EQ(water->HandleMessage(MSG_CREATE, Args_Of(&none)), 1);
-    EXPECT_EQ(water->seen, std::vector<uint32_t>{MSG_CREATE});
+    EXPECT_EQ(std::count(water->seen.begin(), water->seen.end(), MSG_INIT_NEW), 1);
+}
+
+// The factory always hands "Create" a block, which holds a null source for a
+// new actor: a new UVAnimation is initialised like any other.
+TEST_F(CollisionMessages, NewUVAnimationFromTheFactoryIsInitialised) {
+    CQVActor* water = Make(CLASS_UVANIMATION, "Water", scenery);
+    ASSERT_NE(water, nullptr);
+    EXPECT_TRUE(water->m_Flags & ACTOR_PRECALCULATED);
+    EXPECT_EQ(water->m_DrawGroupId, ACTOR_ID_NONE);
 }
 
 TEST_F(CollisionMessages, DefaultStepsRunOnlyWhileOperational) {
