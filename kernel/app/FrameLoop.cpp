@@ -6,6 +6,7 @@
 #include "kernel/app/GameMain.h"
 #include "platform/Window.h"
 #include "services/engine/Engine.h"
+#include "services/sound/Sound.h"
 
 uint32_t g_ShowFps = 0;
 FpsCounter g_FpsCounter;
@@ -38,9 +39,19 @@ void TakeEngineCamera() {
     if (g_Engine) g_DrawCameraPosition = g_Engine->cameraPosition;
 }
 
-// The engine's camera direction and up vector go to the listener with the
-// position; the listener commit and the viewports follow.
-void CommitSoundListener(const FrameListener& listener) {}
+// The listener stands at the engine's camera and faces where it looks: the
+// view matrix's third column is the camera's forward axis in the world, its
+// second the camera's up. Everything commits together, once a frame.
+void CommitSoundListener(const FrameListener& listener) {
+    Sound_SetListenerPosition(listener.position);
+    if (g_Engine) {
+        const Matrix& view = g_Engine->viewMatrix;
+        Sound_SetListenerFront(Vector3(view.m[0][2], view.m[1][2], view.m[2][2]));
+        Sound_SetListenerTop(Vector3(view.m[0][1], view.m[1][1], view.m[2][1]));
+    }
+    Sound_SetListenerVelocity(listener.velocity);
+    Sound_CommitListener();
+}
 
 // Clears target, depth and stencil; 0 when the device cannot draw this
 // frame. A headless run has no engine: nothing is drawn, and the frame's

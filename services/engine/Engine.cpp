@@ -3,6 +3,7 @@
 #include "kernel/base/Clock.h"
 #include "platform/Window.h"
 #include "services/graphics/Graphics.h"
+#include "services/sound/Sound.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -23,11 +24,15 @@ namespace {
 void StartSaveStorage() {}
 void SetSaveStorageRoot(const std::string& root) { (void)root; }
 
-// The sound device (2 channels, 44100 Hz, 16 bits) and its streaming thread
-// come with the sound service; until then there is no device to fail.
+// The sound device: 2 channels, 44100 Hz, 16 bits, with its streaming
+// thread. A machine without any output device runs the game silent, and
+// says so once.
 int CreateSoundDevice(HWND window) {
-    (void)window;
-    return 1;
+    if (Sound_CreateDevice(window, 2, 44100, 16)) return 1;
+    static bool told = false;
+    if (!told) std::fprintf(stderr, "No sound device (%s): the game runs without sound.\n", Sound_GetLastError());
+    told = true;
+    return 0;
 }
 
 // The shadow pass's bucket callbacks and its darkening quad come with the
@@ -63,7 +68,6 @@ CQVEngine::CQVEngine() : items(kLibraryItemSlots, nullptr), lightState(g_LightSt
                   {"* Add Env", 0x201A, 1},
                   {"* 1(Normal) <ADD> 2(ENV)", 0x4219, 1},
                   {"* 1(ENV) <Texture2Alpha> 2", 0x2619, 1}};
-    std::fill(std::begin(soundGroupVolumes), std::end(soundGroupVolumes), 1.0f);
     for (int i = 0; i < 4; ++i) viewMatrix.m[i][i] = 1.0f;
 }
 
@@ -115,7 +119,7 @@ int CQVEngine::Init(uint32_t width, uint32_t height, uint32_t colorDepth, uint32
 
 int CQVEngine::SetUpDevice(uint32_t flags) {
     if (flags & ENGINE_NO_SOUND) soundEnabled = 0;
-    if (soundEnabled && !CreateSoundDevice(g_EngineWindow)) return 0;
+    if (soundEnabled && !CreateSoundDevice(g_EngineWindow)) soundEnabled = 0;
     PlatformDevice* device = CQVGraphics::GetInstance()->GetDevice();
     for (uint32_t stage = 0; stage < 4; ++stage) {
         device->SetTextureStageState(stage, D3DTSS_MINFILTER, D3DTEXF_LINEAR);

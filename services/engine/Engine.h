@@ -9,6 +9,7 @@
 #include "platform/Messages.h"
 #include "services/render/Lights.h"
 #include "services/render/RenderQueue.h"
+#include "services/sound/SoundState.h"
 
 #include <cstdint>
 #include <string>
@@ -49,7 +50,6 @@ struct OverlayText {
 };
 
 constexpr uint32_t kLibraryItemSlots = 7000;
-constexpr uint32_t kSoundGroupCount = 32;
 
 // Engine start flags.
 enum : uint32_t { ENGINE_NO_SOUND = 1, ENGINE_WINDOWED = 2 };
@@ -91,6 +91,13 @@ public:
     static int WasActionReleased(uint32_t action, uint32_t row);
     static float GetActionValue(uint32_t action, uint32_t row);
 
+    // Sound as the actors use it. A group of 32 or more is ignored; the
+    // volume is held to 0..1. Works with sound switched off too.
+    void SetSoundGroupVolume(uint32_t group, float volume);
+    // The environment effect of the actor system's listener-effect stack;
+    // the mix has no environment effects, so it only keeps the number.
+    void SetListenerEffect(uint32_t effect);
+
     std::string baseFolder;
     std::vector<CQVLibraryItem*> items;
     // The services' own state, held here for the code that reaches them
@@ -127,7 +134,8 @@ public:
     uint32_t suspended = 0;
     uint32_t waitForVerticalBlank = 0;
     uint32_t soundEnabled = 1;
-    float soundGroupVolumes[kSoundGroupCount];
+    // The sound service's state: group volumes, device, streams.
+    SoundState& sound = g_SoundState;
     CQVMaterialItem* lastMaterial = nullptr;
 
 private:

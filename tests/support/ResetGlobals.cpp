@@ -9,6 +9,7 @@
 #include "services/input/Input.h"
 #include "services/render/Lights.h"
 #include "services/render/RenderQueue.h"
+#include "services/sound/SoundState.h"
 
 void ResetGlobals() {
     // Actors first: their destructors still reach the other subsystems.
@@ -21,4 +22,5 @@ void ResetGlobals() {
     Engine_Reset();
     RenderQueue_Reset();
     Lights_Reset();
+    Sound_Reset();
 }

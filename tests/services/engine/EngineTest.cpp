@@ -57,7 +57,7 @@ TEST(EngineCreate, MakesTheEngineWithItsDefaultsOnce) {
     EXPECT_EQ(engine->textureFormat, 0u);
     EXPECT_EQ(engine->textureDivisor, 1u);
     EXPECT_EQ(engine->soundEnabled, 1u);
-    for (float volume : engine->soundGroupVolumes) EXPECT_EQ(volume, 1.0f);
+    for (float volume : engine->sound.groupVolumes) EXPECT_EQ(volume, 1.0f);
     EXPECT_EQ(engine->gammaScale[0], 1.0f);
     EXPECT_EQ(engine->gammaAdd[2], 0.0f);
     EXPECT_EQ(CQVEngine::SetError("%s %d", "Error", 7), 0);

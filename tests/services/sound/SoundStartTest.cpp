@@ -1,0 +1,127 @@
+// The game started as a process: with sound switched on it opens the sound
+// device; on a machine without any it runs silent and says so once on
+// standard error; "-s=0" starts it without trying.
+
+#include "tools/fixtures/EmptyActorFile.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+struct StartCase {
+    const char* name;
+    const char* soundOption;
+    const char* drivers;  // OpenAL Soft's output drivers: "null" plays nowhere, an unknown name finds no device
+    int messages;         // lines saying the game runs without sound
+};
+
+class GameStart : public testing::Test {
+protected:
+    std::filesystem::path dir;
+    pid_t pid = -1;
+
+    void SetUp() override {
+        std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '_');
+        dir = std::filesystem::temp_directory_path() / ("qv_sound_start_" + std::to_string(::getpid()) + "_" + name);
+        std::filesystem::create_directories(dir);
+        std::ofstream(dir / "init.txt") << ".\nStart.qva\n\nSound Start Test\n";
+    }
+    void TearDown() override {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        std::filesystem::remove_all(dir);
+    }
+    void Start(const char* soundOption, const char* drivers) {
+        const char* bin = std::getenv("QV_BIN_DIR");
+        const std::string binary = std::string(bin ? bin : ".") + "/game";
+        std::vector<std::string> args = {binary, "-win=1", "-w=320", "-h=240", soundOption};
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> env;
+        for (char** e = environ; *e != nullptr; ++e) {
+            if (std::strncmp(*e, "ALSOFT_DRIVERS=", 15) != 0) env.emplace_back(*e);
+        }
+        env.push_back(std::string("ALSOFT_DRIVERS=") + drivers);
+        std::vector<char*> envp;
+        for (std::string& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+        posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    // Exit status, or -1 while still running after the timeout.
+    int WaitExit(int timeoutMs) {
+        for (int waited = 0; waited <= timeoutMs; waited += 10) {
+            int status = 0;
+            if (::waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return -1;
+    }
+    int CountMessages() {
+        std::ifstream in(dir / "stderr.txt");
+        std::stringstream text;
+        text << in.rdbuf();
+        const std::string all = text.str();
+        int count = 0;
+        for (size_t at = all.find(kMessage); at != std::string::npos; at = all.find(kMessage, at + 1)) ++count;
+        return count;
+    }
+    static constexpr const char* kMessage = "the game runs without sound";
+};
+
+class SoundStartTest : public GameStart, public testing::WithParamInterface<StartCase> {};
+
+// Without a globals file the game ends (result 0) right after the engine
+// and its sound started, so standard error then shows what the start said.
+TEST_P(SoundStartTest, SaysOnceWhenThereIsNoDevice) {
+    const StartCase& c = GetParam();
+    Start(c.soundOption, c.drivers);
+    ASSERT_EQ(WaitExit(60000), 0);
+    EXPECT_EQ(CountMessages(), c.messages);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SoundStartTest,
+                         testing::Values(StartCase{"SoundDevice", "-s=1", "null", 0},
+                                         StartCase{"NoSoundDevice", "-s=1", "nosuchdriver", 1},
+                                         StartCase{"SoundSwitchedOff", "-s=0", "nosuchdriver", 0}),
+                         [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
+
+// With its content the game goes on running silent once it has said so.
+TEST_F(GameStart, RunsSilentWithoutADevice) {
+    ASSERT_TRUE(EmptyActorFile_WriteStartContent(dir));
+    Start("-s=1", "nosuchdriver");
+    for (int waited = 0; waited < 60000 && CountMessages() == 0; waited += 20) {
+        ASSERT_EQ(WaitExit(20), -1) << "the game ended at start";
+    }
+    EXPECT_EQ(CountMessages(), 1);
+    EXPECT_EQ(WaitExit(1000), -1);
+}
+
+}  // namespace
