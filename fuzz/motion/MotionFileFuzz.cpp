@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static FixedMemoryFileSystem file;
     file.bytes.assign(data, data + size);
     g_CurrentFileSystem = &file;
-    KeyTrackList tracks;
+    MotionTracks tracks;
     uint32_t count = 0;
     Vector3 first{0, 0, 0}, root{0, 0, 0};
     CQVArchive archive;
@@ -26,22 +26,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(count == tracks.size());
 
     size_t stored = 0;
-    for (const KeyTrack& track : tracks) {
-        stored += 24 + track.rotationKeys.size() * 20 + (track.positionKeys.size() + track.scaleKeys.size()) * 16 +
-                  track.matrixKeys.size() * 68 + std::char_traits<char>::length(KeyTrack_GetName(&track));
-        for (float time : {-1.0f, 0.0f, 0.5f * track.length, track.length, 1e30f}) {
+    for (const KeyTrack* track : tracks) {
+        stored += 24 + track->rotationKeys.size() * 20 + (track->positionKeys.size() + track->scaleKeys.size()) * 16 +
+                  track->matrixKeys.size() * 68 + std::char_traits<char>::length(KeyTrack_GetName(track));
+        for (float time : {-1.0f, 0.0f, 0.5f * track->length, track->length, 1e30f}) {
             Quaternion q;
             Vector3 v;
-            KeyTrack_EvalRotation(&q, &track, time);
-            KeyTrack_EvalPosition(&v, &track, time);
-            KeyTrack_EvalScale(&v, &track, time);
+            KeyTrack_EvalRotation(&q, track, time);
+            KeyTrack_EvalPosition(&v, track, time);
+            KeyTrack_EvalScale(&v, track, time);
         }
-        Check(track.rotationKeys.empty() || track.rotationKeys.back().interpolate == 0);
+        Check(track->rotationKeys.empty() || track->rotationKeys.back().interpolate == 0);
     }
     Check(stored + 32 <= size || tracks.empty());
 
-    KeyTrackList companion = tracks;
-    Motion_Rebase(&tracks, companion);
+    MotionTracks companion;
+    for (const KeyTrack* track : tracks) companion.push_back(KeyTrack_Copy(track));
+    Motion_Rebase(tracks, companion);
+    KeyTrack_FreeAll(&companion);
+    KeyTrack_FreeAll(&tracks);
     std::string name(reinterpret_cast<const char*>(data), size < 24 ? size : 24);
     std::string companionName;
     if (Motion_GetCompanionName(name, &companionName)) Check(companionName.size() <= name.size());

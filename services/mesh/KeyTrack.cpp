@@ -153,6 +153,27 @@ int KeyTrack::Serialize(CQVArchive* archive, uint32_t mode, uint32_t version) {
     return 1;
 }
 
+KeyTrack* KeyTrack_Read(CQVArchive* archive, uint32_t mode, uint32_t version) {
+    KeyTrack* track = new KeyTrack;
+    if (track->Serialize(archive, mode, version)) return track;
+    delete track;
+    return nullptr;
+}
+
+KeyTrack* KeyTrack_Copy(const KeyTrack* track) { return track != nullptr ? new KeyTrack(*track) : nullptr; }
+
+KeyTrack* KeyTrack_FindById(const MotionTracks& tracks, uint32_t nameId) {
+    for (KeyTrack* track : tracks) {
+        if (track->nameId == nameId) return track;
+    }
+    return nullptr;
+}
+
+void KeyTrack_FreeAll(MotionTracks* tracks) {
+    for (KeyTrack* track : *tracks) delete track;
+    tracks->clear();
+}
+
 void KeyTrack_ComputeInterpolation(KeyTrack* track) {
     const bool interpolates = !track->rotationKeys.empty();
     FlagKeys(&track->rotationKeys, interpolates);

@@ -56,8 +56,20 @@ public:
     uint32_t nameId = 0;                // index into g_NameTable
 };
 
-// A motion's tracks, in file order.
+// Tracks as a tool builds them, in file order.
 using KeyTrackList = std::list<KeyTrack>;
+
+// A motion's tracks, in file order, each its own allocation: they are
+// handed out by pointer and stay put while the motion is loaded.
+using MotionTracks = std::vector<KeyTrack*>;
+
+// A new track read from its stored form, or null when it cannot be read.
+KeyTrack* KeyTrack_Read(CQVArchive* archive, uint32_t mode, uint32_t version);
+KeyTrack* KeyTrack_Copy(const KeyTrack* track);
+// The first track of the bone name id, else null.
+KeyTrack* KeyTrack_FindById(const MotionTracks& tracks, uint32_t nameId);
+// Deletes every track and empties the list.
+void KeyTrack_FreeAll(MotionTracks* tracks);
 
 // Only a track that has rotation keys interpolates: each key moves towards
 // the next one whose value differs, the last key holds. Without rotation

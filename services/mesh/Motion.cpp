@@ -31,7 +31,7 @@ void RebaseTrack(KeyTrack* track, const KeyTrack& base) {
 
 }  // namespace
 
-int Motion_ReadFile(CQVArchive* archive, KeyTrackList* tracks, uint32_t* trackCount, Vector3* firstTriple,
+int Motion_ReadFile(CQVArchive* archive, MotionTracks* tracks, uint32_t* trackCount, Vector3* firstTriple,
                     Vector3* rootDisplacement) {
     static const char kTrackError[] = "Error - Saving Loading motion data.";
     uint32_t version = 0, count = 0;
@@ -43,9 +43,9 @@ int Motion_ReadFile(CQVArchive* archive, KeyTrackList* tracks, uint32_t* trackCo
     *rootDisplacement = triples[1];
     if (!archive->SerializeCount(&count, kMinStoredTrackSize)) return CQVEngine::SetError("%s", kTrackError);
     for (uint32_t i = 0; i < count; ++i) {
-        KeyTrack track;
-        if (!track.Serialize(archive, SERIALIZE_READ_LOAD, version)) return CQVEngine::SetError("%s", kTrackError);
-        tracks->push_back(std::move(track));
+        KeyTrack* track = KeyTrack_Read(archive, SERIALIZE_READ_LOAD, version);
+        if (track == nullptr) return CQVEngine::SetError("%s", kTrackError);
+        tracks->push_back(track);
         ++*trackCount;
     }
     return 1;
@@ -59,12 +59,12 @@ bool Motion_GetCompanionName(std::string_view name, std::string* companion) {
     return true;
 }
 
-void Motion_Rebase(KeyTrackList* tracks, const KeyTrackList& companion) {
-    auto cursor = tracks->begin();
-    for (const KeyTrack& base : companion) {
-        if (cursor == tracks->end()) return;
-        if (std::strcmp(KeyTrack_GetName(&*cursor), KeyTrack_GetName(&base)) != 0) continue;
-        RebaseTrack(&*cursor, base);
+void Motion_Rebase(const MotionTracks& tracks, const MotionTracks& companion) {
+    auto cursor = tracks.begin();
+    for (const KeyTrack* base : companion) {
+        if (cursor == tracks.end()) return;
+        if (std::strcmp(KeyTrack_GetName(*cursor), KeyTrack_GetName(base)) != 0) continue;
+        RebaseTrack(*cursor, *base);
         ++cursor;
     }
 }

@@ -19,7 +19,7 @@ constexpr float kMotionFrameRate = 30.0f;
 // Reads a ".mot" file from an open archive: the two triples, then each
 // track appended to the list and counted. 1, or 0 with the engine error
 // text set when a track cannot be read; tracks read before it stay.
-int Motion_ReadFile(CQVArchive* archive, KeyTrackList* tracks, uint32_t* trackCount, Vector3* firstTriple,
+int Motion_ReadFile(CQVArchive* archive, MotionTracks* tracks, uint32_t* trackCount, Vector3* firstTriple,
                     Vector3* rootDisplacement);
 
 // A motion named with 'B', 'L', '_' at positions 6 to 8 is laid out
@@ -30,7 +30,7 @@ bool Motion_GetCompanionName(std::string_view name, std::string* companion);
 // Takes the companion's first keys out of the tracks of the same bones:
 // positions less its first position, rotations less its first rotation.
 // Tracks are matched in order, as both lists name their bones alike.
-void Motion_Rebase(KeyTrackList* tracks, const KeyTrackList& companion);
+void Motion_Rebase(const MotionTracks& tracks, const MotionTracks& companion);
 
 // The accessors load the motion when it is not loaded yet, unless said otherwise.
 // The length of the first track; 0 for null or a motion without tracks.

@@ -3,6 +3,8 @@
 #include "services/engine/Engine.h"
 #include "services/mesh/Motion.h"
 #include "tests/kernel/base/TempFolder.h"
+#include "tools/content/MeshBuild.h"
+#include "tools/content/MotBuild.h"
 #include "tools/content/MotWriter.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +43,12 @@ INSTANTIATE_TEST_SUITE_P(Motion, CompanionName,
                                          CompanionCase{"Walk01bl_run", nullptr},
                                          CompanionCase{"N_Neutral", nullptr}));
 
+MotionTracks Pointers(KeyTrackList& list) {
+    MotionTracks tracks;
+    for (KeyTrack& track : list) tracks.push_back(&track);
+    return tracks;
+}
+
 KeyTrack* AddTrack(MotFile* file, const char* bone, Vector3 first, Quaternion rotation) {
     KeyTrack* track = MotWriter_AddTrack(file, bone, 1.0f);
     track->positionKeys = {{first, 0.0f, 0}, {Vector3(first.x + 1, first.y, first.z), 1.0f, 0}};
@@ -59,7 +67,7 @@ TEST(Motion, RebaseTakesOutTheCompanionsFirstKeysBoneByBone) {
     AddTrack(&companion, "L_Hand", {100, 100, 100}, {1, 0, 0, 0});  // not in the motion: skipped
     AddTrack(&companion, "Head", {1, 0, 0}, {0, 0, 0, 1});
 
-    Motion_Rebase(&motion.tracks, companion.tracks);
+    Motion_Rebase(Pointers(motion.tracks), Pointers(companion.tracks));
     auto track = motion.tracks.begin();
     EXPECT_EQ(track->positionKeys[0].value.x, 6.0f);
     EXPECT_EQ(track->positionKeys[1].value.x, 7.0f);
@@ -77,7 +85,7 @@ TEST(Motion, RebaseOnATrackWithoutKeysKeepsTheValues) {
     MotFile motion, companion;
     AddTrack(&motion, "Bip01", {3, 4, 5}, {0, 1, 0, 0});
     MotWriter_AddTrack(&companion, "Bip01", 1.0f);
-    Motion_Rebase(&motion.tracks, companion.tracks);
+    Motion_Rebase(Pointers(motion.tracks), Pointers(companion.tracks));
     EXPECT_EQ(motion.tracks.front().positionKeys[0].value.y, 4.0f);
     EXPECT_EQ(motion.tracks.front().rotationKeys[0].rotation.y, 1.0f);
 }
@@ -85,8 +93,13 @@ TEST(Motion, RebaseOnATrackWithoutKeysKeepsTheValues) {
 class MotionFile : public TempFolderTest {
 protected:
     static void SetUpTestSuite() { ASSERT_EQ(CQVEngine::Create(), 1); }
-    KeyTrackList tracks;
+    MotionTracks tracks;
     uint32_t count = 0;
+
+    void TearDown() override {
+        KeyTrack_FreeAll(&tracks);
+        TempFolderTest::TearDown();
+    }
     Vector3 first{0, 0, 0}, root{0, 0, 0};
 
     MotFile Walk() {
@@ -115,9 +128,9 @@ TEST_F(MotionFile, ReadsWhatTheWriterWrote) {
     ASSERT_EQ(tracks.size(), 2u);
     EXPECT_EQ(first.y, 2.0f);
     EXPECT_EQ(root.z, 120.0f);
-    EXPECT_STREQ(KeyTrack_GetName(&tracks.back()), "L_Thigh");
-    EXPECT_EQ(tracks.back().positionKeys[1].value.x, 6.0f);
-    EXPECT_EQ(tracks.back().positionKeys[0].interpolate, 1u);
+    EXPECT_STREQ(KeyTrack_GetName(tracks.back()), "L_Thigh");
+    EXPECT_EQ(tracks.back()->positionKeys[1].value.x, 6.0f);
+    EXPECT_EQ(tracks.back()->positionKeys[0].interpolate, 1u);
 }
 
 TEST_F(MotionFile, DamageKeepsTheTracksBeforeItAndSaysSo) {
@@ -125,7 +138,7 @@ TEST_F(MotionFile, DamageKeepsTheTracksBeforeItAndSaysSo) {
     const std::string bytes = ReadFile("walk.mot");
     const size_t secondTrack = bytes.size() - 83;
     for (size_t size = 0; size < bytes.size(); ++size) {
-        tracks.clear();
+        KeyTrack_FreeAll(&tracks);
         count = 0;
         CQVEngine::SetError("%s", "");
         EXPECT_EQ(Read(bytes.substr(0, size)), 0) << size;
@@ -137,10 +150,41 @@ TEST_F(MotionFile, DamageKeepsTheTracksBeforeItAndSaysSo) {
     // A track count that the file cannot hold is refused before any track is read.
     std::string lying = bytes;
     lying[28] = '\x7f';
-    tracks.clear();
+    KeyTrack_FreeAll(&tracks);
     count = 0;
     EXPECT_EQ(Read(lying), 0);
     EXPECT_EQ(count, 0u);
+}
+
+TEST_F(MotionFile, WalkOfTheFigureSwingsItsLimbsFromTheirJoints) {
+    const QvmFile figure = MeshBuild_Figure(2);
+    ASSERT_EQ(MotWriter_Write("walk.mot", MotBuild_Walk(figure.bones)), 1);
+    ASSERT_EQ(Read(ReadFile("walk.mot")), 1);
+    ASSERT_EQ(tracks.size(), figure.bones.size());
+    EXPECT_EQ(root.z, kWalkStride);
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        EXPECT_EQ(KeyTrack_GetName(tracks[i]), figure.bones[i].name);
+        EXPECT_EQ(tracks[i]->length, kWalkLength);
+    }
+    const KeyTrack* calf = KeyTrack_FindById(tracks, g_NameTable.FindOrAdd("L_Calf"));
+    ASSERT_NE(calf, nullptr);
+    Vector3 p;
+    KeyTrack_EvalPosition(&p, calf, 0.3f);
+    EXPECT_NEAR(p.x, 0.0f, 1e-4f);  // the knee lies straight below the hip
+    EXPECT_NEAR(p.y, -42.0f, 1e-4f);
+
+    // A quarter into the stride the left thigh is swung fully back, the right fully forward.
+    for (const auto& [bone, degrees] : {std::pair{"L_Thigh", 28.0f}, std::pair{"R_Thigh", -28.0f}}) {
+        Quaternion q;
+        KeyTrack_EvalRotation(&q, KeyTrack_FindById(tracks, g_NameTable.FindOrAdd(bone)), 0.25f);
+        EXPECT_NEAR(q.x, std::sin(degrees * 3.14159265f / 360.0f), 1e-5f) << bone;
+        EXPECT_NEAR(q.y, 0.0f, 1e-6f);
+    }
+    const KeyTrack* pelvis = tracks.front();
+    Vector3 low, high;
+    KeyTrack_EvalPosition(&low, pelvis, 0.375f);
+    KeyTrack_EvalPosition(&high, pelvis, 0.125f);
+    EXPECT_NEAR(high.y - low.y, 4.0f, 1e-4f);  // the hips bob twice per stride
 }
 
 }  // namespace
