@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 struct StereoMix {
@@ -26,6 +27,10 @@ struct StereoMix {
     double Rms(uint32_t first, uint32_t count) const {
         const double left = Rms(0, first, count), right = Rms(1, first, count);
         return std::sqrt((left * left + right * right) / 2.0);
+    }
+    // Left and right root mean squares over the range.
+    std::pair<double, double> Sides(uint32_t first, uint32_t count) const {
+        return {Rms(0, first, count), Rms(1, first, count)};
     }
     // The tone's frequency in Hz from its rising zero crossings over the range.
     double Frequency(uint32_t channel, uint32_t first, uint32_t count, uint32_t sampleRate) const {

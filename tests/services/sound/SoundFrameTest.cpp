@@ -51,12 +51,7 @@ protected:
         }
         view.m[3][3] = 1.0f;
     }
-    static std::pair<double, double> LeftRight() {
-        StereoMix mix;
-        mix.samples.resize(4410 * 2);
-        EXPECT_EQ(Sound_RenderMix(mix.samples.data(), 4410), 1);
-        return {mix.Rms(0, 2205, 2205), mix.Rms(1, 2205, 2205)};
-    }
+    static std::pair<double, double> LeftRight() { return RenderStereo(4410).Sides(2205, 2205); }
 
     CQVEngine* engine = nullptr;
     std::string path;

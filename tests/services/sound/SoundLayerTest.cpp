@@ -128,10 +128,8 @@ protected:
         Sound_Play(sound, 1);
         return sound;
     }
-    static std::pair<double, double> LeftRight() {
-        const StereoMix mix = Render(4410);
-        return {mix.Rms(0, 2205, 2205), mix.Rms(1, 2205, 2205)};
-    }
+    // The second half of a tenth of a second, once the mix has settled.
+    static std::pair<double, double> LeftRight() { return Render(4410).Sides(2205, 2205); }
 };
 
 TEST_F(Sound3DTest, LeftAndRightByPosition) {

@@ -16,6 +16,14 @@
 
 constexpr uint32_t kMixRate = 44100;
 
+// The next frames of the loopback device's mix.
+inline StereoMix RenderStereo(uint32_t frames) {
+    StereoMix mix;
+    mix.samples.resize(static_cast<size_t>(frames) * 2);
+    EXPECT_EQ(Sound_RenderMix(mix.samples.data(), frames), 1);
+    return mix;
+}
+
 class SoundTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -66,12 +74,7 @@ protected:
         if (sound != nullptr) m_Sounds.push_back(sound);
         return sound;
     }
-    static StereoMix Render(uint32_t frames) {
-        StereoMix mix;
-        mix.samples.resize(static_cast<size_t>(frames) * 2);
-        EXPECT_EQ(Sound_RenderMix(mix.samples.data(), frames), 1);
-        return mix;
-    }
+    static StereoMix Render(uint32_t frames) { return RenderStereo(frames); }
 
     std::filesystem::path m_Dir;
     std::vector<CQVSoundBuffer*> m_Sounds;
