@@ -239,6 +239,14 @@ HWND Platform_CreateWindow(const std::string& className, const std::string& capt
         g_PlatformError = "window class not registered: " + className;
         return nullptr;
     }
+    // The window can hold the graphics device's back buffer itself: 8 bits
+    // a channel, 24 bits of depth and 8 of stencil.
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_Window* sdl = SDL_CreateWindow(Text_Cp1252ToUtf8(caption).c_str(), x, y, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (sdl == nullptr) {
         SetError("SDL_CreateWindow");
@@ -418,5 +426,9 @@ void Platform_RequestQuit() {
 
 int Platform_GetAsyncKeyState(int virtualKey) {
     if (virtualKey < 0 || virtualKey >= 256) return 0;
+    // The state is the device's at the moment of asking, also for a loop
+    // that polls keys without handling messages: the toolkit's waiting
+    // events are taken in (and queued as messages, in order) first.
+    PumpEvents();
     return g_KeyDownCount[virtualKey] != 0 ? 0x8000 : 0;
 }

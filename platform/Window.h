@@ -70,7 +70,9 @@ void Platform_RequestQuit();
 bool Platform_QuitRequested();
 LRESULT Platform_DefWindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam);
 
-// Down state of a virtual key as the pumped key and mouse events left it
-// (non-zero while down): the mouse buttons (1, 2, 4, 5, 6), the generic and
-// the sided Shift, Ctrl and Alt keys (0x10 to 0x12, 0xA0 to 0xA5) included.
+// Down state of a virtual key as the key and mouse events left it (non-zero
+// while down): the mouse buttons (1, 2, 4, 5, 6), the generic and the sided
+// Shift, Ctrl and Alt keys (0x10 to 0x12, 0xA0 to 0xA5) included. Asking
+// pumps the toolkit's events first, so a loop that handles no messages
+// still sees keys go down.
 int Platform_GetAsyncKeyState(int virtualKey);

@@ -200,56 +200,46 @@ FvfLayout Fvf_Decode(uint32_t fvf) {
     return layout;
 }
 
-ShaderKey Shader_MakeKey(const DeviceState& state, const FvfLayout& layout, const uint32_t* activeLights,
-                         uint32_t activeLightCount) {
+const char* const kConstantGroupNames[GROUP_COUNT] = {"vsTransform", "vsMaterial", "vsGlobal",
+                                                       "vsTexture",   "vsLights",   "fsConst"};
+
+uint32_t Shader_LightClass(uint32_t lights, const uint32_t (&classSizes)[kLightClassCount]) {
+    for (uint32_t c = 0; c + 1 < kLightClassCount; ++c)
+        if (lights <= classSizes[c]) return c;
+    return kLightClassCount - 1;
+}
+
+namespace {
+
+bool ReadsTexture(uint8_t op, uint8_t a0, uint8_t a1, uint8_t a2) {
+    auto texture = [](uint8_t arg) { return (arg & D3DTA_SELECTMASK) == D3DTA_TEXTURE; };
+    switch (op) {
+    case D3DTOP_SELECTARG1: return texture(a1);
+    case D3DTOP_SELECTARG2: return texture(a2);
+    case D3DTOP_BLENDTEXTUREALPHA:
+    case D3DTOP_BLENDTEXTUREALPHAPM: return true;
+    case D3DTOP_MULTIPLYADD:
+    case D3DTOP_LERP: return texture(a0) || texture(a1) || texture(a2);
+    default: return texture(a1) || texture(a2);
+    }
+}
+
+}  // namespace
+
+ShaderKey Shader_MakeKey(const DeviceState& state, const FvfLayout& layout, uint32_t lightClass) {
     ShaderKey key;
     std::memset(&key, 0, sizeof key);
     const uint32_t* rs = state.renderStates;
     key.rhw = layout.rhw;
-    key.hasNormal = layout.normal >= 0;
-    key.hasDiffuse = layout.diffuse >= 0;
-    key.hasSpecular = layout.specular >= 0;
-    key.texSets = static_cast<uint8_t>(layout.texSets);
-    for (uint32_t i = 0; i < layout.texSets; ++i) key.texSize[i] = static_cast<uint8_t>(layout.texSize[i]);
-
     // Pre-transformed vertices are neither lit nor fogged.
     key.lighting = !layout.rhw && rs[D3DRS_LIGHTING] != 0;
-    key.specularEnable = rs[D3DRS_SPECULARENABLE] != 0;
-    if (key.lighting) {
-        key.lightCount = static_cast<uint8_t>(activeLightCount);
-        for (uint32_t i = 0; i < activeLightCount; ++i) {
-            const uint32_t type = state.lights.Find(activeLights[i])->light.Type;
-            key.lightTypes[i] = static_cast<uint8_t>(type >= D3DLIGHT_POINT && type <= D3DLIGHT_DIRECTIONAL ? type : 0);
-        }
-        key.localViewer = rs[D3DRS_LOCALVIEWER] != 0;
-        key.normalizeNormals = rs[D3DRS_NORMALIZENORMALS] != 0;
-        // A vertex colour stands in for a material colour only when the vertex has it.
-        auto source = [&](uint32_t value) -> uint8_t {
-            if (rs[D3DRS_COLORVERTEX] == 0) return D3DMCS_MATERIAL;
-            if (value == D3DMCS_COLOR1 && layout.diffuse >= 0) return D3DMCS_COLOR1;
-            if (value == D3DMCS_COLOR2 && layout.specular >= 0) return D3DMCS_COLOR2;
-            return D3DMCS_MATERIAL;
-        };
-        key.diffuseSource = source(rs[D3DRS_DIFFUSEMATERIALSOURCE]);
-        key.ambientSource = source(rs[D3DRS_AMBIENTMATERIALSOURCE]);
-        key.specularSource = source(rs[D3DRS_SPECULARMATERIALSOURCE]);
-        key.emissiveSource = source(rs[D3DRS_EMISSIVEMATERIALSOURCE]);
-    }
-    if (rs[D3DRS_FOGENABLE] && !layout.rhw) {
-        const uint32_t table = rs[D3DRS_FOGTABLEMODE];
-        const uint32_t vertex = rs[D3DRS_FOGVERTEXMODE];
-        if (table >= D3DFOG_EXP && table <= D3DFOG_LINEAR) {
-            key.pixelFog = static_cast<uint8_t>(table);
-        } else if (vertex >= D3DFOG_EXP && vertex <= D3DFOG_LINEAR) {
-            key.vertexFog = static_cast<uint8_t>(vertex);
-        } else if (layout.specular >= 0) {
-            // Without a fog mode the vertex brings its own fog factor in the specular alpha.
-            key.fogFromSpecular = 1;
-        }
-    }
+    if (key.lighting) key.lightClass = static_cast<uint8_t>(lightClass);
+    key.specular = rs[D3DRS_SPECULARENABLE] != 0;
+    const uint32_t table = rs[D3DRS_FOGTABLEMODE];
+    if (rs[D3DRS_FOGENABLE] && !layout.rhw && table >= D3DFOG_EXP && table <= D3DFOG_LINEAR)
+        key.pixelFog = static_cast<uint8_t>(table);
     key.flat = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
-    if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] >= D3DCMP_NEVER && rs[D3DRS_ALPHAFUNC] < D3DCMP_ALWAYS)
-        key.alphaFunc = static_cast<uint8_t>(rs[D3DRS_ALPHAFUNC]);
+    key.alphaTest = rs[D3DRS_ALPHATESTENABLE] != 0 && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS;
 
     for (uint32_t s = 0; s < D3D_MAX_TEXTURE_STAGES; ++s) {
         const uint32_t* ts = state.stageStates[s];
@@ -268,13 +258,33 @@ ShaderKey Shader_MakeKey(const DeviceState& state, const FvfLayout& layout, cons
         stage.alphaArg2 = static_cast<uint8_t>(ts[D3DTSS_ALPHAARG2] & 0x3F);
         stage.resultTemp = (ts[D3DTSS_RESULTARG] & D3DTA_SELECTMASK) == D3DTA_TEMP;
         stage.textured = state.textures[s] != nullptr;
-        const uint32_t index = ts[D3DTSS_TEXCOORDINDEX];
-        stage.coordGen = static_cast<uint8_t>((index >> 16) <= 3 ? index >> 16 : 0);
-        stage.coordSet = static_cast<uint8_t>((index & 0xFFFF) < layout.texSets ? index & 0xFFFF : 8);
-        const uint32_t flags = ts[D3DTSS_TEXTURETRANSFORMFLAGS];
-        if ((flags & 0xFF) >= D3DTTFF_COUNT1 && (flags & 0xFF) <= D3DTTFF_COUNT4 && !layout.rhw) {
-            stage.transformCount = static_cast<uint8_t>(flags & 0xFF);
-            stage.projected = (flags & D3DTTFF_PROJECTED) != 0;
+        // A stage without a texture passes on what it was given wherever its
+        // operation would read the texture: what a previous user left in the
+        // stage cannot change the result of a draw that binds nothing there.
+        if (!stage.textured) {
+            if (ReadsTexture(stage.colorOp, stage.colorArg0, stage.colorArg1, stage.colorArg2)) {
+                stage.colorOp = D3DTOP_SELECTARG1;
+                stage.colorArg1 = D3DTA_CURRENT;
+                stage.colorArg0 = stage.colorArg2 = 0;
+            }
+            if (stage.alphaOp != D3DTOP_DISABLE &&
+                ReadsTexture(stage.alphaOp, stage.alphaArg0, stage.alphaArg1, stage.alphaArg2)) {
+                stage.alphaOp = D3DTOP_SELECTARG1;
+                stage.alphaArg1 = D3DTA_CURRENT;
+                stage.alphaArg0 = stage.alphaArg2 = 0;
+            }
+        }
+        if (stage.textured) {
+            const uint32_t index = ts[D3DTSS_TEXCOORDINDEX];
+            stage.coordGen = static_cast<uint8_t>((index >> 16) <= COORD_REFLECTION ? index >> 16 : 0u);
+            stage.coordSet = static_cast<uint8_t>((index & 0xFFFF) < layout.texSets ? index & 0xFFFF : kMissingCoordSet);
+            const uint32_t flags = ts[D3DTSS_TEXTURETRANSFORMFLAGS];
+            if ((flags & 0xFF) >= D3DTTFF_COUNT1 && (flags & 0xFF) <= D3DTTFF_COUNT4 && !layout.rhw) {
+                stage.transformCount = static_cast<uint8_t>(flags & 0xFF);
+                stage.projected = (flags & D3DTTFF_PROJECTED) != 0;
+                if (stage.coordGen == COORD_PASS && stage.coordSet != kMissingCoordSet)
+                    stage.coordSize = static_cast<uint8_t>(layout.texSize[stage.coordSet]);
+            }
         }
         key.stageCount = static_cast<uint8_t>(s + 1);
     }
@@ -283,73 +293,26 @@ ShaderKey Shader_MakeKey(const DeviceState& state, const FvfLayout& layout, cons
 
 namespace {
 
-// The constants reach each stage as one vec4 array uploaded at once; the
-// names below point into it, following the layout of the constants records.
-std::string ConstantsDeclaration(bool vertexStage) {
-    auto at = [](size_t offset) { return static_cast<uint32_t>(offset / 16); };
-    const std::string array = vertexStage ? "vsc" : "fsc";
-    auto vec = [&](uint32_t index) { return array + "[" + std::to_string(index) + "]"; };
-    auto mat = [&](uint32_t index) {
-        return "mat4(" + vec(index) + ", " + vec(index + 1) + ", " + vec(index + 2) + ", " + vec(index + 3) + ")";
-    };
-    std::string s;
-    if (vertexStage) {
-        s += "struct Light { vec4 diffuse; vec4 specular; vec4 ambient; vec4 position; vec4 direction; "
-             "vec4 attenuation; vec4 spot; };\n";
-        s += "uniform vec4 vsc[" + std::to_string(kVertexConstantVectors) + "];\n";
-        s += "#define worldViewProj " + mat(at(offsetof(VertexConstants, worldViewProj))) + "\n";
-        s += "#define worldView " + mat(at(offsetof(VertexConstants, worldView))) + "\n";
-        s += "#define normalMatrix " + mat(at(offsetof(VertexConstants, normalMatrix))) + "\n";
-        for (uint32_t i = 0; i < D3D_MAX_TEXTURE_STAGES; ++i)
-            s += "#define textureMatrix" + std::to_string(i) + " " +
-                 mat(at(offsetof(VertexConstants, textureMatrix)) + i * 4) + "\n";
-        const std::pair<const char*, size_t> vectors[] = {
-            {"materialDiffuse", offsetof(VertexConstants, materialDiffuse)},
-            {"materialAmbient", offsetof(VertexConstants, materialAmbient)},
-            {"materialSpecular", offsetof(VertexConstants, materialSpecular)},
-            {"materialEmissive", offsetof(VertexConstants, materialEmissive)},
-            {"globalAmbient", offsetof(VertexConstants, globalAmbient)},
-            {"fog", offsetof(VertexConstants, fog)},
-            {"misc", offsetof(VertexConstants, misc)},
-            {"screen", offsetof(VertexConstants, screen)},
-            {"pixelOffset", offsetof(VertexConstants, pixelOffset)}};
-        for (const auto& [name, offset] : vectors) s += std::string("#define ") + name + " " + vec(at(offset)) + "\n";
-    } else {
-        s += "uniform vec4 fsc[" + std::to_string(kFragmentConstantVectors) + "];\n";
-        const std::pair<const char*, size_t> vectors[] = {{"fog", offsetof(FragmentConstants, fog)},
-                                                          {"fogColor", offsetof(FragmentConstants, fogColor)},
-                                                          {"textureFactor", offsetof(FragmentConstants, textureFactor)},
-                                                          {"misc", offsetof(FragmentConstants, misc)}};
-        for (const auto& [name, offset] : vectors) s += std::string("#define ") + name + " " + vec(at(offset)) + "\n";
-    }
+std::string Str(uint32_t value) { return std::to_string(value); }
+
+// The named vectors of a constants record, as elements of its uniform array.
+template <typename Record>
+std::string Names(const char* array, std::initializer_list<std::pair<const char*, size_t>> fields) {
+    std::string s = std::string("uniform vec4 ") + array + "[" + Str(sizeof(Record) / 16) + "];\n";
+    for (const auto& [name, offset] : fields)
+        s += std::string("#define ") + name + " " + array + "[" + Str(static_cast<uint32_t>(offset / 16)) + "]\n";
     return s;
 }
 
-// The light record of active light i, built from its seven vectors.
-std::string LightDeclaration(uint32_t i) {
-    const uint32_t base = static_cast<uint32_t>((offsetof(VertexConstants, lights) + i * sizeof(ShaderLight)) / 16);
-    std::string s = "    Light light" + std::to_string(i) + " = Light(";
-    for (uint32_t k = 0; k < 7; ++k) s += (k ? ", vsc[" : "vsc[") + std::to_string(base + k) + "]";
-    return s + ");\n";
+std::string Matrix(const char* array, size_t offset) {
+    const std::string base = Str(static_cast<uint32_t>(offset / 16));
+    std::string s = "mat4(";
+    for (uint32_t i = 0; i < 4; ++i) s += std::string(i ? ", " : "") + array + "[" + base + " + " + Str(i) + "]";
+    return s + ")";
 }
 
-std::string Str(uint32_t value) { return std::to_string(value); }
-
-std::string MaterialSource(uint8_t source, const char* material) {
-    if (source == D3DMCS_COLOR1) return "inDiffuse";
-    if (source == D3DMCS_COLOR2) return "inSpecular";
-    return material;
-}
-
-std::string FogFactor(uint8_t mode, const std::string& z) {
-    if (mode == D3DFOG_LINEAR) return "(fog.y - " + z + ") * fog.w";
-    if (mode == D3DFOG_EXP) return "exp(-fog.z * " + z + ")";
-    return "exp(-(fog.z * " + z + ") * (fog.z * " + z + "))";
-}
-
-// Varyings cost setup work per triangle: each is passed only when read.
 bool UsesSpecular(const ShaderKey& key) {
-    if (key.specularEnable) return true;
+    if (key.specular) return true;
     auto reads = [](uint8_t arg) { return (arg & D3DTA_SELECTMASK) == D3DTA_SPECULAR; };
     for (uint32_t i = 0; i < key.stageCount; ++i) {
         const ShaderStageKey& st = key.stages[i];
@@ -359,115 +322,149 @@ bool UsesSpecular(const ShaderKey& key) {
     }
     return false;
 }
-bool UsesVertexFog(const ShaderKey& key) { return key.vertexFog || key.fogFromSpecular; }
+bool UsesTextureMatrices(const ShaderKey& key) {
+    for (uint32_t i = 0; i < key.stageCount; ++i)
+        if (key.stages[i].textured && key.stages[i].transformCount) return true;
+    return false;
+}
 const char* TexType(const ShaderStageKey& st) { return st.projected ? "vec4" : "vec2"; }
+
+std::string FogFactor(const char* mode, const char* z, const char* fog) {
+    const std::string f = fog, Z = z;
+    return std::string("(") + mode + " == 3.0 ? (" + f + ".y - " + Z + ") * " + f + ".w : " + mode + " == 1.0 ? exp(-" +
+           f + ".z * " + Z + ") : exp(-(" + f + ".z * " + Z + ") * (" + f + ".z * " + Z + ")))";
+}
 
 }  // namespace
 
-std::string Shader_VertexSource(const ShaderKey& key) {
+std::string Shader_VertexSource(const ShaderKey& key, uint32_t lightCapacity) {
     std::string s = "#version 330 core\n";
-    s += ConstantsDeclaration(true);
+    s += Names<TransformConstants>("vsTransform", {});
+    s += "#define worldViewProj " + Matrix("vsTransform", offsetof(TransformConstants, worldViewProj)) + "\n";
+    s += "#define worldView " + Matrix("vsTransform", offsetof(TransformConstants, worldView)) + "\n";
+    s += "#define normalMatrix " + Matrix("vsTransform", offsetof(TransformConstants, normalMatrix)) + "\n";
+    s += Names<GlobalConstants>("vsGlobal", {{"globalAmbient", offsetof(GlobalConstants, ambient)},
+                                             {"fog", offsetof(GlobalConstants, fog)},
+                                             {"options", offsetof(GlobalConstants, options)},
+                                             {"sources", offsetof(GlobalConstants, sources)},
+                                             {"screen", offsetof(GlobalConstants, screen)},
+                                             {"pixel", offsetof(GlobalConstants, pixel)},
+                                             {"depthRange", offsetof(GlobalConstants, depth)}});
+    if (key.lighting) {
+        s += Names<MaterialConstants>("vsMaterial", {{"materialDiffuse", offsetof(MaterialConstants, diffuse)},
+                                                     {"materialAmbient", offsetof(MaterialConstants, ambient)},
+                                                     {"materialSpecular", offsetof(MaterialConstants, specular)},
+                                                     {"materialEmissive", offsetof(MaterialConstants, emissive)}});
+        s += "uniform vec4 vsLights[" + Str(lightCapacity * kLightVectors) + "];\n";
+    }
+    if (UsesTextureMatrices(key)) s += Names<TextureConstants>("vsTexture", {});
     const char* interp = key.flat ? "flat " : "";
     s += "in vec4 inPosition;\nin vec3 inNormal;\nin vec4 inDiffuse;\nin vec4 inSpecular;\n";
-    for (uint32_t i = 0; i < key.texSets; ++i) s += "in vec4 inTex" + Str(i) + ";\n";
+    uint32_t sets = 0;
+    for (uint32_t i = 0; i < key.stageCount; ++i)
+        if (key.stages[i].textured && key.stages[i].coordGen == COORD_PASS && key.stages[i].coordSet != kMissingCoordSet)
+            sets |= 1u << key.stages[i].coordSet;
+    for (uint32_t i = 0; i < 8; ++i)
+        if (sets & (1u << i)) s += "in vec4 inTex" + Str(i) + ";\n";
     const bool specularOut = UsesSpecular(key);
     s += std::string(interp) + "out vec4 vDiffuse;\n";
     if (specularOut) s += std::string(interp) + "out vec4 vSpecular;\n";
-    if (UsesVertexFog(key)) s += "out float vFog;\n";
+    if (!key.rhw) s += "out float vFog;\n";
     if (key.pixelFog) s += "out float vViewZ;\n";
     for (uint32_t i = 0; i < key.stageCount; ++i)
         if (key.stages[i].textured) s += std::string("out ") + TexType(key.stages[i]) + " vTex" + Str(i) + ";\n";
+    if (key.lighting) {
+        // A material colour, or the vertex colour standing in for it.
+        s += "vec4 source(float which, vec4 material) {\n"
+             "  return which == 1.0 ? inDiffuse : which == 2.0 ? inSpecular : material;\n}\n";
+    }
     s += "void main() {\n";
     if (key.rhw) {
-        // Screen pixels, y down, pixel centres on integers; rhw is 1 / w.
+        // Screen pixels, y down, pixel centres on integers; rhw is 1 / w. The
+        // depth is the depth buffer's value itself, whatever the viewport's range.
         s += "  float w = (inPosition.w > 0.0 && !isinf(inPosition.w)) ? 1.0 / inPosition.w : 1.0;\n"
-             "  vec2 ndc = (inPosition.xy - screen.xy) * screen.zw - 1.0 + pixelOffset.xy;\n"
-             "  gl_Position = vec4(ndc, inPosition.z * 2.0 - 1.0, 1.0) * w;\n"
+             "  vec2 ndc = (inPosition.xy - screen.xy) * screen.zw - 1.0 + pixel.xy;\n"
+             "  float z = (inPosition.z - depthRange.x) * depthRange.y * 2.0 - 1.0;\n"
+             "  gl_Position = vec4(ndc.x, ndc.y * pixel.z, z, 1.0) * w;\n"
              "  vec3 viewPos = vec3(0.0);\n  vec3 normal = vec3(0.0);\n";
     } else {
         // Left-handed clip space with depth 0..w and y up becomes GL's clip
-        // space with depth -w..w, rows stored top first.
+        // space with depth -w..w; rows are stored top first or bottom first.
         s += "  vec4 clip = worldViewProj * vec4(inPosition.xyz, 1.0);\n"
-             "  gl_Position = vec4(clip.x + clip.w * pixelOffset.x, -clip.y + clip.w * pixelOffset.y, "
+             "  gl_Position = vec4(clip.x + clip.w * pixel.x, (clip.w * pixel.y - clip.y) * pixel.z, "
              "2.0 * clip.z - clip.w, clip.w);\n"
-             "  vec3 viewPos = (worldView * vec4(inPosition.xyz, 1.0)).xyz;\n";
-        if (key.hasNormal) {
-            s += "  vec3 normal = mat3(normalMatrix) * inNormal;\n";
-            if (key.normalizeNormals) s += "  normal = normalize(normal);\n";
-        } else {
-            s += "  vec3 normal = vec3(0.0);\n";
-        }
+             "  vec3 viewPos = (worldView * vec4(inPosition.xyz, 1.0)).xyz;\n"
+             "  vec3 normal = mat3(normalMatrix) * inNormal;\n";
     }
     if (key.pixelFog) s += "  vViewZ = viewPos.z;\n";
     if (key.lighting) {
-        s += "  vec3 ambientSum = vec3(0.0), diffuseSum = vec3(0.0), specularSum = vec3(0.0);\n";
-        if (key.specularEnable)
-            s += key.localViewer ? "  vec3 toEye = normalize(-viewPos);\n" : "  vec3 toEye = vec3(0.0, 0.0, -1.0);\n";
-        for (uint32_t i = 0; i < key.lightCount; ++i) {
-            const std::string L = "light" + Str(i);
-            const uint8_t type = key.lightTypes[i];
-            if (type == 0) continue;
-            s += "  {\n" + LightDeclaration(i);
-            if (type == D3DLIGHT_DIRECTIONAL) {
-                s += "    vec3 L = -" + L + ".direction.xyz;\n    float att = 1.0;\n";
-            } else {
-                // Beyond its range a light gives nothing.
-                s += "    vec3 toLight = " + L + ".position.xyz - viewPos;\n"
-                     "    float d = length(toLight);\n"
-                     "    vec3 L = d > 0.0 ? toLight / d : vec3(0.0);\n"
-                     "    float att = d > " + L + ".position.w ? 0.0 : 1.0 / (" + L + ".attenuation.x + " + L +
-                     ".attenuation.y * d + " + L + ".attenuation.z * d * d);\n";
-                if (type == D3DLIGHT_SPOT) {
-                    s += "    float rho = dot(-" + L + ".direction.xyz, L);\n"
-                         "    float cosTheta = " + L + ".attenuation.w, cosPhi = " + L + ".spot.x;\n"
-                         "    if (rho <= cosPhi) att = 0.0;\n"
-                         "    else if (rho <= cosTheta) att *= pow(clamp((rho - cosPhi) / (cosTheta - cosPhi), 0.0, 1.0), " +
-                         L + ".direction.w);\n";
-                }
-            }
-            s += "    float nDotL = max(dot(normal, L), 0.0);\n"
-                 "    ambientSum += " + L + ".ambient.rgb * att;\n"
-                 "    diffuseSum += " + L + ".diffuse.rgb * nDotL * att;\n";
-            if (key.specularEnable) {
-                s += "    vec3 H = normalize(L + toEye);\n"
-                     "    float nDotH = dot(normal, H);\n"
-                     "    if (nDotL > 0.0 && nDotH > 0.0) specularSum += " + L +
-                     ".specular.rgb * pow(nDotH, misc.x) * att;\n";
-            }
-            s += "  }\n";
+        s += "  if (options.w != 0.0 && dot(normal, normal) > 0.0) normal = normalize(normal);\n"
+             "  vec3 ambientSum = vec3(0.0), diffuseSum = vec3(0.0), specularSum = vec3(0.0);\n";
+        if (key.specular) s += "  vec3 toEye = options.z != 0.0 ? normalize(-viewPos) : vec3(0.0, 0.0, -1.0);\n";
+        s += "  int lightCount = int(options.y);\n"
+             "  for (int i = 0; i < lightCount; ++i) {\n"
+             "    int b = i * " + Str(kLightVectors) + ";\n"
+             "    vec4 diffuse = vsLights[b], specular = vsLights[b + 1], ambient = vsLights[b + 2];\n"
+             "    vec4 position = vsLights[b + 3], direction = vsLights[b + 4], attenuation = vsLights[b + 5];\n"
+             "    vec3 L;\n    float att = 1.0;\n"
+             "    if (diffuse.w == 3.0) {\n"
+             "      L = -direction.xyz;\n"
+             "    } else {\n"
+             // Beyond its range a light gives nothing.
+             "      vec3 toLight = position.xyz - viewPos;\n"
+             "      float d = length(toLight);\n"
+             "      L = d > 0.0 ? toLight / d : vec3(0.0);\n"
+             "      att = d > position.w ? 0.0 : 1.0 / (attenuation.x + attenuation.y * d + attenuation.z * d * d);\n"
+             "      if (diffuse.w == 2.0) {\n"
+             "        float rho = dot(-direction.xyz, L);\n"
+             "        if (rho <= ambient.w) att = 0.0;\n"
+             "        else if (rho <= specular.w)\n"
+             "          att *= pow(clamp((rho - ambient.w) / (specular.w - ambient.w), 0.0, 1.0), direction.w);\n"
+             "      }\n"
+             "    }\n"
+             "    float nDotL = max(dot(normal, L), 0.0);\n"
+             "    ambientSum += ambient.rgb * att;\n"
+             "    diffuseSum += diffuse.rgb * nDotL * att;\n";
+        if (key.specular) {
+            s += "    vec3 H = normalize(L + toEye);\n"
+                 "    float nDotH = dot(normal, H);\n"
+                 "    if (nDotL > 0.0 && nDotH > 0.0) specularSum += specular.rgb * pow(nDotH, materialEmissive.w) * att;\n";
         }
-        const std::string diffuse = MaterialSource(key.diffuseSource, "materialDiffuse");
-        const std::string ambient = MaterialSource(key.ambientSource, "materialAmbient");
-        const std::string specular = MaterialSource(key.specularSource, "materialSpecular");
-        const std::string emissive = MaterialSource(key.emissiveSource, "materialEmissive");
-        s += "  vDiffuse = clamp(vec4(" + emissive + ".rgb + " + ambient + ".rgb * (globalAmbient.rgb + ambientSum) + " +
-             diffuse + ".rgb * diffuseSum, " + diffuse + ".a), 0.0, 1.0);\n";
-        if (specularOut) s += "  vSpecular = clamp(vec4(" + specular + ".rgb * specularSum, " + (key.hasSpecular ? "inSpecular.a" : "0.0") +
-             "), 0.0, 1.0);\n";
+        s += "  }\n"
+             "  vec4 mDiffuse = source(sources.x, materialDiffuse);\n"
+             "  vec4 mAmbient = source(sources.y, materialAmbient);\n"
+             "  vec4 mEmissive = source(sources.w, materialEmissive);\n"
+             "  vDiffuse = clamp(vec4(mEmissive.rgb + mAmbient.rgb * (globalAmbient.rgb + ambientSum) + "
+             "mDiffuse.rgb * diffuseSum, mDiffuse.a), 0.0, 1.0);\n";
+        if (specularOut)
+            s += "  vSpecular = clamp(vec4(source(sources.z, materialSpecular).rgb * specularSum, inSpecular.a), 0.0, 1.0);\n";
     } else {
-        s += key.hasDiffuse ? "  vDiffuse = inDiffuse;\n" : "  vDiffuse = vec4(1.0);\n";
-        if (specularOut) s += key.hasSpecular ? "  vSpecular = inSpecular;\n" : "  vSpecular = vec4(0.0);\n";
+        s += "  vDiffuse = inDiffuse;\n";
+        if (specularOut) s += "  vSpecular = inSpecular;\n";
     }
-    if (key.vertexFog) s += "  vFog = clamp(" + FogFactor(key.vertexFog, "viewPos.z") + ", 0.0, 1.0);\n";
-    else if (key.fogFromSpecular) s += "  vFog = inSpecular.a;\n";
-
+    if (!key.rhw) {
+        // Vertex fog: 0 none, 1 to 3 the fog modes on view depth, 4 the vertex's own factor.
+        s += "  float fogMode = options.x;\n"
+             "  vFog = fogMode == 0.0 ? 1.0 : fogMode == 4.0 ? inSpecular.a : clamp(" +
+             FogFactor("fogMode", "viewPos.z", "fog") + ", 0.0, 1.0);\n";
+    }
     for (uint32_t i = 0; i < key.stageCount; ++i) {
         const ShaderStageKey& st = key.stages[i];
         if (!st.textured) continue;
         std::string coord;
         switch (st.coordGen) {
-        case 1: coord = "vec4(normal, 1.0)"; break;
-        case 2: coord = "vec4(viewPos, 1.0)"; break;
-        case 3: coord = "vec4(reflect(normalize(viewPos), normal), 1.0)"; break;
+        case COORD_NORMAL: coord = "vec4(normal, 1.0)"; break;
+        case COORD_POSITION: coord = "vec4(viewPos, 1.0)"; break;
+        case COORD_REFLECTION: coord = "vec4(reflect(normalize(viewPos), normal), 1.0)"; break;
         default:
-            if (st.coordSet >= key.texSets) {
+            if (st.coordSet == kMissingCoordSet) {
                 // Missing coordinates read 0.
                 coord = "vec4(0.0, 0.0, 1.0, 0.0)";
             } else {
                 const std::string in = "inTex" + Str(st.coordSet);
                 // Coordinates are widened so that the row after the last one
                 // given carries the texture transform's translation.
-                switch (key.texSize[st.coordSet]) {
+                switch (st.coordSize) {
                 case 1: coord = "vec4(" + in + ".x, 1.0, 0.0, 0.0)"; break;
                 case 2: coord = "vec4(" + in + ".xy, 1.0, 0.0)"; break;
                 case 3: coord = "vec4(" + in + ".xyz, 1.0)"; break;
@@ -476,7 +473,8 @@ std::string Shader_VertexSource(const ShaderKey& key) {
             }
             break;
         }
-        if (st.transformCount) coord = "(textureMatrix" + Str(i) + " * " + coord + ")";
+        if (st.transformCount)
+            coord = "(" + Matrix("vsTexture", offsetof(TextureConstants, matrices) + i * 64) + " * " + coord + ")";
         s += "  vTex" + Str(i) + " = " + coord + (st.projected ? "" : ".xy") + ";\n";
     }
     s += "}\n";
@@ -534,18 +532,19 @@ std::string StageOperation(uint8_t op, const std::string& a0, const std::string&
     }
 }
 
-const char* kCompare[] = {"", "false", "<", "==", "<=", ">", "!=", ">=", "true"};
-
 }  // namespace
 
 std::string Shader_FragmentSource(const ShaderKey& key) {
     std::string s = "#version 330 core\n";
-    s += ConstantsDeclaration(false);
+    s += Names<FragmentConstants>("fsConst", {{"fogColor", offsetof(FragmentConstants, fogColor)},
+                                              {"textureFactor", offsetof(FragmentConstants, textureFactor)},
+                                              {"fog", offsetof(FragmentConstants, fog)},
+                                              {"alphaTest", offsetof(FragmentConstants, alphaTest)}});
     const char* interp = key.flat ? "flat " : "";
     const bool specularIn = UsesSpecular(key);
     s += std::string(interp) + "in vec4 vDiffuse;\n";
     if (specularIn) s += std::string(interp) + "in vec4 vSpecular;\n";
-    if (UsesVertexFog(key)) s += "in float vFog;\n";
+    if (!key.rhw) s += "in float vFog;\n";
     if (key.pixelFog) s += "in float vViewZ;\n";
     for (uint32_t i = 0; i < key.stageCount; ++i) {
         if (!key.stages[i].textured) continue;
@@ -579,18 +578,21 @@ std::string Shader_FragmentSource(const ShaderKey& key) {
         }
         s += "    " + target + " = vec4(c, a);\n  }\n";
     }
-    if (key.specularEnable) s += "  current.rgb = clamp(current.rgb + specular.rgb, 0.0, 1.0);\n";
+    if (key.specular) s += "  current.rgb = clamp(current.rgb + specular.rgb, 0.0, 1.0);\n";
     if (key.pixelFog) {
-        s += "  float f = clamp(" + FogFactor(key.pixelFog, "vViewZ") + ", 0.0, 1.0);\n"
+        const std::string mode = Str(key.pixelFog) + ".0";
+        s += "  float f = clamp(" + FogFactor(mode.c_str(), "vViewZ", "fog") + ", 0.0, 1.0);\n"
              "  current.rgb = mix(fogColor.rgb, current.rgb, f);\n";
-    } else if (key.vertexFog || key.fogFromSpecular) {
-        s += "  current.rgb = mix(fogColor.rgb, current.rgb, clamp(vFog, 0.0, 1.0));\n";
+    } else if (!key.rhw) {
+        s += "  current.rgb = mix(fogColor.rgb, current.rgb, vFog);\n";
     }
-    if (key.alphaFunc) {
-        s += std::string("  float alpha8 = floor(current.a * 255.0 + 0.5);\n") + "  if (!(" +
-             (key.alphaFunc == D3DCMP_NEVER ? std::string("false")
-                                            : "alpha8 " + std::string(kCompare[key.alphaFunc]) + " misc.y") +
-             ")) discard;\n";
+    if (key.alphaTest) {
+        // The function is D3DCMPFUNC, compared on the 8-bit alpha.
+        s += "  float alpha8 = floor(current.a * 255.0 + 0.5), ref = alphaTest.x, func = alphaTest.y;\n"
+             "  bool pass = func == 2.0 ? alpha8 < ref : func == 3.0 ? alpha8 == ref : func == 4.0 ? alpha8 <= ref :\n"
+             "              func == 5.0 ? alpha8 > ref : func == 6.0 ? alpha8 != ref : func == 7.0 ? alpha8 >= ref :\n"
+             "              func != 1.0;\n"
+             "  if (!pass) discard;\n";
     }
     s += "  fragColor = current;\n}\n";
     return s;

@@ -106,72 +106,93 @@ enum : uint32_t {
     ATTR_COUNT = 13,
 };
 
+// Where a stage's texture coordinates come from.
+enum : uint8_t { COORD_PASS = 0, COORD_NORMAL = 1, COORD_POSITION = 2, COORD_REFLECTION = 3 };
+constexpr uint8_t kMissingCoordSet = 8;
+
 struct ShaderStageKey {
     uint8_t colorOp, colorArg0, colorArg1, colorArg2;
     uint8_t alphaOp, alphaArg0, alphaArg1, alphaArg2;
     uint8_t resultTemp;     // the stage writes the temporary register instead of current
     uint8_t textured;       // a texture is bound
-    uint8_t coordSet;       // vertex set the coordinates come from (8: none)
-    uint8_t coordGen;       // 0 pass-through, 1 camera normal, 2 camera position, 3 reflection
+    uint8_t coordSet;       // vertex set the coordinates come from (kMissingCoordSet: none)
+    uint8_t coordGen;       // COORD_*
+    uint8_t coordSize;      // floats of the set, when a texture transform widens it
     uint8_t transformCount; // 0: no texture transform
     uint8_t projected;
-    uint8_t pad[2];
+    uint8_t pad;
 };
 
-// Everything that changes the generated code; zeroed before filling so that
-// its bytes compare and hash as a whole.
+// Everything that changes the generated code, and only that: lights, fog,
+// material sources, alpha-test function and reference, viewer and normal
+// options are constants, so that switching them reuses the program. The
+// key is zeroed before filling so that its bytes compare and hash as a whole.
 struct ShaderKey {
-    uint8_t rhw, hasNormal, hasDiffuse, hasSpecular;
-    uint8_t texSets;
-    uint8_t texSize[8];
-    uint8_t lighting, lightCount, specularEnable, localViewer, normalizeNormals;
-    uint8_t lightTypes[D3D_MAX_ACTIVE_LIGHTS];
-    uint8_t diffuseSource, ambientSource, specularSource, emissiveSource;
-    uint8_t vertexFog, pixelFog, fogFromSpecular;  // D3DFOGMODE of vertex and table fog
+    uint8_t rhw;            // pre-transformed vertices
+    uint8_t lighting;
+    uint8_t lightClass;     // size class of the light array (kLightClassSizes)
+    uint8_t specular;       // SPECULARENABLE: specular lit and added after the stages
+    uint8_t pixelFog;       // D3DFOGMODE of table fog, evaluated per pixel
     uint8_t flat;
-    uint8_t alphaFunc;  // 0: no alpha test
+    uint8_t alphaTest;
     uint8_t stageCount;
     ShaderStageKey stages[D3D_MAX_TEXTURE_STAGES];
 };
 
-ShaderKey Shader_MakeKey(const DeviceState& state, const FvfLayout& layout, const uint32_t* activeLights,
-                         uint32_t activeLightCount);
-std::string Shader_VertexSource(const ShaderKey& key);
+// Lights one program can take: a draw with more enabled lights than its
+// class holds uses the next class. The last class is what GL allows.
+constexpr uint32_t kLightClassCount = 4;
+constexpr uint32_t kLightVectors = 6;  // vec4s per light
+
+ShaderKey Shader_MakeKey(const DeviceState& state, const FvfLayout& layout, uint32_t lightClass);
+// Class of a number of enabled lights, for class sizes (the last one being the most GL takes).
+uint32_t Shader_LightClass(uint32_t lights, const uint32_t (&classSizes)[kLightClassCount]);
+std::string Shader_VertexSource(const ShaderKey& key, uint32_t lightCapacity);
 std::string Shader_FragmentSource(const ShaderKey& key);
 
-struct ShaderLight {
-    float diffuse[4], specular[4], ambient[4];
-    float position[4];     // view space; w: range
-    float direction[4];    // view space, towards the light's aim; w: falloff
-    float attenuation[4];  // a0, a1, a2, cos(theta / 2)
-    float spot[4];         // cos(phi / 2)
+// The constants, in groups that change apart; each group is one uniform
+// array of vec4 in the shaders and is uploaded to a program only when it
+// changed since that program last drew.
+enum ConstantGroup : uint32_t {
+    GROUP_TRANSFORM,  // world-view-projection, world-view, normal matrix
+    GROUP_MATERIAL,   // diffuse, ambient, specular, emissive
+    GROUP_GLOBAL,     // ambient and power, fog, options, material sources, screen, pixel offset
+    GROUP_TEXTURE,    // texture transforms of the eight stages
+    GROUP_LIGHTS,     // the enabled lights, kLightVectors each
+    GROUP_FRAGMENT,   // fog colour, texture factor, pixel fog, alpha test
+    GROUP_COUNT,
 };
+extern const char* const kConstantGroupNames[GROUP_COUNT];
 
-// The constants the generated vertex shaders read, as whole vectors of four
-// floats: what changes with every draw first, the lights and texture
-// transforms last, so that a shader that uses few of them gets a short array.
-struct VertexConstants {
+struct TransformConstants {
     float worldViewProj[16];
     float worldView[16];
     float normalMatrix[16];
-    float materialDiffuse[4], materialAmbient[4], materialSpecular[4], materialEmissive[4];
-    float globalAmbient[4];
-    float fog[4];          // start, end, density, 1 / (end - start)
-    float misc[4];         // x: specular power
-    float screen[4];       // pre-transformed vertices: viewport x, y, 2 / width, 2 / height
-    float pixelOffset[4];  // clip-space offsets that put pixel centres where the content expects them
-    ShaderLight lights[D3D_MAX_ACTIVE_LIGHTS];
-    float textureMatrix[D3D_MAX_TEXTURE_STAGES][16];
 };
-
-// The constants of the generated fragment shaders.
+struct MaterialConstants {
+    float diffuse[4], ambient[4], specular[4], emissive[4];  // emissive w: specular power
+};
+struct GlobalConstants {
+    float ambient[4];      // global ambient rgb
+    float fog[4];          // start, end, density, 1 / (end - start)
+    float options[4];      // vertex fog mode (4: from the specular alpha), enabled lights, local viewer, normalize
+    float sources[4];      // diffuse, ambient, specular, emissive: 0 material, 1 vertex diffuse, 2 vertex specular
+    float screen[4];       // pre-transformed vertices: viewport x, y, 2 / width, 2 / height
+    float pixel[4];        // clip-space offsets putting pixel centres on integers; z: 1 rows top first, -1 bottom first
+    float depth[4];        // viewport's MinZ and 1 / (MaxZ - MinZ), undone for pre-transformed depth
+};
+struct TextureConstants {
+    float matrices[D3D_MAX_TEXTURE_STAGES][16];
+};
 struct FragmentConstants {
-    float fog[4];
     float fogColor[4];
     float textureFactor[4];
-    float misc[4];  // y: alpha reference 0..255
+    float fog[4];          // as GlobalConstants::fog, for table fog
+    float alphaTest[4];    // reference 0..255, D3DCMPFUNC
 };
-
-constexpr uint32_t kVertexConstantVectors = sizeof(VertexConstants) / 16;
-constexpr uint32_t kFragmentConstantVectors = sizeof(FragmentConstants) / 16;
-static_assert(sizeof(VertexConstants) % 16 == 0 && sizeof(FragmentConstants) % 16 == 0);
+// One light in view space: diffuse (w: type), specular (w: cos theta/2),
+// ambient (w: cos phi/2), position (w: range), direction towards the aim
+// (w: falloff), attenuation 0, 1, 2.
+struct LightConstants {
+    float v[kLightVectors][4];
+};

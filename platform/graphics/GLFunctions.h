@@ -59,6 +59,7 @@
     X(PFNGLFRAMEBUFFERTEXTURE2DPROC, glFramebufferTexture2D)                 \
     X(PFNGLFRAMEBUFFERRENDERBUFFERPROC, glFramebufferRenderbuffer)           \
     X(PFNGLCHECKFRAMEBUFFERSTATUSPROC, glCheckFramebufferStatus)             \
+    X(PFNGLGETFRAMEBUFFERATTACHMENTPARAMETERIVPROC, glGetFramebufferAttachmentParameteriv) \
     X(PFNGLBLITFRAMEBUFFERPROC, glBlitFramebuffer)                           \
     X(PFNGLGENRENDERBUFFERSPROC, glGenRenderbuffers)                         \
     X(PFNGLDELETERENDERBUFFERSPROC, glDeleteRenderbuffers)                   \

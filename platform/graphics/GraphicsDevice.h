@@ -97,6 +97,8 @@ public:
     ~PlatformBuffer() override;
     HRESULT Lock(uint32_t offset, uint32_t size, uint8_t** data, uint32_t flags);
     HRESULT Unlock();
+    // The bytes from begin to end were written (at creation: all of them).
+    virtual void Changed(uint32_t begin, uint32_t end) {}
 
     std::shared_ptr<DeviceContext> context;
     std::vector<uint8_t> bytes;
@@ -113,14 +115,31 @@ public:
     uint32_t fvf = 0;
 };
 
+// The highest index of each run of indices is kept from the unlock, so a
+// draw learns the vertices it reaches without reading its indices.
 class PlatformIndexBuffer : public PlatformBuffer {
 public:
     D3DFORMAT format = D3DFMT_INDEX16;
+    uint32_t HighestIndex(uint32_t first, uint32_t count) const;
+    void Changed(uint32_t begin, uint32_t end) override;
+
+private:
+    uint32_t Index(uint32_t i) const;
+    std::vector<uint32_t> m_RunHighest;
 };
 
 struct DeviceState;
 struct DeviceRenderer;
 struct StateBlocks;
+
+// What the device has compiled: its programs, how many of them a draw had
+// to wait for (none once the draws were prepared), and the time they took.
+struct DeviceStatistics {
+    uint32_t programs;
+    uint32_t programsBuiltInDraws;
+    double worstBuildMs;
+    double totalBuildMs;
+};
 
 class PlatformDevice {
 public:
@@ -202,9 +221,26 @@ public:
     void SetTextureCompression(bool enabled) { m_CompressTextures = enabled; }
     bool IsTextureCompressionAvailable() const;
 
+    // While the gamma ramp is the identity the back buffer is the window's
+    // own and Present only shows it (the default, where the window has the
+    // back buffer's size, precision, depth and stencil); otherwise it is the
+    // device's and Present sends it through the ramp.
+    void SetDirectPresent(bool allowed);
+    bool IsPresentingDirectly() const;
+
     // Managed resources keep their CPU copies and GL keeps the rest: there is
     // nothing to evict, so this only confirms.
     HRESULT ResourceManagerDiscardBytes(uint32_t bytes);
+
+    // Everything the first draw with the current states and vertex shader
+    // would build (program, driver variants for the blend, depth, stencil,
+    // texture formats and sampler states), built now, drawing nothing. Call it
+    // at load time for each material and vertex format (and for the states
+    // of overlays, text and shadows) so that no frame waits for a compile;
+    // lights, fog, transforms and material colours are constants and need no
+    // preparing of their own.
+    HRESULT PrepareDraw();
+    DeviceStatistics GetStatistics() const;
 
     // Presentations since the device was created (diagnostics and tests).
     uint32_t GetPresentCount() const { return m_PresentCount; }
@@ -221,7 +257,13 @@ public:
 private:
     PlatformDevice();
     bool MakeBackBuffer(std::string* error);
-    HRESULT Draw(D3DPRIMITIVETYPE type, uint32_t primitiveCount, int indexed, uint32_t first, uint32_t baseVertex,
+    bool WindowHoldsBackBuffer() const;
+    // Draws into the back buffer the ramp calls for, moving the picture over.
+    void SelectBackBuffer();
+    void DrawGammaPass();
+    // Where a draw's vertices come from.
+    enum DrawSource { DRAW_STREAM, DRAW_STREAM_INDEXED, DRAW_USER, DRAW_USER_INDEXED, DRAW_PREPARE };
+    HRESULT Draw(DrawSource source, uint32_t mode, uint32_t vertices, uint32_t first, uint32_t baseVertex,
                  uint32_t indexFormat);
 
     std::shared_ptr<DeviceContext> m_Context;
@@ -234,6 +276,7 @@ private:
     uint32_t m_PresentCount = 0;
     bool m_InScene = false;
     bool m_CompressTextures = true;
+    bool m_DirectPresentAllowed = true;
 };
 
 // The display adapter: modes, format checks and device creation.
@@ -274,5 +317,12 @@ uint32_t Graphics_GetFvfStride(uint32_t fvf);
 // back as stored. False for a format the device does not hold.
 bool Graphics_ConvertFromArgb(D3DFORMAT format, const uint32_t* argb, uint32_t width, uint32_t height, uint8_t* out,
                               uint32_t pitch);
+// A point through the world, view and projection matrices onto the
+// viewport, as the utility library projects it: x and y in pixels (y down),
+// z in the viewport's depth range. A point in the eye's plane (w = 0) has no
+// place on the screen and comes back as infinities.
+D3DVECTOR Graphics_ProjectPoint(const D3DVECTOR& point, const D3DVIEWPORT8& viewport, const D3DMATRIX& projection,
+                                const D3DMATRIX& view, const D3DMATRIX& world);
+
 bool Graphics_ConvertToArgb(D3DFORMAT format, const uint8_t* bits, uint32_t pitch, uint32_t width, uint32_t height,
                             uint32_t* argb);

@@ -186,3 +186,14 @@ bool Graphics_ConvertToArgb(D3DFORMAT format, const uint8_t* bits, uint32_t pitc
     TextureFormat_Decode(*info, bits, pitch, width, height, argb);
     return true;
 }
+
+D3DVECTOR Graphics_ProjectPoint(const D3DVECTOR& point, const D3DVIEWPORT8& viewport, const D3DMATRIX& projection,
+                                const D3DMATRIX& view, const D3DMATRIX& world) {
+    const D3DMATRIX m = Matrix_Multiply(Matrix_Multiply(world, view), projection);
+    float clip[4];
+    for (int j = 0; j < 4; ++j) clip[j] = point.x * m.m[0][j] + point.y * m.m[1][j] + point.z * m.m[2][j] + m.m[3][j];
+    const float x = clip[0] / clip[3], y = clip[1] / clip[3], z = clip[2] / clip[3];
+    return D3DVECTOR{static_cast<float>(viewport.X) + (1.0f + x) * static_cast<float>(viewport.Width) * 0.5f,
+                     static_cast<float>(viewport.Y) + (1.0f - y) * static_cast<float>(viewport.Height) * 0.5f,
+                     viewport.MinZ + z * (viewport.MaxZ - viewport.MinZ)};
+}

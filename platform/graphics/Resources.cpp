@@ -225,6 +225,7 @@ HRESULT PlatformBuffer::Lock(uint32_t offset, uint32_t size, uint8_t** data, uin
 HRESULT PlatformBuffer::Unlock() {
     if (lockCount == 0) return D3DERR_INVALIDCALL;
     if (--lockCount > 0) return D3D_OK;
+    if (dirtyEnd > dirtyBegin) Changed(dirtyBegin, dirtyEnd);
     if (dirtyEnd > dirtyBegin && context && context->alive) {
         // Uploads go through a binding point no vertex array records.
         glBindBuffer(GL_COPY_WRITE_BUFFER, glBuffer);
@@ -239,4 +240,44 @@ HRESULT PlatformBuffer::Unlock() {
     dirtyBegin = dirtyEnd = 0;
     discard = false;
     return D3D_OK;
+}
+
+namespace {
+
+// Indices per run whose highest index is kept.
+constexpr uint32_t kIndexRun = 256;
+
+}  // namespace
+
+uint32_t PlatformIndexBuffer::Index(uint32_t i) const {
+    uint32_t v = 0;
+    const uint32_t size = format == D3DFMT_INDEX32 ? 4 : 2;
+    std::memcpy(&v, bytes.data() + static_cast<size_t>(i) * size, size);
+    return v;
+}
+
+void PlatformIndexBuffer::Changed(uint32_t begin, uint32_t end) {
+    const uint32_t size = format == D3DFMT_INDEX32 ? 4 : 2;
+    const uint32_t count = static_cast<uint32_t>(bytes.size() / size);
+    m_RunHighest.resize((count + kIndexRun - 1) / kIndexRun);
+    const uint32_t lastRun = std::min<uint32_t>(static_cast<uint32_t>(m_RunHighest.size()), (end + size - 1) / size / kIndexRun + 1);
+    for (uint32_t run = begin / size / kIndexRun; run < lastRun; ++run) {
+        uint32_t highest = 0;
+        for (uint32_t i = run * kIndexRun, stop = std::min(count, i + kIndexRun); i < stop; ++i)
+            highest = std::max(highest, Index(i));
+        m_RunHighest[run] = highest;
+    }
+}
+
+uint32_t PlatformIndexBuffer::HighestIndex(uint32_t first, uint32_t count) const {
+    uint32_t highest = 0;
+    for (uint32_t i = first, end = first + count; i < end;) {
+        if (i % kIndexRun == 0 && end - i >= kIndexRun) {
+            highest = std::max(highest, m_RunHighest[i / kIndexRun]);
+            i += kIndexRun;
+        } else {
+            highest = std::max(highest, Index(i++));
+        }
+    }
+    return highest;
 }

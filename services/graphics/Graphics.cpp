@@ -262,6 +262,7 @@ int CQVGraphics::HandleDeviceLost() {
     if (result != D3DERR_DEVICENOTRESET) return 1;
     if (s.releaseBeforeReset) s.releaseBeforeReset();
     if (!Succeeded(s.device->Reset(&s.parameters))) return 0;
+    s.device->ResourceManagerDiscardBytes(0);
     for (uint32_t stage = 0; stage < D3D_MAX_TEXTURE_STAGES; ++stage) {
         s.device->SetTextureStageState(stage, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
         s.device->SetTextureStageState(stage, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);

@@ -1,8 +1,11 @@
 #include "DeviceFixture.h"
 
+#include <cstdlib>
+
 PlatformGraphicsSystem* DeviceTest::s_System = nullptr;
 PlatformDevice* DeviceTest::s_Device = nullptr;
 HWND DeviceTest::s_Window = nullptr;
+bool DeviceTest::s_Direct = true;
 
 namespace {
 LRESULT NoProcedure(HWND, uint32_t, WPARAM, LPARAM) { return 0; }
@@ -26,6 +29,11 @@ void DeviceTest::SetUpTestSuite() {
         << s_System->GetLastError();
     EXPECT_EQ(parameters.BackBufferWidth, static_cast<uint32_t>(kWidth));
     EXPECT_EQ(parameters.BackBufferHeight, static_cast<uint32_t>(kHeight));
+    // The window can hold the back buffer; the second run of every test
+    // draws into the device's own.
+    s_Direct = std::getenv("QV_DEVICE_OWN_BACK_BUFFER") == nullptr;
+    s_Device->SetDirectPresent(s_Direct);
+    EXPECT_EQ(s_Device->IsPresentingDirectly(), s_Direct);
 }
 
 void DeviceTest::TearDownTestSuite() {}
@@ -34,6 +42,7 @@ void DeviceTest::SetUp() {
     ASSERT_NE(s_Device, nullptr);
     D3DPRESENT_PARAMETERS parameters = s_Device->GetPresentParameters();
     ASSERT_EQ(s_Device->Reset(&parameters), D3D_OK);
+    s_Device->SetDirectPresent(s_Direct);
     s_Device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 1.0f, 0);
 }
 

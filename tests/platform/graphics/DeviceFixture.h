@@ -23,6 +23,7 @@ protected:
     static PlatformGraphicsSystem* s_System;
     static PlatformDevice* s_Device;
     static HWND s_Window;
+    static bool s_Direct;  // the window holds the back buffer
 
     static void SetUpTestSuite();
     static void TearDownTestSuite();

@@ -48,6 +48,19 @@ protected:
 
 HWND PumpedKeyState::s_window = nullptr;
 
+// A loop that polls keys without handling messages (the logo movie's)
+// still sees a key go down; the message waits in the queue in its place.
+TEST_F(PumpedKeyState, PollingSeesKeysNoOneHasPumped) {
+    PushKey(SDL_SCANCODE_SPACE, true);
+    EXPECT_NE(Platform_GetAsyncKeyState(0x20), 0);
+    PushKey(SDL_SCANCODE_SPACE, false);
+    EXPECT_EQ(Platform_GetAsyncKeyState(0x20), 0);
+    const auto m = TakeMessages();
+    ASSERT_EQ(m.size(), 2u);
+    EXPECT_EQ(m[0].message, static_cast<uint32_t>(WM_KEYDOWN));
+    EXPECT_EQ(m[1].message, static_cast<uint32_t>(WM_KEYUP));
+}
+
 TEST_F(PumpedKeyState, SidesOfAModifierAreSeparateKeys) {
     PushKey(SDL_SCANCODE_LSHIFT, true);
     PushKey(SDL_SCANCODE_RSHIFT, true);
