@@ -18,7 +18,9 @@
 #include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
 #include "services/input/Input.h"
+#include "services/library/Library.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 PlatformWindowClass g_WindowClass;
@@ -146,7 +148,15 @@ bool StartActorSystem(const std::string& baseDirectory) {
     g_ActorSystem->m_BaseDirectory = baseDirectory;
     return true;
 }
-bool LoadResourceLibrary() { return true; }
+// The resource library "DARarezev.edo" in the base folder, read without
+// loading its items. A game without it cannot run: its error text goes to
+// standard error, the one place a player starting it by hand can see it.
+bool LoadResourceLibrary() {
+    CQVEngine* engine = CQVEngine::GetInstance();
+    if (engine->SerializeLibrary(SERIALIZE_READ)) return true;
+    std::fprintf(stderr, "%s\\%s: %s\n", engine->baseFolder.c_str(), LIBRARY_FILE_NAME, engine->GetErrorText());
+    return false;
+}
 // The far and near planes of the game's camera projection.
 void SetViewPlanes() {
     CQVEngine::GetInstance()->SetFarPlane(35000.0f);

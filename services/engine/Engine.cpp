@@ -4,6 +4,7 @@
 #include "platform/Window.h"
 #include "services/graphics/Graphics.h"
 #include "services/sound/Sound.h"
+#include "services/library/Library.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -44,6 +45,11 @@ void CreateShadowScreenQuad() {}
 // fonts exist.
 void CreateDefaultFont() {}
 
+// A device reset loses the fonts' device state and the lights and fog set
+// on the device; the engine gives them up and sets them again around it.
+void ReleaseBeforeDeviceReset() { g_Engine->ReleaseDeviceFonts(); }
+void RestoreAfterDeviceReset() { g_Engine->RestoreDeviceState(); }
+
 uint8_t ColorByte(float c) {
     if (c >= 1.0f) return 255;
     if (!(c > 0.0f)) return 0;
@@ -59,7 +65,7 @@ uint32_t TruncatedChannel(float c) {
 
 }  // namespace
 
-CQVEngine::CQVEngine() : items(kLibraryItemSlots, nullptr), lightState(g_LightState), renderQueue(g_RenderQueue) {
+CQVEngine::CQVEngine() : library(g_Library), lightState(g_LightState), renderQueue(g_RenderQueue) {
     blendModes = {{"Normal", 0x19, 1},
                   {"Texture Alpha", 0x0D, 1},
                   {"Multiply", 0x0B, 1},
@@ -114,6 +120,7 @@ int CQVEngine::Init(uint32_t width, uint32_t height, uint32_t colorDepth, uint32
     }
     if (!made) return SetError("%s", graphics->GetErrorText());
     g_EngineWindow = window;
+    graphics->SetDeviceResetHandlers(ReleaseBeforeDeviceReset, RestoreAfterDeviceReset);
     return SetUpDevice(flags);
 }
 

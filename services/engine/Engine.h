@@ -1,9 +1,9 @@
 #pragma once
-// The one engine core object: resource-library item table, overlay lists,
-// camera and fog values, material blend modes, sound-group volumes, texture
-// options and the engine's error text, with references to the state of the
-// lights and the render queue, which live in their own services. It opens
-// the device and brackets every frame.
+// The one engine core object: overlay lists, camera and fog values,
+// material blend modes, sound-group volumes, texture options and the
+// engine's error text, with references to the state of the resource
+// library, the lights and the render queue, which live in their own
+// services. It opens the device and brackets every frame.
 
 #include "kernel/base/Maths.h"
 #include "platform/Messages.h"
@@ -18,6 +18,9 @@
 class CQVLibraryItem;
 class CQVMaterialItem;
 class CQVFontItem;
+class CQVSoundItem;
+class CQVTextureItem;
+class LibraryState;
 
 // A material blend mode; the code is what the material code turns into device states.
 struct BlendModeDesc {
@@ -49,7 +52,6 @@ struct OverlayText {
     CQVFontItem* font;
 };
 
-constexpr uint32_t kLibraryItemSlots = 7000;
 
 // Engine start flags.
 enum : uint32_t { ENGINE_NO_SOUND = 1, ENGINE_WINDOWED = 2 };
@@ -98,8 +100,42 @@ public:
     // the mix has no environment effects, so it only keeps the number.
     void SetListenerEffect(uint32_t effect);
 
+    // The resource library (services/library). Mode 0 reads and loads every
+    // item, 1 reads only, 2 writes the table back; 1, or 0 with the error text set.
+    int SerializeLibrary(uint32_t mode);
+    // An id inside the table (always so while the table has no slots).
+    bool IsValidItemId(uint32_t id) const;
+    // The item at a valid id (null for an empty slot); "Error Invalid Container ID" otherwise.
+    CQVLibraryItem* GetItem(uint32_t id);
+    // The item at a valid, filled slot, marked shared.
+    CQVLibraryItem* UseItem(uint32_t id);
+    // The first item in id order of the kind (-1 any) named so, A to Z
+    // compared ignoring case; marked shared.
+    CQVLibraryItem* FindItem(const char* name, int32_t kind);
+    // The ids, in id order, of the items of the kind (-1 any) whose name
+    // begins with the first length characters of the prefix, ignoring case.
+    std::vector<uint32_t> FindItemsByPrefix(const char* prefix, uint32_t length, int32_t kind);
+    // The item for one actor: sound, material and motion items as private
+    // copies when asked (the caller deletes those), others shared; fonts
+    // loaded first. Null for an empty slot or another kind (-1 any).
+    CQVLibraryItem* AcquireItem(uint32_t id, int32_t kind, uint32_t copy, uint32_t soundFlags);
+    CQVLibraryItem* AcquireItemByName(const char* name, int32_t kind, uint32_t copy, uint32_t soundFlags);
+    // A texture item's texture from its file at the texture options' size and format.
+    int CreateItemTexture(CQVTextureItem* item);
+    // A sound item's buffer, whole or streamed, with or without 3D control.
+    int CreateItemSound(CQVSoundItem* item);
+    // Around a device reset: fonts give up their device state before it;
+    // lights and fog are set again after it.
+    void ReleaseDeviceFonts();
+    void RestoreDeviceState();
+    uint32_t GetTextureHeight(const CQVTextureItem* item) const;
+    // A full-screen movie from the data folder (".mpg" added to the name).
+    int PlayMovie(const char* name);
+    int UpdateMovie();
+    void StopMovie();
+
     std::string baseFolder;
-    std::vector<CQVLibraryItem*> items;
+    LibraryState& library;
     // The services' own state, held here for the code that reaches them
     // through the engine.
     LightState& lightState;

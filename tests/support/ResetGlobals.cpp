@@ -7,6 +7,7 @@
 #include "kernel/script/Script.h"
 #include "services/engine/Engine.h"
 #include "services/input/Input.h"
+#include "services/library/Library.h"
 #include "services/render/Lights.h"
 #include "services/render/RenderQueue.h"
 #include "services/sound/SoundState.h"
@@ -20,6 +21,7 @@ void ResetGlobals() {
     KernelBase_Reset();
     Input_Reset();
     Engine_Reset();
+    Library_Reset();
     RenderQueue_Reset();
     Lights_Reset();
     Sound_Reset();

@@ -1,12 +1,13 @@
 // Writes the sample data folder that `make run` starts the game on: the
-// start file, and the globals and start scene built by the engine's own
-// actor system and saved by its FileIO actors.
+// start file, the resource library, and the globals and start scene built
+// by the engine's own actor system and saved by its FileIO actors.
 // Usage: qv_make_sample <folder>
 
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/app/ActorClasses.h"
+#include "tools/content/LibraryFile.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -52,6 +53,25 @@ void BuildStartScene(CQVActor* scenery) {
     Make(CLASS_CLASS, "Classes", level, 3003);
 }
 
+// The resource library: the materials of the start scene, a light and the
+// text font. Textures, meshes, sounds and motions join it as the writers of
+// their files do.
+bool WriteLibrary(const std::filesystem::path& root) {
+    LibraryFile library;
+    const auto material = [&](uint32_t id, const char* name, float r, float g, float b) {
+        CQVMaterialItem* item = library.AddMaterial(id, name, {});
+        item->material.Diffuse = {r, g, b, 1.0f};
+        item->material.Ambient = {r, g, b, 1.0f};
+    };
+    material(100, "Floor", 0.45f, 0.42f, 0.38f);
+    material(101, "Platform", 0.30f, 0.45f, 0.70f);
+    library.AddLight(200, "Sun");
+    library.AddFont(300, "Text", "Lucida Console", 10);
+    if (library.Write((root / LIBRARY_FILE_NAME).string())) return true;
+    std::fprintf(stderr, "qv_make_sample: cannot write %s\n", (root / LIBRARY_FILE_NAME).c_str());
+    return false;
+}
+
 bool SaveThrough(uint32_t fileIOId, const char* fileName) {
     if (CQVActorSystem::SendMessage(fileIOId, MSG_SAVE_FILE, Args_Of(fileName))) return true;
     std::fprintf(stderr, "qv_make_sample: %s: %s\n", fileName, g_ActorSystem->GetError());
@@ -74,6 +94,7 @@ int main(int argc, char** argv) {
     }
     // Base folder "." (the sample folder itself), start scene, globals file, window title.
     if (!WriteFile(root / "init.txt", ".\r\nStart.qva\r\nGlobals.qva\r\nQV Engine Sample\r\n")) return 1;
+    if (!WriteLibrary(root)) return 1;
 
     ActorClasses_Install();
     if (!RegisterActorClasses()) return 1;

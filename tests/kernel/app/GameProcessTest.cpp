@@ -105,6 +105,7 @@ TEST_F(GameProcess, EndsWithZeroWithoutStartFile) {
 
 TEST_F(GameProcess, EndsWithZeroWithoutGlobalsFile) {
     ASSERT_TRUE(WriteStartFile());
+    ASSERT_TRUE(EmptyActorFile_WriteLibrary(dir / "DARarezev.edo"));
     Start({"-win=1"});
     EXPECT_EQ(WaitExit(20000), 0);
 }

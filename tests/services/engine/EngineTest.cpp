@@ -3,6 +3,7 @@
 #include "kernel/base/Clock.h"
 #include "platform/Window.h"
 #include "services/graphics/Graphics.h"
+#include "services/library/Library.h"
 
 #include <gtest/gtest.h>
 
@@ -31,8 +32,8 @@ TEST(EngineCreate, MakesTheEngineWithItsDefaultsOnce) {
     ASSERT_EQ(CQVEngine::Create(), 1);
     EXPECT_EQ(CQVEngine::GetInstance(), engine);
 
-    ASSERT_EQ(engine->items.size(), 7000u);
-    for (CQVLibraryItem* item : engine->items) ASSERT_EQ(item, nullptr);
+    ASSERT_EQ(engine->library.GetSlotCount(), 7000u);
+    for (uint32_t id = 0; id < 7000; ++id) ASSERT_EQ(engine->library.At(id), nullptr);
     EXPECT_EQ(engine->renderQueue.buckets, nullptr);
     const std::pair<const char*, uint32_t> modes[] = {{"Normal", 0x19},
                                                       {"Texture Alpha", 0x0D},

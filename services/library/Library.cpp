@@ -1,0 +1,248 @@
+#include "services/library/Library.h"
+
+#include "kernel/base/Archive.h"
+#include "kernel/base/Path.h"
+#include "services/engine/Engine.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+LibraryState g_Library;
+
+namespace {
+
+constexpr char kOpenError[] = "Serialize File Open Error";
+constexpr char kUnknownKind[] = "Fatal Library Serialization Error - Unknown Class ID";
+constexpr char kDamaged[] = "Fatal Library Serialization Error";
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+void LowerInto(std::string_view name, std::string* key) {
+    key->resize(name.size());
+    for (size_t i = 0; i < name.size(); ++i) (*key)[i] = LowerAscii(name[i]);
+}
+
+// The smallest stored forms, for checking stored counts against the bytes left.
+constexpr uint32_t kStoredGroupSize = 4;   // its string count
+constexpr uint32_t kStoredStringSize = 4;  // its length
+
+int ReadHeader(CQVArchive* archive, uint32_t* version) {
+    // Versions 1 to 7 exist; any other first word is not a library.
+    if (!archive->SerializeDword(version) || *version < 1 || *version > LIBRARY_FILE_VERSION) return 0;
+    g_Library.fileVersion = *version;
+    if (*version >= 2) {
+        float scale = 0.0f;
+        if (!archive->SerializeDword(&scale) || !archive->SerializeDwords(g_Library.headerWords, 4)) return 0;
+        // Every acceleration is multiplied by it and divided by it: a scale
+        // that is not a positive number is a damaged file.
+        if (!(scale > 0.0f) || !std::isfinite(scale)) return 0;
+        if (CQVEngine* engine = CQVEngine::GetInstance()) {
+            engine->worldScale = scale;
+            engine->inverseWorldScale = 1.0f / scale;
+        }
+    }
+    uint32_t groupCount = 0;
+    if (!archive->SerializeCount(&groupCount, kStoredGroupSize)) return 0;
+    g_Library.groups.assign(groupCount, {});
+    for (std::vector<std::string>& group : g_Library.groups) {
+        uint32_t count = 0;
+        if (!archive->SerializeCount(&count, kStoredStringSize)) return 0;
+        group.resize(count);
+        for (std::string& text : group) {
+            if (!archive->SerializeString(text)) return 0;
+        }
+    }
+    return 1;
+}
+
+// A folder's "QVLibrary_Bak.qvf" takes a copy of the file about to be replaced.
+bool BackUp(const std::string& fileName) {
+    const std::string target = CQVFilePath(fileName).Resolve();
+    std::error_code error;
+    if (!std::filesystem::exists(target, error)) return true;
+    const size_t slash = fileName.find_last_of("\\/");
+    const std::string folder = slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
+    const std::string backup = CQVFilePath(folder + LIBRARY_BACKUP_NAME).Resolve();
+    return std::filesystem::copy_file(target, backup, std::filesystem::copy_options::overwrite_existing, error);
+}
+
+}  // namespace
+
+bool Library_NamesEqual(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+LibraryState::LibraryState() : m_items(kLibraryItemSlots, nullptr), m_keys(kLibraryItemSlots) {}
+
+LibraryState::~LibraryState() {
+    for (CQVLibraryItem* item : m_items) delete item;
+}
+
+void LibraryState::Clear() {
+    for (CQVLibraryItem*& item : m_items) {
+        delete item;
+        item = nullptr;
+    }
+    m_items.assign(kLibraryItemSlots, nullptr);
+    m_keys.assign(kLibraryItemSlots, std::string());
+    m_names.clear();
+    fileVersion = LIBRARY_FILE_VERSION;
+    std::fill(std::begin(headerWords), std::end(headerWords), 0u);
+    groups.clear();
+}
+
+bool LibraryState::SetItem(uint32_t id, CQVLibraryItem* item) {
+    if (id >= m_items.size()) return false;
+    CQVLibraryItem* old = m_items[id];
+    if (old == item) {
+        Reindex(id);
+        return true;
+    }
+    Unindex(id);
+    // An item someone holds stays alive with its holder.
+    if (old != nullptr && !old->shared) delete old;
+    m_items[id] = item;
+    if (item != nullptr) {
+        item->id = id;
+        Index(id);
+    }
+    return true;
+}
+
+CQVLibraryItem* LibraryState::TakeItem(uint32_t id) {
+    if (id >= m_items.size()) return nullptr;
+    Unindex(id);
+    CQVLibraryItem* item = m_items[id];
+    m_items[id] = nullptr;
+    return item;
+}
+
+void LibraryState::Reindex(uint32_t id) {
+    if (id >= m_items.size()) return;
+    Unindex(id);
+    if (m_items[id] != nullptr) Index(id);
+}
+
+void LibraryState::Unindex(uint32_t id) {
+    if (m_items[id] == nullptr) return;
+    const auto found = m_names.find(m_keys[id]);
+    if (found == m_names.end()) return;
+    std::vector<uint32_t>& ids = found->second;
+    ids.erase(std::lower_bound(ids.begin(), ids.end(), id));
+    if (ids.empty()) m_names.erase(found);
+}
+
+void LibraryState::Index(uint32_t id) {
+    LowerInto(m_items[id]->name, &m_keys[id]);
+    std::vector<uint32_t>& ids = m_names[m_keys[id]];
+    ids.insert(std::lower_bound(ids.begin(), ids.end(), id), id);
+}
+
+CQVLibraryItem* LibraryState::Find(std::string_view name, int32_t kind) const {
+    // Lookups run every frame for some actors: the lowered key reuses one buffer.
+    thread_local std::string key;
+    LowerInto(name, &key);
+    const auto found = m_names.find(key);
+    if (found == m_names.end()) return nullptr;
+    for (uint32_t id : found->second) {
+        CQVLibraryItem* item = m_items[id];
+        if (kind == -1 || item->kind == static_cast<uint32_t>(kind)) return item;
+    }
+    return nullptr;
+}
+
+void Library_Reset() { g_Library.Clear(); }
+
+int Library_Read(CQVArchive* archive, uint32_t mode) {
+    uint32_t version = 0;
+    uint32_t itemCount = 0;
+    if (!ReadHeader(archive, &version) || !archive->SerializeDword(&itemCount)) return CQVEngine::SetError(kDamaged);
+    // Items come one at a time, each from its own bytes: a count larger than
+    // the file holds ends in a failed read, never in an allocation.
+    for (uint32_t index = 0; index < itemCount; ++index) {
+        uint32_t kindAndId[2];
+        if (archive->SerializeDwords(kindAndId, 2) != 2) return CQVEngine::SetError(kDamaged);
+        CQVLibraryItem* item = LibraryItem_Create(kindAndId[0]);
+        if (item == nullptr) return CQVEngine::SetError(kUnknownKind);
+        if (kindAndId[1] >= g_Library.GetSlotCount()) {
+            delete item;
+            return CQVEngine::SetError("%s - Item ID %u Out Of Range", kDamaged, kindAndId[1]);
+        }
+        item->id = kindAndId[1];
+        if (!item->Serialize(archive, mode, version)) {
+            delete item;
+            return CQVEngine::SetError(kDamaged);
+        }
+        g_Library.SetItem(kindAndId[1], item);
+    }
+    return 1;
+}
+
+int Library_ReadFile(const std::string& fileName, uint32_t mode) {
+    CQVArchive archive;
+    if (!archive.Open(fileName.c_str(), "rb")) return CQVEngine::SetError(kOpenError);
+    return Library_Read(&archive, mode);
+}
+
+int Library_Write(CQVArchive* archive, const LibraryState& library, float worldScale, uint32_t version) {
+    if (version < 1 || version > LIBRARY_FILE_VERSION) return CQVEngine::SetError(kDamaged);
+    archive->SerializeDword(&version);
+    if (version >= 2) {
+        archive->SerializeDword(&worldScale);
+        uint32_t words[4];
+        std::copy(std::begin(library.headerWords), std::end(library.headerWords), words);
+        archive->SerializeDwords(words, 4);
+    }
+    uint32_t groupCount = static_cast<uint32_t>(library.groups.size());
+    archive->SerializeDword(&groupCount);
+    for (const std::vector<std::string>& group : library.groups) {
+        uint32_t count = static_cast<uint32_t>(group.size());
+        archive->SerializeDword(&count);
+        for (std::string text : group) archive->SerializeString(text);
+    }
+    uint32_t itemCount = 0;
+    for (uint32_t id = 0; id < library.GetSlotCount(); ++id) itemCount += library.At(id) != nullptr ? 1 : 0;
+    archive->SerializeDword(&itemCount);
+    for (uint32_t id = 0; id < library.GetSlotCount(); ++id) {
+        CQVLibraryItem* item = library.At(id);
+        if (item != nullptr && !item->Serialize(archive, SERIALIZE_WRITE, version)) return CQVEngine::SetError(kDamaged);
+    }
+    return archive->HasFailed() ? CQVEngine::SetError(kDamaged) : 1;
+}
+
+int Library_WriteFile(const std::string& fileName, const LibraryState& library, float worldScale, uint32_t version) {
+    if (!BackUp(fileName)) return CQVEngine::SetError("Library Backup Error");
+    // Written whole beside its name, then put in place: a failed write
+    // leaves the old file as it was.
+    const std::string target = CQVFilePath(fileName).Resolve();
+    const std::string temporary = target + ".tmp";
+    CQVArchive archive;
+    archive.fileSystem = CQVStdioFileSystem::GetInstance();
+    if (!archive.Open(temporary.c_str(), "wb")) return CQVEngine::SetError(kOpenError);
+    const int written = Library_Write(&archive, library, worldScale, version);
+    const bool closed = archive.Close() == 0;
+    if (!written || !closed || std::rename(temporary.c_str(), target.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return written ? CQVEngine::SetError(kOpenError) : 0;
+    }
+    return 1;
+}
+
+uint32_t Library_GetItemId(const CQVLibraryItem* item) { return item != nullptr ? item->id : LIBRARY_NO_ITEM; }
+
+const char* Library_GetItemName(const CQVLibraryItem* item) { return item != nullptr ? item->name.c_str() : nullptr; }
+
+int Library_LoadItem(CQVLibraryItem* item) {
+    if (item != nullptr) item->Load();
+    return 1;
+}
+
+int Library_UnloadItem(CQVLibraryItem* item) {
+    if (item != nullptr) item->Unload();
+    return 1;
+}

@@ -1,0 +1,63 @@
+#include "services/library/LibraryItem.h"
+
+#include "kernel/base/Archive.h"
+#include "services/engine/Engine.h"
+
+#include <new>
+
+namespace {
+
+template <typename Item>
+CQVLibraryItem* MakeItem() {
+    return new (std::nothrow) Item();
+}
+
+using ItemMaker = CQVLibraryItem* (*)();
+
+// Indexed by stored kind; kind 3 has no class.
+constexpr ItemMaker kItemMakers[LIBRARY_KIND_LIMIT] = {
+    MakeItem<CQVTextureItem>, MakeItem<CQVMeshItem>,  MakeItem<CQVSoundItem>,  nullptr,
+    MakeItem<CQVMaterialItem>, MakeItem<CQVLightItem>, MakeItem<CQVMotionItem>, MakeItem<CQVFontItem>,
+};
+
+}  // namespace
+
+CQVLibraryItem* LibraryItem_Create(uint32_t kind) {
+    return kind < LIBRARY_KIND_LIMIT && kItemMakers[kind] != nullptr ? kItemMakers[kind]() : nullptr;
+}
+
+std::string CQVLibraryItem::GetFullPath() const {
+    if (fileName.empty()) return path;
+    const CQVEngine* engine = CQVEngine::GetInstance();
+    return (engine != nullptr ? engine->baseFolder : std::string()) + "\\Data\\" + fileName;
+}
+
+int CQVLibraryItem::Serialize(CQVArchive* archive, uint32_t mode, uint32_t version) {
+    if (mode == SERIALIZE_WRITE) {
+        uint32_t head[2] = {kind, id};
+        archive->SerializeDwords(head, 2);
+    }
+    archive->SerializeDword(&thirdWord);
+    archive->SerializeString(name);
+    archive->SerializeString(fileName);
+    archive->SerializeString(path);
+    // Two words no reader uses; written as zeros.
+    uint32_t unused[2] = {};
+    archive->SerializeDwords(unused, 2);
+    return archive->HasFailed() ? 0 : 1;
+}
+
+int CQVLibraryItem::FinishRead(CQVArchive* archive, uint32_t mode) {
+    if (archive->HasFailed()) return 0;
+    return mode == SERIALIZE_READ_LOAD ? Load() : 1;
+}
+
+CQVLightItem::CQVLightItem() : CQVLibraryItem(LIBRARY_LIGHT) {
+    light.Type = D3DLIGHT_POINT;
+    light.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+    light.Specular = {1.0f, 1.0f, 1.0f, 1.0f};
+    light.Direction = {0.0f, 0.0f, 1.0f};
+    light.Range = 200.0f;
+    light.Attenuation0 = 1.0f;
+    light.Attenuation1 = 0.001f;
+}

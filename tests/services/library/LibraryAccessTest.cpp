@@ -1,0 +1,268 @@
+// Reaching library items: lookups, acquiring shared items and private
+// copies, the texture and sound requests of items, loading and unloading.
+
+#include "tests/services/library/LibraryFixture.h"
+
+namespace {
+
+class LibraryAccess : public LibraryFixture {
+protected:
+    // Items 1 to 6: a texture, a sound, a material on the texture, a motion,
+    // a light and a font; item 20 a second "Rock" of another kind.
+    void SetUp() override {
+        LibraryFixture::SetUp();
+        LibraryFile file;
+        file.AddTexture(1, "Rock", "rock.bmp", 64, 64);
+        CQVSoundItem* sound = file.AddSound(2, "Step_Gravel", "step.wav");
+        sound->volume = 0.25f;
+        sound->group = 6;
+        CQVMaterialItem* material = file.AddMaterial(3, "Step_Stone", {1});
+        material->blendIndex = 3;
+        material->bucketMask = 128;
+        file.AddMotion(4, "Walk", "walk.mot");
+        file.AddLight(5, "Lamp");
+        file.AddFont(6, "Small", "", 8);
+        file.AddSound(20, "ROCK", "rock.wav");
+        ASSERT_EQ(Read(file.Bytes()), 1) << Error();
+    }
+};
+
+TEST_F(LibraryAccess, FindsByNameIgnoringCaseInIdOrder) {
+    EXPECT_EQ(engine()->FindItem("rock", -1), g_Library.At(1));
+    EXPECT_EQ(engine()->FindItem("rOCK", LIBRARY_SOUND), g_Library.At(20));
+    EXPECT_EQ(engine()->FindItem("Rock", LIBRARY_TEXTURE), g_Library.At(1));
+    EXPECT_EQ(engine()->FindItem("Rock", LIBRARY_MESH), nullptr);
+    EXPECT_EQ(engine()->FindItem("Roc", -1), nullptr);
+    EXPECT_EQ(engine()->FindItem("Rock ", -1), nullptr);
+    EXPECT_EQ(engine()->FindItem(nullptr, -1), nullptr);
+    // Found items are handed out: shared.
+    EXPECT_EQ(g_Library.At(1)->shared, 1u);
+    EXPECT_EQ(g_Library.At(20)->shared, 1u);
+    EXPECT_EQ(g_Library.At(2)->shared, 0u);
+
+    // A renamed item is found by its new name once reindexed.
+    g_Library.At(1)->name = "Boulder";
+    g_Library.Reindex(1);
+    EXPECT_EQ(engine()->FindItem("rock", -1), g_Library.At(20));
+    EXPECT_EQ(engine()->FindItem("BOULDER", -1), g_Library.At(1));
+}
+
+TEST_F(LibraryAccess, FindsIdsByPrefix) {
+    struct Case {
+        const char* prefix;
+        uint32_t length;
+        int32_t kind;
+        std::vector<uint32_t> ids;
+    };
+    const Case cases[] = {
+        {"step_", 5, -1, {2, 3}},
+        {"STEP_G", 6, -1, {2}},
+        {"Step_Anything", 5, LIBRARY_MATERIAL, {3}},
+        {"ro", 2, -1, {1, 20}},
+        {"rock", 10, -1, {1, 20}},     // the name and the prefix end together
+        {"rocks", 10, -1, {}},
+        {"", 0, -1, {1, 2, 3, 4, 5, 6, 20}},
+        {"w", 1, LIBRARY_SOUND, {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(engine()->FindItemsByPrefix(c.prefix, c.length, c.kind), c.ids) << c.prefix << " " << c.length;
+    }
+}
+
+TEST_F(LibraryAccess, IdsAreCheckedAgainstTheTable) {
+    EXPECT_TRUE(engine()->IsValidItemId(0));
+    EXPECT_TRUE(engine()->IsValidItemId(6999));
+    EXPECT_FALSE(engine()->IsValidItemId(7000));
+    EXPECT_FALSE(engine()->IsValidItemId(LIBRARY_NO_ITEM));
+
+    EXPECT_EQ(engine()->GetItem(0), nullptr);
+    EXPECT_EQ(Error(), "");
+    EXPECT_EQ(engine()->GetItem(3), g_Library.At(3));
+    EXPECT_EQ(g_Library.At(3)->shared, 0u);
+    EXPECT_EQ(engine()->GetItem(7000), nullptr);
+    EXPECT_EQ(Error(), "Error Invalid Container ID");
+
+    CQVEngine::SetError("%s", "");
+    EXPECT_EQ(engine()->UseItem(7000), nullptr);
+    EXPECT_EQ(engine()->UseItem(7), nullptr);
+    EXPECT_EQ(Error(), "");
+    EXPECT_EQ(engine()->UseItem(5), g_Library.At(5));
+    EXPECT_EQ(g_Library.At(5)->shared, 1u);
+
+    EXPECT_EQ(Library_GetItemId(g_Library.At(4)), 4u);
+    EXPECT_EQ(Library_GetItemId(nullptr), LIBRARY_NO_ITEM);
+    EXPECT_STREQ(Library_GetItemName(g_Library.At(4)), "Walk");
+    EXPECT_EQ(Library_GetItemName(nullptr), nullptr);
+    EXPECT_EQ(Library_LoadItem(nullptr), 1);
+    EXPECT_EQ(Library_UnloadItem(nullptr), 1);
+}
+
+// A private sound plays its own duplicate of the table's sound, at the
+// table item's volume and group, with the flags asked for.
+TEST_F(LibraryAccess, APrivateSoundIsANewItemOnTheTablesSound) {
+    CQVLibraryItem* acquired = engine()->AcquireItem(2, LIBRARY_SOUND, 1, CQVSoundItem::SOUND_3D);
+    ASSERT_NE(acquired, nullptr);
+    ASSERT_NE(acquired, g_Library.At(2));
+    auto* copy = static_cast<CQVSoundItem*>(acquired);
+    EXPECT_EQ(copy->kind, LIBRARY_SOUND);
+    EXPECT_EQ(copy->sourceId, 2u);
+    EXPECT_EQ(copy->flags, 3u);
+    EXPECT_EQ(copy->volume, 0.25f);
+    EXPECT_EQ(copy->group, 6u);
+    EXPECT_EQ(copy->loaded + copy->shared, 0u);
+    const auto* source = ItemAt<CQVSoundItem>(2);
+    EXPECT_EQ(source->flags, 1u);
+    EXPECT_EQ(source->shared, 0u);
+
+    // Loading the copy marks the source 3D and loads it first; without
+    // sound neither holds a buffer.
+    engine()->soundEnabled = 0;
+    ASSERT_EQ(copy->Load(), 1);
+    EXPECT_EQ(copy->loaded, 1u);
+    EXPECT_EQ(source->loaded, 1u);
+    EXPECT_EQ(source->flags, 3u);
+    // Unloading the copy unloads its source.
+    EXPECT_EQ(copy->Unload(), 1);
+    EXPECT_EQ(copy->loaded + source->loaded, 0u);
+    delete copy;
+
+    // A copy whose source is gone does not load.
+    CQVSoundItem orphan;
+    orphan.sourceId = 7;
+    EXPECT_EQ(orphan.Load(), 0);
+    orphan.sourceId = 3;  // not a sound
+    EXPECT_EQ(orphan.Load(), 0);
+    EXPECT_EQ(orphan.loaded, 0u);
+}
+
+TEST_F(LibraryAccess, PrivateMaterialsAndMotionsCopyEveryField) {
+    g_Library.At(3)->loaded = 1;
+    auto* material = static_cast<CQVMaterialItem*>(engine()->AcquireItem(3, LIBRARY_MATERIAL, 1, 0));
+    ASSERT_NE(material, nullptr);
+    ASSERT_NE(material, g_Library.At(3));
+    EXPECT_EQ(material->name, "Step_Stone");
+    EXPECT_EQ(material->id, 3u);
+    EXPECT_EQ(material->loaded, 1u);
+    EXPECT_EQ(material->textureIds, (std::vector<uint32_t>{1}));
+    EXPECT_EQ(material->blendIndex, 3u);
+    EXPECT_EQ(material->bucketMask, 128u);
+    EXPECT_EQ(material->collisionFlags, 15u);
+    EXPECT_EQ(material->material.Diffuse.g, 1.0f);
+    material->textureIds.push_back(9);
+    EXPECT_EQ(ItemAt<CQVMaterialItem>(3)->textureIds.size(), 1u);
+    delete material;
+
+    auto* motion = static_cast<CQVMotionItem*>(engine()->AcquireItemByName("WALK", LIBRARY_MOTION, 1, 0));
+    ASSERT_NE(motion, nullptr);
+    ASSERT_NE(motion, g_Library.At(4));
+    EXPECT_EQ(motion->fileName, "walk.mot");
+    EXPECT_EQ(g_Library.At(4)->shared, 0u);
+    delete motion;
+}
+
+TEST_F(LibraryAccess, OtherAcquisitionsHandOutTheTablesItem) {
+    // Textures and lights are never copied; without the copy flag nothing is.
+    EXPECT_EQ(engine()->AcquireItem(1, LIBRARY_TEXTURE, 1, 0), g_Library.At(1));
+    EXPECT_EQ(engine()->AcquireItem(5, -1, 1, 0), g_Library.At(5));
+    EXPECT_EQ(engine()->AcquireItem(2, LIBRARY_SOUND, 0, 2), g_Library.At(2));
+    EXPECT_EQ(ItemAt<CQVSoundItem>(2)->flags, 1u);
+    for (uint32_t id : {1u, 2u, 5u}) EXPECT_EQ(g_Library.At(id)->shared, 1u) << id;
+
+    // Wrong kind, empty slot, outside the table, unknown name: nothing.
+    EXPECT_EQ(engine()->AcquireItem(1, LIBRARY_SOUND, 0, 0), nullptr);
+    EXPECT_EQ(engine()->AcquireItem(8, -1, 0, 0), nullptr);
+    EXPECT_EQ(engine()->AcquireItem(7000, -1, 0, 0), nullptr);
+    EXPECT_EQ(engine()->AcquireItemByName("Nothing", -1, 0, 0), nullptr);
+    EXPECT_EQ(engine()->AcquireItemByName(nullptr, -1, 0, 0), nullptr);
+
+    // A font is loaded when acquired; one without a face cannot load.
+    EXPECT_EQ(engine()->AcquireItem(6, LIBRARY_FONT, 0, 0), g_Library.At(6));
+    EXPECT_EQ(g_Library.At(6)->loaded, 0u);
+}
+
+struct TextureCase {
+    const char* file;
+    uint32_t type, width, height, formatCode, divisor;
+    uint32_t expectedWidth, expectedHeight;
+    D3DFORMAT expectedFormat;
+};
+
+class TextureRequests : public testing::TestWithParam<TextureCase> {};
+
+// Size by the divisor (at least 4 texels, the file's own for types from 3)
+// and format by the quality code, ".tga" files keeping alpha.
+TEST_P(TextureRequests, FollowTheTextureOptions) {
+    const TextureCase c = GetParam();
+    CQVTextureItem item;
+    item.textureType = c.type;
+    item.width = c.width;
+    item.height = c.height;
+    const TextureRequest request = Library_GetTextureRequest(item, c.file, c.formatCode, c.divisor);
+    EXPECT_EQ(request.width, c.expectedWidth);
+    EXPECT_EQ(request.height, c.expectedHeight);
+    EXPECT_EQ(request.format, c.expectedFormat);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TextureRequests,
+    testing::Values(TextureCase{"a.bmp", 1, 256, 128, 0, 4, 64, 32, D3DFMT_UNKNOWN},
+                    TextureCase{"a.bmp", 1, 8, 8, 0, 2, 4, 4, D3DFMT_UNKNOWN},
+                    TextureCase{"a.bmp", 1, 16, 2, 0, 1, 16, 4, D3DFMT_UNKNOWN},
+                    TextureCase{"a.bmp", 0, 0, 0, 0, 1, 4, 4, D3DFMT_UNKNOWN},
+                    TextureCase{"a.bmp", 3, 256, 256, 0, 4, 0, 0, D3DFMT_UNKNOWN},
+                    TextureCase{"a.bmp", 2, 256, 256, 0, 0, 256, 256, D3DFMT_UNKNOWN},
+                    TextureCase{"Data\\wall.TGA", 1, 64, 64, 3, 1, 64, 64, D3DFMT_DXT2},
+                    TextureCase{"wall.bmp", 1, 64, 64, 3, 1, 64, 64, D3DFMT_DXT1},
+                    TextureCase{"wall.tga", 4, 64, 64, 3, 1, 0, 0, D3DFMT_UNKNOWN},
+                    TextureCase{"wall.tga", 1, 64, 64, 2, 1, 64, 64, D3DFMT_A4R4G4B4},
+                    TextureCase{"wall.jpg", 1, 64, 64, 2, 1, 64, 64, D3DFMT_R5G6B5},
+                    TextureCase{"wall.tga", 1, 64, 64, 1, 1, 64, 64, D3DFMT_UNKNOWN},
+                    TextureCase{"wall.png", 1, 64, 64, 1, 1, 64, 64, D3DFMT_R5G6B5},
+                    TextureCase{"wall.png", 1, 64, 64, 9, 1, 64, 64, D3DFMT_UNKNOWN}));
+
+TEST_F(LibraryAccess, ItemPathsLieInTheDataFolderUnlessGivenWhole) {
+    engine()->SetBaseFolder("C:\\Game");
+    EXPECT_EQ(g_Library.At(1)->GetFullPath(), "C:\\Game\\Data\\rock.bmp");
+    CQVTextureItem loose;
+    loose.path = "elsewhere\\loose.tga";
+    EXPECT_EQ(loose.GetFullPath(), "elsewhere\\loose.tga");
+    engine()->SetBaseFolder("");
+}
+
+TEST_F(LibraryAccess, SoundsAreNotMadeWithoutSound) {
+    EXPECT_EQ(engine()->CreateItemSound(nullptr), 0);
+    EXPECT_EQ(Error(), "Error: Create Sound Library Sound");
+    EXPECT_EQ(engine()->CreateItemTexture(nullptr), 0);
+    EXPECT_EQ(Error(), "Error: Create Texture Library Item Texture");
+    engine()->soundEnabled = 0;
+    auto* sound = ItemAt<CQVSoundItem>(2);
+    EXPECT_EQ(engine()->CreateItemSound(sound), 1);
+    EXPECT_EQ(sound->buffer, nullptr);
+    EXPECT_EQ(engine()->GetTextureHeight(ItemAt<CQVTextureItem>(1)), 64u);
+    EXPECT_EQ(engine()->GetTextureHeight(nullptr), 0u);
+}
+
+// A mesh gives back its light maps when unloaded; materials unload their textures.
+TEST_F(LibraryAccess, UnloadingLetsGoOfWhatTheItemLoaded) {
+    CQVMeshItem mesh;
+    mesh.subsetInfos.resize(2);
+    mesh.subsetInfos[1].lightMapId = 1;
+    mesh.Unload();  // not loaded: nothing
+    EXPECT_EQ(g_Library.At(1)->shared, 0u);
+    mesh.loaded = 1;
+    EXPECT_EQ(mesh.Unload(), 1);
+    EXPECT_EQ(mesh.loaded, 0u);
+    EXPECT_EQ(g_Library.At(1)->shared, 1u);
+    EXPECT_EQ(mesh.subsetInfos.size(), 2u);
+
+    auto* material = ItemAt<CQVMaterialItem>(3);
+    EXPECT_EQ(material->Load(), 1);
+    EXPECT_EQ(material->loaded, 0u);
+    EXPECT_EQ(material->Unload(), 1);
+
+    // The light items need nothing.
+    EXPECT_EQ(g_Library.At(5)->Load(), 1);
+    EXPECT_EQ(g_Library.At(5)->Unload(), 1);
+}
+
+}  // namespace
