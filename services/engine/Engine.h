@@ -80,6 +80,8 @@ public:
     void SetNearPlane(float distance);
     // Bits of the material render-state word that the next material must set again.
     uint32_t ForceRenderStates(uint32_t mask);
+    // Sets the device states of the word's groups that changed since the last word or are forced.
+    void SetRenderStateWord(uint32_t word);
 
     // Input as the actors read it. The input state is the input service's
     // own, so these hold with or without an engine object.

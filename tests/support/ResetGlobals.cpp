@@ -9,6 +9,7 @@
 #include "services/input/Input.h"
 #include "services/library/Library.h"
 #include "services/render/Lights.h"
+#include "services/render/Material.h"
 #include "services/render/RenderQueue.h"
 #include "services/sound/SoundState.h"
 
@@ -25,4 +26,5 @@ void ResetGlobals() {
     RenderQueue_Reset();
     Lights_Reset();
     Sound_Reset();
+    Material_Reset();
 }

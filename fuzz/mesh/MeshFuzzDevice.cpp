@@ -1,0 +1,18 @@
+#include "fuzz/mesh/MeshFuzzDevice.h"
+
+#include "fuzz/files/FuzzCheck.h"
+#include "platform/Window.h"
+#include "services/engine/Engine.h"
+#include "services/graphics/Graphics.h"
+
+#include <cstdlib>
+
+void MeshFuzz_StartDevice() {
+    if (CQVGraphics::GetInstance() != nullptr && CQVGraphics::GetInstance()->GetDevice() != nullptr) return;
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
+    Check(CQVEngine::Create() == 1);
+    Platform_RegisterClass(PlatformWindowClass{"MeshFuzz", [](HWND, uint32_t, WPARAM, LPARAM) -> LRESULT { return 0; }});
+    HWND window = Platform_CreateWindow("MeshFuzz", "MeshFuzz", 0, 0, 32, 32);
+    Check(CQVEngine::GetInstance()->Init(32, 32, 32, 32, ENGINE_WINDOWED | ENGINE_NO_SOUND, window) == 1);
+}
