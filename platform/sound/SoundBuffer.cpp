@@ -289,6 +289,12 @@ void PlatformSoundBuffer::ApplyPending3D() {
 
 PlatformSoundBuffer* PlatformSoundDevice::CreateBuffer(const PlatformSoundFormat& format, uint32_t bytes, uint32_t caps,
                                                        bool streaming) {
+    return MakeBuffer(format, bytes, caps, streaming, nullptr);
+}
+
+// A new voice, on new samples or on those of the buffer it shares them with.
+PlatformSoundBuffer* PlatformSoundDevice::MakeBuffer(const PlatformSoundFormat& format, uint32_t bytes, uint32_t caps,
+                                                     bool streaming, PlatformSoundBuffer* sharing) {
     if (!IsPlayableFormat(format) || bytes == 0) return nullptr;
     const uint32_t frame = format.BlockAlign();
     if (bytes % (streaming ? 2 * frame : frame) != 0) return nullptr;
@@ -312,6 +318,8 @@ PlatformSoundBuffer* PlatformSoundDevice::CreateBuffer(const PlatformSoundFormat
         if (!buffer->m_Ring) return nullptr;
         std::memset(buffer->m_Ring.get(), format.bitsPerSample == 8 ? 0x80 : 0, bytes);
         alGenBuffers(2, buffer->m_HalfBuffers);
+    } else if (sharing != nullptr) {
+        buffer->m_Samples = sharing->m_Samples;
     } else {
         buffer->m_Samples = std::make_shared<PlatformSoundBuffer::Samples>();
         buffer->m_Samples->owner = m_Context->context;
@@ -339,9 +347,8 @@ PlatformSoundBuffer* PlatformSoundDevice::DuplicateBuffer(PlatformSoundBuffer* s
     if (source == nullptr || source->m_Streaming) return nullptr;
     uint32_t caps = source->m_Caps & ~(SOUND_CAPS_3D | SOUND_CAPS_MUTE_AT_MAX);
     if (with3D && source->m_Format.channels == 1) caps |= SOUND_CAPS_3D | SOUND_CAPS_MUTE_AT_MAX;
-    PlatformSoundBuffer* copy = CreateBuffer(source->m_Format, source->m_Size, caps, false);
+    PlatformSoundBuffer* copy = MakeBuffer(source->m_Format, source->m_Size, caps, false, source);
     if (copy == nullptr) return nullptr;
-    copy->m_Samples = source->m_Samples;
     copy->SetVolume(source->m_Volume);
     copy->SetFrequency(source->m_Frequency);
     return copy;

@@ -205,5 +205,7 @@ public:
 
 private:
     PlatformSoundDevice() = default;
+    PlatformSoundBuffer* MakeBuffer(const PlatformSoundFormat& format, uint32_t bytes, uint32_t caps, bool streaming,
+                                    PlatformSoundBuffer* sharing);
     std::shared_ptr<SoundDeviceContext> m_Context;
 };

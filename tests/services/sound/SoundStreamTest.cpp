@@ -260,6 +260,8 @@ TEST_F(StreamPlayTest, PlayAfterPauseStartsFromTheBeginning) {
     EXPECT_EQ(Sound_IsPlaying(stream), 0);
     EXPECT_EQ(Sound_GetStreamCount(), 0u);
     Sound_Play(stream, 0);
+    // Listed again: look at it as the streaming thread would, under the lock.
+    const std::lock_guard<std::recursive_mutex> lock(g_SoundLock);
     EXPECT_EQ(stream->bytesStreamed, 2000u);
     EXPECT_EQ(stream->currentHalf, 0u);
     EXPECT_EQ(stream->buffer->GetCurrentPosition(), 0u);
