@@ -18,6 +18,7 @@
 class CQVLibraryItem;
 class CQVMaterialItem;
 class CQVFontItem;
+class CQVSoundBuffer;
 class CQVSoundItem;
 class CQVTextureItem;
 class LibraryState;
@@ -95,8 +96,24 @@ public:
     static int WasActionReleased(uint32_t action, uint32_t row);
     static float GetActionValue(uint32_t action, uint32_t row);
 
-    // Sound as the actors use it. A group of 32 or more is ignored; the
-    // volume is held to 0..1. Works with sound switched off too.
+    // Sound items as the actors play them, usually private copies. Each
+    // takes null and does nothing while sound is switched off (queries then
+    // give 0); those marked "loads" load the item first.
+    void PlaySound(CQVSoundItem* item);        // loads; once
+    void PlaySoundLooped(CQVSoundItem* item);  // loads
+    void StopSound(CQVSoundItem* item);        // stops and rewinds
+    void PauseSound(CQVSoundItem* item);
+    int IsSoundPlaying(CQVSoundItem* item);
+    float GetSoundLength(CQVSoundItem* item);  // loads; seconds
+    // Loads; plays at group volume x item volume x volume.
+    void SetSoundVolume(CQVSoundItem* item, float volume);
+    void SetSoundFrequency(CQVSoundItem* item, float factor);                   // loads
+    void SetSoundPosition(CQVSoundItem* item, const Vector3& position);          // loads
+    void SetSoundDistances(CQVSoundItem* item, float minimum, float maximum);   // loads
+    // Deletes a private copy; an item of the library's table stays.
+    void FreeSound(CQVSoundItem* item);
+    // A group of 32 or more is ignored; the volume is held to 0..1. Works
+    // with sound switched off too.
     void SetSoundGroupVolume(uint32_t group, float volume);
     // The environment effect of the actor system's listener-effect stack;
     // the mix has no environment effects, so it only keeps the number.
@@ -178,6 +195,8 @@ public:
 
 private:
     CQVEngine();
+    // The item's sound, the item loaded first; null for null or with sound off.
+    CQVSoundBuffer* LoadedSound(CQVSoundItem* item);
     int SetUpDevice(uint32_t flags);
     void ApplyProjection(float farValue);
 };

@@ -2,6 +2,7 @@
 
 #include "services/engine/Engine.h"
 #include "services/library/LibraryItem.h"
+#include "services/sound/Sound.h"
 
 // Until a service is part of the build, its operations fail here with a
 // text that names what is missing; releasing has nothing to release, since
@@ -25,10 +26,14 @@ int LibraryCall_OpenMovie(const std::string& path) { return 0; }
 int LibraryCall_UpdateMovie() { return 0; }
 void LibraryCall_CloseMovie() {}
 
-CQVSoundBuffer* LibraryCall_CreateSound(const std::string& path, bool wholeFile, bool threeD) { return nullptr; }
-CQVSoundBuffer* LibraryCall_DuplicateSound(CQVSoundBuffer* sound, bool threeD) { return nullptr; }
-void LibraryCall_ReleaseSound(CQVSoundBuffer* sound) {}
-const char* LibraryCall_GetSoundError() { return "No sound service"; }
+CQVSoundBuffer* LibraryCall_CreateSound(const std::string& path, bool wholeFile, bool threeD) {
+    return Sound_CreateForItem(path.c_str(), (wholeFile ? 1u : 0u) | (threeD ? 2u : 0u));
+}
+CQVSoundBuffer* LibraryCall_DuplicateSound(CQVSoundBuffer* sound, bool threeD) {
+    return threeD ? Sound_Duplicate3D(sound, 0) : Sound_Duplicate(sound, 0);
+}
+void LibraryCall_ReleaseSound(CQVSoundBuffer* sound) { Sound_Release(sound); }
+const char* LibraryCall_GetSoundError() { return Sound_GetLastError(); }
 
 int LibraryCall_LoadMesh(CQVMeshItem* item) {
     return CQVEngine::SetError("No mesh service for %s", item->GetFullPath().c_str());
