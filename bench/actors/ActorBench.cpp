@@ -22,7 +22,7 @@ constexpr uint32_t LEVEL2_MESSAGE = 0x601;
 
 class Level1 : public CQVActor {
 public:
-    int HandleMessage(uint32_t id, MessageArgs* args) override {
+    int HandleMessage(uint32_t id, MessageArgs args) override {
         if (id == LEVEL1_MESSAGE) return 2;
         return CQVActor::HandleMessage(id, args);
     }
@@ -30,7 +30,7 @@ public:
 
 class Level2 : public Level1 {
 public:
-    int HandleMessage(uint32_t id, MessageArgs* args) override {
+    int HandleMessage(uint32_t id, MessageArgs args) override {
         if (id == LEVEL2_MESSAGE) return 3;
         return Level1::HandleMessage(id, args);
     }
@@ -42,11 +42,11 @@ public:
 // stays an indirect call and is not inlined away.
 class PlainTarget : public CQVMessageTarget {
 public:
-    int HandleMessage(uint32_t id, MessageArgs* args) override;
+    int HandleMessage(uint32_t id, MessageArgs args) override;
     float stored = 0.0f;
 };
 
-int PlainTarget::HandleMessage(uint32_t id, MessageArgs* args) {
+int PlainTarget::HandleMessage(uint32_t id, MessageArgs args) {
     stored = Args_Get<float>(args);
     return static_cast<int>(id != 0);
 }

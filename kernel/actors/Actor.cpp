@@ -1,6 +1,7 @@
 #include "kernel/actors/Actor.h"
 
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/EngineMessages.h"
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
@@ -19,7 +20,7 @@ namespace {
 
 CQVActor* Search(CQVActor* actor, uint32_t message, const char* name) {
     if (actor == nullptr) return nullptr;
-    ActorSearchArgs<const char*> args{name, nullptr};
+    ActorSearchByName args{name, nullptr};
     actor->HandleMessage(message, Args_Of(&args));
     return args.result;
 }
@@ -347,7 +348,7 @@ void CQVActor::CancelTimedMessage(TimedMessage* record) {
     if (record && g_ActorSystem) g_ActorSystem->CancelTimedMessage(record);
 }
 
-TimedMessage* CQVActor::ScheduleMessage(uint32_t messageId, MessageArgs* args, uint32_t flags, float delay,
+TimedMessage* CQVActor::ScheduleMessage(uint32_t messageId, MessageArgs args, uint32_t flags, float delay,
                                         float duration, float period) {
     if (!g_ActorSystem) return nullptr;
     return g_ActorSystem->ScheduleMessage(this, messageId, args, flags, delay, duration, period, nullptr, 1);
@@ -380,7 +381,7 @@ void CQVActor::EnableUnmarkedColObjs(bool on) {
     }
 }
 
-void CQVActor::SendToChildren(uint32_t id, MessageArgs* args) {
+void CQVActor::SendToChildren(uint32_t id, MessageArgs args) {
     for (size_t i = 0; i < m_Children.size(); ++i) {
         if (m_Children[i]) m_Children[i]->HandleMessage(id, args);
     }
@@ -461,7 +462,7 @@ int CQVActor::SendMessageArgs(uint32_t id, ...) {
         }
     }
     va_end(list);
-    return HandleMessage(id, Args_Of(g_MessageArgBuffer));
+    return HandleMessage(id, Args_Of(g_MessageArgBuffer, position));
 }
 
 CQVActor* CQVActor::FindChild(const char* name) { return Search(this, MSG_FIND_CHILD_BY_NAME, name); }
@@ -476,7 +477,7 @@ CQVActor* CQVActor::FindChildByName(CQVActor* actor, const char* name) {
 
 CQVActor* CQVActor::FindDescendantByClass(CQVActor* actor, uint32_t type) {
     if (actor == nullptr) return nullptr;
-    ActorSearchArgs<uint32_t> args{type, nullptr};
+    ActorSearchByClass args{type, nullptr};
     actor->HandleMessage(MSG_FIND_DESCENDANT_BY_CLASS, Args_Of(&args));
     return args.result;
 }

@@ -24,7 +24,7 @@ struct TimedMessage;
 
 class CQVMessageTarget {
 public:
-    virtual int HandleMessage(uint32_t id, MessageArgs* args) = 0;
+    virtual int HandleMessage(uint32_t id, MessageArgs args) = 0;
 };
 
 // ActorFlags bits.
@@ -73,13 +73,6 @@ constexpr uint32_t ACTION_FLAGS_MASK = 0x3FFF;
 
 constexpr uint32_t ACTOR_ID_NONE = 0xFFFFFFFF;
 
-// The block of the search messages 173 to 176: {key, out result}.
-template <typename Key>
-struct ActorSearchArgs {
-    Key key;
-    CQVActor* result;
-};
-
 class CQVActor : public CQVMessageTarget {
 public:
     CQVActor();
@@ -87,7 +80,7 @@ public:
     CQVActor& operator=(const CQVActor&) = delete;
 
     // Virtual operations in slot order; classes append further slots.
-    int HandleMessage(uint32_t id, MessageArgs* args) override;
+    int HandleMessage(uint32_t id, MessageArgs args) override;
     virtual ~CQVActor();
     virtual int Serialize(CQVActorArchive* archive, uint32_t flags);
     virtual void Process();
@@ -116,7 +109,7 @@ public:
     void CancelTimedMessages(uint32_t messageId);
     void CancelTimedMessagesByTag(uint8_t tag);
     void CancelTimedMessage(TimedMessage* record);
-    TimedMessage* ScheduleMessage(uint32_t messageId, MessageArgs* args, uint32_t flags, float delay,
+    TimedMessage* ScheduleMessage(uint32_t messageId, MessageArgs args, uint32_t flags, float delay,
                                   float duration, float period);
     void RescheduleTimedMessage(TimedMessage* record, float delay);
     float GetTimedMessageRemaining(TimedMessage* record);
@@ -140,7 +133,7 @@ public:
 
     // Sends a message to every child, in child-list order; the list is
     // re-read after each send, since a handler may change it.
-    void SendToChildren(uint32_t id, MessageArgs* args);
+    void SendToChildren(uint32_t id, MessageArgs args);
 
     uint32_t IsOperational() const { return m_Activity & ACTIVITY_OPERATIONAL; }
     // The per-frame and update slots of many classes: the base step, only
@@ -199,24 +192,24 @@ private:
     void InitCopySteps();
     void StartFade(uint32_t valueMessage, float start, float end, float time);
     // The base cases of the handler, after the spies and before the scripts.
-    int HandleBaseCase(uint32_t id, MessageArgs* args);
-    int HandleOtherCase(uint32_t id, MessageArgs* args);
-    int HandleSwitchCase(uint32_t id, MessageArgs* args);
+    int HandleBaseCase(uint32_t id, MessageArgs args);
+    int HandleOtherCase(uint32_t id, MessageArgs args);
+    int HandleSwitchCase(uint32_t id, MessageArgs args);
     int OnInit(uint32_t id);
     int OnCreate(CQVActor* source);
     int OnDelete();
-    int OnSetName(MessageArgs* args);
+    int OnSetName(MessageArgs args);
     int OnInvalidateOldPosition();
     int OnStartValue(float value);
     int OnSetEnabled(bool enabled);
     int OnSetOperational(bool operational);
-    int OnFastDebug(MessageArgs* args);
-    int OnKillChain(uint32_t id, MessageArgs* args);
-    int OnActionChain(uint32_t id, MessageArgs* args);
-    int OnTimeMessage(uint32_t id, MessageArgs* args);
-    int OnSearch(uint32_t id, MessageArgs* args);
+    int OnFastDebug(MessageArgs args);
+    int OnKillChain(uint32_t id, MessageArgs args);
+    int OnActionChain(uint32_t id, MessageArgs args);
+    int OnTimeMessage(uint32_t id, MessageArgs args);
+    int OnSearch(uint32_t id, MessageArgs args);
     // The spies see the message, then the base case runs.
-    int HandleSpiedMessage(uint32_t id, MessageArgs* args);
+    int HandleSpiedMessage(uint32_t id, MessageArgs args);
     // Runs the scripts bound to an event.
     void RunEventScripts(uint32_t id);
     int RunEventScriptsAfter(uint32_t id, int result);
@@ -238,7 +231,7 @@ extern void (*g_FastDebugApply)(uint32_t mode, uint32_t red, uint32_t green, uin
 // it is an event.
 // Kept in the header so that each class's handler reaches the base case
 // with one call.
-inline int CQVActor::HandleMessage(uint32_t id, MessageArgs* args) {
+inline int CQVActor::HandleMessage(uint32_t id, MessageArgs args) {
     ++g_MessageCount;
     // Spies are rare: the common path falls straight through to the base case.
     if (!m_CommandSpies.empty()) [[unlikely]]

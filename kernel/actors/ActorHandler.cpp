@@ -1,5 +1,7 @@
 #include "kernel/actors/Actor.h"
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/BaseMessages.h"
+#include "kernel/actors/EngineMessages.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
@@ -26,13 +28,6 @@ constexpr float FADE_PERIOD = 0.033333335f;      // 1/30 s between fade steps
 // Init Load clears the action flags of files written before they existed.
 constexpr uint32_t ACTION_FLAGS_FILE_VERSION = 57;
 
-// What the spies receive: the message, its block and the spied actor.
-struct CommandSpyArgs {
-    uint32_t id;
-    MessageArgs* args;
-    CQVActor* actor;
-};
-
 // The fade block: {t, Command {V, from}, Command {V, to}}.
 struct FadeBlock {
     float t;
@@ -43,21 +38,10 @@ struct FadeBlock {
 };
 static_assert(sizeof(FadeBlock) == 20);
 
-// The seven timing floats, in the order of their Set/Get message pairs.
-float CQVActor::*const TIMING_FIELDS[] = {
-    &CQVActor::m_KillDelay,       &CQVActor::m_KillTime,       &CQVActor::m_ActionStartDelay,
-    &CQVActor::m_ActionStartTime, &CQVActor::m_ActionStopDelay, &CQVActor::m_ActionStopTime,
-    &CQVActor::m_ActionTime,
-};
-
-float GetFloat(const MessageArgs* args) { return args ? Args_Get<float>(args) : 0.0f; }
-uint32_t GetWord(const MessageArgs* args) { return args ? Args_Get<uint32_t>(args) : 0; }
-void SetWord(MessageArgs* args, uint32_t value) {
-    if (args) Args_Set(args, 0, value);
-}
-void SetFloat(MessageArgs* args, float value) {
-    if (args) Args_Set(args, 0, value);
-}
+float GetFloat(MessageArgs args) { return Args_Get<float>(args); }
+uint32_t GetWord(MessageArgs args) { return Args_Get<uint32_t>(args); }
+void SetWord(MessageArgs args, uint32_t value) { Args_Answer(args, value); }
+void SetFloat(MessageArgs args, float value) { Args_Answer(args, value); }
 
 float Ask(CQVActor* actor, uint32_t message) {
     float value = 0.0f;
@@ -68,21 +52,23 @@ float Ask(CQVActor* actor, uint32_t message) {
 void Tell(CQVActor* actor, uint32_t message, float value) { actor->HandleMessage(message, Args_Of(&value)); }
 
 // Sends a message to every child that does not block it from its parent.
-void PassToChildren(CQVActor* actor, uint32_t message, MessageArgs* args, uint32_t blockFromParent) {
+void PassToChildren(CQVActor* actor, uint32_t message, MessageArgs args, uint32_t blockFromParent) {
     for (size_t i = 0; i < actor->m_Children.size(); ++i) {
         CQVActor* child = actor->m_Children[i];
         if (child && !(child->m_ActionFlags & blockFromParent)) child->HandleMessage(message, args);
     }
 }
 
+// The searches answer into the slot after their key: {key, result}.
+void AnswerFound(MessageArgs args, size_t keySize, CQVActor* found) { Args_Set(args, keySize, found); }
+
 // A direct child that matches ends the search at this level; otherwise each
 // child searches its own subtree, and a later find overwrites an earlier one.
-template <typename Key, typename Match>
-void SearchSubtree(CQVActor* actor, uint32_t message, MessageArgs* args, Match matches) {
-    auto* search = reinterpret_cast<ActorSearchArgs<Key>*>(args);
+template <typename Match>
+void SearchSubtree(CQVActor* actor, uint32_t message, MessageArgs args, size_t keySize, Match matches) {
     for (CQVActor* child : actor->m_Children) {
         if (child && matches(child)) {
-            search->result = child;
+            AnswerFound(args, keySize, child);
             return;
         }
     }
@@ -93,8 +79,8 @@ void SearchSubtree(CQVActor* actor, uint32_t message, MessageArgs* args, Match m
 
 }  // namespace
 
-int CQVActor::HandleSpiedMessage(uint32_t id, MessageArgs* args) {
-    CommandSpyArgs spied{id, args, this};
+int CQVActor::HandleSpiedMessage(uint32_t id, MessageArgs args) {
+    CommandSpyArgs spied{id, &args, this};
     // A spy may drop spies, so the list is re-read each time.
     for (size_t i = 0; i < m_CommandSpies.size(); ++i) {
         if (CQVActor* spy = m_CommandSpies[i]->target) spy->HandleMessage(MSG_COMMAND_SPY, Args_Of(&spied));
@@ -112,26 +98,11 @@ __attribute__((noinline)) void CQVActor::RunEventScripts(uint32_t id) {
     }
 }
 
-// The timing values and the action flags are plain stores and are answered
-// first; every other base case is one call in HandleOtherCase.
-int CQVActor::HandleBaseCase(uint32_t id, MessageArgs* args) {
-    if (id >= MSG_SET_KILL_DELAY && id <= MSG_GET_ACTION_TIME) {
-        float CQVActor::*field = TIMING_FIELDS[(id - MSG_SET_KILL_DELAY) / 2];
-        if ((id - MSG_SET_KILL_DELAY) % 2 == 0) {
-            this->*field = GetFloat(args);
-        } else {
-            SetFloat(args, this->*field);
-        }
-    } else if (id >= MSG_SET_BLOCKSTARTFROMPARENT && id <= MSG_GET_STOP_LEAVE_DELAYEDSTART) {
-        const uint32_t bit = 1u << ((id - MSG_SET_BLOCKSTARTFROMPARENT) / 2);
-        if ((id - MSG_SET_BLOCKSTARTFROMPARENT) % 2 == 0) {
-            m_ActionFlags = GetWord(args) ? (m_ActionFlags | bit) : (m_ActionFlags & ~bit);
-        } else {
-            SetWord(args, (m_ActionFlags & bit) ? 1 : 0);
-        }
-    } else {
-        return HandleOtherCase(id, args);
-    }
+// The pairs the base's message table binds to fields (timing values,
+// action flags, the master flag) are plain stores and are answered first;
+// every other base case is one call in HandleOtherCase.
+int CQVActor::HandleBaseCase(uint32_t id, MessageArgs args) {
+    if (!kBaseMessages.Apply(*this, id, args)) return HandleOtherCase(id, args);
     if (m_Scripts.empty()) return 1;
     return RunEventScriptsAfter(id, 1);
 }
@@ -141,13 +112,13 @@ __attribute__((noinline)) int CQVActor::RunEventScriptsAfter(uint32_t id, int re
     return result;
 }
 
-int CQVActor::HandleOtherCase(uint32_t id, MessageArgs* args) {
+int CQVActor::HandleOtherCase(uint32_t id, MessageArgs args) {
     const int result = HandleSwitchCase(id, args);
     if (!m_Scripts.empty()) RunEventScripts(id);
     return result;
 }
 
-int CQVActor::HandleSwitchCase(uint32_t id, MessageArgs* args) {
+int CQVActor::HandleSwitchCase(uint32_t id, MessageArgs args) {
     switch (id) {
     case MSG_PROCESS:
         Process();
@@ -160,7 +131,7 @@ int CQVActor::HandleSwitchCase(uint32_t id, MessageArgs* args) {
     case MSG_INIT_COPY:
         return OnInit(id);
     case MSG_CREATE:
-        return OnCreate(args ? Args_Get<CQVActor*>(args) : nullptr);
+        return OnCreate(Args_Pointer<CQVActor>(id, args));
     case MSG_DELETE:
         return OnDelete();
     case MSG_SET_NAME:
@@ -184,12 +155,6 @@ int CQVActor::HandleSwitchCase(uint32_t id, MessageArgs* args) {
         return OnSetOperational(GetWord(args) != 0);
     case MSG_GET_OPERATIONAL:
         SetWord(args, IsOperational() ? 1 : 0);
-        return 1;
-    case MSG_SET_MASTER:
-        m_Flags = GetWord(args) ? (m_Flags | ACTOR_MASTER) : (m_Flags & ~ACTOR_MASTER);
-        return 1;
-    case MSG_GET_MASTER:
-        SetWord(args, (m_Flags & ACTOR_MASTER) ? 1 : 0);
         return 1;
     case MSG_FASTDEBUG:
         return OnFastDebug(args);
@@ -269,9 +234,9 @@ __attribute__((noinline)) int CQVActor::OnDelete() {
     return 1;
 }
 
-__attribute__((noinline)) int CQVActor::OnSetName(MessageArgs* args) {
+__attribute__((noinline)) int CQVActor::OnSetName(MessageArgs args) {
     ClearGASlot();
-    m_Name = args ? reinterpret_cast<const char*>(Args_Bytes(args)) : "";
+    m_Name = Args_TextOr(args);
     const int slot = Script_ParseGAIndex(m_Name.c_str());
     if (slot > 0 && slot < GA_SLOT_COUNT && g_GAVariables[slot] == nullptr) {
         g_GAVariables[slot] = this;
@@ -319,15 +284,15 @@ __attribute__((noinline)) int CQVActor::OnSetOperational(bool operational) {
     return 1;
 }
 
-__attribute__((noinline)) int CQVActor::OnFastDebug(MessageArgs* args) {
-    if (g_FastDebugApply && args) {
+__attribute__((noinline)) int CQVActor::OnFastDebug(MessageArgs args) {
+    if (g_FastDebugApply) {
         g_FastDebugApply(Args_Get<uint32_t>(args, 0), Args_Get<uint32_t>(args, 4), Args_Get<uint32_t>(args, 8),
                          Args_Get<uint32_t>(args, 12));
     }
     return 1;
 }
 
-__attribute__((noinline)) int CQVActor::OnKillChain(uint32_t id, MessageArgs* args) {
+__attribute__((noinline)) int CQVActor::OnKillChain(uint32_t id, MessageArgs args) {
     switch (id) {
     case MSG_KILL_PRE:
         if (m_KillDelay == 0.0f) {
@@ -361,7 +326,7 @@ __attribute__((noinline)) int CQVActor::OnKillChain(uint32_t id, MessageArgs* ar
     return 1;
 }
 
-__attribute__((noinline)) int CQVActor::OnActionChain(uint32_t id, MessageArgs* args) {
+__attribute__((noinline)) int CQVActor::OnActionChain(uint32_t id, MessageArgs args) {
     switch (id) {
     case MSG_ACTION_START_PRE:
         if (m_ActionStartDelay == 0.0f) {
@@ -418,14 +383,14 @@ __attribute__((noinline)) int CQVActor::OnActionChain(uint32_t id, MessageArgs* 
         if (m_ActionFlags & ACTION_START_PRE_ON_STOP_POST) HandleMessage(MSG_ACTION_START_PRE, nullptr);
         break;
     case MSG_ACTION_COMMAND:
-        if (args == nullptr) break;
-        if (!(m_ActionFlags & ACTION_DONT_EXEC_COMMAND)) HandleMessage(Args_Get<uint32_t>(args), Args_At(args, 4));
+        if (!args) break;
+        if (!(m_ActionFlags & ACTION_DONT_EXEC_COMMAND)) HandleMessage(Args_Get<uint32_t>(args), args.At(4));
         if (!(m_ActionFlags & ACTION_BLOCK_CMD_TO_CHILDREN)) {
             PassToChildren(this, MSG_ACTION_COMMAND, args, ACTION_BLOCK_CMD_FROM_PARENT);
         }
         break;
     case MSG_CALC_ACTION_TIME_CB:
-        if (args == nullptr) break;
+        if (!args) break;
         if (m_ActionTime > GetFloat(args)) SetFloat(args, m_ActionTime);
         SendToChildren(MSG_CALC_ACTION_TIME_CB, args);
         break;
@@ -439,30 +404,31 @@ __attribute__((noinline)) int CQVActor::OnActionChain(uint32_t id, MessageArgs* 
     return 1;
 }
 
-__attribute__((noinline)) int CQVActor::OnTimeMessage(uint32_t id, MessageArgs* args) {
+__attribute__((noinline)) int CQVActor::OnTimeMessage(uint32_t id, MessageArgs args) {
     switch (id) {
     case MSG_COMMAND_LERP: {
-        if (args == nullptr) break;
+        if (!args.Holds(0, 8)) break;
         const float t = Args_Get<float>(args);
         const uint32_t firstId = Args_Get<uint32_t>(args, 4);
-        MessageArgs* first = Args_At(args, 8);
+        MessageArgs first = args.At(8);
         const uint32_t firstSize = MessageArgs_GetBlockSize(firstId, first);
+        if (!args.Holds(8 + firstSize, 4)) break;
         const uint32_t secondId = Args_Get<uint32_t>(args, 8 + firstSize);
-        MessageArgs* second = Args_At(args, 12 + firstSize);
+        MessageArgs second = args.At(12 + firstSize);
         if (firstId != secondId) break;
-        if (const void* mixed = MessageArgs_Lerp(t, firstId, first, second)) HandleMessage(firstId, Args_Of(mixed));
+        if (MessageArgs mixed = MessageArgs_Lerp(t, firstId, first, second)) HandleMessage(firstId, mixed);
         break;
     }
     case MSG_TIMED_COMMAND_LERP: {
-        if (args == nullptr) break;
+        if (!args.Holds(0, 8)) break;
         const float delay = Args_Get<float>(args);
         const float length = Args_Get<float>(args, 4);
-        ScheduleMessage(MSG_COMMAND_LERP, Args_At(args, 4), FLAGS_TIMED_LERP, delay, delay + length, 0.0f);
+        ScheduleMessage(MSG_COMMAND_LERP, args.At(4), FLAGS_TIMED_LERP, delay, delay + length, 0.0f);
         break;
     }
     case MSG_TIMERCOMMAND:
-        if (args == nullptr) break;
-        ScheduleMessage(Args_Get<uint32_t>(args, 4), Args_At(args, 8), FLAGS_DELAYED_STEP, Args_Get<float>(args), 0.0f,
+        if (!args.Holds(0, 8)) break;
+        ScheduleMessage(Args_Get<uint32_t>(args, 4), args.At(8), FLAGS_DELAYED_STEP, Args_Get<float>(args), 0.0f,
                         0.0f);
         break;
     case MSG_DELETE_TIMERCOMMANDS_BY_CMD:
@@ -482,7 +448,7 @@ __attribute__((noinline)) int CQVActor::OnTimeMessage(uint32_t id, MessageArgs* 
         break;
     }
     default:
-        if (CQVActor* timeInstance = args ? Args_Get<CQVActor*>(args) : nullptr) {
+        if (CQVActor* timeInstance = Args_Pointer<CQVActor>(id, args)) {
             CQVActor* self = this;
             timeInstance->HandleMessage(MSG_TIMEINSTANCE_CONNECT_ACTOR, Args_Of(&self));
         }
@@ -491,39 +457,35 @@ __attribute__((noinline)) int CQVActor::OnTimeMessage(uint32_t id, MessageArgs* 
     return 1;
 }
 
-__attribute__((noinline)) int CQVActor::OnSearch(uint32_t id, MessageArgs* args) {
-    if (args == nullptr) return 1;
-    switch (id) {
-    case MSG_FIRST_CHILD_OF_CLASS: {
-        auto* search = reinterpret_cast<ActorSearchArgs<uint32_t>*>(args);
+__attribute__((noinline)) int CQVActor::OnSearch(uint32_t id, MessageArgs args) {
+    if (id == MSG_FIRST_CHILD_OF_CLASS || id == MSG_FIND_DESCENDANT_BY_CLASS) {
+        constexpr size_t keySize = sizeof(uint32_t);
+        const uint32_t type = Args_Get<uint32_t>(args);
+        if (!args.Holds(keySize, sizeof(CQVActor*))) return 1;
+        if (id == MSG_FIND_DESCENDANT_BY_CLASS) {
+            SearchSubtree(this, id, args, keySize, [type](CQVActor* child) { return child->m_ClassType == type; });
+            return 1;
+        }
         for (CQVActor* child : m_Children) {
-            if (child && child->m_ClassType == search->key) {
-                search->result = child;
+            if (child && child->m_ClassType == type) {
+                AnswerFound(args, keySize, child);
                 break;
             }
         }
-        break;
+        return 1;
     }
-    case MSG_FIND_DESCENDANT_BY_CLASS: {
-        const uint32_t type = reinterpret_cast<ActorSearchArgs<uint32_t>*>(args)->key;
-        SearchSubtree<uint32_t>(this, id, args, [type](CQVActor* child) { return child->m_ClassType == type; });
-        break;
+    constexpr size_t keySize = sizeof(const char*);
+    const char* name = Args_Pointer<const char>(id, args);
+    if (name == nullptr || !args.Holds(keySize, sizeof(CQVActor*))) return 1;
+    if (id == MSG_FIND_DESCENDANT_BY_NAME) {
+        SearchSubtree(this, id, args, keySize, [name](CQVActor* child) { return child->m_Name == name; });
+        return 1;
     }
-    case MSG_FIND_CHILD_BY_NAME: {
-        auto* search = reinterpret_cast<ActorSearchArgs<const char*>*>(args);
-        for (CQVActor* child : m_Children) {
-            if (child && child->m_Name == search->key) {
-                search->result = child;
-                break;
-            }
+    for (CQVActor* child : m_Children) {
+        if (child && child->m_Name == name) {
+            AnswerFound(args, keySize, child);
+            break;
         }
-        break;
-    }
-    default: {
-        const char* name = reinterpret_cast<ActorSearchArgs<const char*>*>(args)->key;
-        SearchSubtree<const char*>(this, id, args, [name](CQVActor* child) { return child->m_Name == name; });
-        break;
-    }
     }
     return 1;
 }

@@ -10,6 +10,7 @@
 #include "kernel/base/Archive.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -24,10 +25,6 @@ constexpr uint32_t VERSION_SIMULATION = 61;
 // message (mode, channel, id, block size) take.
 constexpr uint32_t SCRIPT_MIN_STORED_SIZE = 12;
 constexpr uint32_t TIMED_MESSAGE_MIN_STORED_SIZE = 10;
-
-// Zero bytes after a block read raw from a file: a handler that reads a
-// fixed-size argument or a text's end from a short block stays inside it.
-constexpr uint32_t STORED_BLOCK_PADDING = 16;
 
 class FieldTransfer {
 public:
@@ -63,8 +60,8 @@ void WriteTimedMessage(FieldTransfer& io, CQVActor* owner, TimedMessage* record,
     uint32_t storedSize = 0;
     if (record->args && ActorTree_HasStoredArgs(record, &storedSize)) {
         // Read from a file and not yet precalculated: still the stored form.
-        stored = ArgBlock{storedSize, record->args};
-    } else if (record->args == nullptr || !MessageArgs_Export(owner, stored, record->messageId, record->args)) {
+        stored = ArgBlock{storedSize, record->args.Data()};
+    } else if (!record->args || !MessageArgs_Export(owner, stored, record->messageId, record->args)) {
         stored = ArgBlock{};
     }
     uint32_t size = stored.size;
@@ -73,8 +70,9 @@ void WriteTimedMessage(FieldTransfer& io, CQVActor* owner, TimedMessage* record,
 }
 
 // A record as the timed-message system makes it, bound to owner, but not yet
-// linked into a clock: "Init Load" links it.
-TimedMessage* ReadTimedMessage(FieldTransfer& io, CQVActor* owner, uint32_t version) {
+// linked into a clock: "Init Load" links it. refused: the file's message
+// may not be handed to an actor (MessageArgs_AcceptsData).
+TimedMessage* ReadTimedMessage(FieldTransfer& io, CQVActor* owner, uint32_t version, bool* refused) {
     CQVActorArchive* archive = io.archive;
     TimedMessage* record = NewTimedMessage();
     record->actor = owner;
@@ -89,16 +87,15 @@ TimedMessage* ReadTimedMessage(FieldTransfer& io, CQVActor* owner, uint32_t vers
     if (!archive->SerializeCount(&size, 1)) return record;
     const CommandDesc& desc = GetCommandDesc(record->messageId);
     const uint32_t fixedSize = desc.argSize > 0 ? static_cast<uint32_t>(desc.argSize) : 0;
-    if (size > 0 || fixedSize > 0) {
-        auto* block = new uint8_t[size + fixedSize + STORED_BLOCK_PADDING]();
-        record->args = Args_Of(block);
-        if (size > 0) {
-            archive->Read(block, size);
-            // The stored form becomes the run-time block at "Precalculate",
-            // once the actors it names exist.
-            ActorTree_KeepStoredArgs(record, size);
-        }
-    }
+    std::vector<uint8_t> bytes(size);
+    if (size > 0) archive->Read(bytes.data(), size);
+    // An empty block stands for a zeroed one of the message's fixed size.
+    if (size == 0) bytes.assign(fixedSize, 0);
+    *refused = !MessageArgs_AcceptsData(record->messageId, bytes.data(), bytes.size(), size > 0);
+    TimedMessage_SetArgs(record, bytes.data(), static_cast<uint32_t>(bytes.size()), fixedSize);
+    // The stored form becomes the run-time block at "Precalculate", once the
+    // actors it names exist.
+    if (size > 0) ActorTree_KeepStoredArgs(record, size);
     return record;
 }
 
@@ -143,11 +140,16 @@ void SerializeTimedMessages(FieldTransfer& io, CQVActor* owner, uint32_t version
     uint32_t count = 0;
     if (!io.archive->SerializeCount(&count, TIMED_MESSAGE_MIN_STORED_SIZE)) return;
     for (uint32_t i = 0; i < count && !io.archive->HasFailed(); ++i) {
-        TimedMessage* record = ReadTimedMessage(io, owner, version);
+        bool refused = false;
+        TimedMessage* record = ReadTimedMessage(io, owner, version, &refused);
         SerializeTimes(io, record);
         // No clock runs a channel above the last one: such a record would
-        // never fire yet be kept and saved again with every save.
-        if (record->channel >= TIMED_CHANNEL_COUNT && g_ActorSystem) g_ActorSystem->ReleaseTimedMessage(record);
+        // never fire yet be kept and saved again with every save. A message
+        // the file may not send (one that carries raw pointers, or an id
+        // without a registration) is dropped likewise.
+        if ((record->channel >= TIMED_CHANNEL_COUNT || refused) && g_ActorSystem) {
+            g_ActorSystem->ReleaseTimedMessage(record);
+        }
     }
 }
 

@@ -505,19 +505,19 @@ const char* CQVActorSystem::GetActorPath(CQVActor* actor, CQVActor* from) {
     return out;
 }
 
-int CQVActorSystem::SendMessage(uint32_t id, uint32_t message, MessageArgs* args) {
+int CQVActorSystem::SendMessage(uint32_t id, uint32_t message, MessageArgs args) {
     CQVActor* actor = GetTableSlot(id);
     return actor ? actor->HandleMessage(message, args) : 0;
 }
 
-int CQVActorSystem::BroadcastMessage(uint32_t message, MessageArgs* args) {
+int CQVActorSystem::BroadcastMessage(uint32_t message, MessageArgs args) {
     for (size_t id = 0; id < g_ActorTable.size(); ++id) {
         if (CQVActor* actor = g_ActorTable[id]) actor->HandleMessage(message, args);
     }
     return 1;
 }
 
-int CQVActorSystem::SendMessageToChildren(CQVActor* actor, uint32_t message, MessageArgs* args) {
+int CQVActorSystem::SendMessageToChildren(CQVActor* actor, uint32_t message, MessageArgs args) {
     if (actor == nullptr) return 0;
     actor->SendToChildren(message, args);
     return 1;

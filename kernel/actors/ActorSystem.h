@@ -86,9 +86,9 @@ public:
     static const char* GetActorPath(CQVActor* actor, CQVActor* from);
     uint32_t FindFreeActorId(uint32_t count);
 
-    static int SendMessage(uint32_t id, uint32_t message, MessageArgs* args);
-    static int BroadcastMessage(uint32_t message, MessageArgs* args);
-    static int SendMessageToChildren(CQVActor* actor, uint32_t message, MessageArgs* args);
+    static int SendMessage(uint32_t id, uint32_t message, MessageArgs args);
+    static int BroadcastMessage(uint32_t message, MessageArgs args);
+    static int SendMessageToChildren(CQVActor* actor, uint32_t message, MessageArgs args);
     void PrecalculateAll();
     static uint32_t CountSavedActors(uint32_t first, uint32_t last);
     static uint32_t GetIdSpan(uint32_t first, uint32_t last);
@@ -109,7 +109,7 @@ public:
 
     // Timed messages: scheduling links a record into the actor's clock;
     // cancelling queues it for release at the next pass.
-    TimedMessage* ScheduleMessage(CQVActor* actor, uint32_t messageId, MessageArgs* args, uint32_t flags,
+    TimedMessage* ScheduleMessage(CQVActor* actor, uint32_t messageId, MessageArgs args, uint32_t flags,
                                   float delay, float duration, float period, TimedMessage* record,
                                   uint8_t channel);
     // Links a record into its actor's clock (a loaded record, or step 8 of
@@ -140,9 +140,9 @@ public:
 
     // The replication hook: messages that a networked or recorded game would
     // repeat elsewhere. Nothing here records or sends, so it has no effect.
-    void ReplicateMessage(uint32_t targetId, uint32_t messageId, const MessageArgs* args);
-    void ReplicateMessageFromCharacter(uint32_t targetId, uint32_t messageId, const MessageArgs* args);
-    void ReplicateMessageTo(uint32_t peer, uint32_t targetId, uint32_t messageId, const MessageArgs* args);
+    void ReplicateMessage(uint32_t targetId, uint32_t messageId, MessageArgs args);
+    void ReplicateMessageFromCharacter(uint32_t targetId, uint32_t messageId, MessageArgs args);
+    void ReplicateMessageTo(uint32_t peer, uint32_t targetId, uint32_t messageId, MessageArgs args);
 
     char m_ErrorText[512];
     uint32_t m_LoadVersion = 1;              // version of the actor file being read
@@ -211,7 +211,7 @@ extern void (*g_NetworkSend)(uint32_t peer, const uint8_t* packet, uint32_t size
 class NullActor : public CQVActor {
 public:
     NullActor();
-    int HandleMessage(uint32_t id, MessageArgs* args) override;
+    int HandleMessage(uint32_t id, MessageArgs args) override;
     void Process() override;
     void Update() override;
     void PrepareRender() override;

@@ -1,9 +1,11 @@
 #include "kernel/actors/Class.h"
 
+#include "kernel/actors/ClassMessages.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/base/Archive.h"
+
 
 void CQVActor::ProcessDefault() {
     if (IsOperational()) CQVActor::Process();
@@ -13,9 +15,23 @@ void CQVActor::UpdateDefault() {
     if (IsOperational()) CQVActor::Update();
 }
 
+namespace {
+
+// A sheet with nothing to edit: the class manager's two class lists.
+constexpr MessageRow kClassRows[] = {
+    SheetRow("Class Definition", PROP_TITLE),
+    SheetRow("", PROP_CLASS_16),
+    SheetRow("Global Classes", PROP_TITLE),
+    SheetRow("", PROP_CLASS_18),
+};
+
+constexpr MessageTable kClassMessages{kClassRows};
+
+}  // namespace
+
 CQVClass::CQVClass() { m_ClassType = CLASS_CLASS; }
 
-int CQVClass::HandleMessage(uint32_t id, MessageArgs* args) {
+int CQVClass::HandleMessage(uint32_t id, MessageArgs args) {
     // A class manager is never initialised as a new or copied actor.
     if (id == MSG_CREATE) return 1;
     return CQVActor::HandleMessage(id, args);
@@ -34,8 +50,5 @@ int CQVClass::Serialize(CQVActorArchive* archive, uint32_t flags) {
 void CQVClass::RegisterProperties() {
     ClassRecord& record = g_ClassRecords[CLASS_CLASS];
     record.Define("Class", "Class Manager", {CLASS_CLASS});
-    record.AddProperty("Class Definition", PROP_TITLE, 0, 0);
-    record.AddProperty("", PROP_CLASS_16, 0, 0);
-    record.AddProperty("Global Classes", PROP_TITLE, 0, 0);
-    record.AddProperty("", PROP_CLASS_18, 0, 0);
+    kClassMessages.AddSheet(record);
 }

@@ -6,7 +6,7 @@
 class CQVClass : public CQVActor {
 public:
     CQVClass();
-    int HandleMessage(uint32_t id, MessageArgs* args) override;
+    int HandleMessage(uint32_t id, MessageArgs args) override;
     int Serialize(CQVActorArchive* archive, uint32_t flags) override;
     void Process() override { ProcessDefault(); }
     void Update() override { UpdateDefault(); }

@@ -61,7 +61,7 @@ int CQVActorSystem::AddToDrawGroup(CQVActor* actor, int force) {
         group->m_Actors.push_back(actor);
         // The subtree follows its top actor into the group.
         for (size_t i = 0; i < actor->m_Children.size(); ++i) {
-            Actor_SendRecursive(actor->m_Children[i], MSG_SET_DRAWGROUP, &actor->m_DrawGroupId);
+            Actor_SendRecursive(actor->m_Children[i], MSG_SET_DRAWGROUP, Args_Of(&actor->m_DrawGroupId));
         }
         MatchDrawState(actor, group);
     }

@@ -2,6 +2,7 @@
 
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
+#include "kernel/actors/EngineMessages.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/base/Clock.h"
 
@@ -55,7 +56,7 @@ CQVDrawGroupBase::~CQVDrawGroupBase() {
     UnlinkDrawn(&m_DrawnLink);
 }
 
-int CQVDrawGroupBase::HandleMessage(uint32_t id, MessageArgs* args) {
+int CQVDrawGroupBase::HandleMessage(uint32_t id, MessageArgs args) {
     switch (id) {
     case MSG_ON_DRAW_START:
         m_Drawing = 1;
@@ -69,14 +70,15 @@ int CQVDrawGroupBase::HandleMessage(uint32_t id, MessageArgs* args) {
         if (args) {
             Vector3 box[2];
             Box_Transform(&box[0], &box[1], m_BoxMin, m_BoxMax, GetWorldMatrix());
-            std::memcpy(args, box, sizeof(box));
+            Args_Set(args, 0, box[0]);
+            Args_Set(args, sizeof(Vector3), box[1]);
         }
         return 1;
     case MSG_SET_OPEN_DRAWGROUP:
         if (args) m_Open = Args_Get<uint32_t>(args);
         break;
     case MSG_GET_OPEN_DRAWGROUP:
-        if (args) Args_Set(args, 0, m_Open);
+        Args_Answer(args, m_Open);
         break;
     default:
         break;
@@ -108,12 +110,10 @@ void DrawGroups_Reset() {
     g_DrawGroups.resize(DRAWGROUP_FIRST_LEVEL);
 }
 
-void Actor_SendRecursive(CQVActor* actor, uint32_t id, const void* block) {
+void Actor_SendRecursive(CQVActor* actor, uint32_t id, MessageArgs block) {
     if (actor == nullptr) return;
-    uint8_t command[4 + sizeof(void*)];
-    std::memcpy(command, &id, 4);
-    std::memcpy(command + 4, &block, sizeof(void*));
-    actor->HandleMessage(MSG_RECURSIVE_COMMAND, Args_Of(command));
+    const RecursiveCommandArgs command{id, &block};
+    actor->HandleMessage(MSG_RECURSIVE_COMMAND, Args_Of(&command));
 }
 
 double FrameClock_TakeDelta() {

@@ -35,7 +35,7 @@ public:
     CQVDrawGroupBase();
     ~CQVDrawGroupBase() override;
 
-    int HandleMessage(uint32_t id, MessageArgs* args) override;
+    int HandleMessage(uint32_t id, MessageArgs args) override;
     // Reached by the portal traversal: a group that is not being drawn
     // starts drawing, then the base update runs.
     void OnVisible(float dt) override;
@@ -89,7 +89,7 @@ void DrawGroups_Reset();
 
 // Sends "Recursive Command" {id, block}: the actor and its whole subtree get
 // the message with that block.
-void Actor_SendRecursive(CQVActor* actor, uint32_t id, const void* block);
+void Actor_SendRecursive(CQVActor* actor, uint32_t id, MessageArgs block);
 
 // The frame's wall-clock interval: the game clock's delta, or the source a
 // test installs so frames step by a fixed time.

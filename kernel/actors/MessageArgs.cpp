@@ -1,9 +1,11 @@
 #include "kernel/actors/MessageArgs.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
+#include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/base/Maths.h"
 
@@ -13,8 +15,9 @@ CQVActorPathResolver* g_PathResolver = nullptr;
 
 // Commands nest inside commands; blocks from files must not recurse without end.
 constexpr int kMaxCommandDepth = 16;
-constexpr size_t kUnbounded = SIZE_MAX;
 constexpr uint32_t kStoredPointerSize = 4;
+// The owner of a message id without a registration.
+constexpr uint32_t kNoOwner = 0xFFFFFFFF;
 
 alignas(16) uint8_t g_ConvertBuffer[kMessageArgsBufferSize];
 alignas(16) uint8_t g_LerpBuffer[kMessageArgsBufferSize];
@@ -90,6 +93,73 @@ int64_t Measure(uint32_t type, const uint8_t* data, size_t remaining, bool store
     return static_cast<int64_t>(total);
 }
 
+// The engine's own messages without a registered name, and the types of
+// the blocks it passes with them (see EngineMessages.h).
+struct EngineSignature {
+    uint32_t id;
+    std::vector<uint32_t> types;
+};
+
+const EngineSignature kEngineSignatures[] = {
+    {MSG_SET_LOCAL_MATRIX, {VT_MATRIX}},
+    {MSG_COMMAND_SPY, {VT_UINT32, VT_POINTER, VT_POINTER}},
+    {MSG_COLLECT_DESCENDANTS, {VT_UINT32, VT_UINT32, VT_POINTER}},
+    {MSG_FIRST_CHILD_OF_CLASS, {VT_UINT32, VT_ACTORPOINTER}},
+    {MSG_FIND_DESCENDANT_BY_CLASS, {VT_UINT32, VT_ACTORPOINTER}},
+    {MSG_FIND_CHILD_BY_NAME, {VT_STRINGPTR, VT_ACTORPOINTER}},
+    {MSG_FIND_DESCENDANT_BY_NAME, {VT_STRINGPTR, VT_ACTORPOINTER}},
+    {MSG_FIND_SCRIPT, {VT_STRINGPTR, VT_SCRIPTPOINTER}},
+    {MSG_SET_SAVED_RECURSIVE, {VT_UINT32}},
+    {MSG_SET_MAX_COUNT, {VT_UINT32}},
+    {MSG_GET_MAX_COUNT, {VT_UINT32}},
+    {MSG_SAVE_FILEOBJECT_AS, {VT_STRING}},
+    {MSG_RELOAD_FILEOBJECT, {VT_STRING}},
+};
+
+const std::vector<uint32_t> kNoTypes;
+
+bool IsRawPointerType(uint32_t type)
+{
+    return type == VT_POINTER || type == VT_COLOBJPOINTER || type == VT_SCRIPTPOINTER;
+}
+
+// The gate's walk over one argument list in memory form: every type free
+// of raw pointers, every argument within the bytes, every nested command a
+// registered one that passes the same test.
+bool AcceptsArgs(const std::vector<uint32_t>& types, const uint8_t* data, size_t remaining, size_t& used, int depth)
+{
+    size_t total = 0;
+    for (uint32_t type : types) {
+        if (IsRawPointerType(type))
+            return false;
+        const ValueTypeDesc& vt = GetValueType(type);
+        for (uint32_t member : vt.members) {
+            if (IsRawPointerType(member))
+                return false;
+        }
+        if (type == VT_COMMAND) {
+            if (depth > kMaxCommandDepth || remaining - total < 4)
+                return false;
+            const uint32_t nested = ReadU32(data + total);
+            const CommandDesc& desc = GetCommandDesc(nested);
+            if (desc.owner == kNoOwner)
+                return false;
+            size_t inner = 0;
+            if (!AcceptsArgs(desc.argTypes, data + total + 4, remaining - total - 4, inner, depth + 1))
+                return false;
+            total += 4 + inner;
+            continue;
+        }
+        const int64_t n = Measure(type, data + total, remaining - total, false, depth);
+        if (n < 0)
+            return false;
+        total += static_cast<size_t>(n);
+    }
+    used = total;
+    return true;
+}
+
+
 struct Output {
     uint8_t* buffer;
     size_t size = 0;
@@ -115,10 +185,12 @@ struct Output {
 
 // Memory to stored form. Inside a nested command every pointer keeps its 4
 // stored bytes as zero: a pointer value means nothing once written out.
-bool ExportArg(uint32_t type, const uint8_t* src, size_t& used, Output& out, CQVActor* owner, bool nested,
-               int depth)
+bool ExportArg(uint32_t type, const uint8_t* src, size_t remaining, size_t& used, Output& out, CQVActor* owner,
+               bool nested, int depth)
 {
     if (IsPointerType(type)) {
+        if (remaining < static_cast<size_t>(kPointerArgSize))
+            return false;
         used = kPointerArgSize;
         if (type != VT_ACTORPOINTER || nested)
             return out.Zero(kStoredPointerSize);
@@ -132,16 +204,19 @@ bool ExportArg(uint32_t type, const uint8_t* src, size_t& used, Output& out, CQV
         return out.Put(path, std::strlen(path) + 1);
     }
     if (type == VT_ACTORPOINTEREXT && !nested) {
-        used = static_cast<size_t>(Measure(type, src, kUnbounded, false, depth));
+        const int64_t n = Measure(type, src, remaining, false, depth);
+        if (n < 0)
+            return false;
+        used = static_cast<size_t>(n);
         return true;
     }
     if (type == VT_COMMAND) {
-        if (depth > kMaxCommandDepth || !out.Put(src, 4))
+        if (depth > kMaxCommandDepth || remaining < 4 || !out.Put(src, 4))
             return false;
         size_t total = 4;
         for (uint32_t arg : GetCommandDesc(ReadU32(src)).argTypes) {
             size_t n = 0;
-            if (!ExportArg(arg, src + total, n, out, owner, true, depth + 1))
+            if (!ExportArg(arg, src + total, remaining - total, n, out, owner, true, depth + 1))
                 return false;
             total += n;
         }
@@ -150,7 +225,7 @@ bool ExportArg(uint32_t type, const uint8_t* src, size_t& used, Output& out, CQV
     }
     const ValueTypeDesc& vt = GetValueType(type);
     if ((vt.flags & VALUE_PLAIN) || vt.members.empty()) {
-        int64_t n = Measure(type, src, kUnbounded, false, depth);
+        int64_t n = Measure(type, src, remaining, false, depth);
         if (n < 0)
             return false;
         used = static_cast<size_t>(n);
@@ -159,7 +234,7 @@ bool ExportArg(uint32_t type, const uint8_t* src, size_t& used, Output& out, CQV
     size_t total = 0;
     for (uint32_t member : vt.members) {
         size_t n = 0;
-        if (!ExportArg(member, src + total, n, out, owner, nested, depth))
+        if (!ExportArg(member, src + total, remaining - total, n, out, owner, nested, depth))
             return false;
         total += n;
     }
@@ -246,9 +321,13 @@ T LerpInteger(T a, T b, float t)
     return static_cast<T>(v);
 }
 
-bool LerpArg(uint32_t type, float t, const uint8_t* a, const uint8_t* b, size_t& usedA, size_t& usedB, Output& out,
-             int depth)
+// Both values of one argument, read within what remains of each block.
+bool LerpArg(uint32_t type, float t, const uint8_t* a, size_t remainingA, const uint8_t* b, size_t remainingB,
+             size_t& usedA, size_t& usedB, Output& out, int depth)
 {
+    const ValueTypeDesc& vt = GetValueType(type);
+    if (vt.size >= 0 && (remainingA < static_cast<size_t>(vt.size) || remainingB < static_cast<size_t>(vt.size)))
+        return false;
     switch (type) {
     case VT_UINT32: {
         uint32_t v = LerpInteger(ReadValue<uint32_t>(a), ReadValue<uint32_t>(b), t);
@@ -273,12 +352,13 @@ bool LerpArg(uint32_t type, float t, const uint8_t* a, const uint8_t* b, size_t&
         return out.Put(&q, sizeof q);
     }
     case VT_COMMAND: {
-        if (depth > kMaxCommandDepth || !out.Put(a, 4))
+        if (depth > kMaxCommandDepth || remainingA < 4 || remainingB < 4 || !out.Put(a, 4))
             return false;
         size_t totalA = 4, totalB = 4;
         for (uint32_t arg : GetCommandDesc(ReadU32(a)).argTypes) {
             size_t na = 0, nb = 0;
-            if (!LerpArg(arg, t, a + totalA, b + totalB, na, nb, out, depth + 1))
+            if (!LerpArg(arg, t, a + totalA, remainingA - totalA, b + totalB, remainingB - totalB, na, nb, out,
+                         depth + 1))
                 return false;
             totalA += na;
             totalB += nb;
@@ -290,16 +370,20 @@ bool LerpArg(uint32_t type, float t, const uint8_t* a, const uint8_t* b, size_t&
     default:
         break;
     }
-    const ValueTypeDesc& vt = GetValueType(type);
     if (vt.members.empty()) {
-        usedA = GetArgumentSize(type, a);
-        usedB = GetArgumentSize(type, b);
+        const int64_t na = Measure(type, a, remainingA, false, depth);
+        const int64_t nb = Measure(type, b, remainingB, false, depth);
+        if (na < 0 || nb < 0)
+            return false;
+        usedA = static_cast<size_t>(na);
+        usedB = static_cast<size_t>(nb);
         return out.Put(b, usedB);
     }
     size_t totalA = 0, totalB = 0;
     for (uint32_t member : vt.members) {
         size_t na = 0, nb = 0;
-        if (!LerpArg(member, t, a + totalA, b + totalB, na, nb, out, depth))
+        if (!LerpArg(member, t, a + totalA, remainingA - totalA, b + totalB, remainingB - totalB, na, nb, out,
+                     depth))
             return false;
         totalA += na;
         totalB += nb;
@@ -316,38 +400,50 @@ void MessageArgs_SetPathResolver(CQVActorPathResolver* resolver)
     g_PathResolver = resolver;
 }
 
-uint32_t GetArgumentSize(uint32_t type, const void* data)
+uint32_t GetArgumentSize(uint32_t type, MessageArgs data)
 {
-    int64_t n = Measure(type, static_cast<const uint8_t*>(data), kUnbounded, false, 0);
+    const ValueTypeDesc& vt = GetValueType(type);
+    if (vt.size >= 0 && type != VT_COMMAND)
+        return static_cast<uint32_t>(vt.size);
+    if (!data)
+        return 0;
+    int64_t n = Measure(type, data.Data(), data.Size(), false, 0);
     return n < 0 ? 0 : static_cast<uint32_t>(n);
 }
 
-uint32_t MessageArgs_GetBlockSize(uint32_t id, const void* block)
+uint32_t MessageArgs_GetBlockSize(uint32_t id, MessageArgs block)
 {
     const CommandDesc& desc = GetCommandDesc(id);
     if (desc.argSize != -1)
-        return static_cast<uint32_t>(desc.argSize);
-    const uint8_t* p = static_cast<const uint8_t*>(block);
-    uint32_t total = 0;
-    for (uint32_t type : desc.argTypes)
-        total += GetArgumentSize(type, p + total);
-    return total;
+        return block ? std::min<uint32_t>(static_cast<uint32_t>(desc.argSize), block.Size())
+                     : static_cast<uint32_t>(desc.argSize);
+    if (!block)
+        return 0;
+    size_t total = 0;
+    for (uint32_t type : desc.argTypes) {
+        const int64_t n = Measure(type, block.Data() + total, block.Size() - total, false, 0);
+        // Arguments that run past the end: the block is all there is.
+        if (n < 0)
+            return block.Size();
+        total += static_cast<size_t>(n);
+    }
+    return static_cast<uint32_t>(total);
 }
 
-int MessageArgs_Export(CQVActor* owner, ArgBlock& out, uint32_t id, const void* block)
+int MessageArgs_Export(CQVActor* owner, ArgBlock& out, uint32_t id, MessageArgs block)
 {
     const CommandDesc& desc = GetCommandDesc(id);
     if (desc.storedAsIs) {
         out.size = MessageArgs_GetBlockSize(id, block);
-        out.data = block;
+        out.data = block.Data();
         return 1;
     }
-    const uint8_t* src = static_cast<const uint8_t*>(block);
+    const uint8_t* src = block.Data();
     Output result{g_ConvertBuffer};
     size_t offset = 0;
     for (uint32_t type : desc.argTypes) {
         size_t used = 0;
-        if (!ExportArg(type, src + offset, used, result, owner, false, 0))
+        if (!src || !ExportArg(type, src + offset, block.Size() - offset, used, result, owner, false, 0))
             return 0;
         offset += used;
     }
@@ -385,18 +481,67 @@ int MessageArgs_Import(CQVActor* owner, ArgBlock& out, uint32_t id, const void* 
     return 1;
 }
 
-const void* MessageArgs_Lerp(float t, uint32_t id, const void* a, const void* b)
+MessageArgs MessageArgs_Lerp(float t, uint32_t id, MessageArgs a, MessageArgs b)
 {
-    const uint8_t* pa = static_cast<const uint8_t*>(a);
-    const uint8_t* pb = static_cast<const uint8_t*>(b);
+    if (!a || !b)
+        return {};
     Output result{g_LerpBuffer};
     size_t offsetA = 0, offsetB = 0;
     for (uint32_t type : GetCommandDesc(id).argTypes) {
         size_t na = 0, nb = 0;
-        if (!LerpArg(type, t, pa + offsetA, pb + offsetB, na, nb, result, 0))
-            return nullptr;
+        if (!LerpArg(type, t, a.Data() + offsetA, a.Size() - offsetA, b.Data() + offsetB, b.Size() - offsetB, na, nb,
+                     result, 0))
+            return {};
         offsetA += na;
         offsetB += nb;
     }
-    return g_LerpBuffer;
+    return MessageArgs(g_LerpBuffer, result.size);
+}
+
+const std::vector<uint32_t>& MessageArgs_Signature(uint32_t id)
+{
+    const CommandDesc& desc = GetCommandDesc(id);
+    if (desc.owner != kNoOwner)
+        return desc.argTypes;
+    for (const EngineSignature& engine : kEngineSignatures) {
+        if (engine.id == id)
+            return engine.types;
+    }
+    return kNoTypes;
+}
+
+bool MessageArgs_IsPointerAt(uint32_t id, MessageArgs block, size_t offset)
+{
+    if (!block.Holds(offset, sizeof(void*)))
+        return false;
+    size_t at = 0;
+    for (uint32_t type : MessageArgs_Signature(id)) {
+        if (at > offset)
+            return false;
+        const ValueTypeDesc& vt = GetValueType(type);
+        const bool pointer = IsPointerType(type) || (!vt.members.empty() && IsPointerType(vt.members[0]));
+        if (at == offset)
+            return pointer;
+        const int64_t n = Measure(type, block.Data() + at, block.Size() - at, false, 0);
+        if (n < 0)
+            return false;
+        at += static_cast<size_t>(n);
+    }
+    return false;
+}
+
+bool MessageArgs_AcceptsData(uint32_t id, const void* bytes, size_t size, bool stored)
+{
+    const CommandDesc& desc = GetCommandDesc(id);
+    if (desc.owner == kNoOwner)
+        return false;
+    if (stored) {
+        // The stored form is judged as the block it becomes.
+        ArgBlock block;
+        if (!MessageArgs_Import(nullptr, block, id, bytes, static_cast<uint32_t>(size)))
+            return false;
+        return MessageArgs_AcceptsData(id, block.data, block.size, false);
+    }
+    size_t used = 0;
+    return AcceptsArgs(desc.argTypes, static_cast<const uint8_t*>(bytes), bytes ? size : 0, used, 0);
 }

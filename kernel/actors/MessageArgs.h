@@ -5,6 +5,10 @@
 // that the next call overwrites.
 
 #include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "kernel/actors/ArgAccess.h"
 
 class CQVActor;
 
@@ -33,20 +37,54 @@ struct ArgBlock {
     const void* data = nullptr;
 };
 
-// Byte size of one argument of the value type at data, measured in the data
-// where the type has no fixed size.
-uint32_t GetArgumentSize(uint32_t type, const void* data);
+// Byte size of one argument of the value type: the type's own size, or for
+// a type without one the size measured in the data; 0 when the argument
+// runs past the end of the data.
+uint32_t GetArgumentSize(uint32_t type, MessageArgs data);
 
-// Byte size of a whole argument block of the message.
-uint32_t MessageArgs_GetBlockSize(uint32_t id, const void* block);
+// Byte size of the message's arguments in the block: measured within it
+// and never more than it holds (the message's fixed size for a null block).
+uint32_t MessageArgs_GetBlockSize(uint32_t id, MessageArgs block);
 
 // The storable form of a block: actor pointers become paths relative to the
-// owner, other pointers four zero bytes. 0 when the result does not fit.
-int MessageArgs_Export(CQVActor* owner, ArgBlock& out, uint32_t id, const void* block);
+// owner, other pointers four zero bytes. 0 when the arguments run past the
+// block or the result does not fit.
+int MessageArgs_Export(CQVActor* owner, ArgBlock& out, uint32_t id, MessageArgs block);
 
 // Turns a stored block of storedSize bytes back into a block in memory;
 // 0 when the stored bytes end before the arguments do or the result does not fit.
 int MessageArgs_Import(CQVActor* owner, ArgBlock& out, uint32_t id, const void* stored, uint32_t storedSize);
 
-// The interpolation of two blocks of the same message at t, or null when it does not fit.
-const void* MessageArgs_Lerp(float t, uint32_t id, const void* a, const void* b);
+// The interpolation of two blocks of the same message at t, or the null
+// block when either ends before its arguments or the result does not fit.
+MessageArgs MessageArgs_Lerp(float t, uint32_t id, MessageArgs a, MessageArgs b);
+
+// The argument types a message carries: its registered ones, or, for the
+// engine's own unnamed messages between its parts, the types those carry.
+const std::vector<uint32_t>& MessageArgs_Signature(uint32_t id);
+
+// True when the message's argument types put a pointer at offset of the
+// block (a Pointer, ActorPointer, ColObjPointer, ScriptPointer or StringPtr,
+// or the actor of an ActorPointerExt), and the block holds it.
+bool MessageArgs_IsPointerAt(uint32_t id, MessageArgs block, size_t offset);
+
+// The pointer at offset of a message's block, or null where the message's
+// argument types have no pointer there: a handler cannot take other bytes,
+// such as a text from a script or the bytes of a file, for a pointer.
+template <typename T>
+T* Args_Pointer(uint32_t id, MessageArgs args, size_t offset = 0)
+{
+    if (!MessageArgs_IsPointerAt(id, args, offset))
+        return nullptr;
+    T* pointer = nullptr;
+    std::memcpy(&pointer, args.Data() + offset, sizeof pointer);
+    return pointer;
+}
+
+// Where a block made from file or script bytes may be handed to an actor:
+// the message is registered, its argument types (and those of every command
+// nested in the block) hold no raw pointer (Pointer, ColObjPointer,
+// ScriptPointer), and the block holds all its arguments. The engine's own
+// messages that pass pointers to vectors, blocks and records between its
+// parts are thereby refused. stored: the block is in its stored form.
+bool MessageArgs_AcceptsData(uint32_t id, const void* bytes, size_t size, bool stored);

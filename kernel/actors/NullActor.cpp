@@ -12,7 +12,7 @@ NullActor::NullActor() {
     m_Name = "NULLACTOR";
 }
 
-int NullActor::HandleMessage(uint32_t id, MessageArgs* args) { return 1; }
+int NullActor::HandleMessage(uint32_t id, MessageArgs args) { return 1; }
 
 void NullActor::Process() {}
 

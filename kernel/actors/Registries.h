@@ -127,11 +127,16 @@ enum PropertyKind : uint32_t {
     PROP_ANGLE = 0x2d,
 };
 
+struct MessageRow;
+
 struct ClassRecord {
     std::string name;
     std::string description;
     std::vector<uint32_t> chain;  // class type ids from the base down
     std::vector<PropertyDesc> properties;
+    // The class's message table (ClassMessages.h), kept by its sheet's registration.
+    const MessageRow* messageRows = nullptr;
+    size_t messageRowCount = 0;
 
     void Define(const char* className, const char* classDescription, std::vector<uint32_t> classChain);
     PropertyDesc& AddProperty(const char* label, uint32_t kind, uint32_t setMessage, uint32_t getMessage);

@@ -21,17 +21,17 @@ struct QueryBlock {
     alignas(16) uint8_t bytes[1024] = {};
 };
 
-const char* ArgText(MessageArgs* args) { return args ? reinterpret_cast<const char*>(Args_Bytes(args)) : ""; }
+const char* ArgText(MessageArgs args) { return Args_TextOr(args); }
 
 // A "Command" argument: a message id and that message's packed arguments.
 struct CommandRef {
     uint32_t id;
-    MessageArgs* args;
+    MessageArgs args;
 };
 
-CommandRef CommandAt(MessageArgs* args, size_t offset)
+CommandRef CommandAt(MessageArgs args, size_t offset)
 {
-    return CommandRef{Args_Get<uint32_t>(args, offset), Args_At(args, offset + 4)};
+    return CommandRef{Args_Get<uint32_t>(args, offset), args.Holds(offset, 4) ? args.At(offset + 4) : MessageArgs()};
 }
 
 // The bytes the command occupies, id included.
@@ -42,7 +42,7 @@ size_t CommandSize(const CommandRef& command)
 
 void Send(CQVActor* target, const CommandRef& command)
 {
-    if (target)
+    if (target && command.args)
         target->HandleMessage(command.id, command.args);
 }
 
@@ -60,22 +60,22 @@ bool Ask(CQVActor* actor, uint32_t query)
 bool Chance(float percent) { return percent * 100.0f > static_cast<float>(Random_Next() % 10000); }
 
 // {ActorPointer a, CommandID q, Command c}
-void ConditionCommand(CQVActor* actor, MessageArgs* args, bool sendWhen)
+void ConditionCommand(CQVActor* actor, uint32_t id, MessageArgs args, bool sendWhen)
 {
-    const bool result = Ask(Args_Get<CQVActor*>(args), Args_Get<uint32_t>(args, kPointerArgSize));
+    const bool result = Ask(Args_Pointer<CQVActor>(id, args), Args_Get<uint32_t>(args, kPointerArgSize));
     if (result == sendWhen)
         Send(actor, CommandAt(args, kPointerArgSize + 4));
 }
 
 // {t1, Command c1, t2, Command c2} from offset on; c2 follows c1's own arguments.
-void SendOneOf(MessageArgs* args, size_t offset, bool first)
+void SendOneOf(uint32_t id, MessageArgs args, size_t offset, bool first)
 {
     const CommandRef c1 = CommandAt(args, offset + kPointerArgSize);
     const size_t second = offset + kPointerArgSize + CommandSize(c1);
     if (first)
-        Send(Args_Get<CQVActor*>(args, offset), c1);
+        Send(Args_Pointer<CQVActor>(id, args, offset), c1);
     else
-        Send(Args_Get<CQVActor*>(args, second), CommandAt(args, second + kPointerArgSize));
+        Send(Args_Pointer<CQVActor>(id, args, second), CommandAt(args, second + kPointerArgSize));
 }
 
 void AddSpy(CQVActor* actor, uint32_t spyId)
@@ -126,7 +126,7 @@ void Actor_RunScriptsNamed(CQVActor* actor, const char* name, CQVActor* caller)
     }
 }
 
-int Actor_HandleScriptMessage(CQVActor* actor, uint32_t id, MessageArgs* args)
+int Actor_HandleScriptMessage(CQVActor* actor, uint32_t id, MessageArgs args)
 {
     if (id == MSG_REMOVE_ALL_COMMANDSPY) {
         actor->m_CommandSpies.clear();
@@ -137,18 +137,19 @@ int Actor_HandleScriptMessage(CQVActor* actor, uint32_t id, MessageArgs* args)
     auto& scripts = actor->m_Scripts;
     switch (id) {
     case MSG_SCRIPT_EXECUT:
-        if (CQVScript* script = Args_Get<CQVScript*>(args); script && g_ScriptExecute)
+        if (CQVScript* script = Args_Pointer<CQVScript>(id, args); script && g_ScriptExecute)
             g_ScriptExecute(script, actor);
         return 1;
     case MSG_FIND_SCRIPT: {
-        auto* lookup = reinterpret_cast<ScriptLookupArgs*>(Args_Bytes(args));
-        lookup->script = nullptr;
+        const char* name = Args_Pointer<const char>(id, args);
+        CQVScript* found = nullptr;
         for (CQVScript& script : scripts) {
-            if (lookup->name && script.name == lookup->name) {
-                lookup->script = &script;
+            if (name && script.name == name) {
+                found = &script;
                 break;
             }
         }
+        Args_Set(args, sizeof(const char*), found);
         return 1;
     }
     case MSG_SCRIPT_EXECUTE:
@@ -167,24 +168,24 @@ int Actor_HandleScriptMessage(CQVActor* actor, uint32_t id, MessageArgs* args)
     }
     case MSG_IF_COMMAND:
     case MSG_CONDITION_COMMAND:
-        ConditionCommand(actor, args, true);
+        ConditionCommand(actor, id, args, true);
         return 1;
     case MSG_IF_NOT_COMMAND:
-        ConditionCommand(actor, args, false);
+        ConditionCommand(actor, id, args, false);
         return 1;
     case MSG_IF_ELSE_COMMAND:
-        SendOneOf(args, kPointerArgSize + 4,
-                  Ask(Args_Get<CQVActor*>(args), Args_Get<uint32_t>(args, kPointerArgSize)));
+        SendOneOf(id, args, kPointerArgSize + 4,
+                  Ask(Args_Pointer<CQVActor>(id, args), Args_Get<uint32_t>(args, kPointerArgSize)));
         return 1;
     case MSG_RANDCOMMAND:
         if (Chance(Args_Get<float>(args)))
             Send(actor, CommandAt(args, 4));
         return 1;
     case MSG_RANDELSECOMMAND:
-        SendOneOf(args, 4, Chance(Args_Get<float>(args)));
+        SendOneOf(id, args, 4, Chance(Args_Get<float>(args)));
         return 1;
     case MSG_COPY_VALUE: {
-        CQVActor* source = Args_Get<CQVActor*>(args, 4);
+        CQVActor* source = Args_Pointer<CQVActor>(id, args, 4);
         if (!source)
             return 1;
         QueryBlock value;

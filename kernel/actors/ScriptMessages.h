@@ -6,20 +6,15 @@
 #include <cstdint>
 
 #include "kernel/actors/ArgAccess.h"
+#include "kernel/actors/EngineMessages.h"
 #include "kernel/actors/MessageIds.h"
 
 class CQVActor;
 struct CQVScript;
 
-// Block of MSG_FIND_SCRIPT: the first script of that name, or null.
-struct ScriptLookupArgs {
-    const char* name;
-    CQVScript* script;
-};
-
 // Handles the script, condition, chance, copy and spy messages; 0 when the
 // id is none of them.
-int Actor_HandleScriptMessage(CQVActor* actor, uint32_t id, MessageArgs* args);
+int Actor_HandleScriptMessage(CQVActor* actor, uint32_t id, MessageArgs args);
 
 // Runs, in vector order, every script of the actor that bears the name, with
 // the given caller. Scripts may add or remove scripts while they run.

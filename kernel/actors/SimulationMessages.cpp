@@ -90,10 +90,10 @@ uint32_t* SelectedWord(CQVActor* actor, uint32_t id) {
 
 // "Set Collision Group" and its kin: bit n - 1 (groups count from 1) of one
 // word of every object.
-void SetGroupBitOfAll(CQVActor* actor, uint32_t ColObj::*word, const MessageArgs* args) {
-    const uint32_t group = Args_GetOr<uint32_t>(args);
+void SetGroupBitOfAll(CQVActor* actor, uint32_t ColObj::*word, MessageArgs args) {
+    const uint32_t group = Args_Get<uint32_t>(args);
     if (group < 1 || group > 32) return;
-    const bool on = Args_GetOr<uint32_t>(args, 4) != 0;
+    const bool on = Args_Get<uint32_t>(args, 4) != 0;
     for (ColObj& object : actor->m_ColObjs) SetBit(&(object.*word), 1u << (group - 1), on);
 }
 
@@ -113,7 +113,7 @@ void SetRadius(CQVActor* actor, float radius) {
     }
 }
 
-bool HandleCollision(CQVActor* actor, uint32_t id, MessageArgs* args) {
+bool HandleCollision(CQVActor* actor, uint32_t id, MessageArgs args) {
     switch (id) {
     case MSG_CREATE_COLLISION: {
         ColObj object;
@@ -134,8 +134,8 @@ bool HandleCollision(CQVActor* actor, uint32_t id, MessageArgs* args) {
         }
         return true;
     case MSG_SET_COLLISION_STRINGLIST: {
-        if (args == nullptr) return true;
-        const char* text = reinterpret_cast<const char*>(Args_Bytes(args));
+        const char* text = Args_Text(args);
+        if (text == nullptr) return true;
         for (size_t i = actor->m_ColObjs.size(); i-- > 0;) {
             if (actor->m_ColObjs[i].name == text) {
                 actor->m_SelectedColObj = static_cast<int32_t>(i);
@@ -145,36 +145,32 @@ bool HandleCollision(CQVActor* actor, uint32_t id, MessageArgs* args) {
         return true;
     }
     case MSG_GET_COLLISION_STRINGLIST:
-        if (auto* names = Args_GetOr<std::vector<std::string>*>(args)) {
+        if (auto* names = Args_Pointer<std::vector<std::string>>(id, args)) {
             names->clear();
             for (const ColObj& object : actor->m_ColObjs) names->push_back(object.name);
         }
         return true;
     case MSG_SET_COLLISION_NAME:
-        if (ColObj* object = Selected(actor); object && args) {
-            object->name = reinterpret_cast<const char*>(Args_Bytes(args));
-        }
+        if (ColObj* object = Selected(actor); object && Args_Text(args)) object->name = Args_Text(args);
         return true;
     case MSG_GET_COLLISION_NAME:
-        if (ColObj* object = Selected(actor); object && args) {
-            std::memcpy(Args_Bytes(args), object->name.c_str(), object->name.size() + 1);
-        }
+        if (ColObj* object = Selected(actor)) Args_AnswerText(args, 0, object->name);
         return true;
     case MSG_SET_COLLISION_ACTIVE:
-        if (ColObj* object = Selected(actor)) SetBit(&object->flags, COLOBJ_ACTIVE, Args_GetOr<uint32_t>(args) != 0);
+        if (ColObj* object = Selected(actor)) SetBit(&object->flags, COLOBJ_ACTIVE, Args_Get<uint32_t>(args) != 0);
         return true;
     case MSG_GET_COLLISION_ACTIVE:
         if (ColObj* object = Selected(actor)) Args_Answer<uint32_t>(args, object->flags & COLOBJ_ACTIVE);
         return true;
     case MSG_SET_COLLISION_SYNC_FROM_MESH:
-        if (ColObj* object = Selected(actor)) SetBit(&object->flags, COLOBJ_GENERATED, Args_GetOr<uint32_t>(args) != 0);
+        if (ColObj* object = Selected(actor)) SetBit(&object->flags, COLOBJ_GENERATED, Args_Get<uint32_t>(args) != 0);
         return true;
     case MSG_GET_COLLISION_SYNC_FROM_MESH:
         if (ColObj* object = Selected(actor)) Args_Answer<uint32_t>(args, (object->flags & COLOBJ_GENERATED) ? 1 : 0);
         return true;
     case MSG_SET_COLLISION_SUBTYPE:
         if (ColObj* object = Selected(actor)) {
-            object->flags = (object->flags & ~SUBTYPE_BITS) | SubtypeBits(Args_GetOr<uint32_t>(args));
+            object->flags = (object->flags & ~SUBTYPE_BITS) | SubtypeBits(Args_Get<uint32_t>(args));
         }
         return true;
     case MSG_GET_COLLISION_SUBTYPE:
@@ -187,7 +183,7 @@ bool HandleCollision(CQVActor* actor, uint32_t id, MessageArgs* args) {
     case MSG_SET_COLLISION_GROUPS_RECEIVE:
     case MSG_SET_COLLISION_GROUPS_EXCLUDE:
     case MSG_SET_COLLISION_GHE_82:
-        if (uint32_t* word = SelectedWord(actor, id)) *word = Args_GetOr<uint32_t>(args);
+        if (uint32_t* word = SelectedWord(actor, id)) *word = Args_Get<uint32_t>(args);
         return true;
     case MSG_GET_COLLISION_TYPE:
     case MSG_GET_COLLISION_FILL:
@@ -199,13 +195,13 @@ bool HandleCollision(CQVActor* actor, uint32_t id, MessageArgs* args) {
         if (uint32_t* word = SelectedWord(actor, id)) Args_Answer(args, *word);
         return true;
     case MSG_SET_BOX_MIN:
-        if (ColObj* object = Selected(actor)) object->boxMin = Args_GetOr<Vector3>(args);
+        if (ColObj* object = Selected(actor)) object->boxMin = Args_Get<Vector3>(args);
         return true;
     case MSG_GET_BOX_MIN:
         if (ColObj* object = Selected(actor)) Args_Answer(args, object->boxMin);
         return true;
     case MSG_SET_BOX_MAX:
-        if (ColObj* object = Selected(actor)) object->boxMax = Args_GetOr<Vector3>(args);
+        if (ColObj* object = Selected(actor)) object->boxMax = Args_Get<Vector3>(args);
         return true;
     case MSG_GET_BOX_MAX:
         if (ColObj* object = Selected(actor)) Args_Answer(args, object->boxMax);
@@ -223,10 +219,10 @@ bool HandleCollision(CQVActor* actor, uint32_t id, MessageArgs* args) {
         SetGroupBitOfAll(actor, &ColObj::hitEffectGroup, args);
         return true;
     case MSG_SET_COLLISION_RADIUS:
-        SetRadius(actor, Args_GetOr<float>(args));
+        SetRadius(actor, Args_Get<float>(args));
         return true;
     case MSG_SET_COLLISION_ENABLE: {
-        const bool on = Args_GetOr<uint32_t>(args) != 0;
+        const bool on = Args_Get<uint32_t>(args) != 0;
         if (on == ((actor->m_Flags & ACTOR_COLLISION_ENABLED) != 0)) return true;
         DrawGroupLeave leave(actor);
         SetBit(&actor->m_Flags, ACTOR_COLLISION_ENABLED, on);
@@ -265,14 +261,14 @@ void AddForceAlong(CQVActor* actor, Vector3 direction, float strength, float str
     actor->m_DeltaPosition += direction * (strength * (1.0f - Random_Unit() * strengthJitter));
 }
 
-void AddForceTowards(CQVActor* actor, const MessageArgs* args) {
-    CQVActor* target = Args_GetOr<CQVActor*>(args);
+void AddForceTowards(CQVActor* actor, MessageArgs args) {
+    CQVActor* target = Args_Pointer<CQVActor>(MSG_ADDFORCETOWARDS, args);
     if (target == nullptr) return;
     const size_t at = sizeof(CQVActor*);
-    const float falloff = Args_GetOr<float>(args, at);
-    const float strength = Args_GetOr<float>(args, at + 4);
-    const float strengthJitter = Args_GetOr<float>(args, at + 8);
-    const float directionJitter = Args_GetOr<float>(args, at + 12);
+    const float falloff = Args_Get<float>(args, at);
+    const float strength = Args_Get<float>(args, at + 4);
+    const float strengthJitter = Args_Get<float>(args, at + 8);
+    const float directionJitter = Args_Get<float>(args, at + 12);
     Vector3 centre(0.0f, 0.0f, 0.0f);
     target->HandleMessage(MSG_GET_CENTER_POINT, Args_Of(&centre));
     Vector3 d = (centre - actor->GetWorldPosition()) * 0.01f;
@@ -309,7 +305,7 @@ void StopSimulate(CQVActor* actor) {
 }
 
 // The parameter pairs 302 to 325: each set id is followed by its get id.
-bool HandleSimParams(CQVActor* actor, uint32_t id, MessageArgs* args) {
+bool HandleSimParams(CQVActor* actor, uint32_t id, MessageArgs args) {
     if (id < MSG_SET_SIM_STYLE || id > SIM_MSG_GET_FLAG_BIT0) return false;
     uint32_t* words = Params(actor)->words;
     const bool set = (id - MSG_SET_SIM_STYLE) % 2 == 0;
@@ -328,7 +324,7 @@ bool HandleSimParams(CQVActor* actor, uint32_t id, MessageArgs* args) {
         count = 3;
     } else if (pair == SIM_MSG_SET_FLAG_BIT0) {
         if (set) {
-            SetBit(&words[SIM_WORD_FLAGS], 0x1, Args_GetOr<uint32_t>(args) != 0);
+            SetBit(&words[SIM_WORD_FLAGS], 0x1, Args_Get<uint32_t>(args) != 0);
         } else {
             Args_Answer<uint32_t>(args, words[SIM_WORD_FLAGS] & 0x1);
         }
@@ -337,16 +333,18 @@ bool HandleSimParams(CQVActor* actor, uint32_t id, MessageArgs* args) {
         // 310 to 323: words 8 to 14.
         first = 8 + (pair - SIM_MSG_SET_WORD8) / 2;
     }
-    if (args == nullptr) return true;
-    if (set) {
-        std::memcpy(&words[first], Args_Bytes(args), count * 4);
-    } else {
-        std::memcpy(Args_Bytes(args), &words[first], count * 4);
+    if (!args) return true;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (set) {
+            words[first + i] = Args_Get<uint32_t>(args, 4 * i);
+        } else {
+            Args_Set(args, 4 * i, words[first + i]);
+        }
     }
     return true;
 }
 
-bool HandleSimulation(CQVActor* actor, uint32_t id, MessageArgs* args) {
+bool HandleSimulation(CQVActor* actor, uint32_t id, MessageArgs args) {
     switch (id) {
     case MSG_START_SIMULATE:
         StartSimulate(actor);
@@ -355,18 +353,18 @@ bool HandleSimulation(CQVActor* actor, uint32_t id, MessageArgs* args) {
         StopSimulate(actor);
         return true;
     case MSG_ADDFORCE:
-        actor->m_DeltaPosition += Args_GetOr<Vector3>(args);
+        actor->m_DeltaPosition += Args_Get<Vector3>(args);
         return true;
     case MSG_ADDFORCEINDIRECTION:
         if (args) {
-            AddForceAlong(actor, WorldAxisZ(actor), Args_GetOr<float>(args), Args_GetOr<float>(args, 4), Args_GetOr<float>(args, 8));
+            AddForceAlong(actor, WorldAxisZ(actor), Args_Get<float>(args), Args_Get<float>(args, 4), Args_Get<float>(args, 8));
         }
         return true;
     case MSG_ADDFORCEINDIRECTIONOF:
-        if (CQVActor* other = Args_GetOr<CQVActor*>(args)) {
+        if (CQVActor* other = Args_Pointer<CQVActor>(id, args)) {
             const size_t at = sizeof(CQVActor*);
-            AddForceAlong(actor, WorldAxisZ(other), Args_GetOr<float>(args, at), Args_GetOr<float>(args, at + 4),
-                          Args_GetOr<float>(args, at + 8));
+            AddForceAlong(actor, WorldAxisZ(other), Args_Get<float>(args, at), Args_Get<float>(args, at + 4),
+                          Args_Get<float>(args, at + 8));
         }
         return true;
     case MSG_ADDFORCETOWARDS:
@@ -379,6 +377,6 @@ bool HandleSimulation(CQVActor* actor, uint32_t id, MessageArgs* args) {
 
 }  // namespace
 
-bool Actor_HandleCollisionMessage(CQVActor* actor, uint32_t id, MessageArgs* args) {
+bool Actor_HandleCollisionMessage(CQVActor* actor, uint32_t id, MessageArgs args) {
     return HandleCollision(actor, id, args) || HandleSimulation(actor, id, args);
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 class CQVActor;
-struct MessageArgs;
+#include "kernel/actors/ArgAccess.h"
 
 // The simulation parameter pairs without registered names: each set id is
 // followed by its get id.
@@ -17,4 +17,4 @@ constexpr uint32_t SIM_MSG_SET_FLAG_BIT0 = 324;
 constexpr uint32_t SIM_MSG_GET_FLAG_BIT0 = 325;
 
 // True when the id is one of these messages (it has then been handled).
-bool Actor_HandleCollisionMessage(CQVActor* actor, uint32_t id, MessageArgs* args);
+bool Actor_HandleCollisionMessage(CQVActor* actor, uint32_t id, MessageArgs args);

@@ -14,7 +14,7 @@
 ActorClock g_GlobalClock;
 
 float TimedMessage::Interpolate() const {
-    if (args == nullptr) return 0.0f;
+    if (!args) return 0.0f;
     const float span = endTime - fireTime;
     const float progress = span != 0.0f ? (nextFire - fireTime) / span : 1.0f;
     const float from = Args_Get<float>(args, 8);
@@ -41,8 +41,8 @@ TimedMessageList::TimedMessageList() {
 }
 
 TimedMessageList::~TimedMessageList() {
-    delete[] reinterpret_cast<uint8_t*>(head.args);
-    delete[] reinterpret_cast<uint8_t*>(tail.args);
+    delete[] head.args.Data();
+    delete[] tail.args.Data();
 }
 
 void TimedMessageList::InsertFirst(TimedMessage* record) {
@@ -55,13 +55,22 @@ void TimedMessageList::InsertFirst(TimedMessage* record) {
 namespace {
 
 void FreeArgs(TimedMessage* record) {
-    delete[] reinterpret_cast<uint8_t*>(record->args);
+    delete[] record->args.Data();
     record->args = nullptr;
 }
 
 }  // namespace
 
-TimedMessage* CQVActorSystem::ScheduleMessage(CQVActor* actor, uint32_t messageId, MessageArgs* args, uint32_t flags,
+void TimedMessage_SetArgs(TimedMessage* record, const void* bytes, uint32_t size, uint32_t room) {
+    FreeArgs(record);
+    const uint32_t total = room > size ? room : size;
+    if (total == 0) return;
+    auto* copy = new uint8_t[total]();
+    if (bytes && size) std::memcpy(copy, bytes, size);
+    record->args = Args_Of(copy, total);
+}
+
+TimedMessage* CQVActorSystem::ScheduleMessage(CQVActor* actor, uint32_t messageId, MessageArgs args, uint32_t flags,
                                               float delay, float duration, float period, TimedMessage* record,
                                               uint8_t channel) {
     // Only four channels exist.
@@ -89,16 +98,12 @@ TimedMessage* CQVActorSystem::ScheduleMessage(CQVActor* actor, uint32_t messageI
     record->nextFire = record->fireTime;
     record->channel = channel;
 
-    // A message with a fixed size and no block gets a zeroed one, so the
-    // handler never reads through a null block.
+    // A message with a fixed size gets a block of that size (zeroed where
+    // the given one is shorter or missing), so the handler finds every
+    // argument in it.
     const CommandDesc& desc = GetCommandDesc(messageId);
-    const uint32_t size = args ? MessageArgs_GetBlockSize(messageId, args)
-                               : (desc.argSize > 0 ? static_cast<uint32_t>(desc.argSize) : 0);
-    if (size) {
-        uint8_t* copy = new uint8_t[size]();
-        if (args) std::memcpy(copy, args, size);
-        record->args = Args_Of(copy);
-    }
+    const uint32_t fixed = desc.argSize > 0 ? static_cast<uint32_t>(desc.argSize) : 0;
+    TimedMessage_SetArgs(record, args.Data(), MessageArgs_GetBlockSize(messageId, args), fixed);
 
     actor->m_TimedMessages.push_back(record);
     LinkTimedMessage(record);

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 class CQVActor;
-struct MessageArgs;
+#include "kernel/actors/ArgAccess.h"
 
 // Scheduling flags: low byte the caller's tag, bits 8 to 11 the mode, bit 12
 // kept with the record (saved with the actor).
@@ -31,7 +31,7 @@ struct TimedMessage {
     TimedMessage* previous = nullptr; // the record before it, or the head sentinel
     CQVActor* actor = nullptr;        // target; a null target is skipped when fired
     uint32_t messageId = 0xFFFFFFFF;
-    MessageArgs* args = nullptr;      // heap copy of the argument block, or null
+    MessageArgs args = nullptr;       // heap copy of the argument block, or null
     float fireTime = 0.0f;
     float endTime = 0.0f;
     float period = 0.0f;
@@ -50,6 +50,11 @@ struct TimedMessage {
 
 // A fresh system-owned record: id -1, channel 1, mode 0, times and links 0.
 TimedMessage* NewTimedMessage();
+
+// Gives a record a heap copy of size bytes (null bytes: zeros), at least
+// room bytes long, in place of its block; no bytes and no room leave it
+// without one.
+void TimedMessage_SetArgs(TimedMessage* record, const void* bytes, uint32_t size, uint32_t room = 0);
 
 // Bounds of one list: head.next is the newest record, tail.previous the oldest.
 struct TimedMessageList {

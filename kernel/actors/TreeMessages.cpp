@@ -25,11 +25,11 @@ constexpr int CLEANED = 2;
 std::unordered_map<TimedMessage*, uint32_t> g_StoredArgSizes;
 
 // The block of a Command argument: {u32 id, the id's block inline}.
-void SendCommand(CQVActor* target, MessageArgs* command) {
-    if (target && command) target->HandleMessage(Args_Get<uint32_t>(command), Args_At(command, 4));
+void SendCommand(CQVActor* target, MessageArgs command) {
+    if (target && command.Holds(0, 4)) target->HandleMessage(Args_Get<uint32_t>(command), command.At(4));
 }
 
-void SendToEachChild(CQVActor* actor, uint32_t id, MessageArgs* args) {
+void SendToEachChild(CQVActor* actor, uint32_t id, MessageArgs args) {
     for (size_t i = 0; i < actor->m_Children.size(); ++i) {
         if (actor->m_Children[i]) actor->m_Children[i]->HandleMessage(id, args);
     }
@@ -53,10 +53,10 @@ void SetLocalMatrix(CQVActor* actor, const Matrix& local) {
     actor->InvalidateTransform();
 }
 
-void CollectDescendants(CQVActor* actor, MessageArgs* args) {
+void CollectDescendants(CQVActor* actor, MessageArgs args) {
     const uint32_t type = Args_Get<uint32_t>(args, 0);
     const uint32_t excluded = Args_Get<uint32_t>(args, 4);
-    auto* out = Args_Get<std::vector<CQVActor*>*>(args, 8);
+    auto* out = Args_Pointer<std::vector<CQVActor*>>(MSG_COLLECT_DESCENDANTS, args, 8);
     if (out == nullptr) return;
     for (size_t i = 0; i < actor->m_Children.size(); ++i) {
         CQVActor* child = actor->m_Children[i];
@@ -88,18 +88,14 @@ void ImportStoredArgs(CQVActor* actor) {
         if (stored == g_StoredArgSizes.end()) continue;
         const uint32_t storedSize = stored->second;
         g_StoredArgSizes.erase(stored);
-        if (record->args == nullptr || (GetCommandDesc(record->messageId).flags & COMMAND_PLAIN)) continue;
+        if (!record->args || (GetCommandDesc(record->messageId).flags & COMMAND_PLAIN)) continue;
         ArgBlock block;
-        if (!MessageArgs_Import(actor, block, record->messageId, record->args, storedSize)) {
+        if (!MessageArgs_Import(actor, block, record->messageId, record->args.Data(), storedSize)) {
             // Bytes that do not make a block are not handed to a handler.
-            delete[] reinterpret_cast<uint8_t*>(record->args);
-            record->args = nullptr;
+            TimedMessage_SetArgs(record, nullptr, 0);
             continue;
         }
-        uint8_t* copy = new uint8_t[block.size ? block.size : 1]();
-        if (block.size) std::memcpy(copy, block.data, block.size);
-        delete[] reinterpret_cast<uint8_t*>(record->args);
-        record->args = Args_Of(copy);
+        TimedMessage_SetArgs(record, block.data, block.size);
     }
 }
 
@@ -125,28 +121,28 @@ CQVActor* CurrentDrawGroup(CQVActor* actor) {
     return actor->m_DrawGroupId != DRAWGROUP_NONE ? DrawGroups_Get(actor->m_DrawGroupId) : nullptr;
 }
 
-bool HandleTransform(CQVActor* actor, uint32_t id, MessageArgs* args) {
+bool HandleTransform(CQVActor* actor, uint32_t id, MessageArgs args) {
     switch (id) {
     case MSG_SET_POSITION:
-        actor->m_Position = Args_GetOr<Vector3>(args);
+        actor->m_Position = Args_Get<Vector3>(args);
         actor->InvalidateTransform();
         return true;
     case MSG_GET_POSITION:
         Args_Answer(args, actor->m_Position);
         return true;
     case MSG_POSITION_ADD:
-        actor->m_Position += Args_GetOr<Vector3>(args);
+        actor->m_Position += Args_Get<Vector3>(args);
         actor->InvalidateTransform();
         return true;
     case MSG_SET_SCALE:
-        actor->m_Scale = Args_GetOr<Vector3>(args);
+        actor->m_Scale = Args_Get<Vector3>(args);
         actor->InvalidateTransform();
         return true;
     case MSG_GET_SCALE:
         Args_Answer(args, actor->m_Scale);
         return true;
     case MSG_SET_QUATERNION:
-        actor->m_Rotation = Args_GetOr<Quaternion>(args);
+        actor->m_Rotation = Args_Get<Quaternion>(args);
         actor->InvalidateTransform();
         return true;
     case MSG_GET_QUATERNION:
@@ -157,7 +153,7 @@ bool HandleTransform(CQVActor* actor, uint32_t id, MessageArgs* args) {
         actor->InvalidateTransform();
         return true;
     case MSG_QUATERNION_MULTIPLY: {
-        const Quaternion q = Args_GetOr<Quaternion>(args);
+        const Quaternion q = Args_Get<Quaternion>(args);
         Quat_Multiply(&actor->m_Rotation, actor->m_Rotation, q);
         actor->InvalidateTransform();
         return true;
@@ -183,7 +179,7 @@ bool HandleTransform(CQVActor* actor, uint32_t id, MessageArgs* args) {
         if (args) SetLocalMatrix(actor, Args_Get<Matrix>(args));
         return true;
     case MSG_SET_ORIENTATION:
-        if (CQVActor* other = Args_GetOr<CQVActor*>(args)) {
+        if (CQVActor* other = Args_Pointer<CQVActor>(id, args)) {
             Matrix world = other->GetWorldMatrix();
             actor->HandleMessage(MSG_SET_MATRIX, Args_Of(&world));
         }
@@ -195,7 +191,7 @@ bool HandleTransform(CQVActor* actor, uint32_t id, MessageArgs* args) {
         actor->GetInverseWorldMatrix();
         return true;
     case MSG_SET_DELTA_POSITION:
-        actor->m_DeltaPosition = Args_GetOr<Vector3>(args);
+        actor->m_DeltaPosition = Args_Get<Vector3>(args);
         return true;
     case MSG_GET_DELTA_POSITION:
         Args_Answer(args, actor->m_DeltaPosition);
@@ -208,10 +204,10 @@ bool HandleTransform(CQVActor* actor, uint32_t id, MessageArgs* args) {
     }
 }
 
-bool HandleDrawGroup(CQVActor* actor, uint32_t id, MessageArgs* args) {
+bool HandleDrawGroup(CQVActor* actor, uint32_t id, MessageArgs args) {
     switch (id) {
     case MSG_SET_DRAWGROUP:
-        SetDrawGroup(actor, Args_GetOr<uint32_t>(args));
+        SetDrawGroup(actor, Args_Get<uint32_t>(args));
         return true;
     case MSG_INVALIDATE_DRAWGROUPID:
         if (g_ActorSystem) g_ActorSystem->RemoveFromDrawGroup(actor, 0);
@@ -265,14 +261,14 @@ bool ActorTree_HasStoredArgs(const TimedMessage* record, uint32_t* storedSize) {
     return true;
 }
 
-int ActorTree_HandleMessage(CQVActor* actor, uint32_t id, MessageArgs* args) {
+int ActorTree_HandleMessage(CQVActor* actor, uint32_t id, MessageArgs args) {
     if (HandleTransform(actor, id, args) || HandleDrawGroup(actor, id, args)) return 1;
     switch (id) {
     case MSG_GET_NAME:
-        if (args) std::memcpy(Args_Bytes(args), actor->m_Name.c_str(), actor->m_Name.size() + 1);
+        Args_AnswerText(args, 0, actor->m_Name);
         return 1;
     case MSG_SET_SAVED_RECURSIVE:
-        actor->m_Flags = Args_GetOr<uint32_t>(args) ? (actor->m_Flags | ACTOR_SAVED) : (actor->m_Flags & ~ACTOR_SAVED);
+        actor->m_Flags = Args_Get<uint32_t>(args) ? (actor->m_Flags | ACTOR_SAVED) : (actor->m_Flags & ~ACTOR_SAVED);
         SendToEachChild(actor, id, args);
         return 1;
     case MSG_BUILD_TREE: {
@@ -288,10 +284,10 @@ int ActorTree_HandleMessage(CQVActor* actor, uint32_t id, MessageArgs* args) {
         return 1;
     }
     case MSG_COLLECT_DESCENDANTS:
-        if (args) CollectDescendants(actor, args);
+        CollectDescendants(actor, args);
         return 1;
     case MSG_NO_SPAWNED:
-        if (auto* out = Args_GetOr<std::vector<CQVActor*>*>(args)) {
+        if (auto* out = Args_Pointer<std::vector<CQVActor*>>(id, args)) {
             out->push_back(actor);
             SendToEachChild(actor, id, args);
         }
@@ -302,14 +298,16 @@ int ActorTree_HandleMessage(CQVActor* actor, uint32_t id, MessageArgs* args) {
         for (size_t i = 0; i < actor->m_Children.size(); ++i) SendCommand(actor->m_Children[i], args);
         return 1;
     case MSG_RECURSIVE_COMMAND:
-        if (args) {
-            // Unlike other Command arguments, the block is passed by pointer.
-            actor->HandleMessage(Args_Get<uint32_t>(args), Args_Get<MessageArgs*>(args, 4));
+        // Unlike other Command arguments, the block is passed by pointer.
+        if (const MessageArgs* block = Args_Pointer<const MessageArgs>(id, args, sizeof(uint32_t))) {
+            actor->HandleMessage(Args_Get<uint32_t>(args), *block);
             SendToEachChild(actor, id, args);
         }
         return 1;
     case MSG_CALLBACK_MOVED_IN_TREE:
-        if (actor->m_Parent) Actor_SendRecursive(actor, MSG_SET_DRAWGROUP, &actor->m_Parent->m_DrawGroupId);
+        if (actor->m_Parent) {
+            Actor_SendRecursive(actor, MSG_SET_DRAWGROUP, Args_Of(&actor->m_Parent->m_DrawGroupId));
+        }
         return 1;
     case MSG_PRECALCULATE:
         Precalculate(actor);

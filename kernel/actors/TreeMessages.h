@@ -5,11 +5,11 @@
 #include <cstdint>
 
 class CQVActor;
-struct MessageArgs;
+#include "kernel/actors/ArgAccess.h"
 
 // Handles one of these messages for the actor; the handler's answer, 1 for
 // ids that are not among them.
-int ActorTree_HandleMessage(CQVActor* actor, uint32_t id, MessageArgs* args);
+int ActorTree_HandleMessage(CQVActor* actor, uint32_t id, MessageArgs args);
 
 // The stored bytes of a saved timed message's block as read from a file;
 // "Precalculate" turns them into the run-time block once the actors they

@@ -1,10 +1,24 @@
 #include "kernel/actors/UVAnimation.h"
 
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/ClassMessages.h"
 #include "kernel/actors/ClassTypes.h"
+#include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/base/Archive.h"
+
+
+namespace {
+
+// No pair of its own: its behaviour is all in the handler.
+constexpr MessageRow kUVAnimationRows[] = {
+    SheetRow("UVAnimation Properties", PROP_TITLE),
+};
+
+constexpr MessageTable kUVAnimationMessages{kUVAnimationRows};
+
+}  // namespace
 
 CQVUVAnimation::CQVUVAnimation() { m_ClassType = CLASS_UVANIMATION; }
 
@@ -16,12 +30,13 @@ void CQVUVAnimation::SwitchCollision(bool on) {
     if (g_ActorSystem) g_ActorSystem->AddToDrawGroup(this, 0);
 }
 
-int CQVUVAnimation::HandleMessage(uint32_t id, MessageArgs* args) {
+int CQVUVAnimation::HandleMessage(uint32_t id, MessageArgs args) {
+    kUVAnimationMessages.Apply(*this, id, args);
     switch (id) {
     case MSG_CREATE:
         // A copy keeps what the factory gave it; a new actor (the block
         // holds a null source) is initialised by the base.
-        if (Args_GetOr<CQVActor*>(args) != nullptr) return 1;
+        if (Args_Pointer<CQVActor>(id, args) != nullptr) return 1;
         break;
     case MSG_ACTION_START:
     case MSG_KILL:
@@ -49,5 +64,5 @@ int CQVUVAnimation::Serialize(CQVActorArchive* archive, uint32_t flags) {
 void CQVUVAnimation::RegisterProperties() {
     ClassRecord& record = g_ClassRecords[CLASS_UVANIMATION];
     record.Define("UVAnimation", "UVAnimation", {CLASS_BASE, CLASS_UVANIMATION});
-    record.AddProperty("UVAnimation Properties", PROP_TITLE, 0, 0);
+    kUVAnimationMessages.AddSheet(record);
 }

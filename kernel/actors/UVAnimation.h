@@ -8,7 +8,7 @@
 class CQVUVAnimation : public CQVActor {
 public:
     CQVUVAnimation();
-    int HandleMessage(uint32_t id, MessageArgs* args) override;
+    int HandleMessage(uint32_t id, MessageArgs args) override;
     int Serialize(CQVActorArchive* archive, uint32_t flags) override;
     void Process() override { ProcessDefault(); }
     void Update() override { UpdateDefault(); }

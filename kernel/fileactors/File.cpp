@@ -3,6 +3,8 @@
 #include "kernel/actors/ActorFiles.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
+#include "kernel/actors/EngineMessages.h"
+#include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/base/Archive.h"
@@ -37,15 +39,11 @@ constexpr uint32_t VERSION_AUTO_LOAD = 42;
 
 uint32_t ClampWeight(uint32_t weight) { return std::clamp<uint32_t>(weight, 1, MAX_WEIGHT); }
 
-const char* TextArgument(const MessageArgs* args) {
-    return args ? reinterpret_cast<const char*>(Args_Bytes(args)) : nullptr;
-}
+const char* TextArgument(MessageArgs args) { return Args_Text(args); }
 
-uint32_t WordArgument(const MessageArgs* args) { return args ? Args_Get<uint32_t>(args) : 0; }
+uint32_t WordArgument(MessageArgs args) { return Args_Get<uint32_t>(args); }
 
-void SetWord(MessageArgs* args, uint32_t value) {
-    if (args) Args_Set(args, 0, value);
-}
+void SetWord(MessageArgs args, uint32_t value) { Args_Answer(args, value); }
 
 FileCountEntry* FindCount(const std::string& name) {
     for (FileCountEntry& entry : g_FileCountTable) {
@@ -168,12 +166,7 @@ int CQVFile::SaveLoaded(const std::string& name) {
     }
     const size_t direct = actors.size();
     for (size_t i = 0; i < direct; ++i) {
-        struct {
-            uint32_t type;
-            uint32_t skipped;
-            std::vector<CQVActor*>* list;
-        } collect{ANY_CLASS, CLASS_FILE, &actors};
-        static_assert(sizeof(collect) == 8 + sizeof(void*));
+        CollectDescendantsArgs collect{ANY_CLASS, CLASS_FILE, &actors};
         actors[i]->HandleMessage(MSG_COLLECT_DESCENDANTS, Args_Of(&collect));
     }
     std::map<uint32_t, uint32_t> newIds;
@@ -216,7 +209,7 @@ int CQVFile::LoadFileObject() {
     return LoadSelected();
 }
 
-int CQVFile::HandleMessage(uint32_t id, MessageArgs* args) {
+int CQVFile::HandleMessage(uint32_t id, MessageArgs args) {
     const bool selected = HasSelection();
     const size_t index = selected ? static_cast<size_t>(m_Selected) : 0;
     switch (id) {
@@ -234,7 +227,7 @@ int CQVFile::HandleMessage(uint32_t id, MessageArgs* args) {
         return 1;
     }
     case MSG_CREATE: {
-        CQVActor* source = args ? Args_Get<CQVActor*>(args) : nullptr;
+        CQVActor* source = Args_Pointer<CQVActor>(id, args);
         const int result = CQVActor::HandleMessage(id, args);
         if (source && source->m_ClassType == CLASS_FILE) CopyFileMembers(*static_cast<CQVFile*>(source));
         return result;
@@ -258,7 +251,7 @@ int CQVFile::HandleMessage(uint32_t id, MessageArgs* args) {
         }
         break;
     case MSG_GET_FILENAME:
-        if (selected && args) std::memcpy(Args_Bytes(args), m_Files[index].c_str(), m_Files[index].size() + 1);
+        if (selected) Args_AnswerText(args, 0, m_Files[index]);
         break;
     case MSG_SET_FILE_STRINGLIST:
         if (const char* name = TextArgument(args)) {
@@ -271,7 +264,7 @@ int CQVFile::HandleMessage(uint32_t id, MessageArgs* args) {
         }
         break;
     case MSG_GET_FILE_STRINGLIST:
-        if (auto* names = args ? Args_Get<std::vector<std::string>*>(args) : nullptr) *names = m_Files;
+        if (auto* names = Args_Pointer<std::vector<std::string>>(id, args)) *names = m_Files;
         break;
     case MSG_SET_FILE_RAND_WEIGHT:
         if (selected) m_Weights[index] = ClampWeight(WordArgument(args));

@@ -13,7 +13,7 @@ class CQVFile : public CQVActor {
 public:
     CQVFile();
     ~CQVFile() override;
-    int HandleMessage(uint32_t id, MessageArgs* args) override;
+    int HandleMessage(uint32_t id, MessageArgs args) override;
     int Serialize(CQVActorArchive* archive, uint32_t flags) override;
     void Process() override { ProcessDefault(); }
     void Update() override { UpdateDefault(); }

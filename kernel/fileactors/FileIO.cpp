@@ -14,9 +14,7 @@ namespace {
 // "Save File" writes the actors the file's FileIO owns with these flags.
 constexpr uint32_t SAVE_FILE_FLAGS = 2;
 
-const char* TextArgument(const MessageArgs* args) {
-    return args ? reinterpret_cast<const char*>(Args_Bytes(args)) : nullptr;
-}
+const char* TextArgument(MessageArgs args) { return Args_Text(args); }
 
 }  // namespace
 
@@ -45,13 +43,13 @@ void CQVFileIO::UnloadActors() {
     DrawGroups_Reset();
 }
 
-int CQVFileIO::HandleMessage(uint32_t id, MessageArgs* args) {
+int CQVFileIO::HandleMessage(uint32_t id, MessageArgs args) {
     switch (id) {
     case MSG_SET_FILENAME:
         if (const char* name = TextArgument(args)) m_FileName = name;
         return 1;
     case MSG_GET_FILENAME:
-        if (args) std::memcpy(Args_Bytes(args), m_FileName.c_str(), m_FileName.size() + 1);
+        Args_AnswerText(args, 0, m_FileName);
         return 1;
     case MSG_OPEN_FILE: {
         const char* name = TextArgument(args);

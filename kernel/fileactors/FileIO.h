@@ -10,7 +10,7 @@
 class CQVFileIO : public CQVActor {
 public:
     CQVFileIO();
-    int HandleMessage(uint32_t id, MessageArgs* args) override;
+    int HandleMessage(uint32_t id, MessageArgs args) override;
     int Serialize(CQVActorArchive* archive, uint32_t flags) override;
     void Process() override { ProcessDefault(); }
     void Update() override { UpdateDefault(); }

@@ -1,6 +1,7 @@
 #include "kernel/fileactors/StartContent.h"
 
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/EngineMessages.h"
 #include "kernel/actors/MessageIds.h"
 
 bool FileActors_LoadStartContent(const std::string& globalsFile, const std::string& startScene, bool* menuFound) {
@@ -9,7 +10,7 @@ bool FileActors_LoadStartContent(const std::string& globalsFile, const std::stri
     const std::string globals = globalsFile.empty() ? std::string("Globals.qva") : globalsFile;
     if (!CQVActorSystem::SendMessage(ACTOR_ID_GLOBAL, MSG_OPEN_FILE, Args_Of(globals.c_str()))) return false;
 
-    ActorSearchArgs<const char*> search{"Menu", nullptr};
+    ActorSearchByName search{"Menu", nullptr};
     g_ActorSystem->HandleMessage(MSG_FIND_DESCENDANT_BY_NAME, Args_Of(&search));
     *menuFound = search.result != nullptr;
     // A menu drives the game from the globals; otherwise the start scene opens.

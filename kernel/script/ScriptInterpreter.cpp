@@ -2,6 +2,7 @@
 
 #include "kernel/actors/Actor.h"
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/actors/ScriptMessages.h"
 #include "kernel/script/Script.h"
@@ -261,7 +262,11 @@ int RunCode(const uint8_t* code, uint32_t size, CQVActor* owner, CQVActor* local
             result = 0;
             break;
         }
-        target->HandleMessage(word, Args_Of(args));
+        // The packed block is judged as any block made from script bytes: a
+        // message that carries raw pointers is not sent.
+        const uint32_t packed = g_ScriptArgs.length - savedLength;
+        if (MessageArgs_AcceptsData(word, args, packed, false))
+            target->HandleMessage(word, Args_Of(args, packed));
     }
 
     --g_ScriptRunDepth;

@@ -29,8 +29,9 @@ CQVActor* Make(uint32_t type, const char* name, CQVActor* parent, uint32_t id) {
     return g_ActorSystem->CreateActor(type, name, nullptr, parent, id, 1, 0);
 }
 
-void Send(CQVActor* actor, uint32_t message, const void* block) {
-    actor->HandleMessage(message, Args_Of(block));
+template <typename T>
+void Send(CQVActor* actor, uint32_t message, const T* value) {
+    actor->HandleMessage(message, Args_Of(value));
 }
 
 // A box-shaped collision volume from min to max.

@@ -1,5 +1,7 @@
 #include "ActorTestSupport.h"
 
+#include "kernel/actors/MessageArgs.h"
+
 #include <algorithm>
 
 namespace {
@@ -79,18 +81,14 @@ TEST_F(ActorHandlerTest, SpiesSeeEveryMessageFirstAndADeadSpyDropsOut) {
 TEST_F(ActorHandlerTest, SpyBlockNamesMessageBlockAndActor) {
     class Capture : public CQVActor {
     public:
-        int HandleMessage(uint32_t id, MessageArgs* args) override {
+        int HandleMessage(uint32_t id, MessageArgs args) override {
             if (id == MSG_COMMAND_SPY) {
-                struct Block {
-                    uint32_t id;
-                    MessageArgs* args;
-                    CQVActor* actor;
-                };
-                const Block* block = reinterpret_cast<const Block*>(args);
-                message = block->id;
-                value = Args_Get<uint32_t>(block->args);
-                actor = block->actor;
-                alreadyHandled = actor->m_KillDelay != 0.0f;
+                // {message id, its block, the spied actor}
+                message = Args_Get<uint32_t>(args);
+                const MessageArgs* spied = Args_Pointer<const MessageArgs>(id, args, 4);
+                value = spied ? Args_Get<uint32_t>(*spied) : 0;
+                actor = Args_Pointer<CQVActor>(id, args, 4 + sizeof(void*));
+                alreadyHandled = actor && actor->m_KillDelay != 0.0f;
             }
             return 1;
         }
@@ -513,7 +511,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Answers the time messages the base only passes on.
 class Clocked : public RecordingActor {
 public:
-    int HandleMessage(uint32_t id, MessageArgs* args) override {
+    int HandleMessage(uint32_t id, MessageArgs args) override {
         if (id == MSG_GET_CURRENT_TIME) Args_Set(args, 0, current);
         if (id == MSG_SET_CURRENT_TIME) current = Args_Get<float>(args);
         if (id == MSG_GET_TOTAL_TIME) Args_Set(args, 0, total);

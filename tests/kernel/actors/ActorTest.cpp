@@ -126,8 +126,8 @@ TEST_F(ActorTest, ClockRefreshFollowsPauseAndSpeed) {
 
 struct LinkOwner : public RecordingActor {
     std::vector<ActorLink*> invalid;
-    int HandleMessage(uint32_t id, MessageArgs* args) override {
-        if (id == MSG_INVALID_ACTORPOINTER) invalid.push_back(Args_Get<ActorLink*>(args));
+    int HandleMessage(uint32_t id, MessageArgs args) override {
+        if (id == MSG_INVALID_ACTORPOINTER) invalid.push_back(Args_Pointer<ActorLink>(id, args));
         return RecordingActor::HandleMessage(id, args);
     }
 };

@@ -5,6 +5,7 @@
 
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
+#include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/actors/TimedMessage.h"
@@ -31,11 +32,11 @@ inline std::vector<SeenMessage> g_Seen;
 // Records every message it receives, then handles it as a base actor does.
 class RecordingActor : public CQVActor {
 public:
-    int HandleMessage(uint32_t id, MessageArgs* args) override {
+    int HandleMessage(uint32_t id, MessageArgs args) override {
         SeenMessage seen{m_Id, id, 0, 0.0f};
-        if (args && id >= MSG_CALLBACK_CHILD_ADDED && id <= MSG_CALLBACK_RELCHILD_REMOVED) {
+        if (id >= MSG_CALLBACK_CHILD_ADDED && id <= MSG_CALLBACK_RELCHILD_REMOVED) {
             // The tree notifications carry {actor, parent}: note the actor.
-            seen.word = Args_Get<CQVActor*>(args)->m_Id;
+            if (CQVActor* actor = Args_Pointer<CQVActor>(id, args)) seen.word = actor->m_Id;
         } else if (args && (id == MSG_COMMAND_SPY || GetCommandDesc(id).argSize != 0)) {
             seen.word = Args_Get<uint32_t>(args);
             seen.real = Args_Get<float>(args);

@@ -14,7 +14,7 @@ void Record(const CQVActor* actor, uint32_t id) { g_Seen.push_back(SeenMessage{a
 
 class TestGroup : public CQVDrawGroupBase {
 public:
-    int HandleMessage(uint32_t id, MessageArgs* args) override {
+    int HandleMessage(uint32_t id, MessageArgs args) override {
         if (id == MSG_ON_DRAW_START || id == MSG_ON_DRAW_STOP) Record(this, id);
         return CQVDrawGroupBase::HandleMessage(id, args);
     }
@@ -34,7 +34,7 @@ public:
 // Notes its updates, and the draw and membership messages it receives.
 class Member : public CQVActor {
 public:
-    int HandleMessage(uint32_t id, MessageArgs* args) override {
+    int HandleMessage(uint32_t id, MessageArgs args) override {
         switch (id) {
         case MSG_ON_DRAW_START:
         case MSG_ON_DRAW_STOP:

@@ -168,6 +168,8 @@ Bytes Cat(std::initializer_list<Bytes> parts)
     return out;
 }
 
+::MessageArgs View(const Bytes& bytes) { return Args_Of(bytes.data(), bytes.size()); }
+
 Bytes Span(const ArgBlock& block)
 {
     const uint8_t* p = static_cast<const uint8_t*>(block.data);
@@ -183,20 +185,20 @@ TEST_F(MessageArgs, ArgumentSizesAreMeasuredInTheData)
     Bytes position = Pack(uint32_t(MSG_SET_POSITION), Vector3(1, 2, 3));
     Bytes randElse = Cat({Pack(uint32_t(MSG_RANDELSECOMMAND), 0.5f, static_cast<void*>(nullptr)), position,
                           Pack(static_cast<void*>(nullptr)), Pack(uint32_t(MSG_START_GAME))});
-    EXPECT_EQ(GetArgumentSize(VT_DATA_NULLTERMINATED16, units), 6u);
-    EXPECT_EQ(GetArgumentSize(VT_DATA_NULLTERMINATED32, words), 12u);
-    EXPECT_EQ(GetArgumentSize(VT_STRING, ""), 1u);
-    EXPECT_EQ(GetArgumentSize(VT_STRING, "abc"), 4u);
-    EXPECT_EQ(GetArgumentSize(VT_DATA_WITH_SIZEHEADER, sized.data()), 7u);
-    EXPECT_EQ(GetArgumentSize(VT_ACTORPOINTEREXT, ext.data()), sizeof(void*) + 3);
-    EXPECT_EQ(GetArgumentSize(VT_COMMAND, position.data()), 16u);
-    EXPECT_EQ(GetArgumentSize(VT_COMMAND, randElse.data()), randElse.size());
+    EXPECT_EQ(GetArgumentSize(VT_DATA_NULLTERMINATED16, Args_Of(units)), 6u);
+    EXPECT_EQ(GetArgumentSize(VT_DATA_NULLTERMINATED32, Args_Of(words)), 12u);
+    EXPECT_EQ(GetArgumentSize(VT_STRING, Args_Of("")), 1u);
+    EXPECT_EQ(GetArgumentSize(VT_STRING, Args_Of("abc")), 4u);
+    EXPECT_EQ(GetArgumentSize(VT_DATA_WITH_SIZEHEADER, View(sized)), 7u);
+    EXPECT_EQ(GetArgumentSize(VT_ACTORPOINTEREXT, View(ext)), sizeof(void*) + 3);
+    EXPECT_EQ(GetArgumentSize(VT_COMMAND, View(position)), 16u);
+    EXPECT_EQ(GetArgumentSize(VT_COMMAND, View(randElse)), randElse.size());
     EXPECT_EQ(GetArgumentSize(VT_POINTER, nullptr), sizeof(void*));
     EXPECT_EQ(GetArgumentSize(VT_BOX, nullptr), 24u);
     EXPECT_EQ(GetArgumentSize(VT_STRING128, nullptr), 128u);
     EXPECT_EQ(MessageArgs_GetBlockSize(MSG_SET_POSITION, nullptr), 12u);
     Bytes stringReal = Cat({Text("hello"), Pack(2.0f)});
-    EXPECT_EQ(MessageArgs_GetBlockSize(TEST_STRING_REAL, stringReal.data()), 10u);
+    EXPECT_EQ(MessageArgs_GetBlockSize(TEST_STRING_REAL, View(stringReal)), 10u);
 }
 
 struct RoundTrip {
@@ -264,7 +266,7 @@ TEST_F(MessageArgs, EachValueTypeExportsAndImports)
         SCOPED_TRACE(c.what);
         const uint32_t id = OneArg(c.type);
         ArgBlock stored;
-        ASSERT_EQ(MessageArgs_Export(AsActor(inventory), stored, id, c.memory.data()), 1);
+        ASSERT_EQ(MessageArgs_Export(AsActor(inventory), stored, id, View(c.memory)), 1);
         EXPECT_EQ(Span(stored), c.stored);
         // A block whose memory form is its stored form is handed back itself.
         EXPECT_EQ(stored.data == c.memory.data(), c.stored == c.memory && c.type != VT_COMMAND &&
@@ -280,11 +282,11 @@ TEST_F(MessageArgs, ActorPointerThenRealStoresThePathItsZeroAndTheReal)
 {
     Bytes block = Pack(AsActor(inventory), 4.0f);
     ArgBlock stored;
-    ASSERT_EQ(MessageArgs_Export(AsActor(environment), stored, TEST_ACTOR_REAL, block.data()), 1);
+    ASSERT_EQ(MessageArgs_Export(AsActor(environment), stored, TEST_ACTOR_REAL, View(block)), 1);
     EXPECT_EQ(Span(stored), Cat({Text("../Inventory"), Pack(4.0f)}));
 
     // Without an owner the path is absolute.
-    ASSERT_EQ(MessageArgs_Export(nullptr, stored, TEST_ACTOR_REAL, block.data()), 1);
+    ASSERT_EQ(MessageArgs_Export(nullptr, stored, TEST_ACTOR_REAL, View(block)), 1);
     Bytes absolute = Span(stored);
     EXPECT_EQ(absolute, Cat({Text("/Global/Inventory"), Pack(4.0f)}));
     ArgBlock back;
@@ -305,7 +307,7 @@ TEST_F(MessageArgs, ActorPointerExtKeepsTheFollowingArgumentsInPlace)
 {
     Bytes block = Cat({Pack(AsActor(global)), Text("target"), Pack(7.0f)});
     ArgBlock stored;
-    ASSERT_EQ(MessageArgs_Export(nullptr, stored, TEST_EXT_REAL, block.data()), 1);
+    ASSERT_EQ(MessageArgs_Export(nullptr, stored, TEST_EXT_REAL, View(block)), 1);
     EXPECT_EQ(Span(stored), Pack(7.0f));
     Bytes kept = Span(stored);
     ArgBlock back;
@@ -317,7 +319,7 @@ TEST_F(MessageArgs, NestedCommandsStoreTheirPointersAsZero)
 {
     Bytes block = Cat({Pack(AsActor(environment)), Pack(uint32_t(TEST_ACTOR_REAL), AsActor(inventory), 1.5f)});
     ArgBlock stored;
-    ASSERT_EQ(MessageArgs_Export(AsActor(global), stored, TEST_NESTED, block.data()), 1);
+    ASSERT_EQ(MessageArgs_Export(AsActor(global), stored, TEST_NESTED, View(block)), 1);
     Bytes kept = Span(stored);
     EXPECT_EQ(kept, Cat({Text("Environment"), Pack(uint32_t(TEST_ACTOR_REAL), 0u, 1.5f)}));
     ArgBlock back;
@@ -360,8 +362,8 @@ TEST_F(MessageArgs, CommandsNestedWithoutEndAreRefused)
     deep = Cat({deep, Pack(uint32_t(MSG_START_GAME))});
     ArgBlock out;
     EXPECT_EQ(MessageArgs_Import(nullptr, out, TEST_SELF_NESTED, deep.data(), uint32_t(deep.size())), 0);
-    EXPECT_EQ(MessageArgs_Export(nullptr, out, TEST_SELF_NESTED, deep.data()), 0);
-    EXPECT_EQ(GetArgumentSize(VT_COMMAND, deep.data()), 0u);
+    EXPECT_EQ(MessageArgs_Export(nullptr, out, TEST_SELF_NESTED, View(deep)), 0);
+    EXPECT_EQ(GetArgumentSize(VT_COMMAND, View(deep)), 0u);
 }
 
 TEST_F(MessageArgs, BlocksLargerThanTheBufferAreRefused)
@@ -370,17 +372,17 @@ TEST_F(MessageArgs, BlocksLargerThanTheBufferAreRefused)
     ArgBlock out;
     // An actor reference with a long name is not stored at all.
     Bytes ext = Cat({Pack(AsActor(global)), Text(big.c_str()), Pack(1.0f)});
-    ASSERT_EQ(MessageArgs_Export(nullptr, out, TEST_EXT_REAL, ext.data()), 1);
+    ASSERT_EQ(MessageArgs_Export(nullptr, out, TEST_EXT_REAL, View(ext)), 1);
     EXPECT_EQ(Span(out), Pack(1.0f));
     Bytes nested = Cat({Pack(AsActor(global)), Pack(OneArg(VT_STRING)), Text(big.c_str())});
-    EXPECT_EQ(MessageArgs_Export(nullptr, out, TEST_NESTED, nested.data()), 0);
+    EXPECT_EQ(MessageArgs_Export(nullptr, out, TEST_NESTED, View(nested)), 0);
 }
 
 TEST_F(MessageArgs, UnregisteredMessagesHaveEmptyBlocks)
 {
     ArgBlock out;
     uint8_t dummy = 0;
-    ASSERT_EQ(MessageArgs_Export(nullptr, out, 0x2b, &dummy), 1);
+    ASSERT_EQ(MessageArgs_Export(nullptr, out, 0x2b, Args_Of(&dummy, 1)), 1);
     EXPECT_EQ(out.size, 0u);
     ASSERT_EQ(MessageArgs_Import(nullptr, out, 99999, &dummy, 0), 1);
     EXPECT_EQ(out.size, 0u);
@@ -392,7 +394,7 @@ TEST_F(MessageArgs, WithoutResolverActorPointersStoreAsNull)
     MessageArgs_SetPathResolver(nullptr);
     Bytes block = Pack(AsActor(global), 1.0f);
     ArgBlock out;
-    ASSERT_EQ(MessageArgs_Export(nullptr, out, TEST_ACTOR_REAL, block.data()), 1);
+    ASSERT_EQ(MessageArgs_Export(nullptr, out, TEST_ACTOR_REAL, View(block)), 1);
     Bytes kept = Span(out);
     EXPECT_EQ(kept, Cat({Text("/.."), Pack(1.0f)}));
     ASSERT_EQ(MessageArgs_Import(nullptr, out, TEST_ACTOR_REAL, kept.data(), uint32_t(kept.size())), 1);
@@ -401,8 +403,8 @@ TEST_F(MessageArgs, WithoutResolverActorPointersStoreAsNull)
 
 Bytes LerpOf(uint32_t id, float t, const Bytes& a, const Bytes& b, size_t size)
 {
-    const uint8_t* p = static_cast<const uint8_t*>(MessageArgs_Lerp(t, id, a.data(), b.data()));
-    return p ? Bytes(p, p + size) : Bytes{};
+    const ::MessageArgs mixed = MessageArgs_Lerp(t, id, View(a), View(b));
+    return mixed ? Bytes(mixed.Data(), mixed.Data() + size) : Bytes{};
 }
 
 TEST_F(MessageArgs, LerpFollowsTheArgumentTypes)
@@ -439,8 +441,9 @@ TEST_F(MessageArgs, LerpTurnsQuaternionsSpherically)
 {
     const float s = std::sqrt(0.5f);
     Quaternion a{0, 0, 0, 1}, b{0, s, 0, s};  // identity and 90 degrees about Y
-    const Quaternion* q = static_cast<const Quaternion*>(MessageArgs_Lerp(0.5f, MSG_SET_QUATERNION, &a, &b));
-    ASSERT_NE(q, nullptr);
+    const ::MessageArgs mixed = MessageArgs_Lerp(0.5f, MSG_SET_QUATERNION, Args_Of(&a), Args_Of(&b));
+    ASSERT_TRUE(mixed.Holds(0, sizeof(Quaternion)));
+    const Quaternion* q = reinterpret_cast<const Quaternion*>(mixed.Data());
     const float half = float(M_PI) / 8.0f;  // 45 degrees about Y, half angle
     EXPECT_NEAR(q->x, 0.0f, 1e-6f);
     EXPECT_NEAR(q->y, std::sin(half), 1e-5f);

@@ -54,9 +54,9 @@ TEST_F(NullActorTest, ReplicationChangesNothingUntilRecordingIsOn) {
     EXPECT_EQ(std::memcmp(entry.args, &value, 4), 0);
     EXPECT_EQ(sentTo, 3u);
     ASSERT_EQ(sent.size(), 12u);
-    EXPECT_EQ(Args_Get<uint32_t>(Args_Of(sent.data())), static_cast<uint32_t>(MSG_SET_KILL_DELAY));
-    EXPECT_EQ(Args_Get<uint32_t>(Args_Of(sent.data()), 4), 16u);
-    EXPECT_EQ(Args_Get<float>(Args_Of(sent.data()), 8), 2.0f);
+    EXPECT_EQ(Args_Get<uint32_t>(Args_Of(sent.data(), sent.size())), static_cast<uint32_t>(MSG_SET_KILL_DELAY));
+    EXPECT_EQ(Args_Get<uint32_t>(Args_Of(sent.data(), sent.size()), 4), 16u);
+    EXPECT_EQ(Args_Get<float>(Args_Of(sent.data(), sent.size()), 8), 2.0f);
 }
 
 }  // namespace

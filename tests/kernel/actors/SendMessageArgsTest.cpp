@@ -10,10 +10,10 @@ namespace {
 // Keeps a copy of the block of the last message it received.
 class BlockCatcher : public CQVActor {
 public:
-    int HandleMessage(uint32_t id, MessageArgs* args) override {
+    int HandleMessage(uint32_t id, MessageArgs args) override {
         lastId = id;
         const uint32_t size = args ? MessageArgs_GetBlockSize(id, args) : 0;
-        block.assign(Args_Bytes(args), Args_Bytes(args) + size);
+        block.assign(args.Data(), args.Data() + size);
         // The shortcut's "Copy Value" block holds no source pointer: only its packing is looked at.
         return id == MSG_COPY_VALUE ? 1 : CQVActor::HandleMessage(id, args);
     }
@@ -52,7 +52,7 @@ TEST_F(SendMessageArgsTest, WordsRealsAndPointersFollowEachOther) {
     EXPECT_EQ(Args_Get<uint32_t>(Args_Of(g_MessageArgBuffer), 4), static_cast<uint32_t>(MSG_GET_KILL_DELAY));
     CQVActor* pointer = &actor;
     actor.SendMessageArgs(MSG_INVALID_ACTORPOINTER, pointer);
-    EXPECT_EQ(Args_Get<CQVActor*>(Args_Of(g_MessageArgBuffer)), pointer);
+    EXPECT_EQ(Args_Pointer<CQVActor>(MSG_INVALID_ACTORPOINTER, Args_Of(g_MessageArgBuffer)), pointer);
     actor.SendMessageArgs(MSG_SET_KILL_DELAY, 2.5);
     EXPECT_FLOAT_EQ(actor.m_KillDelay, 2.5f);
     actor.SendMessageArgs(MSG_SET_MASTER, 1u);

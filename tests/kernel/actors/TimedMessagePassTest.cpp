@@ -232,7 +232,7 @@ TEST_F(TimedPassTest, AHandlerRunsTheChannelsOfAnotherClock) {
     // A Time Instance runs its own clock from its per-frame step.
     class Instance : public RecordingActor {
     public:
-        int HandleMessage(uint32_t id, MessageArgs* args) override {
+        int HandleMessage(uint32_t id, MessageArgs args) override {
             if (id == MSG_PROCESS) g_ActorSystem->RunTimedMessages(&clock, 1);
             return RecordingActor::HandleMessage(id, args);
         }
@@ -291,7 +291,7 @@ TEST_F(TimedPassTest, ChannelsRunInOrderAndOldestRecordFirst) {
 // victim on "Action Stop Value".
 class DestroyingActor : public RecordingActor {
 public:
-    int HandleMessage(uint32_t id, MessageArgs* args) override {
+    int HandleMessage(uint32_t id, MessageArgs args) override {
         const int result = RecordingActor::HandleMessage(id, args);
         if (id == MSG_ACTION_STOP_VALUE && victim) g_ActorSystem->DeleteActor(victim);
         if (id == MSG_KILL_VALUE) g_ActorSystem->DeleteActor(this);
@@ -325,7 +325,7 @@ TEST_F(TimedPassTest, ActorsDestroyedByAHandlerAreNeverTouchedAgain) {
 TEST_F(TimedPassTest, RecordScheduledByAHandlerFiresInTheSameRunWhenDue) {
     class Scheduler : public RecordingActor {
     public:
-        int HandleMessage(uint32_t id, MessageArgs* args) override {
+        int HandleMessage(uint32_t id, MessageArgs args) override {
             if (id == MSG_PROCESS && !scheduled) {
                 scheduled = true;
                 g_ActorSystem->ScheduleMessage(this, MSG_KILL_VALUE, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);

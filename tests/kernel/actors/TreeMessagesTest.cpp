@@ -167,7 +167,7 @@ TEST_F(TreeMessagesTest, RecursiveCommandsAndChildCommandsReachTheirActors) {
     CQVActor* b = Make("b", a);
     g_Seen.clear();
     float value = 0.25f;
-    Actor_SendRecursive(root, MSG_ACTION_START_VALUE, &value);
+    Actor_SendRecursive(root, MSG_ACTION_START_VALUE, Args_Of(&value));
     std::vector<uint32_t> reached;
     for (const SeenMessage& seen : g_Seen) {
         if (seen.id != MSG_ACTION_START_VALUE) continue;

@@ -1,4 +1,5 @@
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/ClassMessages.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/app/ActorClasses.h"
@@ -60,6 +61,18 @@ TEST_F(ActorClassesTest, TheFactoryMakesEveryClassWithItsRecord) {
     size_t count = 0;
     ActorClasses_GetList(&count);
     EXPECT_EQ(count, 51u);
+}
+
+// Every class's message table binds its pairs to fields of the value type
+// the vocabulary registers for them.
+TEST_F(ActorClassesTest, EveryMessageTableAgreesWithTheVocabulary) {
+    size_t tables = 0;
+    for (const ClassRecord& record : g_ClassRecords) {
+        if (record.messageRows == nullptr) continue;
+        ++tables;
+        EXPECT_EQ(MessageRows_CheckTypes(record.messageRows, record.messageRowCount), "") << record.name;
+    }
+    EXPECT_GE(tables, 3u);
 }
 
 TEST_F(ActorClassesTest, StartUpGivesTheFileActorsTheirRanges) {

@@ -257,10 +257,11 @@ TEST_F(FrameLoopTest, F12TogglesTheFpsTextOncePerPress) {
 // gives the current camera its gamma; unset channels take their defaults.
 TEST_F(FrameLoopTest, FastDebugSetsTheCurrentCamerasGamma) {
     struct Seen : RecordingActor {
-        int HandleMessage(uint32_t id, MessageArgs* args) override {
+        int HandleMessage(uint32_t id, MessageArgs args) override {
             if (id == MSG_SET_GAMMA) {
-                const auto* values = reinterpret_cast<const float*>(args);
-                gammas.emplace_back(values, values + 6);
+                std::vector<float> values;
+                for (size_t i = 0; i < 6; ++i) values.push_back(Args_Get<float>(args, 4 * i));
+                gammas.push_back(values);
             }
             return RecordingActor::HandleMessage(id, args);
         }

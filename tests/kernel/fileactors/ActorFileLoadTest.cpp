@@ -3,6 +3,7 @@
 
 #include "tests/kernel/fileactors/FileActorsFixture.h"
 
+#include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/SimState.h"
 
 #include <map>
@@ -121,7 +122,7 @@ TEST_F(ActorFileLoad, TimedMessagesScriptsAndSimulationSurviveTwoSaves) {
     TimedMessage* orient = loaded->FindTimedMessage(MSG_SET_ORIENTATION);
     ASSERT_NE(orient, nullptr);
     ASSERT_NE(orient->args, nullptr);
-    EXPECT_EQ(Args_Get<CQVActor*>(orient->args), system->GetActorById(3000));
+    EXPECT_EQ(Args_Pointer<CQVActor>(MSG_SET_ORIENTATION, orient->args), system->GetActorById(3000));
     ASSERT_NE(loaded->m_SimParams, nullptr);
     EXPECT_EQ(loaded->m_SimParams->words[0], 3u);
     float loadedGravity = 0.0f;

@@ -15,7 +15,7 @@ using CollisionMessages = FileActorsTest;
 template <typename Class>
 class Watched : public Class {
 public:
-    int HandleMessage(uint32_t id, MessageArgs* args) override {
+    int HandleMessage(uint32_t id, MessageArgs args) override {
         seen.push_back(id);
         return Class::HandleMessage(id, args);
     }

@@ -1,5 +1,6 @@
 #include "tests/kernel/script/ScriptTestSupport.h"
 
+#include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/ScriptMessages.h"
 #include "kernel/base/Archive.h"
 #include "kernel/base/Random.h"
@@ -29,7 +30,7 @@ struct Block {
         return *this;
     }
     Block& Mark(uint32_t value) { return Put(static_cast<uint32_t>(MSG_MARK)).Put(value); }
-    MessageArgs* Args() { return Args_Of(bytes.data()); }
+    MessageArgs Args() { return Args_Of(bytes.data(), bytes.size()); }
 };
 
 std::vector<uint32_t> MarksOf(const CQVActor* actor) {
@@ -43,7 +44,7 @@ std::vector<uint32_t> MarksOf(const CQVActor* actor) {
 // Keeps a position for "Copy Value": Set Position stores it, Get Position answers it.
 class PositionActor : public RecordingActor {
 public:
-    int HandleMessage(uint32_t id, MessageArgs* args) override {
+    int HandleMessage(uint32_t id, MessageArgs args) override {
         if (id == MSG_SET_POSITION) m_Position = Args_Get<Vector3>(args);
         if (id == MSG_GET_POSITION) Args_Set(args, 0, m_Position);
         return RecordingActor::HandleMessage(id, args);
@@ -264,8 +265,8 @@ TEST_F(ScriptMessagesTest, SlotsStayWithTheirFirstHolderAndFreeOnDeletion) {
 TEST_F(ScriptMessagesTest, TwoLinksOfOneOwnerGiveTwoInvalidPointerMessages) {
     struct Owner : public RecordingActor {
         std::vector<ActorLink*> invalid;
-        int HandleMessage(uint32_t id, MessageArgs* args) override {
-            if (id == MSG_INVALID_ACTORPOINTER) invalid.push_back(Args_Get<ActorLink*>(args));
+        int HandleMessage(uint32_t id, MessageArgs args) override {
+            if (id == MSG_INVALID_ACTORPOINTER) invalid.push_back(Args_Pointer<ActorLink>(id, args));
             return RecordingActor::HandleMessage(id, args);
         }
     } holder;

@@ -17,11 +17,8 @@ constexpr uint32_t MSG_MARK = MSG_SET_SELECTION_MAX_COUNT;
 // Keeps the block of the last message it got, as many bytes as the message's arguments take.
 class CaptureActor : public RecordingActor {
 public:
-    int HandleMessage(uint32_t id, MessageArgs* args) override {
-        if (args && id != 93) {
-            const uint8_t* bytes = Args_Bytes(args);
-            blocks[id].assign(bytes, bytes + MessageArgs_GetBlockSize(id, args));
-        }
+    int HandleMessage(uint32_t id, MessageArgs args) override {
+        if (args && id != 93) blocks[id].assign(args.Data(), args.Data() + MessageArgs_GetBlockSize(id, args));
         return RecordingActor::HandleMessage(id, args);
     }
     std::map<uint32_t, std::vector<uint8_t>> blocks;  // the last block of each message
@@ -30,7 +27,7 @@ public:
 // Runs the text it holds through "Execute Text" whenever it is started.
 class TextOnStart : public RecordingActor {
 public:
-    int HandleMessage(uint32_t id, MessageArgs* args) override {
+    int HandleMessage(uint32_t id, MessageArgs args) override {
         if (id == MSG_START && !text.empty()) {
             const std::string run = text;
             text.clear();
@@ -149,12 +146,12 @@ TEST_F(ScriptRunTest, ArgumentsArePackedAsTheMessageListsThem) {
     script.code.Clear();
     script.source = "[ga]GA40.if_command(this, get_enabled, set_selection_max_count(5));";
     ASSERT_EQ(script.Execute(nullptr), 1);
-    EXPECT_EQ(Args_Get<CQVActor*>(Args_Of(direct.blocks[MSG_IF_COMMAND].data())), owner);
+    EXPECT_EQ(StoredPointer<CQVActor>(direct.blocks[MSG_IF_COMMAND].data()), owner);
     EXPECT_EQ(direct.blocks[MSG_SET_SELECTION_MAX_COUNT], (std::vector<uint8_t>{5, 0, 0, 0}));
     script.code.Clear();
     script.source = "[ga]GA40.if_command(Nobody, get_enabled, set_selection_max_count(6));";
     ASSERT_EQ(script.Execute(nullptr), 1);
-    EXPECT_EQ(Args_Get<CQVActor*>(Args_Of(direct.blocks[MSG_IF_COMMAND].data())), GetNullActor(0));
+    EXPECT_EQ(StoredPointer<CQVActor>(direct.blocks[MSG_IF_COMMAND].data()), GetNullActor(0));
     EXPECT_EQ(direct.blocks[MSG_SET_SELECTION_MAX_COUNT], (std::vector<uint8_t>{5, 0, 0, 0}));
 }
 
@@ -166,7 +163,7 @@ TEST_F(ScriptRunTest, TextPointerArgumentPointsIntoTheCode) {
     ASSERT_TRUE(PushScriptArgument(code, sizeof code, &position, VT_STRINGPTR));
     EXPECT_EQ(position, sizeof code);
     ASSERT_EQ(g_ScriptArgs.length, sizeof(const char*));
-    EXPECT_EQ(Args_Get<const char*>(Args_Of(g_ScriptArgs.data)), reinterpret_cast<const char*>(code + 4));
+    EXPECT_EQ(StoredPointer<const char>(g_ScriptArgs.data), reinterpret_cast<const char*>(code + 4));
     // A text without its NUL is corrupt code.
     position = 0;
     EXPECT_FALSE(PushScriptArgument(code, sizeof code - 1, &position, VT_STRINGPTR));

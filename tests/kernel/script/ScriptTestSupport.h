@@ -6,7 +6,16 @@
 
 #include "kernel/script/Script.h"
 
+#include <cstring>
 #include <vector>
+
+// The pointer stored at p, in a block's bytes as a test sees them.
+template <typename T>
+T* StoredPointer(const void* p) {
+    T* pointer = nullptr;
+    std::memcpy(&pointer, p, sizeof pointer);
+    return pointer;
+}
 
 class ScriptFixture : public ActorSystemFixture {
 protected:
