@@ -131,6 +131,8 @@ INSTANTIATE_TEST_SUITE_P(
         CompileCase{"this.add_ammo(3, -7);", "this w:0x413 v i:3 v i:-7 end"},
         CompileCase{"this.blendmotion(\"Run\" 2);", "this w:0x46e v s128:Run v i:2 end"},
         CompileCase{"this.set_position((1.0, -2.5, .5));", "this w:0x3f c v f:1 v f:-2.5 v f:0.5 end"},
+        CompileCase{"this.set_wsposition((1,2,3));", "this w:0x46 c v f:1 v f:2 v f:3 end"},
+        CompileCase{"this.on_enter_drawgroup(5);", "this w:0x62 v i:5 end"},
         CompileCase{"this.set_position(vec(1, 2, 3));", "this w:0x3f c v f:1 v f:2 v f:3 end"},
         CompileCase{"this.set_diffuse_color((1, 0.5, 0, 1));", "this w:0x1d5 c v f:1 v f:0.5 v f:0 v f:1 end"},
         CompileCase{"this.calculate_aabox(((1,2,3),(4,5,6)));",
