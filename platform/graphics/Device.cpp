@@ -167,7 +167,7 @@ bool PlatformDevice::MakeBackBuffer(std::string* error) {
         glGetIntegerv(GL_MAX_VERTEX_UNIFORM_VECTORS, &vectors);
         const uint32_t others = (sizeof(TransformConstants) + sizeof(MaterialConstants) + sizeof(GlobalConstants) +
                                  sizeof(TextureConstants)) / 16;
-        const uint32_t most = std::max<uint32_t>(8, (static_cast<uint32_t>(vectors) - others - 8) / kLightVectors);
+        const uint32_t most = std::max<uint32_t>(8, (static_cast<uint32_t>(vectors) - others - 9) / kLightVectors);
         const uint32_t sizes[kLightClassCount] = {12, 48, 192, 0};
         for (uint32_t c = 0; c < kLightClassCount; ++c) r.lightClassSizes[c] = c + 1 < kLightClassCount ? std::min(sizes[c], most) : most;
     }
@@ -701,8 +701,11 @@ HRESULT PlatformDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRI
     }
     *target = *matrix;
     if (state == D3DTS_WORLD || state == D3DTS_PROJECTION) m_Renderer->dirty |= DIRTY_TRANSFORM;
-    else if (state == D3DTS_VIEW) m_Renderer->dirty |= DIRTY_TRANSFORM | DIRTY_LIGHTS;
-    else m_Renderer->dirty |= DIRTY_TEXTURE_MATRICES;
+    else if (state == D3DTS_VIEW) {
+        m_Renderer->dirty |= DIRTY_TRANSFORM | DIRTY_LIGHTS;
+        ++m_Renderer->viewVersion;
+    }
+    else m_Renderer->dirty |= DIRTY_TEXTURE_MATRICES | DIRTY_KEY;  // an identity transform needs none
     return D3D_OK;
 }
 
@@ -788,7 +791,7 @@ HRESULT PlatformDevice::LightEnable(uint32_t index, int32_t enable) {
     if (!m_State->lights.Enable(index, enable != 0)) return D3D_OK;
     // The program changes only when the lights outgrow (or fit again) its light array.
     const uint32_t after = Shader_LightClass(static_cast<uint32_t>(m_State->lights.enabled.size()), r.lightClassSizes);
-    r.dirty |= DIRTY_LIGHTS | DIRTY_GLOBAL | (before != after ? DIRTY_KEY : 0u);
+    r.dirty |= DIRTY_LIGHTS | (before != after ? DIRTY_KEY : 0u);
     return D3D_OK;
 }
 

@@ -74,7 +74,11 @@ bool LightTable::Enable(uint32_t index, bool on) {
     return true;
 }
 
-void LightTable::Set(uint32_t index, const D3DLIGHT8& light) { slots[index].light = light; }
+void LightTable::Set(uint32_t index, const D3DLIGHT8& light) {
+    LightSlot& slot = slots[index];
+    slot.light = light;
+    slot.viewVersion = 0;
+}
 
 void LightTable::Clear() {
     slots.clear();
@@ -211,6 +215,8 @@ uint32_t Shader_LightClass(uint32_t lights, const uint32_t (&classSizes)[kLightC
 
 namespace {
 
+const D3DMATRIX kIdentity = Matrix_Identity();
+
 bool ReadsTexture(uint8_t op, uint8_t a0, uint8_t a1, uint8_t a2) {
     auto texture = [](uint8_t arg) { return (arg & D3DTA_SELECTMASK) == D3DTA_TEXTURE; };
     switch (op) {
@@ -224,9 +230,46 @@ bool ReadsTexture(uint8_t op, uint8_t a0, uint8_t a1, uint8_t a2) {
     }
 }
 
+// Whether the alpha a draw leaves can matter: blending by source alpha,
+// alpha testing, a back buffer that keeps alpha.
+bool AlphaReachesThePixel(const uint32_t* rs, bool backBufferAlpha) {
+    auto sourceAlpha = [](uint32_t blend) {
+        return blend == D3DBLEND_SRCALPHA || blend == D3DBLEND_INVSRCALPHA || blend == D3DBLEND_SRCALPHASAT ||
+               blend == D3DBLEND_BOTHSRCALPHA || blend == D3DBLEND_BOTHINVSRCALPHA;
+    };
+    if (rs[D3DRS_ALPHABLENDENABLE] && (sourceAlpha(rs[D3DRS_SRCBLEND]) || sourceAlpha(rs[D3DRS_DESTBLEND]))) return true;
+    if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS) return true;
+    return backBufferAlpha && (rs[D3DRS_COLORWRITEENABLE] & D3DCOLORWRITEENABLE_ALPHA);
+}
+
+// Whether a colour operation reads an alpha the cascade computed (of current
+// or temp), rather than one of the texture or the vertex.
+bool ColorReadsComputedAlpha(const ShaderStageKey& st) {
+    auto computed = [](uint8_t arg) {
+        const uint8_t which = arg & D3DTA_SELECTMASK;
+        return (which == D3DTA_CURRENT || which == D3DTA_TEMP) && (arg & D3DTA_ALPHAREPLICATE);
+    };
+    auto computedSource = [](uint8_t arg) {
+        const uint8_t which = arg & D3DTA_SELECTMASK;
+        return which == D3DTA_CURRENT || which == D3DTA_TEMP;
+    };
+    switch (st.colorOp) {
+    case D3DTOP_BLENDCURRENTALPHA: return true;
+    case D3DTOP_MODULATEALPHA_ADDCOLOR:
+    case D3DTOP_MODULATECOLOR_ADDALPHA:
+    case D3DTOP_MODULATEINVALPHA_ADDCOLOR:
+    case D3DTOP_MODULATEINVCOLOR_ADDALPHA:
+        if (computedSource(st.colorArg1)) return true;
+        break;
+    default: break;
+    }
+    return computed(st.colorArg0) || computed(st.colorArg1) || computed(st.colorArg2);
+}
+
 }  // namespace
 
-ShaderKey Shader_MakeKey(const DeviceState& state, const FvfLayout& layout, uint32_t lightClass) {
+ShaderKey Shader_MakeKey(const DeviceState& state, const FvfLayout& layout, uint32_t lightClass,
+                         bool backBufferAlpha) {
     ShaderKey key;
     std::memset(&key, 0, sizeof key);
     const uint32_t* rs = state.renderStates;
@@ -279,7 +322,10 @@ ShaderKey Shader_MakeKey(const DeviceState& state, const FvfLayout& layout, uint
             stage.coordGen = static_cast<uint8_t>((index >> 16) <= COORD_REFLECTION ? index >> 16 : 0u);
             stage.coordSet = static_cast<uint8_t>((index & 0xFFFF) < layout.texSets ? index & 0xFFFF : kMissingCoordSet);
             const uint32_t flags = ts[D3DTSS_TEXTURETRANSFORMFLAGS];
-            if ((flags & 0xFF) >= D3DTTFF_COUNT1 && (flags & 0xFF) <= D3DTTFF_COUNT4 && !layout.rhw) {
+            // An identity transform without the projection changes nothing
+            // (materials leave the flags set after an environment map).
+            const bool noOp = !(flags & D3DTTFF_PROJECTED) && std::memcmp(&state.textureTransforms[s], &kIdentity, 64) == 0;
+            if ((flags & 0xFF) >= D3DTTFF_COUNT1 && (flags & 0xFF) <= D3DTTFF_COUNT4 && !layout.rhw && !noOp) {
                 stage.transformCount = static_cast<uint8_t>(flags & 0xFF);
                 stage.projected = (flags & D3DTTFF_PROJECTED) != 0;
                 if (stage.coordGen == COORD_PASS && stage.coordSet != kMissingCoordSet)
@@ -287,6 +333,19 @@ ShaderKey Shader_MakeKey(const DeviceState& state, const FvfLayout& layout, uint
             }
         }
         key.stageCount = static_cast<uint8_t>(s + 1);
+    }
+    // Where nothing reads the alpha the stages compute, how they compute it
+    // makes no difference: one program serves every alpha setup (so the
+    // program of an opaque material does not depend on the material drawn
+    // before it).
+    bool alphaRead = AlphaReachesThePixel(rs, backBufferAlpha);
+    for (uint32_t s = 0; s < key.stageCount && !alphaRead; ++s) alphaRead = ColorReadsComputedAlpha(key.stages[s]);
+    if (!alphaRead) {
+        for (uint32_t s = 0; s < key.stageCount; ++s) {
+            ShaderStageKey& st = key.stages[s];
+            st.alphaOp = D3DTOP_DISABLE;
+            st.alphaArg0 = st.alphaArg1 = st.alphaArg2 = 0;
+        }
     }
     return key;
 }
@@ -355,7 +414,7 @@ std::string Shader_VertexSource(const ShaderKey& key, uint32_t lightCapacity) {
                                                      {"materialAmbient", offsetof(MaterialConstants, ambient)},
                                                      {"materialSpecular", offsetof(MaterialConstants, specular)},
                                                      {"materialEmissive", offsetof(MaterialConstants, emissive)}});
-        s += "uniform vec4 vsLights[" + Str(lightCapacity * kLightVectors) + "];\n";
+        s += "uniform vec4 vsLights[" + Str(1 + lightCapacity * kLightVectors) + "];\n";
     }
     if (UsesTextureMatrices(key)) s += Names<TextureConstants>("vsTexture", {});
     const char* interp = key.flat ? "flat " : "";
@@ -401,34 +460,36 @@ std::string Shader_VertexSource(const ShaderKey& key, uint32_t lightCapacity) {
         s += "  if (options.w != 0.0 && dot(normal, normal) > 0.0) normal = normalize(normal);\n"
              "  vec3 ambientSum = vec3(0.0), diffuseSum = vec3(0.0), specularSum = vec3(0.0);\n";
         if (key.specular) s += "  vec3 toEye = options.z != 0.0 ? normalize(-viewPos) : vec3(0.0, 0.0, -1.0);\n";
-        s += "  int lightCount = int(options.y);\n"
+        // Each light reads only the vectors its type needs.
+        s += "  int lightCount = int(vsLights[0].x);\n"
              "  for (int i = 0; i < lightCount; ++i) {\n"
-             "    int b = i * " + Str(kLightVectors) + ";\n"
-             "    vec4 diffuse = vsLights[b], specular = vsLights[b + 1], ambient = vsLights[b + 2];\n"
-             "    vec4 position = vsLights[b + 3], direction = vsLights[b + 4], attenuation = vsLights[b + 5];\n"
+             "    int b = 1 + i * " + Str(kLightVectors) + ";\n"
+             "    vec4 diffuse = vsLights[b];\n"
              "    vec3 L;\n    float att = 1.0;\n"
              "    if (diffuse.w == 3.0) {\n"
-             "      L = -direction.xyz;\n"
+             "      L = -vsLights[b + 2].xyz;\n"
              "    } else {\n"
              // Beyond its range a light gives nothing.
+             "      vec4 position = vsLights[b + 1], attenuation = vsLights[b + 3];\n"
              "      vec3 toLight = position.xyz - viewPos;\n"
              "      float d = length(toLight);\n"
              "      L = d > 0.0 ? toLight / d : vec3(0.0);\n"
              "      att = d > position.w ? 0.0 : 1.0 / (attenuation.x + attenuation.y * d + attenuation.z * d * d);\n"
              "      if (diffuse.w == 2.0) {\n"
-             "        float rho = dot(-direction.xyz, L);\n"
-             "        if (rho <= ambient.w) att = 0.0;\n"
-             "        else if (rho <= specular.w)\n"
-             "          att *= pow(clamp((rho - ambient.w) / (specular.w - ambient.w), 0.0, 1.0), direction.w);\n"
+             "        vec4 direction = vsLights[b + 2];\n"
+             "        float rho = dot(-direction.xyz, L), cosPhi = attenuation.w, cosTheta = vsLights[b + 4].w;\n"
+             "        if (rho <= cosPhi) att = 0.0;\n"
+             "        else if (rho <= cosTheta)\n"
+             "          att *= pow(clamp((rho - cosPhi) / (cosTheta - cosPhi), 0.0, 1.0), direction.w);\n"
              "      }\n"
              "    }\n"
              "    float nDotL = max(dot(normal, L), 0.0);\n"
-             "    ambientSum += ambient.rgb * att;\n"
+             "    ambientSum += vsLights[b + 4].rgb * att;\n"
              "    diffuseSum += diffuse.rgb * nDotL * att;\n";
         if (key.specular) {
             s += "    vec3 H = normalize(L + toEye);\n"
                  "    float nDotH = dot(normal, H);\n"
-                 "    if (nDotL > 0.0 && nDotH > 0.0) specularSum += specular.rgb * pow(nDotH, materialEmissive.w) * att;\n";
+                 "    if (nDotL > 0.0 && nDotH > 0.0) specularSum += vsLights[b + 5].rgb * pow(nDotH, materialEmissive.w) * att;\n";
         }
         s += "  }\n"
              "  vec4 mDiffuse = source(sources.x, materialDiffuse);\n"

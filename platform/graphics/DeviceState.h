@@ -35,9 +35,22 @@ struct DeviceContext {
     void FlushPending();
 };
 
+
+// One light in view space as the shaders read it: diffuse (w: type),
+// position (w: range), direction towards the aim (w: falloff), attenuation
+// 0, 1, 2 (w: cos phi/2), ambient (w: cos theta/2), specular.
+constexpr uint32_t kLightVectors = 6;  // vec4s per light
+struct LightConstants {
+    float v[kLightVectors][4];
+};
+
 struct LightSlot {
     D3DLIGHT8 light{};
     bool enabled = false;
+    // The light in view space, for the view of the version it was made for
+    // (0: none yet); made again when the light or the view changes.
+    mutable LightConstants view{};
+    mutable uint64_t viewVersion = 0;
 };
 
 // The lights by index. Indices are any 32-bit number and the engine never
@@ -142,9 +155,9 @@ struct ShaderKey {
 // Lights one program can take: a draw with more enabled lights than its
 // class holds uses the next class. The last class is what GL allows.
 constexpr uint32_t kLightClassCount = 4;
-constexpr uint32_t kLightVectors = 6;  // vec4s per light
 
-ShaderKey Shader_MakeKey(const DeviceState& state, const FvfLayout& layout, uint32_t lightClass);
+ShaderKey Shader_MakeKey(const DeviceState& state, const FvfLayout& layout, uint32_t lightClass,
+                         bool backBufferAlpha);
 // Class of a number of enabled lights, for class sizes (the last one being the most GL takes).
 uint32_t Shader_LightClass(uint32_t lights, const uint32_t (&classSizes)[kLightClassCount]);
 std::string Shader_VertexSource(const ShaderKey& key, uint32_t lightCapacity);
@@ -158,7 +171,7 @@ enum ConstantGroup : uint32_t {
     GROUP_MATERIAL,   // diffuse, ambient, specular, emissive
     GROUP_GLOBAL,     // ambient and power, fog, options, material sources, screen, pixel offset
     GROUP_TEXTURE,    // texture transforms of the eight stages
-    GROUP_LIGHTS,     // the enabled lights, kLightVectors each
+    GROUP_LIGHTS,     // the number of enabled lights, then each light (LightConstants)
     GROUP_FRAGMENT,   // fog colour, texture factor, pixel fog, alpha test
     GROUP_COUNT,
 };
@@ -175,7 +188,7 @@ struct MaterialConstants {
 struct GlobalConstants {
     float ambient[4];      // global ambient rgb
     float fog[4];          // start, end, density, 1 / (end - start)
-    float options[4];      // vertex fog mode (4: from the specular alpha), enabled lights, local viewer, normalize
+    float options[4];      // vertex fog mode (4: from the specular alpha), 0, local viewer, normalize
     float sources[4];      // diffuse, ambient, specular, emissive: 0 material, 1 vertex diffuse, 2 vertex specular
     float screen[4];       // pre-transformed vertices: viewport x, y, 2 / width, 2 / height
     float pixel[4];        // clip-space offsets putting pixel centres on integers; z: 1 rows top first, -1 bottom first
@@ -189,10 +202,4 @@ struct FragmentConstants {
     float textureFactor[4];
     float fog[4];          // as GlobalConstants::fog, for table fog
     float alphaTest[4];    // reference 0..255, D3DCMPFUNC
-};
-// One light in view space: diffuse (w: type), specular (w: cos theta/2),
-// ambient (w: cos phi/2), position (w: range), direction towards the aim
-// (w: falloff), attenuation 0, 1, 2.
-struct LightConstants {
-    float v[kLightVectors][4];
 };

@@ -126,6 +126,8 @@ public:
 private:
     uint32_t Index(uint32_t i) const;
     std::vector<uint32_t> m_RunHighest;
+    // The last range asked for, which the same mesh asks for again and again.
+    mutable uint32_t m_LastFirst = 0, m_LastCount = 0, m_LastHighest = 0;
 };
 
 struct DeviceState;

@@ -84,14 +84,14 @@ const RenderStateEffect kRenderStateEffects[] = {
     {D3DRS_ALPHATESTENABLE, DIRTY_KEY},
     {D3DRS_ALPHAREF, DIRTY_FRAGMENT},
     {D3DRS_ALPHAFUNC, DIRTY_KEY | DIRTY_FRAGMENT},
-    {D3DRS_SRCBLEND, DIRTY_BLEND},
-    {D3DRS_DESTBLEND, DIRTY_BLEND},
+    {D3DRS_SRCBLEND, DIRTY_BLEND | DIRTY_KEY},
+    {D3DRS_DESTBLEND, DIRTY_BLEND | DIRTY_KEY},
     {D3DRS_BLENDOP, DIRTY_BLEND},
-    {D3DRS_ALPHABLENDENABLE, DIRTY_BLEND},
+    {D3DRS_ALPHABLENDENABLE, DIRTY_BLEND | DIRTY_KEY},
     {D3DRS_CULLMODE, DIRTY_CULL},
     {D3DRS_DITHERENABLE, DIRTY_DITHER},
     {D3DRS_ZBIAS, DIRTY_BIAS},
-    {D3DRS_COLORWRITEENABLE, DIRTY_COLOR_MASK},
+    {D3DRS_COLORWRITEENABLE, DIRTY_COLOR_MASK | DIRTY_KEY},
     {D3DRS_STENCILENABLE, DIRTY_STENCIL},
     {D3DRS_STENCILFAIL, DIRTY_STENCIL},
     {D3DRS_STENCILZFAIL, DIRTY_STENCIL},
@@ -342,7 +342,7 @@ void FillGlobal(const DeviceState& state, const DeviceRenderer& r, const FvfLayo
         else if (layout.specular >= 0) fogMode = 4.0f;
     }
     c->options[0] = fogMode;
-    c->options[1] = static_cast<float>(r.lightCount);
+    c->options[1] = 0.0f;
     c->options[2] = rs[D3DRS_LOCALVIEWER] ? 1.0f : 0.0f;
     c->options[3] = rs[D3DRS_NORMALIZENORMALS] ? 1.0f : 0.0f;
     // A vertex colour stands in for a material colour only when the vertex has it.
@@ -370,37 +370,44 @@ void FillGlobal(const DeviceState& state, const DeviceRenderer& r, const FvfLayo
     c->depth[2] = c->depth[3] = 0.0f;
 }
 
-// The enabled lights in index order, in view space: lights are given in
-// world space and lit in view space.
+// The number of enabled lights, then the lights in index order, in view
+// space: lights are given in world space and lit in view space. A light is
+// turned into view space again only when it or the view changed.
 void FillLights(const DeviceState& state, DeviceRenderer& r) {
     const uint32_t capacity = r.lightClassSizes[kLightClassCount - 1];
     r.lightCount = std::min<uint32_t>(static_cast<uint32_t>(state.lights.enabled.size()), capacity);
-    if (r.lights.size() < r.lightCount) r.lights.resize(r.lightCount);
+    r.lights.resize(1 + r.lightCount * kLightVectors);
+    r.lights[0][0] = static_cast<float>(r.lightCount);
     const D3DMATRIX& v = state.view;
     for (uint32_t i = 0; i < r.lightCount; ++i) {
-        const D3DLIGHT8& l = state.lights.Find(state.lights.enabled[i])->light;
-        LightConstants& out = r.lights[i];
-        CopyColor(l.Diffuse, out.v[0]);
-        CopyColor(l.Specular, out.v[1]);
-        CopyColor(l.Ambient, out.v[2]);
-        out.v[0][3] = static_cast<float>(l.Type);
-        out.v[1][3] = std::cos(l.Theta * 0.5f);
-        out.v[2][3] = std::cos(l.Phi * 0.5f);
-        const float px = l.Position.x, py = l.Position.y, pz = l.Position.z;
-        out.v[3][0] = px * v.m[0][0] + py * v.m[1][0] + pz * v.m[2][0] + v.m[3][0];
-        out.v[3][1] = px * v.m[0][1] + py * v.m[1][1] + pz * v.m[2][1] + v.m[3][1];
-        out.v[3][2] = px * v.m[0][2] + py * v.m[1][2] + pz * v.m[2][2] + v.m[3][2];
-        out.v[3][3] = l.Range;
-        const float dx = l.Direction.x, dy = l.Direction.y, dz = l.Direction.z;
-        float d[3] = {dx * v.m[0][0] + dy * v.m[1][0] + dz * v.m[2][0], dx * v.m[0][1] + dy * v.m[1][1] + dz * v.m[2][1],
-                      dx * v.m[0][2] + dy * v.m[1][2] + dz * v.m[2][2]};
-        const float length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-        for (int k = 0; k < 3; ++k) out.v[4][k] = length > 0.0f ? d[k] / length : 0.0f;
-        out.v[4][3] = l.Falloff;
-        out.v[5][0] = l.Attenuation0;
-        out.v[5][1] = l.Attenuation1;
-        out.v[5][2] = l.Attenuation2;
-        out.v[5][3] = 0.0f;
+        const LightSlot& slot = *state.lights.Find(state.lights.enabled[i]);
+        LightConstants& out = slot.view;
+        if (slot.viewVersion != r.viewVersion) {
+            const D3DLIGHT8& l = slot.light;
+            CopyColor(l.Diffuse, out.v[0]);
+            out.v[0][3] = static_cast<float>(l.Type);
+            const float px = l.Position.x, py = l.Position.y, pz = l.Position.z;
+            out.v[1][0] = px * v.m[0][0] + py * v.m[1][0] + pz * v.m[2][0] + v.m[3][0];
+            out.v[1][1] = px * v.m[0][1] + py * v.m[1][1] + pz * v.m[2][1] + v.m[3][1];
+            out.v[1][2] = px * v.m[0][2] + py * v.m[1][2] + pz * v.m[2][2] + v.m[3][2];
+            out.v[1][3] = l.Range;
+            const float dx = l.Direction.x, dy = l.Direction.y, dz = l.Direction.z;
+            float d[3] = {dx * v.m[0][0] + dy * v.m[1][0] + dz * v.m[2][0], dx * v.m[0][1] + dy * v.m[1][1] + dz * v.m[2][1],
+                          dx * v.m[0][2] + dy * v.m[1][2] + dz * v.m[2][2]};
+            const float length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+            for (int k = 0; k < 3; ++k) out.v[2][k] = length > 0.0f ? d[k] / length : 0.0f;
+            out.v[2][3] = l.Falloff;
+            out.v[3][0] = l.Attenuation0;
+            out.v[3][1] = l.Attenuation1;
+            out.v[3][2] = l.Attenuation2;
+            out.v[3][3] = std::cos(l.Phi * 0.5f);
+            CopyColor(l.Ambient, out.v[4]);
+            out.v[4][3] = std::cos(l.Theta * 0.5f);
+            CopyColor(l.Specular, out.v[5]);
+            out.v[5][3] = 0.0f;
+            slot.viewVersion = r.viewVersion;
+        }
+        std::memcpy(&r.lights[1 + i * kLightVectors], out.v, sizeof out.v);
     }
 }
 
@@ -510,7 +517,7 @@ HRESULT PlatformDevice::Draw(DrawSource source, uint32_t mode, uint32_t vertices
 
     if (r.dirty & DIRTY_KEY) {
         const uint32_t lightClass = Shader_LightClass(static_cast<uint32_t>(state.lights.enabled.size()), r.lightClassSizes);
-        DeviceRenderer::Program* program = FindProgram(r, Shader_MakeKey(state, layout, lightClass));
+        DeviceRenderer::Program* program = FindProgram(r, Shader_MakeKey(state, layout, lightClass, r.backHasAlpha));
         if (program == nullptr) return D3DERR_DRIVERINTERNALERROR;
         r.current = program;
         if (program->id != r.currentProgram) {
@@ -520,7 +527,7 @@ HRESULT PlatformDevice::Draw(DrawSource source, uint32_t mode, uint32_t vertices
         r.dirty &= ~DIRTY_KEY;
     }
     if (r.dirty & DIRTY_ALL_CONSTANTS) {
-        if (r.dirty & DIRTY_LIGHTS) FillLights(state, r);  // before the globals, which count the lights
+        if (r.dirty & DIRTY_LIGHTS) FillLights(state, r);
         if (r.dirty & DIRTY_TRANSFORM) FillTransform(state, &r.transform);
         if (r.dirty & DIRTY_MATERIAL) FillMaterial(state, &r.material);
         if (r.dirty & DIRTY_GLOBAL) FillGlobal(state, r, layout, &r.global);
@@ -536,12 +543,10 @@ HRESULT PlatformDevice::Draw(DrawSource source, uint32_t mode, uint32_t vertices
     // far as its shaders hold it.
     DeviceRenderer::Program& program = *r.current;
     const float* groupData[GROUP_COUNT] = {r.transform.worldViewProj, r.material.diffuse, r.global.ambient,
-                                           r.texture.matrices[0],     r.lights.empty() ? nullptr : r.lights[0].v[0],
-                                           r.fragment.fogColor};
+                                           r.texture.matrices[0],     r.lights[0].data(), r.fragment.fogColor};
     const GLsizei groupVectors[GROUP_COUNT] = {sizeof(TransformConstants) / 16, sizeof(MaterialConstants) / 16,
                                                sizeof(GlobalConstants) / 16,    sizeof(TextureConstants) / 16,
-                                               static_cast<GLsizei>(r.lightCount * kLightVectors),
-                                               sizeof(FragmentConstants) / 16};
+                                               static_cast<GLsizei>(r.lights.size()), sizeof(FragmentConstants) / 16};
     for (uint32_t g = 0; g < GROUP_COUNT; ++g) {
         if (program.version[g] == r.version[g]) continue;
         program.version[g] = r.version[g];

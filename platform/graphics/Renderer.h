@@ -7,6 +7,7 @@
 #include "platform/graphics/DeviceState.h"
 #include "platform/graphics/GLFunctions.h"
 
+#include <array>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -80,8 +81,9 @@ struct DeviceRenderer {
     GlobalConstants global{};
     TextureConstants texture{};
     FragmentConstants fragment{};
-    std::vector<LightConstants> lights;
+    std::vector<std::array<float, 4>> lights{1};  // the lights group: count, then kLightVectors a light
     uint32_t lightCount = 0;               // lights in the constants
+    uint64_t viewVersion = 1;              // counts view changes, for the lights in view space
     uint32_t lightClassSizes[kLightClassCount] = {};
     uint64_t version[GROUP_COUNT] = {1, 1, 1, 1, 1, 1};
 

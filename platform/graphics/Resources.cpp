@@ -257,6 +257,7 @@ uint32_t PlatformIndexBuffer::Index(uint32_t i) const {
 }
 
 void PlatformIndexBuffer::Changed(uint32_t begin, uint32_t end) {
+    m_LastCount = 0;
     const uint32_t size = format == D3DFMT_INDEX32 ? 4 : 2;
     const uint32_t count = static_cast<uint32_t>(bytes.size() / size);
     m_RunHighest.resize((count + kIndexRun - 1) / kIndexRun);
@@ -270,6 +271,7 @@ void PlatformIndexBuffer::Changed(uint32_t begin, uint32_t end) {
 }
 
 uint32_t PlatformIndexBuffer::HighestIndex(uint32_t first, uint32_t count) const {
+    if (count != 0 && first == m_LastFirst && count == m_LastCount) return m_LastHighest;
     uint32_t highest = 0;
     for (uint32_t i = first, end = first + count; i < end;) {
         if (i % kIndexRun == 0 && end - i >= kIndexRun) {
@@ -279,5 +281,8 @@ uint32_t PlatformIndexBuffer::HighestIndex(uint32_t first, uint32_t count) const
             highest = std::max(highest, Index(i++));
         }
     }
+    m_LastFirst = first;
+    m_LastCount = count;
+    m_LastHighest = highest;
     return highest;
 }

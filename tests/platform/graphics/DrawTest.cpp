@@ -160,6 +160,53 @@ TEST_F(DrawTest, BackBufferFollowsTheGammaRamp) {
     EXPECT_EQ(Pixels(), shown);
 }
 
+// What cannot change the picture does not choose the program: the alpha
+// the stages compute when nothing blends or tests with it, and a texture
+// transform that is the identity. So an opaque material draws with the same
+// program whatever the material before it left in those states.
+TEST_F(DrawTest, ProgramsIgnoreStatesThatCannotChangeThePicture) {
+    PlatformTexture* texture = nullptr;
+    ASSERT_EQ(device()->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture), D3D_OK);
+    device()->SetTexture(0, texture);
+    texture->Release();
+    auto programsAfterDraw = [&] {
+        DrawScreenQuad(0, 0, 8, 8, 0.5f, 0x80FFFFFF);
+        return device()->GetStatistics().programs;
+    };
+    const uint32_t opaque = programsAfterDraw();
+    device()->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    device()->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    EXPECT_EQ(programsAfterDraw(), opaque) << "alpha unused";
+    device()->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    device()->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device()->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    const uint32_t blended = programsAfterDraw();
+    EXPECT_GE(blended, opaque) << "alpha blended: the alpha setup counts";
+    device()->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+    EXPECT_EQ(programsAfterDraw(), blended + 1);
+    device()->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+
+    // Texture transforms, on transformed vertices.
+    struct TexturedVertex {
+        float x, y, z, u, v;
+    };
+    const TexturedVertex tri[3] = {{-1, 1, 0.5f, 0, 0}, {3, 1, 0.5f, 2, 0}, {-1, -3, 0.5f, 0, 2}};
+    auto programsAfterTexturedDraw = [&] {
+        device()->SetVertexShader(D3DFVF_XYZ | D3DFVF_TEX1);
+        device()->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(TexturedVertex));
+        return device()->GetStatistics().programs;
+    };
+    const uint32_t plain = programsAfterTexturedDraw();
+    device()->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+    EXPECT_EQ(programsAfterTexturedDraw(), plain) << "identity transform";
+    D3DMATRIX scale{};
+    scale.m[0][0] = 2.0f;
+    scale.m[1][1] = scale.m[2][2] = scale.m[3][3] = 1.0f;
+    device()->SetTransform(D3DTS_TEXTURE0, &scale);
+    EXPECT_EQ(programsAfterTexturedDraw(), plain + 1);
+    device()->SetTexture(0, nullptr);
+}
+
 TEST(Projection, WorldPointsLandOnTheViewport) {
     D3DMATRIX world{}, view{}, projection{};
     for (int i = 0; i < 4; ++i) world.m[i][i] = view.m[i][i] = 1.0f;

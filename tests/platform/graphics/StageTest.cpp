@@ -141,4 +141,49 @@ TEST_F(StageTest, UnboundStageKeepsOperationsWithoutTheTexture) {
     EXPECT_EQ(Pixel(4, 4), 0xFF133557u);
 }
 
+// Environment mapping as materials set it up: coordinates from the
+// camera-space normal through the texture matrix (u = 0.5 nx + 0.5,
+// v = 0.5 - 0.5 ny), into a texture of four coloured quadrants.
+struct EnvironmentCase {
+    float nx, ny, nz;
+    uint32_t expected;
+};
+class EnvironmentMap : public StageTest, public testing::WithParamInterface<EnvironmentCase> {};
+
+TEST_P(EnvironmentMap, NormalsPickTheQuadrant) {
+    PlatformTexture* texture = nullptr;
+    ASSERT_EQ(device()->CreateTexture(2, 2, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture), D3D_OK);
+    D3DLOCKED_RECT locked{};
+    texture->LockRect(0, &locked, nullptr, 0);
+    const uint32_t quadrants[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+    for (int y = 0; y < 2; ++y) std::memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, quadrants + y * 2, 8);
+    texture->UnlockRect(0);
+    device()->SetTexture(0, texture);
+    texture->Release();
+    D3DMATRIX environment{};
+    environment.m[0][0] = 0.5f;
+    environment.m[1][1] = -0.5f;
+    environment.m[2][2] = environment.m[3][3] = 1.0f;
+    environment.m[3][0] = environment.m[3][1] = 0.5f;
+    device()->SetTransform(D3DTS_TEXTURE0, &environment);
+    device()->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+    device()->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACENORMAL);
+    device()->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device()->SetRenderState(D3DRS_LIGHTING, 0);
+    device()->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const EnvironmentCase& c = GetParam();
+    struct NormalVertex {
+        float x, y, z, nx, ny, nz;
+    };
+    const NormalVertex tri[3] = {{-1, 1, 0.5f, c.nx, c.ny, c.nz}, {3, 1, 0.5f, c.nx, c.ny, c.nz}, {-1, -3, 0.5f, c.nx, c.ny, c.nz}};
+    device()->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL);
+    ASSERT_EQ(device()->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(NormalVertex)), D3D_OK);
+    EXPECT_EQ(Pixel(30, 20), c.expected);
+}
+INSTANTIATE_TEST_SUITE_P(Normals, EnvironmentMap,
+                         testing::Values(EnvironmentCase{0.6f, 0.48f, -0.64f, 0xFF00FF00u},     // u 0.8, v 0.26
+                                         EnvironmentCase{-0.6f, -0.48f, -0.64f, 0xFF0000FFu},   // u 0.2, v 0.74
+                                         EnvironmentCase{0.6f, -0.48f, -0.64f, 0xFFFFFFFFu},    // u 0.8, v 0.74
+                                         EnvironmentCase{-0.6f, 0.48f, -0.64f, 0xFFFF0000u}));  // u 0.2, v 0.26
+
 }  // namespace
