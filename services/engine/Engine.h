@@ -17,6 +17,7 @@
 
 class CQVLibraryItem;
 class CQVMaterialItem;
+class CQVMotionItem;
 class CQVFontItem;
 class CQVSoundBuffer;
 class CQVSoundItem;
@@ -148,6 +149,12 @@ public:
     void ReleaseDeviceFonts();
     void RestoreDeviceState();
     uint32_t GetTextureHeight(const CQVTextureItem* item) const;
+    // A motion item's tracks from its ".mot" file (other files read nothing),
+    // laid out relative to its companion motion when its name asks for one;
+    // 1, or 0 with the error text set.
+    int LoadMotion(CQVMotionItem* item);
+    // The tracks of a ".mot" file appended to the item; 1, or 0 with the error text set.
+    int ReadMotionFile(CQVMotionItem* item, const char* path, uint32_t unused);
     // A full-screen movie from the data folder (".mpg" added to the name).
     int PlayMovie(const char* name);
     int UpdateMovie();

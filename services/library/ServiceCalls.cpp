@@ -39,7 +39,8 @@ int LibraryCall_LoadMesh(CQVMeshItem* item) {
     return CQVEngine::SetError("No mesh service for %s", item->GetFullPath().c_str());
 }
 int LibraryCall_LoadMotion(CQVMotionItem* item) {
-    return CQVEngine::SetError("No motion service for %s", item->GetFullPath().c_str());
+    CQVEngine* engine = CQVEngine::GetInstance();
+    return engine != nullptr ? engine->LoadMotion(item) : 0;
 }
 
 int LibraryCall_RasterizeFont(CQVFontItem* item) {

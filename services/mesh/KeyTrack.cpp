@@ -80,7 +80,8 @@ const Vector3& KeyValue(const VectorKey& key) { return key.value; }
 template <typename Key>
 void FlagKeys(std::vector<Key>* keys, bool interpolates) {
     for (size_t i = 0; i < keys->size(); ++i) {
-        const bool moves = interpolates && i + 1 < keys->size() && !SameValue(KeyValue((*keys)[i]), KeyValue((*keys)[i + 1]));
+        const bool moves =
+            interpolates && i + 1 < keys->size() && !SameValue(KeyValue((*keys)[i]), KeyValue((*keys)[i + 1]));
         (*keys)[i].interpolate = moves ? 1 : 0;
     }
 }
