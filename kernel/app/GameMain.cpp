@@ -17,11 +17,13 @@
 #include "platform/Time.h"
 #include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
+#include "services/graphics/Texture.h"
 #include "services/input/Input.h"
 #include "services/library/Library.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 PlatformWindowClass g_WindowClass;
 HWND g_MainWindow = nullptr;
@@ -127,9 +129,9 @@ bool StartEngine(const StartSettings& settings, const std::string& baseDirectory
     return true;
 }
 
-// The logo movie and the resource library join the start-up as their
-// services land.
-void StartLogoMovie(const std::string& dataDirectory) { (void)dataDirectory; }
+// The logo movie runs while the rest of the start-up loads; a movie that
+// does not open is simply not shown.
+void StartLogoMovie(const std::string& dataDirectory) { Movie_Open((dataDirectory + "\\logo_01.mpg").c_str()); }
 
 // Without "text.txt" every text shows as its key, so a failed load is ignored.
 void StartTextTable(const std::string& dataDirectory) {
@@ -168,7 +170,32 @@ void SetViewPlanes() {
 bool LoadStartContent(const StartFile& start, bool* menuFound) {
     return FileActors_LoadStartContent(start.globalsFile, start.startScene, menuFound);
 }
-void PlayLogoMovie() {}
+// Key and mouse input reaches the input layer during the logo, as the
+// device polling it stands for would see it, without the window procedure
+// running; every other message waits, in order, for the message loop.
+void FeedLogoInput() {
+    std::vector<WindowMessage> waiting;
+    WindowMessage message;
+    while (Platform_PeekMessage(&message, true)) {
+        const bool keys = message.message >= WM_KEYDOWN && message.message <= WM_SYSKEYUP;
+        const bool mouse = message.message >= WM_MOUSEMOVE && message.message <= WM_XBUTTONUP;
+        if (keys || mouse) {
+            Input_HandleWindowMessage(message.window, message.message, message.wParam, message.lParam);
+        } else {
+            waiting.push_back(message);
+        }
+    }
+    for (const WindowMessage& m : waiting) Platform_PostMessage(m.window, m.message, m.wParam, m.lParam);
+}
+
+// The logo plays until it ends; Action or Jump ends it at once.
+void PlayLogoMovie() {
+    while (Movie_Update()) {
+        FeedLogoInput();
+        CQVEngine::UpdateInput(0.0333f, 1);
+        if (CQVEngine::IsActionDown(QVDI_BUTTONB, 0) || CQVEngine::IsActionDown(QVDI_BUTTONA, 0)) Movie_Close();
+    }
+}
 void SendStartGame() { CQVActorSystem::SendMessage(0, MSG_START_GAME, nullptr); }
 
 int RunMessageLoop() {

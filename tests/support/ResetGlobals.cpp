@@ -6,6 +6,7 @@
 #include "kernel/fileactors/File.h"
 #include "kernel/script/Script.h"
 #include "services/engine/Engine.h"
+#include "services/graphics/Texture.h"
 #include "services/input/Input.h"
 #include "services/library/Library.h"
 #include "services/render/Lights.h"
@@ -25,6 +26,7 @@ void ResetGlobals() {
     Library_Reset();
     RenderQueue_Reset();
     Lights_Reset();
+    Texture_Reset();
     Sound_Reset();
     Material_Reset();
 }

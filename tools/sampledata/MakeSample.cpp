@@ -8,6 +8,7 @@
 #include "kernel/actors/MessageIds.h"
 #include "kernel/app/ActorClasses.h"
 #include "tools/content/LibraryFile.h"
+#include "tools/content/MovieWriter.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -96,6 +97,12 @@ int main(int argc, char** argv) {
     // Base folder "." (the sample folder itself), start scene, globals file, window title.
     if (!WriteFile(root / "init.txt", ".\r\nStart.qva\r\nGlobals.qva\r\nQV Engine Sample\r\n")) return 1;
     if (!WriteLibrary(root)) return 1;
+    // The logo movie the start-up plays.
+    std::string movieError;
+    if (!MovieWriter_WriteLogo((root / "Data" / "logo_01.mpg").string(), &movieError)) {
+        std::fprintf(stderr, "qv_make_sample: logo_01.mpg: %s\n", movieError.c_str());
+        return 1;
+    }
 
     ActorClasses_Install();
     if (!RegisterActorClasses()) return 1;
