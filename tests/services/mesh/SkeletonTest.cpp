@@ -23,30 +23,8 @@ void ExpectRows(const Matrix& m, const float (&rows)[4][3], const char* what) {
     }
 }
 
-// Two bones: "Root" at the origin and "Arm" jointed 10 along x. The motion
-// turns Arm 90 degrees about Z at its joint.
-class TwoBones : public testing::Test {
+class TwoBones : public TwoBoneTest {
 protected:
-    TestMesh mesh{{{"Root", -1, {0, 0, 0}}, {"Arm", 0, {10, 0, 0}}}};
-    TestMotion motion;
-    Skeleton* skeleton = nullptr;
-    BoneMatrices* matrices = nullptr;
-    Bone* arm = nullptr;
-
-    void SetUp() override {
-        motion.AddTrack("Root", {0, 0, 0}, {0, 0, 0, 1});
-        motion.AddTrack("Arm", {10, 0, 0}, kQuarterZ);
-        skeleton = Mesh_CreateSkeleton(mesh.item());
-        matrices = Mesh_AllocBoneMatrices(mesh.item());
-        ASSERT_NE(skeleton, nullptr);
-        ASSERT_NE(matrices, nullptr);
-        arm = Skeleton_FindBone(skeleton, "Arm");
-        ASSERT_NE(arm, nullptr);
-    }
-    void TearDown() override {
-        Skeleton_FreeBoneMatrices(matrices);
-        Skeleton_Destroy(skeleton);
-    }
     void SetLayer(uint32_t layer, const Quaternion& q, const Vector3& v, float weight, uint32_t mode) {
         ASSERT_EQ(Bone_SetLayerRotation(arm, q, layer), 1);
         ASSERT_EQ(Bone_SetLayerPosition(arm, v, layer), 1);

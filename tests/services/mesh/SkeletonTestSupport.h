@@ -6,6 +6,11 @@
 #include "kernel/base/NameTable.h"
 #include "services/library/LibraryItem.h"
 #include "services/mesh/Mesh.h"
+#include "services/mesh/Skeleton.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
 
 #include <memory>
 #include <vector>
@@ -89,3 +94,31 @@ inline SkinVertex MakeSkin(const Vector3& position, const Vector3& normal,
     }
     return s;
 }
+
+// Two bones: "Root" at the origin and "Arm" jointed 10 along x. The motion
+// turns Arm a quarter about Z at its joint, so a point 10 beyond the joint,
+// (20, 0, 0), goes to (10, 10, 0) with the arm and stays with the root.
+class TwoBoneTest : public testing::Test {
+protected:
+    TestMesh mesh{{{"Root", -1, {0, 0, 0}}, {"Arm", 0, {10, 0, 0}}}};
+    TestMotion motion;
+    Skeleton* skeleton = nullptr;
+    BoneMatrices* matrices = nullptr;
+    Bone* arm = nullptr;
+
+    void SetUp() override {
+        const float s = std::sqrt(0.5f);
+        motion.AddTrack("Root", {0, 0, 0}, {0, 0, 0, 1});
+        motion.AddTrack("Arm", {10, 0, 0}, {0, 0, s, s});
+        skeleton = Mesh_CreateSkeleton(mesh.item());
+        matrices = Mesh_AllocBoneMatrices(mesh.item());
+        ASSERT_NE(skeleton, nullptr);
+        ASSERT_NE(matrices, nullptr);
+        arm = Skeleton_FindBone(skeleton, "Arm");
+        ASSERT_NE(arm, nullptr);
+    }
+    void TearDown() override {
+        Skeleton_FreeBoneMatrices(matrices);
+        Skeleton_Destroy(skeleton);
+    }
+};

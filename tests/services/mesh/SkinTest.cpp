@@ -40,27 +40,12 @@ void ExpectVector(const Vector3& v, float x, float y, float z, const char* what)
     EXPECT_NEAR(v.z, z, 1e-5f) << what;
 }
 
-// Root at the origin, Arm jointed at (10, 0, 0) and turned a quarter about
-// Z: a point 10 beyond the joint, (20, 0, 0), goes to (10, 10, 0) with the
-// arm and stays with the root.
-class Skinning : public testing::Test {
+// The two-bone rig posed: the arm turned a quarter about Z.
+class Skinning : public TwoBoneTest {
 protected:
-    TestMesh mesh{{{"Root", -1, {0, 0, 0}}, {"Arm", 0, {10, 0, 0}}}};
-    TestMotion motion;
-    Skeleton* skeleton = nullptr;
-    BoneMatrices* matrices = nullptr;
-
     void SetUp() override {
-        const float s = std::sqrt(0.5f);
-        motion.AddTrack("Root", {0, 0, 0}, {0, 0, 0, 1});
-        motion.AddTrack("Arm", {10, 0, 0}, {0, 0, s, s});
-        skeleton = Mesh_CreateSkeleton(mesh.item());
-        matrices = Mesh_AllocBoneMatrices(mesh.item());
+        TwoBoneTest::SetUp();
         Skeleton_UpdatePose(skeleton, motion.item(), matrices, 0.0f);
-    }
-    void TearDown() override {
-        Skeleton_FreeBoneMatrices(matrices);
-        Skeleton_Destroy(skeleton);
     }
 };
 
@@ -85,6 +70,12 @@ TEST_P(Influences, BlendTheBoneTransforms) {
 
 const Vector3 kTip{20, 0, 0}, kAlongX{1, 0, 0};
 
+// A record whose stored count disagrees with the bones it lists.
+SkinVertex WithCount(SkinVertex s, uint8_t count) {
+    s.influenceCount = count;
+    return s;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Skeleton, Influences,
     testing::Values(
@@ -94,27 +85,15 @@ INSTANTIATE_TEST_SUITE_P(
         InfluenceCase{"weights in any bone order", MakeSkin(kTip, kAlongX, {{1, 0.5f}, {0, 0.5f}}), {15, 5, 0},
                       {0.5f, 0.5f, 0}},
         InfluenceCase{"count 1 uses bone 0 and weight 0 only",
-                      [] {
-                          SkinVertex s = MakeSkin(kTip, kAlongX, {{1, 0.5f}, {0, 0.5f}});
-                          s.influenceCount = 1;
-                          return s;
-                      }(),
+                      WithCount(MakeSkin(kTip, kAlongX, {{1, 0.5f}, {0, 0.5f}}), 1),
                       {5, 5, 0},
                       {0, 0.5f, 0}},
         InfluenceCase{"count 0 moves with bone 0 unweighted",
-                      [] {
-                          SkinVertex s = MakeSkin(kTip, kAlongX, {{1, 0.25f}});
-                          s.influenceCount = 0;
-                          return s;
-                      }(),
+                      WithCount(MakeSkin(kTip, kAlongX, {{1, 0.25f}}), 0),
                       {10, 10, 0},
                       {0, 1, 0}},
         InfluenceCase{"a count past four stops at four",
-                      [] {
-                          SkinVertex s = MakeSkin(kTip, kAlongX, {{0, 0.5f}, {1, 0.5f}});
-                          s.influenceCount = 200;
-                          return s;
-                      }(),
+                      WithCount(MakeSkin(kTip, kAlongX, {{0, 0.5f}, {1, 0.5f}}), 200),
                       {15, 5, 0},
                       {0.5f, 0.5f, 0}},
         InfluenceCase{"a bone past the matrices stays at the bind pose",
