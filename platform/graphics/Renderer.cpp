@@ -669,10 +669,14 @@ HRESULT PlatformDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, uint32_t m
     if (primitiveCount == 0) return D3D_OK;
     const uint32_t indexSize = indexFormat == D3DFMT_INDEX32 ? 4 : 2;
     // Only the vertices the indices name are copied: up to the highest one.
+    // The caller's vertices end at minIndex + vertexCount; an index past them
+    // would read beyond its memory.
+    const uint64_t vertexEnd = static_cast<uint64_t>(minIndex) + vertexCount;
     uint32_t highest = 0;
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t v = 0;
         std::memcpy(&v, static_cast<const uint8_t*>(indices) + static_cast<size_t>(i) * indexSize, indexSize);
+        if (v < minIndex || v >= vertexEnd) return D3DERR_INVALIDCALL;
         highest = std::max(highest, v);
     }
     DeviceRenderer& r = *m_Renderer;

@@ -207,6 +207,30 @@ TEST_F(DrawTest, ProgramsIgnoreStatesThatCannotChangeThePicture) {
     device()->SetTexture(0, nullptr);
 }
 
+// Indexed vertices from the caller's memory: the indices pick the corners,
+// and one past minIndex + vertexCount (memory the caller did not give) is
+// refused with nothing drawn.
+TEST_F(DrawTest, UserIndexedDrawsStayWithinTheGivenVertices) {
+    const ScreenVertex quad[5] = {{99, 99, 0.5f, 1, 0xFFFF0000, 0, 0},  {8, 8, 0.5f, 1, 0xFF00FF00, 0, 0},
+                                  {24, 8, 0.5f, 1, 0xFF00FF00, 0, 0}, {8, 24, 0.5f, 1, 0xFF00FF00, 0, 0},
+                                  {24, 24, 0.5f, 1, 0xFF00FF00, 0, 0}};
+    const uint16_t indices[6] = {1, 2, 3, 3, 2, 4};
+    device()->SetVertexShader(kScreenFvf);
+    ASSERT_EQ(device()->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 1, 4, 2, indices, D3DFMT_INDEX16, quad,
+                                               sizeof(ScreenVertex)),
+              D3D_OK);
+    EXPECT_EQ(Pixel(16, 16), 0xFF00FF00u);
+    EXPECT_EQ(Pixel(30, 30), 0xFF000000u);
+    const uint16_t beyond[3] = {1, 2, 5};
+    EXPECT_EQ(device()->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 1, 4, 1, beyond, D3DFMT_INDEX16, quad,
+                                               sizeof(ScreenVertex)),
+              D3DERR_INVALIDCALL);
+    const uint16_t below[3] = {0, 1, 2};
+    EXPECT_EQ(device()->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 1, 4, 1, below, D3DFMT_INDEX16, quad,
+                                               sizeof(ScreenVertex)),
+              D3DERR_INVALIDCALL);
+}
+
 TEST(Projection, WorldPointsLandOnTheViewport) {
     D3DMATRIX world{}, view{}, projection{};
     for (int i = 0; i < 4; ++i) world.m[i][i] = view.m[i][i] = 1.0f;
