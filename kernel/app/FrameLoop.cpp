@@ -57,8 +57,10 @@ void CommitSoundListener(const FrameListener& listener) {
 // frame. A headless run has no engine: nothing is drawn, and the frame's
 // counting still goes on.
 int BeginFrame() { return g_Engine ? g_Engine->BeginFrame(1, 1) : 1; }
-// CQVEngine::DrawRenderBuckets with the pass time.
-void DrawRenderBuckets(float dt) {}
+// The render buckets the draw pass filled, drawn in order.
+void DrawRenderBuckets(float dt) {
+    if (g_Engine) g_Engine->DrawRenderBuckets();
+}
 // CQVEngine::DrawQuads (1), CQVEngine::DrawTexts (1), CQVEngine::DrawFixedQuads.
 void DrawOverlays() {}
 // CQVEngine::AddText of "FPS: %.2f" at (viewport width - 14, 10), white, flags 12.

@@ -5,6 +5,7 @@
 #include "services/graphics/Graphics.h"
 #include "services/sound/Sound.h"
 #include "services/library/Library.h"
+#include "services/render/Shadow.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -35,11 +36,6 @@ int CreateSoundDevice(HWND window) {
     told = true;
     return 0;
 }
-
-// The shadow pass's bucket callbacks and its darkening quad come with the
-// stencil shadow volumes.
-void SetUpShadowBucket(RenderBucket* bucket) { (void)bucket; }
-void CreateShadowScreenQuad() {}
 
 // The default font ("Lucida Console", size 6) is made and made current once
 // fonts exist.
@@ -133,11 +129,8 @@ int CQVEngine::SetUpDevice(uint32_t flags) {
         device->SetTextureStageState(stage, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
         device->SetTextureStageState(stage, D3DTSS_MIPFILTER, D3DTEXF_LINEAR);
     }
-    if (renderQueue.buckets == nullptr) {
-        if (!RenderQueue_CreateBuckets(renderQueue)) return 0;
-        SetUpShadowBucket(&renderQueue.buckets[4]);
-    }
-    CreateShadowScreenQuad();
+    if (!RenderQueue_CreateBuckets(renderQueue)) return 0;
+    Shadow_CreateScreenQuad();
     g_Clock->EnsureInitialized();
     CreateDefaultFont();
     return 1;

@@ -17,6 +17,8 @@
 
 class CQVLibraryItem;
 class CQVMaterialItem;
+class CQVMeshItem;
+class CQVLightItem;
 class CQVMotionItem;
 class CQVFontItem;
 class CQVSoundBuffer;
@@ -84,6 +86,53 @@ public:
     uint32_t ForceRenderStates(uint32_t mask);
     // Sets the device states of the word's groups that changed since the last word or are forced.
     void SetRenderStateWord(uint32_t word);
+
+    // The render queue (services/render/RenderQueue.cpp): items are made and
+    // freed here, queued by the draw pass and drawn bucket by bucket.
+    RenderItem* CreateRenderItem(CQVMeshItem* mesh, uint32_t subset, CQVMaterialItem* material, const Matrix* world,
+                                 uint32_t ownerId, float depthBias);
+    void DestroyRenderItem(RenderItem* item);
+    void QueueRenderItem(RenderItem* item, float frame, float alpha);
+    int InsertRenderItem(RenderItem* item, uint32_t firstBucket);
+    void DrawRenderBuckets();
+    void DrawRenderItemMesh(RenderItem* item);
+    void SetBucketItemCallback(uint32_t bucket, RenderItemCallback callback);
+    void SetBucketBeginCallback(uint32_t bucket, RenderBucketCallback callback);
+    void SetBucketEndCallback(uint32_t bucket, RenderBucketCallback callback);
+    void SetBucketCreateCallback(uint32_t bucket, RenderItemCallback callback);
+    void SetBucketDestroyCallback(uint32_t bucket, RenderItemCallback callback);
+    void SetBucketNoLighting(uint32_t bucket, uint32_t value);
+    void SetBucketNoWorldTransform(uint32_t bucket, uint32_t value);
+    void SetBucketNoMaterial(uint32_t bucket, uint32_t value);
+    void SetBucketNoMeshDraw(uint32_t bucket, uint32_t value);
+    void SetBucketOption(uint32_t bucket, uint32_t value);
+    // The material, faded by alpha, with the subset's light map (-1 none) on stage 1.
+    void ApplyMaterial(CQVMaterialItem* material, float alpha, int32_t lightMapId);
+
+    // The camera, culling and fog (services/render/Camera.cpp).
+    void SetCameraPositionRotation(const Vector3& position, const Quaternion& rotation);
+    void SetCameraLookAt(const Vector3& eye, const Vector3& target, const Vector3& up);
+    void GetCameraDirection(Vector3* direction) const;
+    void GetCameraUp(Vector3* up) const;
+    const Vector3* GetCameraPosition() const { return &cameraPosition; }
+    const Vector3* GetCameraTarget() const { return &cameraTarget; }
+    // Stores three quarters of the angle as the vertical field of view.
+    void SetFov(float angle);
+    void SetAspectRatio(float ratio);
+    // 1 visible, 0 culled; the centre's view depth goes to depth when given.
+    int IsSphereVisible(const Vector3& centre, float radius, float* depth, uint32_t fogFlag) const;
+    void SetFogColor(uint32_t argb);
+    void SetFogEnable(uint32_t enable);
+    void SetFogNear(float distance);
+    void SetFogFar(float distance);
+    float GetFogFar() const { return fogFar; }
+    void SetGamma(float scaleRed, float scaleGreen, float scaleBlue, float addRed, float addGreen, float addBlue);
+
+    // Engine lights (services/render/Lights.cpp).
+    CQVLightItem* CreateLight();
+    void DestroyLight(CQVLightItem* light);
+    void EnableLight(CQVLightItem* light, uint32_t on);
+    CQVLightItem* GetLocalLight(uint32_t index) { return lightState.localLights[index]; }
 
     // Input as the actors read it. The input state is the input service's
     // own, so these hold with or without an engine object.
@@ -206,6 +255,7 @@ private:
     CQVSoundBuffer* LoadedSound(CQVSoundItem* item);
     int SetUpDevice(uint32_t flags);
     void ApplyProjection(float farValue);
+    void RebuildSideFrames();
 };
 
 extern CQVEngine* g_Engine;

@@ -1,5 +1,143 @@
 #include "services/render/Lights.h"
 
+#include "services/engine/Engine.h"
+#include "services/graphics/Graphics.h"
+#include "services/library/LibraryItem.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
 LightState g_LightState;
 
+namespace {
+
+PlatformDevice* Device() {
+    CQVGraphics* graphics = CQVGraphics::GetInstance();
+    return graphics != nullptr ? graphics->GetDevice() : nullptr;
+}
+
+bool IsLocal(const CQVLightItem* light) {
+    return light->light.Type == D3DLIGHT_POINT || light->light.Type == D3DLIGHT_SPOT;
+}
+
+void RemoveByIndex(std::vector<CQVLightItem*>& list, uint32_t index) {
+    std::erase_if(list, [index](const CQVLightItem* entry) { return entry->lightNumber == index; });
+}
+
+}  // namespace
+
 void Lights_Reset() { g_LightState = LightState{}; }
+
+CQVLightItem* CQVEngine::CreateLight() {
+    CQVLightItem* light = new (std::nothrow) CQVLightItem;
+    if (light == nullptr) return nullptr;
+    light->lightNumber = lightState.nextLightIndex++;
+    lightState.lights.push_back(light);
+    return light;
+}
+
+void CQVEngine::DestroyLight(CQVLightItem* light) {
+    if (light == nullptr) return;
+    if (PlatformDevice* device = Device()) device->LightEnable(light->lightNumber, 0);
+    RemoveByIndex(lightState.localLights, light->lightNumber);
+    std::erase(lightState.lights, light);
+    delete light;
+}
+
+void CQVEngine::EnableLight(CQVLightItem* light, uint32_t on) {
+    if (light == nullptr) return;
+    if (!IsLocal(light)) {
+        if (PlatformDevice* device = Device()) device->LightEnable(light->lightNumber, static_cast<int32_t>(on));
+        return;
+    }
+    if (on == 1 && !light->enabled) {
+        lightState.localLights.push_back(light);
+        light->enabled = 1;
+    } else if (on == 0 && light->enabled) {
+        RemoveByIndex(lightState.localLights, light->lightNumber);
+        if (PlatformDevice* device = Device()) device->LightEnable(light->lightNumber, 0);
+        light->enabled = 0;
+    }
+}
+
+void Light_Apply(const CQVLightItem* light) {
+    if (light == nullptr) return;
+    if (PlatformDevice* device = Device()) device->SetLight(light->lightNumber, &light->light);
+}
+
+int Light_GetColorAt(const CQVLightItem* light, float color[4], const Vector3& point) {
+    if (light == nullptr) return 0;
+    const D3DLIGHT8& l = light->light;
+    const float dx = point.x - l.Position.x, dy = point.y - l.Position.y, dz = point.z - l.Position.z;
+    const float d = std::sqrt(dx * dx + dy * dy + dz * dz);
+    if (d >= l.Range) return 0;
+    const float attenuation = 1.0f / (l.Attenuation0 + l.Attenuation1 * d + l.Attenuation2 * d * d);
+    color[0] = l.Diffuse.r * attenuation;
+    color[1] = l.Diffuse.g * attenuation;
+    color[2] = l.Diffuse.b * attenuation;
+    color[3] = l.Diffuse.a * attenuation;
+    return 1;
+}
+
+void LibraryItem_DeleteIfUnused(CQVLibraryItem* item) {
+    if (item != nullptr && !item->shared) delete item;
+}
+
+void Light_SetType(CQVLightItem* light, uint32_t type) {
+    if (light != nullptr) light->light.Type = type;
+}
+uint32_t Light_GetType(const CQVLightItem* light) { return light != nullptr ? light->light.Type : 0; }
+void Light_SetDiffuse(CQVLightItem* light, const D3DCOLORVALUE& color) {
+    if (light != nullptr) light->light.Diffuse = color;
+}
+D3DCOLORVALUE Light_GetDiffuse(const CQVLightItem* light) {
+    return light != nullptr ? light->light.Diffuse : D3DCOLORVALUE{};
+}
+void Light_SetAmbient(CQVLightItem* light, const D3DCOLORVALUE& color) {
+    if (light != nullptr) light->light.Ambient = color;
+}
+D3DCOLORVALUE Light_GetAmbient(const CQVLightItem* light) {
+    return light != nullptr ? light->light.Ambient : D3DCOLORVALUE{};
+}
+void Light_SetSpecular(CQVLightItem* light, const D3DCOLORVALUE& color) {
+    if (light != nullptr) light->light.Specular = color;
+}
+D3DCOLORVALUE Light_GetSpecular(const CQVLightItem* light) {
+    return light != nullptr ? light->light.Specular : D3DCOLORVALUE{};
+}
+void Light_SetRange(CQVLightItem* light, float range) {
+    if (light != nullptr) light->light.Range = range;
+}
+float Light_GetRange(const CQVLightItem* light) { return light != nullptr ? light->light.Range : 0.0f; }
+void Light_SetAttenuation0(CQVLightItem* light, float value) {
+    if (light != nullptr) light->light.Attenuation0 = value;
+}
+void Light_SetAttenuation1(CQVLightItem* light, float value) {
+    if (light != nullptr) light->light.Attenuation1 = value;
+}
+void Light_SetAttenuation2(CQVLightItem* light, float value) {
+    if (light != nullptr) light->light.Attenuation2 = value;
+}
+void Light_SetFalloff(CQVLightItem* light, float value) {
+    if (light != nullptr) light->light.Falloff = value;
+}
+float Light_GetFalloff(const CQVLightItem* light) { return light != nullptr ? light->light.Falloff : 0.0f; }
+void Light_SetTheta(CQVLightItem* light, float radians) {
+    if (light != nullptr) light->light.Theta = radians;
+}
+float Light_GetTheta(const CQVLightItem* light) { return light != nullptr ? light->light.Theta : 0.0f; }
+void Light_SetPhi(CQVLightItem* light, float radians) {
+    if (light != nullptr) light->light.Phi = radians;
+}
+float Light_GetPhi(const CQVLightItem* light) { return light != nullptr ? light->light.Phi : 0.0f; }
+void Light_SetPosition(CQVLightItem* light, const Vector3& position) {
+    if (light != nullptr) light->light.Position = {position.x, position.y, position.z};
+}
+Vector3 Light_GetPosition(const CQVLightItem* light) {
+    return light != nullptr ? Vector3(light->light.Position.x, light->light.Position.y, light->light.Position.z)
+                            : Vector3(0.0f, 0.0f, 0.0f);
+}
+void Light_SetDirection(CQVLightItem* light, const Vector3& direction) {
+    if (light != nullptr) light->light.Direction = {direction.x, direction.y, direction.z};
+}

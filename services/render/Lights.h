@@ -2,11 +2,17 @@
 // The engine lights' state: every light the engine created, the local
 // (point and spot) lights that are switched on, and the per-draw cache of
 // their positions and ranges. The engine object holds a reference to it.
+// Local lights are not switched on on the device for good: the render queue
+// switches on, per drawn item, the few whose range reaches it.
+
+#include "kernel/base/Maths.h"
+#include "platform/graphics/D3D8Types.h"
 
 #include <cstdint>
 #include <vector>
 
 class CQVLightItem;
+class CQVLibraryItem;
 
 // Position and range of one local light, as the device holds it.
 struct LightCacheEntry {
@@ -25,3 +31,36 @@ extern LightState g_LightState;
 // Back to the state after start-up: no lights, index 0. The lights
 // themselves belong to their owners, who destroy them through the engine.
 void Lights_Reset();
+
+// Sends the light's record to the device under its index; null ignored.
+void Light_Apply(const CQVLightItem* light);
+// The light's colour at a point: diffuse over the attenuation at the
+// point's distance, and 1; 0 for a null light or a point at or beyond the range.
+int Light_GetColorAt(const CQVLightItem* light, float color[4], const Vector3& point);
+// Deletes the item unless someone was handed it (its shared flag).
+void LibraryItem_DeleteIfUnused(CQVLibraryItem* item);
+
+// Accessors of the stored record; a null light is ignored (getters give
+// zeros). New values reach the device with the next Light_Apply.
+void Light_SetType(CQVLightItem* light, uint32_t type);
+uint32_t Light_GetType(const CQVLightItem* light);
+void Light_SetDiffuse(CQVLightItem* light, const D3DCOLORVALUE& color);
+D3DCOLORVALUE Light_GetDiffuse(const CQVLightItem* light);
+void Light_SetAmbient(CQVLightItem* light, const D3DCOLORVALUE& color);
+D3DCOLORVALUE Light_GetAmbient(const CQVLightItem* light);
+void Light_SetSpecular(CQVLightItem* light, const D3DCOLORVALUE& color);
+D3DCOLORVALUE Light_GetSpecular(const CQVLightItem* light);
+void Light_SetRange(CQVLightItem* light, float range);
+float Light_GetRange(const CQVLightItem* light);
+void Light_SetAttenuation0(CQVLightItem* light, float value);
+void Light_SetAttenuation1(CQVLightItem* light, float value);
+void Light_SetAttenuation2(CQVLightItem* light, float value);
+void Light_SetFalloff(CQVLightItem* light, float value);
+float Light_GetFalloff(const CQVLightItem* light);
+void Light_SetTheta(CQVLightItem* light, float radians);
+float Light_GetTheta(const CQVLightItem* light);
+void Light_SetPhi(CQVLightItem* light, float radians);
+float Light_GetPhi(const CQVLightItem* light);
+void Light_SetPosition(CQVLightItem* light, const Vector3& position);
+Vector3 Light_GetPosition(const CQVLightItem* light);
+void Light_SetDirection(CQVLightItem* light, const Vector3& direction);

@@ -1,6 +1,10 @@
 #include "services/render/RenderQueue.h"
 
+#include "kernel/actors/Actor.h"
+#include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
+#include "services/library/LibraryItem.h"
+#include "services/render/Shadow.h"
 
 #include <new>
 
@@ -19,16 +23,54 @@ struct BucketSetting {
     uint32_t insertMode;
     uint32_t drawsNoMesh;  // the shadow bucket: no lights, transform, material or mesh of its own
     RenderBucketCallback begin;
+    RenderBucketCallback end;
+    RenderItemCallback item;
+    RenderItemCallback create;
+    RenderItemCallback destroy;
 };
 
 // Buckets not listed insert at the front, have no callbacks and no flags.
+// Bucket 3 holds the opaque scene, 4 the shadow casters (after the scene
+// they fall on), 7 the translucent items far to near, 11 what is drawn over
+// everything.
 constexpr BucketSetting kBucketSettings[] = {
-    {3, 1, 0, nullptr},
-    {4, 0, 1, nullptr},
-    {5, 1, 0, nullptr},
-    {7, 2, 0, nullptr},
-    {11, 0, 0, &ClearDepthBucketBegin},
+    {3, 1, 0, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {4, 0, 1, &ShadowBucket_Begin, &ShadowBucket_End, &ShadowBucket_DrawItem, &ShadowBucket_CreateItem,
+     &ShadowBucket_DestroyItem},
+    {5, 1, 0, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {7, 2, 0, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {11, 0, 0, &ClearDepthBucketBegin, nullptr, nullptr, nullptr, nullptr},
 };
+
+PlatformDevice* Device() {
+    CQVGraphics* graphics = CQVGraphics::GetInstance();
+    return graphics != nullptr ? graphics->GetDevice() : nullptr;
+}
+
+// The per-subset record the queue culls with and takes the light map from;
+// null when the item names no such subset.
+const SubsetInfo* ItemSubsetInfo(const RenderItem* item) {
+    if (item->mesh == nullptr || item->subset >= item->mesh->subsetInfos.size()) return nullptr;
+    return &item->mesh->subsetInfos[item->subset];
+}
+
+// Switches on, in list order, the first seven local lights whose range
+// reaches the item's sphere; the others stay off.
+void SelectItemLights(PlatformDevice* device, RenderItem* item, const LightState& lights) {
+    const size_t count = lights.localLights.size();
+    for (size_t i = 0; i < count; ++i) device->LightEnable(lights.localLights[i]->lightNumber, 0);
+    uint32_t used = 0;
+    for (size_t i = 0; i < count && used < kMaxItemLights; ++i) {
+        const LightCacheEntry& light = lights.lightCache[i];
+        const float dx = light.x - item->centre.x, dy = light.y - item->centre.y, dz = light.z - item->centre.z;
+        const float reach = light.range + item->radius;
+        if (reach * reach > dx * dx + dy * dy + dz * dz) {
+            device->LightEnable(lights.localLights[i]->lightNumber, 1);
+            ++used;
+        }
+    }
+    item->lightsUsed = used;
+}
 
 }  // namespace
 
@@ -41,6 +83,10 @@ int RenderQueue_CreateBuckets(RenderQueueState& state) {
         bucket.insertMode = setting.insertMode;
         bucket.noLighting = bucket.noWorldTransform = bucket.noMaterial = bucket.noMeshDraw = setting.drawsNoMesh;
         bucket.beginCallback = setting.begin;
+        bucket.endCallback = setting.end;
+        bucket.itemCallback = setting.item;
+        bucket.createCallback = setting.create;
+        bucket.destroyCallback = setting.destroy;
         bucket.option = 1;
     }
     return 1;
@@ -49,4 +95,211 @@ int RenderQueue_CreateBuckets(RenderQueueState& state) {
 void RenderQueue_Reset() {
     delete[] g_RenderQueue.buckets;
     g_RenderQueue = RenderQueueState{};
+}
+
+void RenderItem_SetRadiusScale(RenderItem* item, float factor) {
+    if (item != nullptr) item->radiusScale = factor;
+}
+
+void RenderItem_SetOwner(RenderItem* item, void* owner) {
+    if (item != nullptr) item->owner = owner;
+}
+
+void* RenderItem_GetOwner(const RenderItem* item) { return item != nullptr ? item->owner : nullptr; }
+
+void RenderItem_SetDrawCallback(RenderItem* item, RenderItemCallback callback) {
+    if (item != nullptr) item->drawCallback = callback;
+}
+
+void RenderItem_PrepareOwner(RenderItem* item) {
+    if (item != nullptr && item->owner != nullptr) static_cast<CQVActor*>(item->owner)->PrepareRender();
+}
+
+RenderItem* CQVEngine::CreateRenderItem(CQVMeshItem* mesh, uint32_t subset, CQVMaterialItem* material,
+                                        const Matrix* world, uint32_t ownerId, float depthBias) {
+    RenderItem* item = new (std::nothrow) RenderItem;
+    if (item == nullptr) return nullptr;
+    item->mesh = mesh;
+    item->subset = subset;
+    item->material = material;
+    item->world = world;
+    item->ownerId = ownerId;
+    item->depthBias = depthBias;
+    if (material != nullptr && renderQueue.buckets != nullptr) {
+        for (uint32_t b = 0; b < kRenderBucketCount; ++b) {
+            if ((material->bucketMask >> b & 1) && renderQueue.buckets[b].createCallback)
+                renderQueue.buckets[b].createCallback(item);
+        }
+    }
+    return item;
+}
+
+void CQVEngine::DestroyRenderItem(RenderItem* item) {
+    if (item == nullptr) return;
+    if (renderQueue.buckets != nullptr) {
+        // The item may be linked anywhere: every queue is dropped, so no
+        // bucket keeps a pointer to freed memory.
+        for (uint32_t b = 0; b < kRenderBucketCount; ++b) renderQueue.buckets[b].head = nullptr;
+        if (item->material != nullptr) {
+            for (uint32_t b = 0; b < kRenderBucketCount; ++b) {
+                if ((item->material->bucketMask >> b & 1) && renderQueue.buckets[b].destroyCallback)
+                    renderQueue.buckets[b].destroyCallback(item);
+            }
+        }
+    }
+    delete item;
+}
+
+void CQVEngine::QueueRenderItem(RenderItem* item, float frame, float alpha) {
+    if (item == nullptr || item->queued || item->material == nullptr || item->world == nullptr) return;
+    const SubsetInfo* info = ItemSubsetInfo(item);
+    if (info == nullptr) return;
+    Vec3_TransformPoint(&item->centre, info->sphere.centre, *item->world);
+    item->radius = info->sphere.radius * item->radiusScale;
+    float z = 0.0f;
+    if (!IsSphereVisible(item->centre, item->radius, &z, item->material->fogFlag)) return;
+    item->depth = z + item->depthBias;
+    item->frame = frame;
+    item->alpha = alpha;
+    item->queued = 1;
+    item->next = nullptr;
+    InsertRenderItem(item, 0);
+}
+
+int CQVEngine::InsertRenderItem(RenderItem* item, uint32_t firstBucket) {
+    item->next = nullptr;
+    const uint32_t mask = item->material != nullptr ? item->material->bucketMask : 0;
+    uint32_t b = firstBucket;
+    while (b < kRenderBucketCount && !(mask >> b & 1)) ++b;
+    if (b >= kRenderBucketCount || renderQueue.buckets == nullptr) {
+        item->queued = 0;
+        return 0;
+    }
+    RenderBucket& bucket = renderQueue.buckets[b];
+    switch (bucket.insertMode) {
+    case 0:
+        item->next = bucket.head;
+        bucket.head = item;
+        break;
+    case 1:
+        if (bucket.head == nullptr) bucket.head = item;
+        else bucket.tail->next = item;
+        bucket.tail = item;
+        break;
+    case 2:
+    case 3: {
+        RenderItem** link = &bucket.head;
+        while (*link != nullptr && !((*link)->depth < item->depth)) link = &(*link)->next;
+        item->next = *link;
+        *link = item;
+        break;
+    }
+    default:
+        break;
+    }
+    return 1;
+}
+
+void CQVEngine::DrawRenderBuckets() {
+    PlatformDevice* device = Device();
+    if (device == nullptr || renderQueue.buckets == nullptr) return;
+    LightState& lights = lightState;
+    if (lights.lightCache.size() != lights.localLights.size()) lights.lightCache.resize(lights.localLights.size());
+    for (size_t i = 0; i < lights.localLights.size(); ++i) {
+        D3DLIGHT8 held{};
+        device->GetLight(lights.localLights[i]->lightNumber, &held);
+        lights.lightCache[i] = LightCacheEntry{held.Position.x, held.Position.y, held.Position.z, held.Range};
+    }
+    for (uint32_t b = 0; b < kRenderBucketCount; ++b) {
+        RenderBucket& bucket = renderQueue.buckets[b];
+        if (bucket.head == nullptr) continue;
+        const uint32_t noLighting = bucket.noLighting, noWorld = bucket.noWorldTransform;
+        const uint32_t noMaterial = bucket.noMaterial, noMesh = bucket.noMeshDraw;
+        const RenderItemCallback itemCallback = bucket.itemCallback;
+        if (bucket.beginCallback) bucket.beginCallback(b);
+        for (RenderItem* item = bucket.head; item != nullptr;) {
+            RenderItem* following = item->next;
+            if (!noLighting) SelectItemLights(device, item, lights);
+            if (!noWorld) device->SetTransform(D3DTS_WORLD, reinterpret_cast<const D3DMATRIX*>(item->world));
+            if (!noMaterial) {
+                const SubsetInfo* info = ItemSubsetInfo(item);
+                ApplyMaterial(item->material, item->alpha, info != nullptr ? info->lightMapId : -1);
+            }
+            if (itemCallback) itemCallback(item);
+            if (!noMesh) DrawRenderItemMesh(item);
+            InsertRenderItem(item, b + 1);
+            item = following;
+        }
+        if (bucket.endCallback) bucket.endCallback(b);
+        bucket.head = nullptr;
+    }
+    for (const CQVLightItem* light : lights.localLights) device->LightEnable(light->lightNumber, 0);
+}
+
+void CQVEngine::DrawRenderItemMesh(RenderItem* item) {
+    CQVMeshItem* mesh = item->mesh;
+    if (mesh == nullptr) return;
+    if (!mesh->loaded) mesh->Load();
+    if (item->subset >= mesh->subsets.size()) return;
+    const MeshSubset& subset = mesh->subsets[item->subset];
+    const uint32_t frame = subset.frameCount != 0 ? static_cast<uint32_t>(static_cast<int64_t>(item->frame)) % subset.frameCount : 0;
+    if (item->drawCallback) item->drawCallback(item);
+    if ((subset.frameCount > 1 && subset.skin != nullptr) || subset.vertexBuffer == nullptr) return;
+    PlatformDevice* device = Device();
+    if (device == nullptr) return;
+    device->SetStreamSource(0, subset.vertexBuffer, subset.stride);
+    device->SetVertexShader(subset.vertexFormat);
+    device->SetIndices(subset.indexBuffer, frame * subset.vertexCount);
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, subset.vertexCount, 0, subset.triangleCount);
+}
+
+void CQVEngine::SetBucketItemCallback(uint32_t bucket, RenderItemCallback callback) {
+    renderQueue.buckets[bucket].itemCallback = callback;
+}
+void CQVEngine::SetBucketBeginCallback(uint32_t bucket, RenderBucketCallback callback) {
+    renderQueue.buckets[bucket].beginCallback = callback;
+}
+void CQVEngine::SetBucketEndCallback(uint32_t bucket, RenderBucketCallback callback) {
+    renderQueue.buckets[bucket].endCallback = callback;
+}
+void CQVEngine::SetBucketCreateCallback(uint32_t bucket, RenderItemCallback callback) {
+    renderQueue.buckets[bucket].createCallback = callback;
+}
+void CQVEngine::SetBucketDestroyCallback(uint32_t bucket, RenderItemCallback callback) {
+    renderQueue.buckets[bucket].destroyCallback = callback;
+}
+void CQVEngine::SetBucketNoLighting(uint32_t bucket, uint32_t value) { renderQueue.buckets[bucket].noLighting = value; }
+void CQVEngine::SetBucketNoWorldTransform(uint32_t bucket, uint32_t value) {
+    renderQueue.buckets[bucket].noWorldTransform = value;
+}
+void CQVEngine::SetBucketNoMaterial(uint32_t bucket, uint32_t value) { renderQueue.buckets[bucket].noMaterial = value; }
+void CQVEngine::SetBucketNoMeshDraw(uint32_t bucket, uint32_t value) { renderQueue.buckets[bucket].noMeshDraw = value; }
+void CQVEngine::SetBucketOption(uint32_t bucket, uint32_t value) { renderQueue.buckets[bucket].option = value; }
+
+// Stand-in until the material applier lands: the material's render-state
+// word, colours and first texture, enough for the queue to draw lit,
+// fogged, textured subsets. The applier's own definition replaces this one
+// at link time.
+__attribute__((weak)) void CQVEngine::ApplyMaterial(CQVMaterialItem* material, float alpha, int32_t lightMapId) {
+    (void)lightMapId;
+    PlatformDevice* device = Device();
+    if (device == nullptr || material == nullptr || material->kind != LIBRARY_MATERIAL) return;
+    uint32_t word = material->blendIndex < blendModes.size() ? blendModes[material->blendIndex].code : 0x19;
+    if (!material->useAlpha) material->material.Diffuse.a = 1.0f;
+    if (alpha < 1.0f && (word & 7) == 0) word |= 1;
+    if (alpha >= 1.0f && material->material.Diffuse.a == 1.0f && (word & 7) == 1) word &= ~7u;
+    word |= (fogEnabled * material->fogFlag) << 15 | (material->stateFlagA == 0 ? 0x80u : 0u) |
+            (material->stateFlagB == 0 ? 0x20u : 0u);
+    SetRenderStateWord(word);
+    D3DMATERIAL8 faded = material->material;
+    faded.Diffuse.a *= alpha < 1.0f ? alpha : 1.0f;
+    device->SetMaterial(&faded);
+    device->SetTexture(1, nullptr);
+    CQVLibraryItem* texture = material->textureIds.empty() ? nullptr : GetItem(material->textureIds[0]);
+    if (texture != nullptr && texture->kind == LIBRARY_TEXTURE) {
+        if (!texture->loaded) texture->Load();
+        TextureItem_Bind(static_cast<CQVTextureItem*>(texture), 0);
+    } else {
+        device->SetTexture(0, nullptr);
+    }
 }

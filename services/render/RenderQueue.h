@@ -1,11 +1,18 @@
 #pragma once
 // The render queue's state: the 32 ordered draw queues (buckets) that the
 // draw pass fills with render items and the frame draws in index order. The
-// engine object holds a reference to it; nothing else owns it.
+// engine object holds a reference to it; nothing else owns it. The engine's
+// operations on items and buckets are CQVEngine members (Engine.h).
+
+#include "kernel/base/Maths.h"
 
 #include <cstdint>
+#include <vector>
 
 struct RenderItem;
+struct CQVShadowVolume;
+class CQVMeshItem;
+class CQVMaterialItem;
 
 using RenderItemCallback = void (*)(RenderItem* item);
 using RenderBucketCallback = void (*)(uint32_t bucket);
@@ -28,6 +35,34 @@ struct RenderBucket {
 };
 constexpr uint32_t kRenderBucketCount = 32;
 
+// At most this many local lights light one item.
+constexpr uint32_t kMaxItemLights = 7;
+
+// One drawn mesh subset of an actor, queued once a frame. The actor owns it;
+// the engine makes and frees it.
+struct RenderItem {
+    RenderItem* next = nullptr;  // inside the bucket it is queued in
+    uint32_t spare = 0;
+    CQVMeshItem* mesh = nullptr;
+    uint32_t subset = 0;
+    CQVMaterialItem* material = nullptr;  // its bucket mask picks the buckets
+    const Matrix* world = nullptr;        // the owner's, read at queue and draw time
+    uint32_t ownerId = 0;
+    uint32_t flag = 1;
+    float alpha = 1.0f;
+    float depthBias = 0.0f;
+    float depth = 0.0f;  // view depth of the sphere centre plus the bias
+    float radiusScale = 1.0f;
+    Vector3 centre{0.0f, 0.0f, 0.0f};  // world bounding sphere, set when queued
+    float radius = 0.0f;
+    uint32_t lightsUsed = 0;
+    float frame = 0.0f;  // animation frame; picks the vertex block
+    void* owner = nullptr;
+    RenderItemCallback drawCallback = nullptr;
+    uint32_t queued = 0;  // from queueing until past its last bucket
+    CQVShadowVolume* shadowVolume = nullptr;
+};
+
 struct RenderQueueState {
     // The 32 buckets, made by the engine's device set-up (null before it)
     // and kept while the engine lives.
@@ -37,8 +72,18 @@ struct RenderQueueState {
 extern RenderQueueState g_RenderQueue;
 
 // Makes the 32 buckets with their fixed settings (insert modes, the depth
-// clear that begins bucket 11, the option words) unless they exist; 1.
+// clear that begins bucket 11, the shadow bucket's callbacks, the option
+// words) unless they exist; 1.
 int RenderQueue_CreateBuckets(RenderQueueState& state);
 
 // Back to the state before the device set-up: the buckets are freed.
 void RenderQueue_Reset();
+
+void RenderItem_SetRadiusScale(RenderItem* item, float factor);
+// A null item is ignored (get gives null).
+void RenderItem_SetOwner(RenderItem* item, void* owner);
+void* RenderItem_GetOwner(const RenderItem* item);
+void RenderItem_SetDrawCallback(RenderItem* item, RenderItemCallback callback);
+// The draw callback of actors that rewrite their vertices just before they
+// are drawn: the owner (an actor) runs its PrepareRender.
+void RenderItem_PrepareOwner(RenderItem* item);

@@ -1,0 +1,17 @@
+#pragma once
+// Transforms on the device and the projection of world points to the
+// screen. The engine's camera itself (position, rotation, view, projection,
+// culling frames and fog) is CQVEngine's; its operations live in Camera.cpp.
+
+#include "kernel/base/Maths.h"
+
+#include <cstdint>
+
+void Graphics_SetWorldMatrix(const Matrix& world);
+void Camera_SetViewMatrix(const Matrix& view);
+void Camera_GetViewMatrix(Matrix* view);
+// Replaces a world point by its screen position: x and y in pixels of the
+// current viewport, z in its depth range.
+void Camera_ProjectToScreen(Vector3* point);
+uint32_t Graphics_GetViewportWidth();
+uint32_t Graphics_GetViewportHeight();
