@@ -1,6 +1,5 @@
 #include "services/render/RenderQueue.h"
 
-#include "kernel/actors/Actor.h"
 #include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
 #include "services/library/LibraryItem.h"
@@ -109,10 +108,6 @@ void* RenderItem_GetOwner(const RenderItem* item) { return item != nullptr ? ite
 
 void RenderItem_SetDrawCallback(RenderItem* item, RenderItemCallback callback) {
     if (item != nullptr) item->drawCallback = callback;
-}
-
-void RenderItem_PrepareOwner(RenderItem* item) {
-    if (item != nullptr && item->owner != nullptr) static_cast<CQVActor*>(item->owner)->PrepareRender();
 }
 
 RenderItem* CQVEngine::CreateRenderItem(CQVMeshItem* mesh, uint32_t subset, CQVMaterialItem* material,

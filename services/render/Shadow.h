@@ -27,6 +27,7 @@ struct CQVShadowVolume {
 // One silhouette edge during a build: two 16-bit vertex indices.
 struct ShadowEdge {
     uint16_t a, b;
+    bool operator==(const ShadowEdge&) const = default;
 };
 
 // The light above every caster, in world units from its origin.

@@ -39,6 +39,9 @@ protected:
         Quaternion identity{0, 0, 0, 1};
         engine->SetCameraPositionRotation(Vector3(0, 0, 0), identity);
         engine->SetAmbientColor(0, 0, 0, 0);
+        // Earlier tests left their own states on the device: the first
+        // material sets all of its states again.
+        engine->ForceRenderStates(0xFFFFFFFF);
         const D3DPRESENT_PARAMETERS& p = RenderScene_Device()->GetPresentParameters();
         width = static_cast<int>(p.BackBufferWidth);
         height = static_cast<int>(p.BackBufferHeight);
