@@ -1,7 +1,10 @@
 #include "kernel/actors/ActorSystem.h"
 
+#include "kernel/actors/ActorSystemHandler.h"
 #include "kernel/actors/ClassTypes.h"
+#include "kernel/actors/Collision.h"
 #include "kernel/actors/DrawGroups.h"
+#include "kernel/actors/LoadingScreen.h"
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
@@ -364,8 +367,6 @@ void CQVActorSystem::RunPendingDeletes() {
     }
 }
 
-void CQVActorSystem::Process() { RunPendingDeletes(); }
-
 int CQVActorSystem::MoveActor(CQVActor* actor, CQVActor* newParent) {
     if (actor == nullptr || newParent == nullptr) return 0;
     if (newParent->m_Parent == nullptr) return SetError("Error - Cant Paste Objects In Root");
@@ -577,4 +578,7 @@ void Actors_Reset() {
     std::fill(std::begin(g_GAVariables), std::end(g_GAVariables), nullptr);
     g_MessageCount = 0;
     g_CurrentCamera = nullptr;
+    Collision_Reset();
+    LoadingScreen_Reset();
+    ActorSystemHandler_Reset();
 }

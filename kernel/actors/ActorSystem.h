@@ -8,9 +8,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <list>
 #include <string>
 #include <vector>
 
+class CQVLibraryItem;
+struct Contact;
+struct RayFilter;
 struct TimedMessage;
 
 constexpr uint32_t ACTOR_TYPE_BASE = 0;
@@ -73,7 +77,8 @@ public:
     // actor system's per-frame step).
     void RunPendingDeletes();
     // The actor system's own per-frame step, first in every frame: the
-    // deletes queued since the last one.
+    // deletes queued since the last one, then a requested level change
+    // (ActorSystemProcess.cpp).
     void Process() override;
     int MoveActor(CQVActor* actor, CQVActor* newParent);
     CQVActor* CloneActor(CQVActor* source, CQVActor* parent, uint32_t flags);
@@ -143,6 +148,38 @@ public:
     void ReplicateMessage(uint32_t targetId, uint32_t messageId, MessageArgs args);
     void ReplicateMessageFromCharacter(uint32_t targetId, uint32_t messageId, MessageArgs args);
     void ReplicateMessageTo(uint32_t peer, uint32_t targetId, uint32_t messageId, MessageArgs args);
+
+    // The game-level commands (ActorSystemHandler.cpp); every message then
+    // reaches the base handler.
+    int HandleMessage(uint32_t id, MessageArgs args) override;
+    // The ids of the actors (from id 1 up) with exactly this name and class type.
+    static std::vector<uint32_t> FindActorsByName(const char* name, uint32_t type);
+    // The loading screen of a level change (LoadingScreen.cpp).
+    void StartLoadingScreen(uint32_t count);
+    void UpdateLoadingScreen(const char* text);
+    void EndLoadingScreen();
+    // The collision and simulation pass of the frame (Collision*.cpp).
+    void RunCollisionPass(float dt);
+    void SimulateBody(CQVActor* actor, float fraction);
+    void UpdateColObjVolumes(CQVActor* actor);
+    void FindContacts(const std::list<CQVActor*>& movers, uint32_t mode);
+    int TestColObjPair(ColObj* a, ColObj* b, uint32_t mode);
+    ColObj* RayCast(const RayFilter& filter, const Vector3& from, const Vector3& to, Vector3* hitPoint,
+                    Vector3* hitNormal);
+
+    uint32_t m_DifficultyLevel = 0;
+    uint32_t m_PendingLoad = 0;    // 1: the next frame's step changes the level
+    uint32_t m_NewGame = 0;        // 1: load files B then A and send "Start Game"; 0: a saved game
+    std::string m_LoadFileA;       // the level or save to load
+    std::string m_LoadFileB;       // loaded first for a new game
+    std::string m_LoadingText;
+    uint32_t m_CollectResources = 0;
+    std::vector<CQVLibraryItem*> m_CollectedResources;
+    std::vector<uint32_t> m_ListenerEffects;
+    float m_LoadBarColor[4] = {0.6f, 0.9f, 0.4f, 1.0f};
+    Vector3 m_LoadBarPosition = Vector3(0.0f, 0.0f, 0.0f);
+    float m_LoadBarTextColor[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    Vector3 m_LoadBarTextPosition = Vector3(0.0f, 0.0f, 0.0f);
 
     char m_ErrorText[512];
     uint32_t m_LoadVersion = 1;              // version of the actor file being read

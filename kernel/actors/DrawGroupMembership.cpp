@@ -84,6 +84,9 @@ int CQVActorSystem::AddToDrawGroup(CQVActor* actor, int force) {
             list.push_back(&object);
             ++g_DrawGroupCounters.staticColObjs;
         }
+        // A static collider stays where it is entered: the collision pass
+        // refreshes only the movers' volumes.
+        UpdateColObjVolumes(actor);
         actor->HandleMessage(MSG_CALLBACK_END_MOVING, nullptr);
     }
     return 1;

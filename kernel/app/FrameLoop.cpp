@@ -24,10 +24,6 @@ int g_PreviousF12 = 0;
 // The passes below belong to services that join the frame as they land; each
 // is called in its place in the frame's order.
 
-// The collision and simulation pass ("Collision Event", simulation start and
-// stop, collision commands) with the pass time.
-void RunCollisionPass(CQVActorSystem* system, float dt) {}
-
 // CQVCamera::UpdateMotion on the current camera, which places the engine's
 // camera for the draw pass.
 void UpdateCameraMotion() {}
@@ -145,7 +141,7 @@ int FrameStep(CQVActorSystem* system) {
 
     system->Process();
     system->RunTimedMessagePass();
-    RunCollisionPass(system, passDt);
+    system->RunCollisionPass(passDt);
     UpdateCameraMotion();
     TakeEngineCamera();
     system->DrawVisibleGroups(passDt);

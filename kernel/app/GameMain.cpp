@@ -4,6 +4,7 @@
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/app/ActorClasses.h"
+#include "kernel/app/ActorSystemServices.h"
 #include "kernel/app/CommandLine.h"
 #include "kernel/app/FrameLoop.h"
 #include "kernel/app/StartFile.h"
@@ -259,6 +260,7 @@ int WinMain(void* instance, void* previousInstance, const char* commandLine, int
     StartTextTable(dataDirectory);
     if (!StartActorSystem(start.baseDirectory)) return 0;
     if (!LoadResourceLibrary()) return 0;
+    ActorSystemServices_Install();
     Random_Seed(Platform_GetTickCount());
     SetViewPlanes();
 

@@ -1,4 +1,5 @@
 #include "services/engine/Engine.h"
+#include "services/storage/SaveStorage.h"
 
 #include "kernel/base/Clock.h"
 #include "platform/Window.h"
@@ -21,10 +22,9 @@ uint32_t g_RenderStateForceMask = 0;
 
 namespace {
 
-// Save storage starts with the engine and takes its root from the base
-// folder; both join when the storage service lands.
-void StartSaveStorage() {}
-void SetSaveStorageRoot(const std::string& root) { (void)root; }
+// Save storage starts with the engine and takes its root from the base folder.
+void StartSaveStorage() { Storage_Init(0); }
+void SetSaveStorageRoot(const std::string& root) { Storage_SetRoot(root); }
 
 // The sound device: 2 channels, 44100 Hz, 16 bits, with its streaming
 // thread. A machine without any output device runs the game silent, and

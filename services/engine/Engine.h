@@ -209,6 +209,19 @@ public:
     int UpdateMovie();
     void StopMovie();
 
+    // Save storage (services/storage): one device; the device number is
+    // accepted and ignored.
+    static int IsStorageAvailable() { return 1; }
+    static int IsStorageDeviceReady(uint32_t) { return 1; }
+    static uint32_t GetStorageDeviceState(uint32_t device);
+    static int GetStorageDeviceCount(uint32_t* count);
+    static int GetStorageDeviceName(uint32_t device, char* buffer, uint32_t size);
+    static int GetStorageDeviceSize(uint32_t device, uint32_t* freeBytes, uint32_t* totalBytes);
+    static int GetStorageFreeSpaceText(uint32_t device, char* buffer, uint32_t size);
+    static int WriteSave(uint32_t device, const char* name, const void* data, uint32_t size);
+    static int ListSaves(uint32_t device, uint32_t* count);
+    static int ReadSave(uint32_t device, uint32_t index, void* buffer, uint32_t size);
+
     std::string baseFolder;
     LibraryState& library;
     // The services' own state, held here for the code that reaches them

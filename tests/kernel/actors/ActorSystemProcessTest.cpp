@@ -1,0 +1,214 @@
+#include "kernel/actors/LoadingScreen.h"
+
+#include "tests/kernel/actors/ActorSystemGameSupport.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ActorSystemProcessTest : public ActorSystemGameFixture {
+protected:
+    void SetUp() override {
+        ActorSystemGameFixture::SetUp();
+        folder = fs::temp_directory_path() / ("qv_process_" + std::to_string(getpid()));
+        fs::remove_all(folder);
+        fs::create_directories(folder / "Data");
+        system->m_BaseDirectory = folder.string();
+    }
+    void TearDown() override {
+        fs::remove_all(folder);
+        ActorSystemGameFixture::TearDown();
+    }
+    std::string Path(const std::string& name) const { return folder.string() + "\\" + name; }
+
+    // Everything from id 10 on written as a save, as "Save Game" does.
+    void SaveWorld(const char* name) { ASSERT_EQ(system->HandleMessage(MSG_SAVE_GAME, Args_Of(name)), 1); }
+
+    bool Started() const {
+        for (const SeenMessage& s : g_Seen) {
+            if (s.id == MSG_START_GAME) return true;
+        }
+        return false;
+    }
+
+    fs::path folder;
+};
+
+TEST_F(ActorSystemProcessTest, LoadGameRebuildsTheWorldWithoutStartingIt) {
+    CQVActor* door = Make("Door", scenery, 3001);
+    Make("Handle", door, 3002);
+    Make("Lamp", global, 20);
+    SaveWorld("slot.sav");
+    Make("Extra", scenery, 3050);
+    CQVActor* systemChild = Make("Tool", system->GetActorById(ACTOR_ID_CLIPBOARD), 5);
+
+    system->HandleMessage(MSG_LOAD_GAME, Args_Of("slot.sav"));
+    EXPECT_EQ(system->GetActorById(3050)->m_Name, "Extra");  // nothing happens before the frame
+    g_Seen.clear();
+    system->Process();
+
+    EXPECT_EQ(system->GetActorById(3050), nullptr);
+    ASSERT_NE(system->GetActorById(3001), nullptr);
+    EXPECT_EQ(system->GetActorById(3001)->m_Name, "Door");
+    EXPECT_EQ(system->GetActorById(3002)->m_Parent, system->GetActorById(3001));
+    EXPECT_EQ(system->GetActorById(20)->m_Parent, global);
+    EXPECT_FALSE(Started());
+    // The system actors stay; their child lists are emptied and then hold
+    // what the load rebuilt: the level's actors, and a system actor below 10
+    // once more under its parent.
+    for (uint32_t id : {ACTOR_ID_GLOBAL, ACTOR_ID_SCENERY, ACTOR_ID_CLIPBOARD, 5u}) {
+        EXPECT_NE(system->GetActorById(id), nullptr) << id;
+    }
+    EXPECT_EQ(system->GetActorById(5), systemChild);
+    EXPECT_EQ(system->GetActorById(ACTOR_ID_CLIPBOARD)->m_Children, std::vector<CQVActor*>{systemChild});
+    EXPECT_EQ(scenery->m_Children, std::vector<CQVActor*>{system->GetActorById(3001)});
+    EXPECT_EQ(system->m_PendingLoad, 0u);
+    EXPECT_TRUE(system->m_LoadFileA.empty());
+    EXPECT_EQ(system->m_LoadCallback, nullptr);
+    EXPECT_EQ(g_ServiceLog.listenerEffects.back(), 25u);
+}
+
+TEST_F(ActorSystemProcessTest, NewGameLoadsTwoFilesAndStarts) {
+    Make("Inventory Item", global, 30);
+    ASSERT_EQ(system->SaveActors(Path("Data\\Globals.qva").c_str(), 10, 3000, 0), 1);
+    system->CreateActor(CLASS_OBJECT, "Wall", nullptr, scenery, 3001, 1, 0);
+    system->CreateActor(CLASS_OBJECT, "Floor", nullptr, scenery, 3002, 1, 0);
+    ASSERT_EQ(system->SaveActors(Path("Data\\Level.qva").c_str(), 3000, 7000, 0), 1);
+    char names[256] = {};
+    std::strcpy(names, "Data\\Globals.qva");
+    std::strcpy(names + 128, "Data\\Level.qva");
+    system->HandleMessage(MSG_NEW_GAME, Args_Of(names));
+    g_Seen.clear();
+    system->Process();
+
+    EXPECT_NE(system->GetActorById(30), nullptr);
+    EXPECT_NE(system->GetActorById(3001), nullptr);
+    EXPECT_TRUE(Started());
+    EXPECT_EQ(CQVActorSystem::FindActorsByName("MASTERPLAYER", CLASS_PLAYER).size(), 1u);
+    // Each Object was asked for its resources, and what the level asked for loaded.
+    int loadRequests = 0;
+    for (const SeenMessage& s : g_Seen) loadRequests += s.id == MSG_LOAD_RESOURCES;
+    EXPECT_EQ(loadRequests, 2);
+    EXPECT_EQ(g_ServiceLog.loaded, (std::vector<std::string>{"Texture_Wall", "Texture_Wall"}));
+    // Start Game came after the resources: the player exists only now.
+    EXPECT_EQ(system->m_NewGame, 0u);
+}
+
+TEST_F(ActorSystemProcessTest, TheLoadingTextGainsADotPerPhase) {
+    for (uint32_t i = 0; i < 3; ++i) system->CreateActor(CLASS_OBJECT, "Rock", nullptr, scenery, 3001 + i, 1, 0);
+    ASSERT_EQ(system->SaveActors(Path("level.qva").c_str(), 3000, 7000, 0), 1);
+    system->HandleMessage(MSG_LOAD_GAME, Args_Of("level.qva"));
+    system->Process();
+    std::vector<std::string> texts;
+    for (const DrawnText& t : g_ServiceLog.texts) {
+        if (texts.empty() || texts.back() != t.text) texts.push_back(t.text);
+    }
+    // Fewer than 10 objects: every object redraws ("..."), then the
+    // resource phase ("....") and the end (".....").
+    EXPECT_EQ(texts, (std::vector<std::string>{"Laden...", "Laden....", "Laden....."}));
+    EXPECT_EQ(g_ServiceLog.presents, static_cast<int>(g_ServiceLog.texts.size()));
+    // The background and the logo are drawn with every redraw.
+    EXPECT_EQ(g_ServiceLog.quads.size(), 2 * g_ServiceLog.texts.size());
+    EXPECT_EQ(g_ServiceLog.texts[0].x, 200.0f);
+    EXPECT_EQ(g_ServiceLog.texts[0].y, 470.0f);
+}
+
+TEST_F(ActorSystemProcessTest, TheBarStandsAtItsPlaceAndNeverOverflows) {
+    system->StartLoadingScreen(1000);
+    const LoadingScreenState& screen = g_LoadingScreen;
+    EXPECT_EQ(screen.bar.left, 200);
+    EXPECT_EQ(screen.bar.right, 600);
+    EXPECT_EQ(screen.bar.top, 520);
+    EXPECT_EQ(screen.bar.bottom, 528);
+    EXPECT_EQ(screen.border.left, 198);
+    EXPECT_EQ(screen.border.bottom, 530);
+    EXPECT_EQ(screen.fill.right, 202);
+    EXPECT_EQ(screen.barWidth, 400.0f);
+    EXPECT_EQ(system->m_LoadingText, "Laden");
+
+    g_LoadingScreen.interval = 0;
+    g_LoadingScreen.step = 150.0f;
+    for (int i = 0; i < 5; ++i) system->UpdateLoadingScreen(nullptr);
+    ASSERT_EQ(g_ServiceLog.rects.size(), 15u);
+    // Border and fill in the bar colour, the bar black; the fill stops 2 short of the end.
+    EXPECT_EQ(g_ServiceLog.rects[0].color[0], 0.6f);
+    EXPECT_EQ(g_ServiceLog.rects[1].color[1], 0.0f);
+    EXPECT_EQ(g_ServiceLog.rects[2].right, 352);
+    EXPECT_EQ(g_ServiceLog.rects.back().right, 598);
+    EXPECT_EQ(g_ServiceLog.texts.back().text, "Laden");
+
+    // Redraws wait for the interval.
+    g_LoadingScreen.interval = 3;
+    g_LoadingScreen.tick = 0;
+    const int presents = g_ServiceLog.presents;
+    system->UpdateLoadingScreen("x");
+    system->UpdateLoadingScreen("x");
+    EXPECT_EQ(g_ServiceLog.presents, presents);
+    system->UpdateLoadingScreen("x");
+    EXPECT_EQ(g_ServiceLog.presents, presents + 1);
+    system->EndLoadingScreen();
+    EXPECT_EQ(system->m_LoadCallback, nullptr);
+}
+
+TEST_F(ActorSystemProcessTest, ALoadThatCannotReadItsFileLeavesARunningWorld) {
+    Make("Lamp", scenery, 3001);
+    std::FILE* damaged = std::fopen((folder / "bad.sav").c_str(), "wb");
+    const uint32_t header[4] = {70, 5, 10, 100};
+    std::fwrite(header, sizeof header, 1, damaged);
+    std::fclose(damaged);
+    for (const char* name : {"bad.sav", "missing.sav"}) {
+        system->HandleMessage(MSG_LOAD_GAME, Args_Of(name));
+        system->m_ErrorText[0] = 0;
+        system->Process();
+        EXPECT_STREQ(system->GetError(), "Error - Loading Actors") << name;
+        EXPECT_EQ(system->m_PendingLoad, 0u);
+        EXPECT_EQ(system->GetActorById(3001), nullptr);
+        EXPECT_NE(system->GetActorById(ACTOR_ID_SCENERY), nullptr);
+    }
+    // The world goes on: new actors, messages and the next loads work.
+    Make("After", scenery, 3005);
+    SaveWorld("good.sav");
+    system->HandleMessage(MSG_LOAD_GAME, Args_Of("good.sav"));
+    system->Process();
+    EXPECT_EQ(system->GetActorById(3005)->m_Name, "After");
+}
+
+TEST_F(ActorSystemProcessTest, SaveGameIntoAFolderThatCannotBeWrittenFails) {
+    Make("Lamp", scenery, 3001);
+    SaveWorld("keep.sav");
+    const std::string before = [&] {
+        std::FILE* f = std::fopen((folder / "keep.sav").c_str(), "rb");
+        std::string bytes(4096, 0);
+        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+        std::fclose(f);
+        return bytes;
+    }();
+    Make("More", scenery, 3002);
+    // The file cannot be made where a folder of its temporary name stands.
+    fs::create_directories(folder / "keep.sav.tmp");
+    EXPECT_EQ(system->HandleMessage(MSG_SAVE_GAME, Args_Of("keep.sav")), 0);
+    EXPECT_STREQ(system->GetError(), "Error - Saving Actors");
+    std::FILE* f = std::fopen((folder / "keep.sav").c_str(), "rb");
+    std::string after(4096, 0);
+    after.resize(std::fread(after.data(), 1, after.size(), f));
+    std::fclose(f);
+    EXPECT_EQ(after, before);
+
+    system->m_BaseDirectory = (folder / "no such folder").string();
+    EXPECT_EQ(system->HandleMessage(MSG_SAVE_GAME, Args_Of("x.sav")), 0);
+}
+
+TEST_F(ActorSystemProcessTest, DeferredDeletesRunFirst) {
+    CQVActor* doomed = Make("Doomed", scenery);
+    const uint32_t id = doomed->m_Id;
+    system->QueueDelete(doomed);
+    system->Process();
+    EXPECT_EQ(system->GetActorById(id), nullptr);
+    EXPECT_TRUE(g_PendingDeletes.empty());
+}
+
+}  // namespace

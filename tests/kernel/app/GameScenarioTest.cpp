@@ -1,0 +1,121 @@
+// The game started headless on scenes made here, whose actors send the actor
+// system its game-level commands when the game starts.
+
+#include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/MessageIds.h"
+#include "tests/support/ResetGlobals.h"
+#include "tools/fixtures/EmptyActorFile.h"
+#include "tools/fixtures/KernelActorClasses.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class GameScenario : public testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("qv_scenario_" + std::to_string(::getpid()) + "_" +
+               testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        ASSERT_TRUE(EmptyActorFile_WriteStartContent(dir));
+        std::FILE* f = std::fopen((dir / "init.txt").c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs(".\nStart.qva\n\nScenario\n", f);
+        std::fclose(f);
+    }
+    void TearDown() override {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        fs::remove_all(dir);
+    }
+
+    // The start scene: one actor under "Scenery" whose script runs when the game starts.
+    void WriteStartScene(const char* script) {
+        ResetGlobals();
+        ASSERT_EQ(KernelActorClasses_Start(), 1);
+        CQVActor* scenery = g_ActorSystem->GetActorById(ACTOR_ID_SCENERY);
+        CQVActor* actor = g_ActorSystem->CreateActor(CLASS_BASE, "Starter", nullptr, scenery, 3000, 1, 0);
+        ASSERT_NE(actor, nullptr);
+        CQVScript record;
+        record.name = "OnStart";
+        record.boundMessage = MSG_START_GAME;
+        record.source = script;
+        actor->m_Scripts.push_back(record);
+        const std::string file = (dir / "Data" / "Start.qva").string();
+        ASSERT_EQ(g_ActorSystem->SaveActors(file.c_str(), 3000, 7000, 0), 1);
+        ResetGlobals();
+    }
+
+    void Start() {
+        const char* bin = std::getenv("QV_BIN_DIR");
+        const std::string binary = std::string(bin ? bin : ".") + "/game";
+        std::vector<std::string> args{binary, "-win=1", "-w=640", "-h=480"};
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+        ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+    }
+
+    // Exit status, or -1 while still running after the timeout.
+    int WaitExit(int timeoutMs) {
+        for (int waited = 0; waited <= timeoutMs; waited += 10) {
+            int status = 0;
+            if (::waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return -1;
+    }
+
+    fs::path dir;
+    pid_t pid = -1;
+};
+
+TEST_F(GameScenario, ASceneThatSendsExitEngineEndsTheGameWithZero) {
+    // The save shows that the game got as far as starting the scene: a
+    // start-up that fails also ends with 0.
+    WriteStartScene("sys.save_game(\"proof.sav\");\nsys.exit_engine();");
+    Start();
+    EXPECT_EQ(WaitExit(60000), 0);
+    EXPECT_TRUE(fs::exists(dir / "proof.sav"));
+}
+
+// A level change to files that are missing leaves an empty world that runs
+// on, frame after frame, until the player quits.
+class BrokenLevelChange : public GameScenario, public testing::WithParamInterface<const char*> {};
+
+TEST_P(BrokenLevelChange, LeavesARunningGame) {
+    WriteStartScene(GetParam());
+    Start();
+    EXPECT_EQ(WaitExit(3000), -1);
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    EXPECT_EQ(WaitExit(60000), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, BrokenLevelChange,
+                         testing::Values("sys.load_game(\"missing.sav\");",
+                                         "sys.new_game(\"none.qva\", \"gone.qva\");"));
+
+}  // namespace
