@@ -4,6 +4,8 @@
 #include "services/library/ServiceCalls.h"
 #include "services/mesh/MeshFile.h"
 
+#include <algorithm>
+
 namespace {
 
 // Stored sizes of one subset record: shape, parameter, light map and two
@@ -51,7 +53,36 @@ int CQVMeshItem::Serialize(CQVArchive* archive, uint32_t mode, uint32_t version)
     return FinishRead(archive, mode);
 }
 
-int CQVMeshItem::Load() { return LibraryCall_LoadMesh(this); }
+// Loaded is set before the file is read and cleared when it fails, so a
+// failed mesh is tried again at its next use.
+int CQVMeshItem::Load() {
+    if (loaded) return 1;
+    loaded = 1;
+    if (LibraryCall_LoadMesh(this) != 1) {
+        loaded = 0;
+        return 0;
+    }
+    if (skinned == 1) {
+        // A skinned mesh moves with its pose: one box that holds any pose.
+        for (SubsetInfo& info : subsetInfos) {
+            info.box = Box{Vector3(-200.0f, -200.0f, -200.0f), Vector3(200.0f, 200.0f, 200.0f)};
+            info.sphere = Sphere{Vector3(0.0f, 0.0f, 0.0f), 250.0f};
+            info.outerRadius = 250.0f;
+        }
+        return 1;
+    }
+    CQVEngine* engine = CQVEngine::GetInstance();
+    const size_t count = std::min(subsets.size(), subsetInfos.size());
+    for (size_t i = 0; i < count; ++i) {
+        SubsetInfo& info = subsetInfos[i];
+        info.box = subsets[i].box;
+        info.sphere = subsets[i].sphere;
+        info.outerRadius = subsets[i].outerRadius;
+        if (info.lightMapId != -1 && engine != nullptr)
+            Library_LoadItem(engine->UseItem(static_cast<uint32_t>(info.lightMapId)));
+    }
+    return 1;
+}
 
 // The subset records stay: they are the library's, not the mesh file's.
 int CQVMeshItem::Unload() {

@@ -1,5 +1,6 @@
 // Writes the sample data folder that `make run` starts the game on: the
-// start file, the resource library, and the globals and start scene built
+// start file, the resource library with the files its items name, the logo
+// movie, and the globals and start scene built
 // by the engine's own actor system and saved by its FileIO actors.
 // Usage: qv_make_sample <folder>
 
@@ -7,12 +8,17 @@
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/app/ActorClasses.h"
+#include "tools/content/ImageWriter.h"
 #include "tools/content/LibraryFile.h"
+#include "tools/content/MeshBuild.h"
+#include "tools/content/MotBuild.h"
 #include "tools/content/MovieWriter.h"
+#include "tools/content/WavWriter.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -55,23 +61,140 @@ void BuildStartScene(CQVActor* scenery) {
     Make(CLASS_CLASS, "Classes", level, 3003);
 }
 
-// The resource library: the materials of the start scene, a light and the
-// text font. Textures, meshes, sounds and motions join it as the writers of
-// their files do.
+// ARGB pixels of a side x side pattern: two-colour checks of cell texels.
+std::vector<uint32_t> Checks(uint32_t side, uint32_t cell, uint32_t a, uint32_t b) {
+    std::vector<uint32_t> pixels(side * side);
+    for (uint32_t y = 0; y < side; ++y) {
+        for (uint32_t x = 0; x < side; ++x) pixels[y * side + x] = ((x / cell + y / cell) % 2 == 0) ? a : b;
+    }
+    return pixels;
+}
+
+// Courses of bricks with lighter mortar between them.
+std::vector<uint32_t> Bricks(uint32_t side) {
+    std::vector<uint32_t> pixels(side * side);
+    for (uint32_t y = 0; y < side; ++y) {
+        const uint32_t shift = (y / 8) % 2 == 0 ? 0 : 8;
+        for (uint32_t x = 0; x < side; ++x) {
+            const bool mortar = y % 8 == 0 || (x + shift) % 16 == 0;
+            pixels[y * side + x] = mortar ? 0xFFC8C0B0u : 0xFF8C3A28u + ((x * 7 + y * 3) % 16) * 0x10000u;
+        }
+    }
+    return pixels;
+}
+
+// From dark at the top to light at the bottom.
+std::vector<uint32_t> Gradient(uint32_t side, uint32_t top, uint32_t bottom) {
+    std::vector<uint32_t> pixels(side * side);
+    for (uint32_t y = 0; y < side; ++y) {
+        uint32_t argb = 0xFF000000u;
+        for (uint32_t shift : {0u, 8u, 16u}) {
+            const uint32_t from = (top >> shift) & 0xFF, to = (bottom >> shift) & 0xFF;
+            argb |= ((from * (side - 1 - y) + to * y) / (side - 1)) << shift;
+        }
+        for (uint32_t x = 0; x < side; ++x) pixels[y * side + x] = argb;
+    }
+    return pixels;
+}
+
+bool Report(bool written, const std::filesystem::path& path) {
+    if (!written) std::fprintf(stderr, "qv_make_sample: cannot write %s\n", path.c_str());
+    return written;
+}
+
+// The files the library's items name, in the data folder: an image of each
+// format still textures load from, meshes made in code, sounds and the
+// figure's walk.
+bool WriteItemFiles(const std::filesystem::path& data) {
+    bool ok = true;
+    const auto save = [&](const char* name, const std::vector<uint8_t>& bytes) {
+        ok = Report(!bytes.empty() && ImageWriter_Save((data / name).string(), bytes), data / name) && ok;
+    };
+    const std::vector<uint32_t> floor = Checks(64, 8, 0xFF6E6A60u, 0xFF8C877Au);
+    save("floor.tga", ImageWriter_Tga(floor.data(), 64, 64, {}));
+    const std::vector<uint32_t> bricks = Bricks(64);
+    save("brick.bmp", ImageWriter_Bmp(bricks.data(), 64, 64, {}));
+    const std::vector<uint32_t> metal = Checks(32, 4, 0xFF8090A0u, 0xFF708090u);
+    save("metal.png", ImageWriter_Png(metal.data(), 32, 32, PNG_LAYOUT_RGB));
+    const std::vector<uint32_t> sky = Gradient(64, 0xFF203C78u, 0xFFA0C0E8u);
+    save("sky.jpg", ImageWriter_Jpeg(sky.data(), 64, 64, 90));
+
+    const auto mesh = [&](const char* name, const QvmFile& file) {
+        ok = Report(Qvm_WriteFile((data / name).string(), file), data / name) && ok;
+    };
+    const auto rigid = [](const MeshGeometry& geometry) {
+        return MeshBuild_RigidFile({MeshBuild_ToSubset(geometry, false)});
+    };
+    mesh("room.qvm", rigid(MeshBuild_Room(Vector3(-400, 0, -400), Vector3(400, 300, 400),
+                                          {{0, 340, 120, 0, 220}, {2, 100, 120, 0, 220}})));
+    mesh("crate.qvm", rigid(MeshBuild_Box(Vector3(-30, 0, -30), Vector3(30, 60, 30))));
+    mesh("column.qvm", rigid(MeshBuild_Column(Vector3(0, 0, 0), 25, 300, 12)));
+    mesh("stairs.qvm", rigid(MeshBuild_Stairs(Vector3(-60, 0, 0), 6, 120, 25, 40)));
+    mesh("ball.qvm", rigid(MeshBuild_Sphere(Vector3(0, 20, 0), 20, 8, 12)));
+    mesh("terrain.qvm", rigid(MeshBuild_Terrain(Vector3(-1000, 0, -1000), 2000, 16, MeshBuild_Hills(40, 1))));
+    const QvmFile figure = MeshBuild_Figure(2);
+    mesh("figure.qvm", figure);
+    ok = Report(Anb_WriteFile((data / "flag.anb").string(), MeshBuild_WavingFlag(80, 50, 4, 8)), data / "flag.anb") && ok;
+    ok = Report(MotWriter_Write((data / "walk.mot").c_str(), MotBuild_Walk(figure.bones)) == 1, data / "walk.mot") && ok;
+
+    const auto sound = [&](const char* name, const WavFormat& format, float hz, uint32_t frames) {
+        ok = Report(Wav_Write((data / name).string(), format, Wav_Sine(format, hz, 0.4f, frames)), data / name) && ok;
+    };
+    sound("hum.wav", WavFormat{1, 22050, 16}, 110.0f, 22050);
+    sound("click.wav", WavFormat{1, 11025, 8}, 1760.0f, 441);
+    sound("wind.wav", WavFormat{2, 44100, 16}, 220.0f, 88200);
+    return ok;
+}
+
+// The resource library: textures of every image format (and the logo movie
+// as a video texture), materials on them, the meshes, sounds, the sun, the
+// text font and the figure's walk. Ids group by kind.
 bool WriteLibrary(const std::filesystem::path& root) {
     LibraryFile library;
-    const auto material = [&](uint32_t id, const char* name, float r, float g, float b) {
-        CQVMaterialItem* item = library.AddMaterial(id, name, {});
+    library.AddTexture(10, "Floor Tiles", "floor.tga", 64, 64)->mipLevels = 0;
+    library.AddTexture(11, "Brick Wall", "brick.bmp", 64, 64);
+    library.AddTexture(12, "Metal Plate", "metal.png", 32, 32);
+    library.AddTexture(13, "Sky", "sky.jpg", 64, 64)->textureType = 3;
+    library.AddTexture(14, "Logo Screen", "logo_01.mpg", 256, 256);
+
+    const auto material = [&](uint32_t id, const char* name, std::vector<uint32_t> textures, float r, float g, float b) {
+        CQVMaterialItem* item = library.AddMaterial(id, name, std::move(textures));
         item->material.Diffuse = {r, g, b, 1.0f};
         item->material.Ambient = {r, g, b, 1.0f};
+        return item;
     };
-    material(100, "Floor", 0.45f, 0.42f, 0.38f);
-    material(101, "Platform", 0.30f, 0.45f, 0.70f);
-    library.AddLight(200, "Sun");
-    library.AddFont(300, "Text", "Lucida Console", 10);
-    if (library.Write((root / LIBRARY_FILE_NAME).string())) return true;
-    std::fprintf(stderr, "qv_make_sample: cannot write %s\n", (root / LIBRARY_FILE_NAME).c_str());
-    return false;
+    material(100, "Floor", {10}, 0.45f, 0.42f, 0.38f);
+    material(101, "Platform", {12}, 0.30f, 0.45f, 0.70f);
+    material(102, "Wall", {11}, 1.0f, 1.0f, 1.0f);
+    material(103, "Sky", {13}, 1.0f, 1.0f, 1.0f)->fogFlag = 0;
+    CQVMaterialItem* glass = material(104, "Glass", {}, 0.6f, 0.8f, 1.0f);
+    glass->material.Diffuse.a = 0.4f;
+    glass->useAlpha = 1;
+    glass->bucketMask = 0;  // blended: the reader gives it the blended bucket
+
+    const struct {
+        uint32_t id;
+        const char* name;
+        const char* file;
+    } meshes[] = {
+        {200, "Room", "room.qvm"},     {201, "Crate", "crate.qvm"},     {202, "Column", "column.qvm"},
+        {203, "Stairs", "stairs.qvm"}, {204, "Ball", "ball.qvm"},       {205, "Terrain", "terrain.qvm"},
+        {206, "Figure", "figure.qvm"}, {207, "Flag", "flag.anb"},
+    };
+    for (const auto& m : meshes) library.AddMesh(m.id, m.name, m.file)->subsetInfos.resize(1);
+    static_cast<CQVMeshItem*>(library.items.At(206))->skinned = 1;
+
+    library.AddSound(300, "Hum", "hum.wav")->flags = CQVSoundItem::SOUND_WHOLE_FILE | CQVSoundItem::SOUND_3D;
+    library.AddSound(301, "Click", "click.wav")->group = 1;
+    CQVSoundItem* wind = library.AddSound(302, "Wind", "wind.wav");
+    wind->flags = 0;  // streamed
+    wind->volume = 0.5f;
+    wind->group = 2;
+
+    library.AddLight(400, "Sun");
+    library.AddMotion(500, "Walk", "walk.mot");
+    library.AddFont(600, "Text", "Lucida Console", 10);
+    return Report(library.Write((root / LIBRARY_FILE_NAME).string()), root / LIBRARY_FILE_NAME);
 }
 
 bool SaveThrough(uint32_t fileIOId, const char* fileName) {
@@ -96,7 +219,7 @@ int main(int argc, char** argv) {
     }
     // Base folder "." (the sample folder itself), start scene, globals file, window title.
     if (!WriteFile(root / "init.txt", ".\r\nStart.qva\r\nGlobals.qva\r\nQV Engine Sample\r\n")) return 1;
-    if (!WriteLibrary(root)) return 1;
+    if (!WriteItemFiles(root / "Data") || !WriteLibrary(root)) return 1;
     // The logo movie the start-up plays.
     std::string movieError;
     if (!MovieWriter_WriteLogo((root / "Data" / "logo_01.mpg").string(), &movieError)) {

@@ -7,58 +7,37 @@
 #include "platform/Window.h"
 #include "services/engine/Engine.h"
 #include "services/library/Library.h"
+#include "tests/services/library/SampleFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fcntl.h>
 #include <fstream>
-#include <cstdlib>
 #include <filesystem>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <functional>
 #include <thread>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace {
 
-// Runs one of our programs to its end, in a folder when one is given, its
-// standard error into a file when one is given; its exit status.
-int RunProgram(const std::string& program, std::vector<std::string> arguments, const std::filesystem::path& folder = {},
-               const std::filesystem::path& errors = {}) {
-    const char* bin = std::getenv("QV_BIN_DIR");
-    const std::string binary = std::string(bin ? bin : ".") + "/" + program;
-    std::vector<char*> argv{const_cast<char*>(binary.c_str())};
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    if (!errors.empty()) posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return -1;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+struct SeenItem {
+    uint32_t kind;
+    std::string name, fileName;
+};
 
 // Runs the game in the folder until it has drawn a few frames; the items
 // the library held then.
-std::vector<std::string> RunGameIn(const std::filesystem::path& dir, uint32_t* framesRun) {
+std::vector<SeenItem> RunGameIn(const std::filesystem::path& dir, uint32_t* framesRun) {
     const auto oldDir = std::filesystem::current_path();
     std::filesystem::current_path(dir);
-    std::vector<std::string> names;
+    std::vector<SeenItem> items;
     const uint32_t firstFrame = g_FrameNumber;
     std::atomic<bool> stop{false};
     std::thread quitter([&] {
         for (int i = 0; i < 5000 && !stop && g_FrameNumber < firstFrame + 2; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         for (uint32_t id = 0; id < g_Library.GetSlotCount(); ++id) {
-            if (const CQVLibraryItem* item = g_Library.At(id)) names.push_back(item->name);
+            if (const CQVLibraryItem* item = g_Library.At(id)) items.push_back({item->kind, item->name, item->fileName});
         }
         Platform_RequestQuit();
     });
@@ -68,34 +47,63 @@ std::vector<std::string> RunGameIn(const std::filesystem::path& dir, uint32_t* f
     std::filesystem::current_path(oldDir);
     EXPECT_EQ(result, 0);
     *framesRun = g_FrameNumber - firstFrame;
-    return names;
+    return items;
 }
 
 TEST(SampleGame, StartsWithTheSampleLibraryAndRunsFrames) {
     Library_Reset();
-    const auto dir = std::filesystem::temp_directory_path() / ("qv_sample_" + std::to_string(::getpid()));
-    ASSERT_EQ(RunProgram("qv_make_sample", {dir.string()}), 0);
+    SampleFolder sample;
+    const std::filesystem::path& dir = sample.dir;
+    ASSERT_TRUE(sample.Make());
     ASSERT_TRUE(std::filesystem::exists(dir / "DARarezev.edo"));
     uint32_t frames = 0;
-    const std::vector<std::string> names = RunGameIn(dir, &frames);
-    std::filesystem::remove_all(dir);
+    const std::vector<SeenItem> items = RunGameIn(dir, &frames);
     EXPECT_GE(frames, 2u);
-    EXPECT_EQ(names, (std::vector<std::string>{"Floor", "Platform", "Sun", "Text"}));
     EXPECT_EQ(CQVEngine::GetInstance()->worldScale, 100.0f);
+    // Every kind, and every file an item names lies in the data folder.
+    uint32_t perKind[LIBRARY_KIND_LIMIT] = {};
+    for (const SeenItem& item : items) {
+        ++perKind[item.kind];
+        if (!item.fileName.empty())
+            EXPECT_TRUE(std::filesystem::exists(dir / "Data" / item.fileName)) << item.name << ": " << item.fileName;
+    }
+    const uint32_t expected[LIBRARY_KIND_LIMIT] = {5, 8, 3, 0, 5, 1, 1, 1};
+    EXPECT_EQ(std::vector<uint32_t>(perKind, perKind + LIBRARY_KIND_LIMIT),
+              std::vector<uint32_t>(expected, expected + LIBRARY_KIND_LIMIT));
 }
 
-// A damaged library ends the game at start with result 0 and says why on
-// standard error.
-TEST(SampleGame, ADamagedLibraryEndsTheGameWithItsErrorText) {
-    const auto dir = std::filesystem::temp_directory_path() / ("qv_damaged_" + std::to_string(::getpid()));
-    ASSERT_EQ(RunProgram("qv_make_sample", {dir.string()}), 0);
-    std::filesystem::resize_file(dir / "DARarezev.edo", std::filesystem::file_size(dir / "DARarezev.edo") - 3);
-    const auto errors = dir / "errors.txt";
-    EXPECT_EQ(RunProgram("game", {"-win=1", "-w=320", "-h=240", "-s=0"}, dir, errors), 0);
-    std::ifstream in(errors);
-    const std::string text((std::istreambuf_iterator<char>(in)), {});
-    std::filesystem::remove_all(dir);
-    EXPECT_NE(text.find("DARarezev.edo: Fatal Library Serialization Error"), std::string::npos) << text;
+// A library that cannot be read ends the game at start with result 0 and
+// says why on standard error: cut short, an item of kind 3, no file at all.
+TEST(SampleGame, ALibraryThatCannotBeReadEndsTheGameWithItsErrorText) {
+    SampleFolder sample;
+    const std::filesystem::path& dir = sample.dir;
+    ASSERT_TRUE(sample.Make());
+    const auto library = dir / "DARarezev.edo";
+    std::vector<char> bytes(std::filesystem::file_size(library));
+    std::ifstream(library, std::ios::binary).read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    const auto put = [&](const std::vector<char>& content) {
+        std::ofstream(library, std::ios::binary | std::ios::trunc).write(content.data(), static_cast<std::streamsize>(content.size()));
+    };
+    // The first item's kind: after the version, world scale, four words and the group and item counts.
+    constexpr size_t kFirstKind = 8 * 4;
+    std::vector<char> kindThree = bytes;
+    kindThree[kFirstKind] = 3;
+    const struct {
+        std::function<void()> damage;
+        const char* text;
+    } cases[] = {
+        {[&] { put(std::vector<char>(bytes.begin(), bytes.end() - 3)); }, "Fatal Library Serialization Error"},
+        {[&] { put(kindThree); }, "Fatal Library Serialization Error - Unknown Class ID"},
+        {[&] { std::filesystem::remove(library); }, "Serialize File Open Error"},
+    };
+    for (const auto& c : cases) {
+        c.damage();
+        const auto errors = dir / "errors.txt";
+        EXPECT_EQ(RunProgram("game", {"-win=1", "-w=320", "-h=240", "-s=0"}, dir, errors), 0) << c.text;
+        std::ifstream in(errors);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_NE(text.find(std::string("DARarezev.edo: ") + c.text + "\n"), std::string::npos) << text;
+    }
 }
 
 }  // namespace
