@@ -8,7 +8,7 @@ struct KeyCodes {
     uint32_t virtualKey = 0;  // 0: the key has no virtual-key code
     uint32_t scanCode = 0;    // set-1 make code
     bool extended = false;    // the E0 prefix (right Ctrl/Alt, arrows, keypad Enter ...)
-    uint32_t sideKey = 0;     // Shift, Ctrl and Alt: the left or right virtual key (0xA0 to 0xA5)
+    uint32_t sideKey = 0;     // Shift, Ctrl and Alt: the left or right virtual key (VK_LSHIFT to VK_RMENU)
 };
 
 // scancode is an SDL_Scancode value.

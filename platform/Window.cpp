@@ -3,6 +3,7 @@
 #include "platform/KeyMap.h"
 #include "platform/Text.h"
 #include "platform/Time.h"
+#include "platform/VirtualKeys.h"
 
 #include <SDL2/SDL.h>
 
@@ -61,9 +62,6 @@ void InstallQuitSignals() {
     sigaction(SIGINT, &action, nullptr);
 }
 
-// Virtual keys of the mouse buttons in the key-state table.
-enum : uint32_t { VK_LBUTTON = 0x01, VK_RBUTTON = 0x02, VK_MBUTTON = 0x04, VK_XBUTTON1 = 0x05, VK_XBUTTON2 = 0x06 };
-
 void SetKeyDown(uint32_t virtualKey, bool down) {
     if (virtualKey == 0 || virtualKey >= 256) return;
     uint8_t& count = g_KeyDownCount[virtualKey];
@@ -113,7 +111,7 @@ void TranslateKey(HWND window, const SDL_KeyboardEvent& key) {
     const KeyCodes codes = KeyMap_FromScancode(key.keysym.scancode);
     if (codes.virtualKey == 0) return;
     const bool up = key.type == SDL_KEYUP;
-    const bool altHeld = (key.keysym.mod & KMOD_ALT) != 0 || codes.virtualKey == 0x12;
+    const bool altHeld = (key.keysym.mod & KMOD_ALT) != 0 || codes.virtualKey == VK_MENU;
     // The previous-state bit follows the physical key, so that the second
     // of two keys sharing a virtual key (left and right Shift) is a press.
     bool& physicalDown = g_ScancodeDown[key.keysym.scancode];
@@ -123,12 +121,12 @@ void TranslateKey(HWND window, const SDL_KeyboardEvent& key) {
         SetKeyDown(codes.virtualKey, !up);
         SetKeyDown(codes.sideKey, !up);
     }
-    const uint32_t message = altHeld || codes.virtualKey == 0x79 ? (up ? WM_SYSKEYUP : WM_SYSKEYDOWN)
+    const uint32_t message = altHeld || codes.virtualKey == VK_F10 ? (up ? WM_SYSKEYUP : WM_SYSKEYDOWN)
                                                                   : (up ? WM_KEYUP : WM_KEYDOWN);
     Post(window, message, codes.virtualKey, KeyMap_MakeKeyLParam(codes, wasDown, up));
     // Alt+Space opens the window menu on a desktop; the game sees it as that system command.
-    if (!up && codes.virtualKey == 0x20 && (key.keysym.mod & KMOD_ALT)) {
-        Post(window, WM_SYSCOMMAND, SC_KEYMENU, 0x20);
+    if (!up && codes.virtualKey == VK_SPACE && (key.keysym.mod & KMOD_ALT)) {
+        Post(window, WM_SYSCOMMAND, SC_KEYMENU, ' ');
     }
 }
 

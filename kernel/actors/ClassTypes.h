@@ -63,5 +63,6 @@ enum ClassType : uint32_t {
 #define QV_CLASS_ENUM(id, sym, name) CLASS_##sym = id,
     QV_CLASS_TYPES(QV_CLASS_ENUM)
 #undef QV_CLASS_ENUM
+    CLASS_NONE = 39,  // the type id without a class
     CLASS_TYPE_COUNT = 54
 };

@@ -8,7 +8,7 @@ NullActor g_SafeNullActor;
 }  // namespace
 
 NullActor::NullActor() {
-    m_ClassType = ACTOR_TYPE_NULL;
+    m_ClassType = CLASS_NONE;
     m_Name = "NULLACTOR";
 }
 

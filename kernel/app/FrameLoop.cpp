@@ -4,6 +4,7 @@
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/TimedMessage.h"
 #include "kernel/app/GameMain.h"
+#include "platform/VirtualKeys.h"
 #include "platform/Window.h"
 #include "services/engine/Engine.h"
 #include "services/sound/Sound.h"
@@ -14,7 +15,6 @@ FrameListener g_FrameListener;
 
 namespace {
 
-constexpr int VK_F12 = 0x7B;
 // A paused frame that took longer than this advances its overlays by 1/30 s.
 constexpr double PAUSED_STALL = 0.2;
 constexpr float PAUSED_STALL_TIME = 1.0f / 30.0f;

@@ -2,11 +2,6 @@
 
 #include "services/input/Input.h"
 
-namespace {
-// "Forward" is read held while walking; a press of it starts nothing.
-constexpr uint32_t ACTION_FORWARD = 9;
-}  // namespace
-
 void CQVEngine::UpdateInput(float frameTime, uint32_t recentre) {
     Input_Update(frameTime);
     if (recentre) Input_CenterCursor();
@@ -18,7 +13,8 @@ int CQVEngine::WasKeyReleased(uint32_t code) { return Input_WasKeyReleased(code)
 int CQVEngine::IsActionDown(uint32_t action, uint32_t row) { return Input_IsActionDown(action, row) ? 1 : 0; }
 
 int CQVEngine::WasActionPressed(uint32_t action, uint32_t row) {
-    if (action == ACTION_FORWARD) return 0;
+    // "Forward" is read held while walking; a press of it starts nothing.
+    if (action == QVDI_BUTTONFORWARD) return 0;
     return Input_WasActionPressed(action, row) ? 1 : 0;
 }
 

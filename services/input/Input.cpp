@@ -24,9 +24,6 @@ constexpr uint32_t kCaptureKeyFirst = 10;
 // Axis codes the binding menu samples: the mouse, one always 0, and 8 per joystick.
 constexpr uint32_t kCaptureAxisCodes = 3 + 8 * kMaxJoysticks;
 
-enum : uint32_t { VK_LBUTTON = 0x01, VK_RBUTTON = 0x02, VK_MBUTTON = 0x04, VK_SHIFT = 0x10, VK_CONTROL = 0x11, VK_MENU = 0x12 };
-enum : uint32_t { VK_LSHIFT = 0xA0, VK_RSHIFT = 0xA1, VK_LCONTROL = 0xA2, VK_RCONTROL = 0xA3, VK_LMENU = 0xA4, VK_RMENU = 0xA5 };
-
 HWND g_InputWindow = nullptr;
 uint32_t g_VirtualKeyToKey[256];
 uint32_t g_KeyToVirtualKey[256];

@@ -4,48 +4,37 @@
 // key codes per player row.
 
 #include "platform/Messages.h"
+#include "platform/VirtualKeys.h"
 
 #include <cstdint>
 #include <string>
 
 // Key codes. Keyboard keys are their virtual-key codes (letters, digits and
 // keys above 147 map to themselves), except for the keys with a code of
-// their own below.
+// their own: this table gives each its code, its name ("QVI_" and the
+// symbol) and the virtual key that produces it (0: none does).
+#define QV_OWN_KEY_CODES(X)                                                                            \
+    X(ESC, 27, VK_ESCAPE) X(SPACE, 32, VK_SPACE) X(RETURN, 98, VK_RETURN) X(UP, 99, VK_UP)           \
+    X(LEFT, 100, VK_LEFT) X(RIGHT, 101, VK_RIGHT) X(DOWN, 102, VK_DOWN) X(BACK, 103, VK_BACK)         \
+    X(TAB, 104, VK_TAB) X(LANGLE, 105, 0) X(RANGLE, 106, 0) X(RCTRL, 107, VK_RCONTROL)                \
+    X(RSHIFT, 108, VK_RSHIFT) X(RALT, 109, VK_RMENU) X(CAPSLOCK, 110, VK_CAPITAL) X(F1, 111, VK_F1)   \
+    X(F2, 112, VK_F2) X(F3, 113, VK_F3) X(F4, 114, VK_F4) X(F5, 115, VK_F5) X(F6, 116, VK_F6)         \
+    X(F7, 117, VK_F7) X(F8, 118, VK_F8) X(F9, 119, VK_F9) X(F10, 120, VK_F10)                         \
+    /* Num Lock and Scroll Lock get named codes: as keys above 128 mapping */                          \
+    /* to themselves they would read as the numeric pad's 9 and left Ctrl. */                          \
+    X(NUMLOCK, 121, VK_NUMLOCK) X(SCRLOCK, 122, VK_SCROLL) X(HOME, 123, VK_HOME)                      \
+    X(PAGEUP, 124, VK_PRIOR) X(MINUS, 125, 0) X(MULTIPLY, 126, 0) X(PLUS, 127, 0) X(DIVIDE, 128, 0)   \
+    X(END, 129, VK_END) X(PAGEDOWN, 130, VK_NEXT) X(INSERT, 131, VK_INSERT) X(DELETE, 132, VK_DELETE) \
+    X(F11, 133, VK_F11) X(F12, 134, VK_F12) X(PAD0, 135, VK_NUMPAD0) X(PAD1, 136, VK_NUMPAD1)         \
+    X(PAD2, 137, VK_NUMPAD2) X(PAD3, 138, VK_NUMPAD3) X(PAD4, 139, VK_NUMPAD4)                        \
+    X(PAD5, 140, VK_NUMPAD5) X(PAD6, 141, VK_NUMPAD6) X(PAD7, 142, VK_NUMPAD7)                        \
+    X(PAD8, 143, VK_NUMPAD8) X(PAD9, 144, VK_NUMPAD9) X(LCTRL, 145, VK_LCONTROL)                      \
+    X(LSHIFT, 146, VK_LSHIFT) X(LALT, 147, VK_LMENU)
+
 enum : uint32_t {
-    QVI_ESC = 27,
-    QVI_SPACE = 32,
-    QVI_RETURN = 98,
-    QVI_UP = 99,
-    QVI_LEFT = 100,
-    QVI_RIGHT = 101,
-    QVI_DOWN = 102,
-    QVI_BACK = 103,
-    QVI_TAB = 104,
-    QVI_LANGLE = 105,
-    QVI_RANGLE = 106,
-    QVI_RCTRL = 107,
-    QVI_RSHIFT = 108,
-    QVI_RALT = 109,
-    QVI_CAPSLOCK = 110,
-    QVI_F1 = 111,  // to QVI_F10 = 120
-    QVI_NUMLOCK = 121,
-    QVI_SCRLOCK = 122,
-    QVI_HOME = 123,
-    QVI_PAGEUP = 124,
-    QVI_MINUS = 125,
-    QVI_MULTIPLY = 126,
-    QVI_PLUS = 127,
-    QVI_DIVIDE = 128,
-    QVI_END = 129,
-    QVI_PAGEDOWN = 130,
-    QVI_INSERT = 131,
-    QVI_DELETE = 132,
-    QVI_F11 = 133,
-    QVI_F12 = 134,
-    QVI_PAD0 = 135,  // to QVI_PAD9 = 144
-    QVI_LCTRL = 145,
-    QVI_LSHIFT = 146,
-    QVI_LALT = 147,
+#define QV_OWN_KEY_ENUM(symbol, code, virtualKey) QVI_##symbol = code,
+    QV_OWN_KEY_CODES(QV_OWN_KEY_ENUM)
+#undef QV_OWN_KEY_ENUM
 
     QVI_MOUSEL = 256,
     QVI_MOUSER = 257,
@@ -63,40 +52,34 @@ enum : uint32_t {
 // range -4096 to 4096 (Y grows downward).
 enum : uint32_t { JOYDIR_UP = 9990, JOYDIR_DOWN = 9991, JOYDIR_LEFT = 9992, JOYDIR_RIGHT = 9993 };
 
-// Numbered actions.
+// Numbered actions: the number and the name ("QVDI_" and the symbol) of each.
+#define QV_INPUT_ACTIONS(X)                                                                            \
+    X(AXISX, 1) X(AXISY, 2) X(AXISZ, 3) X(AXISW, 4) X(AXIS0, 5) X(AXIS1, 6) X(AXIS2, 7) X(AXIS3, 8)   \
+    X(BUTTONFORWARD, 9) X(BUTTONBACKWARD, 10) X(BUTTONLEFT, 11) X(BUTTONRIGHT, 12)                    \
+    X(BUTTONSELECT, 13) X(BUTTONSTART, 14)                                                             \
+    X(BUTTONA, 15)  /* jump */                                                                         \
+    X(BUTTONB, 16)  /* action */                                                                       \
+    X(BUTTONC, 17)  /* crouch */                                                                       \
+    X(BUTTOND, 18)  /* reload */                                                                       \
+    X(BUTTONE, 19)  /* drop */                                                                         \
+    X(BUTTONF, 20)  /* light */                                                                        \
+    X(BUTTONG, 21)  /* next */                                                                         \
+    X(BUTTONH, 22)  /* previous */                                                                     \
+    X(BUTTONI, 23)  /* cancel */                                                                       \
+    X(BUTTONJ, 24)  /* stats */                                                                        \
+    X(BUTTONK, 25)  /* fire 1 */                                                                       \
+    X(BUTTONL, 26)  /* fire 2 */                                                                       \
+    X(BUTTONM, 27)  /* knock */                                                                        \
+    X(BUTTONN, 28)  /* slow motion */                                                                  \
+    X(BUTTONO, 29)  /* run toggle */                                                                   \
+    X(BUTTONP, 30)  /* escape */                                                                       \
+    X(BUTTONQ, 31)  /* pause */                                                                        \
+    X(BUTTONR, 32)  /* inventory special */
+
 enum InputAction : uint32_t {
-    QVDI_AXISX = 1,
-    QVDI_AXISY = 2,
-    QVDI_AXISZ = 3,
-    QVDI_AXISW = 4,
-    QVDI_AXIS0 = 5,
-    QVDI_AXIS1 = 6,
-    QVDI_AXIS2 = 7,
-    QVDI_AXIS3 = 8,
-    QVDI_BUTTONFORWARD = 9,
-    QVDI_BUTTONBACKWARD = 10,
-    QVDI_BUTTONLEFT = 11,
-    QVDI_BUTTONRIGHT = 12,
-    QVDI_BUTTONSELECT = 13,
-    QVDI_BUTTONSTART = 14,
-    QVDI_BUTTONA = 15,  // jump
-    QVDI_BUTTONB = 16,  // action
-    QVDI_BUTTONC = 17,  // crouch
-    QVDI_BUTTOND = 18,  // reload
-    QVDI_BUTTONE = 19,  // drop
-    QVDI_BUTTONF = 20,  // light
-    QVDI_BUTTONG = 21,  // next
-    QVDI_BUTTONH = 22,  // previous
-    QVDI_BUTTONI = 23,  // cancel
-    QVDI_BUTTONJ = 24,  // stats
-    QVDI_BUTTONK = 25,  // fire 1
-    QVDI_BUTTONL = 26,  // fire 2
-    QVDI_BUTTONM = 27,  // knock
-    QVDI_BUTTONN = 28,  // slow motion
-    QVDI_BUTTONO = 29,  // run toggle
-    QVDI_BUTTONP = 30,  // escape
-    QVDI_BUTTONQ = 31,  // pause
-    QVDI_BUTTONR = 32,  // inventory special
+#define QV_INPUT_ACTION_ENUM(symbol, number) QVDI_##symbol = number,
+    QV_INPUT_ACTIONS(QV_INPUT_ACTION_ENUM)
+#undef QV_INPUT_ACTION_ENUM
 };
 
 constexpr uint32_t kInputActionCount = 32;

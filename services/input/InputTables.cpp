@@ -8,83 +8,29 @@
 #include <cstring>
 
 const KeyCodeRow g_OwnKeyCodes[kOwnKeyCodeCount] = {
-    {QVI_ESC, "QVI_ESC", 0x1B},
-    {QVI_SPACE, "QVI_SPACE", 0x20},
-    {QVI_RETURN, "QVI_RETURN", 0x0D},
-    {QVI_UP, "QVI_UP", 0x26},
-    {QVI_LEFT, "QVI_LEFT", 0x25},
-    {QVI_RIGHT, "QVI_RIGHT", 0x27},
-    {QVI_DOWN, "QVI_DOWN", 0x28},
-    {QVI_BACK, "QVI_BACK", 0x08},
-    {QVI_TAB, "QVI_TAB", 0x09},
-    {QVI_LANGLE, "QVI_LANGLE", 0},
-    {QVI_RANGLE, "QVI_RANGLE", 0},
-    {QVI_RCTRL, "QVI_RCTRL", 0xA3},
-    {QVI_RSHIFT, "QVI_RSHIFT", 0xA1},
-    {QVI_RALT, "QVI_RALT", 0xA5},
-    {QVI_CAPSLOCK, "QVI_CAPSLOCK", 0x14},
-    {QVI_F1 + 0, "QVI_F1", 0x70},
-    {QVI_F1 + 1, "QVI_F2", 0x71},
-    {QVI_F1 + 2, "QVI_F3", 0x72},
-    {QVI_F1 + 3, "QVI_F4", 0x73},
-    {QVI_F1 + 4, "QVI_F5", 0x74},
-    {QVI_F1 + 5, "QVI_F6", 0x75},
-    {QVI_F1 + 6, "QVI_F7", 0x76},
-    {QVI_F1 + 7, "QVI_F8", 0x77},
-    {QVI_F1 + 8, "QVI_F9", 0x78},
-    {QVI_F1 + 9, "QVI_F10", 0x79},
-    // Num Lock and Scroll Lock get their named codes: as keys above 128
-    // mapping to themselves they would read as the numeric pad's 9 and
-    // left Ctrl.
-    {QVI_NUMLOCK, "QVI_NUMLOCK", 0x90},
-    {QVI_SCRLOCK, "QVI_SCRLOCK", 0x91},
-    {QVI_HOME, "QVI_HOME", 0x24},
-    // Page Up and Page Down give the codes their names say, in key messages
-    // and in polling alike.
-    {QVI_PAGEUP, "QVI_PAGEUP", 0x21},
-    {QVI_MINUS, "QVI_MINUS", 0},
-    {QVI_MULTIPLY, "QVI_MULTIPLY", 0},
-    {QVI_PLUS, "QVI_PLUS", 0},
-    {QVI_DIVIDE, "QVI_DIVIDE", 0},
-    {QVI_END, "QVI_END", 0x23},
-    {QVI_PAGEDOWN, "QVI_PAGEDOWN", 0x22},
-    {QVI_INSERT, "QVI_INSERT", 0x2D},
-    {QVI_DELETE, "QVI_DELETE", 0x2E},
-    {QVI_F11, "QVI_F11", 0x7A},
-    {QVI_F12, "QVI_F12", 0x7B},
-    {QVI_PAD0 + 0, "QVI_PAD0", 0x60},
-    {QVI_PAD0 + 1, "QVI_PAD1", 0x61},
-    {QVI_PAD0 + 2, "QVI_PAD2", 0x62},
-    {QVI_PAD0 + 3, "QVI_PAD3", 0x63},
-    {QVI_PAD0 + 4, "QVI_PAD4", 0x64},
-    {QVI_PAD0 + 5, "QVI_PAD5", 0x65},
-    {QVI_PAD0 + 6, "QVI_PAD6", 0x66},
-    {QVI_PAD0 + 7, "QVI_PAD7", 0x67},
-    {QVI_PAD0 + 8, "QVI_PAD8", 0x68},
-    {QVI_PAD0 + 9, "QVI_PAD9", 0x69},
-    {QVI_LCTRL, "QVI_LCTRL", 0xA2},
-    {QVI_LSHIFT, "QVI_LSHIFT", 0xA0},
-    {QVI_LALT, "QVI_LALT", 0xA4},
+#define QV_OWN_KEY_ROW(symbol, code, virtualKey) {QVI_##symbol, "QVI_" #symbol, virtualKey},
+    QV_OWN_KEY_CODES(QV_OWN_KEY_ROW)
+#undef QV_OWN_KEY_ROW
 };
 
+#define QV_NAMED_KEY(symbol) {VK_##symbol, "-" #symbol}
 const VirtualKeyName g_VirtualKeyNames[kVirtualKeyNameCount] = {
-    {1, "-LBUTTON"},   {2, "-RBUTTON"},    {3, "-CANCEL"},    {4, "-MBUTTON"},    {8, "-BACK"},
-    {9, "-TAB"},       {12, "-CLEAR"},     {13, "-RETURN"},   {16, "-SHIFT"},     {17, "-CONTROL"},
-    {18, "-MENU"},     {19, "-PAUSE"},     {20, "-CAPITAL"},  {33, "-PRIOR"},     {34, "-NEXT"},
-    {35, "-END"},      {36, "-HOME"},      {37, "-LEFT"},     {38, "-UP"},        {39, "-RIGHT"},
-    {40, "-DOWN"},     {41, "-SELECT"},    {93, "-APPS"},     {96, "-NUMPAD0"},   {97, "-NUMPAD1"},
-    {160, "-LSHIFT"},  {161, "-RSHIFT"},   {162, "-LCONTROL"}, {163, "-RCONTROL"}, {164, "-LMENU"},
-    {165, "-RMENU"},
+    QV_NAMED_KEY(LBUTTON),  QV_NAMED_KEY(RBUTTON),  QV_NAMED_KEY(CANCEL),   QV_NAMED_KEY(MBUTTON),
+    QV_NAMED_KEY(BACK),     QV_NAMED_KEY(TAB),      QV_NAMED_KEY(CLEAR),    QV_NAMED_KEY(RETURN),
+    QV_NAMED_KEY(SHIFT),    QV_NAMED_KEY(CONTROL),  QV_NAMED_KEY(MENU),     QV_NAMED_KEY(PAUSE),
+    QV_NAMED_KEY(CAPITAL),  QV_NAMED_KEY(PRIOR),    QV_NAMED_KEY(NEXT),     QV_NAMED_KEY(END),
+    QV_NAMED_KEY(HOME),     QV_NAMED_KEY(LEFT),     QV_NAMED_KEY(UP),       QV_NAMED_KEY(RIGHT),
+    QV_NAMED_KEY(DOWN),     QV_NAMED_KEY(SELECT),   QV_NAMED_KEY(APPS),     QV_NAMED_KEY(NUMPAD0),
+    QV_NAMED_KEY(NUMPAD1),  QV_NAMED_KEY(LSHIFT),   QV_NAMED_KEY(RSHIFT),   QV_NAMED_KEY(LCONTROL),
+    QV_NAMED_KEY(RCONTROL), QV_NAMED_KEY(LMENU),    QV_NAMED_KEY(RMENU),
 };
+#undef QV_NAMED_KEY
 
 const char* const g_ActionNames[kInputActionCount + 1] = {
-    "__RESEVED",          "QVDI_AXISX",        "QVDI_AXISY",         "QVDI_AXISZ",       "QVDI_AXISW",
-    "QVDI_AXIS0",         "QVDI_AXIS1",        "QVDI_AXIS2",         "QVDI_AXIS3",       "QVDI_BUTTONFORWARD",
-    "QVDI_BUTTONBACKWARD", "QVDI_BUTTONLEFT",  "QVDI_BUTTONRIGHT",   "QVDI_BUTTONSELECT", "QVDI_BUTTONSTART",
-    "QVDI_BUTTONA",       "QVDI_BUTTONB",      "QVDI_BUTTONC",       "QVDI_BUTTOND",     "QVDI_BUTTONE",
-    "QVDI_BUTTONF",       "QVDI_BUTTONG",      "QVDI_BUTTONH",       "QVDI_BUTTONI",     "QVDI_BUTTONJ",
-    "QVDI_BUTTONK",       "QVDI_BUTTONL",      "QVDI_BUTTONM",       "QVDI_BUTTONN",     "QVDI_BUTTONO",
-    "QVDI_BUTTONP",       "QVDI_BUTTONQ",      "QVDI_BUTTONR",
+    "__RESEVED",
+#define QV_INPUT_ACTION_NAME(symbol, number) "QVDI_" #symbol,
+    QV_INPUT_ACTIONS(QV_INPUT_ACTION_NAME)
+#undef QV_INPUT_ACTION_NAME
 };
 
 const DefaultKeyBinding g_DefaultKeyBindings[29] = {

@@ -272,7 +272,7 @@ TEST_F(FileActor, FileIOOpensAndUnloadsItsWholeFile) {
 }
 
 TEST(KernelActors, ClassAndUVAnimationRecords) {
-    g_ClassRecords.assign(ACTOR_CLASS_COUNT, ClassRecord{});
+    g_ClassRecords.assign(CLASS_TYPE_COUNT, ClassRecord{});
     CQVClass::RegisterProperties();
     CQVUVAnimation::RegisterProperties();
     CQVFile::RegisterProperties();

@@ -1,5 +1,7 @@
 #include "platform/KeyMap.h"
 
+#include "platform/VirtualKeys.h"
+
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
@@ -33,22 +35,22 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         // Both sides of each modifier: one virtual key, told apart by scan code
         // (Shift), extended flag (Ctrl, Alt) and the sided key of the key state.
-        KeyCase{SDL_SCANCODE_LSHIFT, 0x10, 0x2A, false, 0xA0}, KeyCase{SDL_SCANCODE_RSHIFT, 0x10, 0x36, false, 0xA1},
-        KeyCase{SDL_SCANCODE_LCTRL, 0x11, 0x1D, false, 0xA2}, KeyCase{SDL_SCANCODE_RCTRL, 0x11, 0x1D, true, 0xA3},
-        KeyCase{SDL_SCANCODE_LALT, 0x12, 0x38, false, 0xA4}, KeyCase{SDL_SCANCODE_RALT, 0x12, 0x38, true, 0xA5},
-        KeyCase{SDL_SCANCODE_MODE, 0x12, 0x38, true, 0xA5},
+        KeyCase{SDL_SCANCODE_LSHIFT, VK_SHIFT, 0x2A, false, VK_LSHIFT}, KeyCase{SDL_SCANCODE_RSHIFT, VK_SHIFT, 0x36, false, VK_RSHIFT},
+        KeyCase{SDL_SCANCODE_LCTRL, VK_CONTROL, 0x1D, false, VK_LCONTROL}, KeyCase{SDL_SCANCODE_RCTRL, VK_CONTROL, 0x1D, true, VK_RCONTROL},
+        KeyCase{SDL_SCANCODE_LALT, VK_MENU, 0x38, false, VK_LMENU}, KeyCase{SDL_SCANCODE_RALT, VK_MENU, 0x38, true, VK_RMENU},
+        KeyCase{SDL_SCANCODE_MODE, VK_MENU, 0x38, true, VK_RMENU},
         // Numeric pad: digits, operators, Enter, Num Lock.
-        KeyCase{SDL_SCANCODE_KP_0, 0x60, 0x52, false, 0}, KeyCase{SDL_SCANCODE_KP_5, 0x65, 0x4C, false, 0},
-        KeyCase{SDL_SCANCODE_KP_9, 0x69, 0x49, false, 0}, KeyCase{SDL_SCANCODE_KP_PERIOD, 0x6E, 0x53, false, 0},
-        KeyCase{SDL_SCANCODE_KP_DIVIDE, 0x6F, 0x35, true, 0}, KeyCase{SDL_SCANCODE_KP_MULTIPLY, 0x6A, 0x37, false, 0},
-        KeyCase{SDL_SCANCODE_KP_ENTER, 0x0D, 0x1C, true, 0}, KeyCase{SDL_SCANCODE_NUMLOCKCLEAR, 0x90, 0x45, true, 0},
+        KeyCase{SDL_SCANCODE_KP_0, VK_NUMPAD0, 0x52, false, 0}, KeyCase{SDL_SCANCODE_KP_5, VK_NUMPAD5, 0x4C, false, 0},
+        KeyCase{SDL_SCANCODE_KP_9, VK_NUMPAD9, 0x49, false, 0}, KeyCase{SDL_SCANCODE_KP_PERIOD, VK_DECIMAL, 0x53, false, 0},
+        KeyCase{SDL_SCANCODE_KP_DIVIDE, VK_DIVIDE, 0x35, true, 0}, KeyCase{SDL_SCANCODE_KP_MULTIPLY, VK_MULTIPLY, 0x37, false, 0},
+        KeyCase{SDL_SCANCODE_KP_ENTER, VK_RETURN, 0x1C, true, 0}, KeyCase{SDL_SCANCODE_NUMLOCKCLEAR, VK_NUMLOCK, 0x45, true, 0},
         // Navigation block: extended, unlike the pad keys with the same scan codes.
-        KeyCase{SDL_SCANCODE_UP, 0x26, 0x48, true, 0}, KeyCase{SDL_SCANCODE_PAGEUP, 0x21, 0x49, true, 0},
-        KeyCase{SDL_SCANCODE_PAGEDOWN, 0x22, 0x51, true, 0}, KeyCase{SDL_SCANCODE_DELETE, 0x2E, 0x53, true, 0},
+        KeyCase{SDL_SCANCODE_UP, VK_UP, 0x48, true, 0}, KeyCase{SDL_SCANCODE_PAGEUP, VK_PRIOR, 0x49, true, 0},
+        KeyCase{SDL_SCANCODE_PAGEDOWN, VK_NEXT, 0x51, true, 0}, KeyCase{SDL_SCANCODE_DELETE, VK_DELETE, 0x53, true, 0},
         KeyCase{SDL_SCANCODE_W, 'W', 0x11, false, 0}, KeyCase{SDL_SCANCODE_0, '0', 0x0B, false, 0},
-        KeyCase{SDL_SCANCODE_F12, 0x7B, 0x58, false, 0}, KeyCase{SDL_SCANCODE_SCROLLLOCK, 0x91, 0x46, false, 0},
-        KeyCase{SDL_SCANCODE_PAUSE, 0x13, 0x45, false, 0}, KeyCase{SDL_SCANCODE_SEMICOLON, 0xBA, 0x27, false, 0},
-        KeyCase{SDL_SCANCODE_AUDIONEXT, 0xB0, 0x19, true, 0}, KeyCase{SDL_SCANCODE_VOLUMEUP, 0xAF, 0x30, true, 0}),
+        KeyCase{SDL_SCANCODE_F12, VK_F12, 0x58, false, 0}, KeyCase{SDL_SCANCODE_SCROLLLOCK, VK_SCROLL, 0x46, false, 0},
+        KeyCase{SDL_SCANCODE_PAUSE, VK_PAUSE, 0x45, false, 0}, KeyCase{SDL_SCANCODE_SEMICOLON, VK_SEMICOLON, 0x27, false, 0},
+        KeyCase{SDL_SCANCODE_AUDIONEXT, VK_MEDIA_NEXT, 0x19, true, 0}, KeyCase{SDL_SCANCODE_VOLUMEUP, VK_VOLUME_UP, 0x30, true, 0}),
     [](const testing::TestParamInfo<KeyCase>& info) { return "Scancode" + std::to_string(info.param.scancode); });
 
 TEST(KeyMap, EveryScanCodeMeansOneVirtualKey) {

@@ -1,4 +1,5 @@
 #include "platform/Window.h"
+#include "platform/VirtualKeys.h"
 
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
@@ -52,9 +53,9 @@ HWND PumpedKeyState::s_window = nullptr;
 // still sees a key go down; the message waits in the queue in its place.
 TEST_F(PumpedKeyState, PollingSeesKeysNoOneHasPumped) {
     PushKey(SDL_SCANCODE_SPACE, true);
-    EXPECT_NE(Platform_GetAsyncKeyState(0x20), 0);
+    EXPECT_NE(Platform_GetAsyncKeyState(VK_SPACE), 0);
     PushKey(SDL_SCANCODE_SPACE, false);
-    EXPECT_EQ(Platform_GetAsyncKeyState(0x20), 0);
+    EXPECT_EQ(Platform_GetAsyncKeyState(VK_SPACE), 0);
     const auto m = TakeMessages();
     ASSERT_EQ(m.size(), 2u);
     EXPECT_EQ(m[0].message, static_cast<uint32_t>(WM_KEYDOWN));
@@ -68,31 +69,31 @@ TEST_F(PumpedKeyState, SidesOfAModifierAreSeparateKeys) {
     ASSERT_EQ(m.size(), 2u);
     // The right Shift is a fresh press although Shift is already down.
     EXPECT_EQ(static_cast<uint32_t>(m[1].lParam) & (1u << 30), 0u);
-    EXPECT_NE(Platform_GetAsyncKeyState(0xA0), 0);
-    EXPECT_NE(Platform_GetAsyncKeyState(0xA1), 0);
-    EXPECT_NE(Platform_GetAsyncKeyState(0x10), 0);
+    EXPECT_NE(Platform_GetAsyncKeyState(VK_LSHIFT), 0);
+    EXPECT_NE(Platform_GetAsyncKeyState(VK_RSHIFT), 0);
+    EXPECT_NE(Platform_GetAsyncKeyState(VK_SHIFT), 0);
 
     PushKey(SDL_SCANCODE_LSHIFT, false);
     TakeMessages();
-    EXPECT_EQ(Platform_GetAsyncKeyState(0xA0), 0);
-    EXPECT_NE(Platform_GetAsyncKeyState(0x10), 0) << "right Shift still holds Shift down";
+    EXPECT_EQ(Platform_GetAsyncKeyState(VK_LSHIFT), 0);
+    EXPECT_NE(Platform_GetAsyncKeyState(VK_SHIFT), 0) << "right Shift still holds Shift down";
     PushKey(SDL_SCANCODE_RSHIFT, false);
     TakeMessages();
-    EXPECT_EQ(Platform_GetAsyncKeyState(0x10), 0);
-    EXPECT_EQ(Platform_GetAsyncKeyState(0xA1), 0);
+    EXPECT_EQ(Platform_GetAsyncKeyState(VK_SHIFT), 0);
+    EXPECT_EQ(Platform_GetAsyncKeyState(VK_RSHIFT), 0);
 
     PushKey(SDL_SCANCODE_RCTRL, true);
     PushKey(SDL_SCANCODE_LALT, true);
     TakeMessages();
-    EXPECT_NE(Platform_GetAsyncKeyState(0xA3), 0);
-    EXPECT_EQ(Platform_GetAsyncKeyState(0xA2), 0);
-    EXPECT_NE(Platform_GetAsyncKeyState(0xA4), 0);
-    EXPECT_EQ(Platform_GetAsyncKeyState(0xA5), 0);
+    EXPECT_NE(Platform_GetAsyncKeyState(VK_RCONTROL), 0);
+    EXPECT_EQ(Platform_GetAsyncKeyState(VK_LCONTROL), 0);
+    EXPECT_NE(Platform_GetAsyncKeyState(VK_LMENU), 0);
+    EXPECT_EQ(Platform_GetAsyncKeyState(VK_RMENU), 0);
     PushKey(SDL_SCANCODE_RCTRL, false);
     PushKey(SDL_SCANCODE_LALT, false);
     TakeMessages();
-    EXPECT_EQ(Platform_GetAsyncKeyState(0x11), 0);
-    EXPECT_EQ(Platform_GetAsyncKeyState(0x12), 0);
+    EXPECT_EQ(Platform_GetAsyncKeyState(VK_CONTROL), 0);
+    EXPECT_EQ(Platform_GetAsyncKeyState(VK_MENU), 0);
 }
 
 TEST_F(PumpedKeyState, MouseButtonsAndCursorFollowPumpedEvents) {
@@ -104,9 +105,9 @@ TEST_F(PumpedKeyState, MouseButtonsAndCursorFollowPumpedEvents) {
     ASSERT_EQ(m.size(), 2u);
     EXPECT_EQ(m[0].message, static_cast<uint32_t>(WM_LBUTTONDOWN));
     EXPECT_EQ(m[1].wParam & (MK_LBUTTON | MK_MBUTTON), static_cast<WPARAM>(MK_LBUTTON | MK_MBUTTON));
-    EXPECT_NE(Platform_GetAsyncKeyState(1), 0);
-    EXPECT_EQ(Platform_GetAsyncKeyState(2), 0);
-    EXPECT_NE(Platform_GetAsyncKeyState(4), 0);
+    EXPECT_NE(Platform_GetAsyncKeyState(VK_LBUTTON), 0);
+    EXPECT_EQ(Platform_GetAsyncKeyState(VK_RBUTTON), 0);
+    EXPECT_NE(Platform_GetAsyncKeyState(VK_MBUTTON), 0);
     int x = 0, y = 0;
     Platform_GetCursorPos(&x, &y);
     EXPECT_EQ(x, left + 30);
@@ -115,8 +116,8 @@ TEST_F(PumpedKeyState, MouseButtonsAndCursorFollowPumpedEvents) {
     PushButton(SDL_BUTTON_LEFT, false, 31, 41);
     PushButton(SDL_BUTTON_MIDDLE, false, 31, 41);
     TakeMessages();
-    EXPECT_EQ(Platform_GetAsyncKeyState(1), 0);
-    EXPECT_EQ(Platform_GetAsyncKeyState(4), 0);
+    EXPECT_EQ(Platform_GetAsyncKeyState(VK_LBUTTON), 0);
+    EXPECT_EQ(Platform_GetAsyncKeyState(VK_MBUTTON), 0);
 
     // A warp places the cursor even where the driver cannot move a pointer.
     Platform_SetCursorPos(5, 6);

@@ -1,4 +1,5 @@
 #include "InputTestSupport.h"
+#include "platform/VirtualKeys.h"
 
 #include <cctype>
 #include <string>
@@ -202,13 +203,13 @@ TEST_F(InputTest, KeyMessagesOutsideTheKeyTableAreIgnored) {
 }
 
 TEST_F(InputTest, VirtualKeyTablesAgree) {
-    EXPECT_EQ(Input_VirtualKeyToKey(0x21), QVI_PAGEUP);
-    EXPECT_EQ(Input_KeyToVirtualKey(QVI_PAGEUP), 0x21u);
-    EXPECT_EQ(Input_VirtualKeyToKey(0x22), QVI_PAGEDOWN);
-    EXPECT_EQ(Input_KeyToVirtualKey(QVI_PAGEDOWN), 0x22u);
+    EXPECT_EQ(Input_VirtualKeyToKey(VK_PRIOR), QVI_PAGEUP);
+    EXPECT_EQ(Input_KeyToVirtualKey(QVI_PAGEUP), static_cast<uint32_t>(VK_PRIOR));
+    EXPECT_EQ(Input_VirtualKeyToKey(VK_NEXT), QVI_PAGEDOWN);
+    EXPECT_EQ(Input_KeyToVirtualKey(QVI_PAGEDOWN), static_cast<uint32_t>(VK_NEXT));
     EXPECT_EQ(Input_KeyToVirtualKey(QVI_MOUSEL), 1u);
     EXPECT_EQ(Input_KeyToVirtualKey(QVI_MOUSEM), 4u);
-    EXPECT_EQ(Input_VirtualKeyToKey(2), QVI_MOUSER);
+    EXPECT_EQ(Input_VirtualKeyToKey(VK_RBUTTON), QVI_MOUSER);
     // Every code that a virtual key gives leads back to that key.
     for (uint32_t vk = 0; vk < 256; ++vk) {
         const uint32_t code = Input_VirtualKeyToKey(vk);
@@ -217,7 +218,7 @@ TEST_F(InputTest, VirtualKeyTablesAgree) {
         }
     }
     EXPECT_EQ(Input_KeyToVirtualKey(QVI_MINUS), 0u);
-    EXPECT_EQ(Input_VirtualKeyToKey(0x10), 0u) << "generic Shift is refined before the table";
+    EXPECT_EQ(Input_VirtualKeyToKey(VK_SHIFT), 0u) << "generic Shift is refined before the table";
     EXPECT_EQ(Input_VirtualKeyToKey(256), 0u);
     EXPECT_EQ(Input_KeyToVirtualKey(4096), 0u);
 }
