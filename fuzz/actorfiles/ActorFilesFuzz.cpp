@@ -1,9 +1,13 @@
 // Any bytes as an actor file: a load or import either succeeds or leaves
-// the actor table exactly as it was; nothing reads outside the file.
+// the actor table exactly as it was; nothing reads outside the file. Then
+// frames run: the file's timed messages fire and its scripts run on their
+// events, whatever ids and bytes they hold.
 
 #include "fuzz/files/FuzzCheck.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/MessageIds.h"
+#include "kernel/base/FrameTime.h"
+#include "kernel/script/Script.h"
 #include "tools/fixtures/KernelActorClasses.h"
 #include "tools/fixtures/MemoryFile.h"
 
@@ -35,6 +39,8 @@ void StopSystem() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const bool scripts = (Script_Init(), true);
+    (void)scripts;
     g_Files.bytes.assign(data, data + size);
     g_CurrentFileSystem = &g_Files;
     Check(KernelActorClasses_Start() == 1);
@@ -52,6 +58,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // The loaded actors take their place in the frame's own steps.
     CQVActorSystem::SendMessage(0, MSG_PRECALCULATE_RECURSIVE, nullptr);
+    CQVActorSystem::BroadcastMessage(MSG_ACTION_START, nullptr);
+    for (int frame = 0; frame < 8; ++frame) {
+        g_FrameTime = 0.1f;
+        ++g_FrameNumber;
+        g_ActorSystem->UpdateClock(&g_GlobalClock);
+        g_ActorSystem->Process();
+        g_ActorSystem->RunTimedMessagePass();
+    }
 
     StopSystem();
     g_CurrentFileSystem = nullptr;

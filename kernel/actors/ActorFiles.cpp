@@ -7,13 +7,47 @@
 #include "kernel/base/Path.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <unordered_map>
 #include <vector>
 
+#include <unistd.h>
+
 bool (*g_ActorLoadStop)() = nullptr;
+ActorLoadLimits g_ActorLoadLimits;
 
 namespace {
+
+// The count of the load under way, from its outermost file down through
+// every import inside it.
+struct LoadCount {
+    uint32_t depth = 0;
+    uint32_t actors = 0;
+    uint32_t imports = 0;
+    bool exceeded = false;
+};
+LoadCount g_LoadCount;
+
+class LoadScope {
+public:
+    LoadScope() {
+        if (g_LoadCount.depth++ == 0) g_LoadCount = LoadCount{1, 0, 0, false};
+    }
+    ~LoadScope() { --g_LoadCount.depth; }
+    LoadScope(const LoadScope&) = delete;
+    LoadScope& operator=(const LoadScope&) = delete;
+    bool Outermost() const { return g_LoadCount.depth == 1; }
+};
+
+// Counts one more actor or import; false (for the rest of the load too)
+// once the load is past its limits.
+bool TakeFromBudget(uint32_t LoadCount::*counter, uint32_t limit) {
+    if (g_LoadCount.exceeded) return false;
+    if (++(g_LoadCount.*counter) > limit) g_LoadCount.exceeded = true;
+    return !g_LoadCount.exceeded;
+}
 
 constexpr uint32_t LOAD_VERSION_NONE = 0xFFFFFFFF;
 
@@ -125,11 +159,28 @@ ActorFileWriter::~ActorFileWriter() {
 }
 
 bool ActorFileWriter::Open(const char* fileName, uint32_t count, uint32_t first, uint32_t span) {
-    if (fileName == nullptr) return false;
+    if (fileName == nullptr || *fileName == 0) return false;
     m_FileName = fileName;
     m_Renames = WritesToDisk(archive.fileSystem);
-    m_TempName = m_Renames ? m_FileName + ".tmp" : m_FileName;
-    if (!archive.Open(m_TempName.c_str(), "wb")) return false;
+    if (!m_Renames) {
+        m_TempName = m_FileName;
+        if (!archive.Open(m_TempName.c_str(), "wb")) return false;
+    } else {
+        // A new file of a name nobody can predict, created only where no
+        // file (nor a symbolic link) stands.
+        static uint32_t s_Serial = 0;
+        bool opened = false;
+        for (int attempt = 0; attempt < 16 && !opened; ++attempt) {
+            const uint64_t salt = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+            char suffix[64];
+            std::snprintf(suffix, sizeof suffix, ".%d.%u.%llx.tmp", static_cast<int>(getpid()), ++s_Serial,
+                          static_cast<unsigned long long>(salt * 0x9E3779B97F4A7C15ull >> 20));
+            m_TempName = m_FileName + suffix;
+            opened = archive.Open(m_TempName.c_str(), "wbx");
+            if (!opened && errno != EEXIST) break;
+        }
+        if (!opened) return false;
+    }
     m_Open = true;
     archive.version = ACTOR_FILE_VERSION;
     uint32_t header[4] = {ACTOR_FILE_VERSION, count, first, span};
@@ -139,18 +190,18 @@ bool ActorFileWriter::Open(const char* fileName, uint32_t count, uint32_t first,
 
 bool ActorFileWriter::Commit() {
     if (!m_Open) return false;
-    const bool written = !archive.HasFailed();
+    // Every byte must be on the disk before the old file goes: the last
+    // buffer is written here, so the check comes after it.
+    const bool written = archive.Flush();
     const bool closed = archive.Close() == 0;
-    if (!written || !closed) return false;
     m_Open = false;
-    if (!m_Renames) return true;
-    const std::string target = CQVFilePath(m_FileName).Resolve();
-    const std::string temporary = CQVFilePath(m_TempName).Resolve();
-    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-        std::remove(temporary.c_str());
+    const std::string temporary = m_Renames ? CQVFilePath(m_TempName).Resolve() : std::string();
+    if (!written || !closed) {
+        if (m_Renames) std::remove(temporary.c_str());
         return false;
     }
-    return true;
+    if (!m_Renames) return true;
+    return File_ReplaceOnDisk(temporary, CQVFilePath(m_FileName).Resolve());
 }
 
 // How the stored ids of a file's records become ids in the table.
@@ -190,7 +241,7 @@ int CQVActorSystem::ReadRecords(CQVActorArchive* archive, uint32_t count, uint32
     int result = 1;
     records->reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
-        if (g_ActorLoadStop && g_ActorLoadStop()) {
+        if ((g_ActorLoadStop && g_ActorLoadStop()) || !TakeFromBudget(&LoadCount::actors, g_ActorLoadLimits.actors)) {
             result = 0;
             break;
         }
@@ -244,6 +295,7 @@ int CQVActorSystem::SaveActors(const char* fileName, uint32_t first, uint32_t la
 }
 
 int CQVActorSystem::LoadActors(const char* fileName, uint32_t flags) {
+    const LoadScope scope;
     m_Activity |= ACTIVITY_OPERATIONAL;
     CQVActorArchive archive;
     if (fileName == nullptr || !archive.Open(fileName, "rb")) return SetError("Error - Loading Actors");
@@ -264,6 +316,7 @@ int CQVActorSystem::LoadActors(const char* fileName, uint32_t flags) {
     std::vector<LoadedRecord> records;
     const int read = ReadRecords(&archive, count, flags, ids, &records);
     archive.Close();
+    if (g_LoadCount.exceeded) return OverBudget();
     if (read != 1) return SetError(read < 0 ? "Serialize Error" : "Error - Loading Actors");
 
     for (const LoadedRecord& record : records) {
@@ -283,10 +336,18 @@ int CQVActorSystem::LoadActors(const char* fileName, uint32_t flags) {
     BroadcastMessage(MSG_GET_ASSIGN_DRAWGROUPID, nullptr);
     BroadcastMessage(MSG_CONNACTOR_DRAWGROUPS, nullptr);
     HandleMessage(MSG_INVALIDATE_OLDPOSITION, nullptr);
+    if (g_LoadCount.exceeded) return OverBudget();
     return 1;
 }
 
+int CQVActorSystem::OverBudget() {
+    return SetError("Error - Loading Actors: more than %u actors or %u imports in one load",
+                    g_ActorLoadLimits.actors, g_ActorLoadLimits.imports);
+}
+
 int CQVActorSystem::ImportActors(const char* fileName, CQVActor* parent) {
+    // A load past its limits opens no more files.
+    if (g_LoadCount.depth > 0 && g_LoadCount.exceeded) return 0;
     CQVActorArchive archive;
     if (fileName == nullptr || parent == nullptr || !archive.Open(fileName, "rb")) return 0;
     return ImportActorsFromArchive(&archive, parent);
@@ -294,6 +355,11 @@ int CQVActorSystem::ImportActors(const char* fileName, CQVActor* parent) {
 
 int CQVActorSystem::ImportActorsFromArchive(CQVActorArchive* archive, CQVActor* parent) {
     if (archive == nullptr || parent == nullptr) return 0;
+    const LoadScope scope;
+    if (!TakeFromBudget(&LoadCount::imports, g_ActorLoadLimits.imports)) {
+        archive->Close();
+        return scope.Outermost() ? OverBudget() : 0;
+    }
     uint32_t header[4] = {0, 0, 0, 0};
     archive->SerializeDwords(header, 4);
     const uint32_t count = header[1];
@@ -318,7 +384,7 @@ int CQVActorSystem::ImportActorsFromArchive(CQVActorArchive* archive, CQVActor* 
     std::vector<LoadedRecord> records;
     const int read = ReadRecords(archive, count, 0, ids, &records);
     archive->Close();
-    if (read != 1) return 0;
+    if (read != 1) return scope.Outermost() && g_LoadCount.exceeded ? OverBudget() : 0;
 
     for (const LoadedRecord& record : records) {
         PlaceLoadedActor(record.actor, record.id);
@@ -331,5 +397,6 @@ int CQVActorSystem::ImportActorsFromArchive(CQVActorArchive* archive, CQVActor* 
         if (GetActorById(record.id) == record.actor) record.actor->HandleMessage(MSG_BUILD_TREE, nullptr);
     }
     SendLoadFileObject(ids.base, ids.span);
+    if (scope.Outermost() && g_LoadCount.exceeded) return OverBudget();
     return 1;
 }

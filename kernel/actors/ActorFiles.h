@@ -19,6 +19,17 @@ constexpr uint32_t ACTOR_RECORD_MIN_SIZE = 8;
 // here, so that a quit during a long load is served at once.
 extern bool (*g_ActorLoadStop)();
 
+// What one load may create: a level with every import its File actors make,
+// or one import with the imports inside it. Files made to hurt the game
+// (File actors that import files of File actors, fan-out upon fan-out)
+// would otherwise keep it loading for minutes; past either count the load
+// ends as a failed one with its error text saying so.
+struct ActorLoadLimits {
+    uint32_t actors = 250000;
+    uint32_t imports = 4096;
+};
+extern ActorLoadLimits g_ActorLoadLimits;
+
 class ActorFileWriter {
 public:
     ActorFileWriter() = default;

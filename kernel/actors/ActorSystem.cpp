@@ -1,5 +1,6 @@
 #include "kernel/actors/ActorSystem.h"
 
+#include "kernel/actors/ActorFiles.h"
 #include "kernel/actors/ActorSystemHandler.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/Collision.h"
@@ -27,7 +28,7 @@ constexpr uint32_t TABLE_GROWTH_FREE_ID = 100;  // slots beyond a free-id run
 // The program's class table; the kernel constructs no other class itself.
 const ActorClassInfo* g_ClassTable = nullptr;
 size_t g_ClassTableCount = 0;
-const ActorClassInfo* g_ClassByType[ACTOR_CLASS_COUNT] = {};
+const ActorClassInfo* g_ClassByType[CLASS_TYPE_COUNT] = {};
 void (*g_SetFileRange)(CQVActor*, uint32_t, uint32_t, const char*) = nullptr;
 
 // Paths live in one ring: each call writes below the previous one and the
@@ -68,7 +69,7 @@ public:
 ActorSystemPathResolver g_PathResolver;
 
 void FillActorSystemRecord() {
-    if (g_ClassRecords.size() < ACTOR_CLASS_COUNT) g_ClassRecords.resize(ACTOR_CLASS_COUNT);
+    if (g_ClassRecords.size() < CLASS_TYPE_COUNT) g_ClassRecords.resize(CLASS_TYPE_COUNT);
     ClassRecord& record = g_ClassRecords[CLASS_ACTOR_SYSTEM];
     record = ClassRecord{};
     record.Define("Actor System", "Actor System", {CLASS_ACTOR_SYSTEM});
@@ -102,7 +103,7 @@ void ActorClasses_SetTable(const ActorClassInfo* classes, size_t count,
         const uint32_t type = classes[i].type;
         // The base, the actor system and the type without a class are never
         // made through the table.
-        if (type < ACTOR_CLASS_COUNT && type != CLASS_BASE && type != CLASS_ACTOR_SYSTEM && type != ACTOR_TYPE_NULL) {
+        if (type < CLASS_TYPE_COUNT && type != CLASS_BASE && type != CLASS_ACTOR_SYSTEM && type != CLASS_NONE) {
             g_ClassByType[type] = &classes[i];
         }
     }
@@ -194,7 +195,7 @@ void CQVActorSystem::GrowTable(size_t size) {
 
 CQVActor* CQVActorSystem::ConstructClass(uint32_t type) {
     if (type == CLASS_BASE) return new (std::nothrow) CQVActor;
-    if (type >= ACTOR_CLASS_COUNT || g_ClassByType[type] == nullptr) return nullptr;
+    if (type >= CLASS_TYPE_COUNT || g_ClassByType[type] == nullptr) return nullptr;
     return g_ClassByType[type]->create();
 }
 
@@ -245,7 +246,7 @@ CQVActor* CQVActorSystem::CreateActor(uint32_t type, const char* name, CQVActor*
         GrowTable(static_cast<size_t>(id) + TABLE_GROWTH_FACTORY);
     }
     // A create that cannot succeed leaves the table as it was.
-    if (type >= ACTOR_CLASS_COUNT || (type != CLASS_BASE && g_ClassByType[type] == nullptr)) return nullptr;
+    if (type >= CLASS_TYPE_COUNT || (type != CLASS_BASE && g_ClassByType[type] == nullptr)) return nullptr;
     CQVActor* occupant = g_ActorTable[id];
     if (occupant) {
         // The actor system, and an actor that the new one would be built
@@ -581,4 +582,5 @@ void Actors_Reset() {
     Collision_Reset();
     LoadingScreen_Reset();
     ActorSystemHandler_Reset();
+    g_ActorLoadLimits = ActorLoadLimits{};
 }

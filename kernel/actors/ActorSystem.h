@@ -5,6 +5,7 @@
 // hook. Exactly one instance exists, reached through g_ActorSystem.
 
 #include "kernel/actors/Actor.h"
+#include "kernel/actors/ClassTypes.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,11 +17,6 @@ class CQVLibraryItem;
 struct Contact;
 struct RayFilter;
 struct TimedMessage;
-
-constexpr uint32_t ACTOR_TYPE_BASE = 0;
-constexpr uint32_t ACTOR_TYPE_ACTOR_SYSTEM = 1;
-constexpr uint32_t ACTOR_TYPE_NULL = 39; // the type id without a class
-constexpr uint32_t ACTOR_CLASS_COUNT = 54;
 
 constexpr uint32_t ACTOR_ID_GLOBAL = 1;
 constexpr uint32_t ACTOR_ID_SCENERY = 2;
@@ -98,6 +94,8 @@ public:
     static uint32_t CountSavedActors(uint32_t first, uint32_t last);
     static uint32_t GetIdSpan(uint32_t first, uint32_t last);
     int SetError(const char* format, ...);
+    // The error of a load past g_ActorLoadLimits; 0.
+    int OverBudget();
     const char* GetError() const { return m_ErrorText; }
 
     // Actor files: SaveActors writes the flagged actors with ids in [first,

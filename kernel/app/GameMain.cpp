@@ -41,7 +41,7 @@ struct StartSettings {
     int width = 800;          // "w"
     int height = 600;         // "h"
     int depth = 32;           // "d"
-    uint32_t startFlags = 0;  // bit 0: no sound, bit 1: windowed
+    uint32_t startFlags = 0;  // ENGINE_NO_SOUND, ENGINE_WINDOWED
 };
 
 StartSettings ReadStartSettings(const CommandLineOptions& options) {
@@ -53,8 +53,8 @@ StartSettings ReadStartSettings(const CommandLineOptions& options) {
     settings.width = value(OPT_W);
     settings.height = value(OPT_H);
     settings.depth = value(OPT_D);
-    if (value(OPT_S) == 0) settings.startFlags |= 1;
-    if (value(OPT_WIN) != 0) settings.startFlags |= 2;
+    if (value(OPT_S) == 0) settings.startFlags |= ENGINE_NO_SOUND;
+    if (value(OPT_WIN) != 0) settings.startFlags |= ENGINE_WINDOWED;
     return settings;
 }
 
@@ -99,6 +99,16 @@ void SetTextureFilters(PlatformDevice* device, int option) {
         device->SetTextureStageState(stage, D3DTSS_MAGFILTER, sampling);
         device->SetTextureStageState(stage, D3DTSS_MIPFILTER, mip);
     }
+}
+
+// Start-up ends with result 0 whatever failed; one line on standard error,
+// the one place a player starting the game by hand can see, says what
+// failed and with which file.
+void StartupFailed(const char* what, const std::string& file, const char* detail) {
+    std::fprintf(stderr, "game: start-up failed: %s", what);
+    if (!file.empty()) std::fprintf(stderr, " \"%s\"", file.c_str());
+    if (detail != nullptr && *detail != 0) std::fprintf(stderr, ": %s", detail);
+    std::fputc('\n', stderr);
 }
 
 // Texture format code from "tq": 3 for 0, 2 for 16, else 0 (32-bit).
@@ -157,7 +167,8 @@ bool StartActorSystem(const std::string& baseDirectory) {
 bool LoadResourceLibrary() {
     CQVEngine* engine = CQVEngine::GetInstance();
     if (engine->SerializeLibrary(SERIALIZE_READ)) return true;
-    std::fprintf(stderr, "%s\\%s: %s\n", engine->baseFolder.c_str(), LIBRARY_FILE_NAME, engine->GetErrorText());
+    StartupFailed("cannot read the resource library", engine->baseFolder + "\\" + LIBRARY_FILE_NAME,
+                  engine->GetErrorText());
     return false;
 }
 // The far and near planes of the game's camera projection.
@@ -169,7 +180,11 @@ void SetViewPlanes() {
 // Loads the globals file into "Global" and, unless it defines "Menu", the
 // start scene into "Scenery"; menuFound tells which happened.
 bool LoadStartContent(const StartFile& start, bool* menuFound) {
-    return FileActors_LoadStartContent(start.globalsFile, start.startScene, menuFound);
+    std::string failed;
+    if (FileActors_LoadStartContent(start.globalsFile, start.startScene, menuFound, &failed)) return true;
+    StartupFailed("cannot load the actor file", start.baseDirectory + "\\Data\\" + failed,
+                  g_ActorSystem ? g_ActorSystem->GetError() : "");
+    return false;
 }
 // Key and mouse input reaches the input layer during the logo, as the
 // device polling it stands for would see it, without the window procedure
@@ -234,10 +249,16 @@ int WinMain(void* instance, void* previousInstance, const char* commandLine, int
     const StartSettings settings = ReadStartSettings(options);
 
     g_WindowClass = PlatformWindowClass{"QVEngine", QVEngineWindowProc};
-    if (!Platform_RegisterClass(g_WindowClass)) return 0;
+    if (!Platform_RegisterClass(g_WindowClass)) {
+        StartupFailed("cannot register the window class", "", Platform_GetError());
+        return 0;
+    }
     g_MainWindow = Platform_CreateWindow("QVEngine", "QVEngine", 0, 0, Platform_GetScreenWidth(),
                                          Platform_GetScreenHeight());
-    if (g_MainWindow == nullptr) return 0;
+    if (g_MainWindow == nullptr) {
+        StartupFailed("cannot create the window", "", Platform_GetError());
+        return 0;
+    }
     Platform_ShowWindow(g_MainWindow);
     // The window's style has a sizing frame and a caption around its client area.
     Platform_SetWindowFrame(g_MainWindow, 5, 35, 5, 5);
@@ -251,14 +272,25 @@ int WinMain(void* instance, void* previousInstance, const char* commandLine, int
     Input_BindDefaultKeys();
 
     StartFile start;
-    if (!StartFile_Read("init.txt", &start)) return 0;
+    std::string problem;
+    if (!StartFile_Read("init.txt", &start, &problem)) {
+        StartupFailed("cannot read the start file", "init.txt", problem.c_str());
+        return 0;
+    }
     Platform_SetWindowText(g_MainWindow, start.windowTitle);
     const std::string dataDirectory = start.baseDirectory + "\\Data";
 
-    if (!StartEngine(settings, start.baseDirectory)) return 0;
+    if (!StartEngine(settings, start.baseDirectory)) {
+        const CQVEngine* engine = CQVEngine::GetInstance();
+        StartupFailed("cannot open the graphics device", "", engine ? engine->GetErrorText() : "");
+        return 0;
+    }
     StartLogoMovie(dataDirectory);
     StartTextTable(dataDirectory);
-    if (!StartActorSystem(start.baseDirectory)) return 0;
+    if (!StartActorSystem(start.baseDirectory)) {
+        StartupFailed("cannot create the actor system", "", g_ActorSystem ? g_ActorSystem->GetError() : "");
+        return 0;
+    }
     if (!LoadResourceLibrary()) return 0;
     ActorSystemServices_Install();
     Random_Seed(Platform_GetTickCount());

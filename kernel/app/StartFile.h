@@ -1,6 +1,7 @@
 #pragma once
 // The start file "init.txt": four lines, each taken whole.
 
+#include <cstddef>
 #include <string>
 
 struct StartFile {
@@ -10,6 +11,10 @@ struct StartFile {
     std::string windowTitle;
 };
 
+// The longest line the start file's buffers take (its line end aside).
+constexpr size_t kStartLineMax = 65536;
+
 // Reads the four lines (CR LF or LF); missing lines are empty, lines after
-// the fourth are ignored. False when the file cannot be opened.
-bool StartFile_Read(const std::string& path, StartFile* out);
+// the fourth are ignored. False when the file cannot be opened or one of
+// the four lines is longer than kStartLineMax, with problem saying which.
+bool StartFile_Read(const std::string& path, StartFile* out, std::string* problem = nullptr);

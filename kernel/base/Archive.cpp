@@ -30,6 +30,13 @@ int CQVArchive::Close() {
     return result;
 }
 
+bool CQVArchive::Flush() {
+    if (handle == nullptr) return false;
+    Sync();
+    if (direction == ARCHIVE_WRITING && fileSystem->Flush(handle) != 0) m_failed = true;
+    return !m_failed;
+}
+
 void CQVArchive::Sync() {
     if (handle == nullptr) return;
     if (m_writeUsed > 0) {

@@ -39,6 +39,9 @@ public:
     // Writing when the mode holds a 'w' anywhere, else reading.
     bool Open(const char* name, const char* mode);
     int Close();
+    // Writes what the buffer holds and has the file system put it on its
+    // medium; false (and HasFailed) when any write of the file failed.
+    bool Flush();
     int32_t Tell();
     int Seek(int32_t offset, int32_t origin);
     uint32_t GetSize();

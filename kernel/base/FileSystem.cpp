@@ -7,6 +7,9 @@
 #include <cstring>
 #include <new>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 CQVFileSystem* g_CurrentFileSystem = nullptr;
 CQVStdioFileSystem g_StdioFileSystem;
 CQVMemoryFileSystem* g_MemoryFileSystem = nullptr;
@@ -32,6 +35,28 @@ void* CQVStdioFileSystem::Open(const char* name, const char* mode) {
 }
 
 int CQVStdioFileSystem::Close(void* handle) { return std::fclose(static_cast<std::FILE*>(handle)); }
+
+int CQVStdioFileSystem::Flush(void* handle) {
+    std::FILE* file = static_cast<std::FILE*>(handle);
+    if (std::fflush(file) != 0 || std::ferror(file)) return -1;
+    return fsync(fileno(file)) == 0 ? 0 : -1;
+}
+
+bool File_ReplaceOnDisk(const std::string& temporary, const std::string& target) {
+    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    // The new name lives in the folder: it lasts once the folder is on the disk.
+    const size_t slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : target.substr(0, slash);
+    const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor >= 0) {
+        fsync(descriptor);
+        close(descriptor);
+    }
+    return true;
+}
 
 uint32_t CQVStdioFileSystem::Read(void* destination, uint32_t size, uint32_t count, void* handle) {
     return static_cast<uint32_t>(std::fread(destination, size, count, static_cast<std::FILE*>(handle)));

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 // Seek origins, as for fseek.
 constexpr int32_t FILE_SEEK_SET = 0;
@@ -15,7 +16,8 @@ class CQVFileSystem {
 public:
     virtual ~CQVFileSystem() = default;
 
-    // mode as for fopen ("rb", "wb"); returns an opaque handle, or null.
+    // mode as for fopen ("rb", "wb"; "wbx" creates a new file and fails
+    // when the name exists, even as a symbolic link); an opaque handle, or null.
     virtual void* Open(const char* name, const char* mode) = 0;
     virtual int Close(void* handle) = 0;
     // Both return the number of whole items moved.
@@ -25,6 +27,10 @@ public:
     // 0 on success.
     virtual int Seek(void* handle, int32_t offset, int32_t origin) = 0;
     virtual int IsEof(void* handle) = 0;
+    // Puts every byte written so far on the medium itself; 0 on success.
+    // A writer that replaces a file asks it before the replacement, since
+    // an error that only shows at the last write must keep the old file.
+    virtual int Flush(void* handle) { return 0; }
     // Size in bytes; by default measured by seeking to the end and back.
     virtual uint32_t GetSize(void* handle);
     // The bytes from the position to the end when the file lies in memory
@@ -46,6 +52,7 @@ public:
     int32_t Tell(void* handle) override;
     int Seek(void* handle, int32_t offset, int32_t origin) override;
     int IsEof(void* handle) override;
+    int Flush(void* handle) override;
 };
 
 // A handle of the memory file system: a window on bytes already in memory.
@@ -84,6 +91,11 @@ extern CQVMemoryFileSystem* g_MemoryFileSystem;  // null until first used
 
 // The file system new streams bind to: the current one, or the disk.
 CQVFileSystem* FileSystem_GetCurrent();
+
+// Replaces the file target on the disk by the complete file written at
+// temporary (both disk names), and makes the replacement last through a
+// power cut; false, with the temporary file removed, when it fails.
+bool File_ReplaceOnDisk(const std::string& temporary, const std::string& target);
 
 // "." and the characters after the last '.' of the name, in a static 16-byte
 // buffer that each call overwrites (".tga" for "a.b.tga").

@@ -266,6 +266,11 @@ int CQVPackFileSystem::IsEof(void* handle) {
     return record->fileSystem->IsEof(record->handle);
 }
 
+int CQVPackFileSystem::Flush(void* handle) {
+    auto* record = static_cast<PackFileHandle*>(handle);
+    return record->direct ? record->fileSystem->Flush(record->handle) : 0;
+}
+
 uint32_t CQVPackFileSystem::GetSize(void* handle) {
     auto* record = static_cast<PackFileHandle*>(handle);
     if (record->direct) return record->fileSystem->GetSize(record->handle);

@@ -67,6 +67,7 @@ public:
     int32_t Tell(void* handle) override;
     int Seek(void* handle, int32_t offset, int32_t origin) override;
     int IsEof(void* handle) override;
+    int Flush(void* handle) override;
     uint32_t GetSize(void* handle) override;
     const uint8_t* MapRead(void* handle, uint32_t* size) override;
 

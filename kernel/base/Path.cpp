@@ -41,6 +41,19 @@ bool FindNoCase(const std::string& folder, std::string_view part, std::string* f
 
 }  // namespace
 
+bool Path_StaysInside(std::string_view name) {
+    if (name.empty() || name[0] == '/' || name[0] == '\\') return false;
+    if (name.size() >= 2 && name[1] == ':') return false;
+    size_t at = 0;
+    while (at <= name.size()) {
+        size_t end = name.find_first_of("/\\", at);
+        if (end == std::string_view::npos) end = name.size();
+        if (name.substr(at, end - at) == "..") return false;
+        at = end + 1;
+    }
+    return true;
+}
+
 void Path_MakeKey(std::string_view name, std::string* key) {
     key->resize(name.size());
     for (size_t i = 0; i < name.size(); ++i) {
@@ -103,7 +116,13 @@ std::string CQVFilePath::Resolve() const {
         resolved = "/";
         at = 1;
     }
+    // The name is built in place, each part appended once, so the walk is
+    // linear in the length of the name; a prefix longer than any path the
+    // disk can hold is not searched.
+    constexpr size_t kLongestPath = 4096;
+    resolved.reserve(written.size());
     bool searching = true;
+    std::string found;
     while (at <= written.size()) {
         size_t end = written.find('/', at);
         if (end == std::string::npos) end = written.size();
@@ -114,17 +133,18 @@ std::string CQVFilePath::Resolve() const {
             at = end + 1;
             continue;
         }
-        const std::string folder = resolved;
-        std::string candidate = folder + std::string(part);
-        if (searching && part != "." && part != ".." && !Exists(candidate)) {
-            std::string found;
+        const size_t folderSize = resolved.size();
+        resolved += part;
+        if (searching && resolved.size() > kLongestPath) searching = false;
+        if (searching && part != "." && part != ".." && !Exists(resolved)) {
+            const std::string folder = resolved.substr(0, folderSize);
             if (FindNoCase(folder, part, &found)) {
-                candidate = folder + found;
+                resolved.resize(folderSize);
+                resolved += found;
             } else {
                 searching = false;
             }
         }
-        resolved = std::move(candidate);
         if (!last) resolved += '/';
         at = end + 1;
     }

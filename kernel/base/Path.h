@@ -32,6 +32,10 @@ private:
     uint32_t m_hash = 0;
 };
 
+// True for a name relative to a folder that stays within it: not absolute
+// (no leading separator, no drive), and no ".." part, with either separator.
+bool Path_StaysInside(std::string_view name);
+
 // The key form of a name: '/' turned into '\' and A to Z lowered.
 void Path_MakeKey(std::string_view name, std::string* key);
 // A to Z lowered only (archive entry names, whose separators are stored as '\').

@@ -1,5 +1,7 @@
 #include "kernel/fileactors/FileIO.h"
 
+#include "kernel/base/Path.h"
+
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/DrawGroups.h"
@@ -19,6 +21,7 @@ const char* TextArgument(MessageArgs args) { return Args_Text(args); }
 }  // namespace
 
 std::string FileActors_DataPath(const std::string& name) {
+    if (!Path_StaysInside(name)) return std::string();
     const std::string base = g_ActorSystem ? g_ActorSystem->m_BaseDirectory : std::string();
     return base + "\\Data\\" + name;
 }

@@ -25,7 +25,9 @@ private:
     void UnloadActors();
 };
 
-// Where the game keeps its actor files: base directory + "\Data\" + name.
+// Where the game keeps its actor files: base directory + "\Data\" + name;
+// empty, which no file system opens, for a name that would leave that
+// folder (absolute, or with a ".." part): file and script bytes name files.
 std::string FileActors_DataPath(const std::string& name);
 
 // Deletes every child of an actor, the last first, and empties its list.

@@ -5,6 +5,8 @@
 
 #include <string>
 
-// false when a file that had to load did not; menuFound tells whether a
-// "Menu" actor exists (and the start scene was therefore not loaded).
-bool FileActors_LoadStartContent(const std::string& globalsFile, const std::string& startScene, bool* menuFound);
+// false when a file that had to load did not, with failedFile naming it;
+// menuFound tells whether a "Menu" actor exists (and the start scene was
+// therefore not loaded).
+bool FileActors_LoadStartContent(const std::string& globalsFile, const std::string& startScene, bool* menuFound,
+                                 std::string* failedFile = nullptr);

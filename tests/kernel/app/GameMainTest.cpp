@@ -100,7 +100,7 @@ TEST_F(WindowProcedure, PumpTurnsEventsIntoWindowMessages) {
     EXPECT_EQ(static_cast<uint32_t>(m[1].lParam), 0x40110001u);
     EXPECT_EQ(m[2].message, static_cast<uint32_t>(WM_KEYUP));
     EXPECT_EQ(static_cast<uint32_t>(m[2].lParam), 0xC0110001u);
-    EXPECT_EQ(m[3].wParam, 0x11u);
+    EXPECT_EQ(m[3].wParam, static_cast<WPARAM>(VK_CONTROL));
     EXPECT_EQ(static_cast<uint32_t>(m[3].lParam), 0x011D0001u);  // right Ctrl: extended flag
     EXPECT_EQ(m[4].message, static_cast<uint32_t>(WM_SYSKEYDOWN));
     EXPECT_EQ(m[5].message, static_cast<uint32_t>(WM_SYSCOMMAND));
@@ -191,6 +191,37 @@ TEST(GameMain, RunsFramesWithTitleUntilQuit) {
     EXPECT_EQ(engine->baseFolder, ".");
     EXPECT_EQ(engine->farPlane, 35000.0f);
     EXPECT_EQ(engine->nearPlane, 1.5f);
+}
+
+// Start-up ends with result 0 whatever failed, and one line on standard
+// error names what failed and the file.
+TEST(GameMain, StartUpFailuresSayWhatFailed) {
+    const auto oldDir = std::filesystem::current_path();
+    const auto dir = std::filesystem::temp_directory_path() / ("qv_game_fail_" + std::to_string(::getpid()));
+    struct Case {
+        const char* missing;  // removed from the game folder; null: the whole folder is empty
+        const char* line;
+    };
+    const Case cases[] = {
+        {nullptr, "game: start-up failed: cannot read the start file \"init.txt\": cannot be opened\n"},
+        {"Data/Start.qva", "game: start-up failed: cannot load the actor file \".\\Data\\Start.qva\""},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::create_directories(dir);
+        if (c.missing != nullptr) {
+            ASSERT_NO_FATAL_FAILURE(WriteGameFolder(dir));
+            std::filesystem::remove(dir / c.missing);
+        }
+        std::filesystem::current_path(dir);
+        testing::internal::CaptureStderr();
+        const int result = WinMain(nullptr, nullptr, "-win=1 -w=800 -h=600", 1);
+        const std::string said = testing::internal::GetCapturedStderr();
+        std::filesystem::current_path(oldDir);
+        std::filesystem::remove_all(dir);
+        TakeMessages();
+        EXPECT_EQ(result, 0);
+        EXPECT_NE(said.find(c.line), std::string::npos) << said;
+    }
 }
 
 // A quit asked for before the message loop starts (here: before start-up)

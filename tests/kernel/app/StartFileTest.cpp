@@ -43,7 +43,23 @@ TEST_F(StartFileRead, MissingLinesAreEmptyAndLongLinesWhole) {
 
 TEST_F(StartFileRead, MissingFileFails) {
     StartFile start;
-    EXPECT_FALSE(StartFile_Read((path.string() + ".none"), &start));
+    std::string problem;
+    EXPECT_FALSE(StartFile_Read((path.string() + ".none"), &start, &problem));
+    EXPECT_EQ(problem, "cannot be opened");
+}
+
+// A line longer than the start file's buffers is refused as soon as it
+// overflows them, however long the file runs on.
+TEST_F(StartFileRead, ALineLongerThanItsBufferIsRefused) {
+    Write("Base\n" + std::string(kStartLineMax * 64, 'x'));
+    StartFile start;
+    std::string problem;
+    EXPECT_FALSE(StartFile_Read(path.string(), &start, &problem));
+    EXPECT_EQ(problem, "line 2 is longer than 65536 bytes");
+    EXPECT_EQ(start.baseDirectory, "");
+    Write(std::string(kStartLineMax, 'x') + "\r\n");
+    EXPECT_TRUE(StartFile_Read(path.string(), &start));
+    EXPECT_EQ(start.baseDirectory.size(), kStartLineMax);
 }
 
 }  // namespace

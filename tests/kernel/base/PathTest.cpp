@@ -113,4 +113,29 @@ TEST_F(PathFolder, DiskFileSystemOpensMixedCaseAndCreatesInTheExistingFolder) {
     EXPECT_FALSE(fs::exists(root / "Data" / "Levels" / "SAVE_a.QVA"));
 }
 
+// A name of half a million "./" parts resolves in one pass over it (the
+// base folder comes from the start file, whatever it holds).
+TEST_F(PathFolder, AVeryLongNameResolvesInOnePass) {
+    std::string name;
+    for (int i = 0; i < 512 * 1024; ++i) name += ".\\";
+    std::string resolved = CQVFilePath(name + "data\\text.txt").Resolve();
+    ASSERT_EQ(resolved.size(), name.size() + 13);
+    EXPECT_EQ(resolved.substr(name.size()), "data/text.txt") << "beyond any path the disk holds nothing is searched";
+    // Short enough to exist, the same name is still found whatever its case.
+    EXPECT_EQ(CQVFilePath(".\\.\\.\\DATA\\Text.txt").Resolve(), "./././Data/text.txt");
+}
+
+struct InsideCase {
+    const char* name;
+    bool inside;
+};
+
+TEST(PathInside, AbsoluteNamesAndParentPartsLeave) {
+    const InsideCase cases[] = {{"Level.qva", true},        {"Sub\\Level.qva", true},  {"a..b.qva", true},
+                                {"...", true},              {"", false},                {"../x", false},
+                                {"..\\x", false},          {"a/../../x", false},       {"a\\..", false},
+                                {"/etc/passwd", false},     {"\\x", false},            {"C:\\x", false}};
+    for (const InsideCase& c : cases) EXPECT_EQ(Path_StaysInside(c.name), c.inside) << c.name;
+}
+
 }  // namespace

@@ -112,14 +112,16 @@ TEST_F(ActorFileLayout, UVAnimationIsABareRecord) {
     EXPECT_EQ(water->m_Name, "Invalid Name");
 }
 
-TEST_F(ActorFileLayout, FailedSaveKeepsTheFileThatWasThere) {
-    WriteData("Kept.qva", "old bytes");
-    // A folder where the temporary file would go makes the write fail.
-    std::filesystem::create_directories("Data/Kept.qva.tmp");
+TEST_F(ActorFileLayout, FailedSaveLeavesNothingBehind) {
+    // A folder where the file would go: the finished file cannot replace it.
+    std::filesystem::create_directories("Data/Kept.qva");
     Make(CLASS_BASE, "A", scenery, 3000);
     EXPECT_EQ(Save(scenery, "Kept.qva"), 0);
     EXPECT_STREQ(system->GetError(), "Error - Saving Actors");
-    EXPECT_EQ(ReadData("Kept.qva"), "old bytes");
+    EXPECT_TRUE(std::filesystem::is_directory("Data/Kept.qva"));
+    size_t entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("Data")) entries += !entry.path().empty();
+    EXPECT_EQ(entries, 1u) << "the temporary file is gone";
 }
 
 }  // namespace
