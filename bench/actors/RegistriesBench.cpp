@@ -49,7 +49,7 @@ void BM_LerpSetPosition(benchmark::State& state)
     Setup();
     Vector3 a(0, 0, 0), b(1, 2, 3);
     for (auto _ : state)
-        benchmark::DoNotOptimize(MessageArgs_Lerp(0.5f, MSG_SET_POSITION, &a, &b));
+        benchmark::DoNotOptimize(MessageArgs_Lerp(0.5f, MSG_SET_POSITION, Args_Of(&a), Args_Of(&b)));
 }
 BENCHMARK(BM_LerpSetPosition);
 

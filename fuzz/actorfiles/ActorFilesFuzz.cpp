@@ -6,6 +6,7 @@
 #include "fuzz/files/FuzzCheck.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/MessageIds.h"
+#include "kernel/actors/TimedMessage.h"
 #include "kernel/base/FrameTime.h"
 #include "kernel/script/Script.h"
 #include "tools/fixtures/KernelActorClasses.h"

@@ -148,8 +148,9 @@ Bytes Pack(const T&... values)
     Bytes out;
     (
         [&] {
-            const uint8_t* p = reinterpret_cast<const uint8_t*>(&values);
-            out.insert(out.end(), p, p + sizeof(values));
+            const size_t at = out.size();
+            out.resize(at + sizeof(values));
+            std::memcpy(out.data() + at, &values, sizeof(values));
         }(),
         ...);
     return out;

@@ -21,12 +21,15 @@ struct Block {
     std::vector<uint8_t> bytes;
     template <typename T>
     Block& Put(const T& value) {
-        const auto* p = reinterpret_cast<const uint8_t*>(&value);
-        bytes.insert(bytes.end(), p, p + sizeof value);
+        const size_t at = bytes.size();
+        bytes.resize(at + sizeof value);
+        std::memcpy(bytes.data() + at, &value, sizeof value);
         return *this;
     }
     Block& Text(const char* text) {
-        bytes.insert(bytes.end(), text, text + std::strlen(text) + 1);
+        const size_t at = bytes.size(), size = std::strlen(text) + 1;
+        bytes.resize(at + size);
+        std::memcpy(bytes.data() + at, text, size);
         return *this;
     }
     Block& Mark(uint32_t value) { return Put(static_cast<uint32_t>(MSG_MARK)).Put(value); }
