@@ -2,8 +2,10 @@
 
 #include "tests/kernel/actors/ActorSystemGameSupport.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 
 namespace {
@@ -188,9 +190,17 @@ TEST_F(ActorSystemProcessTest, SaveGameIntoAFolderThatCannotBeWrittenFails) {
         return bytes;
     }();
     Make("More", scenery, 3002);
-    // The file cannot be made where a folder of its temporary name stands.
-    fs::create_directories(folder / "keep.sav.tmp");
-    EXPECT_EQ(system->HandleMessage(MSG_SAVE_GAME, Args_Of("keep.sav")), 0);
+    // No room for a file bigger than the old one, as on a full disk.
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = previous;
+    small.rlim_cur = before.size();
+    setrlimit(RLIMIT_FSIZE, &small);
+    const int saved = system->HandleMessage(MSG_SAVE_GAME, Args_Of("keep.sav"));
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(saved, 0);
     EXPECT_STREQ(system->GetError(), "Error - Saving Actors");
     std::FILE* f = std::fopen((folder / "keep.sav").c_str(), "rb");
     std::string after(4096, 0);
