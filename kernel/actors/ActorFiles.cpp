@@ -132,12 +132,17 @@ bool HasParentCycle(const Records& records) {
 
 // "Load Fileobject" to the live actors of an id range, in id order. Actors
 // that File actors import meanwhile got it from their own import and are
-// not sent it again; an actor deleted meanwhile is skipped.
+// not sent it again; an actor deleted meanwhile is skipped. Only File
+// actors act on it and it runs no scripts, so the others of a level are
+// passed over unless a command spy watches them.
 void SendLoadFileObject(uint32_t first, uint32_t span) {
     const size_t end = std::min<size_t>(static_cast<size_t>(first) + span, g_ActorTable.size());
     std::vector<std::pair<uint32_t, CQVActor*>> actors;
     for (size_t id = first; id < end; ++id) {
-        if (g_ActorTable[id]) actors.emplace_back(static_cast<uint32_t>(id), g_ActorTable[id]);
+        CQVActor* actor = g_ActorTable[id];
+        if (actor && (actor->m_ClassType == CLASS_FILE || !actor->m_CommandSpies.empty())) {
+            actors.emplace_back(static_cast<uint32_t>(id), actor);
+        }
     }
     for (const auto& [id, actor] : actors) {
         if (CQVActorSystem::GetActorById(id) == actor) actor->HandleMessage(MSG_LOAD_FILEOBJECT, nullptr);
