@@ -2,7 +2,8 @@
 // 800x600, offscreen: a static scene (10,000 lit, fogged, textured triangles
 // in 100 indexed draws) and a scene of state changes (1,000 draws a frame,
 // each with its own material, texture, set of lights and world matrix);
-// the cost of state sets that change nothing; and a level's worth of
+// the cost of state sets that change nothing; one present with and without
+// a gamma ramp; and a level's worth of
 // material states: the programs they need and the worst first draw, with
 // and without preparing the draws at load.
 //
@@ -553,6 +554,33 @@ void BM_RedundantRenderStateSets(benchmark::State& state) {
     }
 }
 
+// One present of the 800x600 back buffer, the clear before it finished
+// and not counted: with the identity ramp (the window holds the back
+// buffer) and with a ramp that brightens (the ramp's pass into the window).
+void BM_Present(benchmark::State& state) {
+    LayerScene* scene = Layer();
+    if (scene == nullptr) return state.SkipWithError("no device");
+    SDL_GL_MakeCurrent(scene->window, scene->context);
+    PlatformDevice* device = scene->device;
+    D3DGAMMARAMP ramp{};
+    for (int i = 0; i < 256; ++i) {
+        const int v = state.range(0) != 0 ? std::min(65535, i * 320) : i * 256;
+        ramp.red[i] = ramp.green[i] = ramp.blue[i] = static_cast<uint16_t>(v);
+    }
+    device->SetGammaRamp(0, &ramp);
+    for (auto _ : state) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000040, 1.0f, 0);
+        glFinish();
+        const auto start = std::chrono::steady_clock::now();
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+        glFinish();
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    state.counters["direct_present"] = device->IsPresentingDirectly();
+    for (int i = 0; i < 256; ++i) ramp.red[i] = ramp.green[i] = ramp.blue[i] = static_cast<uint16_t>(i * 256);
+    device->SetGammaRamp(0, &ramp);
+}
+
 // A level's material states, as the engine's material applier produces
 // them from the render-state word: alpha modes, depth, lighting, culling,
 // clamping, second-stage combinations, environment maps on either stage,
@@ -806,6 +834,7 @@ BENCHMARK(BM_StaticScene_DirectGL)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_StateChanges_DeviceLayer)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_StateChanges_DirectGL)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_RedundantRenderStateSets)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Present)->ArgName("ramp")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK_CAPTURE(BM_Level, prepared, true)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK_CAPTURE(BM_Level, unprepared, false)->Unit(benchmark::kMillisecond)->Iterations(1);
 
