@@ -1,7 +1,5 @@
 #include "platform/image/ImageFilter.h"
 
-#include "platform/graphics/TextureFormats.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -79,9 +77,32 @@ std::vector<uint32_t> Image_Resize(const uint32_t* pixels, uint32_t width, uint3
     return result;
 }
 
+namespace {
+
+// The rounded mean of four ARGB words, channel by channel: the even and the
+// odd bytes are summed two at a time in 16-bit lanes, which four bytes of at
+// most 255 cannot overflow.
+inline uint32_t MeanOfFour(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    constexpr uint32_t kLanes = 0x00FF00FFu, kHalf = 0x00020002u;
+    const uint32_t even = (a & kLanes) + (b & kLanes) + (c & kLanes) + (d & kLanes) + kHalf;
+    const uint32_t odd = ((a >> 8) & kLanes) + ((b >> 8) & kLanes) + ((c >> 8) & kLanes) + ((d >> 8) & kLanes) + kHalf;
+    return ((even >> 2) & kLanes) | ((odd >> 2) & kLanes) << 8;
+}
+
+}  // namespace
+
 std::vector<uint32_t> Image_NextMip(const uint32_t* pixels, uint32_t width, uint32_t height) {
     const uint32_t w = std::max(1u, width / 2), h = std::max(1u, height / 2);
     std::vector<uint32_t> result(size_t{w} * h);
-    TextureFormat_Downsample(pixels, width, height, result.data(), w, h);
+    // An odd last row or column is left out; a side of 1 is read twice.
+    for (uint32_t y = 0; y < h; ++y) {
+        const uint32_t* top = pixels + size_t{std::min(2 * y, height - 1)} * width;
+        const uint32_t* bottom = pixels + size_t{std::min(2 * y + 1, height - 1)} * width;
+        uint32_t* out = result.data() + size_t{y} * w;
+        for (uint32_t x = 0; x < w; ++x) {
+            const uint32_t left = std::min(2 * x, width - 1), right = std::min(2 * x + 1, width - 1);
+            out[x] = MeanOfFour(top[left], top[right], bottom[left], bottom[right]);
+        }
+    }
     return result;
 }

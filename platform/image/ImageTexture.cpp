@@ -24,15 +24,25 @@ HRESULT CopyLevel(PlatformTexture* texture, uint32_t level, const ImageLevel& st
 }
 
 // Writes a level from ARGB pixels in the texture's format.
-HRESULT EncodeLevel(PlatformTexture* texture, uint32_t level, const std::vector<uint32_t>& pixels) {
+HRESULT EncodeLevel(PlatformTexture* texture, uint32_t level, const uint32_t* pixels) {
     D3DLOCKED_RECT locked{};
     HRESULT result = texture->LockRect(level, &locked, nullptr, 0);
     if (!Succeeded(result)) return result;
     const PlatformTexture::Level& l = texture->levels[level];
-    TextureFormat_Encode(*TextureFormat_Find(texture->format), pixels.data(), l.width, l.height,
-                         static_cast<uint8_t*>(locked.pBits), static_cast<uint32_t>(locked.Pitch), false);
+    auto* bits = static_cast<uint8_t*>(locked.pBits);
+    if (texture->format == D3DFMT_A8R8G8B8) {
+        // ARGB words are the format's own bytes: rows are copied.
+        for (uint32_t row = 0; row < l.height; ++row)
+            std::memcpy(bits + size_t{row} * locked.Pitch, pixels + size_t{row} * l.width, size_t{l.width} * 4);
+    } else {
+        TextureFormat_Encode(*TextureFormat_Find(texture->format), pixels, l.width, l.height, bits,
+                             static_cast<uint32_t>(locked.Pitch), false);
+    }
     return texture->UnlockRect(level);
 }
+
+// A level half the size of the one above (each side halved, or kept at 1).
+bool IsHalf(uint32_t above, uint32_t side) { return above == 2 * side || (above == 1 && side == 1); }
 
 }  // namespace
 
@@ -43,10 +53,13 @@ D3DFORMAT Image_ChooseTextureFormat(const ImageData& image, D3DFORMAT format) {
 }
 
 HRESULT Image_FillTexture(PlatformTexture* texture, const ImageData& image) {
-    // The level above, as pixels, while the next one may need it.
-    std::vector<uint32_t> above;
+    // The level above as ARGB pixels, for the level below: the image's own
+    // pixels where it stores them so, else a level made here.
+    std::vector<uint32_t> made;
+    const uint32_t* above = nullptr;
     uint32_t aboveWidth = 0, aboveHeight = 0;
-    for (uint32_t i = 0; i < texture->GetLevelCount(); ++i) {
+    const uint32_t count = texture->GetLevelCount();
+    for (uint32_t i = 0; i < count; ++i) {
         const PlatformTexture::Level& l = texture->levels[i];
         const ImageLevel* stored = nullptr;
         size_t storedIndex = 0;
@@ -57,26 +70,31 @@ HRESULT Image_FillTexture(PlatformTexture* texture, const ImageData& image) {
                 break;
             }
         }
-        HRESULT result;
-        if (stored != nullptr && image.storage == texture->format) {
-            // Stored in the texture's own format: copied unchanged.
-            result = CopyLevel(texture, i, *stored);
-            above.clear();
-            if (i + 1 < texture->GetLevelCount()) above = Image_LevelPixels(image, storedIndex);
+        const bool copied = stored != nullptr && image.storage == texture->format;
+        const uint32_t* pixels = nullptr;
+        std::vector<uint32_t> level;
+        if (stored != nullptr && image.storage == D3DFMT_A8R8G8B8) {
+            pixels = stored->pixels.data();
+        } else if (stored != nullptr) {
+            // Blocks copied as they are need pixels only for a level below.
+            if (!copied || i + 1 < count) level = Image_LevelPixels(image, storedIndex);
+        } else if (i == 0) {
+            const std::vector<uint32_t> top = Image_LevelPixels(image, 0);
+            level = Image_Resize(top.data(), image.levels[0].width, image.levels[0].height, l.width, l.height);
+        } else if (IsHalf(aboveWidth, l.width) && IsHalf(aboveHeight, l.height)) {
+            // The usual chain: the 2x2 box filter, the same average as a resize to half.
+            level = Image_NextMip(above, aboveWidth, aboveHeight);
         } else {
-            std::vector<uint32_t> pixels;
-            if (stored != nullptr) {
-                pixels = Image_LevelPixels(image, storedIndex);
-            } else if (i == 0) {
-                const std::vector<uint32_t> top = Image_LevelPixels(image, 0);
-                pixels = Image_Resize(top.data(), image.levels[0].width, image.levels[0].height, l.width, l.height);
-            } else {
-                pixels = Image_Resize(above.data(), aboveWidth, aboveHeight, l.width, l.height);
-            }
-            result = EncodeLevel(texture, i, pixels);
-            above = std::move(pixels);
+            level = Image_Resize(above, aboveWidth, aboveHeight, l.width, l.height);
         }
+        if (pixels == nullptr) pixels = level.data();
+        const HRESULT result = copied ? CopyLevel(texture, i, *stored) : EncodeLevel(texture, i, pixels);
         if (!Succeeded(result)) return result;
+        if (!level.empty()) {
+            made = std::move(level);
+            pixels = made.data();
+        }
+        above = pixels;
         aboveWidth = l.width;
         aboveHeight = l.height;
     }
