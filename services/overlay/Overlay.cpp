@@ -172,6 +172,12 @@ void Overlay_PrepareDraws() {
     // A quad's program follows its material's alpha mode, whether it has a
     // texture and whether it adds specular; the texture's own format does
     // not matter.
+    // The device, the material applier and its force mask are left as they were.
+    uint32_t saved = 0;
+    if (!Succeeded(device->CreateStateBlock(D3DSBT_ALL, &saved))) return;
+    const MaterialState materialState = g_MaterialState;
+    const uint32_t forceMask = g_RenderStateForceMask;
+    CQVMaterialItem* lastMaterial = g_Engine->lastMaterial;
     PlatformTexture* texture = nullptr;
     device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture);
     device->SetVertexShader(kOverlayFvf);
@@ -189,12 +195,12 @@ void Overlay_PrepareDraws() {
             }
         }
     }
-    device->SetTexture(0, nullptr);
+    device->ApplyStateBlock(saved);
+    device->DeleteStateBlock(saved);
     if (texture != nullptr) texture->Release();
-    device->SetRenderState(D3DRS_SPECULARENABLE, 0);
-    device->SetRenderState(D3DRS_LIGHTING, 1);
-    device->SetRenderState(D3DRS_ZENABLE, 1);
-    ForceNextMaterial(g_Engine);
+    g_MaterialState = materialState;
+    g_RenderStateForceMask = forceMask;
+    g_Engine->lastMaterial = lastMaterial;
 }
 
 void Overlay_SetUpDevice() {

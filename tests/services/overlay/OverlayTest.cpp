@@ -196,18 +196,30 @@ namespace {
 TEST_F(Overlay, FirstFrameBuildsNoPrograms) {
     AddTexture(3, std::vector<uint32_t>(4 * 4, 0x80FFFFFFu), 4, 4);
     CQVEngine* engine = Engine();
-    for (uint32_t blend = 0; blend < 4; ++blend) {
+    for (uint32_t mode = 0; mode < 4; ++mode) {
         for (float alpha : {1.0f, 0.5f}) {
-            CQVMaterialItem* material = AddMaterial(10 + blend * 2 + (alpha < 1.0f), blend % 2 ? std::vector<uint32_t>{3} : std::vector<uint32_t>{});
-            material->blendIndex = blend;
+            CQVMaterialItem* material =
+                AddMaterial(10 + mode * 2 + (alpha < 1.0f), mode % 2 ? std::vector<uint32_t>{3} : std::vector<uint32_t>{});
+            material->blendIndex = mode;
             material->useAlpha = 1;
             material->material.Diffuse.a = alpha;
-            material->specularEnable = blend == 2;
-            engine->AddQuad(10.0f * blend, 10, 8, 8, 1, 1, 1, alpha, material);
+            material->specularEnable = mode == 2;
+            engine->AddQuad(10.0f * mode, 10, 8, 8, 1, 1, 1, alpha, material);
         }
     }
     engine->AddText(100, 100, 1, 1, 1, 1, "Text", 0);
     engine->AddTextEx(100, 120, 0.5f, 1, 1, 1, 1, "Text", FONT_BILINEAR);
+    // Preparing again leaves the device and the material applier as they were.
+    Device()->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    Device()->SetRenderState(D3DRS_LIGHTING, 0);
+    const MaterialState applier = g_MaterialState;
+    Overlay_PrepareDraws();
+    uint32_t blend = 1, lighting = 1;
+    Device()->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend);
+    Device()->GetRenderState(D3DRS_LIGHTING, &lighting);
+    EXPECT_EQ(blend + lighting, 0u);
+    EXPECT_EQ(g_MaterialState.lastWord, applier.lastWord);
+
     const uint32_t before = Device()->GetStatistics().programsBuiltInDraws;
     Frame(&DrawAll);
     EXPECT_EQ(Device()->GetStatistics().programsBuiltInDraws, before);
