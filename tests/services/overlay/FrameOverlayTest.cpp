@@ -2,6 +2,8 @@
 // shows the frame rate in the top right corner when asked.
 
 #include "kernel/actors/DrawGroups.h"
+#include "kernel/actors/LoadingScreen.h"
+#include "kernel/app/ActorSystemServices.h"
 #include "kernel/app/FrameLoop.h"
 #include "services/library/LibraryItem.h"
 #include "tests/kernel/actors/ActorTestSupport.h"
@@ -102,6 +104,23 @@ TEST_F(FrameOverlay, PausedFramesDrawTheOverlays) {
     EXPECT_TRUE(engine->overlayQuads.empty());
     EXPECT_TRUE(engine->overlayTexts.empty());
     system->SetPaused(0, nullptr, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A level change's loading screen shows its text through the overlay queues.
+TEST_F(FrameOverlay, LoadingScreenShowsItsText) {
+    ActorSystemServices_Install();
+    system->StartLoadingScreen(10);
+    for (int i = 0; i < 1000 && g_LoadingScreen.redraws == 0; ++i) system->UpdateLoadingScreen("Loading the level");
+    ASSERT_GT(g_LoadingScreen.redraws, 0u);
+    system->EndLoadingScreen();
+    EXPECT_EQ(batches.size(), 1u);
+    EXPECT_EQ(batches[0], 6u * 17);
+    EXPECT_GT(Ink(Screen(), 0, 0, 800, 600 - 90), 50) << "the text above the bar";
+    EXPECT_TRUE(CQVEngine::GetInstance()->overlayTexts.empty());
 }
 
 }  // namespace
