@@ -70,6 +70,25 @@ void FillScreenRect(int32_t left, int32_t top, int32_t right, int32_t bottom, co
     }
 }
 
+// The loading screen's quads and text go through the engine's overlay queues.
+void AddOverlayQuad(float x, float y, float w, float h, const float color[4], CQVLibraryItem* material) {
+    CQVEngine* engine = CQVEngine::GetInstance();
+    if (engine == nullptr || material == nullptr || material->kind != LIBRARY_MATERIAL) return;
+    engine->AddQuad(x, y, w, h, color[0], color[1], color[2], color[3], static_cast<CQVMaterialItem*>(material));
+}
+
+void AddOverlayText(float x, float y, const float color[4], const char* text, uint32_t flags) {
+    if (CQVEngine* engine = CQVEngine::GetInstance())
+        engine->AddText(x, y, color[0], color[1], color[2], color[3], text, flags);
+}
+
+void DrawOverlays() {
+    if (CQVEngine* engine = CQVEngine::GetInstance()) {
+        engine->DrawQuads(1);
+        engine->DrawTexts(1);
+    }
+}
+
 CQVMeshItem* MeshItem(uint32_t id) {
     CQVEngine* engine = CQVEngine::GetInstance();
     if (engine == nullptr || !engine->IsValidItemId(id)) return nullptr;
@@ -124,9 +143,9 @@ void ActorSystemServices_Install() {
     services.endFrame = &EndFrame;
     services.fillScreenRect = &FillScreenRect;
     services.clearFileCounts = &FileCountTable_Clear;
-    // The loading screen's quads and text (addQuad, addText, drawOverlays)
-    // join here when the overlay service lands; until then the screen shows
-    // its bar alone.
+    services.addQuad = &AddOverlayQuad;
+    services.addText = &AddOverlayText;
+    services.drawOverlays = &DrawOverlays;
 
     g_CollisionMeshCalls.getBounds = &MeshBounds;
     g_CollisionMeshCalls.sweepSphere = &MeshSweepSphere;

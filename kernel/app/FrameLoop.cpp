@@ -7,7 +7,11 @@
 #include "platform/VirtualKeys.h"
 #include "platform/Window.h"
 #include "services/engine/Engine.h"
+#include "services/graphics/Graphics.h"
+#include "services/overlay/Overlay.h"
 #include "services/sound/Sound.h"
+
+#include <cstdio>
 
 uint32_t g_ShowFps = 0;
 FpsCounter g_FpsCounter;
@@ -57,12 +61,24 @@ int BeginFrame() { return g_Engine ? g_Engine->BeginFrame(1, 1) : 1; }
 void DrawRenderBuckets(float dt) {
     if (g_Engine) g_Engine->DrawRenderBuckets();
 }
-// CQVEngine::DrawQuads (1), CQVEngine::DrawTexts (1), CQVEngine::DrawFixedQuads.
-void DrawOverlays() {}
-// CQVEngine::AddText of "FPS: %.2f" at (viewport width - 14, 10), white, flags 12.
-void QueueFpsText(float fps) {}
-// Font_DrawText of "*" at (790, 10) in white with the default font.
-void DrawClampMarker() {}
+// The overlay quads, the texts, then the fixed quads.
+void DrawOverlays() {
+    if (!g_Engine) return;
+    g_Engine->DrawQuads(1);
+    g_Engine->DrawTexts(1);
+    g_Engine->DrawFixedQuads();
+}
+// In the top right corner, right-aligned on x; drawn with the next frame's overlays.
+void QueueFpsText(float fps) {
+    if (!g_Engine) return;
+    char text[64];
+    std::snprintf(text, sizeof text, "FPS: %.2f", fps);
+    Font_SetCurrent(nullptr);
+    const float right = static_cast<float>(CQVGraphics::GetInstance()->GetViewportWidth()) - 14.0f;
+    g_Engine->AddText(right, 10.0f, 1.0f, 1.0f, 1.0f, 1.0f, text, 12);
+}
+// The marker of a frame that took too long and was clamped.
+void DrawClampMarker() { Font_DrawText(790.0f, 10.0f, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f, "*", 0, nullptr); }
 // End of scene and present.
 void EndFrame() {
     if (g_Engine) g_Engine->EndFrame(1);

@@ -6,6 +6,7 @@
 #include "services/graphics/Graphics.h"
 #include "services/sound/Sound.h"
 #include "services/library/Library.h"
+#include "services/overlay/Overlay.h"
 #include "services/render/Shadow.h"
 
 #include <algorithm>
@@ -36,10 +37,6 @@ int CreateSoundDevice(HWND window) {
     told = true;
     return 0;
 }
-
-// The default font ("Lucida Console", size 6) is made and made current once
-// fonts exist.
-void CreateDefaultFont() {}
 
 // A device reset loses the fonts' device state and the lights and fog set
 // on the device; the engine gives them up and sets them again around it.
@@ -132,7 +129,7 @@ int CQVEngine::SetUpDevice(uint32_t flags) {
     if (!RenderQueue_CreateBuckets(renderQueue)) return 0;
     Shadow_CreateScreenQuad();
     g_Clock->EnsureInitialized();
-    CreateDefaultFont();
+    Overlay_SetUpDevice();
     return 1;
 }
 

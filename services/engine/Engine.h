@@ -222,6 +222,32 @@ public:
     static int ListSaves(uint32_t device, uint32_t* count);
     static int ReadSave(uint32_t device, uint32_t index, void* buffer, uint32_t size);
 
+    // 2D overlays (services/overlay), drawn after the scene: quads with a
+    // material, in pixels; a width or height counts in whole pixels. Nothing
+    // is queued for a null material.
+    void AddQuad(float x, float y, float width, float height, float r, float g, float b, float a,
+                 CQVMaterialItem* material);
+    void AddQuadUV(float x, float y, float width, float height, float u0, float v0, float u1, float v1, float r,
+                   float g, float b, float a, CQVMaterialItem* material);
+    // Free corners in strip order (top left, top right, bottom left, bottom right).
+    void AddQuadCorners(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4, float u0,
+                        float v0, float u1, float v1, float r, float g, float b, float a, CQVMaterialItem* material);
+    // The size of the material's first texture item as stored; 256 x 256 without textures.
+    void AddSprite(float x, float y, float r, float g, float b, float a, CQVMaterialItem* material);
+    // The fixed slots show for the one frame after each fill.
+    void SetSpriteQuad(float x, float y, CQVMaterialItem* material);
+    int SetScreenQuad(float x, float y, float width, float height, float r, float g, float b, float a,
+                      CQVMaterialItem* material);
+    void DrawQuads(uint32_t clear);
+    void DrawFixedQuads();
+    // Texts in the current font; depth 0 draws over everything.
+    void AddText(float x, float y, float r, float g, float b, float a, const char* text, uint32_t flags);
+    void AddTextEx(float x, float y, float depth, float r, float g, float b, float a, const char* text,
+                   uint32_t flags);
+    void DrawTexts(uint32_t clear);
+    // A font item of its own (not in the library), loaded; null when it cannot be made.
+    CQVFontItem* CreateFont(const char* faceName, uint32_t size, const char* characterSet);
+
     std::string baseFolder;
     LibraryState& library;
     // The services' own state, held here for the code that reaches them

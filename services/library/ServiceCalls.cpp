@@ -47,11 +47,4 @@ int LibraryCall_LoadMotion(CQVMotionItem* item) {
     return engine != nullptr ? engine->LoadMotion(item) : 0;
 }
 
-int LibraryCall_RasterizeFont(CQVFontItem* item) {
-    return CQVEngine::SetError("No font service for %s", item->faceName.c_str());
-}
-int LibraryCall_AttachFontTexture(CQVFontItem* item, CQVTextureItem* texture) {
-    return CQVEngine::SetError("No font service for %s", item->faceName.c_str());
-}
-void LibraryCall_InvalidateFont(FontRasterizer* rasterizer) {}
-void LibraryCall_FreeFont(FontRasterizer* rasterizer) {}
+// The font calls are the overlay service's (services/overlay/Font.cpp).

@@ -9,6 +9,7 @@
 #include "services/graphics/Texture.h"
 #include "services/input/Input.h"
 #include "services/library/Library.h"
+#include "services/overlay/Overlay.h"
 #include "services/render/Lights.h"
 #include "services/render/Material.h"
 #include "services/render/RenderQueue.h"
@@ -23,6 +24,7 @@ void ResetGlobals() {
     KernelBase_Reset();
     Input_Reset();
     Engine_Reset();
+    Overlay_Reset();
     Library_Reset();
     RenderQueue_Reset();
     Lights_Reset();
