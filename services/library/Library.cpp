@@ -4,6 +4,7 @@
 #include "kernel/base/Path.h"
 #include "services/engine/Engine.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -18,10 +19,20 @@ constexpr char kDamaged[] = "Fatal Library Serialization Error";
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 
-void LowerInto(std::string_view name, std::string* key) {
-    key->resize(name.size());
-    for (size_t i = 0; i < name.size(); ++i) (*key)[i] = LowerAscii(name[i]);
+// FNV-1a over the name with A to Z lowered, so names equal ignoring case hash alike.
+uint32_t NameHash(std::string_view name) {
+    uint32_t hash = 2166136261u;
+    for (char c : name) hash = (hash ^ static_cast<uint8_t>(LowerAscii(c))) * 16777619u;
+    // FNV's low bits follow the last characters closely; names that differ
+    // only in a number would crowd together in the index without this mix.
+    hash ^= hash >> 16;
+    hash *= 0x85EBCA6Bu;
+    hash ^= hash >> 13;
+    return hash;
 }
+
+// Twice the slots, rounded up to a power of two.
+constexpr uint32_t kNameIndexSize = std::bit_ceil(2 * kLibraryItemSlots);
 
 // The smallest stored forms, for checking stored counts against the bytes left.
 constexpr uint32_t kStoredGroupSize = 4;   // its string count
@@ -77,7 +88,8 @@ bool Library_NamesEqual(std::string_view a, std::string_view b) {
     return true;
 }
 
-LibraryState::LibraryState() : m_items(kLibraryItemSlots, nullptr), m_keys(kLibraryItemSlots) {}
+LibraryState::LibraryState()
+    : m_items(kLibraryItemSlots, nullptr), m_hashes(kLibraryItemSlots, 0), m_nameIndex(kNameIndexSize, {kNoEntry, 0}) {}
 
 LibraryState::~LibraryState() {
     for (CQVLibraryItem* item : m_items) delete item;
@@ -89,8 +101,8 @@ void LibraryState::Clear() {
         item = nullptr;
     }
     m_items.assign(kLibraryItemSlots, nullptr);
-    m_keys.assign(kLibraryItemSlots, std::string());
-    m_names.clear();
+    m_hashes.assign(kLibraryItemSlots, 0);
+    m_nameIndex.assign(kNameIndexSize, {kNoEntry, 0});
     fileVersion = LIBRARY_FILE_VERSION;
     std::fill(std::begin(headerWords), std::end(headerWords), 0u);
     groups.clear();
@@ -130,30 +142,48 @@ void LibraryState::Reindex(uint32_t id) {
 
 void LibraryState::Unindex(uint32_t id) {
     if (m_items[id] == nullptr) return;
-    const auto found = m_names.find(m_keys[id]);
-    if (found == m_names.end()) return;
-    std::vector<uint32_t>& ids = found->second;
-    ids.erase(std::lower_bound(ids.begin(), ids.end(), id));
-    if (ids.empty()) m_names.erase(found);
+    const uint32_t mask = kNameIndexSize - 1;
+    uint32_t hole = m_hashes[id] & mask;
+    while (m_nameIndex[hole].id != id) {
+        if (m_nameIndex[hole].id == kNoEntry) return;
+        hole = (hole + 1) & mask;
+    }
+    // Entries after the hole move back into it unless their own home lies
+    // cyclically after the hole, so that every run stays unbroken.
+    for (uint32_t next = (hole + 1) & mask;; next = (next + 1) & mask) {
+        const NameEntry entry = m_nameIndex[next];
+        if (entry.id == kNoEntry) break;
+        const uint32_t home = entry.hash & mask;
+        const bool stays = hole <= next ? (hole < home && home <= next) : (hole < home || home <= next);
+        if (stays) continue;
+        m_nameIndex[hole] = entry;
+        hole = next;
+    }
+    m_nameIndex[hole] = {kNoEntry, 0};
 }
 
 void LibraryState::Index(uint32_t id) {
-    LowerInto(m_items[id]->name, &m_keys[id]);
-    std::vector<uint32_t>& ids = m_names[m_keys[id]];
-    ids.insert(std::lower_bound(ids.begin(), ids.end(), id), id);
+    const uint32_t hash = NameHash(m_items[id]->name);
+    m_hashes[id] = hash;
+    const uint32_t mask = kNameIndexSize - 1;
+    uint32_t at = hash & mask;
+    while (m_nameIndex[at].id != kNoEntry) at = (at + 1) & mask;
+    m_nameIndex[at] = {id, hash};
 }
 
 CQVLibraryItem* LibraryState::Find(std::string_view name, int32_t kind) const {
-    // Lookups run every frame for some actors: the lowered key reuses one buffer.
-    thread_local std::string key;
-    LowerInto(name, &key);
-    const auto found = m_names.find(key);
-    if (found == m_names.end()) return nullptr;
-    for (uint32_t id : found->second) {
-        CQVLibraryItem* item = m_items[id];
-        if (kind == -1 || item->kind == static_cast<uint32_t>(kind)) return item;
+    const uint32_t hash = NameHash(name);
+    const uint32_t mask = kNameIndexSize - 1;
+    // Entries of one name may lie anywhere in the run: the lowest id wins.
+    uint32_t best = kNoEntry;
+    for (uint32_t at = hash & mask; m_nameIndex[at].id != kNoEntry; at = (at + 1) & mask) {
+        const NameEntry entry = m_nameIndex[at];
+        if (entry.hash != hash || entry.id >= best) continue;
+        const CQVLibraryItem* item = m_items[entry.id];
+        if ((kind == -1 || item->kind == static_cast<uint32_t>(kind)) && Library_NamesEqual(item->name, name))
+            best = entry.id;
     }
-    return nullptr;
+    return best != kNoEntry ? m_items[best] : nullptr;
 }
 
 void Library_Reset() { g_Library.Clear(); }

@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 class CQVArchive;
@@ -59,11 +58,21 @@ private:
     void Unindex(uint32_t id);
     void Index(uint32_t id);
 
+    // One entry of the name index: a filled slot and the hash of its name.
+    struct NameEntry {
+        uint32_t id;
+        uint32_t hash;
+    };
+    static constexpr uint32_t kNoEntry = 0xFFFFFFFF;
+
     std::vector<CQVLibraryItem*> m_items;
-    // The key each filled slot is indexed under (its name with A to Z lowered).
-    std::vector<std::string> m_keys;
-    // Lowered name to the ids that carry it, ascending.
-    std::unordered_map<std::string, std::vector<uint32_t>> m_names;
+    // The hash each filled slot is indexed under, kept so that an item
+    // renamed before its Reindex is still found for removal.
+    std::vector<uint32_t> m_hashes;
+    // Open addressing with linear probing, at most half full (every slot of
+    // the table fits twice over): reading a library adds one entry per item
+    // without allocating, and a lookup touches one short run of entries.
+    std::vector<NameEntry> m_nameIndex;
 };
 
 extern LibraryState g_Library;

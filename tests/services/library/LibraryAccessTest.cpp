@@ -47,6 +47,39 @@ TEST_F(LibraryAccess, FindsByNameIgnoringCaseInIdOrder) {
     EXPECT_EQ(engine()->FindItem("BOULDER", -1), g_Library.At(1));
 }
 
+// A full table of few names, thinned out: every name still finds the
+// lowest id that carries it, of the kind asked for.
+TEST(LibraryNames, AFullTableFindsTheFirstOfEachNameAfterRemovals) {
+    LibraryState table;
+    const auto nameOf = [](uint32_t id) { return (id % 2 ? "light " : "LIGHT ") + std::to_string(id % 50); };
+    for (uint32_t id = 0; id < kLibraryItemSlots; ++id) {
+        CQVLibraryItem* item = LibraryItem_Create(id % 3 ? LIBRARY_LIGHT : LIBRARY_MATERIAL);
+        item->name = nameOf(id);
+        ASSERT_TRUE(table.SetItem(id, item));
+    }
+    for (uint32_t id = 0; id < kLibraryItemSlots; id += 7) delete table.TakeItem(id);
+    for (uint32_t id = 1; id < kLibraryItemSlots; id += 11) {
+        if (table.At(id) == nullptr) continue;
+        table.At(id)->name = "Moved " + std::to_string(id);
+        table.Reindex(id);
+    }
+    const auto present = [&](uint32_t id, int32_t kind) {
+        const CQVLibraryItem* item = table.At(id);
+        return item != nullptr && Library_NamesEqual(item->name, nameOf(id)) &&
+               (kind == -1 || item->kind == static_cast<uint32_t>(kind));
+    };
+    for (uint32_t n = 0; n < 50; ++n) {
+        for (int32_t kind : {-1, static_cast<int32_t>(LIBRARY_LIGHT), static_cast<int32_t>(LIBRARY_MATERIAL)}) {
+            uint32_t first = n;
+            while (first < kLibraryItemSlots && !present(first, kind)) first += 50;
+            const CQVLibraryItem* found = table.Find("light " + std::to_string(n), kind);
+            EXPECT_EQ(found, first < kLibraryItemSlots ? table.At(first) : nullptr) << n << " " << kind;
+        }
+    }
+    EXPECT_EQ(table.Find("moved 12", -1), table.At(12));
+    EXPECT_EQ(table.Find("moved 13", -1), nullptr);
+}
+
 TEST_F(LibraryAccess, FindsIdsByPrefix) {
     struct Case {
         const char* prefix;

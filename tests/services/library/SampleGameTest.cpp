@@ -64,8 +64,9 @@ TEST(SampleGame, StartsWithTheSampleLibraryAndRunsFrames) {
     uint32_t perKind[LIBRARY_KIND_LIMIT] = {};
     for (const SeenItem& item : items) {
         ++perKind[item.kind];
-        if (!item.fileName.empty())
+        if (!item.fileName.empty()) {
             EXPECT_TRUE(std::filesystem::exists(dir / "Data" / item.fileName)) << item.name << ": " << item.fileName;
+        }
     }
     const uint32_t expected[LIBRARY_KIND_LIMIT] = {5, 8, 3, 0, 5, 1, 1, 1};
     EXPECT_EQ(std::vector<uint32_t>(perKind, perKind + LIBRARY_KIND_LIMIT),
