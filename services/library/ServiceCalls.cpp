@@ -3,7 +3,6 @@
 #include "services/engine/Engine.h"
 #include "services/graphics/Texture.h"
 #include "services/library/LibraryItem.h"
-#include "services/mesh/MeshAccess.h"
 #include "services/sound/Sound.h"
 
 // Until a service is part of the build, its operations fail here with a
@@ -40,7 +39,10 @@ CQVSoundBuffer* LibraryCall_DuplicateSound(CQVSoundBuffer* sound, bool threeD) {
 void LibraryCall_ReleaseSound(CQVSoundBuffer* sound) { Sound_Release(sound); }
 const char* LibraryCall_GetSoundError() { return Sound_GetLastError(); }
 
-int LibraryCall_LoadMesh(CQVMeshItem* item) { return MeshItem_Load(item); }
+int LibraryCall_LoadMesh(CQVMeshItem* item) {
+    CQVEngine* engine = CQVEngine::GetInstance();
+    return engine != nullptr ? engine->LoadMesh(item) : 0;
+}
 int LibraryCall_LoadMotion(CQVMotionItem* item) {
     CQVEngine* engine = CQVEngine::GetInstance();
     return engine != nullptr ? engine->LoadMotion(item) : 0;

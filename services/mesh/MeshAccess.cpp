@@ -11,11 +11,6 @@
 
 namespace {
 
-// A skinned mesh moves with its pose, so its records hold a box and sphere
-// that any pose of a character stays within.
-constexpr float kSkinnedBoxHalf = 200.0f;
-constexpr float kSkinnedRadius = 250.0f;
-
 bool Loaded(CQVMeshItem* mesh) { return mesh != nullptr && (mesh->loaded || mesh->Load() == 1); }
 
 MeshSubset* SubsetAt(CQVMeshItem* mesh, uint32_t i) {
@@ -65,37 +60,6 @@ int CQVEngine::LoadMesh(CQVMeshItem* item) {
         return SetError("%s", "Error Unsupported format");
     }
     item->subsetInfos.resize(item->subsets.size());
-    return 1;
-}
-
-int MeshItem_Load(CQVMeshItem* mesh) {
-    if (mesh == nullptr) return 0;
-    if (mesh->loaded) return 1;
-    CQVEngine* engine = CQVEngine::GetInstance();
-    if (engine == nullptr) return 0;
-    // Set first: the bounds below load through the same flag.
-    mesh->loaded = 1;
-    if (engine->LoadMesh(mesh) != 1) {
-        mesh->loaded = 0;
-        return 0;
-    }
-    if (mesh->skinned == 1) {
-        for (SubsetInfo& info : mesh->subsetInfos) {
-            info.box = Box{{-kSkinnedBoxHalf, -kSkinnedBoxHalf, -kSkinnedBoxHalf},
-                           {kSkinnedBoxHalf, kSkinnedBoxHalf, kSkinnedBoxHalf}};
-            info.sphere = Sphere{{0.0f, 0.0f, 0.0f}, kSkinnedRadius};
-            info.outerRadius = kSkinnedRadius;
-        }
-        return 1;
-    }
-    for (size_t i = 0; i < mesh->subsets.size(); ++i) {
-        SubsetInfo& info = mesh->subsetInfos[i];
-        const MeshSubset& subset = mesh->subsets[i];
-        info.box = subset.box;
-        info.sphere = subset.sphere;
-        info.outerRadius = subset.outerRadius;
-        if (info.lightMapId != -1) Library_LoadItem(engine->UseItem(static_cast<uint32_t>(info.lightMapId)));
-    }
     return 1;
 }
 

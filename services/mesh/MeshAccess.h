@@ -11,12 +11,6 @@
 
 class CQVMeshItem;
 
-// The mesh item's load: the geometry from its file, then the subset records
-// take the subsets' bounds (a skinned mesh a fixed box of 200 and sphere of
-// 250 about its origin, since its pose moves it) and the light maps are
-// loaded. 1, or 0 with the loaded flag clear so that a later use retries.
-int MeshItem_Load(CQVMeshItem* mesh);
-
 // Bounds of subset i's vertices (every frame) through the matrix (identity
 // when null); a mesh without subsets gives its record's box transformed.
 Box Mesh_ComputeBounds(CQVMeshItem* mesh, uint32_t i, const Matrix* matrix);
