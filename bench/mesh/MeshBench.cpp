@@ -1,10 +1,13 @@
 // Mesh costs: loading a 50,000-triangle ".qvm" against reading its bytes,
-// and a sphere sweep against a triangle surface of about 2,000 triangles.
+// a sphere sweep against a triangle surface of about 2,000 triangles, and
+// applying a material (already applied, or switching between two).
 
 #include "kernel/base/Archive.h"
 #include "platform/Window.h"
 #include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
+#include "services/library/Library.h"
+#include "services/render/Material.h"
 #include "services/mesh/MeshFile.h"
 #include "services/mesh/MeshShapes.h"
 #include "tools/content/MeshBuild.h"
@@ -105,6 +108,34 @@ void BM_SweepSphereSurface2k(benchmark::State& state) {
     state.counters["touching"] = benchmark::Counter(touched, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_SweepSphereSurface2k)->Unit(benchmark::kMicrosecond);
+
+// Two materials with a texture each (loaded, without a device texture):
+// range 0 applies the same one again and again, which must set nothing;
+// range 1 switches between them, which sets their states every time.
+void BM_ApplyMaterial(benchmark::State& state) {
+    if (!StartDevice()) return state.SkipWithError("no graphics device");
+    CQVEngine* engine = CQVEngine::GetInstance();
+    CQVMaterialItem* materials[2];
+    for (uint32_t i = 0; i < 2; ++i) {
+        auto* texture = new CQVTextureItem;
+        texture->loaded = 1;
+        g_Library.SetItem(10 + i, texture);
+        materials[i] = new CQVMaterialItem;
+        materials[i]->blendIndex = i;
+        materials[i]->textureIds = {10 + i};
+        g_Library.SetItem(20 + i, materials[i]);
+    }
+    Material_Reset();
+    const uint32_t switching = static_cast<uint32_t>(state.range(0));
+    uint32_t next = 0;
+    for (auto _ : state) {
+        engine->ApplyMaterial(materials[next], 1.0f, -1);
+        next ^= switching;
+    }
+    Library_Reset();
+    Material_Reset();
+}
+BENCHMARK(BM_ApplyMaterial)->Arg(0)->Arg(1)->Unit(benchmark::kNanosecond);
 
 }  // namespace
 BENCHMARK_MAIN();

@@ -86,6 +86,21 @@ public:
     uint32_t ForceRenderStates(uint32_t mask);
     // Sets the device states of the word's groups that changed since the last word or are forced.
     void SetRenderStateWord(uint32_t word);
+    // The material's n-th texture item; null for null, no such texture or an empty slot.
+    CQVLibraryItem* GetMaterialTexture(const CQVMaterialItem* material, uint32_t n);
+
+    // Meshes (services/mesh). The item's geometry from its ".qvm" or ".anb"
+    // file by the extension (any case); 1, or 0 with the error text set.
+    int LoadMesh(CQVMeshItem* item);
+    // A ".qvm" file into the item's skinned flag, subsets and bones.
+    int ReadMeshFile(CQVMeshItem* item, const char* path, uint32_t unused);
+    // A private one-subset mesh from arrays (normals and colours may be
+    // null), owned by the caller; null with the error text set on failure.
+    CQVMeshItem* CreateMesh(const Vector3* positions, const Vector3* normals, const uint32_t* colors,
+                            const Vector2* texCoords, const uint16_t* indices, uint32_t vertexCount,
+                            uint32_t triangleCount);
+    // Frees the mesh's collision data; deletes it unless the library holds it.
+    void ReleaseMesh(CQVMeshItem* mesh);
 
     // The render queue (services/render/RenderQueue.cpp): items are made and
     // freed here, queued by the draw pass and drawn bucket by bucket.

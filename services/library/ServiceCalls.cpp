@@ -40,7 +40,8 @@ void LibraryCall_ReleaseSound(CQVSoundBuffer* sound) { Sound_Release(sound); }
 const char* LibraryCall_GetSoundError() { return Sound_GetLastError(); }
 
 int LibraryCall_LoadMesh(CQVMeshItem* item) {
-    return CQVEngine::SetError("No mesh service for %s", item->GetFullPath().c_str());
+    CQVEngine* engine = CQVEngine::GetInstance();
+    return engine != nullptr ? engine->LoadMesh(item) : 0;
 }
 int LibraryCall_LoadMotion(CQVMotionItem* item) {
     CQVEngine* engine = CQVEngine::GetInstance();

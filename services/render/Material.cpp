@@ -4,7 +4,10 @@
 
 #include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
+#include "services/library/Library.h"
 #include "services/render/MaterialDevice.h"
+
+#include <algorithm>
 
 MaterialState g_MaterialState;
 
@@ -116,6 +119,42 @@ PlatformDevice* Device() {
     return graphics != nullptr ? graphics->GetDevice() : nullptr;
 }
 
+// The texture item at an id, loaded; null for an id that names no texture.
+CQVTextureItem* LoadedTexture(CQVEngine* engine, uint32_t id) {
+    CQVLibraryItem* item = engine->GetItem(id);
+    if (item == nullptr || item->kind != LIBRARY_TEXTURE) return nullptr;
+    if (!item->loaded) item->Load();
+    return static_cast<CQVTextureItem*>(item);
+}
+
+void BindTexture(CQVEngine* engine, uint32_t id, uint32_t stage) {
+    MaterialDevice::RecordTexture(stage, id);
+    TextureItem_Bind(LoadedTexture(engine, id), stage);
+}
+
+// The render-state word of a material drawn at the alpha; forgets the last
+// material when the alpha fades it, so that the next call applies again.
+uint32_t MaterialWord(CQVEngine* engine, CQVMaterialItem* material, float alpha) {
+    // A blend index past the table draws as the first mode rather than reading beyond it.
+    const uint32_t index = material->blendIndex < engine->blendModes.size() ? material->blendIndex : 0;
+    uint32_t code = engine->blendModes.empty() ? 0 : engine->blendModes[index].code;
+    if (!material->useAlpha) material->material.Diffuse.a = 1.0f;
+    const uint32_t mode = code & RSW_ALPHA_MODE;
+    if (alpha < 1.0f) {
+        if (mode == 0) code |= 1;
+        engine->lastMaterial = nullptr;
+    } else if (material->material.Diffuse.a == 1.0f) {
+        // Fully opaque: "Normal" needs no blending, "Texture Alpha" only the texture's alpha.
+        if (mode == 1) code &= ~RSW_ALPHA_MODE;
+        if (mode == 5) code = (code & ~RSW_ALPHA_MODE) | 4;
+    }
+    uint32_t word = code;
+    if (engine->fogEnabled != 0 && material->fogFlag != 0) word |= RSW_FOG;
+    if (material->stateFlagA == 0) word |= RSW_CULL_CCW;
+    if (material->stateFlagB == 0) word |= RSW_LIGHTING;
+    return word;
+}
+
 }  // namespace
 
 void Material_Reset() {
@@ -145,4 +184,53 @@ void CQVEngine::SetRenderStateWord(uint32_t word) {
     }
     g_MaterialState.lastWord = word;
     g_RenderStateForceMask = 0;
+}
+
+void CQVEngine::ApplyMaterial(CQVMaterialItem* material, float alpha, int32_t lightMapId) {
+    if (material == nullptr || material->kind != LIBRARY_MATERIAL) return;
+    PlatformDevice* platform = Device();
+    if (platform == nullptr) return;
+    MaterialDevice device(platform);
+    if (g_MaterialState.lastLightMapId != -1 && lightMapId == -1) {
+        device.NoTexture(1);
+        g_RenderStateForceMask |= RSW_STAGE1;
+    }
+    if (material != lastMaterial || alpha < 1.0f) {
+        lastMaterial = material;
+        device.RenderState(D3DRS_SPECULARENABLE, material->specularEnable ? 1 : 0);
+        SetRenderStateWord(MaterialWord(this, material, alpha));
+        if (alpha < 1.0f) {
+            g_MaterialState.scratch = material->material;
+            g_MaterialState.scratch.Diffuse.a *= alpha;
+            device.Material(g_MaterialState.scratch);
+        } else {
+            device.Material(material->material);
+        }
+        device.NoTexture(0);
+        device.NoTexture(1);
+        const size_t stages = std::min<size_t>(material->textureIds.size(), D3D_MAX_TEXTURE_STAGES);
+        for (size_t n = 0; n < stages; ++n) BindTexture(this, material->textureIds[n], static_cast<uint32_t>(n));
+    }
+    if (lightMapId != -1) {
+        // The light map multiplies what stage 0 made, doubled, from the second coordinate set.
+        BindTexture(this, static_cast<uint32_t>(lightMapId), 1);
+        device.StageState(1, D3DTSS_TEXCOORDINDEX, 1);
+        device.StageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE2X);
+        device.StageState(1, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        device.StageState(1, D3DTSS_COLORARG2, D3DTA_CURRENT);
+    }
+    g_MaterialState.lastLightMapId = lightMapId;
+}
+
+CQVLibraryItem* CQVEngine::GetMaterialTexture(const CQVMaterialItem* material, uint32_t n) {
+    if (material == nullptr || n >= material->textureIds.size()) return nullptr;
+    return GetItem(material->textureIds[n]);
+}
+
+uint32_t Material_GetCollisionFlags(const CQVMaterialItem* material) {
+    return material != nullptr ? material->collisionFlags : 0;
+}
+
+uint32_t Material_GetCollisionMaterial(const CQVMaterialItem* material) {
+    return material != nullptr ? material->collisionMaterial : 0;
 }
