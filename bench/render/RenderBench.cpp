@@ -197,7 +197,7 @@ void BM_ShadowCasters(benchmark::State& state) {
     TheScene();
     CQVEngine* engine = CQVEngine::GetInstance();
     const bool shadows = state.range(0) != 0;
-    std::unique_ptr<CQVMeshItem> ball(RenderScene_MakeMesh(MeshBuild_Sphere(Vector3(0, 0, 0), 30.0f, 10, 25)));
+    std::unique_ptr<CQVMeshItem> ball(RenderScene_MakeMesh(MeshBuild_Sphere(Vector3(0, 0, 0), 30.0f, 11, 25)));
     std::unique_ptr<CQVMaterialItem> material(RenderScene_MakeMaterial(shadows ? 8 | 16 : 8, 1, 1, 1, true));
     std::vector<Matrix> worlds(20);
     std::vector<RenderItem*> casters;

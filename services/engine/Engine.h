@@ -111,6 +111,10 @@ public:
     int InsertRenderItem(RenderItem* item, uint32_t firstBucket);
     void DrawRenderBuckets();
     void DrawRenderItemMesh(RenderItem* item);
+    // What the first draw of every live item's material and vertex format
+    // would build on the device, built now: run when a level's resources
+    // are loaded, so that no frame waits for it.
+    void PrepareRenderItems();
     void SetBucketItemCallback(uint32_t bucket, RenderItemCallback callback);
     void SetBucketBeginCallback(uint32_t bucket, RenderBucketCallback callback);
     void SetBucketEndCallback(uint32_t bucket, RenderBucketCallback callback);

@@ -5,6 +5,7 @@
 #include "services/library/LibraryItem.h"
 #include "services/render/Shadow.h"
 
+#include <algorithm>
 #include <new>
 
 RenderQueueState g_RenderQueue;
@@ -120,6 +121,8 @@ RenderItem* CQVEngine::CreateRenderItem(CQVMeshItem* mesh, uint32_t subset, CQVM
     item->world = world;
     item->ownerId = ownerId;
     item->depthBias = depthBias;
+    item->listIndex = static_cast<uint32_t>(renderQueue.items.size());
+    renderQueue.items.push_back(item);
     if (material != nullptr && renderQueue.buckets != nullptr) {
         for (uint32_t b = 0; b < kRenderBucketCount; ++b) {
             if ((material->bucketMask >> b & 1) && renderQueue.buckets[b].createCallback)
@@ -142,7 +145,43 @@ void CQVEngine::DestroyRenderItem(RenderItem* item) {
             }
         }
     }
+    std::vector<RenderItem*>& items = renderQueue.items;
+    if (item->listIndex < items.size() && items[item->listIndex] == item) {
+        items[item->listIndex] = items.back();
+        items[item->listIndex]->listIndex = item->listIndex;
+        items.pop_back();
+    }
     delete item;
+}
+
+void CQVEngine::PrepareRenderItems() {
+    PlatformDevice* device = Device();
+    if (device == nullptr) return;
+    struct Prepared {
+        const CQVMaterialItem* material;
+        uint32_t vertexFormat;
+        int32_t lightMapId;
+    };
+    std::vector<Prepared> done;
+    for (RenderItem* item : renderQueue.items) {
+        CQVMeshItem* mesh = item->mesh;
+        if (item->material == nullptr || mesh == nullptr || !mesh->loaded || item->subset >= mesh->subsets.size())
+            continue;
+        const uint32_t format = mesh->subsets[item->subset].vertexFormat;
+        const SubsetInfo* info = ItemSubsetInfo(item);
+        const int32_t lightMap = info != nullptr ? info->lightMapId : -1;
+        const bool seen = std::any_of(done.begin(), done.end(), [&](const Prepared& p) {
+            return p.material == item->material && p.vertexFormat == format && p.lightMapId == lightMap;
+        });
+        if (seen) continue;
+        done.push_back(Prepared{item->material, format, lightMap});
+        // Whole and faded: a fade blends, which the device draws differently.
+        for (float alpha : {1.0f, 0.5f}) {
+            ApplyMaterial(item->material, alpha, lightMap);
+            device->SetVertexShader(format);
+            device->PrepareDraw();
+        }
+    }
 }
 
 void CQVEngine::QueueRenderItem(RenderItem* item, float frame, float alpha) {

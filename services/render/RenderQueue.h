@@ -61,12 +61,16 @@ struct RenderItem {
     RenderItemCallback drawCallback = nullptr;
     uint32_t queued = 0;  // from queueing until past its last bucket
     CQVShadowVolume* shadowVolume = nullptr;
+    uint32_t listIndex = 0;  // place in the queue's list of live items
 };
 
 struct RenderQueueState {
     // The 32 buckets, made by the engine's device set-up (null before it)
     // and kept while the engine lives.
     RenderBucket* buckets = nullptr;
+    // Every item the engine made and has not freed, for the preparation of
+    // their draws at load.
+    std::vector<RenderItem*> items;
 };
 
 extern RenderQueueState g_RenderQueue;

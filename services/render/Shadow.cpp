@@ -77,6 +77,39 @@ inline Vector3 Cross(const Vector3& a, const Vector3& b) {
     return Vector3(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
 }
 
+// The first frame with a shadow must not wait for the device to build what
+// the volumes and the darkening quad draw with: both are prepared with the
+// pass's states at start-up, and the device is left as the pass leaves it.
+void PrepareShadowDraws(PlatformDevice* device) {
+    device->SetRenderState(D3DRS_ZWRITEENABLE, 0);
+    device->SetRenderState(D3DRS_STENCILENABLE, 1);
+    device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ZERO);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    device->SetRenderState(D3DRS_LIGHTING, 0);
+    device->SetRenderState(D3DRS_FOGENABLE, 0);
+    device->SetTexture(0, nullptr);
+    device->SetTexture(1, nullptr);
+    device->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_INCR);
+    device->SetVertexShader(D3DFVF_XYZ);
+    device->PrepareDraw();
+    device->SetRenderState(D3DRS_ZENABLE, 0);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    device->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_LESSEQUAL);
+    device->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+    device->SetVertexShader(kQuadFvf);
+    device->PrepareDraw();
+    device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
+    device->SetRenderState(D3DRS_ZENABLE, 1);
+    device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
+    device->SetRenderState(D3DRS_STENCILENABLE, 0);
+    device->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    g_Engine->ForceRenderStates(0xFFFFFFFF);
+}
+
 }  // namespace
 
 void Shadow_CreateScreenQuad() {
@@ -97,6 +130,7 @@ void Shadow_CreateScreenQuad() {
         std::memcpy(data, corners, sizeof corners);
         g_Shadow.quad->Unlock();
     }
+    PrepareShadowDraws(device);
 }
 
 void Shadow_ReleaseScreenQuad() {

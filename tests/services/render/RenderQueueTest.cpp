@@ -87,6 +87,28 @@ TEST_F(RenderTest, AnItemOfTwoBucketsIsDrawnInEachInOrder) {
     EXPECT_EQ(plain->queued, 0u);
 }
 
+int g_PreparedDraws = 0;
+void CountDraw(RenderItem* item) {
+    EXPECT_EQ(RenderItem_GetOwner(item), &g_PreparedDraws);
+    ++g_PreparedDraws;
+}
+
+// The owner rewrites its vertices through the draw callback right before
+// each draw of the item: the mesh in bucket 3 and the volume in bucket 4.
+TEST_F(RenderTest, TheDrawCallbackRunsBeforeEachDrawOfTheItem) {
+    g_PreparedDraws = 0;
+    engine->SetCameraPositionRotation(Vector3(0, 0, -500), Quaternion{0, 0, 0, 1});
+    RenderItem* item = Item(Mesh(MeshBuild_Box(Vector3(-1, -1, -1), Vector3(1, 1, 1))), Material(8 | 16),
+                            At(Vector3(0, 0, 100)));
+    RenderItem_SetOwner(item, &g_PreparedDraws);
+    RenderItem_SetDrawCallback(item, &CountDraw);
+    engine->QueueRenderItem(item, 0.0f, 1.0f);
+    DrawFrame();
+    EXPECT_EQ(g_PreparedDraws, 2);
+    RenderItem_SetOwner(nullptr, &g_PreparedDraws);
+    EXPECT_EQ(RenderItem_GetOwner(nullptr), nullptr);
+}
+
 TEST_F(RenderTest, QueueingCullsAndNeedsAMaterial) {
     g_Drawn.clear();
     engine->SetBucketItemCallback(3, &RecordItem);

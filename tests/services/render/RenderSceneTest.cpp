@@ -109,3 +109,30 @@ TEST_F(LitScene, TheGameFrameDrawsTheQueuedItems) {
 }
 
 }  // namespace
+
+namespace {
+
+// A level's items prepared at load: their first frame builds nothing on the device.
+TEST_F(RenderTest, PreparedItemsDrawWithoutBuildingInTheFrame) {
+    RenderScene_AddTextureItem(5, 16, 16);
+    CQVMaterialItem* material = Material(8, 0.7f, 0.2f, 0.9f, true);
+    material->textureIds = {5};
+    material->blendIndex = 3;  // "Add"
+    material->stateFlagA = 1;  // two-sided
+    material->specularEnable = 1;
+    RenderItem* item = Item(Mesh(MeshBuild_Sphere(Vector3(0, 0, 0), 10.0f, 6, 8)), material, At(Vector3(0, 0, 80)));
+    CQVLightItem* light = engine->CreateLight();
+    Light_Apply(light);
+    engine->EnableLight(light, 1);
+    engine->SetFogFar(500.0f);
+    engine->SetFogEnable(1);
+    engine->PrepareRenderItems();
+    const uint32_t builtInDraws = RenderScene_Device()->GetStatistics().programsBuiltInDraws;
+    for (float alpha : {1.0f, 0.5f}) {
+        engine->QueueRenderItem(item, 0.0f, alpha);
+        DrawFrame();
+    }
+    EXPECT_EQ(RenderScene_Device()->GetStatistics().programsBuiltInDraws, builtInDraws);
+}
+
+}  // namespace
