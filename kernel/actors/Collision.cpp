@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <list>
-#include <unordered_map>
 #include <vector>
 
 CollisionMeshCalls g_CollisionMeshCalls;
@@ -121,27 +120,52 @@ Vector3 Negated(const Vector3& v) { return Vector3(-v.x, -v.y, -v.z); }
 // ---------------------------------------------------------------------------
 // The contacted actors of the pass and their contacts.
 
+// Each contacted actor once, in the order it was first contacted, with its
+// contacts chained through one shared pool; both are reused frame after
+// frame. An actor's place in the list is kept in its contact record.
 struct ContactedActor {
     CQVActor* actor;
-    std::vector<Contact> contacts;
+    uint32_t first;  // the first of its contacts in the pool
+    uint32_t last;
+    uint32_t count;
 };
 
+struct PooledContact {
+    Contact contact;
+    uint32_t next;
+};
+
+constexpr uint32_t NO_CONTACT = 0xFFFFFFFF;
+
 std::vector<ContactedActor> g_Contacted;
-std::unordered_map<CQVActor*, size_t> g_ContactedIndex;
+std::vector<PooledContact> g_ContactPool;
+std::vector<ContactedActor> g_Resolving;
+std::vector<PooledContact> g_ResolvingPool;
 
 void AddContact(CQVActor* actor, const Contact& contact) {
-    auto [it, added] = g_ContactedIndex.try_emplace(actor, g_Contacted.size());
-    if (added) {
-        g_Contacted.push_back(ContactedActor{actor, {}});
+    if (actor->m_SimState == nullptr) actor->m_SimState = new SimState;
+    SimState* state = actor->m_SimState;
+    if (!(actor->m_Flags & ACTOR_CONTACTED)) {
         actor->m_Flags |= ACTOR_CONTACTED;
+        state->passIndex = static_cast<uint32_t>(g_Contacted.size());
+        g_Contacted.push_back(ContactedActor{actor, NO_CONTACT, NO_CONTACT, 0});
     }
-    g_Contacted[it->second].contacts.push_back(contact);
+    ContactedActor& entry = g_Contacted[state->passIndex];
+    const uint32_t index = static_cast<uint32_t>(g_ContactPool.size());
+    g_ContactPool.push_back(PooledContact{contact, NO_CONTACT});
+    if (entry.last == NO_CONTACT) {
+        entry.first = index;
+    } else {
+        g_ContactPool[entry.last].next = index;
+    }
+    entry.last = index;
+    entry.count += 1;
 }
 
 void ClearContacted() {
     for (ContactedActor& entry : g_Contacted) entry.actor->m_Flags &= ~ACTOR_CONTACTED;
     g_Contacted.clear();
-    g_ContactedIndex.clear();
+    g_ContactPool.clear();
 }
 
 // ---------------------------------------------------------------------------
@@ -197,7 +221,17 @@ struct BroadEntry {
     uint32_t index;     // the actor's place in its list, or the object's in its group's list
     uint32_t objectIndex;
     uint32_t group;     // static colliders: their group
+    int32_t cellX, cellZ;  // the first grid cell it covers
+    uint32_t large;        // covers too many cells for the grid
 };
+
+struct GridCell {
+    uint64_t key;
+    int32_t x, z;
+    uint32_t entry;
+};
+
+constexpr float GRID_MAX_CELLS = 64.0f;
 
 struct CandidatePair {
     uint32_t a, b;  // entries, a of category 0
@@ -205,8 +239,8 @@ struct CandidatePair {
 };
 
 std::vector<BroadEntry> g_Entries;
-std::vector<uint32_t> g_Order;
-std::vector<uint32_t> g_Sweep;
+std::vector<GridCell> g_Cells;
+std::vector<uint32_t> g_Large;
 std::vector<CandidatePair> g_Pairs;
 
 bool Bounds(const ColObj& object, Box* box) {
@@ -251,8 +285,9 @@ void AddEntries(CQVActor* actor, uint32_t category, uint32_t index) {
     }
 }
 
-bool Overlap(const Box& a, const Box& b) {
-    return a.min.y <= b.max.y && b.min.y <= a.max.y && a.min.z <= b.max.z && b.min.z <= a.max.z;
+bool OverlapAll(const Box& a, const Box& b) {
+    return a.min.x <= b.max.x && b.min.x <= a.max.x && a.min.y <= b.max.y && b.min.y <= a.max.y &&
+           a.min.z <= b.max.z && b.min.z <= a.max.z;
 }
 
 void AddCandidate(uint32_t first, uint32_t second) {
@@ -558,13 +593,15 @@ void ResolveContacts(CQVActorSystem* system) {
         iterationSet.clear();
         // Moving one actor never adds contacts to this list: the broad phase
         // runs again only after the whole list is handled.
-        std::vector<ContactedActor> contacted;
-        contacted.swap(g_Contacted);
-        g_ContactedIndex.clear();
-        for (ContactedActor& entry : contacted) {
+        g_Resolving.swap(g_Contacted);
+        g_ResolvingPool.swap(g_ContactPool);
+        g_Contacted.clear();
+        g_ContactPool.clear();
+        for (ContactedActor& entry : g_Resolving) {
             CQVActor* actor = entry.actor;
-            const Contact* best = &entry.contacts[0];
-            for (const Contact& contact : entry.contacts) {
+            const Contact* best = &g_ResolvingPool[entry.first].contact;
+            for (uint32_t i = entry.first; i != NO_CONTACT; i = g_ResolvingPool[i].next) {
+                const Contact& contact = g_ResolvingPool[i].contact;
                 if (Vec3_LengthSq(contact.push) < Vec3_LengthSq(best->push)) best = &contact;
             }
             MoveBy(actor, best->push);
@@ -577,10 +614,10 @@ void ResolveContacts(CQVActorSystem* system) {
                 state->contacts.push_back(record);
                 state->contactCount += 1;
             }
-            Respond(actor, *best, entry.contacts.size());
+            Respond(actor, *best, entry.count);
             actor->m_Flags &= ~ACTOR_CONTACTED;
             system->UpdateColObjVolumes(actor);
-            if (entry.contacts.size() > 1) iterationSet.push_back(actor);
+            if (entry.count > 1) iterationSet.push_back(actor);
         }
         if (iterationSet.empty()) break;
         system->FindContacts(iterationSet, COLLISION_MODE_CONTACTS);
@@ -718,7 +755,8 @@ void CQVActorSystem::FindContacts(const std::list<CQVActor*>& movers, uint32_t m
     g_Entries.clear();
     g_Pairs.clear();
     uint32_t index = 0;
-    std::vector<uint32_t> groups;
+    static std::vector<uint32_t> groups;
+    groups.clear();
     for (CQVActor* actor : movers) {
         if (actor->m_Flags & ACTOR_COLLISION_ENABLED) {
             AddEntries(actor, 0, index);
@@ -749,22 +787,60 @@ void CQVActorSystem::FindContacts(const std::list<CQVActor*>& movers, uint32_t m
         }
     }
 
-    // Sweep along x: every pair whose bounds overlap on all three axes.
-    g_Order.resize(g_Entries.size());
-    for (uint32_t i = 0; i < g_Order.size(); ++i) g_Order[i] = i;
-    std::sort(g_Order.begin(), g_Order.end(),
-              [](uint32_t a, uint32_t b) { return g_Entries[a].bounds.min.x < g_Entries[b].bounds.min.x; });
-    g_Sweep.clear();
-    for (uint32_t current : g_Order) {
-        const Box& box = g_Entries[current].bounds;
-        size_t kept = 0;
-        for (uint32_t open : g_Sweep) {
-            if (g_Entries[open].bounds.max.x < box.min.x) continue;
-            g_Sweep[kept++] = open;
-            if (Overlap(g_Entries[open].bounds, box)) AddCandidate(open, current);
+    // Every pair whose bounds overlap on all three axes, found through a
+    // grid over x and z whose cells are about two objects wide; objects that
+    // cover many cells (level-sized boxes) are tested against all others.
+    float extent = 0.0f;
+    for (const BroadEntry& entry : g_Entries) {
+        extent += std::max(entry.bounds.max.x - entry.bounds.min.x, entry.bounds.max.z - entry.bounds.min.z);
+    }
+    extent /= static_cast<float>(g_Entries.size());
+    const float inverse = 1.0f / std::max(2.0f * extent, 1e-3f);
+    g_Cells.clear();
+    g_Large.clear();
+    for (uint32_t i = 0; i < g_Entries.size(); ++i) {
+        BroadEntry& entry = g_Entries[i];
+        const float x0 = std::floor(entry.bounds.min.x * inverse), x1 = std::floor(entry.bounds.max.x * inverse);
+        const float z0 = std::floor(entry.bounds.min.z * inverse), z1 = std::floor(entry.bounds.max.z * inverse);
+        const float cells = (x1 - x0 + 1.0f) * (z1 - z0 + 1.0f);
+        if (!(cells <= GRID_MAX_CELLS) || !(std::fabs(x0) < 1e9f) || !(std::fabs(z0) < 1e9f)) {
+            entry.large = 1;
+            g_Large.push_back(i);
+            continue;
         }
-        g_Sweep.resize(kept);
-        g_Sweep.push_back(current);
+        entry.large = 0;
+        entry.cellX = static_cast<int32_t>(x0);
+        entry.cellZ = static_cast<int32_t>(z0);
+        for (int32_t x = entry.cellX; x <= static_cast<int32_t>(x1); ++x) {
+            for (int32_t z = entry.cellZ; z <= static_cast<int32_t>(z1); ++z) {
+                g_Cells.push_back(GridCell{uint64_t(uint32_t(x)) << 32 | uint32_t(z), x, z, i});
+            }
+        }
+    }
+    std::sort(g_Cells.begin(), g_Cells.end(), [](const GridCell& a, const GridCell& b) {
+        return a.key != b.key ? a.key < b.key : a.entry < b.entry;
+    });
+    for (size_t start = 0; start < g_Cells.size();) {
+        size_t end = start + 1;
+        while (end < g_Cells.size() && g_Cells[end].key == g_Cells[start].key) ++end;
+        for (size_t i = start; i < end; ++i) {
+            const BroadEntry& a = g_Entries[g_Cells[i].entry];
+            for (size_t j = i + 1; j < end; ++j) {
+                const BroadEntry& b = g_Entries[g_Cells[j].entry];
+                if (a.category != 0 && b.category != 0) continue;
+                // A pair is found once: in the first cell the two share.
+                if (std::max(a.cellX, b.cellX) != g_Cells[i].x || std::max(a.cellZ, b.cellZ) != g_Cells[i].z) continue;
+                if (OverlapAll(a.bounds, b.bounds)) AddCandidate(g_Cells[i].entry, g_Cells[j].entry);
+            }
+        }
+        start = end;
+    }
+    for (size_t k = 0; k < g_Large.size(); ++k) {
+        const uint32_t large = g_Large[k];
+        for (uint32_t other = 0; other < g_Entries.size(); ++other) {
+            if (other == large || (g_Entries[other].large && other < large)) continue;
+            if (OverlapAll(g_Entries[large].bounds, g_Entries[other].bounds)) AddCandidate(large, other);
+        }
     }
 
     std::sort(g_Pairs.begin(), g_Pairs.end(), [](const CandidatePair& a, const CandidatePair& b) {
@@ -846,9 +922,11 @@ void Collision_Reset() {
     queue = CollisionQueue{};
     g_CollisionStats = CollisionStats{};
     g_Contacted.clear();
-    g_ContactedIndex.clear();
+    g_ContactPool.clear();
+    g_Resolving.clear();
+    g_ResolvingPool.clear();
     g_Entries.clear();
     g_Pairs.clear();
-    g_Sweep.clear();
-    g_Order.clear();
+    g_Cells.clear();
+    g_Large.clear();
 }

@@ -35,4 +35,5 @@ struct SimState {
     Vector3 previousPosition = Vector3(0.0f, 0.0f, 0.0f);
     std::vector<SimContact> contacts;
     std::vector<SimContact> second;
+    uint32_t passIndex = 0;  // the actor's place among the collision pass's contacted actors
 };

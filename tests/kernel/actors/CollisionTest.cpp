@@ -275,6 +275,63 @@ TEST_F(CollisionTest, RaysHitTheNearestMatchingObjectAhead) {
     EXPECT_EQ(system->RayCast(RayFilter{1, 1, 1}, Vector3(0, 0, 0), Vector3(100, 0, 0), nullptr, nullptr), nullptr);
 }
 
+// A walkable surface at height 0 of the owner's mesh, 100 x 100 around its origin.
+int FlatGround(uint32_t, uint32_t, const Vector3& p, Vector3* point, Vector3* normal, uint32_t* cache) {
+    if (std::fabs(p.x) > 50.0f || std::fabs(p.z) > 50.0f) return 0;
+    *point = Vector3(p.x, 0.0f, p.z);
+    *normal = Vector3(0.0f, 1.0f, 0.0f);
+    if (cache) *cache = 1;
+    return 1;
+}
+
+int GroundBounds(uint32_t, Vector3* min, Vector3* max) {
+    *min = Vector3(-50.0f, -100.0f, -50.0f);
+    *max = Vector3(50.0f, 1.0f, 50.0f);
+    return 1;
+}
+
+struct GroundCase {
+    const char* name;
+    float y;           // the ball's centre; the ground's surface is at 10
+    Vector3 velocity;
+    Vector3 end;
+};
+
+class GroundContact : public CollisionTest, public testing::WithParamInterface<GroundCase> {
+protected:
+    void SetUp() override {
+        CollisionTest::SetUp();
+        g_CollisionMeshCalls.findGround = &FlatGround;
+        g_CollisionMeshCalls.getBounds = &GroundBounds;
+    }
+    void TearDown() override {
+        g_CollisionMeshCalls = CollisionMeshCalls{};
+        CollisionTest::TearDown();
+    }
+};
+
+TEST_P(GroundContact, KeepsSpheresOnTheWalkableSurface) {
+    const GroundCase& c = GetParam();
+    Receiver* ground = Body(Vector3(0, 10, 0), COLOBJ_GROUND, Vector3(0, 0, 0), Vector3(0, 0, 0), BLOCKER, false);
+    ground->m_ColObjs[0].meshItem = 7;
+    Receiver* ball = Sphere(Vector3(0, c.y, 0), 5.0f, SOLID);
+    ball->m_DeltaPosition = c.velocity;
+    system->RunCollisionPass(0.02f);
+    const Vector3 at = World(ball);
+    EXPECT_NEAR(at.x, c.end.x, 1e-3f);
+    EXPECT_NEAR(at.y, c.end.y, 1e-3f);
+}
+
+// World unit 100: a sphere more than 40 below the surface has fallen through.
+INSTANTIATE_TEST_SUITE_P(
+    Table, GroundContact,
+    testing::Values(GroundCase{"Above", 16.0f, Vector3(0, 0, 0), Vector3(0, 16, 0)},
+                    GroundCase{"Touching", 13.0f, Vector3(0, 0, 0), Vector3(0, 15.0001f, 0)},
+                    GroundCase{"SunkSlow", 5.0f, Vector3(0, -1, 0), Vector3(0, 11, 0)},
+                    GroundCase{"SunkMoving", 5.0f, Vector3(20, 0, 0), Vector3(-6, 5, 0)},
+                    GroundCase{"FallenThrough", -35.0f, Vector3(0, 0, 0), Vector3(0, -35, 0)}),
+    [](const testing::TestParamInfo<GroundCase>& info) { return std::string(info.param.name); });
+
 TEST(CollisionQueue, GrowsInBoundedSteps) {
     Collision_Reset();
     CollisionQueue& queue = g_CollisionQueue;
