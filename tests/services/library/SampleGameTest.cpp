@@ -103,7 +103,7 @@ TEST(SampleGame, ALibraryThatCannotBeReadEndsTheGameWithItsErrorText) {
         EXPECT_EQ(RunProgram("game", {"-win=1", "-w=320", "-h=240", "-s=0"}, dir, errors), 0) << c.text;
         std::ifstream in(errors);
         const std::string text((std::istreambuf_iterator<char>(in)), {});
-        EXPECT_NE(text.find(std::string("DARarezev.edo: ") + c.text + "\n"), std::string::npos) << text;
+        EXPECT_NE(text.find(std::string("DARarezev.edo\": ") + c.text + "\n"), std::string::npos) << text;
     }
 }
 
