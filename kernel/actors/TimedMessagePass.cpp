@@ -3,6 +3,7 @@
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ArgAccess.h"
 #include "kernel/actors/TimedMessage.h"
+#include "kernel/actors/TreeMessages.h"
 #include "kernel/base/FrameTime.h"
 
 #include <algorithm>
@@ -149,7 +150,12 @@ TimedIndex& IndexOf(TimedMessageList& list) {
 
 // Fires a record at its target; true while the record still exists.
 bool Fire(TimedWalk& walk, TimedMessage* record) {
-    if (record->actor) record->actor->HandleMessage(record->messageId, record->args);
+    // A record read from a level holds its arguments in their stored form (an
+    // actor named by path, say) until the level is precalculated; those bytes
+    // are no block a handler may read, so such a record waits.
+    uint32_t storedSize = 0;
+    const bool stored = record->args && ActorTree_HasStoredArgs(record, &storedSize);
+    if (record->actor && !stored) record->actor->HandleMessage(record->messageId, record->args);
     return walk.current == record;
 }
 

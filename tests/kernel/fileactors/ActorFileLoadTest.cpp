@@ -5,6 +5,9 @@
 
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/SimState.h"
+#include "kernel/actors/TimedMessage.h"
+#include "kernel/base/FrameTime.h"
+#include "kernel/base/Maths.h"
 
 #include <map>
 
@@ -135,6 +138,31 @@ TEST_F(ActorFileLoad, TimedMessagesScriptsAndSimulationSurviveTwoSaves) {
     // Saving the loaded actors keeps the pending messages.
     ASSERT_EQ(Save(scenery, "Door2.qva"), 1);
     EXPECT_EQ(ReadData("Door.qva"), ReadData("Door2.qva"));
+}
+
+// A level's timed message that names an actor holds the actor's path until
+// the level is precalculated; coming due before that, it is not delivered
+// (the path's bytes are no actor).
+TEST_F(ActorFileLoad, AStoredMessageDueBeforePrecalculateWaits) {
+    CQVActor* floor = Make(CLASS_BASE, "Floor", scenery, 3000);
+    CQVActor* door = Make(CLASS_BASE, "Door", scenery, 3001);
+    Matrix turned;
+    Mat4_Identity(&turned);
+    turned.m[3][0] = 7.0f;
+    floor->SetWorldMatrix(turned);
+    door->ScheduleMessage(MSG_SET_ORIENTATION, Args_Of(&floor), TIMED_SAVED_FLAG | 0x200, 0.5f, 0.0f, 0.0f);
+    ASSERT_EQ(Save(scenery, "Early.qva"), 1);
+    ASSERT_EQ(Open(scenery, "Early.qva"), 1);
+    CQVActor* loaded = system->GetActorById(3001);
+    ASSERT_NE(loaded, nullptr);
+    ASSERT_NE(loaded->FindTimedMessage(MSG_SET_ORIENTATION), nullptr);
+    for (int frame = 0; frame < 8; ++frame) {
+        g_FrameTime = 0.25f;
+        ++g_FrameNumber;
+        system->UpdateClock(&g_GlobalClock);
+        system->RunTimedMessagePass();
+    }
+    EXPECT_EQ(loaded->GetWorldMatrix().m[3][0], 0.0f);
 }
 
 TEST_F(ActorFileLoad, SavedMessageOnAChannelNoClockRunsIsDropped) {
