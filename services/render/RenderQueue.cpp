@@ -309,31 +309,3 @@ void CQVEngine::SetBucketNoWorldTransform(uint32_t bucket, uint32_t value) {
 void CQVEngine::SetBucketNoMaterial(uint32_t bucket, uint32_t value) { renderQueue.buckets[bucket].noMaterial = value; }
 void CQVEngine::SetBucketNoMeshDraw(uint32_t bucket, uint32_t value) { renderQueue.buckets[bucket].noMeshDraw = value; }
 void CQVEngine::SetBucketOption(uint32_t bucket, uint32_t value) { renderQueue.buckets[bucket].option = value; }
-
-// Stand-in until the material applier lands: the material's render-state
-// word, colours and first texture, enough for the queue to draw lit,
-// fogged, textured subsets. The applier's own definition replaces this one
-// at link time.
-__attribute__((weak)) void CQVEngine::ApplyMaterial(CQVMaterialItem* material, float alpha, int32_t lightMapId) {
-    (void)lightMapId;
-    PlatformDevice* device = Device();
-    if (device == nullptr || material == nullptr || material->kind != LIBRARY_MATERIAL) return;
-    uint32_t word = material->blendIndex < blendModes.size() ? blendModes[material->blendIndex].code : 0x19;
-    if (!material->useAlpha) material->material.Diffuse.a = 1.0f;
-    if (alpha < 1.0f && (word & 7) == 0) word |= 1;
-    if (alpha >= 1.0f && material->material.Diffuse.a == 1.0f && (word & 7) == 1) word &= ~7u;
-    word |= (fogEnabled * material->fogFlag) << 15 | (material->stateFlagA == 0 ? 0x80u : 0u) |
-            (material->stateFlagB == 0 ? 0x20u : 0u);
-    SetRenderStateWord(word);
-    D3DMATERIAL8 faded = material->material;
-    faded.Diffuse.a *= alpha < 1.0f ? alpha : 1.0f;
-    device->SetMaterial(&faded);
-    device->SetTexture(1, nullptr);
-    CQVLibraryItem* texture = material->textureIds.empty() ? nullptr : GetItem(material->textureIds[0]);
-    if (texture != nullptr && texture->kind == LIBRARY_TEXTURE) {
-        if (!texture->loaded) texture->Load();
-        TextureItem_Bind(static_cast<CQVTextureItem*>(texture), 0);
-    } else {
-        device->SetTexture(0, nullptr);
-    }
-}

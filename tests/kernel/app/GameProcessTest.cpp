@@ -1,5 +1,6 @@
 // The game program started as a process, headless.
 
+#include "tests/support/ChildProcess.h"
 #include "tools/fixtures/EmptyActorFile.h"
 
 #include <gtest/gtest.h>
@@ -84,18 +85,7 @@ protected:
         const bool written = ::write(fd, lines, sizeof lines - 1) == static_cast<ssize_t>(sizeof lines - 1);
         return ::close(fd) == 0 && written;
     }
-    // Exit status, or -1 while still running after the timeout.
-    int WaitExit(int timeoutMs) {
-        for (int waited = 0; waited <= timeoutMs; waited += 10) {
-            int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return -1;
-    }
+    int WaitExit(int timeoutMs) { return WaitChildExit(pid, timeoutMs); }
 };
 
 TEST_F(GameProcess, EndsWithZeroWithoutStartFile) {

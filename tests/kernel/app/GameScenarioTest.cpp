@@ -1,6 +1,7 @@
 // The game started headless on scenes made here, whose actors send the actor
 // system its game-level commands when the game starts.
 
+#include "tests/support/ChildProcess.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/MessageIds.h"
 #include "tests/support/ResetGlobals.h"
@@ -75,18 +76,7 @@ protected:
         posix_spawn_file_actions_destroy(&actions);
     }
 
-    // Exit status, or -1 while still running after the timeout.
-    int WaitExit(int timeoutMs) {
-        for (int waited = 0; waited <= timeoutMs; waited += 10) {
-            int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return -1;
-    }
+    int WaitExit(int timeoutMs) { return WaitChildExit(pid, timeoutMs); }
 
     fs::path dir;
     pid_t pid = -1;

@@ -2,6 +2,7 @@
 // device; on a machine without any it runs silent and says so once on
 // standard error; "-s=0" starts it without trying.
 
+#include "tests/support/ChildProcess.h"
 #include "tools/fixtures/EmptyActorFile.h"
 
 #include <gtest/gtest.h>
@@ -72,18 +73,7 @@ protected:
         ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
         posix_spawn_file_actions_destroy(&actions);
     }
-    // Exit status, or -1 while still running after the timeout.
-    int WaitExit(int timeoutMs) {
-        for (int waited = 0; waited <= timeoutMs; waited += 10) {
-            int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return -1;
-    }
+    int WaitExit(int timeoutMs) { return WaitChildExit(pid, timeoutMs); }
     int CountMessages() {
         std::ifstream in(dir / "stderr.txt");
         std::stringstream text;
