@@ -444,6 +444,12 @@ TEST_F(SoundActorTest, DrawStartDuringFadeOutTakesOver) {
     Send(sound, MSG_ON_DRAW_STOP);
     FadeOver(sound, 10);
     Send(sound, MSG_ON_DRAW_START);
+    size_t running = 0;
+    for (const TimedMessage* record : sound->m_TimedMessages) {
+        if (!(record->state & TIMED_STATE_CANCELLED)) running += record->messageId == MSG_COMMAND_LERP;
+        EXPECT_TRUE(record->messageId != MSG_STOP_SOUND || (record->state & TIMED_STATE_CANCELLED));
+    }
+    EXPECT_EQ(running, 1u);
     const std::vector<float> fades = FadeOver(sound, 45);
     EXPECT_TRUE(std::is_sorted(fades.begin(), fades.end()));
     EXPECT_FLOAT_EQ(fades.back(), 1.0f);
