@@ -6,6 +6,7 @@
 
 #include "kernel/actors/ActorFiles.h"
 #include "kernel/actors/Registries.h"
+#include "kernel/script/Script.h"
 
 #include <cstring>
 
@@ -279,6 +280,39 @@ TEST_F(AmbientSoundTest, DeletedActorStopsItsSounds) {
     g_ActorSystem->DeleteActor(ambient);
     EXPECT_EQ(Playing(wind), 0);
     EXPECT_EQ(Playing(rain), 0);
+}
+
+// A room's ambience played by the scripts of a cue in the room's subtree,
+// as the room starts and stops being drawn: the level's way of fading the
+// ambience from room to room.
+TEST_F(AmbientSoundTest, ScriptsOfARoomCueFadeItsAmbienceInAndOut) {
+    Script_Init();
+    ambient->m_Name = "Ambience";
+    CQVActor* room = g_ActorSystem->CreateActor(CLASS_BASE, "Room", nullptr, scenery, ACTOR_ID_ANY, 1, 0);
+    CQVActor* cue = g_ActorSystem->CreateActor(CLASS_BASE, "Cue", nullptr, room, ACTOR_ID_ANY, 1, 0);
+    const auto bind = [cue](uint32_t message, const char* source) {
+        CQVScript script;
+        script.name = "cue";
+        script.boundMessage = message;
+        script.source = source;
+        script.owner = cue;
+        cue->m_Scripts.push_back(std::move(script));
+    };
+    bind(MSG_ON_DRAW_START, "parent/parent/Ambience.asound_play_looping(\"Wind\", 3, 0.5);");
+    bind(MSG_ON_DRAW_STOP, "parent/parent/Ambience.asound_stop(3, 0.5);");
+    Send(cue, MSG_ON_DRAW_START);
+    EXPECT_EQ(SlotEntry(3).item, wind);
+    EXPECT_EQ(SlotEntry(3).state, static_cast<uint32_t>(AMBIENT_FADING_IN));
+    EXPECT_EQ(SlotEntry(3).looping, 1u);
+    Frames(6);
+    EXPECT_FLOAT_EQ(SlotEntry(3).level, 1.0f);
+    Send(cue, MSG_ON_DRAW_STOP);
+    EXPECT_EQ(SlotEntry(3).item, nullptr);
+    ASSERT_EQ(ambient->m_Entries.size(), 9u);
+    Frames(6);
+    EXPECT_EQ(ambient->m_Entries.size(), 8u);
+    EXPECT_EQ(Playing(wind), 0);
+    g_ScriptExecute = nullptr;
 }
 
 // The stored entries: name, level, rate, frequency, state, looping,
