@@ -233,7 +233,10 @@ int CQVSound::HandleMessage(uint32_t id, MessageArgs args) {
             // The copy plays a sound of its own, never the source's.
             m_Item = own;
         }
-        if (!AcquireCopy(m_SoundId)) return 0;
+        // Without an engine there is no library to take a sound from (tools
+        // and headless checks build levels so): the Sound keeps its id and
+        // stays silent until it gets one.
+        if (engine && !AcquireCopy(m_SoundId)) return 0;
         break;
     }
     case MSG_CALC_ACTION_TIME_CB: {
@@ -473,7 +476,7 @@ int CQVSound::Serialize(CQVActorArchive* archive, uint32_t flags) {
     }
     if (version >= VERSION_3D_EFFECT) archive->SerializeDword(&m_3DEffect);
     if (archive->HasFailed()) return 0;
-    if (reading && !AcquireCopy(m_SoundId)) {
+    if (reading && Engine() && !AcquireCopy(m_SoundId)) {
         // An id the library no longer holds plays its first sound.
         AcquireCopy(FALLBACK_SOUND_ID);
         m_SoundId = FALLBACK_SOUND_ID;
