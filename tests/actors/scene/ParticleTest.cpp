@@ -5,6 +5,7 @@
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/actors/TimedMessage.h"
+#include "kernel/base/Archive.h"
 #include "kernel/app/ActorClasses.h"
 #include "kernel/base/FrameTime.h"
 #include "kernel/base/Random.h"
@@ -17,6 +18,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <tuple>
 #include <set>
 #include <vector>
 
@@ -337,6 +344,115 @@ TEST_F(ParticleActor, CopyTakesItsOwnRecord) {
     ASSERT_NE(plain, nullptr);
     EXPECT_EQ(plain->m_Own, nullptr);
     EXPECT_EQ(&plain->Params(), &g_ParticlePresets[0]);
+}
+
+// Actor files made by hand: a saved emitter's record with its last words
+// changed, and records written at older versions.
+class ParticleFile : public ParticleActor {
+protected:
+    std::string Path(const char* name) { return (std::filesystem::path(testing::TempDir()) / name).string(); }
+    std::vector<uint8_t> Save() {
+        const std::string path = Path("emitter.qva");
+        EXPECT_EQ(g_ActorSystem->SaveActors(path.c_str(), emitter->m_Id, emitter->m_Id + 1, 0), 1);
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    // Loads the bytes; the emitter is then the loaded actor.
+    int Load(const std::vector<uint8_t>& bytes) {
+        const std::string path = Path("edited.qva");
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+        const uint32_t id = emitter->m_Id;
+        const int result = g_ActorSystem->LoadActors(path.c_str(), 0);
+        emitter = static_cast<CQVParticle*>(CQVActorSystem::GetActorById(id));
+        return result;
+    }
+    // Word i counted back from the end of the file (1: the last word).
+    static uint32_t WordFromEnd(const std::vector<uint8_t>& bytes, size_t i) {
+        uint32_t word;
+        std::memcpy(&word, bytes.data() + bytes.size() - 4 * i, 4);
+        return word;
+    }
+    static void SetWordFromEnd(std::vector<uint8_t>& bytes, size_t i, uint32_t word) {
+        std::memcpy(bytes.data() + bytes.size() - 4 * i, &word, 4);
+    }
+    // The emitter written at an older version, with the header the loader reads.
+    std::vector<uint8_t> SaveAtVersion(uint32_t version) {
+        const std::string path = Path("old.qva");
+        {
+            CQVActorArchive archive;
+            EXPECT_TRUE(archive.Open(path.c_str(), "wb"));
+            archive.version = version;
+            uint32_t header[4] = {version, 1, emitter->m_Id, 1};
+            archive.SerializeDwords(header, 4);
+            EXPECT_EQ(emitter->Serialize(&archive, 0), 1);
+            archive.Close();
+        }
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+};
+
+constexpr size_t kFullRecordWords = 36;  // the full record after the override word
+
+TEST_F(ParticleFile, FullOverrideRecordAndItsBounds) {
+    FullOverride(7, 30.0f, 2.5f);
+    Send(1186, Vector3(1.0f, 2.0f, 3.0f));
+    Send<uint32_t>(1180, 1);
+    std::vector<uint8_t> bytes = Save();
+    ASSERT_EQ(WordFromEnd(bytes, kFullRecordWords + 1), PARTICLE_FULL_OVERRIDE);
+    ASSERT_EQ(WordFromEnd(bytes, kFullRecordWords), 7u);
+    ASSERT_EQ(Load(bytes), 1);
+    ASSERT_NE(emitter, nullptr);
+    EXPECT_EQ(emitter->m_TypeOverride, PARTICLE_FULL_OVERRIDE);
+    EXPECT_EQ(emitter->Params().maxParticles, 7u);
+    EXPECT_EQ(emitter->Params().life, 2.5f);
+    EXPECT_EQ(emitter->Params().movement.z, 3.0f);
+    // A stored Static record lives in the emitter's own space.
+    EXPECT_EQ(emitter->Params().flags, PARTICLE_STATIC | PARTICLE_LOCAL_SPACE);
+    EXPECT_EQ(emitter->m_Base.maxParticles, 7u);
+
+    // A slot count past what the indices address is held to it.
+    SetWordFromEnd(bytes, kFullRecordWords, 0x7FFFFFFF);
+    ASSERT_EQ(Load(bytes), 1);
+    EXPECT_EQ(emitter->Params().maxParticles, kParticleMaxSlots);
+    emitter->Rebuild();
+    EXPECT_EQ(emitter->m_Slots.size(), kParticleMaxSlots);
+
+    // An override the class does not know is a damaged record.
+    SetWordFromEnd(bytes, kFullRecordWords + 1, 3);
+    EXPECT_EQ(Load(bytes), 0);
+}
+
+TEST_F(ParticleFile, ExtendBaseRecordRebuildsFromThePreset) {
+    Send<uint32_t>(MSG_SET_PARTICLE_TYPE, 1);  // Smoke
+    Send<uint32_t>(1146, PARTICLE_EXTEND_BASE);
+    Send<uint32_t>(1148, 12);
+    Send<float>(1172, 9.5f);
+    std::vector<uint8_t> bytes = Save();
+    // Twelve words: the base group and an unused word written as 0.
+    ASSERT_EQ(WordFromEnd(bytes, 13), PARTICLE_EXTEND_BASE);
+    EXPECT_EQ(WordFromEnd(bytes, 12), 12u);
+    EXPECT_EQ(WordFromEnd(bytes, 1), 0u);
+    ASSERT_EQ(Load(bytes), 1);
+    EXPECT_EQ(emitter->Params().maxParticles, 12u);
+    EXPECT_EQ(emitter->Params().size, 9.5f);
+    EXPECT_EQ(emitter->Params().movement.y, 5.0f);  // Smoke's own drift
+}
+
+TEST_F(ParticleFile, OlderVersionsCarryTheBaseGroupAndLoseTheKill) {
+    // Version 57 stores the base group even without an override; 51 also
+    // predates the stored kill state.
+    for (auto [version, intensity, kill] : {std::tuple<uint32_t, float, uint32_t>{57, 0.25f, 1}, {51, 1.0f, 0}}) {
+        emitter->m_Base.maxParticles = 33;
+        emitter->m_KillPending = 1;
+        emitter->m_Intensity = 0.25f;
+        ASSERT_EQ(Load(SaveAtVersion(version)), 1) << version;
+        EXPECT_EQ(emitter->m_TypeOverride, PARTICLE_NO_OVERRIDE) << version;
+        EXPECT_EQ(emitter->m_Base.maxParticles, 33u) << version;
+        EXPECT_EQ(emitter->m_Intensity, intensity) << version;
+        EXPECT_EQ(emitter->m_KillPending, kill) << version;
+    }
 }
 
 }  // namespace
