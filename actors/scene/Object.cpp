@@ -639,10 +639,7 @@ int CQVObject::Serialize(CQVActorArchive* archive, uint32_t flags) {
         // holds now; a read count is held to what the file can hold.
         uint32_t count = static_cast<uint32_t>(m_Entries.size());
         if (!archive->SerializeCount(&count, 8) || count > kObjectMaxEntries) return 0;
-        if (reading) {
-            m_Entries.clear();
-            m_Entries.resize(count);
-        }
+        if (reading) m_Entries.resize(count);
         for (SubMeshEntry& entry : m_Entries) {
             archive->SerializeDword(&entry.materialId);
             archive->SerializeDword(&entry.zOffset);
