@@ -43,8 +43,8 @@ void Send(CQVActor* actor, uint32_t id, T value) {
     actor->HandleMessage(id, Args_Of(&value));
 }
 
-// Emitters at a steady 500 particles each: 250 a second living 2 s, with
-// gravity, drag, spin and all four ramps in use.
+// Emitters at a steady 500 particles each (300 a second living 1.8 s keep
+// every slot busy), with gravity, drag, spin and all four ramps in use.
 std::vector<CQVParticle*> MakeEmitters() {
     if (g_ActorSystem == nullptr) {
         CQVEngine::Create();
@@ -62,7 +62,7 @@ std::vector<CQVParticle*> MakeEmitters() {
         Send(emitter, MSG_SET_POSITION, Vector3(static_cast<float>(i % 5) * 200.0f, 0.0f, 300.0f + (i / 5) * 200.0f));
         Send(emitter, 1146, PARTICLE_FULL_OVERRIDE);
         Send(emitter, 1148, kParticles);
-        Send(emitter, 1150, 250.0f);                       // EmitFlowSpeed
+        Send(emitter, 1150, 300.0f);                       // EmitFlowSpeed
         Send(emitter, 1154, 40.0f);                        // EmitSpeed
         Send(emitter, 1160, 0.5f);                         // EmitAngleV
         Send(emitter, 1164, 2.0f);                         // EmitSpinSpeed
