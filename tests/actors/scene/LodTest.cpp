@@ -17,10 +17,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class LodTest : public SceneActorTest {
+class LodTest : public ObjectSceneFixture {
 protected:
     void SetUp() override {
-        SceneActorTest::SetUp();
+        ObjectSceneFixture::SetUp();
         if (HasFatalFailure()) return;
         lod = static_cast<CQVLod*>(Make(CLASS_LOD, "Far Tower"));
         ASSERT_NE(lod, nullptr);
@@ -71,6 +71,7 @@ TEST_F(LodTest, TheLevelFollowsTheCameraDistanceAtMostOnceASecond) {
         {2999.0f, 0.3f, false, 1, 1},
         {2999.0f, 0.3f, false, 1, 1},
         {2999.0f, 0.5f, false, 3, 3},
+        {1500.0f, 0.01f, true, 2, 2},   // a new draw switches at once and stops the level left
     };
     for (size_t i = 0; i < std::size(steps); ++i) {
         SCOPED_TRACE(i);
