@@ -84,8 +84,28 @@ void LibraryItem_DeleteIfUnused(CQVLibraryItem* item) {
     if (item != nullptr && !item->shared) delete item;
 }
 
+// A light switched on keeps shining when its type crosses between local
+// and directional: a local light leaves the per-item list and goes on on
+// the device, a directional one on the device joins the list instead.
 void Light_SetType(CQVLightItem* light, uint32_t type) {
-    if (light != nullptr) light->light.Type = type;
+    if (light == nullptr) return;
+    const bool wasLocal = IsLocal(light);
+    light->light.Type = type;
+    const bool local = IsLocal(light);
+    PlatformDevice* device = Device();
+    if (wasLocal && !local && light->enabled) {
+        RemoveByIndex(g_LightState.localLights, light->lightNumber);
+        light->enabled = 0;
+        if (device) device->LightEnable(light->lightNumber, 1);
+    } else if (!wasLocal && local && device) {
+        int32_t on = 0;
+        device->GetLightEnable(light->lightNumber, &on);
+        if (on) {
+            device->LightEnable(light->lightNumber, 0);
+            g_LightState.localLights.push_back(light);
+            light->enabled = 1;
+        }
+    }
 }
 uint32_t Light_GetType(const CQVLightItem* light) { return light != nullptr ? light->light.Type : 0; }
 void Light_SetDiffuse(CQVLightItem* light, const D3DCOLORVALUE& color) {
