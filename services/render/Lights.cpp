@@ -3,6 +3,7 @@
 #include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
 #include "services/library/LibraryItem.h"
+#include "services/render/RenderQueue.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,6 +30,54 @@ void RemoveByIndex(std::vector<CQVLightItem*>& list, uint32_t index) {
 
 void Lights_Reset() { g_LightState = LightState{}; }
 
+void Lights_BeginDraw(PlatformDevice* device, LightState& lights) {
+    const size_t count = lights.localLights.size();
+    if (lights.lightCache.size() != count) lights.lightCache.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t number = lights.localLights[i]->lightNumber;
+        D3DLIGHT8 held{};
+        device->GetLight(number, &held);
+        lights.lightCache[i] = LightCacheEntry{held.Position.x, held.Position.y, held.Position.z, held.Range};
+        device->LightEnable(number, 0);
+    }
+    lights.itemLights.clear();
+}
+
+uint32_t Lights_SelectForItem(PlatformDevice* device, LightState& lights, const Vector3& centre, float radius) {
+    uint32_t chosen[kMaxItemLights];
+    uint32_t used = 0;
+    const size_t count = std::min(lights.localLights.size(), lights.lightCache.size());
+    const LightCacheEntry* cache = lights.lightCache.data();
+    for (size_t i = 0; i < count && used < kMaxItemLights; ++i) {
+        const float dx = cache[i].x - centre.x, dy = cache[i].y - centre.y, dz = cache[i].z - centre.z;
+        const float reach = cache[i].range + radius;
+        if (reach * reach > dx * dx + dy * dy + dz * dz) chosen[used++] = lights.localLights[i]->lightNumber;
+    }
+    // Neighbouring items mostly share their lights: only the differences
+    // reach the device.
+    std::vector<uint32_t>& on = lights.itemLights;
+    for (size_t i = 0; i < on.size();) {
+        if (std::find(chosen, chosen + used, on[i]) == chosen + used) {
+            device->LightEnable(on[i], 0);
+            on[i] = on.back();
+            on.pop_back();
+        } else {
+            ++i;
+        }
+    }
+    for (uint32_t k = 0; k < used; ++k) {
+        if (std::find(on.begin(), on.end(), chosen[k]) != on.end()) continue;
+        device->LightEnable(chosen[k], 1);
+        on.push_back(chosen[k]);
+    }
+    return used;
+}
+
+void Lights_EndDraw(PlatformDevice* device, LightState& lights) {
+    for (const CQVLightItem* light : lights.localLights) device->LightEnable(light->lightNumber, 0);
+    lights.itemLights.clear();
+}
+
 CQVLightItem* CQVEngine::CreateLight() {
     CQVLightItem* light = new (std::nothrow) CQVLightItem;
     if (light == nullptr) return nullptr;
@@ -41,6 +90,7 @@ void CQVEngine::DestroyLight(CQVLightItem* light) {
     if (light == nullptr) return;
     if (PlatformDevice* device = Device()) device->LightEnable(light->lightNumber, 0);
     RemoveByIndex(lightState.localLights, light->lightNumber);
+    std::erase(lightState.itemLights, light->lightNumber);
     std::erase(lightState.lights, light);
     delete light;
 }
@@ -56,6 +106,7 @@ void CQVEngine::EnableLight(CQVLightItem* light, uint32_t on) {
         light->enabled = 1;
     } else if (on == 0 && light->enabled) {
         RemoveByIndex(lightState.localLights, light->lightNumber);
+        std::erase(lightState.itemLights, light->lightNumber);
         if (PlatformDevice* device = Device()) device->LightEnable(light->lightNumber, 0);
         light->enabled = 0;
     }
@@ -95,6 +146,7 @@ void Light_SetType(CQVLightItem* light, uint32_t type) {
     PlatformDevice* device = Device();
     if (wasLocal && !local && light->enabled) {
         RemoveByIndex(g_LightState.localLights, light->lightNumber);
+        std::erase(g_LightState.itemLights, light->lightNumber);
         light->enabled = 0;
         if (device) device->LightEnable(light->lightNumber, 1);
     } else if (!wasLocal && local && device) {
