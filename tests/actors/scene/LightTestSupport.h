@@ -17,6 +17,22 @@
 
 #include <gtest/gtest.h>
 
+// One frame of dt seconds: the global clock advances and the timed
+// messages due run, as the frame loop does.
+inline void Scene_Frame(float dt) {
+    g_FrameTime = dt;
+    ++g_FrameNumber;
+    g_ActorSystem->UpdateClock(&g_GlobalClock);
+    g_ActorSystem->RunTimedMessagePass();
+}
+
+// Sends a message with one value as its argument block.
+template <typename T>
+int Scene_Send(CQVActor* actor, uint32_t id, const T& value) {
+    T copy = value;
+    return actor->HandleMessage(id, Args_Of(&copy));
+}
+
 class SceneActorTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -39,19 +55,10 @@ protected:
         return static_cast<T*>(actor);
     }
 
-    // One frame of dt seconds: the global clock advances and the timed
-    // messages due run, as the frame loop does.
-    static void Frame(float dt) {
-        g_FrameTime = dt;
-        ++g_FrameNumber;
-        g_ActorSystem->UpdateClock(&g_GlobalClock);
-        g_ActorSystem->RunTimedMessagePass();
-    }
-
+    static void Frame(float dt) { Scene_Frame(dt); }
     template <typename T>
     static int Send(CQVActor* actor, uint32_t id, const T& value) {
-        T copy = value;
-        return actor->HandleMessage(id, Args_Of(&copy));
+        return Scene_Send(actor, id, value);
     }
     template <typename T>
     static T Ask(CQVActor* actor, uint32_t id, int* result = nullptr) {
