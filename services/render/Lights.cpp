@@ -6,6 +6,7 @@
 #include "services/render/RenderQueue.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <new>
 
@@ -48,10 +49,20 @@ uint32_t Lights_SelectForItem(PlatformDevice* device, LightState& lights, const 
     uint32_t used = 0;
     const size_t count = std::min(lights.localLights.size(), lights.lightCache.size());
     const LightCacheEntry* cache = lights.lightCache.data();
-    for (size_t i = 0; i < count && used < kMaxItemLights; ++i) {
-        const float dx = cache[i].x - centre.x, dy = cache[i].y - centre.y, dz = cache[i].z - centre.z;
-        const float reach = cache[i].range + radius;
-        if (reach * reach > dx * dx + dy * dy + dz * dz) chosen[used++] = lights.localLights[i]->lightNumber;
+    // Sixty-four lights at a time are tested without a branch, then the
+    // first reaching ones taken in list order.
+    for (size_t first = 0; first < count && used < kMaxItemLights; first += 64) {
+        const size_t n = std::min<size_t>(64, count - first);
+        uint64_t reaching = 0;
+        for (size_t j = 0; j < n; ++j) {
+            const LightCacheEntry& c = cache[first + j];
+            const float dx = c.x - centre.x, dy = c.y - centre.y, dz = c.z - centre.z;
+            const float reach = c.range + radius;
+            reaching |= static_cast<uint64_t>(reach * reach > dx * dx + dy * dy + dz * dz) << j;
+        }
+        for (; reaching != 0 && used < kMaxItemLights; reaching &= reaching - 1) {
+            chosen[used++] = lights.localLights[first + static_cast<size_t>(std::countr_zero(reaching))]->lightNumber;
+        }
     }
     // Neighbouring items mostly share their lights: only the differences
     // reach the device.
