@@ -173,6 +173,40 @@ TEST_F(ObjectTest, AOneFrameMeshNeverAdvancesAndTimesAreClampedBelowTheLength) {
     EXPECT_FLOAT_EQ(Ask<float>(object, MSG_CALC_ACTION_TIME_CB, 5.0f), 5.0f);
 }
 
+TEST_F(ObjectTest, StartRestartsTheAnimationOnlyWhenTheObjectWasDrawnTheFrameBefore) {
+    SetMesh(kMesh);
+    const auto nextFrame = [] {
+        g_GlobalClock.flags |= CLOCK_MANUAL;
+        g_GlobalClock.previousTime = g_GlobalClock.time;
+        g_GlobalClock.time += 0.02f;
+    };
+    Step(object, 0.02f);  // drawn in this frame
+    nextFrame();
+    Send(object, MSG_SET_CURRENT_TIME, 0.05f);
+    object->HandleMessage(MSG_START, nullptr);
+    EXPECT_TRUE(object->m_ObjectFlags & OBJECT_PLAYING);
+    EXPECT_EQ(object->m_Time, 0.0f);
+
+    object->HandleMessage(MSG_ANIMATION_STOP, nullptr);
+    nextFrame();  // not drawn in the frame before this one
+    Send(object, MSG_SET_CURRENT_TIME, 0.05f);
+    Send<uint32_t>(object, MSG_SET_VISIBLE, 0);
+    object->HandleMessage(MSG_START, nullptr);
+    EXPECT_TRUE(object->IsVisible());
+    EXPECT_FALSE(object->m_ObjectFlags & OBJECT_PLAYING);
+    EXPECT_EQ(object->m_Time, 0.05f);
+
+    // "Start Game" plays the objects marked to play from the start.
+    object->HandleMessage(MSG_START_GAME, nullptr);
+    EXPECT_FALSE(object->m_ObjectFlags & OBJECT_PLAYING);
+    Send<uint32_t>(object, MSG_SET_INITIAL_MESH_ANIMATION_PLAYING_1C6, 1);
+    object->HandleMessage(MSG_START_GAME, nullptr);
+    EXPECT_TRUE(object->m_ObjectFlags & OBJECT_PLAYING);
+    // "Stop" and "Kill Post" hide it.
+    object->HandleMessage(MSG_STOP, nullptr);
+    EXPECT_FALSE(object->IsVisible());
+}
+
 TEST_F(ObjectTest, CollisionObjectsAreMadeFromTheShapesAndAMeshChangeKeepsThoseMadeByHand) {
     const Box box{Vector3(-1, -2, -3), Vector3(4, 5, 6)};
     const Sphere sphere{Vector3(7, 8, 9), 2.5f};

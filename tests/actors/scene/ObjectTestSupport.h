@@ -7,6 +7,7 @@
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
+#include "kernel/actors/TimedMessage.h"
 #include "kernel/app/ActorClasses.h"
 #include "services/engine/Engine.h"
 #include "services/library/Library.h"
@@ -40,6 +41,7 @@ protected:
         AddMaterial(4, "Fallback Material");
     }
     void TearDown() override {
+        g_GlobalClock.flags = clockFlags;
         delete g_ActorSystem;
         g_ActorSystem = nullptr;
         ResetGlobals();
@@ -88,5 +90,16 @@ protected:
         return value;
     }
 
+    // One draw-pass step of the actor with a frame of dt seconds on the
+    // global clock, held by hand.
+    void Step(CQVActor* actor, float dt) {
+        g_GlobalClock.flags |= CLOCK_MANUAL;
+        g_GlobalClock.dt = dt;
+        g_GlobalClock.previousTime = g_GlobalClock.time;
+        g_GlobalClock.time += dt;
+        actor->Update();
+    }
+
     CQVActor* scenery = nullptr;
+    uint32_t clockFlags = g_GlobalClock.flags;
 };
