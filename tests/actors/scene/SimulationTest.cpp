@@ -5,6 +5,7 @@
 #include "tests/actors/scene/LightTestSupport.h"
 
 #include "actors/scene/Simulation.h"
+#include "kernel/actors/ClassMessages.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/actors/SimState.h"
 
@@ -153,6 +154,24 @@ TEST_F(SimulationTest, FilesFromVersion21KeepTheContactInterval) {
         EXPECT_EQ(loaded->m_ContactInterval, version >= 21 ? 0.25f : 0.0f) << version;
         EXPECT_EQ(loaded->m_Reserved, version >= 21 ? 7u : 0u) << version;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The bound pairs of the three classes' tables carry the value types their
+// messages are registered with.
+TEST(LightClassTables, AgreeWithTheRegisteredArgumentTypes) {
+    ResetGlobals();
+    ActorClasses_Install();
+    ASSERT_EQ(RegisterActorClasses(), 1);
+    for (uint32_t type : {CLASS_LIGHT, CLASS_LIGHT_SENSOR, CLASS_SIMULATION}) {
+        const ClassRecord& record = g_ClassRecords[type];
+        ASSERT_NE(record.messageRows, nullptr) << record.name;
+        EXPECT_EQ(MessageRows_CheckTypes(record.messageRows, record.messageRowCount), "") << record.name;
+    }
+    ResetGlobals();
 }
 
 }  // namespace
