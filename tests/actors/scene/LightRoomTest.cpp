@@ -30,10 +30,10 @@ protected:
             g_ActorSystem->CreateActor(CLASS_LIGHT, "Lamp", nullptr, scenery, ACTOR_ID_ANY, 1, 0));
         ASSERT_NE(light, nullptr);
         // 50 in front of the wall's centre, full strength up to its range.
-        Scene_Send(light, MSG_SET_POSITION, Vector3(0, 0, 150));
-        Scene_Send(light, MSG_SET_RADIUS, 400.0f);
-        Scene_Send(light, MSG_SET_ATTENUATION_STRENGTH, 0.0f);
-        Scene_Send(light, MSG_SET_DIFFUSE_COLOR, D3DCOLORVALUE{1.0f, 0.5f, 0.25f, 1.0f});
+        LightTest_Send(light, MSG_SET_POSITION, Vector3(0, 0, 150));
+        LightTest_Send(light, MSG_SET_RADIUS, 400.0f);
+        LightTest_Send(light, MSG_SET_ATTENUATION_STRENGTH, 0.0f);
+        LightTest_Send(light, MSG_SET_DIFFUSE_COLOR, D3DCOLORVALUE{1.0f, 0.5f, 0.25f, 1.0f});
         light->HandleMessage(MSG_PRECALCULATE, nullptr);
     }
     void TearDown() override {
@@ -74,9 +74,9 @@ TEST_F(LightRoom, TheWallLightsUpAsTheRoomComesIntoView) {
     ExpectColour(CentrePixel(), 103, 52, 26);  // a light that is on shines at once
     light->HandleMessage(MSG_ON_DRAW_START, nullptr);
     ExpectColour(CentrePixel(), 0, 0, 0);      // the fade starts from black
-    for (int i = 0; i < 4; ++i) Scene_Frame(0.045f);
+    for (int i = 0; i < 4; ++i) LightTest_Frame(0.045f);
     ExpectColour(CentrePixel(), 43, 22, 11);   // 0.42 of the way after 0.18 s
-    for (int i = 0; i < 5; ++i) Scene_Frame(0.045f);
+    for (int i = 0; i < 5; ++i) LightTest_Frame(0.045f);
     ExpectColour(CentrePixel(), 103, 52, 26);
     light->HandleMessage(MSG_STOP, nullptr);
     ExpectColour(CentrePixel(), 0, 0, 0);

@@ -15,10 +15,10 @@ using Color = std::array<float, 4>;
 
 constexpr Color kMinimum{0.1f, 0.1f, 0.1f, 0.0f};
 
-class LightSensorTest : public SceneActorTest {
+class LightSensorTest : public LightActorTest {
 protected:
     void SetUp() override {
-        SceneActorTest::SetUp();
+        LightActorTest::SetUp();
         sensor = Make<CQVLightSensor>(CLASS_LIGHT_SENSOR, "LightSensor");
         Send(sensor, MSG_SET_LIGHTSENSOR_MIN_COLOR, kMinimum);
     }
@@ -105,9 +105,9 @@ TEST_F(LightSensorTest, ALoadedSensorLooksWithTheDefaultRay) {
     Send<uint32_t>(sensor, MSG_SET_LIGHTSENSOR_RAY_GROUP, 4);
     Send<uint32_t>(sensor, MSG_SET_LIGHTSENSOR_RAY_RECEIVE, 8);
     Send<uint32_t>(sensor, MSG_SET_LIGHTSENSOR_RAY_EXCLUDE, 16);
-    const std::string bytes = WritePayload(sensor, 70);
+    const std::string bytes = LightTest_WritePayload(sensor, 70);
     auto* loaded = Make<CQVLightSensor>(CLASS_LIGHT_SENSOR, "Loaded");
-    ASSERT_EQ(ReadPayload(loaded, bytes, 70), 1);
+    ASSERT_EQ(LightTest_ReadPayload(loaded, bytes, 70), 1);
     EXPECT_EQ(loaded->m_RayGroup, 4u);  // as stored, until "Init Load"
     EXPECT_EQ(loaded->m_RayExclude, 16u);
     loaded->HandleMessage(MSG_INIT_LOAD, nullptr);

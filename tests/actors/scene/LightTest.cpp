@@ -14,7 +14,7 @@ namespace {
 
 constexpr D3DCOLORVALUE kOrange{1.0f, 0.5f, 0.25f, 1.0f};
 
-class LightTest : public SceneActorTest {
+class LightTest : public LightActorTest {
 protected:
     CQVLight* MakeLight(const char* name = "Lamp", CQVActor* parent = nullptr) {
         return Make<CQVLight>(CLASS_LIGHT, name, parent);
@@ -85,10 +85,10 @@ TEST_P(LightFiles, KeepTheirFieldsAcrossAWriteAndARead) {
     Send(light, MSG_SET_PHI, 0.6f);
     SetAttenuations(light, 1.5f, 2.0f, 3.0f);
     Send<uint32_t>(light, MSG_SET_LIGHT_ACTIVE, 0);
-    const std::string bytes = WritePayload(light, version);
+    const std::string bytes = LightTest_WritePayload(light, version);
 
     CQVLight* loaded = MakeLight("Loaded");
-    ASSERT_EQ(ReadPayload(loaded, bytes, version), 1);
+    ASSERT_EQ(LightTest_ReadPayload(loaded, bytes, version), 1);
     EXPECT_EQ(loaded->m_LightType, static_cast<uint32_t>(D3DLIGHT_SPOT));
     EXPECT_EQ(std::memcmp(loaded->m_Colors, light->m_Colors, sizeof light->m_Colors), 0);
     EXPECT_EQ(loaded->m_Range, 300.0f);
@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(Versions, LightFiles, testing::Values(1u, 54u, 55u, 64u
 TEST_F(LightTest, AVersion54FileDerivesTheThreeAttenuationsFromItsOneFactor) {
     CQVLight* light = MakeLight("Old");
     Send(light, MSG_SET_RADIUS, 100.0f);
-    std::string bytes = WritePayload(light, 54);
+    std::string bytes = LightTest_WritePayload(light, 54);
     // The payload ends with the factor, the cone (three floats) and the
     // light-on word of files before version 65.
     const float factor = 2.0f;
@@ -116,7 +116,7 @@ TEST_F(LightTest, AVersion54FileDerivesTheThreeAttenuationsFromItsOneFactor) {
     std::memcpy(bytes.data() + bytes.size() - 4, &off, 4);
 
     CQVLight* loaded = MakeLight("Loaded");
-    ASSERT_EQ(ReadPayload(loaded, bytes, 54), 1);
+    ASSERT_EQ(LightTest_ReadPayload(loaded, bytes, 54), 1);
     EXPECT_FALSE(loaded->IsOn());  // the old word, not the active word, decides
     EXPECT_EQ(std::vector<float>(loaded->m_Attenuation, loaded->m_Attenuation + 3),
               (std::vector<float>{1.0f, 200.0f, 2000.0f}));
@@ -128,9 +128,9 @@ TEST_F(LightTest, AVersion54FileDerivesTheThreeAttenuationsFromItsOneFactor) {
 
 TEST_F(LightTest, AShortFileFailsTheRead) {
     CQVLight* light = MakeLight();
-    const std::string bytes = WritePayload(light, 70);
+    const std::string bytes = LightTest_WritePayload(light, 70);
     CQVLight* loaded = MakeLight("Loaded");
-    const std::filesystem::path path = ActorPayloadPath();
+    const std::filesystem::path path = LightTest_PayloadPath();
     std::ofstream(path, std::ios::binary) << bytes.substr(8, bytes.size() - 8 - 6);
     CQVActorArchive archive;
     archive.version = 70;

@@ -19,7 +19,7 @@
 
 // One frame of dt seconds: the global clock advances and the timed
 // messages due run, as the frame loop does.
-inline void Scene_Frame(float dt) {
+inline void LightTest_Frame(float dt) {
     g_FrameTime = dt;
     ++g_FrameNumber;
     g_ActorSystem->UpdateClock(&g_GlobalClock);
@@ -28,12 +28,12 @@ inline void Scene_Frame(float dt) {
 
 // Sends a message with one value as its argument block.
 template <typename T>
-int Scene_Send(CQVActor* actor, uint32_t id, const T& value) {
+int LightTest_Send(CQVActor* actor, uint32_t id, const T& value) {
     T copy = value;
     return actor->HandleMessage(id, Args_Of(&copy));
 }
 
-class SceneActorTest : public testing::Test {
+class LightActorTest : public testing::Test {
 protected:
     void SetUp() override {
         ResetGlobals();
@@ -55,10 +55,10 @@ protected:
         return static_cast<T*>(actor);
     }
 
-    static void Frame(float dt) { Scene_Frame(dt); }
+    static void Frame(float dt) { LightTest_Frame(dt); }
     template <typename T>
     static int Send(CQVActor* actor, uint32_t id, const T& value) {
-        return Scene_Send(actor, id, value);
+        return LightTest_Send(actor, id, value);
     }
     template <typename T>
     static T Ask(CQVActor* actor, uint32_t id, int* result = nullptr) {
@@ -89,7 +89,7 @@ protected:
 #include <unistd.h>
 
 // An actor's Serialize payload at a file version, as bytes, and back.
-inline std::filesystem::path ActorPayloadPath() {
+inline std::filesystem::path LightTest_PayloadPath() {
     std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
     for (char& c : name) {
         if (c == '/') c = '_';
@@ -97,8 +97,8 @@ inline std::filesystem::path ActorPayloadPath() {
     return std::filesystem::temp_directory_path() / ("qv_payload_" + std::to_string(::getpid()) + "_" + name);
 }
 
-inline std::string WritePayload(CQVActor* actor, uint32_t version) {
-    const std::filesystem::path path = ActorPayloadPath();
+inline std::string LightTest_WritePayload(CQVActor* actor, uint32_t version) {
+    const std::filesystem::path path = LightTest_PayloadPath();
     {
         CQVActorArchive archive;
         archive.version = version;
@@ -114,8 +114,8 @@ inline std::string WritePayload(CQVActor* actor, uint32_t version) {
 
 // The actor's result of reading the bytes as the loader hands them over,
 // after the record's class type and id; the whole payload must be taken.
-inline int ReadPayload(CQVActor* actor, const std::string& bytes, uint32_t version) {
-    const std::filesystem::path path = ActorPayloadPath();
+inline int LightTest_ReadPayload(CQVActor* actor, const std::string& bytes, uint32_t version) {
+    const std::filesystem::path path = LightTest_PayloadPath();
     std::ofstream(path, std::ios::binary) << bytes.substr(8);
     CQVActorArchive archive;
     archive.version = version;

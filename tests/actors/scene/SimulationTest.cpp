@@ -12,10 +12,10 @@
 
 namespace {
 
-class SimulationTest : public SceneActorTest {
+class SimulationTest : public LightActorTest {
 protected:
     void SetUp() override {
-        SceneActorTest::SetUp();
+        LightActorTest::SetUp();
         body = Make<CQVSimulation>(CLASS_SIMULATION, "Crate");
     }
     bool Simulated() const { return (body->m_Flags & ACTOR_SIMULATED) != 0; }
@@ -147,9 +147,9 @@ TEST_F(SimulationTest, FilesFromVersion21KeepTheContactInterval) {
     body->m_ContactInterval = 0.25f;
     body->m_Reserved = 7;
     for (uint32_t version : {20u, 21u, 70u}) {
-        const std::string bytes = WritePayload(body, version);
+        const std::string bytes = LightTest_WritePayload(body, version);
         auto* loaded = Make<CQVSimulation>(CLASS_SIMULATION, "Loaded");
-        ASSERT_EQ(ReadPayload(loaded, bytes, version), 1) << version;
+        ASSERT_EQ(LightTest_ReadPayload(loaded, bytes, version), 1) << version;
         EXPECT_EQ(loaded->m_ContactInterval, version >= 21 ? 0.25f : 0.0f) << version;
         EXPECT_EQ(loaded->m_Reserved, version >= 21 ? 7u : 0u) << version;
     }
