@@ -148,7 +148,10 @@ int CQVLod::HandleMessage(uint32_t id, MessageArgs args) {
         }
         break;
     case MSG_ON_DRAW_START:
-        m_Current = -1;
+        // Choose at once on the next update. The level in use is kept, so
+        // that a switch stops its child: forgetting it would leave two
+        // levels shown.
+        m_CheckTimer = kLodChooseNow;
         break;
     case MSG_SET_LOD_LEVEL_COUNT:
         if (!SetLevelCount(Args_Get<uint32_t>(args))) return 0;

@@ -181,5 +181,3 @@ void BM_DrawPassFrame(benchmark::State& state) {
 BENCHMARK(BM_DrawPassFrame)->ArgName("all_open")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
-
-BENCHMARK_MAIN();

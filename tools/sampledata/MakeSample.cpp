@@ -16,7 +16,9 @@
 #include "tools/content/MovieWriter.h"
 #include "tools/content/WavWriter.h"
 #include "tools/sampledata/SampleLevel.h"
+#include "tools/sampledata/SampleParticle.h"
 #include "tools/sampledata/SampleRooms.h"
+#include "tools/sampledata/SampleSound.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -36,13 +38,20 @@ bool WriteFile(const std::filesystem::path& path, const std::string& bytes) {
 }
 
 // The pieces of the level: the items of each first, then the actors.
-void AddItems(SampleLevel& level) { SampleRooms_AddItems(level); }
+void AddItems(SampleLevel& level) {
+    SampleRooms_AddItems(level);
+    SampleParticle_AddItems(level);
+    SampleSound_AddItems(level);
+}
 
 // The start scene: the rooms and what stands in them, and a class manager,
 // in the "Scenery" range.
 void BuildStartScene(SampleLevel& level, CQVActor* scenery) {
     SampleRooms_Build(level, scenery);
-    if (level.root) level.Make(CLASS_CLASS, "Classes", level.root);
+    if (level.root == nullptr) return;
+    SampleParticle_AddActors(level);
+    SampleSound_AddActors(level);
+    level.Make(CLASS_CLASS, "Classes", level.root);
 }
 
 // ARGB pixels of a side x side pattern: two-colour checks of cell texels.

@@ -14,6 +14,8 @@ extern char** environ;
 
 namespace {
 
+using namespace drawgroup_test;
+
 class DrawGroupGame : public DrawGroupScene, public testing::WithParamInterface<bool> {
 protected:
     void TearDown() override {

@@ -12,6 +12,8 @@
 
 namespace {
 
+using namespace drawgroup_test;
+
 // A cube of the given diagonal, its lowest corner at the origin.
 Vector3 CubeOf(float diagonal) {
     const float side = diagonal / std::sqrt(3.0f);

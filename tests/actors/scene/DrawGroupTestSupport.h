@@ -21,6 +21,9 @@
 #include <unistd.h>
 #include <vector>
 
+// The scene classes share one test binary: these names stay in a namespace of their own.
+namespace drawgroup_test {
+
 inline const uint32_t kOne = 1;
 
 // Notes the messages it handles and its draw-pass updates.
@@ -137,3 +140,5 @@ protected:
     std::filesystem::path dir;
     uint32_t nextId = 3000;
 };
+
+}  // namespace drawgroup_test

@@ -71,6 +71,7 @@ TEST_F(LodTest, TheLevelFollowsTheCameraDistanceAtMostOnceASecond) {
         {2999.0f, 0.3f, false, 1, 1},
         {2999.0f, 0.3f, false, 1, 1},
         {2999.0f, 0.5f, false, 3, 3},
+        {1500.0f, 0.01f, true, 2, 2},   // a new draw switches at once and stops the level left
     };
     for (size_t i = 0; i < std::size(steps); ++i) {
         SCOPED_TRACE(i);
