@@ -8,10 +8,10 @@
 namespace {
 
 // Rooms A and B along x, 100 wide, joined by a portal at x = 100.
-class LightInRooms : public DrawGroupScene {
+class LightInRooms : public drawgroup_test::DrawGroupScene {
 protected:
     void SetUp() override {
-        DrawGroupScene::SetUp();
+        drawgroup_test::DrawGroupScene::SetUp();
         ASSERT_EQ(CQVEngine::Create(), 1);
         engine = CQVEngine::GetInstance();
         for (int i = 0; i < 2; ++i) {
