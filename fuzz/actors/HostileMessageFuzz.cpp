@@ -12,6 +12,7 @@
 #include "kernel/script/Script.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -22,7 +23,11 @@ bool Start() {
     ActorClasses_Install();
     if (!RegisterActorClasses()) return false;
     Script_Init();
-    g_ActorSystem->m_BaseDirectory = ".";
+    // Saves and captures that the messages ask for land in a folder of the
+    // run's own, never in the folder the fuzzer was started from.
+    static char folder[] = "/tmp/qv_hostile_XXXXXX";
+    if (mkdtemp(folder) == nullptr) return false;
+    g_ActorSystem->m_BaseDirectory = folder;
     return true;
 }
 
