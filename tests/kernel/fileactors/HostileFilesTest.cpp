@@ -111,7 +111,9 @@ TEST_F(HostileFiles, ALoadStopsAtItsLimits) {
                 continue;
             }
             auto* file = static_cast<CQVFile*>(Make(CLASS_FILE, "Spawner", Clipboard(), 7000 + i));
-            const std::string next = "L" + std::to_string(level + 1) + ".qva";
+            std::string next("L");
+            next += std::to_string(level + 1);
+            next += ".qva";
             file->HandleMessage(MSG_SET_FILENAME, Args_Of(next.c_str()));
         }
         ASSERT_EQ(Save(Clipboard(), "L" + std::to_string(level) + ".qva"), 1);
