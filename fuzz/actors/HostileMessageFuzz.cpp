@@ -11,18 +11,34 @@
 #include "kernel/app/ActorClasses.h"
 #include "kernel/script/Script.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
+// The actors start-up made; everything else an input made goes again.
+std::vector<const CQVActor*> g_StartActors;
+
+bool IsStartActor(const CQVActor* actor) {
+    return std::find(g_StartActors.begin(), g_StartActors.end(), actor) != g_StartActors.end();
+}
+
 bool Start() {
     ActorClasses_Install();
     if (!RegisterActorClasses()) return false;
     Script_Init();
-    g_ActorSystem->m_BaseDirectory = ".";
+    // Saves and captures that the messages ask for land in a folder of the
+    // run's own, never in the folder the fuzzer was started from.
+    static char folder[] = "/tmp/qv_hostile_XXXXXX";
+    if (mkdtemp(folder) == nullptr) return false;
+    g_ActorSystem->m_BaseDirectory = folder;
+    for (const CQVActor* actor : g_ActorTable) {
+        if (actor) g_StartActors.push_back(actor);
+    }
     return true;
 }
 
@@ -62,10 +78,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         target->HandleMessage(MSG_SET_FILENAME, Args_Of(name.c_str()));
     }
     Deliver(target, id, std::move(bytes), stored);
-    // What the message made or queued goes again, so each input starts alike.
-    for (size_t i = ACTOR_ID_FIRST_FREE; i < g_ActorTable.size(); ++i) {
+    // What the message made, loaded or queued goes again (each subtree from
+    // its top), so each input starts alike and the world does not grow.
+    for (size_t i = ACTOR_ID_SYSTEM_LIMIT; i < g_ActorTable.size(); ++i) {
         CQVActor* actor = g_ActorTable[i];
-        if (actor != nullptr && actor->m_Parent == scenery) g_ActorSystem->DeleteActor(actor);
+        if (actor == nullptr || IsStartActor(actor)) continue;
+        if (actor->m_Parent == nullptr || IsStartActor(actor->m_Parent)) g_ActorSystem->DeleteActor(actor);
     }
     g_ActorSystem->RunPendingDeletes();
     return 0;

@@ -105,29 +105,53 @@ private:
 };
 
 // Parent ids that lead from a record back to itself would make the tree a
-// ring, which every recursive message would walk without end. Parents
-// outside the file are live actors, whose own chains end at the root.
+// ring, which every recursive message would walk without end: the answer
+// is then 0. Otherwise the number of levels the deepest record stands below
+// the root, counting the live actors above the file's own (parents outside
+// the file are live actors, whose chains end at the root).
 template <typename Records>
-bool HasParentCycle(const Records& records) {
+uint32_t DeepestLevel(const Records& records) {
     const RecordIndex index(records);
-    std::vector<uint8_t> state(records.size(), 0); // 1: on the current walk, 2: known to end
+    constexpr uint32_t UNKNOWN = 0, ON_WALK = 0xFFFFFFFF;
+    std::vector<uint32_t> level(records.size(), UNKNOWN);
+    std::unordered_map<uint32_t, uint32_t> liveLevels;
+    auto liveLevel = [&](uint32_t id) {
+        auto known = liveLevels.find(id);
+        if (known != liveLevels.end()) return known->second;
+        uint32_t levels = 0;
+        for (const CQVActor* actor = CQVActorSystem::GetActorById(id); actor && levels <= g_ActorLoadLimits.depth;
+             actor = actor->m_Parent) {
+            ++levels;
+        }
+        liveLevels[id] = levels;
+        return levels;
+    };
     std::vector<uint32_t> walk;
+    uint32_t deepest = 0;
     for (const auto& record : records) {
         walk.clear();
         uint32_t at = index.Find(record.id);
+        uint32_t above = 0;
         for (;;) {
-            uint8_t& mark = state[at];
-            if (mark == 2) break;
-            if (mark == 1) return true;
-            mark = 1;
+            if (level[at] == ON_WALK) return 0;
+            if (level[at] != UNKNOWN) {
+                above = level[at];
+                break;
+            }
+            level[at] = ON_WALK;
             walk.push_back(at);
-            const uint32_t parent = index.Find(records[at].actor->m_ParentId);
-            if (parent == RecordIndex::NONE) break;
+            const uint32_t parentId = records[at].actor->m_ParentId;
+            const uint32_t parent = index.Find(parentId);
+            if (parent == RecordIndex::NONE) {
+                above = liveLevel(parentId);
+                break;
+            }
             at = parent;
         }
-        for (uint32_t visited : walk) state[visited] = 2;
+        for (size_t k = walk.size(); k-- > 0;) level[walk[k]] = ++above;
+        deepest = std::max(deepest, above);
     }
-    return false;
+    return deepest;
 }
 
 // "Load Fileobject" to the live actors of an id range, in id order. Actors
@@ -270,7 +294,14 @@ int CQVActorSystem::ReadRecords(CQVActorArchive* archive, uint32_t count, uint32
         }
         actor->m_ParentId = ids.MapParentId(actor->m_ParentId, id);
     }
-    if (result == 1 && HasParentCycle(*records)) result = 0;
+    if (result == 1 && !records->empty()) {
+        const uint32_t deepest = DeepestLevel(*records);
+        if (deepest == 0) result = 0;
+        if (deepest > g_ActorLoadLimits.depth) {
+            g_LoadCount.exceeded = true;
+            result = 0;
+        }
+    }
     if (result != 1) {
         for (size_t i = records->size(); i-- > 0;) delete (*records)[i].actor;
         records->clear();
@@ -346,8 +377,9 @@ int CQVActorSystem::LoadActors(const char* fileName, uint32_t flags) {
 }
 
 int CQVActorSystem::OverBudget() {
-    return SetError("Error - Loading Actors: more than %u actors or %u imports in one load",
-                    g_ActorLoadLimits.actors, g_ActorLoadLimits.imports);
+    return SetError("Error - Loading Actors: more than %u actors or %u imports in one load, or a tree deeper "
+                    "than %u levels",
+                    g_ActorLoadLimits.actors, g_ActorLoadLimits.imports, g_ActorLoadLimits.depth);
 }
 
 int CQVActorSystem::ImportActors(const char* fileName, CQVActor* parent) {

@@ -24,9 +24,13 @@ extern bool (*g_ActorLoadStop)();
 // (File actors that import files of File actors, fan-out upon fan-out)
 // would otherwise keep it loading for minutes; past either count the load
 // ends as a failed one with its error text saying so.
+// A tree deeper than `depth` levels is refused too: every message that goes
+// down the tree recurses once per level, and a chain of actors thousands
+// deep would exhaust the stack.
 struct ActorLoadLimits {
     uint32_t actors = 250000;
     uint32_t imports = 4096;
+    uint32_t depth = 1000;
 };
 extern ActorLoadLimits g_ActorLoadLimits;
 

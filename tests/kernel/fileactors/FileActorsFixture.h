@@ -75,7 +75,7 @@ protected:
         ResetGlobals();
         ASSERT_EQ(KernelActorClasses_Start(), 1);
         system = g_ActorSystem;
-        system->m_BaseDirectory = ".";
+        system->m_BaseDirectory = std::string(".");
         global = system->GetActorById(ACTOR_ID_GLOBAL);
         scenery = system->GetActorById(ACTOR_ID_SCENERY);
     }

@@ -111,7 +111,9 @@ TEST_F(HostileFiles, ALoadStopsAtItsLimits) {
                 continue;
             }
             auto* file = static_cast<CQVFile*>(Make(CLASS_FILE, "Spawner", Clipboard(), 7000 + i));
-            const std::string next = "L" + std::to_string(level + 1) + ".qva";
+            std::string next("L");
+            next += std::to_string(level + 1);
+            next += ".qva";
             file->HandleMessage(MSG_SET_FILENAME, Args_Of(next.c_str()));
         }
         ASSERT_EQ(Save(Clipboard(), "L" + std::to_string(level) + ".qva"), 1);
@@ -122,6 +124,33 @@ TEST_F(HostileFiles, ALoadStopsAtItsLimits) {
 
     // Within the limits (584 imports) the same files load whole.
     EXPECT_EQ(Open(scenery, "L2.qva"), 1) << system->GetError();
+}
+
+// A level whose actors stand in one chain, each the parent of the next:
+// past 1,000 levels every message that goes down the tree would run out of
+// stack, so such a file is refused and says why; a chain within the limit
+// loads and takes its actions.
+TEST_F(HostileFiles, ATreeDeeperThanItsLimitIsRefused) {
+    for (const uint32_t length : {1100u, 900u}) {
+        SCOPED_TRACE(length);
+        CQVActor* parent = Clipboard();
+        for (uint32_t i = 0; i < length; ++i) parent = Make(CLASS_BASE, "Link", parent, 7000 + i);
+        const std::string name = "Chain" + std::to_string(length) + ".qva";
+        ASSERT_EQ(Save(Clipboard(), name), 1);
+        Clipboard()->HandleMessage(MSG_UNLOAD_FILE, nullptr);
+        if (length > g_ActorLoadLimits.depth) {
+            EXPECT_EQ(Open(scenery, name), 0);
+            EXPECT_NE(std::string(system->GetError()).find("1000 levels"), std::string::npos) << system->GetError();
+            EXPECT_EQ(system->GetActorById(7000), nullptr);
+            continue;
+        }
+        ASSERT_EQ(Open(scenery, name), 1) << system->GetError();
+        CQVActor* top = system->GetActorById(7000);
+        ASSERT_NE(top, nullptr);
+        top->HandleMessage(MSG_ACTION_START_PRE, nullptr);
+        top->HandleMessage(MSG_ACTION_STOP_PRE, nullptr);
+        EXPECT_NE(system->GetActorById(7000 + length - 1), nullptr);
+    }
 }
 
 }  // namespace
