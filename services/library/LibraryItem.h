@@ -48,7 +48,8 @@ public:
     virtual int Unload() = 0;
 
     // The file name below the base folder's "Data" folder, or, without a
-    // file name, the path as it stands.
+    // file name, the path as it stands; empty for a file name that would
+    // leave the data folder.
     std::string GetFullPath() const;
 
     uint32_t kind;
