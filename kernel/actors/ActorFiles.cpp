@@ -194,21 +194,8 @@ bool ActorFileWriter::Open(const char* fileName, uint32_t count, uint32_t first,
     if (!m_Renames) {
         m_TempName = m_FileName;
         if (!archive.Open(m_TempName.c_str(), "wb")) return false;
-    } else {
-        // A new file of a name nobody can predict, created only where no
-        // file (nor a symbolic link) stands.
-        static uint32_t s_Serial = 0;
-        bool opened = false;
-        for (int attempt = 0; attempt < 16 && !opened; ++attempt) {
-            const uint64_t salt = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-            char suffix[64];
-            std::snprintf(suffix, sizeof suffix, ".%d.%u.%llx.tmp", static_cast<int>(getpid()), ++s_Serial,
-                          static_cast<unsigned long long>(salt * 0x9E3779B97F4A7C15ull >> 20));
-            m_TempName = m_FileName + suffix;
-            opened = archive.Open(m_TempName.c_str(), "wbx");
-            if (!opened && errno != EEXIST) break;
-        }
-        if (!opened) return false;
+    } else if (!Archive_OpenTemporaryBeside(&archive, m_FileName, &m_TempName)) {
+        return false;
     }
     m_Open = true;
     archive.version = ACTOR_FILE_VERSION;

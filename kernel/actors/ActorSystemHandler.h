@@ -55,6 +55,9 @@ struct ActorSystemServices {
     void (*markCameraGammaChanged)(CQVActor* camera) = nullptr;
     // Empties the file actors' use-count table.
     void (*clearFileCounts)() = nullptr;
+    // A level's resources are loaded: the draws of its render items are
+    // prepared now, so that no frame waits for a shader.
+    void (*prepareDraws)() = nullptr;
 };
 
 extern ActorSystemServices g_ActorSystemServices;

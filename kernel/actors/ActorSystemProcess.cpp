@@ -120,6 +120,7 @@ void CQVActorSystem::Process() {
         }
         m_CollectedResources.clear();
     }
+    if (g_ActorSystemServices.prepareDraws) g_ActorSystemServices.prepareDraws();
 
     text = title + ".....";
     UpdateLoadingScreen(text.c_str());

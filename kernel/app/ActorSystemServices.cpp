@@ -126,6 +126,10 @@ int MeshFindGround(uint32_t id, uint32_t index, const Vector3& p, Vector3* point
     return subset ? Subset_IntersectPoint(*subset, SURFACE_AXES_XZ, p, point, normal, cachedTriangle) : 0;
 }
 
+void PrepareDraws() {
+    if (CQVEngine* engine = CQVEngine::GetInstance()) engine->PrepareRenderItems();
+}
+
 }  // namespace
 
 void ActorSystemServices_Install() {
@@ -149,6 +153,7 @@ void ActorSystemServices_Install() {
     services.addText = &AddOverlayText;
     services.drawOverlays = &DrawOverlays;
     services.markCameraGammaChanged = &Camera_MarkGammaChanged;
+    services.prepareDraws = &PrepareDraws;
 
     g_CollisionMeshCalls.getBounds = &MeshBounds;
     g_CollisionMeshCalls.sweepSphere = &MeshSweepSphere;

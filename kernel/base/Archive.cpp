@@ -1,7 +1,12 @@
 #include "kernel/base/Archive.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
+
+#include <unistd.h>
 
 CQVArchive::CQVArchive() : fileSystem(FileSystem_GetCurrent()), m_buffer(new uint8_t[ARCHIVE_BUFFER_SIZE]) {}
 
@@ -220,4 +225,18 @@ uint32_t CQVArchive::Read(void* data, uint32_t size) {
 uint32_t CQVArchive::Write(const void* data, uint32_t size) {
     if (size == 0) return 0;
     return WriteRaw(data, size) == size ? 1 : 0;
+}
+
+bool Archive_OpenTemporaryBeside(CQVArchive* archive, const std::string& fileName, std::string* temporaryName) {
+    static uint32_t s_Serial = 0;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const uint64_t salt = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+        char suffix[64];
+        std::snprintf(suffix, sizeof suffix, ".%d.%u.%llx.tmp", static_cast<int>(getpid()), ++s_Serial,
+                      static_cast<unsigned long long>(salt * 0x9E3779B97F4A7C15ull >> 20));
+        *temporaryName = fileName + suffix;
+        if (archive->Open(temporaryName->c_str(), "wbx")) return true;
+        if (errno != EEXIST) break;
+    }
+    return false;
 }

@@ -197,3 +197,10 @@ public:
     // The first word of a file being loaded, 70 when saving.
     uint32_t version = 0;
 };
+
+// Opens the archive for writing a new file beside fileName (a name as Open
+// takes it): a name nobody can predict, created only where no file (nor a
+// symbolic link) stands, so that a file replaced by renaming this one over
+// it is never written through a planted link. The name goes to
+// *temporaryName; false when no such file could be made.
+bool Archive_OpenTemporaryBeside(CQVArchive* archive, const std::string& fileName, std::string* temporaryName);

@@ -578,10 +578,8 @@ HRESULT MakeBuffer(const std::shared_ptr<DeviceContext>& context, uint32_t lengt
     b->bytes.assign(length, 0);
     b->usage = usage;
     b->pool = pool;
+    // The storage in GL is made when the bytes are first sent (EnsureStored).
     glGenBuffers(1, &b->glBuffer);
-    glBindBuffer(GL_COPY_WRITE_BUFFER, b->glBuffer);
-    glBufferData(GL_COPY_WRITE_BUFFER, length, b->bytes.data(), (usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
-    glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
     *out = b;
     return D3D_OK;
 }
@@ -601,7 +599,7 @@ HRESULT PlatformDevice::CreateIndexBuffer(uint32_t length, uint32_t usage, D3DFO
     const HRESULT result = MakeBuffer(m_Context, length, usage, pool, buffer);
     if (Succeeded(result)) {
         (*buffer)->format = format;
-        (*buffer)->Changed(0, length);
+        (*buffer)->Zeroed();
     }
     return result;
 }

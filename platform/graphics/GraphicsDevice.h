@@ -97,8 +97,14 @@ public:
     ~PlatformBuffer() override;
     HRESULT Lock(uint32_t offset, uint32_t size, uint8_t** data, uint32_t flags);
     HRESULT Unlock();
-    // The bytes from begin to end were written (at creation: all of them).
+    // The bytes from begin to end were written.
     virtual void Changed(uint32_t begin, uint32_t end) {}
+    // GL gets its storage, filled from the bytes, at the first unlock or the
+    // first draw that reads the buffer, whichever comes first: a buffer that
+    // is filled right after it is made is sent to GL once.
+    void EnsureStored() {
+        if (!glStored) Store();
+    }
 
     std::shared_ptr<DeviceContext> context;
     std::vector<uint8_t> bytes;
@@ -108,6 +114,10 @@ public:
     uint32_t dirtyBegin = 0, dirtyEnd = 0;
     uint32_t lockCount = 0;
     bool discard = false;
+    bool glStored = false;
+
+private:
+    void Store();
 };
 
 class PlatformVertexBuffer : public PlatformBuffer {
@@ -122,6 +132,8 @@ public:
     D3DFORMAT format = D3DFMT_INDEX16;
     uint32_t HighestIndex(uint32_t first, uint32_t count) const;
     void Changed(uint32_t begin, uint32_t end) override;
+    // A new buffer: its bytes are all zero.
+    void Zeroed();
 
 private:
     uint32_t Index(uint32_t i) const;

@@ -525,12 +525,14 @@ HRESULT PlatformDevice::Draw(DrawSource source, uint32_t mode, uint32_t vertices
             if ((static_cast<uint64_t>(first) + vertices) * size > ib->bytes.size()) return D3DERR_INVALIDCALL;
             // Every index must name a vertex of the stream.
             lastVertex = static_cast<uint64_t>(ib->HighestIndex(first, vertices)) + state.baseVertexIndex + 1;
+            ib->EnsureStored();
             if (r.boundIndices != ib->glBuffer) {
                 glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ib->glBuffer);
                 r.boundIndices = ib->glBuffer;
             }
         }
         if (lastVertex > available) return D3DERR_INVALIDCALL;
+        stream->EnsureStored();
         vertexBuffer = stream->glBuffer;
     } else if (source == DRAW_PREPARE) {
         vertexBuffer = r.prepareVertices;

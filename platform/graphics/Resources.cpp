@@ -226,7 +226,9 @@ HRESULT PlatformBuffer::Unlock() {
     if (lockCount == 0) return D3DERR_INVALIDCALL;
     if (--lockCount > 0) return D3D_OK;
     if (dirtyEnd > dirtyBegin) Changed(dirtyBegin, dirtyEnd);
-    if (dirtyEnd > dirtyBegin && context && context->alive) {
+    if (!glStored) {
+        Store();
+    } else if (dirtyEnd > dirtyBegin && context && context->alive) {
         // Uploads go through a binding point no vertex array records.
         glBindBuffer(GL_COPY_WRITE_BUFFER, glBuffer);
         if (discard || (dirtyBegin == 0 && dirtyEnd == bytes.size())) {
@@ -242,10 +244,31 @@ HRESULT PlatformBuffer::Unlock() {
     return D3D_OK;
 }
 
+void PlatformBuffer::Store() {
+    if (!context || !context->alive) return;
+    // Uploads go through a binding point no vertex array records.
+    glBindBuffer(GL_COPY_WRITE_BUFFER, glBuffer);
+    glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(bytes.size()), bytes.data(),
+                 (usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
+    glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
+    glStored = true;
+}
+
 namespace {
 
 // Indices per run whose highest index is kept.
 constexpr uint32_t kIndexRun = 256;
+
+template <typename Index>
+uint32_t HighestOf(const uint8_t* bytes, uint32_t first, uint32_t stop) {
+    Index highest = 0;
+    for (uint32_t i = first; i < stop; ++i) {
+        Index v;
+        std::memcpy(&v, bytes + static_cast<size_t>(i) * sizeof v, sizeof v);
+        highest = std::max(highest, v);
+    }
+    return highest;
+}
 
 }  // namespace
 
@@ -263,11 +286,16 @@ void PlatformIndexBuffer::Changed(uint32_t begin, uint32_t end) {
     m_RunHighest.resize((count + kIndexRun - 1) / kIndexRun);
     const uint32_t lastRun = std::min<uint32_t>(static_cast<uint32_t>(m_RunHighest.size()), (end + size - 1) / size / kIndexRun + 1);
     for (uint32_t run = begin / size / kIndexRun; run < lastRun; ++run) {
-        uint32_t highest = 0;
-        for (uint32_t i = run * kIndexRun, stop = std::min(count, i + kIndexRun); i < stop; ++i)
-            highest = std::max(highest, Index(i));
-        m_RunHighest[run] = highest;
+        const uint32_t first = run * kIndexRun, stop = std::min(count, first + kIndexRun);
+        m_RunHighest[run] = size == 4 ? HighestOf<uint32_t>(bytes.data(), first, stop)
+                                      : HighestOf<uint16_t>(bytes.data(), first, stop);
     }
+}
+
+void PlatformIndexBuffer::Zeroed() {
+    m_LastCount = 0;
+    const uint32_t size = format == D3DFMT_INDEX32 ? 4 : 2;
+    m_RunHighest.assign((bytes.size() / size + kIndexRun - 1) / kIndexRun, 0);
 }
 
 uint32_t PlatformIndexBuffer::HighestIndex(uint32_t first, uint32_t count) const {

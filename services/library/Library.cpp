@@ -1,12 +1,14 @@
 #include "services/library/Library.h"
 
 #include "kernel/base/Archive.h"
+#include "kernel/base/FileSystem.h"
 #include "kernel/base/Path.h"
 #include "services/engine/Engine.h"
 
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 LibraryState g_Library;
@@ -19,16 +21,50 @@ constexpr char kDamaged[] = "Fatal Library Serialization Error";
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 
-// FNV-1a over the name with A to Z lowered, so names equal ignoring case hash alike.
+// Eight bytes of a name with A to Z lowered, all at once: a byte gets 0x20
+// where it is below 0x80, at least 'A' and at most 'Z'.
+uint64_t LowerAscii8(uint64_t x) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+    const uint64_t low7 = x & ~kHigh;
+    const uint64_t atLeastA = low7 + (0x80 - 'A') * kOnes;
+    const uint64_t aboveZ = low7 + (0x80 - 'Z' - 1) * kOnes;
+    const uint64_t upper = atLeastA & ~aboveZ & ~x & kHigh;
+    return x | (upper >> 2);
+}
+
+template <typename Word>
+uint64_t LoadWord(const char* bytes) {
+    Word word;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+}
+
+// The name with A to Z lowered, hashed eight bytes at a time (names equal
+// ignoring case hash alike). The bytes after the last whole word are read
+// in whole loads that may overlap bytes already taken (a byte-by-byte copy
+// into a word stalls the load that follows it); the length is mixed in
+// first, so the overlap is the same for every name of that length.
 uint32_t NameHash(std::string_view name) {
-    uint32_t hash = 2166136261u;
-    for (char c : name) hash = (hash ^ static_cast<uint8_t>(LowerAscii(c))) * 16777619u;
-    // FNV's low bits follow the last characters closely; names that differ
-    // only in a number would crowd together in the index without this mix.
-    hash ^= hash >> 16;
-    hash *= 0x85EBCA6Bu;
-    hash ^= hash >> 13;
-    return hash;
+    const char* bytes = name.data();
+    const size_t length = name.size();
+    uint64_t hash = 0x9E3779B97F4A7C15ull ^ length;
+    auto mix = [&hash](uint64_t word) {
+        hash = (hash ^ LowerAscii8(word)) * 0xBF58476D1CE4E5B9ull;
+        hash ^= hash >> 31;
+    };
+    size_t at = 0;
+    for (; at + 8 <= length; at += 8) mix(LoadWord<uint64_t>(bytes + at));
+    const size_t left = length - at;
+    if (left > 0) {
+        if (length >= 8) mix(LoadWord<uint64_t>(bytes + length - 8));
+        else if (left >= 4) mix(LoadWord<uint32_t>(bytes) | LoadWord<uint32_t>(bytes + left - 4) << 32);
+        else mix(static_cast<uint8_t>(bytes[0]) | static_cast<uint64_t>(static_cast<uint8_t>(bytes[left / 2])) << 8 |
+                 static_cast<uint64_t>(static_cast<uint8_t>(bytes[left - 1])) << 16);
+    }
+    hash ^= hash >> 29;
+    hash *= 0x94D049BB133111EBull;
+    hash ^= hash >> 32;
+    return static_cast<uint32_t>(hash);
 }
 
 // Twice the slots, rounded up to a power of two.
@@ -103,27 +139,50 @@ void LibraryState::Clear() {
     m_items.assign(kLibraryItemSlots, nullptr);
     m_hashes.assign(kLibraryItemSlots, 0);
     m_nameIndex.assign(kNameIndexSize, {kNoEntry, 0});
+    m_deferred = kNoEntry;
     fileVersion = LIBRARY_FILE_VERSION;
     std::fill(std::begin(headerWords), std::end(headerWords), 0u);
     groups.clear();
 }
 
-bool LibraryState::SetItem(uint32_t id, CQVLibraryItem* item) {
-    if (id >= m_items.size()) return false;
+bool LibraryState::Place(uint32_t id, CQVLibraryItem* item) {
     CQVLibraryItem* old = m_items[id];
-    if (old == item) {
-        Reindex(id);
-        return true;
-    }
+    if (old == item) return false;
     Unindex(id);
     // An item someone holds stays alive with its holder.
     if (old != nullptr && !old->shared) delete old;
     m_items[id] = item;
-    if (item != nullptr) {
-        item->id = id;
-        Index(id);
-    }
+    if (item != nullptr) item->id = id;
     return true;
+}
+
+bool LibraryState::SetItem(uint32_t id, CQVLibraryItem* item) {
+    if (id >= m_items.size()) return false;
+    if (!Place(id, item)) Reindex(id);
+    else if (item != nullptr) Index(id);
+    return true;
+}
+
+bool LibraryState::SetItemDeferred(uint32_t id, CQVLibraryItem* item) {
+    if (id >= m_items.size()) return false;
+    if (!Place(id, item)) {
+        Reindex(id);
+        return true;
+    }
+    if (item == nullptr) return true;
+    const uint32_t hash = NameHash(item->name);
+    m_hashes[id] = hash;
+    __builtin_prefetch(&m_nameIndex[hash & (kNameIndexSize - 1)], 1);
+    FlushIndex();
+    m_deferred = id;
+    return true;
+}
+
+void LibraryState::FlushIndex() {
+    if (m_deferred == kNoEntry) return;
+    const uint32_t id = m_deferred;
+    m_deferred = kNoEntry;
+    Insert(id, m_hashes[id]);
 }
 
 CQVLibraryItem* LibraryState::TakeItem(uint32_t id) {
@@ -142,6 +201,10 @@ void LibraryState::Reindex(uint32_t id) {
 
 void LibraryState::Unindex(uint32_t id) {
     if (m_items[id] == nullptr) return;
+    if (id == m_deferred) {
+        m_deferred = kNoEntry;
+        return;
+    }
     const uint32_t mask = kNameIndexSize - 1;
     uint32_t hole = m_hashes[id] & mask;
     while (m_nameIndex[hole].id != id) {
@@ -165,6 +228,10 @@ void LibraryState::Unindex(uint32_t id) {
 void LibraryState::Index(uint32_t id) {
     const uint32_t hash = NameHash(m_items[id]->name);
     m_hashes[id] = hash;
+    Insert(id, hash);
+}
+
+void LibraryState::Insert(uint32_t id, uint32_t hash) {
     const uint32_t mask = kNameIndexSize - 1;
     uint32_t at = hash & mask;
     while (m_nameIndex[at].id != kNoEntry) at = (at + 1) & mask;
@@ -176,6 +243,11 @@ CQVLibraryItem* LibraryState::Find(std::string_view name, int32_t kind) const {
     const uint32_t mask = kNameIndexSize - 1;
     // Entries of one name may lie anywhere in the run: the lowest id wins.
     uint32_t best = kNoEntry;
+    if (m_deferred != kNoEntry && m_hashes[m_deferred] == hash) {
+        const CQVLibraryItem* item = m_items[m_deferred];
+        if ((kind == -1 || item->kind == static_cast<uint32_t>(kind)) && Library_NamesEqual(item->name, name))
+            best = m_deferred;
+    }
     for (uint32_t at = hash & mask; m_nameIndex[at].id != kNoEntry; at = (at + 1) & mask) {
         const NameEntry entry = m_nameIndex[at];
         if (entry.hash != hash || entry.id >= best) continue;
@@ -188,7 +260,9 @@ CQVLibraryItem* LibraryState::Find(std::string_view name, int32_t kind) const {
 
 void Library_Reset() { g_Library.Clear(); }
 
-int Library_Read(CQVArchive* archive, uint32_t mode) {
+namespace {
+
+int ReadItems(CQVArchive* archive, uint32_t mode) {
     uint32_t version = 0;
     uint32_t itemCount = 0;
     if (!ReadHeader(archive, &version) || !archive->SerializeDword(&itemCount)) return CQVEngine::SetError(kDamaged);
@@ -208,9 +282,17 @@ int Library_Read(CQVArchive* archive, uint32_t mode) {
             delete item;
             return CQVEngine::SetError(kDamaged);
         }
-        g_Library.SetItem(kindAndId[1], item);
+        g_Library.SetItemDeferred(kindAndId[1], item);
     }
     return 1;
+}
+
+}  // namespace
+
+int Library_Read(CQVArchive* archive, uint32_t mode) {
+    const int result = ReadItems(archive, mode);
+    g_Library.FlushIndex();
+    return result;
 }
 
 int Library_ReadFile(const std::string& fileName, uint32_t mode) {
@@ -247,19 +329,23 @@ int Library_Write(CQVArchive* archive, const LibraryState& library, float worldS
 
 int Library_WriteFile(const std::string& fileName, const LibraryState& library, float worldScale, uint32_t version) {
     if (!BackUp(fileName)) return CQVEngine::SetError("Library Backup Error");
-    // Written whole beside its name, then put in place: a failed write
-    // leaves the old file as it was.
-    const std::string target = CQVFilePath(fileName).Resolve();
-    const std::string temporary = target + ".tmp";
+    // Written whole into a new file beside its name, then put in place: a
+    // failed write leaves the old file as it was.
     CQVArchive archive;
     archive.fileSystem = CQVStdioFileSystem::GetInstance();
-    if (!archive.Open(temporary.c_str(), "wb")) return CQVEngine::SetError(kOpenError);
+    std::string temporary;
+    if (!Archive_OpenTemporaryBeside(&archive, fileName, &temporary)) return CQVEngine::SetError(kOpenError);
+    const std::string temporaryPath = CQVFilePath(temporary).Resolve();
     const int written = Library_Write(&archive, library, worldScale, version);
+    // Every byte must be on the disk before the old file goes: the last
+    // buffer is written by the flush, so the check comes after it.
+    const bool flushed = archive.Flush();
     const bool closed = archive.Close() == 0;
-    if (!written || !closed || std::rename(temporary.c_str(), target.c_str()) != 0) {
-        std::remove(temporary.c_str());
+    if (!written || !flushed || !closed) {
+        std::remove(temporaryPath.c_str());
         return written ? CQVEngine::SetError(kOpenError) : 0;
     }
+    if (!File_ReplaceOnDisk(temporaryPath, CQVFilePath(fileName).Resolve())) return CQVEngine::SetError(kOpenError);
     return 1;
 }
 

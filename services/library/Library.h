@@ -39,6 +39,11 @@ public:
     // deleted unless someone holds it. False, and nothing changes, for an id
     // outside the table.
     bool SetItem(uint32_t id, CQVLibraryItem* item);
+    // As SetItem, for reading many items in a row: the item's name is
+    // indexed with the next call (or FlushIndex), so that the index entry is
+    // fetched from memory while the next item is read. Find sees it at once.
+    bool SetItemDeferred(uint32_t id, CQVLibraryItem* item);
+    void FlushIndex();
     // Takes an item out of its slot without deleting it.
     CQVLibraryItem* TakeItem(uint32_t id);
     // To be called after an item in the table was renamed.
@@ -57,6 +62,10 @@ public:
 private:
     void Unindex(uint32_t id);
     void Index(uint32_t id);
+    void Insert(uint32_t id, uint32_t hash);
+    // Puts the item into its slot, deleting the one it replaces unless held;
+    // false when the slot already holds it.
+    bool Place(uint32_t id, CQVLibraryItem* item);
 
     // One entry of the name index: a filled slot and the hash of its name.
     struct NameEntry {
@@ -73,6 +82,8 @@ private:
     // the table fits twice over): reading a library adds one entry per item
     // without allocating, and a lookup touches one short run of entries.
     std::vector<NameEntry> m_nameIndex;
+    // The slot SetItemDeferred filled last, not yet in the name index.
+    uint32_t m_deferred = kNoEntry;
 };
 
 extern LibraryState g_Library;

@@ -1,6 +1,7 @@
 #include "services/library/LibraryItem.h"
 
 #include "kernel/base/Archive.h"
+#include "kernel/base/Path.h"
 #include "services/engine/Engine.h"
 
 #include <new>
@@ -28,6 +29,9 @@ CQVLibraryItem* LibraryItem_Create(uint32_t kind) {
 
 std::string CQVLibraryItem::GetFullPath() const {
     if (fileName.empty()) return path;
+    // The name comes from the library file: one that would leave the data
+    // folder names nothing.
+    if (!Path_StaysInside(fileName)) return std::string();
     const CQVEngine* engine = CQVEngine::GetInstance();
     return (engine != nullptr ? engine->baseFolder : std::string()) + "\\Data\\" + fileName;
 }

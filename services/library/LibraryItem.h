@@ -48,7 +48,8 @@ public:
     virtual int Unload() = 0;
 
     // The file name below the base folder's "Data" folder, or, without a
-    // file name, the path as it stands.
+    // file name, the path as it stands; empty for a file name that would
+    // leave the data folder.
     std::string GetFullPath() const;
 
     uint32_t kind;
@@ -131,6 +132,9 @@ class CQVMaterialItem : public CQVLibraryItem {
 public:
     CQVMaterialItem();
     CQVMaterialItem(const CQVMaterialItem&) = default;
+    // The engine forgets a material that goes as its last applied one, so
+    // that a new material made at the same address is not taken as applied.
+    ~CQVMaterialItem() override;
     int Serialize(CQVArchive* archive, uint32_t mode, uint32_t version) override;
     int Load() override;
     int Unload() override;

@@ -1,4 +1,5 @@
 #include "kernel/base/Archive.h"
+#include "services/engine/Engine.h"
 #include "services/library/Library.h"
 
 namespace {
@@ -21,6 +22,11 @@ void ForEachTexture(const std::vector<uint32_t>& ids, Action action) {
 CQVMaterialItem::CQVMaterialItem() : CQVLibraryItem(LIBRARY_MATERIAL) {
     material.Diffuse = {1.0f, 1.0f, 1.0f, 0.0f};
     material.Ambient = {1.0f, 1.0f, 1.0f, 0.0f};
+}
+
+CQVMaterialItem::~CQVMaterialItem() {
+    CQVEngine* engine = CQVEngine::GetInstance();
+    if (engine != nullptr && engine->lastMaterial == this) engine->lastMaterial = nullptr;
 }
 
 int CQVMaterialItem::Serialize(CQVArchive* archive, uint32_t mode, uint32_t version) {

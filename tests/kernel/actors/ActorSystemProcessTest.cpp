@@ -120,6 +120,26 @@ TEST_F(ActorSystemProcessTest, TheLoadingTextGainsADotPerPhase) {
     EXPECT_EQ(g_ServiceLog.texts[0].y, 470.0f);
 }
 
+// Once a level's resources are loaded its draws are prepared, once, before
+// the last loading text: the first frames of the level build no shader.
+TEST_F(ActorSystemProcessTest, TheDrawsArePreparedOnceTheResourcesAreLoaded) {
+    static std::vector<std::string> s_TextsAtPrepare;
+    static int s_Prepares;
+    s_TextsAtPrepare.clear();
+    s_Prepares = 0;
+    g_ActorSystemServices.prepareDraws = [] {
+        ++s_Prepares;
+        for (const DrawnText& t : g_ServiceLog.texts) s_TextsAtPrepare.push_back(t.text);
+    };
+    system->CreateActor(CLASS_OBJECT, "Rock", nullptr, scenery, 3001, 1, 0);
+    ASSERT_EQ(system->SaveActors(Path("level.qva").c_str(), 3000, 7000, 0), 1);
+    system->HandleMessage(MSG_LOAD_GAME, Args_Of("level.qva"));
+    system->Process();
+    EXPECT_EQ(s_Prepares, 1);
+    ASSERT_FALSE(s_TextsAtPrepare.empty());
+    EXPECT_EQ(s_TextsAtPrepare.back(), "Laden....");
+}
+
 TEST_F(ActorSystemProcessTest, TheBarStandsAtItsPlaceAndNeverOverflows) {
     system->StartLoadingScreen(1000);
     const LoadingScreenState& screen = g_LoadingScreen;

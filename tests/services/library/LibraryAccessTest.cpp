@@ -80,6 +80,60 @@ TEST(LibraryNames, AFullTableFindsTheFirstOfEachNameAfterRemovals) {
     EXPECT_EQ(table.Find("moved 13", -1), nullptr);
 }
 
+// Names are compared folding A to Z only: every byte value, at each place
+// of a name long enough to span whole words and a tail, finds the item under
+// its other case and nothing under a byte that only looks alike.
+TEST(LibraryNames, EveryByteFoldsOnlyAToZ) {
+    LibraryState table;
+    const std::string base = "Name_of_seventeen";
+    uint32_t id = 0;
+    for (size_t at : {size_t{0}, size_t{7}, size_t{8}, size_t{16}}) {
+        for (uint32_t byte = 1; byte < 256; ++byte, ++id) {
+            std::string name = base;
+            name[at] = static_cast<char>(byte);
+            CQVLibraryItem* item = LibraryItem_Create(LIBRARY_LIGHT);
+            item->name = name;
+            ASSERT_TRUE(table.SetItem(id, item));
+            const bool letter = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+            std::string other = name;
+            if (letter) other[at] = static_cast<char>(byte ^ 0x20);
+            EXPECT_EQ(table.Find(other, -1), item) << at << " " << byte;
+            // Bytes 0x20 apart that are not letters are other names.
+            if (!letter && (byte ^ 0x20) != 0) {
+                other[at] = static_cast<char>(byte ^ 0x20);
+                EXPECT_EQ(table.Find(other, -1), nullptr) << at << " " << byte;
+            }
+            delete table.TakeItem(id);
+        }
+    }
+}
+
+// Items placed in a row have their names indexed one call late: the last
+// one is found at once, and taking it out or replacing it before the next
+// call leaves no entry behind for a slot that no longer holds it.
+TEST(LibraryNames, ItemsPlacedInARowAreFoundAtOnce) {
+    LibraryState table;
+    auto light = [](const char* name) {
+        CQVLibraryItem* item = LibraryItem_Create(LIBRARY_LIGHT);
+        item->name = name;
+        return item;
+    };
+    ASSERT_TRUE(table.SetItemDeferred(1, light("First")));
+    EXPECT_EQ(table.Find("FIRST", -1), table.At(1));
+    ASSERT_TRUE(table.SetItemDeferred(2, light("Second")));
+    EXPECT_EQ(table.Find("first", -1), table.At(1));
+    EXPECT_EQ(table.Find("second", -1), table.At(2));
+    delete table.TakeItem(2);
+    EXPECT_EQ(table.Find("second", -1), nullptr);
+    ASSERT_TRUE(table.SetItemDeferred(3, light("Third")));
+    ASSERT_TRUE(table.SetItemDeferred(3, light("Fourth")));
+    table.FlushIndex();
+    EXPECT_EQ(table.Find("third", -1), nullptr);
+    EXPECT_EQ(table.Find("fourth", -1), table.At(3));
+    EXPECT_EQ(table.Find("second", -1), nullptr);
+    EXPECT_FALSE(table.SetItemDeferred(kLibraryItemSlots, nullptr));
+}
+
 TEST_F(LibraryAccess, FindsIdsByPrefix) {
     struct Case {
         const char* prefix;
@@ -259,6 +313,31 @@ TEST_F(LibraryAccess, ItemPathsLieInTheDataFolderUnlessGivenWhole) {
     CQVTextureItem loose;
     loose.path = "elsewhere\\loose.tga";
     EXPECT_EQ(loose.GetFullPath(), "elsewhere\\loose.tga");
+    engine()->SetBaseFolder("");
+}
+
+// A file name from the library that would leave the data folder names no
+// file at all: absolute names, drives and ".." parts, with either separator.
+TEST_F(LibraryAccess, ItemFileNamesStayInTheDataFolder) {
+    engine()->SetBaseFolder("C:\\Game");
+    const struct {
+        const char* fileName;
+        const char* path;
+    } cases[] = {
+        {"Sub\\rock.bmp", "C:\\Game\\Data\\Sub\\rock.bmp"},
+        {"rock..bmp", "C:\\Game\\Data\\rock..bmp"},
+        {"..\\rock.bmp", ""},
+        {"../rock.bmp", ""},
+        {"Sub\\..\\..\\rock.bmp", ""},
+        {"\\rock.bmp", ""},
+        {"/etc/rock.bmp", ""},
+        {"D:rock.bmp", ""},
+    };
+    for (const auto& c : cases) {
+        CQVTextureItem item;
+        item.fileName = c.fileName;
+        EXPECT_EQ(item.GetFullPath(), c.path) << c.fileName;
+    }
     engine()->SetBaseFolder("");
 }
 

@@ -3,11 +3,15 @@
 
 #include "tests/services/library/LibraryFixture.h"
 
+#include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -436,4 +440,39 @@ TEST_F(LibraryOnDisk, WritingKeepsTheOldFileAsBackup) {
     EXPECT_EQ(Written().size(), original.size() + 8);
 }
 
+
+// A write that runs out of room (as on a full disk) fails and leaves the
+// old file as it was, even when every byte of the new one waits in the
+// buffers until the end; no temporary file stays behind.
+TEST_F(LibraryOnDisk, AWriteThatCannotFinishKeepsTheOldFile) {
+    LibraryFile file;
+    LibraryFixture_AddEveryKind(&file);
+    ASSERT_TRUE(file.Write((dir / "DARarezev.edo").string()));
+    const std::vector<uint8_t> original = Load(dir / "DARarezev.edo");
+    ASSERT_EQ(engine()->SerializeLibrary(SERIALIZE_READ), 1) << Error();
+    for (uint32_t id = 1000; id < 1400; ++id) {
+        CQVLibraryItem* item = LibraryItem_Create(LIBRARY_LIGHT);
+        item->name = "A light with a rather long name " + std::to_string(id);
+        g_Library.SetItem(id, item);
+    }
+    constexpr rlim_t kRoom = 8192;
+    ASSERT_LT(original.size(), kRoom);
+
+    rlimit previous{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = previous;
+    small.rlim_cur = kRoom;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int written = engine()->SerializeLibrary(SERIALIZE_WRITE);
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(written, 0);
+    EXPECT_EQ(Load(dir / "DARarezev.edo"), original);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"DARarezev.edo", "QVLibrary_Bak.qvf"})) << "no temporary file is left";
+}
 }  // namespace

@@ -217,6 +217,26 @@ TEST_F(MaterialApplyTest, OnlyMaterialItemsApply) {
     EXPECT_EQ(engine()->lastMaterial, nullptr);
 }
 
+// A private copy applied last and then freed is forgotten: the next
+// material, even one made in the freed memory, applies in full.
+TEST_F(MaterialApplyTest, AFreedMaterialIsNoLongerTheLastApplied) {
+    auto* copy = new CQVMaterialItem(*material);
+    copy->textureIds = {5};
+    Apply(copy);
+    EXPECT_EQ(engine()->lastMaterial, copy);
+    delete copy;
+    EXPECT_EQ(engine()->lastMaterial, nullptr);
+    // Another material freed while not the last applied leaves the last one alone.
+    Apply(material);
+    delete new CQVMaterialItem(*material);
+    EXPECT_EQ(engine()->lastMaterial, material);
+    auto* next = new CQVMaterialItem(*material);
+    next->textureIds = {6};
+    EXPECT_FALSE(Apply(next).empty());
+    EXPECT_EQ(engine()->lastMaterial, next);
+    delete next;
+}
+
 TEST_F(MaterialApplyTest, MaterialLookups) {
     material->textureIds = {6, 5, 4000};
     material->collisionFlags = 9;
