@@ -73,8 +73,11 @@ CQVMaterialItem* AcquireMaterial(uint32_t id) {
     return static_cast<CQVMaterialItem*>(engine->AcquireItem(id, LIBRARY_MATERIAL, 0, 0));
 }
 
+// A mesh without frames (none, or a record that stores no count) has no
+// animation: length 0, never below.
 float LengthOf(CQVMeshItem* mesh) {
-    return static_cast<float>(static_cast<int64_t>(Mesh_GetFrameCount(mesh)) - 1) * kFrameTime;
+    const uint32_t frames = Mesh_GetFrameCount(mesh);
+    return frames > 1 ? static_cast<float>(frames - 1) * kFrameTime : 0.0f;
 }
 
 // A stored Bool word.

@@ -34,6 +34,9 @@ enum : uint32_t {
     MESH_TOWER_LOW = 1044,
 };
 
+// The waving flag's frames: its animation lasts (12 - 1) / 30 s.
+constexpr uint32_t kFlagFrames = 12;
+
 // Shape types of the meshes' subsets: a box the bodies collide with.
 constexpr uint32_t kShapeBox = 2;
 
@@ -87,12 +90,16 @@ std::vector<uint32_t> Cloth(uint32_t side) {
 }
 
 // A mesh item of one subset: its shape record names the material.
-void AddMeshItem(SampleLevel& level, uint32_t id, const char* name, const char* file, uint32_t material) {
+// The game reads the library without loading its items, so an object's
+// animation length comes from the frame count stored with the item.
+void AddMeshItem(SampleLevel& level, uint32_t id, const char* name, const char* file, uint32_t material,
+                 uint32_t frames = 1) {
     CQVMeshItem* mesh = level.library->AddMesh(id, name, file);
     if (mesh == nullptr) {
         level.ok = false;
         return;
     }
+    mesh->frameWord = frames;
     mesh->subsetInfos.resize(1);
     mesh->subsetInfos[0].shapeType = kShapeBox;
     mesh->subsetInfos[0].shapeParam = material;
@@ -170,11 +177,11 @@ void SampleObject_AddItems(SampleLevel& level) {
     // The tower in two details: a round one of many sides near, a square block far.
     mesh("sample_tower_high.qvm", rigid(MeshBuild_Column(Vector3(0, 0, 0), 60, 280, 32)));
     mesh("sample_tower_low.qvm", rigid(MeshBuild_Box(Vector3(-60, 0, -60), Vector3(60, 280, 60))));
-    level.Written(Anb_WriteFile((level.data / "sample_flag.anb").string(), MeshBuild_WavingFlag(120, 70, 6, 12)),
+    level.Written(Anb_WriteFile((level.data / "sample_flag.anb").string(), MeshBuild_WavingFlag(120, 70, 6, kFlagFrames)),
                   "sample_flag.anb");
     AddMeshItem(level, MESH_CRATE, "Sample Crate", "sample_crate.qvm", MATERIAL_CRATE);
     AddMeshItem(level, MESH_COLUMN, "Sample Column", "sample_column.qvm", MATERIAL_STONE);
-    AddMeshItem(level, MESH_FLAG, "Sample Flag", "sample_flag.anb", MATERIAL_FLAG);
+    AddMeshItem(level, MESH_FLAG, "Sample Flag", "sample_flag.anb", MATERIAL_FLAG, kFlagFrames);
     AddMeshItem(level, MESH_TOWER_HIGH, "Sample Tower High", "sample_tower_high.qvm", MATERIAL_TOWER_NEAR);
     AddMeshItem(level, MESH_TOWER_LOW, "Sample Tower Low", "sample_tower_low.qvm", MATERIAL_TOWER_FAR);
 }
@@ -191,8 +198,7 @@ void SampleObject_AddActors(SampleLevel& level) {
     CQVMeshItem* flag = LevelMesh(MESH_FLAG, "Sample Flag", MATERIAL_FLAG);
     CQVMeshItem* towerHigh = LevelMesh(MESH_TOWER_HIGH, "Sample Tower High", MATERIAL_TOWER_NEAR);
     CQVMeshItem* towerLow = LevelMesh(MESH_TOWER_LOW, "Sample Tower Low", MATERIAL_TOWER_FAR);
-    // The flag's eleven frames after the first make its animation 11 / 30 s long.
-    flag->frameWord = 12;
+    flag->frameWord = kFlagFrames;
 
     // In each room: crates stacked by the left wall, a column on each side of
     // the walk, the flag in the first room waving in a loop.
