@@ -225,7 +225,20 @@ TEST_F(ParticleActor, NoStrengthOrNoRateEmitsNothing) {
     for (int i = 0; i < 5; ++i) Frame();
     EXPECT_EQ(emitter->LiveCount(), 0u);
     EXPECT_TRUE(std::isfinite(emitter->m_EmitRemainder));
+    Send<float>(1150, std::nanf(""));
+    for (int i = 0; i < 5; ++i) Frame();
+    EXPECT_EQ(emitter->LiveCount(), 0u);
+    // An endless rate fills the free slots at once and carries no broken remainder.
+    Send<float>(1150, INFINITY);
+    Frame();
+    EXPECT_EQ(emitter->LiveCount(), 10u);
+    EXPECT_TRUE(std::isfinite(emitter->m_EmitRemainder));
+    for (int i = 0; i < 12; ++i) Frame();
     Send<float>(1150, 60.0f);
+    Send<float>(MSG_GET_INTENSITY, 0.0f);
+    for (int i = 0; i < 12; ++i) Frame();
+    ASSERT_EQ(emitter->LiveCount(), 0u);
+    Send<float>(MSG_GET_INTENSITY, 1.0f);
     Frame();
     EXPECT_EQ(emitter->LiveCount(), 1u);
     // An action value of 0 stops a non-static emitter too.
