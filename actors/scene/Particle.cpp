@@ -440,8 +440,9 @@ void CQVParticle::WriteVertices() {
         }
         // Tiles past the atlas wrap into it.
         const ParticleTile& tile = p.useFullTexture ? m_FullTexture : m_Tiles[s.tile % kParticleTileCount];
-        // Only 0 to 255 fits the alpha byte.
-        const float alpha = std::clamp(opacity * 255.0f, 0.0f, 255.0f);
+        // Only 0 to 255 fits the alpha byte (an opacity that is no number shows nothing).
+        const float scaled = opacity * 255.0f;
+        const float alpha = scaled > 0.0f ? std::min(scaled, 255.0f) : 0.0f;
         const uint32_t color = (static_cast<uint32_t>(alpha) << 24) | 0x00FFFFFFu;
         Vector3 centre = s.position;
         if (!localSpace) Vec3_TransformPoint(&centre, s.position, inverse);
