@@ -266,6 +266,26 @@ TEST_F(ParticleActor, AirResistanceSlowsEachStep) {
     EXPECT_FLOAT_EQ(s.position.x - startX, slowed * 0.1f);
 }
 
+// The pull comes from the system Environment: g x GravityMul x dt x 50 a step.
+TEST_F(ParticleActor, GravityComesFromTheEnvironment) {
+    CQVActor* environment = CQVActorSystem::GetActorById(ACTOR_ID_ENVIRONMENT);
+    ASSERT_NE(environment, nullptr);
+    const float gravity = 2.0f;
+    environment->HandleMessage(MSG_SET_GRAVITY, Args_Of(&gravity));
+    FullOverride(1, 1000.0f, 100.0f);
+    Send<float>(1154, 0.0f);                      // EmitSpeed
+    Send<float>(1208, 0.0f);                      // MotionInheritance
+    Send<float>(1184, 0.0f);                      // AirResMul
+    Send<float>(1182, 1.5f);                      // GravityMul
+    Send(1186, Vector3(0.0f, 0.0f, 0.0f));        // Movement
+    emitter->Simulate(0.1f);
+    ParticleState& s = emitter->m_Slots[0];
+    ASSERT_NE(s.owner, nullptr);
+    ASSERT_EQ(s.velocity.y, 0.0f);
+    emitter->Simulate(0.1f);
+    EXPECT_FLOAT_EQ(s.velocity.y, -2.0f * 1.5f * 0.1f * 50.0f);
+}
+
 struct TileCase {
     uint32_t tile;
     uint32_t useFullTexture;
