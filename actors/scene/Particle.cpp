@@ -364,8 +364,15 @@ void CQVParticle::Simulate(float dt) {
     const float t = (dt + m_EmitRemainder) * p.emitFlowSpeed;
     const float whole = std::trunc(t);
     m_EmitRemainder = (t - whole) / p.emitFlowSpeed;
-    const uint32_t n = whole >= static_cast<float>(m_Slots.size()) ? static_cast<uint32_t>(m_Slots.size())
-                                                                   : static_cast<uint32_t>(whole);
+    // Rates from a file may be anything: a count past the slots (or no
+    // number at all) fills what is free, and no remainder that is not a
+    // number is carried on.
+    if (!std::isfinite(m_EmitRemainder)) m_EmitRemainder = 0.0f;
+    uint32_t n = 0;
+    if (!(whole < static_cast<float>(m_Slots.size())))
+        n = static_cast<uint32_t>(m_Slots.size());
+    else if (whole > 0.0f)
+        n = static_cast<uint32_t>(whole);
     if (n >= 1) {
         const Matrix& world = GetWorldMatrix();
         Vector3 direction;
@@ -433,8 +440,9 @@ void CQVParticle::WriteVertices() {
         }
         // Tiles past the atlas wrap into it.
         const ParticleTile& tile = p.useFullTexture ? m_FullTexture : m_Tiles[s.tile % kParticleTileCount];
-        // Only 0 to 255 fits the alpha byte.
-        const float alpha = std::clamp(opacity * 255.0f, 0.0f, 255.0f);
+        // Only 0 to 255 fits the alpha byte (an opacity that is no number shows nothing).
+        const float scaled = opacity * 255.0f;
+        const float alpha = scaled > 0.0f ? std::min(scaled, 255.0f) : 0.0f;
         const uint32_t color = (static_cast<uint32_t>(alpha) << 24) | 0x00FFFFFFu;
         Vector3 centre = s.position;
         if (!localSpace) Vec3_TransformPoint(&centre, s.position, inverse);

@@ -58,8 +58,12 @@ void SampleParticle_AddItems(SampleLevel& level) {
                                                         kAtlasSide);
     texture->textureType = 4;  // keep the file's alpha
     CQVMaterialItem* material = level.library->AddMaterial(kParticleMaterial, "Particles", {kAtlasTexture});
-    material->material.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+    // "Texture Alpha": the atlas's alpha times the vertex alpha (the particles'
+    // opacity and fades). A diffuse alpha just below 1 keeps the vertex alpha
+    // in; a fully opaque material would take the texture's alone.
+    material->material.Diffuse = {1.0f, 1.0f, 1.0f, 0.99f};
     material->material.Ambient = {1.0f, 1.0f, 1.0f, 1.0f};
+    material->blendIndex = 1;
     material->stateFlagB = 1;  // unlit: the quads show the atlas times their vertex colour
     material->useAlpha = 1;
     material->bucketMask = 0;  // blended: the reader gives it the blended bucket
@@ -70,8 +74,11 @@ void SampleParticle_AddActors(SampleLevel& level) {
     const SampleRoom& room = level.rooms.front();
     CQVActor* fountain = level.Make(CLASS_PARTICLE, "Fountain", room.group);
     if (fountain == nullptr) return;
-    const Vector3 floor((room.min.x + room.max.x) * 0.5f, 20.0f, (room.min.z + room.max.z) * 0.5f);
-    Sample_Send(fountain, MSG_SET_POSITION, floor);
+    // Off the camera's middle line, ahead of where it starts, with the spout
+    // at the height of a basin's rim so the emitter is in view from the start
+    // (an emitter is simulated only while it is drawn).
+    const Vector3 spout((room.min.x + room.max.x) * 0.5f - 70.0f, 70.0f, (room.min.z + room.max.z) * 0.5f + 100.0f);
+    Sample_Send(fountain, MSG_SET_POSITION, spout);
     // The tool has the library's items but no loaded library: the entry keeps the id.
     SetMaterialArgs material{level.library->items.At(kParticleMaterial), 0};
     fountain->HandleMessage(MSG_SET_MATERIAL_1C0, Args_Of(&material));

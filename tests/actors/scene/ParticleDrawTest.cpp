@@ -125,6 +125,13 @@ TEST_F(ParticleDraw, EmitterShowsItsTileFacingTheCamera) {
     emitter->m_Slots[0].tile = 21;
     image = DrawAndCapture(emitter);
     ExpectNear(Pixel(*image, width / 2, height / 2), TileColour(5) & 0xFFFFFF, "wrapped tile");
+    // Turned a quarter about Y (and tilted), the emitter still shows the quad
+    // face on: the corners follow the view, not the emitter.
+    const Quaternion turned{0.2705981f, 0.6532815f, -0.2705981f, 0.6532815f};
+    emitter->HandleMessage(MSG_SET_QUATERNION, Args_Of(&turned));
+    image = DrawAndCapture(emitter);
+    ExpectNear(Pixel(*image, width / 2, height / 2), TileColour(5) & 0xFFFFFF, "turned emitter");
+    ExpectNear(Pixel(*image, width / 2 + 8, height / 2 + 8), TileColour(5) & 0xFFFFFF, "turned emitter, off centre");
     // Tile 10 elsewhere in the atlas.
     emitter->m_Slots[0].tile = 10;
     image = DrawAndCapture(emitter);

@@ -225,7 +225,20 @@ TEST_F(ParticleActor, NoStrengthOrNoRateEmitsNothing) {
     for (int i = 0; i < 5; ++i) Frame();
     EXPECT_EQ(emitter->LiveCount(), 0u);
     EXPECT_TRUE(std::isfinite(emitter->m_EmitRemainder));
+    Send<float>(1150, std::nanf(""));
+    for (int i = 0; i < 5; ++i) Frame();
+    EXPECT_EQ(emitter->LiveCount(), 0u);
+    // An endless rate fills the free slots at once and carries no broken remainder.
+    Send<float>(1150, INFINITY);
+    Frame();
+    EXPECT_EQ(emitter->LiveCount(), 10u);
+    EXPECT_TRUE(std::isfinite(emitter->m_EmitRemainder));
+    for (int i = 0; i < 12; ++i) Frame();
     Send<float>(1150, 60.0f);
+    Send<float>(MSG_GET_INTENSITY, 0.0f);
+    for (int i = 0; i < 12; ++i) Frame();
+    ASSERT_EQ(emitter->LiveCount(), 0u);
+    Send<float>(MSG_GET_INTENSITY, 1.0f);
     Frame();
     EXPECT_EQ(emitter->LiveCount(), 1u);
     // An action value of 0 stops a non-static emitter too.
@@ -251,6 +264,26 @@ TEST_F(ParticleActor, AirResistanceSlowsEachStep) {
     const float slowed = 100.0f / (1.0f + 0.1f * 5.0f * 0.1f);
     EXPECT_FLOAT_EQ(s.velocity.x, slowed);
     EXPECT_FLOAT_EQ(s.position.x - startX, slowed * 0.1f);
+}
+
+// The pull comes from the system Environment: g x GravityMul x dt x 50 a step.
+TEST_F(ParticleActor, GravityComesFromTheEnvironment) {
+    CQVActor* environment = CQVActorSystem::GetActorById(ACTOR_ID_ENVIRONMENT);
+    ASSERT_NE(environment, nullptr);
+    const float gravity = 2.0f;
+    environment->HandleMessage(MSG_SET_GRAVITY, Args_Of(&gravity));
+    FullOverride(1, 1000.0f, 100.0f);
+    Send<float>(1154, 0.0f);                      // EmitSpeed
+    Send<float>(1208, 0.0f);                      // MotionInheritance
+    Send<float>(1184, 0.0f);                      // AirResMul
+    Send<float>(1182, 1.5f);                      // GravityMul
+    Send(1186, Vector3(0.0f, 0.0f, 0.0f));        // Movement
+    emitter->Simulate(0.1f);
+    ParticleState& s = emitter->m_Slots[0];
+    ASSERT_NE(s.owner, nullptr);
+    ASSERT_EQ(s.velocity.y, 0.0f);
+    emitter->Simulate(0.1f);
+    EXPECT_FLOAT_EQ(s.velocity.y, -2.0f * 1.5f * 0.1f * 50.0f);
 }
 
 struct TileCase {
