@@ -16,6 +16,8 @@
 #include "tools/content/MovieWriter.h"
 #include "tools/content/WavWriter.h"
 #include "tools/sampledata/SampleLevel.h"
+#include "tools/sampledata/SampleLight.h"
+#include "tools/sampledata/SampleObject.h"
 #include "tools/sampledata/SampleParticle.h"
 #include "tools/sampledata/SampleRooms.h"
 #include "tools/sampledata/SampleSound.h"
@@ -40,6 +42,8 @@ bool WriteFile(const std::filesystem::path& path, const std::string& bytes) {
 // The pieces of the level: the items of each first, then the actors.
 void AddItems(SampleLevel& level) {
     SampleRooms_AddItems(level);
+    SampleObject_AddItems(level);
+    SampleLight_AddItems(level);
     SampleParticle_AddItems(level);
     SampleSound_AddItems(level);
 }
@@ -49,6 +53,8 @@ void AddItems(SampleLevel& level) {
 void BuildStartScene(SampleLevel& level, CQVActor* scenery) {
     SampleRooms_Build(level, scenery);
     if (level.root == nullptr) return;
+    SampleObject_AddActors(level);
+    SampleLight_AddActors(level);
     SampleParticle_AddActors(level);
     SampleSound_AddActors(level);
     level.Make(CLASS_CLASS, "Classes", level.root);

@@ -18,7 +18,7 @@
 
 namespace {
 
-using CameraTest = SceneTest;
+using CameraTest = CameraSceneTest;
 
 TEST_F(CameraTest, ActivatingASecondCameraDeactivatesTheFirst) {
     CQVCamera* first = MakeCamera(CAMERA_FREE, "First");
@@ -48,7 +48,7 @@ struct TypeCase {
     float lookSmoothing, eyeSmoothing, distance;
 };
 
-class CameraTypes : public SceneTest, public testing::WithParamInterface<TypeCase> {};
+class CameraTypes : public CameraSceneTest, public testing::WithParamInterface<TypeCase> {};
 
 TEST_P(CameraTypes, ATypeChangeSetsTheVolumeAndTheTypesSmoothing) {
     const TypeCase& c = GetParam();
@@ -85,7 +85,7 @@ struct SmoothingCase {
     float fraction;  // of one more step, shown but not yet taken
 };
 
-class CameraSmoothing : public SceneTest, public testing::WithParamInterface<SmoothingCase> {};
+class CameraSmoothing : public CameraSceneTest, public testing::WithParamInterface<SmoothingCase> {};
 
 // A chase camera behind a target that stands still: each 60 Hz step keeps
 // 0.92 of the smoothed eye, and the view shown lies the fraction of a step on.
@@ -135,7 +135,7 @@ struct ChaseCase {
     float lookYaw;    // the first value of its look direction
 };
 
-class ChaseCamera : public SceneTest, public testing::WithParamInterface<ChaseCase> {};
+class ChaseCamera : public CameraSceneTest, public testing::WithParamInterface<ChaseCase> {};
 
 // Turning the target, or its look, swings the chase camera round with it.
 TEST_P(ChaseCamera, StaysBehindItsTargetAsItTurns) {
@@ -173,7 +173,7 @@ struct FollowCase {
     int change;  // sign of the change of distance over one step
 };
 
-class FollowingCamera : public SceneTest, public testing::WithParamInterface<FollowCase> {};
+class FollowingCamera : public CameraSceneTest, public testing::WithParamInterface<FollowCase> {};
 
 // A type-3 camera keeps 150 to 160 units from the point 30 above its target.
 TEST_P(FollowingCamera, KeepsItsDistanceBand) {
@@ -214,7 +214,7 @@ TEST_F(CameraTest, AFollowingCameraPlacesItselfWhenItBecomesCurrent) {
     ExpectNear(*engine->GetCameraTarget(), target.m_Position, 0.001f);
 }
 
-class TargetlessCamera : public SceneTest, public testing::WithParamInterface<uint32_t> {};
+class TargetlessCamera : public CameraSceneTest, public testing::WithParamInterface<uint32_t> {};
 
 // A camera that follows a target but has none keeps the view it had.
 TEST_P(TargetlessCamera, KeepsItsLastView) {
@@ -448,7 +448,7 @@ struct VersionCase {
     bool typeKept, activeKept, lensKept;
 };
 
-class CameraVersions : public SceneTest, public testing::WithParamInterface<VersionCase> {};
+class CameraVersions : public CameraSceneTest, public testing::WithParamInterface<VersionCase> {};
 
 // Each field comes back from the versions that hold it; older files leave
 // the constructor's value.

@@ -26,7 +26,7 @@ public:
     float lookRotX = 0.3f;  // the pitch at which a chase camera adds no offset
 };
 
-class SceneTest : public RenderTest {
+class CameraSceneTest : public RenderTest {
 protected:
     void SetUp() override {
         RenderTest::SetUp();

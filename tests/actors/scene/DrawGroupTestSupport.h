@@ -142,3 +142,6 @@ protected:
 };
 
 }  // namespace drawgroup_test
+
+// The fixture is for every scene test that needs rooms and portals.
+using drawgroup_test::DrawGroupScene;

@@ -16,7 +16,7 @@
 
 namespace {
 
-using EnvironmentTest = SceneTest;
+using EnvironmentTest = CameraSceneTest;
 
 uint32_t State(D3DRENDERSTATETYPE state) {
     uint32_t value = 0;
@@ -29,13 +29,13 @@ struct PackCase {
     uint32_t packed;
 };
 
-class ColorPacking : public testing::TestWithParam<PackCase> {};
+class EnvironmentColorPacking : public testing::TestWithParam<PackCase> {};
 
-TEST_P(ColorPacking, ClampsAndRoundsEachChannelIntoARGB) {
+TEST_P(EnvironmentColorPacking, ClampsAndRoundsEachChannelIntoARGB) {
     EXPECT_EQ(CQVEnvironment::PackColor(GetParam().color), GetParam().packed);
 }
 
-INSTANTIATE_TEST_SUITE_P(Colors, ColorPacking,
+INSTANTIATE_TEST_SUITE_P(Colors, EnvironmentColorPacking,
                          testing::Values(PackCase{{1.5f, -0.2f, 0.5f, 1.0f}, 0xFFFF0080u},
                                          PackCase{{0.0f, 0.0f, 0.0f, 0.0f}, 0x00000000u},
                                          PackCase{{1.0f, 1.0f, 1.0f, 1.0f}, 0xFFFFFFFFu},
@@ -134,7 +134,7 @@ TEST_F(EnvironmentTest, TheSystemEnvironmentPushesItsValuesAtPrecalculate) {
     EXPECT_EQ(engine->clearColor, 0xFF0000FFu);
 }
 
-class EnvironmentVersions : public SceneTest, public testing::WithParamInterface<uint32_t> {};
+class EnvironmentVersions : public CameraSceneTest, public testing::WithParamInterface<uint32_t> {};
 
 // Activated presets are saved with the system Environment; the fog from version 10.
 TEST_P(EnvironmentVersions, TheSystemEnvironmentSavesWhatAPresetGaveIt) {
@@ -185,10 +185,10 @@ INSTANTIATE_TEST_SUITE_P(Versions, EnvironmentVersions, testing::Values(1u, 9u, 
 double SixtiethOfASecond() { return 1.0 / 60.0; }
 
 // Whole game frames with a current Free camera, read back through "Capture BackBuffer".
-class EnvironmentScreen : public SceneTest {
+class EnvironmentScreen : public CameraSceneTest {
 protected:
     void SetUp() override {
-        SceneTest::SetUp();
+        CameraSceneTest::SetUp();
         DrawGroups_Reset();
         FrameClock_SetSource(&SixtiethOfASecond);
         Screen_Reset();
@@ -201,7 +201,7 @@ protected:
         g_ActorSystemServices.captureBackBuffer = nullptr;
         Screen_Reset();
         FrameClock_SetSource(nullptr);
-        SceneTest::TearDown();
+        CameraSceneTest::TearDown();
     }
     void Frame() {
         ASSERT_EQ(FrameStep(g_ActorSystem), 1);
@@ -239,11 +239,11 @@ struct FogCase {
     uint32_t farPixel;  // the far square's colour on screen
 };
 
-class FarObject : public EnvironmentScreen, public testing::WithParamInterface<FogCase> {};
+class EnvironmentFarObject : public EnvironmentScreen, public testing::WithParamInterface<FogCase> {};
 
 // Two white squares in front of the camera, one near and one just before
 // the fog's end: with fog on the far one takes the fog's colour.
-TEST_P(FarObject, IsColouredByTheFog) {
+TEST_P(EnvironmentFarObject, IsColouredByTheFog) {
     MeshGeometry square;
     const Vector3 corners[4] = {{-20, -20, 0}, {-20, 20, 0}, {20, 20, 0}, {20, -20, 0}};
     const Vector2 uv[4] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
@@ -274,6 +274,6 @@ TEST_P(FarObject, IsColouredByTheFog) {
 }
 
 // Fog from 200 to 600: at 590 the square keeps 10/400 of its own colour.
-INSTANTIATE_TEST_SUITE_P(Fog, FarObject, testing::Values(FogCase{1, 0x0606FF}, FogCase{0, 0xFFFFFF}));
+INSTANTIATE_TEST_SUITE_P(Fog, EnvironmentFarObject, testing::Values(FogCase{1, 0x0606FF}, FogCase{0, 0xFFFFFF}));
 
 }  // namespace
