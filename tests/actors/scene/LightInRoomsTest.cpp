@@ -76,6 +76,36 @@ TEST_F(LightInRooms, FadeInWithTheirRoomAndOutAfterIt) {
     EXPECT_TRUE(Lit(lamps[1]));
 }
 
+// Through an actor file: the loaded lamps get their engine lights at
+// "Precalculate", stay dark until their room is drawn, and keep their look.
+TEST_F(LightInRooms, ALoadedLevelsLampsWaitForTheirRoom) {
+    LightTest_Send(lamps[0], MSG_SET_RADIUS, 80.0f);
+    LightTest_Send(lamps[0], MSG_SET_ATTENUATION_STRENGTH, 2.0f);
+    LightTest_Send(lamps[0], MSG_SET_ATTENUATION_STYLE, 0.5f);
+    const uint32_t ids[2] = {lamps[0]->m_Id, lamps[1]->m_Id};
+    const std::string file = (dir / "Lamps.qva").string();
+    ASSERT_EQ(g_ActorSystem->SaveActors(file.c_str(), 3000, 7000, 0), 1) << g_ActorSystem->GetError();
+    Restart();
+    ASSERT_EQ(CQVEngine::Create(), 1);
+    ASSERT_EQ(g_ActorSystem->LoadActors(file.c_str(), 0), 1) << g_ActorSystem->GetError();
+    g_ActorSystem->PrecalculateAll();  // as the game does after loading its files
+    for (int i = 0; i < 2; ++i) {
+        lamps[i] = dynamic_cast<CQVLight*>(CQVActorSystem::GetActorById(ids[i]));
+        ASSERT_NE(lamps[i], nullptr);
+        ASSERT_NE(lamps[i]->m_RendererLight, nullptr);
+        EXPECT_TRUE(lamps[i]->IsOn());
+        EXPECT_FALSE(Lit(lamps[i]));
+    }
+    const D3DLIGHT8& record = lamps[0]->m_RendererLight->light;
+    EXPECT_EQ(record.Range, 80.0f);
+    EXPECT_FLOAT_EQ(record.Attenuation1, 1.0f / 80.0f);
+    EXPECT_FLOAT_EQ(record.Attenuation2, 1.0f / 6400.0f);
+    EXPECT_EQ(record.Position.x, 50.0f);
+    Frames(1, Vector3(50, 50, 50));
+    EXPECT_TRUE(Lit(lamps[0]));
+    EXPECT_FALSE(Lit(lamps[1]));
+}
+
 TEST_F(LightInRooms, ALampCarriedAcrossItsRoomIsFollowedByItsEngineLight) {
     Frames(1, Vector3(50, 50, 50));
     LightTest_Send(lamps[0], MSG_SET_POSITION, Vector3(20.0f, 30.0f, 40.0f));
