@@ -15,6 +15,7 @@
 #include "tools/content/MotBuild.h"
 #include "tools/content/MovieWriter.h"
 #include "tools/content/WavWriter.h"
+#include "tools/sampledata/SampleCamera.h"
 #include "tools/sampledata/SampleLevel.h"
 #include "tools/sampledata/SampleLight.h"
 #include "tools/sampledata/SampleObject.h"
@@ -46,6 +47,7 @@ void AddItems(SampleLevel& level) {
     SampleLight_AddItems(level);
     SampleParticle_AddItems(level);
     SampleSound_AddItems(level);
+    SampleCamera_AddItems(level);
 }
 
 // The start scene: the rooms and what stands in them, and a class manager,
@@ -57,6 +59,7 @@ void BuildStartScene(SampleLevel& level, CQVActor* scenery) {
     SampleLight_AddActors(level);
     SampleParticle_AddActors(level);
     SampleSound_AddActors(level);
+    SampleCamera_AddActors(level);
     level.Make(CLASS_CLASS, "Classes", level.root);
 }
 
