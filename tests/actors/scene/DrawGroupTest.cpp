@@ -426,6 +426,13 @@ TEST_F(RoomsInARow, ADoorStandsInBothCellsAndDrawsWhenItsPortalIsReached) {
     RunDrawPass(Vector3(50, 50, 50));
     EXPECT_EQ(door->visible, 2);
     EXPECT_EQ(rooms[1]->m_Drawing, 1u);
+
+    // Loading: the door's subtree loads with its own cell, and again with its
+    // portal from each of the two cells the load spreads over.
+    leaf->Clear();
+    rooms[0]->HandleMessage(MSG_I_342, nullptr);
+    EXPECT_EQ(leaf->Count(MSG_LOAD_RESOURCES), 3);
+    EXPECT_EQ(rooms[1]->m_ResourcesLoaded, 1u);
 }
 
 TEST_F(DrawGroupScene, ADoorConnectorTouchingOneCellEntersNothing) {
