@@ -191,6 +191,9 @@ void AddBaseItems(LibraryFile& library) {
     library.AddMesh(3, "Fallback Mesh", "crate.qvm")->subsetInfos.resize(1);
     material(4, "Fallback Material", {}, 0.6f, 0.6f, 0.6f);
     static_cast<CQVMeshItem*>(library.items.At(206))->skinned = 1;
+    // The library is read without loading its items: the flag's animation
+    // length comes from the frame count stored with it.
+    static_cast<CQVMeshItem*>(library.items.At(207))->frameWord = 8;
 
     library.AddSound(300, "Hum", "hum.wav")->flags = CQVSoundItem::SOUND_WHOLE_FILE | CQVSoundItem::SOUND_3D;
     library.AddSound(301, "Click", "click.wav")->group = 1;
