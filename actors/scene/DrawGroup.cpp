@@ -244,8 +244,10 @@ int CQVDrawGroup::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_INIT_NEW:
     case MSG_INIT_LOAD:
     case MSG_INIT_COPY: {
+        // The base's start clears the draw-group id, which a cell holds from
+        // its construction on (its place in g_DrawGroups).
         const int result = CQVActor::HandleMessage(id, args);
-        if (!m_InheritId && m_Slot != DRAWGROUP_NONE) m_DrawGroupId = m_Slot;
+        if (!m_InheritId) m_DrawGroupId = m_Slot;
         return result;
     }
     case MSG_ON_DRAW_START:

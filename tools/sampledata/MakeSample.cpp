@@ -15,6 +15,7 @@
 #include "tools/content/MotBuild.h"
 #include "tools/content/MovieWriter.h"
 #include "tools/content/WavWriter.h"
+#include "tools/sampledata/SampleCamera.h"
 #include "tools/sampledata/SampleLevel.h"
 #include "tools/sampledata/SampleLight.h"
 #include "tools/sampledata/SampleObject.h"
@@ -46,6 +47,7 @@ void AddItems(SampleLevel& level) {
     SampleLight_AddItems(level);
     SampleParticle_AddItems(level);
     SampleSound_AddItems(level);
+    SampleCamera_AddItems(level);
 }
 
 // The start scene: the rooms and what stands in them, and a class manager,
@@ -54,9 +56,14 @@ void BuildStartScene(SampleLevel& level, CQVActor* scenery) {
     SampleRooms_Build(level, scenery);
     if (level.root == nullptr) return;
     SampleObject_AddActors(level);
+    // The draw pass updates only what stands in a room it reaches: the rig
+    // rides in the first room, which every room sees through the open
+    // doorways, and carries the camera wherever it goes.
+    if (level.cameraRig && !level.rooms.empty()) g_ActorSystem->MoveActor(level.cameraRig, level.rooms.front().group);
     SampleLight_AddActors(level);
     SampleParticle_AddActors(level);
     SampleSound_AddActors(level);
+    SampleCamera_AddActors(level);
     level.Make(CLASS_CLASS, "Classes", level.root);
 }
 
@@ -184,6 +191,9 @@ void AddBaseItems(LibraryFile& library) {
     library.AddMesh(3, "Fallback Mesh", "crate.qvm")->subsetInfos.resize(1);
     material(4, "Fallback Material", {}, 0.6f, 0.6f, 0.6f);
     static_cast<CQVMeshItem*>(library.items.At(206))->skinned = 1;
+    // The library is read without loading its items: the flag's animation
+    // length comes from the frame count stored with it.
+    static_cast<CQVMeshItem*>(library.items.At(207))->frameWord = 8;
 
     library.AddSound(300, "Hum", "hum.wav")->flags = CQVSoundItem::SOUND_WHOLE_FILE | CQVSoundItem::SOUND_3D;
     library.AddSound(301, "Click", "click.wav")->group = 1;
