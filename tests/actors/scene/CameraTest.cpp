@@ -25,6 +25,8 @@ TEST_F(CameraTest, ActivatingASecondCameraDeactivatesTheFirst) {
     CQVCamera* second = MakeCamera(CAMERA_FREE, "Second");
     Activate(first, 1);
     EXPECT_EQ(g_CurrentCamera, first);
+    // Current without a Precalculate (the game's start makes one so), it still gets its per-frame step.
+    EXPECT_NE(first->FindTimedMessage(MSG_PROCESS), nullptr);
     // The same value again changes nothing and answers at once.
     EXPECT_EQ(Activate(first, 1), 1);
     Activate(second, 1);
@@ -419,6 +421,10 @@ TEST_F(CameraTest, TargetsLinkByPointerPathAndIdAndTakeTheirFraming) {
     camera->HandleMessage(MSG_GET_CAMERATARGET1_4CF, Args_Of(&id));
     EXPECT_EQ(id, ACTOR_ID_NONE);
     camera->HandleMessage(MSG_SET_CAMERATARGET1_4CE, Args_Of(&hero->m_Id));
+    EXPECT_EQ(camera->m_Target1.target, hero);
+    // The game's start hands the character itself as the block.
+    camera->HandleMessage(MSG_SET_CAMERATARGET1_4CE, Args_Of(&none));
+    camera->HandleMessage(MSG_SET_CAMERATARGET1_4C6, MessageArgs(hero, sizeof(CQVActor)));
     EXPECT_EQ(camera->m_Target1.target, hero);
     // A target that goes away leaves the link empty.
     g_ActorSystem->DeleteActor(hero);
