@@ -56,6 +56,10 @@ void BuildStartScene(SampleLevel& level, CQVActor* scenery) {
     SampleRooms_Build(level, scenery);
     if (level.root == nullptr) return;
     SampleObject_AddActors(level);
+    // The draw pass updates only what stands in a room it reaches: the rig
+    // rides in the first room, which every room sees through the open
+    // doorways, and carries the camera wherever it goes.
+    if (level.cameraRig && !level.rooms.empty()) g_ActorSystem->MoveActor(level.cameraRig, level.rooms.front().group);
     SampleLight_AddActors(level);
     SampleParticle_AddActors(level);
     SampleSound_AddActors(level);

@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <list>
 #include <set>
 
@@ -480,6 +483,87 @@ TEST_F(DrawGroupScene, SavedCellsAndPortalsComeBackAndJoinAgain) {
     Restart();
     std::filesystem::resize_file(file, std::filesystem::file_size(file) - 2);
     EXPECT_EQ(g_ActorSystem->LoadActors(file.c_str(), 0), 0);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace drawgroup_test;
+
+// ---- payloads and stored bytes -----------------------------------------------
+
+TEST(DrawGroupMessages, CarryTheArgumentsTheirHandlersRead) {
+    const struct {
+        uint32_t id;
+        int32_t size;
+    } messages[] = {
+        {MSG_SET_BOX_MIN, 12},          {MSG_GET_DRAWGROUP_AABOX, 24},     {MSG_ADD_DRAWGROUP_CONNECTOR, 4},
+        {MSG_SET_SHOW_DRAWGROUP_BOX, 4}, {MSG_GET_SHOW_DRAWGROUP_BOX, 4},  {MSG_SET_OPEN_DRAWGROUP, 4},
+        {MSG_SET_INHERIT_DRAWGROUPID, 4}, {MSG_GET_INHERIT_DRAWGROUPID, 4}, {MSG_GET_DRAWGROUP_SIZE, 4},
+        {MSG_LOAD_RESOURCE_GROUP, 0},   {MSG_I_342, 0},                   {MSG_GET_ASSIGN_DRAWGROUPID, 0},
+        {MSG_SET_RADIUS, 4},            {MSG_CONNACTOR_DRAWGROUPS, 0},    {MSG_SET_CONNACTOR_TYPE, 4},
+        {MSG_GET_CONNACTOR_TYPE, 4},    {MSG_SET_FORCE_OPEN_CONNACTOR, 4}, {MSG_GET_FORCE_OPEN_CONNACTOR, 4},
+        {MSG_OPEN_CONNACTOR, 0},        {MSG_CLOSE_CONNACTOR, 0},
+        {MSG_ADD_COLLISION_RECURSIVE, static_cast<int32_t>(sizeof(void*))},
+    };
+    ResetGlobals();
+    RegisterBaseClass();
+    for (const auto& m : messages) EXPECT_EQ(GetCommandDesc(m.id).argSize, m.size) << m.id;
+    // A command: its size is measured from the block.
+    EXPECT_EQ(GetCommandDesc(MSG_COMMAND_NEARDG).argTypes, std::vector<uint32_t>{VT_COMMAND});
+    ResetGlobals();
+}
+
+TEST_F(DrawGroupScene, NewCellsAndPortalsStartWithTheirDefaults) {
+    CQVDrawGroup* cell = Cell(Vector3(0, 0, 0), Vector3(0, 0, 0));
+    auto* portal = static_cast<CQVDrawGroupConnector*>(
+        g_ActorSystem->CreateActor(CLASS_DRAW_GROUP_CONNECTOR, "Portal", nullptr, Scenery(), nextId++, 1, 0));
+    EXPECT_EQ(cell->m_DrawGroupId, cell->m_Slot);
+    EXPECT_EQ(DrawGroup_Get(cell->m_DrawGroupId), cell);
+    EXPECT_EQ(cell->m_Open + cell->m_ShowBox + cell->m_InheritId + cell->m_Drawing + cell->m_ResourcesLoaded, 0u);
+    EXPECT_EQ(cell->m_Size, 0.0f);
+    EXPECT_EQ(cell->m_DrawnLink.headMarker, 1u);
+    EXPECT_EQ(portal->m_Radius, 25.0f);
+    EXPECT_EQ(portal->m_Position.y, 30.0f);
+    EXPECT_EQ(portal->m_Open + portal->m_ForceOpen + portal->m_LoadPoint + portal->m_Type + portal->m_Drawing, 0u);
+    EXPECT_TRUE(portal->m_GroupIds.empty());
+}
+
+// The fields after the base record, as stored: a cell's box, open, show box,
+// inherit and a reserved zero; a portal's radius, type, open, forced and load point.
+TEST_F(DrawGroupScene, StoresItsFieldsAfterTheBaseRecordInOrder) {
+    const struct {
+        uint32_t type;
+        std::vector<uint32_t> payload;
+    } cases[] = {
+        {CLASS_DRAW_GROUP,
+         {0xBF800000, 0x40000000, 0xC0400000, 0x40800000, 0x40A00000, 0x40C00000, 1, 1, 1, 0}},
+        {CLASS_DRAW_GROUP_CONNECTOR, {0x42480000, 1, 1, 1, 1}},
+    };
+    for (const auto& c : cases) {
+        Restart();
+        const uint32_t on = 1;
+        if (c.type == CLASS_DRAW_GROUP) {
+            CQVDrawGroup* cell = Cell(Vector3(-1, 2, -3), Vector3(4, 5, 6));
+            for (uint32_t id : {MSG_SET_OPEN_DRAWGROUP, MSG_SET_SHOW_DRAWGROUP_BOX, MSG_SET_INHERIT_DRAWGROUPID})
+                cell->HandleMessage(id, Args_Of(&on));
+        } else {
+            CQVDrawGroupConnector* portal = Portal(Vector3(0, 0, 0), 50.0f);
+            portal->HandleMessage(MSG_SET_CONNACTOR_TYPE, Args_Of(&on));
+            portal->HandleMessage(MSG_GET_FORCE_OPEN_CONNACTOR, Args_Of(&on));
+            portal->HandleMessage(MSG_SET_LOAD_RESOURCES_POINT, Args_Of(&on));
+        }
+        const std::filesystem::path file = dir / "One.qva";
+        ASSERT_EQ(g_ActorSystem->SaveActors(file.c_str(), 3000, 7000, 0), 1);
+        std::ifstream in(file, std::ios::binary);
+        const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+        const size_t size = c.payload.size() * 4;
+        ASSERT_GE(bytes.size(), size);
+        std::vector<uint32_t> tail(c.payload.size());
+        std::memcpy(tail.data(), bytes.data() + bytes.size() - size, size);
+        EXPECT_EQ(tail, c.payload) << c.type;
+    }
 }
 
 }  // namespace

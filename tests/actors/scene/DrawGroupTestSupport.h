@@ -8,6 +8,7 @@
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageIds.h"
+#include "kernel/actors/Registries.h"
 #include "kernel/actors/TimedMessage.h"
 #include "kernel/app/ActorClasses.h"
 #include "kernel/base/FrameTime.h"
