@@ -595,6 +595,22 @@ int CQVParticle::HandleMessage(uint32_t id, MessageArgs args) {
             m_Intensity = 1.0f;
             m_KillPending = 0;
         }
+        // The mesh actor's fix-ups replace the mesh: the quads and their
+        // render items are made again at the next update.
+        ReleaseRenderItems();
+        ReleaseParticleArrays();
+        break;
+    case MSG_LOAD_RESOURCES:
+    case MSG_UNLOAD_RESOURCES:
+        if (HasVertexArrays() && m_Mesh) {
+            // The particle mesh is built from the slots, not read from a file:
+            // unloading it would lose the quads for good. Only the materials load and unload.
+            CQVMeshItem* own = m_Mesh;
+            m_Mesh = nullptr;
+            const int result = CQVObject::HandleMessage(id, args);
+            m_Mesh = own;
+            return result;
+        }
         break;
     case MSG_INVALIDATE_OLDPOSITION:
         InvalidateOldPosition();

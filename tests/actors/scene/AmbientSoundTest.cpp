@@ -48,6 +48,11 @@ protected:
         ASSERT_NE(ambient, nullptr);
         Send(ambient, MSG_PRECALCULATE);
     }
+    void TearDown() override {
+        // A test that started the script interpreter leaves it uninstalled.
+        g_ScriptExecute = nullptr;
+        SoundActorTest::TearDown();
+    }
 
     int Play(const char* name, uint32_t slot, float fade, bool loop = true) {
         PlayBlock block{};
@@ -312,7 +317,6 @@ TEST_F(AmbientSoundTest, ScriptsOfARoomCueFadeItsAmbienceInAndOut) {
     Frames(6);
     EXPECT_EQ(ambient->m_Entries.size(), 8u);
     EXPECT_EQ(Playing(wind), 0);
-    g_ScriptExecute = nullptr;
 }
 
 // The stored entries: name, level, rate, frequency, state, looping,

@@ -17,10 +17,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class LodTest : public SceneActorTest {
+class LodTest : public ObjectSceneFixture {
 protected:
     void SetUp() override {
-        SceneActorTest::SetUp();
+        ObjectSceneFixture::SetUp();
         if (HasFatalFailure()) return;
         lod = static_cast<CQVLod*>(Make(CLASS_LOD, "Far Tower"));
         ASSERT_NE(lod, nullptr);

@@ -36,10 +36,10 @@ enum : uint32_t {
     SET_SCALE_NOISE_MUL = 1410,
 };
 
-class MatrixAnimationTest : public SceneActorTest {
+class MatrixAnimationTest : public ObjectSceneFixture {
 protected:
     void SetUp() override {
-        SceneActorTest::SetUp();
+        ObjectSceneFixture::SetUp();
         if (HasFatalFailure()) return;
         anim = static_cast<CQVMatrixAnimation*>(Make(CLASS_MATRIX_ANIMATION, "Camera Rig"));
         ASSERT_NE(anim, nullptr);

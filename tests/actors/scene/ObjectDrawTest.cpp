@@ -21,14 +21,14 @@ MeshGeometry FacingSquare() {
     return g;
 }
 
-class ObjectDrawTest : public SceneActorTest {
+class ObjectDrawTest : public ObjectSceneFixture {
 protected:
     static void SetUpTestSuite() {
         std::string error;
         ASSERT_EQ(RenderScene_StartEngine(kWidth, kHeight, &error), 1) << error;
     }
     void SetUp() override {
-        SceneActorTest::SetUp();
+        ObjectSceneFixture::SetUp();
         if (HasFatalFailure()) return;
         engine = CQVEngine::GetInstance();
         ASSERT_EQ(RenderQueue_CreateBuckets(engine->renderQueue), 1);
@@ -63,7 +63,7 @@ protected:
     }
     void TearDown() override {
         Screen_Reset();
-        SceneActorTest::TearDown();
+        ObjectSceneFixture::TearDown();
     }
 
     // One frame: the object's draw-pass step, the buckets, then the capture.

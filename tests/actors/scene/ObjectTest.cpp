@@ -32,10 +32,10 @@ uint32_t Bits(float value) {
 constexpr uint32_t kMesh = 10;
 constexpr float kLength = 3.0f * (1.0f / 30.0f);
 
-class ObjectTest : public SceneActorTest {
+class ObjectTest : public ObjectSceneFixture {
 protected:
     void SetUp() override {
-        SceneActorTest::SetUp();
+        ObjectSceneFixture::SetUp();
         if (HasFatalFailure()) return;
         AddMaterial(20, "Red");
         AddMaterial(21, "Blue", 6, 3);

@@ -28,7 +28,7 @@ struct TestShape {
     Sphere sphere{};
 };
 
-class SceneActorTest : public testing::Test {
+class ObjectSceneFixture : public testing::Test {
 protected:
     void SetUp() override {
         ResetGlobals();

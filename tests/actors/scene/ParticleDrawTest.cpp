@@ -114,6 +114,13 @@ TEST_F(ParticleDraw, EmitterShowsItsTileFacingTheCamera) {
     ExpectNear(Pixel(*image, 4, 4), 0x000000, "corner");
     ExpectNear(Pixel(*image, width - 4, height - 4), 0x000000, "far corner");
 
+    // Resources unloaded and loaded again (a room leaving view and coming
+    // back) keep the emitter's own mesh.
+    for (uint32_t id : {MSG_LOAD_RESOURCES, MSG_UNLOAD_RESOURCES, MSG_LOAD_RESOURCES})
+        emitter->HandleMessage(id, nullptr);
+    image = DrawAndCapture(emitter);
+    ExpectNear(Pixel(*image, width / 2, height / 2), TileColour(5) & 0xFFFFFF, "after unload and load");
+
     // Tile 21 is tile 5 again: the atlas has 16 tiles.
     emitter->m_Slots[0].tile = 21;
     image = DrawAndCapture(emitter);

@@ -28,8 +28,10 @@ class ActorClassesTest : public testing::Test {
 protected:
     void SetUp() override {
         delete g_ActorSystem;
-        // A mesh actor is made with the library's fallback mesh 3 and material 4.
+        // A mesh actor is made with the library's fallback mesh 3 and material 4,
+        // a Sound with the library's default sound 1.
         ASSERT_EQ(CQVEngine::Create(), 1);
+        g_Library.SetItem(1, new CQVSoundItem);
         auto* mesh = new CQVMeshItem;
         mesh->subsetInfos.resize(1);
         g_Library.SetItem(3, mesh);
