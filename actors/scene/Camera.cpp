@@ -94,6 +94,15 @@ CQVActor* RayCast(const Vector3& from, const Vector3& to, Vector3* hitPoint, Vec
     return hit->owner ? hit->owner : g_ActorSystem;
 }
 
+// The target of "Set CameraTarget1/2" by pointer. The game's start hands
+// the character itself as the block (a block the size of an actor, which
+// neither a script nor a file can make for these messages); everyone else
+// passes a pointer to it.
+CQVActor* TargetOf(uint32_t id, MessageArgs args) {
+    if (args.Size() == sizeof(CQVActor)) return reinterpret_cast<CQVActor*>(args.Data());
+    return Args_Pointer<CQVActor>(id, args);
+}
+
 }  // namespace
 
 CQVCamera::CQVCamera() {
@@ -116,6 +125,11 @@ CQVCamera* Camera_GetCurrent() {
 
 void Camera_MarkGammaChanged(CQVActor* camera) {
     if (camera && camera->m_ClassType == CLASS_CAMERA) static_cast<CQVCamera*>(camera)->m_GammaDirty = 1;
+}
+
+void CQVCamera::ScheduleProcess() {
+    if (FindTimedMessage(MSG_PROCESS) == nullptr && g_ActorSystem)
+        g_ActorSystem->ScheduleMessage(this, MSG_PROCESS, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
 }
 
 float CQVCamera::ClockTime() { return m_Clock ? m_Clock->time : 0.0f; }
@@ -208,6 +222,9 @@ int CQVCamera::SetActive(uint32_t active) {
         previous->HandleMessage(MSG_SET_CAMERA_ACTIVE, Args_Of(&off));
     }
     g_CurrentCamera = this;
+    // The camera the game's start makes is never precalculated: its gamma
+    // and tint need the per-frame step all the same.
+    ScheduleProcess();
     if (m_CameraType == CAMERA_TARGET_2 && m_Target1.target) {
         const Vector3 look = WorldPosition(m_Target1.target);
         const Vector3 eye = Plus(look, kTarget2Offset);
@@ -263,8 +280,7 @@ int CQVCamera::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_PRECALCULATE: {
         m_Target1.Resolve();
         m_Target2.Resolve();
-        if (FindTimedMessage(MSG_PROCESS) == nullptr && g_ActorSystem)
-            g_ActorSystem->ScheduleMessage(this, MSG_PROCESS, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
+        ScheduleProcess();
         if (m_CameraActive) {
             // Activated again, so that a loaded active camera becomes current.
             m_CameraActive = 0;
@@ -325,13 +341,13 @@ int CQVCamera::HandleMessage(uint32_t id, MessageArgs args) {
         SetType(Args_Get<uint32_t>(args));
         break;
     case MSG_SET_CAMERATARGET1_4C6:
-        SetTarget1(Args_Pointer<CQVActor>(id, args));
+        SetTarget1(TargetOf(id, args));
         break;
     case MSG_GET_CAMERATARGET1_4C7:
         if (MessageArgs_IsPointerAt(id, args, 0)) Args_Set(args, 0, m_Target1.target);
         break;
     case MSG_SET_CAMERATARGET2_4C8:
-        LinkTarget(m_Target2, Args_Pointer<CQVActor>(id, args));
+        LinkTarget(m_Target2, TargetOf(id, args));
         break;
     case MSG_GET_CAMERATARGET2_4C9:
         if (MessageArgs_IsPointerAt(id, args, 0)) Args_Set(args, 0, m_Target2.target);

@@ -83,6 +83,8 @@ public:
 
 private:
     int SetActive(uint32_t active);
+    // The per-frame "Process", once.
+    void ScheduleProcess();
     void SetType(uint32_t type);
     void SetTarget1(CQVActor* target);
     void LinkTarget(ActorLink& link, CQVActor* target);

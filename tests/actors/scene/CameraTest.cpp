@@ -25,6 +25,8 @@ TEST_F(CameraTest, ActivatingASecondCameraDeactivatesTheFirst) {
     CQVCamera* second = MakeCamera(CAMERA_FREE, "Second");
     Activate(first, 1);
     EXPECT_EQ(g_CurrentCamera, first);
+    // Current without a Precalculate (the game's start makes one so), it still gets its per-frame step.
+    EXPECT_NE(first->FindTimedMessage(MSG_PROCESS), nullptr);
     // The same value again changes nothing and answers at once.
     EXPECT_EQ(Activate(first, 1), 1);
     Activate(second, 1);
@@ -270,11 +272,9 @@ TEST_F(CameraTest, TheLensSettersReachTheEngine) {
     EXPECT_FLOAT_EQ(answer, 1500.0f);
 }
 
-// A wall between a chase camera's target and its eye pulls the eye in
-// front of the wall by the next frame.
-TEST_F(CameraTest, AWallBetweenTargetAndEyePullsTheChaseCameraIn) {
+// A room holding everything, with a wall across +z from 60 to 70.
+CQVActor* WallAcrossZ(CQVActor* scenery) {
     CQVActor* room = g_ActorSystem->CreateActor(CLASS_DRAW_GROUP, "Room", nullptr, scenery, ACTOR_ID_ANY, 1, 0);
-    ASSERT_NE(room, nullptr);
     auto* group = static_cast<CQVDrawGroupBase*>(room);
     group->m_BoxMin = Vector3(-1000.0f, -1000.0f, -1000.0f);
     group->m_BoxMax = Vector3(1000.0f, 1000.0f, 1000.0f);
@@ -288,10 +288,16 @@ TEST_F(CameraTest, AWallBetweenTargetAndEyePullsTheChaseCameraIn) {
     box.boxMin = Vector3(-200.0f, -200.0f, 60.0f);
     box.boxMax = Vector3(200.0f, 200.0f, 70.0f);
     wall->m_ColObjs.push_back(box);
-    wall->m_DrawGroupId = group->m_DrawGroupId;
     g_ActorSystem->RemoveFromDrawGroup(wall, 0);
-    ASSERT_EQ(g_ActorSystem->AddToDrawGroup(wall, 0), 1);
+    wall->m_DrawGroupId = group->m_DrawGroupId;
+    g_ActorSystem->AddToDrawGroup(wall, 0);
+    return wall;
+}
 
+// A wall between a chase camera's target and its eye pulls the eye in
+// front of the wall by the next frame.
+TEST_F(CameraTest, AWallBetweenTargetAndEyePullsTheChaseCameraIn) {
+    CQVActor* wall = WallAcrossZ(scenery);
     StandInCharacter target;
     CQVCamera* camera = MakeCamera(CAMERA_TARGET);
     Link(camera, &target);
@@ -308,6 +314,50 @@ TEST_F(CameraTest, AWallBetweenTargetAndEyePullsTheChaseCameraIn) {
     const float pulled = camera->m_Zoom;
     camera->UpdateMotion();
     EXPECT_GT(camera->m_Zoom, pulled);
+}
+
+// A movement-following camera trails its target between the distance and
+// the distance plus the slack; a wall puts its eye just before the wall.
+TEST_F(CameraTest, AMovementFollowingCameraKeepsItsSlackAndStaysBeforeWalls) {
+    StandInCharacter target;
+    CQVCamera* camera = MakeCamera(CAMERA_MOVE_FOLLOW);
+    Link(camera, &target);
+    camera->m_EyeSmoothing = camera->m_LookSmoothing = camera->m_UpSmoothing = 0.0f;
+    struct {
+        float startZ, expectedZ;  // level with the target, so only the distance applies
+    } const cases[] = {{-500.0f, -205.0f}, {-50.0f, -105.0f}, {-150.0f, -150.0f}};
+    for (const auto& c : cases) {
+        camera->m_DesiredEye = Vector3(0.0f, 0.0f, c.startZ);
+        camera->UpdateMotion();
+        ExpectNear(camera->m_DesiredEye, Vector3(0.0f, 0.0f, c.expectedZ), 0.01f);
+        EXPECT_EQ(camera->m_Blocked, 0u);
+        ExpectNear(camera->m_LastClearEye, camera->m_DesiredEye, 0.0f);
+    }
+    WallAcrossZ(scenery);
+    camera->m_DesiredEye = Vector3(0.0f, 0.0f, 150.0f);
+    camera->UpdateMotion();
+    EXPECT_EQ(camera->m_Blocked, 1u);
+    ExpectNear(camera->m_DesiredEye, Vector3(0.0f, 0.0f, 45.0f), 0.01f);
+    EXPECT_NEAR(camera->m_Zoom, 45.0f * 0.985f - 105.0f, 0.01f);
+}
+
+// Two targets 200 apart: the camera settles square to the line between
+// them, looking at their middle from their distance plus its own.
+TEST_F(CameraTest, ATwoTargetCameraFramesBoth) {
+    StandInCharacter left, right;
+    left.m_Position = Vector3(-100.0f, 0.0f, 0.0f);
+    right.m_Position = Vector3(100.0f, 0.0f, 0.0f);
+    CQVCamera* camera = MakeCamera(CAMERA_TARGET_X2);
+    Link(camera, &left);
+    CQVActor* second = &right;
+    camera->HandleMessage(MSG_SET_CAMERATARGET2_4C8, Args_Of(&second));
+    camera->m_DesiredEye = Vector3(40.0f, 10.0f, -60.0f);
+    for (int frame = 0; frame < 400; ++frame) camera->UpdateMotion();
+    const Vector3 look(0.0f, 30.0f, 0.0f);
+    ExpectNear(*engine->GetCameraTarget(), look, 0.01f);
+    EXPECT_NEAR(camera->m_DesiredEye.x, 0.0f, 0.5f);
+    EXPECT_NEAR(camera->m_DesiredEye.y, 325.0f / 1.8f, 0.5f);
+    EXPECT_NEAR(Vec3_Length(camera->m_DesiredEye - look), 325.0f, 0.5f);
 }
 
 TEST_F(CameraTest, ACollisionWithABlockingVolumePullsIn) {
@@ -371,6 +421,10 @@ TEST_F(CameraTest, TargetsLinkByPointerPathAndIdAndTakeTheirFraming) {
     camera->HandleMessage(MSG_GET_CAMERATARGET1_4CF, Args_Of(&id));
     EXPECT_EQ(id, ACTOR_ID_NONE);
     camera->HandleMessage(MSG_SET_CAMERATARGET1_4CE, Args_Of(&hero->m_Id));
+    EXPECT_EQ(camera->m_Target1.target, hero);
+    // The game's start hands the character itself as the block.
+    camera->HandleMessage(MSG_SET_CAMERATARGET1_4CE, Args_Of(&none));
+    camera->HandleMessage(MSG_SET_CAMERATARGET1_4C6, MessageArgs(hero, sizeof(CQVActor)));
     EXPECT_EQ(camera->m_Target1.target, hero);
     // A target that goes away leaves the link empty.
     g_ActorSystem->DeleteActor(hero);

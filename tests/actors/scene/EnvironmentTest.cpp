@@ -7,7 +7,9 @@
 
 #include "kernel/app/FrameLoop.h"
 #include "kernel/base/Archive.h"
+#include "kernel/actors/ClassMessages.h"
 #include "kernel/actors/DrawGroups.h"
+#include "kernel/actors/Registries.h"
 #include "services/storage/ScreenCapture.h"
 
 #include <bit>
@@ -17,6 +19,20 @@
 namespace {
 
 using EnvironmentTest = CameraSceneTest;
+
+// The pairs the two classes bind to fields carry the value types their
+// messages are registered with.
+TEST(CameraEnvironmentTables, AgreeWithTheRegisteredArgumentTypes) {
+    ResetGlobals();
+    ActorClasses_Install();
+    ASSERT_EQ(RegisterActorClasses(), 1);
+    for (uint32_t type : {CLASS_CAMERA, CLASS_ENVIRONMENT}) {
+        const ClassRecord& record = g_ClassRecords[type];
+        ASSERT_NE(record.messageRows, nullptr) << record.name;
+        EXPECT_EQ(MessageRows_CheckTypes(record.messageRows, record.messageRowCount), "") << record.name;
+    }
+    ResetGlobals();
+}
 
 uint32_t State(D3DRENDERSTATETYPE state) {
     uint32_t value = 0;
