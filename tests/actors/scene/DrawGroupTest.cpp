@@ -104,6 +104,22 @@ TEST_F(DrawGroupScene, ACellDropsAConnectorItAlreadyListsAndAnInheritingCellPass
     EXPECT_EQ(g_ActorSystem->FindDrawGroupAt(Vector3(15, 15, 15), DRAWGROUP_FIRST_LEVEL), outer->m_DrawGroupId);
 }
 
+TEST_F(DrawGroupScene, ACellMergedIntoItsParentIsDrawnWithIt) {
+    CQVDrawGroup* outer = Cell(Vector3(0, 0, 0), Vector3(100, 100, 100));
+    CQVDrawGroup* inner = Cell(Vector3(10, 10, 10), Vector3(20, 20, 20), outer);
+    inner->HandleMessage(MSG_SET_INHERIT_DRAWGROUPID, Args_Of(&kOne));
+    Watcher* inside = Watch(inner);
+    AfterLoad();
+    for (int frame = 0; frame < 3; ++frame) RunDrawPass(Vector3(15, 15, 15));
+    EXPECT_EQ(outer->m_Drawing, 1u);
+    // Told once that it is drawn, and never that it stopped while its cell still is.
+    EXPECT_EQ(inside->Count(MSG_ON_DRAW_START), 1);
+    EXPECT_EQ(inside->Count(MSG_ON_DRAW_STOP), 0);
+    EXPECT_EQ(inside->updates, 3);
+    EXPECT_EQ(g_DrawnGroups.next->group, outer);
+    EXPECT_EQ(g_DrawnGroups.next->next, &g_DrawnGroups);
+}
+
 // ---- open, closed and forced connectors ----------------------------------
 
 TEST_F(DrawGroupScene, OpenCloseAndForceOpen) {
