@@ -114,6 +114,8 @@ const EngineSignature kEngineSignatures[] = {
     {MSG_GET_MAX_COUNT, {VT_UINT32}},
     {MSG_SAVE_FILEOBJECT_AS, {VT_STRING}},
     {MSG_RELOAD_FILEOBJECT, {VT_STRING}},
+    {1383, {VT_POINTER}},  // Matrix Animation: its layer names into a list of texts
+    {1772, {VT_POINTER}},  // Lod: its level names into a list of texts
 };
 
 const std::vector<uint32_t> kNoTypes;

@@ -460,39 +460,40 @@ std::string Shader_VertexSource(const ShaderKey& key, uint32_t lightCapacity) {
         s += "  if (options.w != 0.0 && dot(normal, normal) > 0.0) normal = normalize(normal);\n"
              "  vec3 ambientSum = vec3(0.0), diffuseSum = vec3(0.0), specularSum = vec3(0.0);\n";
         if (key.specular) s += "  vec3 toEye = options.z != 0.0 ? normalize(-viewPos) : vec3(0.0, 0.0, -1.0);\n";
-        // Each light reads only the vectors its type needs.
-        s += "  int lightCount = int(vsLights[0].x);\n"
-             "  for (int i = 0; i < lightCount; ++i) {\n"
-             "    int b = 1 + i * " + Str(kLightVectors) + ";\n"
-             "    vec4 diffuse = vsLights[b];\n"
-             "    vec3 L;\n    float att = 1.0;\n"
-             "    if (diffuse.w == 3.0) {\n"
-             "      L = -vsLights[b + 2].xyz;\n"
-             "    } else {\n"
-             // Beyond its range a light gives nothing.
-             "      vec4 position = vsLights[b + 1], attenuation = vsLights[b + 3];\n"
-             "      vec3 toLight = position.xyz - viewPos;\n"
-             "      float d = length(toLight);\n"
-             "      L = d > 0.0 ? toLight / d : vec3(0.0);\n"
-             "      att = d > position.w ? 0.0 : 1.0 / (attenuation.x + attenuation.y * d + attenuation.z * d * d);\n"
-             "      if (diffuse.w == 2.0) {\n"
-             "        vec4 direction = vsLights[b + 2];\n"
-             "        float rho = dot(-direction.xyz, L), cosPhi = attenuation.w, cosTheta = vsLights[b + 4].w;\n"
-             "        if (rho <= cosPhi) att = 0.0;\n"
-             "        else if (rho <= cosTheta)\n"
-             "          att *= pow(clamp((rho - cosPhi) / (cosTheta - cosPhi), 0.0, 1.0), direction.w);\n"
-             "      }\n"
-             "    }\n"
-             "    float nDotL = max(dot(normal, L), 0.0);\n"
-             "    ambientSum += vsLights[b + 4].rgb * att;\n"
-             "    diffuseSum += diffuse.rgb * nDotL * att;\n";
-        if (key.specular) {
-            s += "    vec3 H = normalize(L + toEye);\n"
-                 "    float nDotH = dot(normal, H);\n"
-                 "    if (nDotL > 0.0 && nDotH > 0.0) specularSum += vsLights[b + 5].rgb * pow(nDotH, materialEmissive.w) * att;\n";
-        }
-        s += "  }\n"
-             "  vec4 mDiffuse = source(sources.x, materialDiffuse);\n"
+        // The lights come grouped by type (directional, point, spot; the
+        // counts in the first vector), one loop a type: each light runs only
+        // the code of its own type, and the types stay constants.
+        const std::string stride = Str(kLightVectors);
+        auto accumulate = [&](const char* att) {
+            std::string a = "    float nDotL = max(dot(normal, L), 0.0);\n"
+                            "    ambientSum += vsLights[b + 4].rgb" + std::string(att) + ";\n"
+                            "    diffuseSum += vsLights[b].rgb * nDotL" + att + ";\n";
+            if (key.specular) {
+                a += "    vec3 H = normalize(L + toEye);\n"
+                     "    float nDotH = dot(normal, H);\n"
+                     "    if (nDotL > 0.0 && nDotH > 0.0) specularSum += vsLights[b + 5].rgb * pow(nDotH, materialEmissive.w)" +
+                     std::string(att) + ";\n";
+            }
+            return a;
+        };
+        // Beyond its range a point or spot light gives nothing.
+        const std::string toLight = "    vec4 position = vsLights[b + 1], attenuation = vsLights[b + 3];\n"
+                                    "    vec3 toLight = position.xyz - viewPos;\n"
+                                    "    float d = length(toLight);\n"
+                                    "    vec3 L = d > 0.0 ? toLight / d : vec3(0.0);\n"
+                                    "    float att = d > position.w ? 0.0 : 1.0 / (attenuation.x + attenuation.y * d + attenuation.z * d * d);\n";
+        s += "  ivec4 lightCounts = ivec4(vsLights[0]);\n  int b = 1;\n"
+             "  for (int i = 0; i < lightCounts.x; ++i, b += " + stride + ") {\n"
+             "    vec3 L = -vsLights[b + 2].xyz;\n" + accumulate("") + "  }\n"
+             "  for (int i = 0; i < lightCounts.y; ++i, b += " + stride + ") {\n" + toLight + accumulate(" * att") + "  }\n"
+             "  for (int i = 0; i < lightCounts.z; ++i, b += " + stride + ") {\n" + toLight +
+             "    vec4 direction = vsLights[b + 2];\n"
+             "    float rho = dot(-direction.xyz, L), cosPhi = attenuation.w, cosTheta = vsLights[b + 4].w;\n"
+             "    if (rho <= cosPhi) att = 0.0;\n"
+             "    else if (rho <= cosTheta)\n"
+             "      att *= pow(clamp((rho - cosPhi) / (cosTheta - cosPhi), 0.0, 1.0), direction.w);\n" +
+             accumulate(" * att") + "  }\n";
+        s += "  vec4 mDiffuse = source(sources.x, materialDiffuse);\n"
              "  vec4 mAmbient = source(sources.y, materialAmbient);\n"
              "  vec4 mEmissive = source(sources.w, materialEmissive);\n"
              "  vDiffuse = clamp(vec4(mEmissive.rgb + mAmbient.rgb * (globalAmbient.rgb + ambientSum) + "

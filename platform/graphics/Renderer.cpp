@@ -370,45 +370,70 @@ void FillGlobal(const DeviceState& state, const DeviceRenderer& r, const FvfLayo
     c->depth[2] = c->depth[3] = 0.0f;
 }
 
-// The number of enabled lights, then the lights in index order, in view
-// space: lights are given in world space and lit in view space. A light is
-// turned into view space again only when it or the view changed.
-void FillLights(const DeviceState& state, DeviceRenderer& r) {
+// The counts of enabled directional, point and spot lights, then the
+// lights grouped in that order (index order within a type), in view space:
+// lights are given in world space and lit in view space. A light is turned
+// into view space again only when it or the view changed. False when the
+// block came out as it was (a light set switched off and on again between
+// two draws): the programs keep what they were sent.
+bool FillLights(const DeviceState& state, DeviceRenderer& r) {
     const uint32_t capacity = r.lightClassSizes[kLightClassCount - 1];
-    r.lightCount = std::min<uint32_t>(static_cast<uint32_t>(state.lights.enabled.size()), capacity);
-    r.lights.resize(1 + r.lightCount * kLightVectors);
-    r.lights[0][0] = static_cast<float>(r.lightCount);
+    const uint32_t count = std::min<uint32_t>(static_cast<uint32_t>(state.lights.enabled.size()), capacity);
     const D3DMATRIX& v = state.view;
-    for (uint32_t i = 0; i < r.lightCount; ++i) {
-        const LightSlot& slot = *state.lights.Find(state.lights.enabled[i]);
-        LightConstants& out = slot.view;
-        if (slot.viewVersion != r.viewVersion) {
-            const D3DLIGHT8& l = slot.light;
-            CopyColor(l.Diffuse, out.v[0]);
-            out.v[0][3] = static_cast<float>(l.Type);
-            const float px = l.Position.x, py = l.Position.y, pz = l.Position.z;
-            out.v[1][0] = px * v.m[0][0] + py * v.m[1][0] + pz * v.m[2][0] + v.m[3][0];
-            out.v[1][1] = px * v.m[0][1] + py * v.m[1][1] + pz * v.m[2][1] + v.m[3][1];
-            out.v[1][2] = px * v.m[0][2] + py * v.m[1][2] + pz * v.m[2][2] + v.m[3][2];
-            out.v[1][3] = l.Range;
-            const float dx = l.Direction.x, dy = l.Direction.y, dz = l.Direction.z;
-            float d[3] = {dx * v.m[0][0] + dy * v.m[1][0] + dz * v.m[2][0], dx * v.m[0][1] + dy * v.m[1][1] + dz * v.m[2][1],
-                          dx * v.m[0][2] + dy * v.m[1][2] + dz * v.m[2][2]};
-            const float length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-            for (int k = 0; k < 3; ++k) out.v[2][k] = length > 0.0f ? d[k] / length : 0.0f;
-            out.v[2][3] = l.Falloff;
-            out.v[3][0] = l.Attenuation0;
-            out.v[3][1] = l.Attenuation1;
-            out.v[3][2] = l.Attenuation2;
-            out.v[3][3] = std::cos(l.Phi * 0.5f);
-            CopyColor(l.Ambient, out.v[4]);
-            out.v[4][3] = std::cos(l.Theta * 0.5f);
-            CopyColor(l.Specular, out.v[5]);
-            out.v[5][3] = 0.0f;
-            slot.viewVersion = r.viewVersion;
-        }
-        std::memcpy(&r.lights[1 + i * kLightVectors], out.v, sizeof out.v);
+    const LightSlot* slots[3][64];
+    std::vector<const LightSlot*> spill[3];
+    uint32_t perType[3] = {};
+    for (uint32_t i = 0; i < count; ++i) {
+        const LightSlot* slot = state.lights.Find(state.lights.enabled[i]);
+        // Directional first, then point, then spot.
+        const uint32_t t = slot->light.Type == D3DLIGHT_DIRECTIONAL ? 0 : slot->light.Type == D3DLIGHT_POINT ? 1 : 2;
+        if (perType[t] < 64) slots[t][perType[t]] = slot;
+        else spill[t].push_back(slot);
+        ++perType[t];
     }
+    std::array<float, 4> header = {static_cast<float>(perType[0]), static_cast<float>(perType[1]),
+                                   static_cast<float>(perType[2]), static_cast<float>(count)};
+    const size_t vectors = 1 + static_cast<size_t>(count) * kLightVectors;
+    bool changed = r.lightCount != count || r.lights.size() != vectors || r.lights[0] != header;
+    r.lights.resize(vectors);
+    r.lights[0] = header;
+    r.lightCount = count;
+    uint32_t at = 0;
+    for (uint32_t t = 0; t < 3; ++t)
+        for (uint32_t k = 0; k < perType[t]; ++k, ++at) {
+            const LightSlot& slot = k < 64 ? *slots[t][k] : *spill[t][k - 64];
+            LightConstants& out = slot.view;
+            if (slot.viewVersion != r.viewVersion) {
+                const D3DLIGHT8& l = slot.light;
+                CopyColor(l.Diffuse, out.v[0]);
+                out.v[0][3] = static_cast<float>(l.Type);
+                const float px = l.Position.x, py = l.Position.y, pz = l.Position.z;
+                out.v[1][0] = px * v.m[0][0] + py * v.m[1][0] + pz * v.m[2][0] + v.m[3][0];
+                out.v[1][1] = px * v.m[0][1] + py * v.m[1][1] + pz * v.m[2][1] + v.m[3][1];
+                out.v[1][2] = px * v.m[0][2] + py * v.m[1][2] + pz * v.m[2][2] + v.m[3][2];
+                out.v[1][3] = l.Range;
+                const float dx = l.Direction.x, dy = l.Direction.y, dz = l.Direction.z;
+                float d[3] = {dx * v.m[0][0] + dy * v.m[1][0] + dz * v.m[2][0], dx * v.m[0][1] + dy * v.m[1][1] + dz * v.m[2][1],
+                              dx * v.m[0][2] + dy * v.m[1][2] + dz * v.m[2][2]};
+                const float length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+                for (int c = 0; c < 3; ++c) out.v[2][c] = length > 0.0f ? d[c] / length : 0.0f;
+                out.v[2][3] = l.Falloff;
+                out.v[3][0] = l.Attenuation0;
+                out.v[3][1] = l.Attenuation1;
+                out.v[3][2] = l.Attenuation2;
+                out.v[3][3] = std::cos(l.Phi * 0.5f);
+                CopyColor(l.Ambient, out.v[4]);
+                out.v[4][3] = std::cos(l.Theta * 0.5f);
+                CopyColor(l.Specular, out.v[5]);
+                out.v[5][3] = 0.0f;
+                slot.viewVersion = r.viewVersion;
+            }
+            void* target = &r.lights[1 + at * kLightVectors];
+            if (!changed && std::memcmp(target, out.v, sizeof out.v) == 0) continue;
+            std::memcpy(target, out.v, sizeof out.v);
+            changed = true;
+        }
+    return changed;
 }
 
 void FillFragment(const DeviceState& state, FragmentConstants* f) {
@@ -527,7 +552,7 @@ HRESULT PlatformDevice::Draw(DrawSource source, uint32_t mode, uint32_t vertices
         r.dirty &= ~DIRTY_KEY;
     }
     if (r.dirty & DIRTY_ALL_CONSTANTS) {
-        if (r.dirty & DIRTY_LIGHTS) FillLights(state, r);
+        if ((r.dirty & DIRTY_LIGHTS) && !FillLights(state, r)) r.dirty &= ~DIRTY_LIGHTS;
         if (r.dirty & DIRTY_TRANSFORM) FillTransform(state, &r.transform);
         if (r.dirty & DIRTY_MATERIAL) FillMaterial(state, &r.material);
         if (r.dirty & DIRTY_GLOBAL) FillGlobal(state, r, layout, &r.global);

@@ -128,6 +128,43 @@ TEST_F(LightingTest, SevenLocalAndTwoDirectionalLights) {
     EXPECT_EQ(Pixel(32, 24), Grey(expected));
 }
 
+// Light types mixed in index order all light the vertex; switching a set
+// off and on again between draws gives the same picture, and a set of the
+// same size and types but another light gives the other light's picture.
+TEST_F(LightingTest, MixedLightTypesAndChangingSets) {
+    auto local = [](D3DLIGHTTYPE type, float level) {
+        D3DLIGHT8 light{};
+        light.Type = type;
+        light.Diffuse = D3DCOLORVALUE{level, level, level, 1};
+        light.Position = D3DVECTOR{0, 0, -2.0f};
+        light.Direction = D3DVECTOR{0, 0, 1};
+        light.Range = 100.0f;
+        light.Attenuation0 = 1.0f;
+        // A cone wide enough to hold the whole triangle.
+        light.Theta = light.Phi = 2.9f;
+        light.Falloff = 1.0f;
+        return light;
+    };
+    AddLight(1, local(D3DLIGHT_SPOT, 0.1f));
+    AddLight(2, Directional(0.2f));
+    AddLight(3, local(D3DLIGHT_POINT, 0.1f));
+    AddLight(4, Directional(0.1f));
+    AddLight(5, local(D3DLIGHT_SPOT, 0.05f));
+    const D3DLIGHT8 sixth = local(D3DLIGHT_POINT, 0.3f);
+    ASSERT_EQ(device()->SetLight(6, &sixth), D3D_OK);
+    const double cosine = 2.5 / std::sqrt(9.0 + 2.5 * 2.5);
+    DrawTriangle();
+    EXPECT_EQ(Pixel(32, 24), Grey(0.3 + 0.25 * cosine));
+    for (uint32_t i = 1; i <= 5; ++i) device()->LightEnable(i, 0);
+    for (uint32_t i = 1; i <= 5; ++i) device()->LightEnable(i, 1);
+    DrawTriangle();
+    EXPECT_EQ(Pixel(32, 24), Grey(0.3 + 0.25 * cosine));
+    device()->LightEnable(3, 0);
+    device()->LightEnable(6, 1);
+    DrawTriangle();
+    EXPECT_EQ(Pixel(32, 24), Grey(0.3 + 0.45 * cosine));
+}
+
 // The light's position goes through the view transform; the vertex through
 // world and view. Translations that cancel out and a quarter turn of the
 // view about the axis leave the picture of the plain case.
