@@ -107,6 +107,9 @@ void SearchSubtree(CQVActor* actor, uint32_t message, MessageArgs args, size_t k
 }  // namespace
 
 int CQVActor::HandleSpiedMessage(uint32_t id, MessageArgs args) {
+    // A spy's own notice is not spied on: an actor that spies on itself, or
+    // two that spy on each other, would otherwise tell each other without end.
+    if (id == MSG_COMMAND_SPY) return HandleBaseCase(id, args);
     CommandSpyArgs spied{id, &args, this};
     // A spy may drop spies, so the list is re-read each time.
     for (size_t i = 0; i < m_CommandSpies.size(); ++i) {

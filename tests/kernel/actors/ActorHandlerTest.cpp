@@ -79,6 +79,27 @@ TEST_F(ActorHandlerTest, SpiesSeeEveryMessageFirstAndADeadSpyDropsOut) {
     EXPECT_EQ(g_Seen[0].actorId, actor->m_Id);
 }
 
+// An actor that spies on itself, and two that spy on each other: each
+// message is told to each spy once, and the notices are not told again.
+TEST_F(ActorHandlerTest, SpiesOnThemselvesOrEachOtherAreToldOnce) {
+    CQVActor* self = Make("Mirror");
+    AddSpy(self, self);
+    CQVActor* left = Make("Left");
+    CQVActor* right = Make("Right");
+    AddSpy(left, right);
+    AddSpy(right, left);
+    g_Seen.clear();
+    Send(self, MSG_SET_MASTER, 1u);
+    EXPECT_EQ(SeenBy(self), (std::vector<uint32_t>{MSG_SET_MASTER, MSG_COMMAND_SPY}));
+    g_Seen.clear();
+    Send(left, MSG_SET_MASTER, 1u);
+    EXPECT_EQ(SeenBy(left), std::vector<uint32_t>{MSG_SET_MASTER});
+    EXPECT_EQ(SeenBy(right), std::vector<uint32_t>{MSG_COMMAND_SPY});
+    self->m_CommandSpies.clear();
+    left->m_CommandSpies.clear();
+    right->m_CommandSpies.clear();
+}
+
 TEST_F(ActorHandlerTest, SpyBlockNamesMessageBlockAndActor) {
     class Capture : public CQVActor {
     public:
