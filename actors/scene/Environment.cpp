@@ -1,10 +1,202 @@
 #include "actors/scene/Environment.h"
 
+#include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/ClassMessages.h"
 #include "kernel/actors/ClassTypes.h"
+#include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
+#include "kernel/base/Archive.h"
+#include "services/engine/Engine.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr MessageRow kEnvironmentRows[] = {
+    SheetRow("Environment Properties", PROP_TITLE),
+    SheetRow("Ambient:", PROP_COLOR, MSG_SET_AMBIENT_COLOR, MSG_GET_AMBIENT_COLOR),
+    FieldRow<&CQVEnvironment::m_Gravity>(MSG_SET_GRAVITY, MSG_GET_GRAVITY, "Gravity:", PROP_REAL),
+    FieldRow<&CQVEnvironment::m_AirResistance>(MSG_SET_AIR_RESISTANCE, MSG_GET_AIR_RESISTANCE, "Air Res:", PROP_REAL),
+    FieldRow<&CQVEnvironment::m_Wind>(MSG_SET_WIND, MSG_GET_WIND, "Wind:", PROP_VECTOR),
+    SheetRow("Fog Properties", PROP_SEPARATOR),
+    BoolRow<&CQVEnvironment::m_FogEnable>(MSG_SET_FOG_ENABLE, MSG_GET_FOG_ENABLE, "Enable:", PROP_CHECK),
+    FieldRow<&CQVEnvironment::m_FogNear>(MSG_SET_FOG_NEAR, MSG_GET_FOG_NEAR, "Near:", PROP_REAL),
+    FieldRow<&CQVEnvironment::m_FogFar>(MSG_SET_FOG_FAR, MSG_GET_FOG_FAR, "Far:", PROP_REAL),
+    SheetRow("Color:", PROP_COLOR, MSG_SET_FOG_COLOR, MSG_GET_FOG_COLOR),
+    SheetRow("Activate Environment|Activate|", PROP_BUTTON, MSG_ACTIVATE_ENVIRONMENT_PARAMS),
+    SheetRow("Dectivate Environment|Dectivate|", PROP_BUTTON, MSG_DEACTIVATE_ENVIRONMENT),
+};
+
+constexpr MessageTable kEnvironmentMessages{kEnvironmentRows};
+
+uint32_t PackChannel(float c) {
+    if (c >= 1.0f) return 255;
+    if (c <= 0.0f) return 0;
+    return static_cast<uint32_t>(c * 255.0f + 0.5f);
+}
+
+void ReadColor(MessageArgs args, float color[4]) {
+    // A short block leaves the colour as it was rather than half-written.
+    if (!args.Holds(0, 16)) return;
+    for (int i = 0; i < 4; ++i) color[i] = Args_Get<float>(args, 4 * i);
+}
+
+void AnswerColor(MessageArgs args, const float color[4]) {
+    for (int i = 0; i < 4; ++i) Args_Set(args, 4 * i, color[i]);
+}
+
+CQVEnvironment* SystemEnvironment() {
+    CQVActor* actor = CQVActorSystem::GetActorById(ACTOR_ID_ENVIRONMENT);
+    return actor && actor->m_ClassType == CLASS_ENVIRONMENT ? static_cast<CQVEnvironment*>(actor) : nullptr;
+}
+
+}  // namespace
 
 CQVEnvironment::CQVEnvironment() { m_ClassType = CLASS_ENVIRONMENT; }
 
+uint32_t CQVEnvironment::PackColor(const float color[4]) {
+    return PackChannel(color[3]) << 24 | PackChannel(color[0]) << 16 | PackChannel(color[1]) << 8 |
+           PackChannel(color[2]);
+}
+
+bool CQVEnvironment::IsSystemEnvironment() const { return m_Id == ACTOR_ID_ENVIRONMENT; }
+
+void CQVEnvironment::PushToEngine(bool clearColorLast) {
+    CQVEngine* engine = CQVEngine::GetInstance();
+    if (engine == nullptr) return;
+    const uint32_t fog = PackColor(m_FogColor);
+    engine->SetAmbientColor(m_Ambient[0], m_Ambient[1], m_Ambient[2], m_Ambient[3]);
+    engine->SetFogEnable(m_FogEnable);
+    engine->SetFogColor(fog);
+    if (!clearColorLast) engine->SetClearColor(fog);
+    engine->SetFogNear(m_FogNear);
+    engine->SetFogFar(m_FogFar);
+    if (clearColorLast) engine->SetClearColor(fog);
+}
+
+void CQVEnvironment::Activate() {
+    if (IsSystemEnvironment()) {
+        PushToEngine(false);
+        return;
+    }
+    CQVEnvironment* system = SystemEnvironment();
+    if (system == nullptr) return;
+    // Copies: the system Environment's handler may run scripts that send to
+    // this preset before the next value is read.
+    float gravity = m_Gravity, airResistance = m_AirResistance, fogNear = m_FogNear, fogFar = m_FogFar;
+    Vector3 wind = m_Wind;
+    uint32_t fogEnable = m_FogEnable;
+    float ambient[4], fogColor[4];
+    std::memcpy(ambient, m_Ambient, sizeof ambient);
+    std::memcpy(fogColor, m_FogColor, sizeof fogColor);
+    system->HandleMessage(MSG_SET_GRAVITY, Args_Of(&gravity));
+    system->HandleMessage(MSG_SET_AIR_RESISTANCE, Args_Of(&airResistance));
+    system->HandleMessage(MSG_SET_WIND, Args_Of(&wind));
+    system->HandleMessage(MSG_SET_AMBIENT_COLOR, Args_Of(ambient));
+    system->HandleMessage(MSG_SET_FOG_ENABLE, Args_Of(&fogEnable));
+    system->HandleMessage(MSG_SET_FOG_COLOR, Args_Of(fogColor));
+    system->HandleMessage(MSG_SET_FOG_NEAR, Args_Of(&fogNear));
+    system->HandleMessage(MSG_SET_FOG_FAR, Args_Of(&fogFar));
+}
+
+void CQVEnvironment::Deactivate() {
+    if (!IsSystemEnvironment()) {
+        if (CQVEnvironment* system = SystemEnvironment()) system->HandleMessage(MSG_DEACTIVATE_ENVIRONMENT, nullptr);
+        return;
+    }
+    // The stored values stay, so "Lerp Environment Params" can bring them back.
+    CQVEngine* engine = CQVEngine::GetInstance();
+    if (engine == nullptr) return;
+    engine->SetAmbientColor(0.0f, 0.0f, 0.0f, 0.0f);
+    engine->SetFogEnable(0);
+    engine->SetFogColor(0);
+    engine->SetClearColor(0);
+}
+
+int CQVEnvironment::HandleMessage(uint32_t id, MessageArgs args) {
+    kEnvironmentMessages.Apply(*this, id, args);
+    CQVEngine* engine = CQVEngine::GetInstance();
+    switch (id) {
+    case MSG_PRECALCULATE:
+        if (IsSystemEnvironment()) Activate();
+        break;
+    case MSG_SET_AMBIENT_COLOR:
+        ReadColor(args, m_Ambient);
+        if (engine) engine->SetAmbientColor(m_Ambient[0], m_Ambient[1], m_Ambient[2], m_Ambient[3]);
+        break;
+    case MSG_GET_AMBIENT_COLOR:
+        AnswerColor(args, m_Ambient);
+        break;
+    case MSG_SET_FOG_ENABLE:
+        if (engine) engine->SetFogEnable(m_FogEnable);
+        break;
+    case MSG_SET_FOG_NEAR:
+        if (engine) engine->SetFogNear(m_FogNear);
+        break;
+    case MSG_SET_FOG_FAR:
+        if (engine) engine->SetFogFar(m_FogFar);
+        break;
+    case MSG_SET_FOG_COLOR:
+        ReadColor(args, m_FogColor);
+        if (engine) {
+            engine->SetFogColor(PackColor(m_FogColor));
+            engine->SetClearColor(PackColor(m_FogColor));
+        }
+        break;
+    case MSG_GET_FOG_COLOR:
+        AnswerColor(args, m_FogColor);
+        break;
+    case MSG_ACTIVATE_ENVIRONMENT_PARAMS:
+        Activate();
+        break;
+    case MSG_DEACTIVATE_ENVIRONMENT:
+        Deactivate();
+        break;
+    case MSG_LERP_ENVIRONMENT_PARAMS:
+        PushToEngine(true);
+        break;
+    default:
+        break;
+    }
+    return CQVActor::HandleMessage(id, args);
+}
+
+int CQVEnvironment::Serialize(CQVActorArchive* archive, uint32_t flags) {
+    if (!CQVActor::Serialize(archive, flags)) return 0;
+    if (archive->version >= 1) {
+        uint32_t reserved[4] = {0, 0, 0, 0};
+        if (archive->SerializeDwords(m_Ambient, 4) != 4) return 0;
+        if (archive->SerializeDword(&m_Gravity) != 1) return 0;
+        if (archive->SerializeDwords(&m_Wind, 3) != 3) return 0;
+        if (archive->SerializeDword(&m_AirResistance) != 1) return 0;
+        if (archive->SerializeDwords(reserved, 4) != 4) return 0;
+    }
+    if (archive->version >= 10) {
+        if (archive->SerializeDword(&m_FogEnable) != 1) return 0;
+        if (archive->SerializeDwords(m_FogColor, 4) != 4) return 0;
+        if (archive->SerializeDword(&m_FogNear) != 1) return 0;
+        if (archive->SerializeDword(&m_FogFar) != 1) return 0;
+    }
+    return 1;
+}
+
 void CQVEnvironment::RegisterProperties() {
-    g_ClassRecords[CLASS_ENVIRONMENT].Define("Environment", "", {CLASS_BASE, CLASS_ENVIRONMENT});
+    ClassRecord& record = g_ClassRecords[CLASS_ENVIRONMENT];
+    record.Define("Environment", "Environment", {CLASS_BASE, CLASS_ENVIRONMENT});
+    kEnvironmentMessages.AddSheet(record);
+}
+
+float Environment_GetGravity() {
+    const CQVEnvironment* system = SystemEnvironment();
+    return system ? system->m_Gravity : 9.81f;
+}
+
+float Environment_GetAirResistance() {
+    const CQVEnvironment* system = SystemEnvironment();
+    return system ? system->m_AirResistance : 1.0f;
+}
+
+Vector3 Environment_GetWind() {
+    const CQVEnvironment* system = SystemEnvironment();
+    return system ? system->m_Wind : Vector3(0.0f, 0.0f, 0.0f);
 }

@@ -27,7 +27,7 @@ bool Start() {
 }
 
 void Deliver(CQVActor* actor, uint32_t id, std::vector<uint8_t> bytes, bool stored) {
-    if (!MessageArgs_AcceptsData(id, bytes.data(), bytes.size(), stored)) return;
+    if (!MessageArgs_AcceptsData(id, bytes.data(), bytes.size(), stored ? ArgSource::Stored : ArgSource::Raw)) return;
     if (!stored) {
         actor->HandleMessage(id, MessageArgs(bytes.data(), bytes.size()));
         return;
@@ -41,8 +41,8 @@ void Deliver(CQVActor* actor, uint32_t id, std::vector<uint8_t> bytes, bool stor
 
 }  // namespace
 
-// Input: class type, flags (bit 0: the stored form), message id (2 bytes),
-// then the block.
+// Input: class type, flags (bit 0: the stored form, else the bytes as they
+// came), message id (2 bytes), then the block.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool started = Start();
     if (!started || size < 4) return 0;

@@ -40,6 +40,7 @@ CQVActor::CQVActor()
 
 CQVActor::~CQVActor() {
     ClearGASlot();
+    TimedMessages_ForgetActor(this);
     if (g_ActorSystem) g_ActorSystem->RemoveFromDrawGroup(this, 0);
 
     // Release from the end: the release searches the vector from its end.

@@ -206,6 +206,9 @@ private:
     int OnFastDebug(MessageArgs args);
     int OnKillChain(uint32_t id, MessageArgs args);
     int OnActionChain(uint32_t id, MessageArgs args);
+    // Sends pre at once, or schedules it for the next pass when the step it
+    // leads to is running for this actor already.
+    void SendFollowingStep(uint32_t pre, uint32_t step);
     int OnTimeMessage(uint32_t id, MessageArgs args);
     int OnSearch(uint32_t id, MessageArgs args);
     // The spies see the message, then the base case runs.

@@ -51,6 +51,33 @@ float Ask(CQVActor* actor, uint32_t message) {
 
 void Tell(CQVActor* actor, uint32_t message, float value) { actor->HandleMessage(message, Args_Of(&value)); }
 
+// The "Action Start" and "Action Stop" steps running now, innermost last.
+// An actor whose "Action Start Post" sends "Action Stop Pre" and whose
+// "Action Stop Post" sends "Action Start Pre", with no delays and no times,
+// would start and stop itself without end inside one call: a step that
+// would run again while it still runs for the same actor waits for the next
+// pass of the timed messages, so such an actor turns over once a frame.
+struct RunningStep {
+    const CQVActor* actor;
+    uint32_t step;
+};
+std::vector<RunningStep> g_RunningSteps;
+
+class StepScope {
+public:
+    StepScope(const CQVActor* actor, uint32_t step) { g_RunningSteps.push_back({actor, step}); }
+    ~StepScope() { g_RunningSteps.pop_back(); }
+    StepScope(const StepScope&) = delete;
+    StepScope& operator=(const StepScope&) = delete;
+};
+
+bool StepRunning(const CQVActor* actor, uint32_t step) {
+    for (const RunningStep& running : g_RunningSteps) {
+        if (running.actor == actor && running.step == step) return true;
+    }
+    return false;
+}
+
 // Sends a message to every child that does not block it from its parent.
 void PassToChildren(CQVActor* actor, uint32_t message, MessageArgs args, uint32_t blockFromParent) {
     for (size_t i = 0; i < actor->m_Children.size(); ++i) {
@@ -335,8 +362,9 @@ __attribute__((noinline)) int CQVActor::OnActionChain(uint32_t id, MessageArgs a
             ScheduleMessage(MSG_ACTION_START, args, FLAGS_DELAYED_STEP, m_ActionStartDelay, 0.0f, 0.0f);
         }
         break;
-    case MSG_ACTION_START:
+    case MSG_ACTION_START: {
         if (m_Activity & ACTIVITY_KILLED) break;
+        const StepScope running(this, MSG_ACTION_START);
         CancelTimedMessages(MSG_ACTION_STOP);
         if (!(m_ActionFlags & ACTION_BLOCK_START_TO_CHILDREN)) {
             PassToChildren(this, MSG_ACTION_START_PRE, args, ACTION_BLOCK_START_FROM_PARENT);
@@ -348,13 +376,14 @@ __attribute__((noinline)) int CQVActor::OnActionChain(uint32_t id, MessageArgs a
             ScheduleMessage(MSG_ACTION_START_POST, nullptr, FLAGS_PENDING_POST, m_ActionStartTime, 0.0f, 0.0f);
         }
         break;
+    }
     case MSG_ACTION_START_POST:
         if (!m_ColObjs.empty() && !(m_Flags & ACTOR_COLLISION_ENABLED)) {
             uint32_t on = 1;
             HandleMessage(MSG_SET_COLLISION_ENABLE, Args_Of(&on));
         }
         if (m_ActionFlags & ACTION_KILL_PRE_ON_START_POST) HandleMessage(MSG_KILL_PRE, nullptr);
-        if (m_ActionFlags & ACTION_STOP_PRE_ON_START_POST) HandleMessage(MSG_ACTION_STOP_PRE, nullptr);
+        if (m_ActionFlags & ACTION_STOP_PRE_ON_START_POST) SendFollowingStep(MSG_ACTION_STOP_PRE, MSG_ACTION_STOP);
         break;
     case MSG_ACTION_STOP_PRE:
         if (m_ActionStopDelay == 0.0f) {
@@ -363,7 +392,8 @@ __attribute__((noinline)) int CQVActor::OnActionChain(uint32_t id, MessageArgs a
             ScheduleMessage(MSG_ACTION_STOP, args, FLAGS_DELAYED_STEP, m_ActionStopDelay, 0.0f, 0.0f);
         }
         break;
-    case MSG_ACTION_STOP:
+    case MSG_ACTION_STOP: {
+        const StepScope running(this, MSG_ACTION_STOP);
         CancelTimedMessages(MSG_ACTION_START);
         if (!(m_ActionFlags & ACTION_BLOCK_STOP_TO_CHILDREN)) {
             PassToChildren(this, MSG_ACTION_STOP_PRE, args, ACTION_BLOCK_STOP_FROM_PARENT);
@@ -375,12 +405,13 @@ __attribute__((noinline)) int CQVActor::OnActionChain(uint32_t id, MessageArgs a
             ScheduleMessage(MSG_ACTION_STOP_POST, nullptr, FLAGS_PENDING_POST, m_ActionStopTime, 0.0f, 0.0f);
         }
         break;
+    }
     case MSG_ACTION_STOP_POST:
         if (!m_ColObjs.empty() && (m_Flags & ACTOR_COLLISION_ENABLED)) {
             uint32_t off = 0;
             HandleMessage(MSG_SET_COLLISION_ENABLE, Args_Of(&off));
         }
-        if (m_ActionFlags & ACTION_START_PRE_ON_STOP_POST) HandleMessage(MSG_ACTION_START_PRE, nullptr);
+        if (m_ActionFlags & ACTION_START_PRE_ON_STOP_POST) SendFollowingStep(MSG_ACTION_START_PRE, MSG_ACTION_START);
         break;
     case MSG_ACTION_COMMAND:
         if (!args) break;
@@ -402,6 +433,14 @@ __attribute__((noinline)) int CQVActor::OnActionChain(uint32_t id, MessageArgs a
     }
     }
     return 1;
+}
+
+void CQVActor::SendFollowingStep(uint32_t pre, uint32_t step) {
+    if (StepRunning(this, step)) {
+        ScheduleMessage(pre, nullptr, FLAGS_DELAYED_STEP, 0.0f, 0.0f, 0.0f);
+    } else {
+        HandleMessage(pre, nullptr);
+    }
 }
 
 __attribute__((noinline)) int CQVActor::OnTimeMessage(uint32_t id, MessageArgs args) {

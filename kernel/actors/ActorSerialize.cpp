@@ -91,7 +91,9 @@ TimedMessage* ReadTimedMessage(FieldTransfer& io, CQVActor* owner, uint32_t vers
     if (size > 0) archive->Read(bytes.data(), size);
     // An empty block stands for a zeroed one of the message's fixed size.
     if (size == 0) bytes.assign(fixedSize, 0);
-    *refused = !MessageArgs_AcceptsData(record->messageId, bytes.data(), bytes.size(), size > 0);
+    // The zeroed block stands for null pointers, which any handler takes.
+    *refused = !MessageArgs_AcceptsData(record->messageId, bytes.data(), bytes.size(),
+                                        size > 0 ? ArgSource::Stored : ArgSource::Packed);
     TimedMessage_SetArgs(record, bytes.data(), static_cast<uint32_t>(bytes.size()), fixedSize);
     // The stored form becomes the run-time block at "Precalculate", once the
     // actors it names exist.

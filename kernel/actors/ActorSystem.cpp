@@ -567,6 +567,7 @@ void Actors_Reset() {
     }
     g_ActorTable.clear();
     g_PendingDeletes.clear();
+    TimedMessages_ResetActorRecords();
     ActorClock& clock = g_GlobalClock;
     clock.dt = clock.time = clock.previousTime = clock.olderTime = 0.0f;
     clock.ownScale = clock.effectiveScale = 1.0f;

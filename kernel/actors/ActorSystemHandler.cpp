@@ -15,7 +15,8 @@
 
 ActorSystemServices g_ActorSystemServices;
 float g_AIPlayerHitEffectMultiplier = 1.0f;
-float g_GlobalGamma[6] = {1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+// Gains 1 and no offset: the camera multiplies its own gains by these.
+float g_GlobalGamma[6] = {1.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f};
 
 namespace {
 
@@ -359,5 +360,5 @@ std::vector<uint32_t> CQVActorSystem::FindActorsByName(const char* name, uint32_
 void ActorSystemHandler_Reset() {
     g_AIPlayerHitEffectMultiplier = 1.0f;
     std::fill(std::begin(g_GlobalGamma), std::end(g_GlobalGamma), 0.0f);
-    g_GlobalGamma[0] = 1.0f;
+    std::fill(g_GlobalGamma, g_GlobalGamma + 3, 1.0f);
 }

@@ -36,8 +36,9 @@
 // pointer. Blocks made from file or script bytes reach an actor only after
 // MessageArgs_AcceptsData, which refuses raw pointers (Pointer,
 // ColObjPointer, ScriptPointer) and the engine's own messages that pass
-// them; actor pointers from files arrive only through the import that
-// resolves their paths. So no handler reads outside its block or takes a
+// them; actor pointers arrive only through the import that resolves the
+// paths a file holds or the script interpreter that resolves its operands,
+// never as bytes taken as they came (ArgSource::Raw). So no handler reads outside its block or takes a
 // pointer from file or script bytes, whatever the bytes hold.
 
 #include "kernel/actors/ArgAccess.h"

@@ -4,6 +4,7 @@
 #include "kernel/actors/ActorSystemHandler.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 LoadingScreenState g_LoadingScreen;
@@ -24,6 +25,15 @@ const float LOGO_COLOR[4] = {1.0f, 1.0f, 1.0f, 0.5f};
 const float BLACK[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 
 std::string g_Title;
+
+// The bar's place is any float a level sets, and its progress grows without
+// end when a load has no records: both are held to a range in which the
+// bar's sums stay exact and within ints.
+float OnScreen(float value) {
+    constexpr float LIMIT = 1.0e6f;
+    if (std::isnan(value)) return 0.0f;
+    return std::clamp(value, -LIMIT, LIMIT);
+}
 
 void Viewport(int32_t* width, int32_t* height) {
     *width = 0;
@@ -55,7 +65,7 @@ void CQVActorSystem::StartLoadingScreen(uint32_t count) {
     screen.redraws = 0;
     int32_t width, height;
     Viewport(&width, &height);
-    const float px = m_LoadBarPosition.x, py = m_LoadBarPosition.y;
+    const float px = OnScreen(m_LoadBarPosition.x), py = OnScreen(m_LoadBarPosition.y);
     LoadRect& bar = screen.bar;
     bar.left = static_cast<int32_t>(static_cast<float>(width / 2) + px - BAR_HALF_WIDTH);
     bar.top = static_cast<int32_t>(static_cast<float>(height) + py - BAR_RAISE);
@@ -77,7 +87,8 @@ void CQVActorSystem::UpdateLoadingScreen(const char* text) {
     screen.tick = 0;
     screen.progress += screen.step;
     // The fill never grows past the bar's inner edge.
-    screen.fill.right = std::min(screen.bar.left + 2 + static_cast<int32_t>(screen.progress), screen.bar.right - 2);
+    const int32_t progress = static_cast<int32_t>(OnScreen(screen.progress));
+    screen.fill.right = std::min(screen.bar.left + 2 + progress, screen.bar.right - 2);
 
     const ActorSystemServices& services = g_ActorSystemServices;
     int32_t width, height;

@@ -114,6 +114,8 @@ const EngineSignature kEngineSignatures[] = {
     {MSG_GET_MAX_COUNT, {VT_UINT32}},
     {MSG_SAVE_FILEOBJECT_AS, {VT_STRING}},
     {MSG_RELOAD_FILEOBJECT, {VT_STRING}},
+    {1383, {VT_POINTER}},  // Matrix Animation: its layer names into a list of texts
+    {1772, {VT_POINTER}},  // Lod: its level names into a list of texts
 };
 
 const std::vector<uint32_t> kNoTypes;
@@ -123,18 +125,28 @@ bool IsRawPointerType(uint32_t type)
     return type == VT_POINTER || type == VT_COLOBJPOINTER || type == VT_SCRIPTPOINTER;
 }
 
+// A type the gate refuses from bytes of that source: raw pointers always;
+// actor and text pointers when nothing of the engine's put them there.
+bool IsRefusedType(uint32_t type, ArgSource source)
+{
+    if (IsRawPointerType(type))
+        return true;
+    return source == ArgSource::Raw && IsPointerType(type);
+}
+
 // The gate's walk over one argument list in memory form: every type free
 // of raw pointers, every argument within the bytes, every nested command a
 // registered one that passes the same test.
-bool AcceptsArgs(const std::vector<uint32_t>& types, const uint8_t* data, size_t remaining, size_t& used, int depth)
+bool AcceptsArgs(const std::vector<uint32_t>& types, const uint8_t* data, size_t remaining, size_t& used,
+                 ArgSource source, int depth)
 {
     size_t total = 0;
     for (uint32_t type : types) {
-        if (IsRawPointerType(type))
+        if (IsRefusedType(type, source))
             return false;
         const ValueTypeDesc& vt = GetValueType(type);
         for (uint32_t member : vt.members) {
-            if (IsRawPointerType(member))
+            if (IsRefusedType(member, source))
                 return false;
         }
         if (type == VT_COMMAND) {
@@ -145,7 +157,7 @@ bool AcceptsArgs(const std::vector<uint32_t>& types, const uint8_t* data, size_t
             if (desc.owner == kNoOwner)
                 return false;
             size_t inner = 0;
-            if (!AcceptsArgs(desc.argTypes, data + total + 4, remaining - total - 4, inner, depth + 1))
+            if (!AcceptsArgs(desc.argTypes, data + total + 4, remaining - total - 4, inner, source, depth + 1))
                 return false;
             total += 4 + inner;
             continue;
@@ -159,6 +171,47 @@ bool AcceptsArgs(const std::vector<uint32_t>& types, const uint8_t* data, size_t
     return true;
 }
 
+
+bool TypeMayHoldActors(uint32_t type)
+{
+    if (type == VT_ACTORPOINTER || type == VT_ACTORPOINTEREXT || type == VT_COMMAND)
+        return true;
+    for (uint32_t member : GetValueType(type).members) {
+        if (member == VT_ACTORPOINTER || member == VT_COMMAND)
+            return true;
+    }
+    return false;
+}
+
+// Walks one argument list in memory form and clears the actor pointers
+// equal to actor; stops where the bytes end.
+size_t ForgetActorIn(const std::vector<uint32_t>& types, uint8_t* data, size_t remaining, const CQVActor* actor,
+                     int depth)
+{
+    size_t total = 0;
+    for (uint32_t type : types) {
+        if (type == VT_ACTORPOINTER || type == VT_ACTORPOINTEREXT) {
+            if (remaining - total < static_cast<size_t>(kPointerArgSize))
+                return total;
+            const CQVActor* held = nullptr;
+            std::memcpy(&held, data + total, sizeof held);
+            if (held == actor)
+                std::memset(data + total, 0, sizeof held);
+        }
+        if (type == VT_COMMAND) {
+            if (depth > kMaxCommandDepth || remaining - total < 4)
+                return total;
+            const std::vector<uint32_t>& nested = GetCommandDesc(ReadU32(data + total)).argTypes;
+            total += 4 + ForgetActorIn(nested, data + total + 4, remaining - total - 4, actor, depth + 1);
+            continue;
+        }
+        const int64_t n = Measure(type, data + total, remaining - total, false, depth);
+        if (n < 0)
+            return total;
+        total += static_cast<size_t>(n);
+    }
+    return total;
+}
 
 struct Output {
     uint8_t* buffer;
@@ -530,18 +583,34 @@ bool MessageArgs_IsPointerAt(uint32_t id, MessageArgs block, size_t offset)
     return false;
 }
 
-bool MessageArgs_AcceptsData(uint32_t id, const void* bytes, size_t size, bool stored)
+bool MessageArgs_MayHoldActors(uint32_t id)
+{
+    for (uint32_t type : MessageArgs_Signature(id)) {
+        if (TypeMayHoldActors(type))
+            return true;
+    }
+    return false;
+}
+
+void MessageArgs_ForgetActor(uint32_t id, MessageArgs block, const CQVActor* actor)
+{
+    if (block && actor)
+        ForgetActorIn(MessageArgs_Signature(id), block.Data(), block.Size(), actor, 0);
+}
+
+bool MessageArgs_AcceptsData(uint32_t id, const void* bytes, size_t size, ArgSource source)
 {
     const CommandDesc& desc = GetCommandDesc(id);
     if (desc.owner == kNoOwner)
         return false;
-    if (stored) {
-        // The stored form is judged as the block it becomes.
+    if (source == ArgSource::Stored) {
+        // The stored form is judged as the block it becomes: its actors are
+        // the ones the import finds by path, its other pointers null.
         ArgBlock block;
         if (!MessageArgs_Import(nullptr, block, id, bytes, static_cast<uint32_t>(size)))
             return false;
-        return MessageArgs_AcceptsData(id, block.data, block.size, false);
+        return MessageArgs_AcceptsData(id, block.data, block.size, ArgSource::Packed);
     }
     size_t used = 0;
-    return AcceptsArgs(desc.argTypes, static_cast<const uint8_t*>(bytes), bytes ? size : 0, used, 0);
+    return AcceptsArgs(desc.argTypes, static_cast<const uint8_t*>(bytes), bytes ? size : 0, used, source, 0);
 }

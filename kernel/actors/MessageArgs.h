@@ -81,10 +81,33 @@ T* Args_Pointer(uint32_t id, MessageArgs args, size_t offset = 0)
     return pointer;
 }
 
+// True when a block of the message may hold actor pointers: its own
+// arguments, or those of a command nested in it.
+bool MessageArgs_MayHoldActors(uint32_t id);
+
+// Clears every pointer to actor that the message's argument types put in
+// the block (nested commands included): a block kept past the moment, as a
+// timed message's is, never names an actor that is gone.
+void MessageArgs_ForgetActor(uint32_t id, MessageArgs block, const CQVActor* actor);
+
+// Where the bytes of a block made from file or script data come from.
+enum class ArgSource {
+    // The stored form an actor file holds: actors named by path, which the
+    // import resolves; other pointers are not kept.
+    Stored,
+    // A block the engine packed itself: a script call whose actor
+    // arguments the interpreter resolved and whose text pointers point into
+    // its code, or a stored block after its import.
+    Packed,
+    // Bytes as they came: they hold no pointer of any kind, actors included.
+    Raw,
+};
+
 // Where a block made from file or script bytes may be handed to an actor:
 // the message is registered, its argument types (and those of every command
 // nested in the block) hold no raw pointer (Pointer, ColObjPointer,
-// ScriptPointer), and the block holds all its arguments. The engine's own
-// messages that pass pointers to vectors, blocks and records between its
-// parts are thereby refused. stored: the block is in its stored form.
-bool MessageArgs_AcceptsData(uint32_t id, const void* bytes, size_t size, bool stored);
+// ScriptPointer), and the block holds all its arguments; raw bytes also
+// hold no actor or text pointer, which only the engine's own packing puts
+// into a block. The engine's own messages that pass pointers to vectors,
+// blocks and records between its parts are thereby refused.
+bool MessageArgs_AcceptsData(uint32_t id, const void* bytes, size_t size, ArgSource source);

@@ -10,6 +10,8 @@
 #include "kernel/base/FrameTime.h"
 
 #include <algorithm>
+#include <cstring>
+#include <unordered_set>
 
 ActorClock g_GlobalClock;
 
@@ -54,9 +56,22 @@ void TimedMessageList::InsertFirst(TimedMessage* record) {
 
 namespace {
 
+// The records whose blocks may hold actor pointers (an actor argument, a
+// nested command): an actor's destruction clears its pointers in them.
+std::unordered_set<TimedMessage*> g_RecordsWithActors;
+
 void FreeArgs(TimedMessage* record) {
+    if (!g_RecordsWithActors.empty()) g_RecordsWithActors.erase(record);
     delete[] record->args.Data();
     record->args = nullptr;
+}
+
+bool HoldsPointer(MessageArgs block, const CQVActor* actor) {
+    uint8_t bytes[sizeof actor];
+    std::memcpy(bytes, &actor, sizeof actor);
+    const uint8_t* begin = block.Data();
+    const uint8_t* end = begin + block.Size();
+    return std::search(begin, end, bytes, bytes + sizeof bytes) != end;
 }
 
 }  // namespace
@@ -68,7 +83,19 @@ void TimedMessage_SetArgs(TimedMessage* record, const void* bytes, uint32_t size
     auto* copy = new uint8_t[total]();
     if (bytes && size) std::memcpy(copy, bytes, size);
     record->args = Args_Of(copy, total);
+    if (MessageArgs_MayHoldActors(record->messageId)) g_RecordsWithActors.insert(record);
 }
+
+void TimedMessages_ForgetActor(const CQVActor* actor) {
+    for (TimedMessage* record : g_RecordsWithActors) {
+        // A block still in the form a file stores holds paths, not pointers.
+        uint32_t storedSize = 0;
+        if (!record->args || ActorTree_HasStoredArgs(record, &storedSize)) continue;
+        if (HoldsPointer(record->args, actor)) MessageArgs_ForgetActor(record->messageId, record->args, actor);
+    }
+}
+
+void TimedMessages_ResetActorRecords() { g_RecordsWithActors.clear(); }
 
 TimedMessage* CQVActorSystem::ScheduleMessage(CQVActor* actor, uint32_t messageId, MessageArgs args, uint32_t flags,
                                               float delay, float duration, float period, TimedMessage* record,

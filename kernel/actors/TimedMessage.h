@@ -56,6 +56,12 @@ TimedMessage* NewTimedMessage();
 // without one.
 void TimedMessage_SetArgs(TimedMessage* record, const void* bytes, uint32_t size, uint32_t room = 0);
 
+// Clears the pointers to a dying actor in every pending record's block, so
+// that a record scheduled with it as an argument fires with a null actor.
+void TimedMessages_ForgetActor(const CQVActor* actor);
+// Forgets the records of a world that is gone (tests and shutdown).
+void TimedMessages_ResetActorRecords();
+
 // Bounds of one list: head.next is the newest record, tail.previous the oldest.
 struct TimedMessageList {
     TimedMessage head;

@@ -88,7 +88,10 @@ void ImportStoredArgs(CQVActor* actor) {
         if (stored == g_StoredArgSizes.end()) continue;
         const uint32_t storedSize = stored->second;
         g_StoredArgSizes.erase(stored);
-        if (!record->args || (GetCommandDesc(record->messageId).flags & COMMAND_PLAIN)) continue;
+        // Only a block stored byte for byte as it stands in memory can stay;
+        // a plain one may still nest commands whose pointers were stored in
+        // four bytes each.
+        if (!record->args || GetCommandDesc(record->messageId).storedAsIs) continue;
         ArgBlock block;
         if (!MessageArgs_Import(actor, block, record->messageId, record->args.Data(), storedSize)) {
             // Bytes that do not make a block are not handed to a handler.

@@ -3,6 +3,8 @@
 
 #include "kernel/app/ActorSystemServices.h"
 
+#include "actors/scene/Camera.h"
+
 #include "kernel/actors/ActorSystemHandler.h"
 #include "kernel/actors/Collision.h"
 #include "kernel/app/GameMain.h"
@@ -150,6 +152,7 @@ void ActorSystemServices_Install() {
     services.addQuad = &AddOverlayQuad;
     services.addText = &AddOverlayText;
     services.drawOverlays = &DrawOverlays;
+    services.markCameraGammaChanged = &Camera_MarkGammaChanged;
     services.prepareDraws = &PrepareDraws;
 
     g_CollisionMeshCalls.getBounds = &MeshBounds;

@@ -1,5 +1,7 @@
 #include "kernel/app/FrameLoop.h"
 
+#include "actors/scene/Camera.h"
+
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/TimedMessage.h"
@@ -30,7 +32,9 @@ int g_PreviousF12 = 0;
 
 // CQVCamera::UpdateMotion on the current camera, which places the engine's
 // camera for the draw pass.
-void UpdateCameraMotion() {}
+void UpdateCameraMotion() {
+    if (CQVCamera* camera = Camera_GetCurrent()) camera->UpdateMotion();
+}
 
 // The draw pass, the draw-group lookups and the listener read the engine's
 // camera. Without an engine (a headless run) the position stays where the

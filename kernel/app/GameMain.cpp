@@ -2,6 +2,7 @@
 
 #include "kernel/actors/ActorFiles.h"
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/app/ActorClasses.h"
 #include "kernel/app/ActorSystemServices.h"
@@ -171,6 +172,27 @@ bool LoadResourceLibrary() {
                   engine->GetErrorText());
     return false;
 }
+
+// A run with QV_FRAME_STEP set (seconds per frame, as scenario tests and
+// captures use) steps every frame by that time and seeds the random numbers
+// the same way each run, so two runs on the same data draw the same frames.
+// Otherwise frames take the wall clock's time and the seed varies.
+double g_FixedFrameStep = 0.0;
+double FixedFrameStep() { return g_FixedFrameStep; }
+
+void SeedAndClock() {
+    const char* step = std::getenv("QV_FRAME_STEP");
+    const double seconds = step ? std::strtod(step, nullptr) : 0.0;
+    if (seconds > 0.0 && seconds <= 1.0) {
+        g_FixedFrameStep = seconds;
+        FrameClock_SetSource(&FixedFrameStep);
+        Random_Seed(1);
+        return;
+    }
+    if (step) std::fprintf(stderr, "game: QV_FRAME_STEP=\"%s\" ignored: give seconds per frame above 0 and at most 1\n", step);
+    Random_Seed(Platform_GetTickCount());
+}
+
 // The far and near planes of the game's camera projection.
 void SetViewPlanes() {
     CQVEngine::GetInstance()->SetFarPlane(35000.0f);
@@ -293,7 +315,7 @@ int WinMain(void* instance, void* previousInstance, const char* commandLine, int
     }
     if (!LoadResourceLibrary()) return 0;
     ActorSystemServices_Install();
-    Random_Seed(Platform_GetTickCount());
+    SeedAndClock();
     SetViewPlanes();
 
     if (start.globalsFile.empty()) start.globalsFile = "Globals.qva";

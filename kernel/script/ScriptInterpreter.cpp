@@ -263,9 +263,11 @@ int RunCode(const uint8_t* code, uint32_t size, CQVActor* owner, CQVActor* local
             break;
         }
         // The packed block is judged as any block made from script bytes: a
-        // message that carries raw pointers is not sent.
+        // message that carries raw pointers is not sent. Its actor pointers
+        // are the ones ResolveOperand found, its text pointers point into
+        // the code: both were put there by the packing above.
         const uint32_t packed = g_ScriptArgs.length - savedLength;
-        if (MessageArgs_AcceptsData(word, args, packed, false))
+        if (MessageArgs_AcceptsData(word, args, packed, ArgSource::Packed))
             target->HandleMessage(word, Args_Of(args, packed));
     }
 

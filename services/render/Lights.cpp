@@ -3,8 +3,10 @@
 #include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
 #include "services/library/LibraryItem.h"
+#include "services/render/RenderQueue.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <new>
 
@@ -29,6 +31,64 @@ void RemoveByIndex(std::vector<CQVLightItem*>& list, uint32_t index) {
 
 void Lights_Reset() { g_LightState = LightState{}; }
 
+void Lights_BeginDraw(PlatformDevice* device, LightState& lights) {
+    const size_t count = lights.localLights.size();
+    if (lights.lightCache.size() != count) lights.lightCache.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t number = lights.localLights[i]->lightNumber;
+        D3DLIGHT8 held{};
+        device->GetLight(number, &held);
+        lights.lightCache[i] = LightCacheEntry{held.Position.x, held.Position.y, held.Position.z, held.Range};
+        device->LightEnable(number, 0);
+    }
+    lights.itemLights.clear();
+}
+
+uint32_t Lights_SelectForItem(PlatformDevice* device, LightState& lights, const Vector3& centre, float radius) {
+    uint32_t chosen[kMaxItemLights];
+    uint32_t used = 0;
+    const size_t count = std::min(lights.localLights.size(), lights.lightCache.size());
+    const LightCacheEntry* cache = lights.lightCache.data();
+    // Sixty-four lights at a time are tested without a branch, then the
+    // first reaching ones taken in list order.
+    for (size_t first = 0; first < count && used < kMaxItemLights; first += 64) {
+        const size_t n = std::min<size_t>(64, count - first);
+        uint64_t reaching = 0;
+        for (size_t j = 0; j < n; ++j) {
+            const LightCacheEntry& c = cache[first + j];
+            const float dx = c.x - centre.x, dy = c.y - centre.y, dz = c.z - centre.z;
+            const float reach = c.range + radius;
+            reaching |= static_cast<uint64_t>(reach * reach > dx * dx + dy * dy + dz * dz) << j;
+        }
+        for (; reaching != 0 && used < kMaxItemLights; reaching &= reaching - 1) {
+            chosen[used++] = lights.localLights[first + static_cast<size_t>(std::countr_zero(reaching))]->lightNumber;
+        }
+    }
+    // Neighbouring items mostly share their lights: only the differences
+    // reach the device.
+    std::vector<uint32_t>& on = lights.itemLights;
+    for (size_t i = 0; i < on.size();) {
+        if (std::find(chosen, chosen + used, on[i]) == chosen + used) {
+            device->LightEnable(on[i], 0);
+            on[i] = on.back();
+            on.pop_back();
+        } else {
+            ++i;
+        }
+    }
+    for (uint32_t k = 0; k < used; ++k) {
+        if (std::find(on.begin(), on.end(), chosen[k]) != on.end()) continue;
+        device->LightEnable(chosen[k], 1);
+        on.push_back(chosen[k]);
+    }
+    return used;
+}
+
+void Lights_EndDraw(PlatformDevice* device, LightState& lights) {
+    for (const CQVLightItem* light : lights.localLights) device->LightEnable(light->lightNumber, 0);
+    lights.itemLights.clear();
+}
+
 CQVLightItem* CQVEngine::CreateLight() {
     CQVLightItem* light = new (std::nothrow) CQVLightItem;
     if (light == nullptr) return nullptr;
@@ -41,6 +101,7 @@ void CQVEngine::DestroyLight(CQVLightItem* light) {
     if (light == nullptr) return;
     if (PlatformDevice* device = Device()) device->LightEnable(light->lightNumber, 0);
     RemoveByIndex(lightState.localLights, light->lightNumber);
+    std::erase(lightState.itemLights, light->lightNumber);
     std::erase(lightState.lights, light);
     delete light;
 }
@@ -56,6 +117,7 @@ void CQVEngine::EnableLight(CQVLightItem* light, uint32_t on) {
         light->enabled = 1;
     } else if (on == 0 && light->enabled) {
         RemoveByIndex(lightState.localLights, light->lightNumber);
+        std::erase(lightState.itemLights, light->lightNumber);
         if (PlatformDevice* device = Device()) device->LightEnable(light->lightNumber, 0);
         light->enabled = 0;
     }
@@ -84,8 +146,29 @@ void LibraryItem_DeleteIfUnused(CQVLibraryItem* item) {
     if (item != nullptr && !item->shared) delete item;
 }
 
+// A light switched on keeps shining when its type crosses between local
+// and directional: a local light leaves the per-item list and goes on on
+// the device, a directional one on the device joins the list instead.
 void Light_SetType(CQVLightItem* light, uint32_t type) {
-    if (light != nullptr) light->light.Type = type;
+    if (light == nullptr) return;
+    const bool wasLocal = IsLocal(light);
+    light->light.Type = type;
+    const bool local = IsLocal(light);
+    PlatformDevice* device = Device();
+    if (wasLocal && !local && light->enabled) {
+        RemoveByIndex(g_LightState.localLights, light->lightNumber);
+        std::erase(g_LightState.itemLights, light->lightNumber);
+        light->enabled = 0;
+        if (device) device->LightEnable(light->lightNumber, 1);
+    } else if (!wasLocal && local && device) {
+        int32_t on = 0;
+        device->GetLightEnable(light->lightNumber, &on);
+        if (on) {
+            device->LightEnable(light->lightNumber, 0);
+            g_LightState.localLights.push_back(light);
+            light->enabled = 1;
+        }
+    }
 }
 uint32_t Light_GetType(const CQVLightItem* light) { return light != nullptr ? light->light.Type : 0; }
 void Light_SetDiffuse(CQVLightItem* light, const D3DCOLORVALUE& color) {

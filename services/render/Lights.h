@@ -24,6 +24,9 @@ struct LightState {
     uint32_t nextLightIndex = 0;             // device light index of the next light; never reused
     std::vector<CQVLightItem*> localLights;  // in order of switching on
     std::vector<LightCacheEntry> lightCache; // refilled at the start of every bucket draw
+    // Device indices of the local lights switched on for the item drawn
+    // last, so the next item switches only the lights that differ.
+    std::vector<uint32_t> itemLights;
 };
 
 extern LightState g_LightState;
@@ -31,6 +34,18 @@ extern LightState g_LightState;
 // Back to the state after start-up: no lights, index 0. The lights
 // themselves belong to their owners, who destroy them through the engine.
 void Lights_Reset();
+
+class PlatformDevice;
+
+// The start of a bucket draw: the cache takes every local light's position
+// and range as the device holds them, and every local light is off.
+void Lights_BeginDraw(PlatformDevice* device, LightState& lights);
+// Switches on, in list order, the first lights (at most the render queue's
+// per-item limit) whose range reaches the sphere, and every other local
+// light off; the number switched on.
+uint32_t Lights_SelectForItem(PlatformDevice* device, LightState& lights, const Vector3& centre, float radius);
+// The end of a bucket draw: no local light stays on.
+void Lights_EndDraw(PlatformDevice* device, LightState& lights);
 
 // Sends the light's record to the device under its index; null ignored.
 void Light_Apply(const CQVLightItem* light);

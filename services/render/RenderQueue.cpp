@@ -54,24 +54,6 @@ const SubsetInfo* ItemSubsetInfo(const RenderItem* item) {
     return &item->mesh->subsetInfos[item->subset];
 }
 
-// Switches on, in list order, the first seven local lights whose range
-// reaches the item's sphere; the others stay off.
-void SelectItemLights(PlatformDevice* device, RenderItem* item, const LightState& lights) {
-    const size_t count = lights.localLights.size();
-    for (size_t i = 0; i < count; ++i) device->LightEnable(lights.localLights[i]->lightNumber, 0);
-    uint32_t used = 0;
-    for (size_t i = 0; i < count && used < kMaxItemLights; ++i) {
-        const LightCacheEntry& light = lights.lightCache[i];
-        const float dx = light.x - item->centre.x, dy = light.y - item->centre.y, dz = light.z - item->centre.z;
-        const float reach = light.range + item->radius;
-        if (reach * reach > dx * dx + dy * dy + dz * dz) {
-            device->LightEnable(lights.localLights[i]->lightNumber, 1);
-            ++used;
-        }
-    }
-    item->lightsUsed = used;
-}
-
 }  // namespace
 
 int RenderQueue_CreateBuckets(RenderQueueState& state) {
@@ -238,12 +220,7 @@ void CQVEngine::DrawRenderBuckets() {
     PlatformDevice* device = Device();
     if (device == nullptr || renderQueue.buckets == nullptr) return;
     LightState& lights = lightState;
-    if (lights.lightCache.size() != lights.localLights.size()) lights.lightCache.resize(lights.localLights.size());
-    for (size_t i = 0; i < lights.localLights.size(); ++i) {
-        D3DLIGHT8 held{};
-        device->GetLight(lights.localLights[i]->lightNumber, &held);
-        lights.lightCache[i] = LightCacheEntry{held.Position.x, held.Position.y, held.Position.z, held.Range};
-    }
+    Lights_BeginDraw(device, lights);
     for (uint32_t b = 0; b < kRenderBucketCount; ++b) {
         RenderBucket& bucket = renderQueue.buckets[b];
         if (bucket.head == nullptr) continue;
@@ -253,7 +230,7 @@ void CQVEngine::DrawRenderBuckets() {
         if (bucket.beginCallback) bucket.beginCallback(b);
         for (RenderItem* item = bucket.head; item != nullptr;) {
             RenderItem* following = item->next;
-            if (!noLighting) SelectItemLights(device, item, lights);
+            if (!noLighting) item->lightsUsed = Lights_SelectForItem(device, lights, item->centre, item->radius);
             if (!noWorld) device->SetTransform(D3DTS_WORLD, reinterpret_cast<const D3DMATRIX*>(item->world));
             if (!noMaterial) {
                 const SubsetInfo* info = ItemSubsetInfo(item);
@@ -267,7 +244,7 @@ void CQVEngine::DrawRenderBuckets() {
         if (bucket.endCallback) bucket.endCallback(b);
         bucket.head = nullptr;
     }
-    for (const CQVLightItem* light : lights.localLights) device->LightEnable(light->lightNumber, 0);
+    Lights_EndDraw(device, lights);
 }
 
 void CQVEngine::DrawRenderItemMesh(RenderItem* item) {

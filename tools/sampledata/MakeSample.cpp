@@ -1,7 +1,8 @@
 // Writes the sample data folder that `make run` starts the game on: the
 // start file, the resource library with the files its items name, the logo
-// movie, and the globals and start scene built
-// by the engine's own actor system and saved by its FileIO actors.
+// movie, the globals and the start scene (the sample level: rooms joined by
+// portals, with the pieces of every scene class standing in them), built by
+// the engine's own actor system and saved by its FileIO actors.
 // Usage: qv_make_sample <folder>
 
 #include "kernel/actors/ActorSystem.h"
@@ -14,6 +15,12 @@
 #include "tools/content/MotBuild.h"
 #include "tools/content/MovieWriter.h"
 #include "tools/content/WavWriter.h"
+#include "tools/sampledata/SampleLevel.h"
+#include "tools/sampledata/SampleLight.h"
+#include "tools/sampledata/SampleObject.h"
+#include "tools/sampledata/SampleParticle.h"
+#include "tools/sampledata/SampleRooms.h"
+#include "tools/sampledata/SampleSound.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -32,33 +39,25 @@ bool WriteFile(const std::filesystem::path& path, const std::string& bytes) {
     return std::fclose(f) == 0 && ok;
 }
 
-CQVActor* Make(uint32_t type, const char* name, CQVActor* parent, uint32_t id) {
-    return g_ActorSystem->CreateActor(type, name, nullptr, parent, id, 1, 0);
+// The pieces of the level: the items of each first, then the actors.
+void AddItems(SampleLevel& level) {
+    SampleRooms_AddItems(level);
+    SampleObject_AddItems(level);
+    SampleLight_AddItems(level);
+    SampleParticle_AddItems(level);
+    SampleSound_AddItems(level);
 }
 
-template <typename T>
-void Send(CQVActor* actor, uint32_t message, const T* value) {
-    actor->HandleMessage(message, Args_Of(value));
-}
-
-// A box-shaped collision volume from min to max.
-void AddBox(CQVActor* actor, const Vector3& min, const Vector3& max) {
-    actor->HandleMessage(MSG_CREATE_COLLISION, nullptr);
-    Send(actor, MSG_SET_BOX_MIN, &min);
-    Send(actor, MSG_SET_BOX_MAX, &max);
-}
-
-// The start scene: a level root with a floor, a platform above it and a
-// class manager, at the first ids of the "Scenery" range.
-void BuildStartScene(CQVActor* scenery) {
-    CQVActor* level = Make(CLASS_BASE, "Start Level", scenery, 3000);
-    CQVActor* floor = Make(CLASS_BASE, "Floor", level, 3001);
-    AddBox(floor, Vector3(-2000.0f, -10.0f, -2000.0f), Vector3(2000.0f, 0.0f, 2000.0f));
-    CQVActor* platform = Make(CLASS_BASE, "Platform", level, 3002);
-    const Vector3 position(0.0f, 150.0f, 400.0f);
-    Send(platform, MSG_SET_POSITION, &position);
-    AddBox(platform, Vector3(-100.0f, -10.0f, -100.0f), Vector3(100.0f, 10.0f, 100.0f));
-    Make(CLASS_CLASS, "Classes", level, 3003);
+// The start scene: the rooms and what stands in them, and a class manager,
+// in the "Scenery" range.
+void BuildStartScene(SampleLevel& level, CQVActor* scenery) {
+    SampleRooms_Build(level, scenery);
+    if (level.root == nullptr) return;
+    SampleObject_AddActors(level);
+    SampleLight_AddActors(level);
+    SampleParticle_AddActors(level);
+    SampleSound_AddActors(level);
+    level.Make(CLASS_CLASS, "Classes", level.root);
 }
 
 // ARGB pixels of a side x side pattern: two-colour checks of cell texels.
@@ -149,8 +148,7 @@ bool WriteItemFiles(const std::filesystem::path& data) {
 // The resource library: textures of every image format (and the logo movie
 // as a video texture), materials on them, the meshes, sounds, the sun, the
 // text font and the figure's walk. Ids group by kind.
-bool WriteLibrary(const std::filesystem::path& root) {
-    LibraryFile library;
+void AddBaseItems(LibraryFile& library) {
     library.AddTexture(10, "Floor Tiles", "floor.tga", 64, 64)->mipLevels = 0;
     library.AddTexture(11, "Brick Wall", "brick.bmp", 64, 64);
     library.AddTexture(12, "Metal Plate", "metal.png", 32, 32);
@@ -182,6 +180,9 @@ bool WriteLibrary(const std::filesystem::path& root) {
         {206, "Figure", "figure.qvm"}, {207, "Flag", "flag.anb"},
     };
     for (const auto& m : meshes) library.AddMesh(m.id, m.name, m.file)->subsetInfos.resize(1);
+    // What a mesh actor shows when its own mesh or material is missing.
+    library.AddMesh(3, "Fallback Mesh", "crate.qvm")->subsetInfos.resize(1);
+    material(4, "Fallback Material", {}, 0.6f, 0.6f, 0.6f);
     static_cast<CQVMeshItem*>(library.items.At(206))->skinned = 1;
 
     library.AddSound(300, "Hum", "hum.wav")->flags = CQVSoundItem::SOUND_WHOLE_FILE | CQVSoundItem::SOUND_3D;
@@ -194,7 +195,6 @@ bool WriteLibrary(const std::filesystem::path& root) {
     library.AddLight(400, "Sun");
     library.AddMotion(500, "Walk", "walk.mot");
     library.AddFont(600, "Text", "Lucida Console", 10);
-    return Report(library.Write((root / LIBRARY_FILE_NAME).string()), root / LIBRARY_FILE_NAME);
 }
 
 bool SaveThrough(uint32_t fileIOId, const char* fileName) {
@@ -219,7 +219,14 @@ int main(int argc, char** argv) {
     }
     // Base folder "." (the sample folder itself), start scene, globals file, window title.
     if (!WriteFile(root / "init.txt", ".\r\nStart.qva\r\nGlobals.qva\r\nQV Engine Sample\r\n")) return 1;
-    if (!WriteItemFiles(root / "Data") || !WriteLibrary(root)) return 1;
+    LibraryFile library;
+    AddBaseItems(library);
+    SampleLevel level;
+    level.library = &library;
+    level.data = root / "Data";
+    AddItems(level);
+    if (!WriteItemFiles(root / "Data") || !level.ok) return 1;
+    if (!Report(library.Write((root / LIBRARY_FILE_NAME).string()), root / LIBRARY_FILE_NAME)) return 1;
     // The logo movie the start-up plays.
     std::string movieError;
     if (!MovieWriter_WriteLogo((root / "Data" / "logo_01.mpg").string(), &movieError)) {
@@ -227,14 +234,15 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    if (!SampleLevel_StartEngine()) return 1;
     ActorClasses_Install();
     if (!RegisterActorClasses()) return 1;
     g_ActorSystem->m_BaseDirectory = root.string();
     // The globals hold the system actors "Environment" and "Inventory" that
     // start-up made below "Global".
     bool saved = SaveThrough(ACTOR_ID_GLOBAL, "Globals.qva");
-    BuildStartScene(CQVActorSystem::GetActorById(ACTOR_ID_SCENERY));
-    saved = SaveThrough(ACTOR_ID_SCENERY, "Start.qva") && saved;
+    BuildStartScene(level, CQVActorSystem::GetActorById(ACTOR_ID_SCENERY));
+    saved = level.ok && SaveThrough(ACTOR_ID_SCENERY, "Start.qva") && saved;
     delete g_ActorSystem;
     return saved ? 0 : 1;
 }

@@ -2,6 +2,10 @@
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/app/ActorClasses.h"
+#include "services/engine/Engine.h"
+#include "services/library/Library.h"
+#include "services/library/LibraryItem.h"
+#include "services/mesh/Mesh.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +15,12 @@ namespace {
 // record's chain from the base actor down to it.
 TEST(SceneClasses, TheFactoryMakesEachWithItsChain) {
     delete g_ActorSystem;
+    // The mesh actors are made with the fallback mesh 3 and material 4.
+    ASSERT_EQ(CQVEngine::Create(), 1);
+    auto* mesh = new CQVMeshItem;
+    mesh->subsetInfos.resize(1);
+    g_Library.SetItem(3, mesh);
+    g_Library.SetItem(4, new CQVMaterialItem);
     ActorClasses_Install();
     ASSERT_EQ(RegisterActorClasses(), 1);
     CQVActor* scenery = CQVActorSystem::GetActorById(ACTOR_ID_SCENERY);
@@ -26,6 +36,7 @@ TEST(SceneClasses, TheFactoryMakesEachWithItsChain) {
     }
     delete g_ActorSystem;
     g_ActorSystem = nullptr;
+    Library_Reset();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "ActorTestSupport.h"
 
 #include "kernel/actors/MessageArgs.h"
+#include "kernel/base/FrameTime.h"
 
 #include <algorithm>
 
@@ -122,6 +123,32 @@ TEST_F(ActorHandlerTest, StartWithoutDelaysRunsTheChainAtOnceWithItsScripts) {
     // steps finish first.
     EXPECT_EQ(g_ScriptRuns, (std::vector<std::string>{"Lamp:post", "Lamp:start", "Lamp:start2", "Lamp:pre"}));
     EXPECT_TRUE(actor->m_TimedMessages.size() <= 1u);
+}
+
+// "Action Start Post" sends "Action Stop Pre" and "Action Stop Post" sends
+// "Action Start Pre", with no delays and no times: the actor turns over
+// once a frame instead of starting and stopping itself without end.
+TEST_F(ActorHandlerTest, AnActorThatStopsOnStartAndStartsOnStopTurnsOverOncePerFrame) {
+    CQVActor* actor = Make("Blinker");
+    Send(actor, MSG_SET_STOPPRE_ON_STARTPOST, 1u);
+    Send(actor, MSG_SET_STARTPRE_ON_STOPPOST, 1u);
+    g_Seen.clear();
+    actor->HandleMessage(MSG_ACTION_START_PRE, nullptr);
+    const std::vector<uint32_t> turn{MSG_ACTION_START_PRE, MSG_ACTION_START, MSG_ACTION_START_POST,
+                                     MSG_ACTION_STOP_PRE,  MSG_ACTION_STOP,  MSG_ACTION_STOP_POST};
+    EXPECT_EQ(SeenBy(actor), turn);
+    for (int frame = 0; frame < 3; ++frame) {
+        ASSERT_NE(actor->FindTimedMessage(MSG_ACTION_START_PRE), nullptr);
+        g_Seen.clear();
+        g_FrameTime = 0.1f;
+        ++g_FrameNumber;
+        system->UpdateClock(&g_GlobalClock);
+        system->RunTimedMessagePass();
+        std::vector<uint32_t> steps = SeenBy(actor);
+        // The pass's own per-frame step is no part of the chain.
+        steps.erase(std::remove(steps.begin(), steps.end(), static_cast<uint32_t>(MSG_BASEPROCESS)), steps.end());
+        EXPECT_EQ(steps, turn);
+    }
 }
 
 TEST_F(ActorHandlerTest, DelayedStartIsScheduledAndRunsWhenFired) {

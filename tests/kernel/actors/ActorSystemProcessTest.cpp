@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <csignal>
 #include <filesystem>
 
@@ -174,6 +175,36 @@ TEST_F(ActorSystemProcessTest, TheBarStandsAtItsPlaceAndNeverOverflows) {
     EXPECT_EQ(g_ServiceLog.presents, presents + 1);
     system->EndLoadingScreen();
     EXPECT_EQ(system->m_LoadCallback, nullptr);
+}
+
+// The bar's place comes from a level ("Set Load Bar Position") and its step
+// from the load's record count: whatever they hold, the bar's corners stay
+// whole pixels in order and the fill within the bar.
+TEST_F(ActorSystemProcessTest, AHostileBarPlaceOrAnEmptyLoadKeepsTheBarInOrder) {
+    const float huge = 3.0e38f;
+    const struct {
+        Vector3 place;
+        uint32_t records;
+    } cases[] = {
+        {Vector3(-7.6e15f, 0.0f, 0.0f), 10},
+        {Vector3(huge, huge, 0.0f), 10},
+        {Vector3(-huge, -huge, 0.0f), 10},
+        {Vector3(std::nanf(""), std::nanf(""), 0.0f), 10},
+        {Vector3(0.0f, 0.0f, 0.0f), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.records);
+        system->HandleMessage(MSG_SET_LOAD_BAR_POSITION, Args_Of(&c.place));
+        system->StartLoadingScreen(c.records);
+        g_LoadingScreen.interval = 0;
+        for (int i = 0; i < 3; ++i) system->UpdateLoadingScreen(nullptr);
+        const LoadingScreenState& screen = g_LoadingScreen;
+        EXPECT_LE(screen.border.left, screen.bar.left);
+        EXPECT_LT(screen.bar.left, screen.bar.right);
+        EXPECT_LT(screen.bar.top, screen.bar.bottom);
+        EXPECT_LE(screen.fill.right, screen.bar.right - 2);
+        system->EndLoadingScreen();
+    }
 }
 
 TEST_F(ActorSystemProcessTest, ALoadThatCannotReadItsFileLeavesARunningWorld) {

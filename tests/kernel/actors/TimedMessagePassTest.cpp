@@ -373,3 +373,37 @@ TEST_F(TimedPassTest, ScaledClockWithATimeParentRunsAtTheProductOfScales) {
 }
 
 }  // namespace
+
+// A record scheduled with an actor as its argument, at the top of its block
+// or inside a nested command, and the actor deleted before it fires: the
+// record fires with a null actor and nothing follows the dead one.
+TEST_F(TimedPassTest, ARecordNamingAnActorThatDiedFiresWithNoActor) {
+    const struct {
+        const char* label;
+        bool nested;
+    } cases[] = {{"Set Orientation", false}, {"Action Command { Set Orientation }", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        CQVActor* target = Make("Target");
+        Matrix moved;
+        Mat4_Identity(&moved);
+        moved.m[3][0] = 9.0f;
+        target->SetWorldMatrix(moved);
+        uint8_t block[4 + sizeof target];
+        const uint32_t nested = MSG_SET_ORIENTATION;
+        std::memcpy(block, &nested, 4);
+        std::memcpy(block + 4, &target, sizeof target);
+        TimedMessage* record =
+            c.nested ? actor->ScheduleMessage(MSG_ACTION_COMMAND, Args_Of(block, sizeof block), 0x200, 0.5f, 0.0f, 0.0f)
+                     : actor->ScheduleMessage(MSG_SET_ORIENTATION, Args_Of(block + 4, sizeof target), 0x200, 0.5f,
+                                              0.0f, 0.0f);
+        ASSERT_NE(record, nullptr);
+        ASSERT_EQ(system->DeleteActor(target), 1);
+        system->RunPendingDeletes();
+        const CQVActor* held = target;
+        std::memcpy(&held, record->args.Data() + (c.nested ? 4 : 0), sizeof held);
+        EXPECT_EQ(held, nullptr);
+        for (int frame = 0; frame < 8; ++frame) Frame(0.1f);
+        EXPECT_EQ(actor->GetWorldMatrix().m[3][0], 0.0f);
+    }
+}

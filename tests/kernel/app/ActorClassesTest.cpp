@@ -4,6 +4,10 @@
 #include "kernel/actors/Registries.h"
 #include "kernel/app/ActorClasses.h"
 #include "kernel/fileactors/FileIO.h"
+#include "services/engine/Engine.h"
+#include "services/library/Library.h"
+#include "services/library/LibraryItem.h"
+#include "services/mesh/Mesh.h"
 
 #include <gtest/gtest.h>
 
@@ -24,10 +28,21 @@ class ActorClassesTest : public testing::Test {
 protected:
     void SetUp() override {
         delete g_ActorSystem;
+        // A mesh actor is made with the library's fallback mesh 3 and material 4,
+        // a Sound with the library's default sound 1.
+        ASSERT_EQ(CQVEngine::Create(), 1);
+        g_Library.SetItem(1, new CQVSoundItem);
+        auto* mesh = new CQVMeshItem;
+        mesh->subsetInfos.resize(1);
+        g_Library.SetItem(3, mesh);
+        g_Library.SetItem(4, new CQVMaterialItem);
         ActorClasses_Install();
         ASSERT_EQ(RegisterActorClasses(), 1);
     }
-    void TearDown() override { delete g_ActorSystem; }
+    void TearDown() override {
+        delete g_ActorSystem;
+        Library_Reset();
+    }
 };
 
 TEST_F(ActorClassesTest, TheFactoryMakesEveryClassWithItsRecord) {

@@ -5,6 +5,7 @@
 #include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
 #include "services/input/Input.h"
+#include "tests/support/ResetGlobals.h"
 #include "tools/fixtures/EmptyActorFile.h"
 
 #include <SDL2/SDL.h>
@@ -32,6 +33,8 @@ protected:
         ASSERT_TRUE(Platform_Init()) << Platform_GetError();
         TakeMessages();
     }
+    // The keys the procedure passed to input, and the window's active state.
+    void TearDown() override { ResetGlobals(); }
 };
 
 TEST_F(WindowProcedure, SystemCommandsThatMoveOrSizeAreSwallowed) {
@@ -116,6 +119,13 @@ TEST_F(WindowProcedure, PumpTurnsEventsIntoWindowMessages) {
     ASSERT_EQ(after.size(), 1u);
     EXPECT_EQ(after[0].message, static_cast<uint32_t>(WM_QUIT));
     EXPECT_FALSE(Platform_IsWindowVisible(window));
+
+    // The keys still held go up again, so no later test finds them down.
+    pushKey(SDL_SCANCODE_RCTRL, false);
+    pushKey(SDL_SCANCODE_SPACE, false);
+    TakeMessages();
+    EXPECT_EQ(Platform_GetAsyncKeyState(VK_CONTROL) & 0x8000, 0);
+    EXPECT_EQ(Platform_GetAsyncKeyState(VK_SPACE) & 0x8000, 0);
 }
 
 // A game folder with "init.txt", the text table and empty start content.

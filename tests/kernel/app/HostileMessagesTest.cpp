@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -53,10 +54,10 @@ protected:
     }
 
     // As a timed message read from a file delivers it (the stored form), and
-    // as a script's packed block does.
+    // as the bytes stand.
     static void Deliver(CQVActor* actor, const Hostile& message) {
         std::vector<uint8_t> bytes(message.bytes.begin(), message.bytes.end());
-        if (MessageArgs_AcceptsData(message.id, bytes.data(), bytes.size(), true)) {
+        if (MessageArgs_AcceptsData(message.id, bytes.data(), bytes.size(), ArgSource::Stored)) {
             ArgBlock block;
             if (MessageArgs_Import(actor, block, message.id, bytes.data(), static_cast<uint32_t>(bytes.size()))) {
                 std::vector<uint8_t> imported(static_cast<const uint8_t*>(block.data),
@@ -64,7 +65,7 @@ protected:
                 actor->HandleMessage(message.id, MessageArgs(imported.data(), imported.size()));
             }
         }
-        if (MessageArgs_AcceptsData(message.id, bytes.data(), bytes.size(), false)) {
+        if (MessageArgs_AcceptsData(message.id, bytes.data(), bytes.size(), ArgSource::Raw)) {
             actor->HandleMessage(message.id, MessageArgs(bytes.data(), bytes.size()));
         }
     }
@@ -79,15 +80,50 @@ TEST_F(HostileMessages, NoHandlerOfAnyClassTakesFileOrScriptBytesBeyondTheirBloc
         {MSG_GET_FILENAME, "AB"},      {MSG_GET_FILENAME, std::string("\2\0\0\0AB", 6)},
         {85, many},                    {175, many},
         {176, many},
+        // An actor argument: by path from a file, never as the bytes stand.
+        {MSG_ADDFORCEINDIRECTIONOF, sixteen}, {MSG_SET_ORIENTATION, eight},
+        {MSG_COPY_ACTOR, sixteen},
     };
     for (CQVActor* actor : MakeOneOfEach(304)) {
         for (const Hostile& message : messages) Deliver(actor, message);
     }
     // A raw pointer never comes from such bytes, nor do the engine's own messages.
-    EXPECT_FALSE(MessageArgs_AcceptsData(MSG_GET_FILE_STRINGLIST, sixteen.data(), sixteen.size(), false));
-    EXPECT_FALSE(MessageArgs_AcceptsData(MSG_RECURSIVE_COMMAND, sixteen.data(), sixteen.size(), false));
-    EXPECT_FALSE(MessageArgs_AcceptsData(MSG_COLLECT_DESCENDANTS, sixteen.data(), sixteen.size(), false));
-    EXPECT_FALSE(MessageArgs_AcceptsData(85, many.data(), many.size(), true));
+    EXPECT_FALSE(MessageArgs_AcceptsData(MSG_GET_FILE_STRINGLIST, sixteen.data(), sixteen.size(), ArgSource::Raw));
+    EXPECT_FALSE(MessageArgs_AcceptsData(MSG_RECURSIVE_COMMAND, sixteen.data(), sixteen.size(), ArgSource::Raw));
+    EXPECT_FALSE(MessageArgs_AcceptsData(MSG_COLLECT_DESCENDANTS, sixteen.data(), sixteen.size(), ArgSource::Raw));
+    EXPECT_FALSE(MessageArgs_AcceptsData(85, many.data(), many.size(), ArgSource::Stored));
+}
+
+// An actor argument is an actor only where the engine put it there: by the
+// path a file names, or by the script interpreter; the same bytes as they
+// stand are refused, at the top of the block and inside a nested command.
+TEST_F(HostileMessages, ActorArgumentsComeOnlyFromTheEnginesOwnPacking) {
+    CQVActor* scenery = CQVActorSystem::GetActorById(ACTOR_ID_SCENERY);
+    CQVActor* actor = g_ActorSystem->CreateActor(CLASS_BASE, "Pushed", nullptr, scenery, ACTOR_ID_ANY, 1, 0);
+    ASSERT_NE(actor, nullptr);
+    struct {
+        CQVActor* other;
+        float strength, rand, angle;
+    } force{actor, 1.0f, 0.0f, 0.0f};
+    uint8_t nested[4 + sizeof force];
+    const uint32_t nestedId = MSG_ADDFORCEINDIRECTIONOF;
+    std::memcpy(nested, &nestedId, 4);
+    std::memcpy(nested + 4, &force, sizeof force);
+    const struct {
+        uint32_t id;
+        const void* bytes;
+        size_t size;
+    } blocks[] = {
+        {MSG_ADDFORCEINDIRECTIONOF, &force, sizeof force},
+        {MSG_ACTION_COMMAND, nested, sizeof nested},
+    };
+    for (const auto& block : blocks) {
+        SCOPED_TRACE(block.id);
+        EXPECT_FALSE(MessageArgs_AcceptsData(block.id, block.bytes, block.size, ArgSource::Raw));
+        EXPECT_TRUE(MessageArgs_AcceptsData(block.id, block.bytes, block.size, ArgSource::Packed));
+    }
+    const char path[] = "/Scenery/Pushed\0\0\0\x80?\0\0\0\0\0\0\0\0";
+    EXPECT_TRUE(MessageArgs_AcceptsData(MSG_ADDFORCEINDIRECTIONOF, path, sizeof path - 1, ArgSource::Stored));
 }
 
 // The same from scripts, whose texts an actor file carries: calls with

@@ -165,6 +165,48 @@ TEST_F(ActorFileLoad, AStoredMessageDueBeforePrecalculateWaits) {
     EXPECT_EQ(loaded->GetWorldMatrix().m[3][0], 0.0f);
 }
 
+// A command nested in a stored block keeps each of its pointers in four
+// bytes, so even a block whose own types are plain becomes its run-time
+// form at "Precalculate"; a file that puts eight bytes after the nested
+// "Set Orientation" hands its handler no actor made of them.
+TEST_F(ActorFileLoad, ANestedCommandIsImportedAtPrecalculate) {
+    CQVActor* floor = Make(CLASS_BASE, "Floor", scenery, 3000);
+    CQVActor* door = Make(CLASS_BASE, "Door", scenery, 3001);
+    Matrix turned;
+    Mat4_Identity(&turned);
+    turned.m[3][0] = 7.0f;
+    floor->SetWorldMatrix(turned);
+    uint8_t command[4 + sizeof floor];
+    const uint32_t nested = MSG_SET_ORIENTATION;
+    std::memcpy(command, &nested, 4);
+    std::memcpy(command + 4, &floor, sizeof floor);
+    door->ScheduleMessage(MSG_ACTION_COMMAND, MessageArgs(&command, sizeof command), TIMED_SAVED_FLAG | 0x200,
+                          0.5f, 0.0f, 0.0f);
+    ASSERT_EQ(Save(scenery, "Nested.qva"), 1);
+    // The record as saved: id, size 8, the nested id and its zeroed pointer.
+    const std::string saved = Bytes().Words({MSG_ACTION_COMMAND, 8, MSG_SET_ORIENTATION, 0}).data;
+    const std::string hostile =
+        Bytes().Words({MSG_ACTION_COMMAND, 12, MSG_SET_ORIENTATION}).Raw("AAAAAAAA").data;
+    std::string file = ReadData("Nested.qva");
+    const size_t at = file.find(saved);
+    ASSERT_NE(at, std::string::npos);
+    WriteData("Nested.qva", file.replace(at, saved.size(), hostile));
+
+    ASSERT_EQ(Open(scenery, "Nested.qva"), 1);
+    CQVActor* loaded = system->GetActorById(3001);
+    ASSERT_NE(loaded, nullptr);
+    ASSERT_NE(loaded->FindTimedMessage(MSG_ACTION_COMMAND), nullptr);
+    scenery->HandleMessage(MSG_PRECALCULATE_RECURSIVE, nullptr);
+    for (int frame = 0; frame < 4; ++frame) {
+        g_FrameTime = 0.25f;
+        ++g_FrameNumber;
+        system->UpdateClock(&g_GlobalClock);
+        system->RunTimedMessagePass();
+    }
+    EXPECT_EQ(loaded->FindTimedMessage(MSG_ACTION_COMMAND), nullptr);
+    EXPECT_EQ(loaded->GetWorldMatrix().m[3][0], 0.0f);
+}
+
 TEST_F(ActorFileLoad, SavedMessageOnAChannelNoClockRunsIsDropped) {
     CQVActor* door = Make(CLASS_BASE, "Door", scenery, 3001);
     door->ScheduleMessage(MSG_KILL, nullptr, TIMED_SAVED_FLAG | 0x200, 3.0f, 0.0f, 0.0f);

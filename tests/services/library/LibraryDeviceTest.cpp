@@ -46,11 +46,12 @@ TEST_F(LibraryDevice, TheSampleItemsLoadFromTheSampleFiles) {
         EXPECT_EQ(item->Load(), 1) << item->name << ": " << Error();
         loaded[item->kind] += item->loaded;
     }
-    EXPECT_EQ(loaded[LIBRARY_TEXTURE], 5u);
+    // The sample level adds items of its own beside these.
+    EXPECT_GE(loaded[LIBRARY_TEXTURE], 5u);
     for (uint32_t id = 10; id <= 14; ++id) EXPECT_NE(ItemAt<CQVTextureItem>(id)->texture, nullptr) << id;
     EXPECT_EQ(ItemAt<CQVTextureItem>(13)->texture->levelDesc.Width, 64u);
     EXPECT_GT(ItemAt<CQVMotionItem>(500)->tracks.size(), 10u);
-    EXPECT_EQ(loaded[LIBRARY_SOUND], 3u);
+    EXPECT_GE(loaded[LIBRARY_SOUND], 3u);
     for (uint32_t id = 300; id <= 302; ++id) EXPECT_NE(ItemAt<CQVSoundItem>(id)->buffer, nullptr) << id;
     // A blended material stored without buckets draws in the blended one.
     EXPECT_EQ(static_cast<CQVMaterialItem*>(engine()->FindItem("glass", LIBRARY_MATERIAL))->bucketMask, 128u);

@@ -120,4 +120,60 @@ TEST_F(RenderTest, AccessorsKeepTheRecordAndIgnoreNull) {
     EXPECT_EQ(Light_GetDiffuse(nullptr).r, 0.0f);
 }
 
+// Items one after another: each gets exactly the lights that reach it,
+// whatever the item before it had.
+TEST_F(RenderTest, EachItemGetsTheLightsThatReachItWhateverTheOneBeforeHad) {
+    std::vector<CQVLightItem*> lights;
+    for (float x : {0.0f, 100.0f, 200.0f}) {
+        CQVLightItem* light = engine->CreateLight();
+        Light_SetPosition(light, Vector3(x, 0, 0));
+        Light_SetRange(light, 60.0f);
+        Light_Apply(light);
+        engine->EnableLight(light, 1);
+        lights.push_back(light);
+    }
+    PlatformDevice* device = RenderScene_Device();
+    LightState& state = engine->lightState;
+    Lights_BeginDraw(device, state);
+    const auto on = [&] {
+        std::vector<int32_t> states;
+        for (CQVLightItem* light : lights) states.push_back(Enabled(light));
+        return states;
+    };
+    EXPECT_EQ(on(), (std::vector<int32_t>{0, 0, 0}));
+    EXPECT_EQ(Lights_SelectForItem(device, state, Vector3(50, 0, 0), 1.0f), 2u);
+    EXPECT_EQ(on(), (std::vector<int32_t>{1, 1, 0}));
+    EXPECT_EQ(Lights_SelectForItem(device, state, Vector3(150, 0, 0), 1.0f), 2u);
+    EXPECT_EQ(on(), (std::vector<int32_t>{0, 1, 1}));
+    EXPECT_EQ(Lights_SelectForItem(device, state, Vector3(500, 0, 0), 1.0f), 0u);
+    EXPECT_EQ(on(), (std::vector<int32_t>{0, 0, 0}));
+    EXPECT_EQ(Lights_SelectForItem(device, state, Vector3(0, 0, 0), 500.0f), 3u);
+    // A light switched off in the middle of the draw leaves the item's set.
+    engine->EnableLight(lights[1], 0);
+    EXPECT_EQ(Enabled(lights[1]), 0);
+    Lights_EndDraw(device, state);
+    EXPECT_EQ(on(), (std::vector<int32_t>{0, 0, 0}));
+    EXPECT_TRUE(state.itemLights.empty());
+}
+
+// A light that is on stays on when its type crosses between local and
+// directional, in the list its new type belongs to.
+TEST_F(RenderTest, ALightThatIsOnStaysOnWhenItsTypeChanges) {
+    CQVLightItem* light = engine->CreateLight();
+    Light_Apply(light);
+    engine->EnableLight(light, 1);
+    Light_SetType(light, D3DLIGHT_DIRECTIONAL);
+    EXPECT_TRUE(engine->lightState.localLights.empty());
+    EXPECT_EQ(Enabled(light), 1);
+    Light_SetType(light, D3DLIGHT_SPOT);
+    EXPECT_EQ(engine->lightState.localLights, std::vector<CQVLightItem*>{light});
+    EXPECT_EQ(Enabled(light), 0);  // the queue switches it on per item
+    // A light that is off stays off.
+    engine->EnableLight(light, 0);
+    Light_SetType(light, D3DLIGHT_DIRECTIONAL);
+    EXPECT_EQ(Enabled(light), 0);
+    Light_SetType(light, D3DLIGHT_POINT);
+    EXPECT_TRUE(engine->lightState.localLights.empty());
+}
+
 }  // namespace
