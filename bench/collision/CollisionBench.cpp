@@ -4,6 +4,7 @@
 // and "Load Game" of that level with the loading screen drawn and presented
 // on the offscreen device.
 
+#include "bench/support/OffscreenBench.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/Collision.h"
@@ -140,18 +141,8 @@ void BM_CollisionPass(benchmark::State& state) {
 BENCHMARK(BM_CollisionPass)->Arg(1000)->Arg(2000)->Arg(4000)->Arg(10000)->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oNLogN);
 
-HWND OpenDevice() {
-    static HWND window = nullptr;
-    if (window) return window;
-    CQVEngine::Create();
-    Platform_RegisterClass(PlatformWindowClass{"CollisionBench", [](HWND, uint32_t, WPARAM, LPARAM) -> LRESULT { return 0; }});
-    window = Platform_CreateWindow("CollisionBench", "CollisionBench", 0, 0, 800, 600);
-    if (!CQVEngine::GetInstance()->Init(800, 600, 32, 32, ENGINE_WINDOWED | ENGINE_NO_SOUND, window)) return nullptr;
-    return window;
-}
-
 void BM_LoadGame(benchmark::State& state) {
-    if (!OpenDevice()) {
+    if (!Bench_StartEngine()) {
         state.SkipWithError("no graphics device");
         return;
     }
@@ -177,10 +168,4 @@ BENCHMARK(BM_LoadGame)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}
+int main(int argc, char** argv) { return Bench_OffscreenMain(argc, argv); }

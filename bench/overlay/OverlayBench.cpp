@@ -4,6 +4,7 @@
 // start-up. Offscreen on llvmpipe, so "frame" includes the rasterising;
 // "submit" is the CPU cost of queueing and issuing the text alone.
 
+#include "bench/support/OffscreenBench.h"
 #include "platform/Window.h"
 #include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
@@ -17,18 +18,6 @@
 #include <vector>
 
 namespace {
-
-LRESULT NoProcedure(HWND, uint32_t, WPARAM, LPARAM) { return 0; }
-
-bool StartEngine() {
-    static bool started = false;
-    if (started) return true;
-    if (!CQVEngine::Create()) return false;
-    Platform_RegisterClass(PlatformWindowClass{"OverlayBench", NoProcedure});
-    HWND window = Platform_CreateWindow("OverlayBench", "OverlayBench", 0, 0, 800, 600);
-    started = CQVEngine::GetInstance()->Init(800, 600, 32, 32, ENGINE_WINDOWED | ENGINE_NO_SOUND, window) == 1;
-    return started;
-}
 
 // 40 strings of 50 characters down the screen.
 void QueueText(CQVEngine* engine, const std::vector<std::string>& lines) {
@@ -47,7 +36,7 @@ std::vector<std::string> Lines() {
 }
 
 void BM_Text2000Frame(benchmark::State& state) {
-    if (!StartEngine()) return state.SkipWithError("no device");
+    if (!Bench_StartEngine()) return state.SkipWithError("no device");
     CQVEngine* engine = CQVEngine::GetInstance();
     const std::vector<std::string> lines = Lines();
     std::vector<uint32_t> batches;
@@ -65,7 +54,7 @@ void BM_Text2000Frame(benchmark::State& state) {
 BENCHMARK(BM_Text2000Frame)->Unit(benchmark::kMillisecond);
 
 void BM_Text2000Submit(benchmark::State& state) {
-    if (!StartEngine()) return state.SkipWithError("no device");
+    if (!Bench_StartEngine()) return state.SkipWithError("no device");
     CQVEngine* engine = CQVEngine::GetInstance();
     const std::vector<std::string> lines = Lines();
     std::vector<uint32_t> batches;
@@ -87,7 +76,7 @@ void BM_Text2000Submit(benchmark::State& state) {
 BENCHMARK(BM_Text2000Submit)->Unit(benchmark::kMillisecond);
 
 void BM_DefaultFontAtlas(benchmark::State& state) {
-    if (!StartEngine()) return state.SkipWithError("no device");
+    if (!Bench_StartEngine()) return state.SkipWithError("no device");
     PlatformDevice* device = CQVGraphics::GetInstance()->GetDevice();
     for (auto _ : state) {
         FontRasterizer font;
@@ -99,11 +88,4 @@ BENCHMARK(BM_DefaultFontAtlas)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return Bench_OffscreenMain(argc, argv); }

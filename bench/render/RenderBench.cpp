@@ -6,6 +6,7 @@
 //
 // Run with LP_NUM_THREADS=1 for figures that compare across machines.
 
+#include "bench/support/OffscreenBench.h"
 #include "services/render/Camera.h"
 #include "services/render/Lights.h"
 #include "services/render/RenderQueue.h"
@@ -218,10 +219,4 @@ BENCHMARK(BM_ShadowCasters)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}
+int main(int argc, char** argv) { return Bench_OffscreenMain(argc, argv); }
