@@ -160,14 +160,6 @@ bool Scenario::SaveScene() {
 }
 
 int Scenario::Run(double frameStep, int timeoutMs) {
-    const char* bin = std::getenv("QV_BIN_DIR");
-    const std::string binary = std::string(bin ? bin : ".") + "/game";
-    std::vector<std::string> args{binary, "-win=1", "-w=" + std::to_string(m_Width),
-                                  "-h=" + std::to_string(m_Height)};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
     char step[32];
     std::snprintf(step, sizeof step, "QV_FRAME_STEP=%.9g", frameStep);
     std::vector<char*> env;
@@ -178,15 +170,10 @@ int Scenario::Run(double frameStep, int timeoutMs) {
     env.push_back(nullptr);
 
     const fs::path errors = m_Folder / "stderr.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, m_Folder.c_str());
-    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), env.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        m_ErrorOutput = "cannot start " + binary;
+    pid_t pid = StartProgram("game", {"-win=1", "-w=" + std::to_string(m_Width), "-h=" + std::to_string(m_Height)},
+                             m_Folder, errors, env.data());
+    if (pid < 0) {
+        m_ErrorOutput = "cannot start the game";
         return -1;
     }
     int status = WaitChildExit(pid, timeoutMs);

@@ -70,19 +70,9 @@ TEST(SampleLevelScreen, ShowsTheRoomsAFewSecondsIn) {
     AddScreenCheck(sample.dir);
     if (HasFatalFailure()) return;
 
-    const char* bin = std::getenv("QV_BIN_DIR");
-    std::string binary = std::string(bin ? bin : ".") + "/game";
-    std::vector<std::string> args{binary, "-win=1", "-w=" + std::to_string(kWidth), "-h=" + std::to_string(kHeight),
-                                  "-s=0"};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, sample.dir.c_str());
-    pid_t pid = -1;
-    ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    pid_t pid = StartProgram(
+        "game", {"-win=1", "-w=" + std::to_string(kWidth), "-h=" + std::to_string(kHeight), "-s=0"}, sample.dir);
+    ASSERT_GT(pid, 0);
     const int result = WaitChildExit(pid, 120000);
     if (pid > 0) {
         ::kill(pid, SIGKILL);

@@ -142,17 +142,8 @@ protected:
 
     // Runs the game on the folder and reads the centre of its capture.
     void RunAndCapture(Rgb* centre) {
-        const char* bin = std::getenv("QV_BIN_DIR");
-        std::string binary = std::string(bin ? bin : ".") + "/game";
-        std::vector<std::string> args{binary, "-win=1", "-w=320", "-h=240", "-s=0"};
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-        ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        pid = StartProgram("game", {"-win=1", "-w=320", "-h=240", "-s=0"}, dir);
+        ASSERT_GT(pid, 0);
         ASSERT_EQ(WaitChildExit(pid, 60000), 0);
         fs::path capture;
         for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir)) {

@@ -20,11 +20,6 @@ extern char** environ;
 
 namespace {
 
-std::string GameBinary() {
-    const char* bin = std::getenv("QV_BIN_DIR");
-    return std::string(bin ? bin : ".") + "/game";
-}
-
 class GameProcess : public testing::Test {
 protected:
     std::filesystem::path dir;
@@ -43,15 +38,8 @@ protected:
         std::filesystem::remove_all(dir);
     }
     void Start(std::vector<std::string> args) {
-        const std::string binary = GameBinary();
-        std::vector<char*> argv{const_cast<char*>(binary.c_str())};
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-        ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        pid = StartProgram("game", std::move(args), dir);
+        ASSERT_GT(pid, 0);
     }
     // "init.txt": base folder ".", start scene "Start.qva", the default globals file.
     bool WriteStartFile() {

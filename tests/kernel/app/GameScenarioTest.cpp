@@ -63,17 +63,8 @@ protected:
     }
 
     void Start() {
-        const char* bin = std::getenv("QV_BIN_DIR");
-        const std::string binary = std::string(bin ? bin : ".") + "/game";
-        std::vector<std::string> args{binary, "-win=1", "-w=640", "-h=480"};
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-        ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        pid = StartProgram("game", {"-win=1", "-w=640", "-h=480"}, dir);
+        ASSERT_GT(pid, 0);
     }
 
     int WaitExit(int timeoutMs) { return WaitChildExit(pid, timeoutMs); }

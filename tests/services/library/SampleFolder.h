@@ -2,6 +2,8 @@
 // Our programs run as a player runs them: the sample tool writing its
 // folder, the game started in a folder with its standard error kept.
 
+#include "tests/support/ChildProcess.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -19,19 +21,8 @@ extern char** environ;
 // standard error into a file when one is given; its exit status.
 inline int RunProgram(const std::string& program, std::vector<std::string> arguments,
                       const std::filesystem::path& folder = {}, const std::filesystem::path& errors = {}) {
-    const char* bin = std::getenv("QV_BIN_DIR");
-    const std::string binary = std::string(bin ? bin : ".") + "/" + program;
-    std::vector<char*> argv{const_cast<char*>(binary.c_str())};
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    if (!errors.empty()) posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return -1;
+    const pid_t pid = StartProgram(program, std::move(arguments), folder, errors);
+    if (pid < 0) return -1;
     int status = 0;
     if (waitpid(pid, &status, 0) != pid) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

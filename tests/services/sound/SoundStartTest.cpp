@@ -51,12 +51,6 @@ protected:
         std::filesystem::remove_all(dir);
     }
     void Start(const char* soundOption, const char* drivers) {
-        const char* bin = std::getenv("QV_BIN_DIR");
-        const std::string binary = std::string(bin ? bin : ".") + "/game";
-        std::vector<std::string> args = {binary, "-win=1", "-w=320", "-h=240", soundOption};
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
         std::vector<std::string> env;
         for (char** e = environ; *e != nullptr; ++e) {
             if (std::strncmp(*e, "ALSOFT_DRIVERS=", 15) != 0) env.emplace_back(*e);
@@ -65,13 +59,8 @@ protected:
         std::vector<char*> envp;
         for (std::string& e : env) envp.push_back(e.data());
         envp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-        posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        pid = StartProgram("game", {"-win=1", "-w=320", "-h=240", soundOption}, dir, dir / "stderr.txt", envp.data());
+        ASSERT_GT(pid, 0);
     }
     int WaitExit(int timeoutMs) { return WaitChildExit(pid, timeoutMs); }
     int CountMessages() {
