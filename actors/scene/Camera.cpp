@@ -53,12 +53,11 @@ constexpr RayFilter kCameraRay{0xFFFFFFFFu, 0x12000, 0x4040010};
 const Vector3 kTarget2Offset(150.0f, 150.0f, 0.0f);
 const Vector3 kUp(0.0f, 1.0f, 0.0f);
 
-Vector3 Plus(const Vector3& a, const Vector3& b) { return Vector3(a.x + b.x, a.y + b.y, a.z + b.z); }
 
-Vector3 Lerp(const Vector3& a, const Vector3& b, float t) { return Plus(a, (b - a) * t); }
+Vector3 Lerp(const Vector3& a, const Vector3& b, float t) { return a + (b - a) * t; }
 
 // keep x a + (1 - keep) x b
-Vector3 Blend(float keep, const Vector3& a, const Vector3& b) { return Plus(a * keep, b * (1.0f - keep)); }
+Vector3 Blend(float keep, const Vector3& a, const Vector3& b) { return a * keep + b * (1.0f - keep); }
 
 Vector3 Normalized(const Vector3& v) {
     Vector3 out;
@@ -227,7 +226,7 @@ int CQVCamera::SetActive(uint32_t active) {
     ScheduleProcess();
     if (m_CameraType == CAMERA_TARGET_2 && m_Target1.target) {
         const Vector3 look = WorldPosition(m_Target1.target);
-        const Vector3 eye = Plus(look, kTarget2Offset);
+        const Vector3 eye = look + kTarget2Offset;
         MoveTo(eye);
         if (CQVEngine* engine = CQVEngine::GetInstance()) engine->SetCameraLookAt(eye, look, kUp);
     }
@@ -585,7 +584,7 @@ void CQVCamera::MotionTarget() {
         } else {
             const Vector3 n = Normalized(start - m_DesiredEye);
             const float radius = m_ColObjs.empty() ? 0.0f : m_ColObjs.front().boxMax.x;
-            const Vector3 q = Plus(hit, n * (2.0f * radius));
+            const Vector3 q = hit + n * (2.0f * radius);
             if (Vec3_Dot(Normalized(m_DesiredEye - q), n) < 0.0f) m_Zoom -= Vec3_Length(m_DesiredEye - q);
         }
     }
@@ -596,7 +595,7 @@ void CQVCamera::MotionTarget() {
 void CQVCamera::MotionTargetX2() {
     const Vector3 t1 = WorldPosition(m_Target1.target);
     const Vector3 t2 = WorldPosition(m_Target2.target);
-    const Vector3 middle = (Plus(t1, t2)) * 0.5f;
+    const Vector3 middle = (t1 + t2) * 0.5f;
     m_DesiredLook = middle;
     m_DesiredLook.y += m_Height;
     const float s = Vec3_Length(t1 - t2);
@@ -636,7 +635,7 @@ void CQVCamera::MotionLookFollow() {
     start.y -= 30.0f;
     const Vector3 d = Normalized(m_DesiredEye - start);
     Vector3 hit;
-    if (RayCast(start, Plus(m_DesiredEye, d * 20.0f), &hit, &m_HitNormal)) {
+    if (RayCast(start, m_DesiredEye + d * 20.0f, &hit, &m_HitNormal)) {
         const Vector3 q = hit - d * 10.0f;
         if (std::fabs(Vec3_Dot(m_HitNormal, kUp)) >= 0.8f) {
             // Off a floor or a ceiling the whole view moves along the
@@ -676,8 +675,8 @@ void CQVCamera::MotionMoveFollow() {
     Vector3 line = eye - look;
     const float length = Vec3_Length(line);
     const Vector3 unit = length > 0.0f ? line * (1.0f / length) : Vector3(0.0f, 0.0f, -1.0f);
-    if (length > m + m_Slack) eye = Plus(look, unit * (m + m_Slack));
-    else if (length < m) eye = Plus(look, unit * m);
+    if (length > m + m_Slack) eye = look + unit * (m + m_Slack);
+    else if (length < m) eye = look + unit * m;
 
     line = eye - look;
     const Vector3 view = Normalized(line);
@@ -686,8 +685,8 @@ void CQVCamera::MotionMoveFollow() {
         // the eye out along the level part of the line.
         Vector3 level = Cross(Cross(kUp, view), kUp);
         if (Vec3_LengthSq(level) < 1e-8f) level = Vector3(0.0f, 0.0f, -1.0f);
-        const Vector3 turned = Normalized(Plus(view, Normalized(level) * 0.57f));
-        eye = Plus(look, turned * Vec3_Length(line));
+        const Vector3 turned = Normalized(view + Normalized(level) * 0.57f);
+        eye = look + turned * Vec3_Length(line);
     }
 
     m_Blocked = 0;
@@ -695,7 +694,7 @@ void CQVCamera::MotionMoveFollow() {
     start.y -= 100.0f;
     const Vector3 d = Normalized(eye - start);
     Vector3 hit;
-    CQVActor* owner = RayCast(start, Plus(eye, d * 15.001f), &hit, &m_HitNormal);
+    CQVActor* owner = RayCast(start, eye + d * 15.001f, &hit, &m_HitNormal);
     if (owner == nullptr) {
         m_LastClearEye = eye;
         m_LastClearLook = look;
@@ -707,7 +706,7 @@ void CQVCamera::MotionMoveFollow() {
             eye = m_LastClearEye;
         } else {
             const Vector3 toEye = Normalized(eye - look);
-            if (RayCast(look, Plus(eye, toEye * 15.001f), &hit, nullptr)) {
+            if (RayCast(look, eye + toEye * 15.001f, &hit, nullptr)) {
                 eye = hit - toEye * 15.0f;
                 m_Zoom = Vec3_Length(eye - look) * 0.985f - m_Distance;
                 m_LastClearEye = eye;

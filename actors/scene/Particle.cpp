@@ -132,7 +132,6 @@ constexpr MessageTable kParticleMessages{kParticleRows};
 
 uint32_t ClampSlotCount(uint32_t count) { return std::clamp<uint32_t>(count, 1, kParticleMaxSlots); }
 
-Vector3 Add(const Vector3& a, const Vector3& b) { return Vector3(a.x + b.x, a.y + b.y, a.z + b.z); }
 
 // The four corners in quad order: top left, top right, bottom right, bottom left.
 constexpr float kCornerX[4] = {-1.0f, 1.0f, 1.0f, -1.0f};
@@ -342,8 +341,8 @@ void CQVParticle::Simulate(float dt) {
     }
     const Vector3 margin(p.size, p.size, p.size);
     low = low - margin;
-    high = Add(high, margin);
-    m_BoundsCentre = Add(low, high) * 0.5f;
+    high = high + margin;
+    m_BoundsCentre = (low + high) * 0.5f;
     m_BoundsRadius = std::sqrt(Vec3_LengthSq(high - low));
 
     if (m_FreeSlots.size() == m_Slots.size()) {
@@ -385,7 +384,7 @@ void CQVParticle::Simulate(float dt) {
         for (uint32_t k = 0; k < n && !m_FreeSlots.empty(); ++k) {
             const uint32_t index = m_FreeSlots.back();
             m_FreeSlots.pop_back();
-            const Vector3 spawn = Add(m_PrevEmitterPosition, moved * Particle_RandomUnit());
+            const Vector3 spawn = m_PrevEmitterPosition + moved * Particle_RandomUnit();
             ParticleState& s = m_Slots[index];
             p.InitParticle(s, spawn, direction, moved, scale);
             s.velocity = s.velocity * strength;

@@ -31,6 +31,7 @@ struct Vector3 {
         z *= r;
         return *this;
     }
+    Vector3 operator+(const Vector3& v) const { return Vector3(x + v.x, y + v.y, z + v.z); }
     Vector3 operator-(const Vector3& v) const { return Vector3(x - v.x, y - v.y, z - v.z); }
     Vector3 operator*(float s) const { return Vector3(x * s, y * s, z * s); }
 };

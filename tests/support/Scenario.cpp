@@ -10,8 +10,6 @@
 #include "tests/support/ResetGlobals.h"
 #include "tools/fixtures/EmptyActorFile.h"
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,7 +19,6 @@
 #include <fstream>
 #include <iterator>
 
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -138,16 +135,16 @@ CQVActor* Scenario::BeginScene() {
 
 void Scenario::CaptureAt(float seconds) {
     CQVActor* scenery = CQVActorSystem::GetActorById(ACTOR_ID_SCENERY);
-    CQVActor* camera = g_ActorSystem->CreateActor(0, "Scenario Capture", nullptr, scenery, NextId(), 1, 0);
-    ASSERT_NE(camera, nullptr);
+    CQVActor* capturer = g_ActorSystem->CreateActor(0, "Scenario Capture", nullptr, scenery, NextId(), 1, 0);
+    ASSERT_NE(capturer, nullptr);
     CQVScript record;
     record.name = "Capture";
     record.boundMessage = MSG_ACTION_START;
     record.source = "sys.capture_backbuffer((" + std::to_string(m_Width) + ", " + std::to_string(m_Height) +
                     "));\nsys.capture_save(\"" + kCaptureName + "\");\nsys.exit_engine();";
-    camera->m_Scripts.push_back(record);
+    capturer->m_Scripts.push_back(record);
     // Kept with the actor in its file: the game fires it `seconds` into the level.
-    camera->ScheduleMessage(MSG_ACTION_START, nullptr, TIMED_SAVED_FLAG | (TIMED_MODE_ONCE << 8), seconds, 0.0f,
+    capturer->ScheduleMessage(MSG_ACTION_START, nullptr, TIMED_SAVED_FLAG | (TIMED_MODE_ONCE << 8), seconds, 0.0f,
                             0.0f);
 }
 

@@ -8,7 +8,6 @@ namespace {
 
 constexpr float kPi = 3.14159265f;
 
-Vector3 Add(const Vector3& a, const Vector3& b) { return Vector3(a.x + b.x, a.y + b.y, a.z + b.z); }
 
 Vector3 Normalized(const Vector3& v) {
     Vector3 n;
@@ -78,6 +77,14 @@ void MeshGeometry::Append(const MeshGeometry& other) {
     for (uint16_t index : other.indices) indices.push_back(static_cast<uint16_t>(base + index));
 }
 
+MeshGeometry MeshBuild_FacingSquare(float half) {
+    MeshGeometry g;
+    const Vector3 corners[4] = {{-half, -half, 0}, {-half, half, 0}, {half, half, 0}, {half, -half, 0}};
+    const Vector2 uv[4] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
+    g.AddQuad(corners, Vector3(0, 0, -1), uv);
+    return g;
+}
+
 MeshGeometry MeshBuild_Box(const Vector3& min, const Vector3& max) {
     MeshGeometry g;
     const Vector2 uv[4] = {{0, 1}, {0, 0}, {1, 0}, {1, 1}};
@@ -117,7 +124,7 @@ MeshGeometry MeshBuild_Room(const Vector3& min, const Vector3& max, const std::v
             if (o.wall == w) mine.push_back(o);
         const Wall& wall = walls[w];
         for (const WallRect& r : CutWall(wall.length, height, mine)) {
-            auto at = [&](float s, float t) { return Add(Add(wall.start, wall.along * s), Vector3(0, t, 0)); };
+            auto at = [&](float s, float t) { return wall.start + wall.along * s + Vector3(0, t, 0); };
             const Vector3 corners[4] = {at(r.s0, r.t0), at(r.s1, r.t0), at(r.s1, r.t1), at(r.s0, r.t1)};
             const Vector2 uv[4] = {{r.s0 / wall.length, 1 - r.t0 / height},
                                    {r.s1 / wall.length, 1 - r.t0 / height},
@@ -134,13 +141,13 @@ MeshGeometry MeshBuild_Column(const Vector3& base, float radius, float height, u
     sides = std::clamp<uint32_t>(sides, 3, 256);
     const Vector3 up(0, 1, 0), down(0, -1, 0);
     const uint16_t bottomCentre = g.AddVertex({base, down, {0.5f, 0.5f}, {0.5f, 0.5f}});
-    const uint16_t topCentre = g.AddVertex({Add(base, Vector3(0, height, 0)), up, {0.5f, 0.5f}, {0.5f, 0.5f}});
+    const uint16_t topCentre = g.AddVertex({base + Vector3(0, height, 0), up, {0.5f, 0.5f}, {0.5f, 0.5f}});
     uint16_t first = 0;
     for (uint32_t i = 0; i <= sides; ++i) {
         const float angle = 2.0f * kPi * static_cast<float>(i) / static_cast<float>(sides);
         const Vector3 radial(std::cos(angle), 0.0f, std::sin(angle));
-        const Vector3 low = Add(base, radial * radius);
-        const Vector3 high = Add(low, Vector3(0, height, 0));
+        const Vector3 low = base + radial * radius;
+        const Vector3 high = low + Vector3(0, height, 0);
         const float u = static_cast<float>(i) / static_cast<float>(sides);
         const uint16_t sideLow = g.AddVertex({low, radial, {u, 1}, {u, 1}});
         const uint16_t sideHigh = g.AddVertex({high, radial, {u, 0}, {u, 0}});
@@ -163,8 +170,8 @@ MeshGeometry MeshBuild_Stairs(const Vector3& origin, uint32_t steps, float width
     MeshGeometry g;
     for (uint32_t k = 0; k < steps; ++k) {
         const float fk = static_cast<float>(k);
-        g.Append(MeshBuild_Box(Add(origin, Vector3(0, 0, fk * run)),
-                               Add(origin, Vector3(width, (fk + 1) * rise, (fk + 1) * run))));
+        g.Append(MeshBuild_Box(origin + Vector3(0, 0, fk * run),
+                               origin + Vector3(width, (fk + 1) * rise, (fk + 1) * run)));
     }
     return g;
 }
@@ -180,7 +187,7 @@ MeshGeometry MeshBuild_Sphere(const Vector3& centre, float radius, uint32_t ring
             const Vector3 n(std::sin(theta) * std::cos(phi), std::cos(theta), std::sin(theta) * std::sin(phi));
             const Vector2 uv{static_cast<float>(s) / static_cast<float>(segments),
                              static_cast<float>(r) / static_cast<float>(rings)};
-            g.AddVertex({Add(centre, n * radius), n, uv, uv});
+            g.AddVertex({centre + n * radius, n, uv, uv});
         }
     }
     const uint32_t row = segments + 1;
@@ -188,7 +195,7 @@ MeshGeometry MeshBuild_Sphere(const Vector3& centre, float radius, uint32_t ring
         for (uint32_t s = 0; s < segments; ++s) {
             const uint16_t a = static_cast<uint16_t>(r * row + s), b = static_cast<uint16_t>(a + 1);
             const uint16_t c = static_cast<uint16_t>(a + row), d = static_cast<uint16_t>(c + 1);
-            const Vector3 facing = Normalized(Add(g.vertices[a].normal, g.vertices[d].normal));
+            const Vector3 facing = Normalized(g.vertices[a].normal + g.vertices[d].normal);
             // The quads at the poles shrink to one triangle.
             if (r > 0) g.AddTriangle(a, b, d, facing);
             if (r + 1 < rings) g.AddTriangle(a, d, c, facing);

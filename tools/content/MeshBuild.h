@@ -42,6 +42,9 @@ struct RoomOpening {
 };
 
 MeshGeometry MeshBuild_Box(const Vector3& min, const Vector3& max);
+// A square of side 2 x half in the x-y plane, centred on the origin, facing -z
+// (towards a camera at the origin's -z side looking along +z), texture 0..1.
+MeshGeometry MeshBuild_FacingSquare(float half);
 // Faces turned inward: floor, ceiling and four walls with their openings cut out.
 MeshGeometry MeshBuild_Room(const Vector3& min, const Vector3& max, const std::vector<RoomOpening>& openings);
 // An upright cylinder on its base centre with smooth sides and flat caps.

@@ -12,15 +12,6 @@ namespace {
 constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 
-// A square of 40 x 40 facing the camera (-z), centred on its origin.
-MeshGeometry FacingSquare() {
-    MeshGeometry g;
-    const Vector3 corners[4] = {{-20, -20, 0}, {-20, 20, 0}, {20, 20, 0}, {20, -20, 0}};
-    const Vector2 uv[4] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
-    g.AddQuad(corners, Vector3(0, 0, -1), uv);
-    return g;
-}
-
 class ObjectDrawTest : public ObjectSceneFixture {
 protected:
     static void SetUpTestSuite() {
@@ -50,7 +41,7 @@ protected:
         CQVMaterialItem* orange = RenderScene_MakeMaterial(8, 1.0f, 0.5f, 0.0f, true);
         orange->name = "Orange";
         g_Library.SetItem(20, orange);
-        CQVMeshItem* square = RenderScene_MakeMesh(FacingSquare());
+        CQVMeshItem* square = RenderScene_MakeMesh(MeshBuild_FacingSquare(20.0f));
         ASSERT_NE(square, nullptr);
         square->name = "Square";
         square->subsetInfos[0].shapeParam = 20;

@@ -183,9 +183,9 @@ TEST_F(PackFolder, SmallEntriesAreCachedBelowTheLimit) {
 
 TEST_F(PackFolder, FullCacheIsTakenOverByUseCount) {
     std::vector<PackWriterEntry> entries;
-    for (int i = 0; i < 34; ++i) entries.push_back({"e" + std::to_string(i), Bytes(100, static_cast<char>('A' + i))});
+    for (int i = 0; i < 34; ++i) entries.push_back({std::string("e").append(std::to_string(i)), Bytes(100, static_cast<char>('A' + i))});
     ASSERT_TRUE(OpenPack(entries));
-    for (int i = 0; i < 32; ++i) EXPECT_EQ(ReadAll(("e" + std::to_string(i)).c_str()), entries[i].data);
+    for (int i = 0; i < 32; ++i) EXPECT_EQ(ReadAll(entries[i].name.c_str()), entries[i].data);
     for (uint32_t slot = 0; slot < PACK_CACHE_SLOTS; ++slot) ASSERT_NE(pack->GetCacheSlot(slot), nullptr);
 
     // First open of a 33rd entry: every slot's entry has been opened as

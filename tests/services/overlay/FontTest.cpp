@@ -279,7 +279,7 @@ TEST_F(Font, BatchesOfFiftyGlyphs) {
         {std::string(50, 'x'), {300}},
         {std::string(51, 'x'), {300, 6}},
         {std::string(120, 'x'), {300, 300, 120}},
-        {std::string(30, 'x') + "\n\n" + std::string(30, 'y'), {300, 60}},
+        {std::string(30, 'x').append("\n\n").append(30, 'y'), {300, 60}},
     };
     for (const Case& c : cases) {
         batches.clear();

@@ -44,8 +44,9 @@ D3DMATRIX Identity() {
 std::string Describe(const Calls& calls) {
     std::string text;
     for (const MaterialDeviceCall& c : calls) {
-        text += "{" + std::to_string(c.kind) + " " + std::to_string(c.stage) + " " + std::to_string(c.type) + " " +
-                std::to_string(c.value) + "} ";
+        // Appended piece by piece: GCC's -O2 string-copy checks misread a chain of temporaries here.
+        text.append("{").append(std::to_string(c.kind)).append(" ").append(std::to_string(c.stage));
+        text.append(" ").append(std::to_string(c.type)).append(" ").append(std::to_string(c.value)).append("} ");
     }
     return text;
 }

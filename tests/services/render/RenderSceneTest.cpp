@@ -9,15 +9,6 @@
 
 namespace {
 
-// A square of 40 x 40 facing the camera (-z), centred on its origin.
-MeshGeometry FacingSquare() {
-    MeshGeometry g;
-    const Vector3 corners[4] = {{-20, -20, 0}, {-20, 20, 0}, {20, 20, 0}, {20, -20, 0}};
-    const Vector2 uv[4] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
-    g.AddQuad(corners, Vector3(0, 0, -1), uv);
-    return g;
-}
-
 class LitScene : public RenderTest {
 protected:
     void SetUp() override {
@@ -36,7 +27,7 @@ protected:
         engine->SetFogNear(50.0f);
         engine->SetFogFar(250.0f);
         engine->SetFogEnable(1);
-        CQVMeshItem* square = Mesh(FacingSquare());
+        CQVMeshItem* square = Mesh(MeshBuild_FacingSquare(20.0f));
         CQVMaterialItem* fogged = Material(8, 1, 1, 1, true);
         CQVMaterialItem* clear = Material(8, 1, 1, 1, true);
         clear->fogFlag = 0;
