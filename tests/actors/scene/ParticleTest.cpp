@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -383,7 +385,14 @@ TEST_F(ParticleActor, CopyTakesItsOwnRecord) {
 // changed, and records written at older versions.
 class ParticleFile : public ParticleActor {
 protected:
-    std::string Path(const char* name) { return (std::filesystem::path(testing::TempDir()) / name).string(); }
+    void TearDown() override {
+        for (const char* name : {"emitter.qva", "edited.qva", "old.qva"}) std::filesystem::remove(Path(name));
+        ParticleActor::TearDown();
+    }
+    // Named for this process: ctest runs the file tests side by side in one temporary folder.
+    std::string Path(const char* name) {
+        return (std::filesystem::path(testing::TempDir()) / (std::to_string(::getpid()) + "_" + name)).string();
+    }
     std::vector<uint8_t> Save() {
         const std::string path = Path("emitter.qva");
         EXPECT_EQ(g_ActorSystem->SaveActors(path.c_str(), emitter->m_Id, emitter->m_Id + 1, 0), 1);
