@@ -219,6 +219,8 @@ bool PlatformDevice::MakeBackBuffer(std::string* error) {
     DrawGammaPass();
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    r.stencilKnown = true;
+    r.stencilValue = 0;
     m_State->SetDefaults(m_Parameters.EnableAutoDepthStencil != 0, width, height);
     r.layoutValid = false;
     r.drawFramebuffer = ~0u;  // chosen by the ramp below
@@ -648,8 +650,12 @@ HRESULT PlatformDevice::Clear(uint32_t count, const D3DRECT* rects, uint32_t fla
         glDepthMask(GL_TRUE);
         mask |= GL_DEPTH_BUFFER_BIT;
     }
-    if (flags & D3DCLEAR_STENCIL) {
-        glClearStencil(static_cast<GLint>(stencil & 0xFF));
+    // A clear of the depth alone rewrites the stencil with the value it
+    // already holds everywhere, when that is known.
+    const bool stencilAlongside = (flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) == D3DCLEAR_ZBUFFER && r.stencilKnown;
+    if ((flags & D3DCLEAR_STENCIL) || stencilAlongside) {
+        const uint8_t value = stencilAlongside ? r.stencilValue : static_cast<uint8_t>(stencil & 0xFF);
+        glClearStencil(value);
         glStencilMask(0xFFFFFFFFu);
         mask |= GL_STENCIL_BUFFER_BIT;
     }
@@ -671,6 +677,15 @@ HRESULT PlatformDevice::Clear(uint32_t count, const D3DRECT* rects, uint32_t fla
         }
         glClear(mask);
     };
+    if (flags & D3DCLEAR_STENCIL) {
+        // Known afterwards when the whole buffer took one value, or when the
+        // part cleared took the value the rest holds.
+        const bool whole = (count == 0 || rects == nullptr) && vp.X == 0 && vp.Y == 0 && vp.Width == r.width &&
+                           vp.Height == r.height;
+        const uint8_t value = static_cast<uint8_t>(stencil & 0xFF);
+        r.stencilKnown = whole || (r.stencilKnown && r.stencilValue == value);
+        r.stencilValue = value;
+    }
     if (count == 0 || rects == nullptr) {
         clearRect(static_cast<int32_t>(vp.X), static_cast<int32_t>(vp.Y), static_cast<int32_t>(vp.X + vp.Width),
                   static_cast<int32_t>(vp.Y + vp.Height));

@@ -340,6 +340,7 @@ ShaderKey Shader_MakeKey(const DeviceState& state, const FvfLayout& layout, uint
     // before it).
     bool alphaRead = AlphaReachesThePixel(rs, backBufferAlpha);
     for (uint32_t s = 0; s < key.stageCount && !alphaRead; ++s) alphaRead = ColorReadsComputedAlpha(key.stages[s]);
+    key.alphaUnused = !alphaRead;
     if (!alphaRead) {
         for (uint32_t s = 0; s < key.stageCount; ++s) {
             ShaderStageKey& st = key.stages[s];
@@ -561,6 +562,33 @@ std::string StageArgument(uint8_t arg, uint32_t stage, bool textured) {
     return v;
 }
 
+// Whether an operation keeps its result within 0..1 when its arguments are:
+// every argument is (unsigned normalized textures, clamped vertex colours,
+// the texture factor, earlier results), so these need no clamp.
+bool KeepsUnitRange(uint8_t op) {
+    switch (op) {
+    case D3DTOP_ADD:
+    case D3DTOP_ADDSIGNED:
+    case D3DTOP_ADDSIGNED2X:
+    case D3DTOP_SUBTRACT:
+    case D3DTOP_ADDSMOOTH:
+    case D3DTOP_MODULATE2X:
+    case D3DTOP_MODULATE4X:
+    case D3DTOP_BLENDTEXTUREALPHAPM:
+    case D3DTOP_MODULATEALPHA_ADDCOLOR:
+    case D3DTOP_MODULATECOLOR_ADDALPHA:
+    case D3DTOP_MODULATEINVALPHA_ADDCOLOR:
+    case D3DTOP_MODULATEINVCOLOR_ADDALPHA:
+    case D3DTOP_DOTPRODUCT3:
+    case D3DTOP_MULTIPLYADD: return false;
+    default: return true;
+    }
+}
+
+std::string Saturated(uint8_t op, const std::string& value) {
+    return KeepsUnitRange(op) ? value : "clamp(" + value + ", 0.0, 1.0)";
+}
+
 // One texture operation on whole vectors; the caller takes .rgb or .a.
 std::string StageOperation(uint8_t op, const std::string& a0, const std::string& a1, const std::string& a2,
                            uint32_t stage, bool textured) {
@@ -614,7 +642,9 @@ std::string Shader_FragmentSource(const ShaderKey& key) {
     }
     s += "out vec4 fragColor;\nvoid main() {\n"
          "  vec4 diffuse = vDiffuse;\n" + std::string(specularIn ? "  vec4 specular = vSpecular;\n" : "") +
-         "  vec4 current = diffuse;\n  vec4 temp = vec4(0.0);\n";
+         // An alpha nothing reads is left at 1 rather than carried through the stages.
+         std::string(key.alphaUnused ? "  vec4 current = vec4(diffuse.rgb, 1.0);\n" : "  vec4 current = diffuse;\n") +
+         "  vec4 temp = vec4(0.0);\n";
     for (uint32_t i = 0; i < key.stageCount; ++i) {
         const ShaderStageKey& st = key.stages[i];
         const std::string n = Str(i);
@@ -628,12 +658,12 @@ std::string Shader_FragmentSource(const ShaderKey& key) {
         const std::string color = StageOperation(st.colorOp, StageArgument(st.colorArg0, i, st.textured),
                                                  StageArgument(st.colorArg1, i, st.textured),
                                                  StageArgument(st.colorArg2, i, st.textured), i, st.textured);
-        s += "  {\n    vec3 c = clamp((" + color + ").rgb, 0.0, 1.0);\n";
+        s += "  {\n    vec3 c = " + Saturated(st.colorOp, "(" + color + ").rgb") + ";\n";
         if (st.alphaOp != D3DTOP_DISABLE) {
             const std::string alpha = StageOperation(st.alphaOp, StageArgument(st.alphaArg0, i, st.textured),
                                                      StageArgument(st.alphaArg1, i, st.textured),
                                                      StageArgument(st.alphaArg2, i, st.textured), i, st.textured);
-            s += "    float a = clamp((" + alpha + ").a, 0.0, 1.0);\n";
+            s += "    float a = " + Saturated(st.alphaOp, "(" + alpha + ").a") + ";\n";
         } else {
             // A stage whose alpha is off passes the alpha it was given.
             s += "    float a = current.a;\n";

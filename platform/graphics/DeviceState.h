@@ -149,6 +149,7 @@ struct ShaderKey {
     uint8_t flat;
     uint8_t alphaTest;
     uint8_t stageCount;
+    uint8_t alphaUnused;    // nothing reads the alpha the stages leave: it is not computed
     ShaderStageKey stages[D3D_MAX_TEXTURE_STAGES];
 };
 

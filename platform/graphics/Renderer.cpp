@@ -638,6 +638,8 @@ HRESULT PlatformDevice::Draw(DrawSource source, uint32_t mode, uint32_t vertices
         r.layoutValid = true;
     }
     r.presented = false;
+    // A draw that tests the stencil may write it.
+    if (rs[D3DRS_STENCILENABLE] && source != DRAW_PREPARE) r.stencilKnown = false;
     if (source == DRAW_STREAM_INDEXED || source == DRAW_USER_INDEXED) {
         const bool wide = indexFormat == D3DFMT_INDEX32;
         glDrawElementsBaseVertex(static_cast<GLenum>(mode), static_cast<GLsizei>(vertices), wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,

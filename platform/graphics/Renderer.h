@@ -62,6 +62,12 @@ struct DeviceRenderer {
     bool presented = false;       // nothing drawn since the last present
     bool windowDoubleBuffered = false;
     bool backHasAlpha = false;
+    // The back buffer's stencil holds one value everywhere (it was cleared
+    // whole and no draw has tested it since): a clear of the depth alone
+    // can then write the stencil too, which the driver does far faster than
+    // keeping the stencil bits of every pixel.
+    bool stencilKnown = false;
+    uint8_t stencilValue = 0;
     GLuint vao = 0, emptyVao = 0, streamVertices = 0, streamIndices = 0, prepareVertices = 0;
     GLuint samplers[D3D_MAX_TEXTURE_STAGES] = {};
     GLuint gammaProgram = 0, gammaRamp = 0;

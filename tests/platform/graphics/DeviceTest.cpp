@@ -344,6 +344,62 @@ TEST_F(DeviceTest, StencilIncrementAndDecrementWrap) {
     EXPECT_EQ(Pixel(56, 8), 0xFF0000FFu);  // untouched: still 255
 }
 
+// A clear of the depth alone leaves the stencil as it was, whether the
+// stencil holds one value everywhere or a draw or a partial clear made it
+// differ; the depth is cleared either way.
+TEST_F(DeviceTest, AClearOfTheDepthAloneKeepsTheStencil) {
+    enum Change { NONE, DRAW_INCREMENTS_LEFT, RECT_CLEARED_LEFT, SAME_VALUE_IN_VIEWPORT };
+    struct Case {
+        const char* name;
+        Change change;
+        uint32_t left, right;  // stencil expected in the left and right halves
+    };
+    const Case cases[] = {{"whole buffer cleared", NONE, 7, 7},
+                          {"a draw incremented the left half", DRAW_INCREMENTS_LEFT, 8, 7},
+                          {"the left half cleared to 3", RECT_CLEARED_LEFT, 3, 7},
+                          {"a viewport cleared to the same value", SAME_VALUE_IN_VIEWPORT, 7, 7}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        device()->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 1.0f, 7);
+        if (c.change == DRAW_INCREMENTS_LEFT) {
+            device()->SetRenderState(D3DRS_STENCILENABLE, 1);
+            device()->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+            device()->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_INCR);
+            DrawScreenQuad(0, 0, 32, 48, 0.5f, 0xFFFFFFFF);
+            device()->SetRenderState(D3DRS_STENCILENABLE, 0);
+            device()->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+        } else if (c.change == RECT_CLEARED_LEFT) {
+            const D3DRECT left{0, 0, 32, 48};
+            device()->Clear(1, &left, D3DCLEAR_STENCIL, 0, 1.0f, 3);
+        } else if (c.change == SAME_VALUE_IN_VIEWPORT) {
+            const D3DVIEWPORT8 part{8, 8, 16, 16, 0.0f, 1.0f}, whole{0, 0, kWidth, kHeight, 0.0f, 1.0f};
+            device()->SetViewport(&part);
+            device()->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 7);
+            device()->SetViewport(&whole);
+        }
+        // Depth nearer than the marks below, which the clear must remove.
+        DrawScreenQuad(0, 0, 64, 48, 0.2f, 0xFF000000);
+        device()->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+
+        device()->SetRenderState(D3DRS_STENCILENABLE, 1);
+        device()->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+        const std::pair<uint32_t, D3DCOLOR> marks[] = {{3, 0xFFFF0000}, {7, 0xFF00FF00}, {8, 0xFF0000FF}};
+        for (const auto& [ref, color] : marks) {
+            device()->SetRenderState(D3DRS_STENCILREF, ref);
+            DrawScreenQuad(0, 0, 64, 48, 0.5f, color);
+        }
+        device()->SetRenderState(D3DRS_STENCILENABLE, 0);
+        auto mark = [&](uint32_t value) {
+            for (const auto& [ref, color] : marks)
+                if (ref == value) return color;
+            return D3DCOLOR{0};
+        };
+        EXPECT_EQ(Pixel(4, 24), mark(c.left));
+        EXPECT_EQ(Pixel(12, 12), mark(c.left));
+        EXPECT_EQ(Pixel(60, 24), mark(c.right));
+    }
+}
+
 TEST_F(DeviceTest, PresentAppliesTheGammaRamp) {
     D3DGAMMARAMP ramp{};
     for (int i = 0; i < 256; ++i) {
