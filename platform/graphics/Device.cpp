@@ -167,7 +167,7 @@ bool PlatformDevice::MakeBackBuffer(std::string* error) {
         glGetIntegerv(GL_MAX_VERTEX_UNIFORM_VECTORS, &vectors);
         const uint32_t others = (sizeof(TransformConstants) + sizeof(MaterialConstants) + sizeof(GlobalConstants) +
                                  sizeof(TextureConstants)) / 16;
-        const uint32_t most = std::max<uint32_t>(8, (static_cast<uint32_t>(vectors) - others - 9) / kLightVectors);
+        const uint32_t most = std::max<uint32_t>(8, (static_cast<uint32_t>(vectors) - others - 9) / kLightVectors - kFixedPointLights);
         const uint32_t sizes[kLightClassCount] = {12, 48, 192, 0};
         for (uint32_t c = 0; c < kLightClassCount; ++c) r.lightClassSizes[c] = c + 1 < kLightClassCount ? std::min(sizes[c], most) : most;
     }

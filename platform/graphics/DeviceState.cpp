@@ -415,7 +415,7 @@ std::string Shader_VertexSource(const ShaderKey& key, uint32_t lightCapacity) {
                                                      {"materialAmbient", offsetof(MaterialConstants, ambient)},
                                                      {"materialSpecular", offsetof(MaterialConstants, specular)},
                                                      {"materialEmissive", offsetof(MaterialConstants, emissive)}});
-        s += "uniform vec4 vsLights[" + Str(1 + lightCapacity * kLightVectors) + "];\n";
+        s += "uniform vec4 vsLights[" + Str(1 + (kFixedPointLights + lightCapacity) * kLightVectors) + "];\n";
     }
     if (UsesTextureMatrices(key)) s += Names<TextureConstants>("vsTexture", {});
     const char* interp = key.flat ? "flat " : "";
@@ -483,10 +483,19 @@ std::string Shader_VertexSource(const ShaderKey& key, uint32_t lightCapacity) {
                                     "    float d = length(toLight);\n"
                                     "    vec3 L = d > 0.0 ? toLight / d : vec3(0.0);\n"
                                     "    float att = d > position.w ? 0.0 : 1.0 / (attenuation.x + attenuation.y * d + attenuation.z * d * d);\n";
-        s += "  ivec4 lightCounts = ivec4(vsLights[0]);\n  int b = 1;\n"
+        // The point lights in the fixed places are lit without a loop or a
+        // branch (a place left over adds nothing): their constants are read
+        // at places known when the shader is built, where a place counted in
+        // a loop could differ between vertices and a software rasterizer
+        // reads it vertex by vertex.
+        s += "  ivec4 lightCounts = ivec4(vsLights[0]);\n";
+        for (uint32_t k = 0; k < kFixedPointLights; ++k)
+            s += "  {\n    const int b = " + Str(1 + k * kLightVectors) + ";\n" + toLight + accumulate(" * att") + "  }\n";
+        s += "  int b = " + Str(1 + kFixedPointLights * kLightVectors) + ";\n"
+             "  for (int i = " + Str(kFixedPointLights) + "; i < lightCounts.y; ++i, b += " + stride + ") {\n" + toLight +
+             accumulate(" * att") + "  }\n"
              "  for (int i = 0; i < lightCounts.x; ++i, b += " + stride + ") {\n"
              "    vec3 L = -vsLights[b + 2].xyz;\n" + accumulate("") + "  }\n"
-             "  for (int i = 0; i < lightCounts.y; ++i, b += " + stride + ") {\n" + toLight + accumulate(" * att") + "  }\n"
              "  for (int i = 0; i < lightCounts.z; ++i, b += " + stride + ") {\n" + toLight +
              "    vec4 direction = vsLights[b + 2];\n"
              "    float rho = dot(-direction.xyz, L), cosPhi = attenuation.w, cosTheta = vsLights[b + 4].w;\n"

@@ -40,6 +40,10 @@ struct DeviceContext {
 // position (w: range), direction towards the aim (w: falloff), attenuation
 // 0, 1, 2 (w: cos phi/2), ambient (w: cos theta/2), specular.
 constexpr uint32_t kLightVectors = 6;  // vec4s per light
+// The first point lights have fixed places at the start of the light block
+// (after the counts), which the vertex shaders light without a loop; places
+// left over hold a light that reaches nothing.
+constexpr uint32_t kFixedPointLights = 4;
 struct LightConstants {
     float v[kLightVectors][4];
 };

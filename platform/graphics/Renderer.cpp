@@ -371,7 +371,9 @@ void FillGlobal(const DeviceState& state, const DeviceRenderer& r, const FvfLayo
 }
 
 // The counts of enabled directional, point and spot lights, then the
-// lights grouped in that order (index order within a type), in view space:
+// lights grouped by type, in index order within a type: point lights first,
+// in the fixed places and after them (places left over hold a light that
+// reaches nothing), then directional, then spot; in view space:
 // lights are given in world space and lit in view space. A light is turned
 // into view space again only when it or the view changed. False when the
 // block came out as it was (a light set switched off and on again between
@@ -385,7 +387,6 @@ bool FillLights(const DeviceState& state, DeviceRenderer& r) {
     uint32_t perType[3] = {};
     for (uint32_t i = 0; i < count; ++i) {
         const LightSlot* slot = state.lights.Find(state.lights.enabled[i]);
-        // Directional first, then point, then spot.
         const uint32_t t = slot->light.Type == D3DLIGHT_DIRECTIONAL ? 0 : slot->light.Type == D3DLIGHT_POINT ? 1 : 2;
         if (perType[t] < 64) slots[t][perType[t]] = slot;
         else spill[t].push_back(slot);
@@ -393,14 +394,25 @@ bool FillLights(const DeviceState& state, DeviceRenderer& r) {
     }
     std::array<float, 4> header = {static_cast<float>(perType[0]), static_cast<float>(perType[1]),
                                    static_cast<float>(perType[2]), static_cast<float>(count)};
-    const size_t vectors = 1 + static_cast<size_t>(count) * kLightVectors;
+    const uint32_t fixedUsed = std::min(perType[1], kFixedPointLights);
+    const size_t vectors = 1 + static_cast<size_t>(count + kFixedPointLights - fixedUsed) * kLightVectors;
     bool changed = r.lightCount != count || r.lights.size() != vectors || r.lights[0] != header;
     r.lights.resize(vectors);
     r.lights[0] = header;
     r.lightCount = count;
+    auto place = [&](uint32_t at, const LightConstants& c) {
+        void* target = &r.lights[1 + at * kLightVectors];
+        if (!changed && std::memcmp(target, c.v, sizeof c.v) == 0) return;
+        std::memcpy(target, c.v, sizeof c.v);
+        changed = true;
+    };
+    // Beyond its range (negative) from everywhere: no light and no division by zero.
+    static const LightConstants kNowhere = {{{0, 0, 0, 0}, {0, 0, 0, -1}, {0, 0, 0, 0}, {1, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}};
+    for (uint32_t at = fixedUsed; at < kFixedPointLights; ++at) place(at, kNowhere);
     uint32_t at = 0;
-    for (uint32_t t = 0; t < 3; ++t)
+    for (const uint32_t t : {1u, 0u, 2u})
         for (uint32_t k = 0; k < perType[t]; ++k, ++at) {
+            if (t != 1) at = std::max(at, kFixedPointLights);
             const LightSlot& slot = k < 64 ? *slots[t][k] : *spill[t][k - 64];
             LightConstants& out = slot.view;
             if (slot.viewVersion != r.viewVersion) {
@@ -428,10 +440,7 @@ bool FillLights(const DeviceState& state, DeviceRenderer& r) {
                 out.v[5][3] = 0.0f;
                 slot.viewVersion = r.viewVersion;
             }
-            void* target = &r.lights[1 + at * kLightVectors];
-            if (!changed && std::memcmp(target, out.v, sizeof out.v) == 0) continue;
-            std::memcpy(target, out.v, sizeof out.v);
-            changed = true;
+            place(at, out);
         }
     return changed;
 }

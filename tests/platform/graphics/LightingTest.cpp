@@ -165,6 +165,32 @@ TEST_F(LightingTest, MixedLightTypesAndChangingSets) {
     EXPECT_EQ(Pixel(32, 24), Grey(0.3 + 0.45 * cosine));
 }
 
+// Point lights beyond the first few, and sets that shrink: each point light
+// counts once, whatever the number, and a light switched off adds nothing.
+TEST_F(LightingTest, ManyPointLightsAndShrinkingSets) {
+    D3DLIGHT8 point{};
+    point.Type = D3DLIGHT_POINT;
+    point.Diffuse = D3DCOLORVALUE{0.05f, 0.05f, 0.05f, 1};
+    point.Ambient = D3DCOLORVALUE{0.02f, 0.02f, 0.02f, 1};
+    point.Position = D3DVECTOR{0, 0, -2.0f};
+    point.Range = 100.0f;
+    point.Attenuation0 = 1.0f;
+    AddLight(0, Directional(0.1f));
+    for (uint32_t i = 1; i <= 7; ++i) AddLight(i, point);
+    const double cosine = 2.5 / std::sqrt(9.0 + 2.5 * 2.5);
+    // A white ambient material: each point light adds its ambient too.
+    D3DMATERIAL8 ambient = material;
+    ambient.Ambient = D3DCOLORVALUE{1, 1, 1, 1};
+    device()->SetMaterial(&ambient);
+    const uint32_t counts[] = {7, 5, 4, 2, 0, 6};
+    for (const uint32_t count : counts) {
+        SCOPED_TRACE(count);
+        for (uint32_t i = 1; i <= 7; ++i) device()->LightEnable(i, i <= count);
+        DrawTriangle();
+        EXPECT_EQ(Pixel(32, 24), Grey(0.1 + count * (0.05 * cosine + 0.02)));
+    }
+}
+
 // The light's position goes through the view transform; the vertex through
 // world and view. Translations that cancel out and a quarter turn of the
 // view about the axis leave the picture of the plain case.
