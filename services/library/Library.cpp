@@ -150,7 +150,7 @@ void LibraryState::Clear() {
 bool LibraryState::Place(uint32_t id, CQVLibraryItem* item) {
     CQVLibraryItem* old = m_items[id];
     if (old == item) return false;
-    Unindex(id);
+    if (old != nullptr) Unindex(id);
     // An item someone holds stays alive with its holder.
     if (old != nullptr && !old->shared) delete old;
     m_items[id] = item;
