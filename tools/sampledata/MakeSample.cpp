@@ -319,7 +319,7 @@ bool SampleData_Write(const std::filesystem::path& root, const SampleOptions& op
     return written;
 }
 
-SampleShot SampleShot_Shadows() { return SampleShot{Vector3(-60.0f, 190.0f, -300.0f), -0.45f, 0.45f}; }
+SampleShot SampleShot_Shadows() { return SampleShot{Vector3(-50.0f, 200.0f, 380.0f), 2.37f, 0.56f}; }
 SampleShot SampleShot_Fountain() { return SampleShot{Vector3(-70.0f, 150.0f, -120.0f), 0.0f, 0.35f}; }
 SampleShot SampleShot_LightMap() { return SampleShot{Vector3(0.0f, 200.0f, -380.0f), 0.0f, 0.3f}; }
 SampleShot SampleShot_Flag() { return SampleShot{Vector3(60.0f, 160.0f, -200.0f), 0.6f, 0.05f}; }
