@@ -174,7 +174,7 @@ void SampleObject_AddItems(SampleLevel& level) {
     // beside it away from the light the shadow pass puts above every caster.
     for (CQVMaterialItem* caster : {material(MATERIAL_CRATE, "Sample Crate", {TEXTURE_WOOD}, 1.0f, 1.0f, 1.0f),
                                     material(MATERIAL_STONE, "Sample Column", {TEXTURE_STONE}, 1.0f, 1.0f, 1.0f),
-                                    material(MATERIAL_STATUE, "Sample Statue", {TEXTURE_STONE}, 0.85f, 0.7f, 0.45f)}) {
+                                    material(MATERIAL_STATUE, "Sample Statue", {TEXTURE_STONE}, 1.0f, 0.9f, 0.65f)}) {
         if (caster != nullptr) caster->bucketMask = kOpaqueBucket | kShadowBucket;
     }
     material(MATERIAL_FLAG, "Sample Flag", {TEXTURE_CLOTH}, 1.0f, 1.0f, 1.0f);
