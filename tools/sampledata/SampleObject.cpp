@@ -236,8 +236,9 @@ void SampleObject_AddActors(SampleLevel& level) {
         PlaceMesh(level, room.group, "Column", column, Vector3(cx + 200.0f, 0.0f, cz + 150.0f));
         if (i == 0) {
             // The statue in the open on the right, its shadow on the floor
-            // toward the walk.
-            PlaceMesh(level, room.group, "Statue", statue, Vector3(cx + 140.0f, 0.0f, cz - 60.0f));
+            // toward the walk; its hands (82 from its middle) stay clear of
+            // the camera's path, which wanders up to 40 either side of x = 0.
+            PlaceMesh(level, room.group, "Statue", statue, Vector3(cx + 170.0f, 0.0f, cz - 60.0f));
             if (CQVObject* banner = PlaceMesh(level, room.group, "Flag", flag, Vector3(cx + side - 150.0f, 150.0f, cz))) {
                 Sample_Send<uint32_t>(banner, MSG_SET_MESH_ANIMATION_STYLE_1C4, OBJECT_STYLE_FORWARD_LOOP);
                 Sample_Send<uint32_t>(banner, MSG_SET_INITIAL_MESH_ANIMATION_PLAYING_1C6, 1);
