@@ -49,6 +49,7 @@ constexpr uint32_t kShapeBox = 2;
 // The messages of the Lod's level picker and of the Matrix Animation (ids only).
 constexpr uint32_t MSG_LOD_SELECT_LEVEL = 1771;
 constexpr uint32_t MSG_MA_SET_POSITION = 1372;
+constexpr uint32_t MSG_MA_SET_ROTATION = 1374;  // the constant spin, radians per second about x, y, z
 constexpr uint32_t MSG_MA_ADD_LAYER = 1380;
 constexpr uint32_t MSG_MA_SELECT_LAYER = 1382;
 constexpr uint32_t MSG_MA_ROTATION_SIN_MUL = 1386;
@@ -234,6 +235,22 @@ void SampleObject_AddActors(SampleLevel& level) {
         }
         PlaceMesh(level, room.group, "Column", column, Vector3(cx - 200.0f, 0.0f, cz + 150.0f));
         PlaceMesh(level, room.group, "Column", column, Vector3(cx + 200.0f, 0.0f, cz + 150.0f));
+        if (i == 1) {
+            // A crate turning and bobbing in the air on the right of the
+            // second room, its shadow sliding over the floor below it.
+            if (CQVActor* spinner = level.Make(CLASS_MATRIX_ANIMATION, "Spinner", room.group)) {
+                Sample_Send(spinner, MSG_MA_SET_POSITION, Vector3(cx + 170.0f, 80.0f, cz - 100.0f));
+                Sample_Send(spinner, MSG_MA_SET_ROTATION, Vector3(0.0f, 0.8f, 0.0f));
+                spinner->HandleMessage(MSG_MA_ADD_LAYER, nullptr);
+                spinner->HandleMessage(MSG_MA_SELECT_LAYER, Args_Of("Layer 0"));
+                Sample_Send(spinner, MSG_MA_POSITION_SIN_MUL, Vector3(0.0f, 20.0f, 0.0f));
+                Sample_Send(spinner, MSG_MA_POSITION_SIN_FREQ, Vector3(1.0f, 1.5f, 1.0f));
+                Sample_Send(spinner, MSG_MA_ROTATION_SIN_MUL, Vector3(0.15f, 0.0f, 0.1f));
+                Sample_Send(spinner, MSG_MA_ROTATION_SIN_FREQ, Vector3(1.1f, 1.0f, 0.7f));
+                // The crate's middle on the spinner's axis.
+                PlaceMesh(level, spinner, "Spinning Crate", crate, Vector3(0.0f, -40.0f, 0.0f));
+            }
+        }
         if (i == 0) {
             // The statue in the open on the right, its shadow on the floor
             // toward the walk; its hands (82 from its middle) stay clear of
