@@ -170,7 +170,7 @@ void SampleObject_AddItems(SampleLevel& level) {
         item->material.Ambient = {r, g, b, 1.0f};
         return item;
     };
-    // Crates and columns stand solid on the floor: drawn with the opaque
+    // Crates, columns and the statue stand solid: drawn with the opaque
     // scene and then again as shadow casters, each darkening the floor
     // beside it away from the light the shadow pass puts above every caster.
     for (CQVMaterialItem* caster : {material(MATERIAL_CRATE, "Sample Crate", {TEXTURE_WOOD}, 1.0f, 1.0f, 1.0f),
