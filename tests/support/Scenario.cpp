@@ -10,7 +10,6 @@
 #include "platform/image/ImageEncode.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ResetGlobals.h"
-#include "tests/services/library/SampleFolder.h"
 #include "tools/fixtures/EmptyActorFile.h"
 
 #include <unistd.h>
@@ -177,11 +176,7 @@ CQVActor* Scenario::BeginScene() {
     return CQVActorSystem::GetActorById(ACTOR_ID_SCENERY);
 }
 
-bool Scenario::MakeSampleLevel() {
-    return RunProgram("qv_make_sample", {m_Folder.string()}, {}, m_Folder / "make-sample.txt") == 0;
-}
-
-CQVActor* Scenario::OpenScene() {
+CQVActor* Scenario::OpenScene(const std::string& fileName) {
     ResetGlobals();
     delete g_ActorSystem;
     m_SceneOpen = true;
@@ -192,10 +187,15 @@ CQVActor* Scenario::OpenScene() {
     ActorClasses_Install();
     if (RegisterActorClasses() != 1) return nullptr;
     g_ActorSystem->m_BaseDirectory = m_Folder.string();
-    if (!CQVActorSystem::SendMessage(ACTOR_ID_SCENERY, MSG_OPEN_FILE, Args_Of("Start.qva"))) return nullptr;
+    if (!CQVActorSystem::SendMessage(ACTOR_ID_SCENERY, MSG_OPEN_FILE, Args_Of(fileName.c_str()))) return nullptr;
     CQVActor* scenery = CQVActorSystem::GetActorById(ACTOR_ID_SCENERY);
     m_NextId = std::max(kFirstSceneId, HighestId(scenery) + 1);
     return scenery;
+}
+
+bool Scenario::SaveLibrary() {
+    CQVEngine* engine = CQVEngine::GetInstance();
+    return engine != nullptr && engine->SerializeLibrary(SERIALIZE_WRITE) != 0;
 }
 
 CQVActor* Scenario::FindActor(const char* name) {

@@ -49,6 +49,8 @@ public:
     Scenario& operator=(const Scenario&) = delete;
 
     const std::filesystem::path& Folder() const { return m_Folder; }
+    int Width() const { return m_Width; }
+    int Height() const { return m_Height; }
     // "Data" in the folder: where actor files and the library's item files go.
     std::filesystem::path DataFolder() const { return m_Folder / "Data"; }
     // The library file the game opens at start-up (an empty one until a test writes its own).
@@ -57,15 +59,16 @@ public:
     // Starts the start scene: an actor system with every class of the game,
     // and the "Scenery" actor under which the scene is made.
     CQVActor* BeginScene();
-    // The sample level that `make run` shows, written into the folder by the
-    // project's own tool (qv_make_sample), in place of the empty library and
-    // start scene; the window title and globals file are the tool's.
-    bool MakeSampleLevel();
-    // Opens the start scene the folder holds, with its resource library read
-    // (items not loaded, as the game reads it at start), so that a test can
-    // change it before SaveScene. "Scenery", or null when it cannot be read.
-    // NextId() then continues after the highest id of the scene.
-    CQVActor* OpenScene();
+    // Opens a scene file of the data folder (the start scene unless named),
+    // with the folder's resource library read (items not loaded, as the game
+    // reads it at start), so that a test can change a level that a tool
+    // wrote before saving it again with SaveScene(fileName). "Scenery", or
+    // null when it cannot be read. NextId() then continues after the
+    // highest id of the scene.
+    CQVActor* OpenScene(const std::string& fileName = "Start.qva");
+    // Writes the library read by OpenScene back to the folder, with what the
+    // test changed in its items.
+    static bool SaveLibrary();
     // The first actor of that name in the open scene; null when there is none.
     static CQVActor* FindActor(const char* name);
     // The next id of the start scene's range: actors made under other ids

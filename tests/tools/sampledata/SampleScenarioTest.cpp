@@ -1,7 +1,8 @@
-// The sample level that `make run` shows, as a player sees it: qv_make_sample
-// writes it into the scenario's folder, the camera is held still where one
-// feature is in view, the game runs headless on a fixed frame clock and its
-// screen is compared with a reference image. Each feature is also run once
+// The sample level that `make run` shows, as a player sees it: the sample
+// tool's own code writes it into the scenario's folder with the camera held
+// still where one feature is in view and a capture at a fixed time of the
+// level, the game runs headless on a fixed frame clock and its screen is
+// compared with a reference image. Each feature is also run once
 // without it (its actor taken out or switched off), and a plain fact a player
 // would check is asserted between the two captures, so that a wrong reference
 // cannot hide a fault.
@@ -9,7 +10,13 @@
 #include "tests/support/Scenario.h"
 
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/ActorSystemHandler.h"
 #include "kernel/actors/MessageIds.h"
+#include "services/engine/Engine.h"
+#include "services/library/Library.h"
+#include "services/library/LibraryItem.h"
+#include "tests/support/ResetGlobals.h"
+#include "tools/sampledata/SampleData.h"
 
 #include <gtest/gtest.h>
 
@@ -29,31 +36,9 @@ constexpr double kFrameStep = 1.0 / 30.0;
 constexpr int kTolerance = 6;
 // Share of pixels allowed past it: the edges of particles and of text.
 constexpr double kMaxBadFraction = 0.003;
-
-// Where the camera stands: its eye, its turn about the vertical (0 looks
-// along +z, down the rooms) and how far it looks down.
-struct View {
-    Vector3 eye;
-    float yaw = 0.0f;
-    float pitch = 0.0f;
-};
-
-// The level's camera taken off the rig that carries it through the rooms
-// and held at view, in the first room (whose draw group every room sees).
-void HoldCamera(const View& view) {
-    CQVActor* camera = Scenario::FindActor("Sample Camera");
-    CQVActor* room = Scenario::FindActor("Room 1");
-    ASSERT_NE(camera, nullptr);
-    ASSERT_NE(room, nullptr);
-    ASSERT_EQ(g_ActorSystem->MoveActor(camera, room), 1);
-    Quaternion yaw, pitch, turn;
-    Quat_FromAxisAngle(&yaw, Vector3(0.0f, 1.0f, 0.0f), view.yaw);
-    Quat_FromAxisAngle(&pitch, Vector3(1.0f, 0.0f, 0.0f), view.pitch);
-    Quat_Multiply(&turn, pitch, yaw);
-    Vector3 eye = view.eye;
-    camera->HandleMessage(MSG_SET_POSITION, Args_Of(&eye));
-    camera->HandleMessage(MSG_SET_QUATERNION, Args_Of(&turn));
-}
+// The level itself: the start scene only starts a new game on it, so that it
+// loads behind the loading screen.
+constexpr const char* kLevelFile = "Level.qva";
 
 void Remove(const char* name) {
     CQVActor* actor = Scenario::FindActor(name);
@@ -61,19 +46,27 @@ void Remove(const char* name) {
     ASSERT_EQ(g_ActorSystem->DeleteActor(actor), 1) << name;
 }
 
-// Runs the sample level seen from view for `seconds`, after change (when
-// given) altered it, and loads the capture.
-void RunSample(Scenario& scenario, const View& view, float seconds, const std::function<void()>& change,
+// The sample level written into the scenario's folder by the sample tool's
+// code, seen from shot, captured `seconds` into the level at the scenario's
+// size; change (when given) then alters the written level before the run.
+void RunSample(Scenario& scenario, const SampleShot& shot, float seconds, const std::function<void()>& change,
                CapturedImage* image) {
-    ASSERT_TRUE(scenario.MakeSampleLevel());
-    ASSERT_NE(scenario.OpenScene(), nullptr);
-    HoldCamera(view);
-    if (change) change();
-    if (testing::Test::HasFatalFailure()) return;
-    scenario.CaptureAt(seconds);
-    ASSERT_TRUE(scenario.SaveScene());
-    ASSERT_EQ(scenario.Run(kFrameStep, 120000, {"-s=0"}), 0) << scenario.ErrorOutput();
+    SampleOptions options;
+    options.fixedCamera = true;
+    options.shot = shot;
+    options.captures = {{seconds, "capture.tga"}};
+    options.captureWidth = static_cast<int>(scenario.Width());
+    options.captureHeight = static_cast<int>(scenario.Height());
     std::string error;
+    ASSERT_TRUE(SampleData_Write(scenario.Folder(), options, &error)) << error;
+    ResetGlobals();
+    if (change) {
+        ASSERT_NE(scenario.OpenScene(kLevelFile), nullptr);
+        change();
+        if (testing::Test::HasFatalFailure()) return;
+        ASSERT_TRUE(scenario.SaveScene(kLevelFile));
+    }
+    ASSERT_EQ(scenario.Run(kFrameStep, 120000, {"-s=0"}), 0) << scenario.ErrorOutput();
     ASSERT_TRUE(scenario.LoadCapture(image, &error)) << error;
 }
 
@@ -117,19 +110,37 @@ constexpr uint32_t kFogRgb = 0x596B8C;
 // without it, and what a player would see differ between the two.
 struct Feature {
     const char* name;
-    View view;
+    SampleShot shot;
     float seconds;
     std::function<void()> without;
     std::function<void(const CapturedImage& with, const CapturedImage& without)> check;
 };
 
+void CastNoShadows();
+
 const Feature kFeatures[] = {
+    // The crates and a column in the first room: their stencil shadows
+    // darken the floor beside them, away from the light the shadow pass puts
+    // above each caster. Without shadows (the casters' materials out of the
+    // shadow bucket) that floor is as lit as the rest.
+    {"ShadowsDarkenTheFloor",
+     SampleShot_Shadows(),
+     1.0f,
+     [] { CastNoShadows(); },
+     [](const CapturedImage& with, const CapturedImage& without) {
+         const Rect besideCrates{0, 125, 40, 165};
+         const double shaded = Brightness(with, besideCrates), lit = Brightness(without, besideCrates);
+         EXPECT_LT(shaded, lit - 4.0) << "no shadow on the floor beside the crates";
+         EXPECT_GT(shaded, 1.0) << "the shadow is black: it should darken, not blot out";
+         const Rect openFloor{200, 150, 320, 240};
+         EXPECT_LT(ChangedPixels(with, without, openFloor, 8), 10u) << "shadows darken the open floor";
+     }},
     // The first room's lamp hangs in its middle: from the doorway side the
     // camera looks at the back wall, which the lamp lights. Without the lamp
     // (and the spot, which points the other way) that wall has only the
     // ambient light.
     {"LampLightsTheWall",
-     {Vector3(0.0f, 150.0f, -50.0f), 3.1415927f, 0.0f},
+     SampleShot{Vector3(0.0f, 150.0f, -50.0f), 3.1415927f, 0.0f},
      1.0f,
      [] { Remove("Lamp 1"); },
      [](const CapturedImage& with, const CapturedImage& without) {
@@ -143,7 +154,7 @@ const Feature kFeatures[] = {
     // the fog colour, the nearest wall is not. Without fog the far rooms
     // show their own bricks.
     {"FogTintsTheFarRooms",
-     {Vector3(0.0f, 120.0f, -300.0f), 0.0f, 0.0f},
+     SampleShot_Fog(),
      1.0f,
      [] {
          CQVActor* environment = Scenario::FindActor("Sample Environment");
@@ -161,7 +172,7 @@ const Feature kFeatures[] = {
     // The fountain in the first room two seconds in: water drops over the
     // basin where, without the fountain, the room lies bare.
     {"FountainAtTwoSeconds",
-     {Vector3(-70.0f, 110.0f, -150.0f), 0.0f, 0.15f},
+     SampleShot_Fountain(),
      2.0f,
      [] { Remove("Fountain"); },
      [](const CapturedImage& with, const CapturedImage& without) {
@@ -174,6 +185,20 @@ const Feature kFeatures[] = {
 
 void PrintTo(const Feature& feature, std::ostream* out) { *out << feature.name; }
 
+// The shadow casters' materials drawn only with the opaque scene: the level
+// as it is without stencil shadows.
+void CastNoShadows() {
+    constexpr uint32_t kShadowBucket = 1u << 4;
+    for (const char* name : {"Sample Crate", "Sample Column", "Sample Statue"}) {
+        auto* material = dynamic_cast<CQVMaterialItem*>(
+            CQVEngine::GetInstance()->library.Find(name, LIBRARY_KIND_MATERIAL));
+        ASSERT_NE(material, nullptr) << name;
+        ASSERT_NE(material->bucketMask & kShadowBucket, 0u) << name << " casts no shadow in the level";
+        material->bucketMask &= ~kShadowBucket;
+    }
+    ASSERT_TRUE(Scenario::SaveLibrary());
+}
+
 class SampleFeature : public testing::TestWithParam<Feature> {};
 
 TEST_P(SampleFeature, LooksAsItsReferenceAndDiffersFromTheLevelWithoutIt) {
@@ -181,11 +206,11 @@ TEST_P(SampleFeature, LooksAsItsReferenceAndDiffersFromTheLevelWithoutIt) {
     CapturedImage with, without;
     {
         Scenario scenario(std::string(feature.name) + "Without", kWidth, kHeight);
-        RunSample(scenario, feature.view, feature.seconds, feature.without, &without);
+        RunSample(scenario, feature.shot, feature.seconds, feature.without, &without);
         if (HasFatalFailure()) return;
     }
     Scenario scenario(feature.name, kWidth, kHeight);
-    RunSample(scenario, feature.view, feature.seconds, nullptr, &with);
+    RunSample(scenario, feature.shot, feature.seconds, nullptr, &with);
     if (HasFatalFailure()) return;
     feature.check(with, without);
     if (HasFailure()) {
@@ -199,29 +224,20 @@ TEST_P(SampleFeature, LooksAsItsReferenceAndDiffersFromTheLevelWithoutIt) {
 INSTANTIATE_TEST_SUITE_P(Level, SampleFeature, testing::ValuesIn(kFeatures),
                          [](const testing::TestParamInfo<Feature>& info) { return std::string(info.param.name); });
 
-// The loading screen of a level change to the sample level, captured while
-// it still shows: a start scene whose only actor starts a new game on the
-// sample level, which captures the screen when it is told to start, before
-// the load ends. The bar stands near the bottom, framed and filled in the
-// load bar colour, the "LOADING" text above it.
+// The loading screen the sample level loads behind (its start scene starts
+// a new game on it), captured while it still shows: the level's capture
+// actor captures the screen when the level is told to start, before the load
+// ends. The bar stands near the bottom, framed and filled in the load bar
+// colour, the "LOADING" text above it.
 TEST(SampleLoading, TheLoadingScreenShowsItsBarAndTextWhileTheLevelLoads) {
     constexpr int kLoadWidth = 640, kLoadHeight = 480;
     Scenario scenario("Loading", kLoadWidth, kLoadHeight);
-    ASSERT_TRUE(scenario.MakeSampleLevel());
-    ASSERT_NE(scenario.OpenScene(), nullptr);
+    std::string written;
+    ASSERT_TRUE(SampleData_Write(scenario.Folder(), SampleOptions{}, &written)) << written;
+    ResetGlobals();
+    ASSERT_NE(scenario.OpenScene(kLevelFile), nullptr);
     scenario.CaptureOnStart();
-    ASSERT_TRUE(scenario.SaveScene("Level.qva"));
-
-    CQVActor* scenery = scenario.BeginScene();
-    ASSERT_NE(scenery, nullptr);
-    CQVActor* director = g_ActorSystem->CreateActor(0, "Director", nullptr, scenery, scenario.NextId(), 1, 0);
-    ASSERT_NE(director, nullptr);
-    CQVScript start;
-    start.name = "Load The Level";
-    start.boundMessage = MSG_START_GAME;
-    start.source = "sys.new_game(\"Data/Globals.qva\", \"Data/Level.qva\");";
-    director->m_Scripts.push_back(start);
-    ASSERT_TRUE(scenario.SaveScene());
+    ASSERT_TRUE(scenario.SaveScene(kLevelFile));
     ASSERT_EQ(scenario.Run(kFrameStep, 120000, {"-s=0"}), 0) << scenario.ErrorOutput();
     CapturedImage image;
     std::string error;
@@ -318,7 +334,7 @@ TEST(SampleScenarioHarness, AnUpdatedReferenceShowsTheOldAndTheNewImageSideBySid
 TEST(SampleReadme, TheReadmePictureIsTheLevelAsMakeRunShowsIt) {
     Scenario scenario("Readme", 640, 480);
     CapturedImage image;
-    RunSample(scenario, {Vector3(-60.0f, 170.0f, -360.0f), 0.15f, 0.12f}, 2.0f, nullptr, &image);
+    RunSample(scenario, SampleShot{Vector3(-60.0f, 170.0f, -360.0f), 0.15f, 0.12f}, 2.0f, nullptr, &image);
     if (HasFatalFailure()) return;
     // Textured, lit rooms: many colours, and no large part of the screen dark.
     std::set<uint32_t> colours;
