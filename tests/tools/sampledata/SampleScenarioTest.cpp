@@ -229,20 +229,59 @@ INSTANTIATE_TEST_SUITE_P(Level, SampleFeature, testing::ValuesIn(kFeatures),
 // actor captures the screen when the level is told to start, before the load
 // ends. The bar stands near the bottom, framed and filled in the load bar
 // colour, the "LOADING" text above it.
-TEST(SampleLoading, TheLoadingScreenShowsItsBarAndTextWhileTheLevelLoads) {
-    constexpr int kLoadWidth = 640, kLoadHeight = 480;
-    Scenario scenario("Loading", kLoadWidth, kLoadHeight);
-    std::string written;
-    ASSERT_TRUE(SampleData_Write(scenario.Folder(), SampleOptions{}, &written)) << written;
+constexpr int kLoadWidth = 640, kLoadHeight = 480;
+
+// The sample level loaded behind the loading screen, captured when it is
+// told to start; startScript (when given) runs in the start scene first.
+void RunLoading(Scenario& scenario, const char* startScript, CapturedImage* image) {
+    std::string error;
+    ASSERT_TRUE(SampleData_Write(scenario.Folder(), SampleOptions{}, &error)) << error;
     ResetGlobals();
+    if (startScript != nullptr) {
+        CQVActor* scenery = scenario.OpenScene();
+        ASSERT_NE(scenery, nullptr);
+        CQVActor* actor = g_ActorSystem->CreateActor(0, "Loading Look", nullptr, scenery, scenario.NextId(), 1, 0);
+        ASSERT_NE(actor, nullptr);
+        CQVScript script;
+        script.name = "Loading Look";
+        script.boundMessage = MSG_START_GAME;
+        script.source = startScript;
+        actor->m_Scripts.push_back(script);
+        ASSERT_TRUE(scenario.SaveScene());
+    }
     ASSERT_NE(scenario.OpenScene(kLevelFile), nullptr);
     scenario.CaptureOnStart();
     ASSERT_TRUE(scenario.SaveScene(kLevelFile));
     ASSERT_EQ(scenario.Run(kFrameStep, 120000, {"-s=0"}), 0) << scenario.ErrorOutput();
-    CapturedImage image;
-    std::string error;
-    ASSERT_TRUE(scenario.LoadCapture(&image, &error)) << error;
-    ASSERT_EQ(image.width, 640u);
+    ASSERT_TRUE(scenario.LoadCapture(image, &error)) << error;
+    ASSERT_EQ(image->width, static_cast<uint32_t>(kLoadWidth));
+}
+
+// Light pixels (brighter than half) in the rectangle, and how many of them
+// are yellow (red and green well above blue).
+struct Letters {
+    uint32_t light = 0, yellow = 0;
+};
+Letters CountLetters(const CapturedImage& image, uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1) {
+    Letters letters;
+    for (uint32_t y = y0; y < y1; ++y) {
+        for (uint32_t x = x0; x < x1; ++x) {
+            if (image.Brightness(x, y, x + 1, y + 1) <= 100.0) continue;
+            ++letters.light;
+            const uint32_t p = image.At(x, y);
+            const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+            letters.yellow += r > b + 80 && g > b + 60;
+        }
+    }
+    return letters;
+}
+
+TEST(SampleLoading, TheLoadingScreenShowsItsBarAndTextWhileTheLevelLoads) {
+    Scenario scenario("Loading", kLoadWidth, kLoadHeight);
+    CapturedImage loaded;
+    RunLoading(scenario, nullptr, &loaded);
+    if (HasFatalFailure()) return;
+    const CapturedImage& image = loaded;
 
     // The game draws at 800 x 600 and the capture scales by 0.8: the bar is
     // 400 wide about the middle, its top 80 above the bottom, 8 high, in a
@@ -262,13 +301,29 @@ TEST(SampleLoading, TheLoadingScreenShowsItsBarAndTextWhileTheLevelLoads) {
     EXPECT_LT(filled, inside) << "the bar is full before the load has ended";
     EXPECT_LT(image.Brightness(at(590), at(523), at(597), at(526)), 5.0) << "the bar's unfilled end is not black";
     // The text: light letters above the bar's left end on the dark screen.
-    uint32_t letters = 0;
-    for (uint32_t y = at(462); y < at(490); ++y) {
-        for (uint32_t x = at(198); x < at(330); ++x) letters += image.Brightness(x, y, x + 1, y + 1) > 128.0;
-    }
-    EXPECT_GT(letters, 30u) << "no \"LOADING\" text above the bar";
+    EXPECT_GT(CountLetters(image, at(198), at(462), at(330), at(490)).light, 30u) << "no \"LOADING\" text above the bar";
     EXPECT_LT(image.Brightness(0, 0, 640, at(440)), 2.0) << "the screen above the text is not the dark loading screen";
     EXPECT_TRUE(scenario.MatchesReference("tests/tools/sampledata/reference/Loading.png", kTolerance, kMaxBadFraction));
+}
+
+// The loading text is overlay text: a level may give it its own colour and
+// place (here yellow, moved 200 right and 300 up before the level loads),
+// and it is drawn there in that colour, in the font, over the loading screen.
+TEST(SampleLoading, TheLoadingTextIsDrawnInTheColourAndPlaceTheGameGivesIt) {
+    Scenario scenario("LoadingText", kLoadWidth, kLoadHeight);
+    CapturedImage image;
+    RunLoading(scenario,
+               "sys.set_load_bar_text_color((1, 0.8, 0, 1));\n"
+               "sys.set_load_bar_text_position((200, -300, 0));",
+               &image);
+    if (HasFatalFailure()) return;
+    const auto at = [](float game) { return static_cast<uint32_t>(game * 0.8f); };
+    // From (200, 470) to (400, 170) in game pixels.
+    const Letters moved = CountLetters(image, at(398), at(162), at(530), at(190));
+    EXPECT_GT(moved.light, 30u) << "no text where the level put it";
+    EXPECT_GT(moved.yellow, moved.light * 3 / 4) << "the text is not in the level's colour";
+    EXPECT_EQ(CountLetters(image, at(198), at(462), at(330), at(490)).light, 0u) << "the text is still in its old place";
+    EXPECT_TRUE(scenario.MatchesReference("tests/tools/sampledata/reference/LoadingText.png", kTolerance, kMaxBadFraction));
 }
 
 // A reference rewritten with QV_UPDATE_REFERENCES=1 leaves the old image,
