@@ -141,6 +141,16 @@ std::vector<uint32_t> Gradient(uint32_t side, uint32_t top, uint32_t bottom) {
     return pixels;
 }
 
+std::vector<uint32_t> LoadingBack(uint32_t side) {
+    std::vector<uint32_t> pixels = Gradient(side, 0xFF28406Eu, 0xFF080C18u);
+    const std::vector<uint32_t> bricks = Bricks(side);
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        // Mortar lines a little lighter than the blue.
+        if ((bricks[i] & 0xFF) == 0xB0) pixels[i] += 0x00101418u;
+    }
+    return pixels;
+}
+
 bool Report(bool written, const std::filesystem::path& path) {
     return written || Fail("cannot write " + path.string());
 }
@@ -159,6 +169,10 @@ bool WriteItemFiles(const std::filesystem::path& data) {
     save("brick.bmp", ImageWriter_Bmp(bricks.data(), 64, 64, {}));
     const std::vector<uint32_t> metal = Checks(32, 4, 0xFF8090A0u, 0xFF708090u);
     save("metal.png", ImageWriter_Png(metal.data(), 32, 32, PNG_LAYOUT_RGB));
+    // Behind the loading screen's bar: the bricks of the rooms, faint in a
+    // deep blue that darkens toward the bottom, where the bar stands.
+    const std::vector<uint32_t> back = LoadingBack(128);
+    save("loading.tga", ImageWriter_Tga(back.data(), 128, 128, {}));
     const std::vector<uint32_t> sky = Gradient(64, 0xFF203C78u, 0xFFA0C0E8u);
     save("sky.jpg", ImageWriter_Jpeg(sky.data(), 64, 64, 90));
 
@@ -198,6 +212,7 @@ void AddBaseItems(LibraryFile& library) {
     library.AddTexture(12, "Metal Plate", "metal.png", 32, 32);
     library.AddTexture(13, "Sky", "sky.jpg", 64, 64)->textureType = 3;
     library.AddTexture(14, "Logo Screen", "logo_01.mpg", 256, 256);
+    library.AddTexture(15, "Loading Back", "loading.tga", 128, 128);
 
     const auto material = [&](uint32_t id, const char* name, std::vector<uint32_t> textures, float r, float g, float b) {
         CQVMaterialItem* item = library.AddMaterial(id, name, std::move(textures));
@@ -209,6 +224,8 @@ void AddBaseItems(LibraryFile& library) {
     material(101, "Platform", {12}, 0.30f, 0.45f, 0.70f);
     material(102, "Wall", {11}, 1.0f, 1.0f, 1.0f);
     material(103, "Sky", {13}, 1.0f, 1.0f, 1.0f)->fogFlag = 0;
+    // The loading screen draws the material of this name over the whole screen.
+    material(105, "Menu_Back", {15}, 1.0f, 1.0f, 1.0f)->stateFlagB = 1;
     CQVMaterialItem* glass = material(104, "Glass", {}, 0.6f, 0.8f, 1.0f);
     glass->material.Diffuse.a = 0.4f;
     glass->useAlpha = 1;
@@ -319,7 +336,7 @@ bool SampleData_Write(const std::filesystem::path& root, const SampleOptions& op
     return written;
 }
 
-SampleShot SampleShot_Shadows() { return SampleShot{Vector3(-60.0f, 190.0f, -300.0f), -0.45f, 0.45f}; }
+SampleShot SampleShot_Shadows() { return SampleShot{Vector3(-50.0f, 200.0f, 380.0f), 2.37f, 0.56f}; }
 SampleShot SampleShot_Fountain() { return SampleShot{Vector3(-70.0f, 150.0f, -120.0f), 0.0f, 0.35f}; }
 SampleShot SampleShot_LightMap() { return SampleShot{Vector3(0.0f, 200.0f, -380.0f), 0.0f, 0.3f}; }
 SampleShot SampleShot_Flag() { return SampleShot{Vector3(60.0f, 160.0f, -200.0f), 0.6f, 0.05f}; }
