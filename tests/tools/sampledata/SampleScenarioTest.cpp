@@ -119,18 +119,18 @@ struct Feature {
 void CastNoShadows();
 
 const Feature kFeatures[] = {
-    // The crates and a column in the first room: their stencil shadows
-    // darken the floor beside them, away from the light the shadow pass puts
-    // above each caster. Without shadows (the casters' materials out of the
-    // shadow bucket) that floor is as lit as the rest.
+    // A column of the first room seen from the far side: its stencil shadow
+    // darkens the floor at its foot, toward the camera, away from the light
+    // the shadow pass puts above each caster. Without shadows (the casters'
+    // materials out of the shadow bucket) that floor is as lit as the rest.
     {"ShadowsDarkenTheFloor",
-     SampleShot_Shadows(),
+     SampleShot{Vector3(-50.0f, 200.0f, 380.0f), 2.37f, 0.56f},
      1.0f,
      [] { CastNoShadows(); },
      [](const CapturedImage& with, const CapturedImage& without) {
-         const Rect besideCrates{0, 125, 40, 165};
-         const double shaded = Brightness(with, besideCrates), lit = Brightness(without, besideCrates);
-         EXPECT_LT(shaded, lit - 4.0) << "no shadow on the floor beside the crates";
+         const Rect columnFoot{136, 135, 164, 155};
+         const double shaded = Brightness(with, columnFoot), lit = Brightness(without, columnFoot);
+         EXPECT_LT(shaded, lit - 4.0) << "no shadow on the floor at the column's foot";
          EXPECT_GT(shaded, 1.0) << "the shadow is black: it should darken, not blot out";
          const Rect openFloor{200, 150, 320, 240};
          EXPECT_LT(ChangedPixels(with, without, openFloor, 8), 10u) << "shadows darken the open floor";
@@ -154,7 +154,7 @@ const Feature kFeatures[] = {
     // the fog colour, the nearest wall is not. Without fog the far rooms
     // show their own bricks.
     {"FogTintsTheFarRooms",
-     SampleShot_Fog(),
+     SampleShot{Vector3(0.0f, 160.0f, -380.0f), 0.0f, 0.05f},
      1.0f,
      [] {
          CQVActor* environment = Scenario::FindActor("Sample Environment");
@@ -172,7 +172,7 @@ const Feature kFeatures[] = {
     // The fountain in the first room two seconds in: water drops over the
     // basin where, without the fountain, the room lies bare.
     {"FountainAtTwoSeconds",
-     SampleShot_Fountain(),
+     SampleShot{Vector3(-70.0f, 150.0f, -120.0f), 0.0f, 0.35f},
      2.0f,
      [] { Remove("Fountain"); },
      [](const CapturedImage& with, const CapturedImage& without) {
@@ -228,7 +228,7 @@ INSTANTIATE_TEST_SUITE_P(Level, SampleFeature, testing::ValuesIn(kFeatures),
 // a new game on it), captured while it still shows: the level's capture
 // actor captures the screen when the level is told to start, before the load
 // ends. The bar stands near the bottom, framed and filled in the load bar
-// colour, the "LOADING" text above it.
+// colour, the "LOADING" text above it, over the library's backdrop.
 constexpr int kLoadWidth = 640, kLoadHeight = 480;
 
 // The sample level loaded behind the loading screen, captured when it is
@@ -302,7 +302,9 @@ TEST(SampleLoading, TheLoadingScreenShowsItsBarAndTextWhileTheLevelLoads) {
     EXPECT_LT(image.Brightness(at(590), at(523), at(597), at(526)), 5.0) << "the bar's unfilled end is not black";
     // The text: light letters above the bar's left end on the dark screen.
     EXPECT_GT(CountLetters(image, at(198), at(462), at(330), at(490)).light, 30u) << "no \"LOADING\" text above the bar";
-    EXPECT_LT(image.Brightness(0, 0, 640, at(440)), 2.0) << "the screen above the text is not the dark loading screen";
+    // Behind them the library's loading backdrop ("Menu_Back", bricks in deep blue) fills the screen.
+    EXPECT_GT(image.ChannelMean(0, 0, 0, 640, at(440)), image.ChannelMean(16, 0, 0, 640, at(440)) + 20.0)
+        << "the loading backdrop does not fill the screen";
     EXPECT_TRUE(scenario.MatchesReference("tests/tools/sampledata/reference/Loading.png", kTolerance, kMaxBadFraction));
 }
 
