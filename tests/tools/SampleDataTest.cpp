@@ -2,12 +2,15 @@
 // meshes must be for the engine's light maps, shadow volumes and vertex
 // animation to show, and the level coming up behind the loading screen.
 
+#include "actors/scene/AmbientSound.h"
+#include "actors/scene/Sound.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/LoadingScreen.h"
 #include "kernel/app/GameMain.h"
 #include "kernel/base/FrameTime.h"
 #include "services/library/Library.h"
 #include "services/mesh/Mesh.h"
+#include "services/sound/Sound.h"
 #include "tests/support/ResetGlobals.h"
 #include "tools/fixtures/RenderScene.h"
 #include "tools/sampledata/SampleData.h"
@@ -166,6 +169,31 @@ TEST_F(SampleDataMeshes, AnimatedMeshesStoreTheFrameCountOfTheirFile) {
     EXPECT_GE(animated, 2u);  // the library's own flag and the level's
 }
 
+std::vector<char> Bytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<char>((std::istreambuf_iterator<char>(in)), {});
+}
+
+// The pictures of the scenario tests compare with stored references, so the
+// folder must come out the same byte for byte each time it is written, also
+// a second time in one process.
+TEST(SampleDataFolder, IsWrittenTheSameEachTime) {
+    Folder first, second;
+    std::string error;
+    ASSERT_TRUE(SampleData_Write(first.dir, SampleOptions{}, &error)) << error;
+    ASSERT_TRUE(SampleData_Write(second.dir, SampleOptions{}, &error)) << error;
+    size_t files = 0;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(first.dir)) {
+        if (!entry.is_regular_file()) continue;
+        ++files;
+        const fs::path other = second.dir / fs::relative(entry.path(), first.dir);
+        ASSERT_TRUE(fs::exists(other)) << other;
+        EXPECT_TRUE(Bytes(entry.path()) == Bytes(other)) << fs::relative(entry.path(), first.dir);
+    }
+    EXPECT_GT(files, 30u);
+    ResetGlobals();
+}
+
 std::vector<uint32_t> ReadTga(const fs::path& path, uint32_t* width, uint32_t* height) {
     std::ifstream in(path, std::ios::binary);
     const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
@@ -199,9 +227,10 @@ int PlayGame(const fs::path& dir) {
 }
 
 // The start scene starts a new game on the level, which loads behind the
-// loading screen with its bar growing; the camera held still shows the flag
-// waving between two captures, and the last capture ends the game with 0.
-TEST(SampleDataGame, TheLevelLoadsBehindTheLoadingBarAndItsFlagWaves) {
+// loading screen with its bar growing; the first room's sounds play; the
+// camera held still shows the flag waving between two captures, and the last
+// capture ends the game with 0.
+TEST(SampleDataGame, TheLevelLoadsBehindTheLoadingBarPlaysItsSoundsAndItsFlagWaves) {
     Folder folder;
     SampleOptions options;
     options.fixedCamera = true;
@@ -223,6 +252,17 @@ TEST(SampleDataGame, TheLevelLoadsBehindTheLoadingBarAndItsFlagWaves) {
     EXPECT_LE(screen.fill.right, screen.bar.right - 2);
     ASSERT_NE(g_CurrentCamera, nullptr);
     EXPECT_EQ(g_CurrentCamera->m_Name, "Sample Camera");
+    // The first room is in view: its torch plays from its place in the world,
+    // and its air fades in on the ambience's first slot.
+    auto* torch = dynamic_cast<CQVSound*>(CQVActorSystem::FindActorByPath("/Scenery/Rooms Level/Room 1/Torch Sound", nullptr));
+    ASSERT_NE(torch, nullptr);
+    ASSERT_NE(torch->m_Item, nullptr);
+    EXPECT_EQ(Sound_IsPlaying(torch->m_Item->buffer), 1);
+    auto* ambience = dynamic_cast<CQVAmbientSound*>(CQVActorSystem::FindActorByPath("/Scenery/Rooms Level/Ambience", nullptr));
+    ASSERT_NE(ambience, nullptr);
+    ASSERT_FALSE(ambience->m_Entries.empty());
+    EXPECT_EQ(ambience->m_Entries[0].name, "Room Air 1");
+    EXPECT_GT(ambience->m_Entries[0].level, 0.0f);
 
     uint32_t width = 0, height = 0, laterWidth = 0, laterHeight = 0;
     const std::vector<uint32_t> first = ReadTga(folder.dir / "first.tga", &width, &height);

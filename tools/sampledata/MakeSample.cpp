@@ -339,5 +339,5 @@ bool SampleData_Write(const std::filesystem::path& root, const SampleOptions& op
 SampleShot SampleShot_Shadows() { return SampleShot{Vector3(-50.0f, 200.0f, 380.0f), 2.37f, 0.56f}; }
 SampleShot SampleShot_Fountain() { return SampleShot{Vector3(-70.0f, 150.0f, -120.0f), 0.0f, 0.35f}; }
 SampleShot SampleShot_LightMap() { return SampleShot{Vector3(0.0f, 200.0f, -380.0f), 0.0f, 0.3f}; }
-SampleShot SampleShot_Flag() { return SampleShot{Vector3(60.0f, 160.0f, -200.0f), 0.6f, 0.05f}; }
+SampleShot SampleShot_Flag() { return SampleShot{Vector3(300.0f, 180.0f, -250.0f), 0.0f, 0.1f}; }
 SampleShot SampleShot_Fog() { return SampleShot{Vector3(0.0f, 160.0f, -380.0f), 0.0f, 0.05f}; }

@@ -49,6 +49,7 @@ constexpr uint32_t kShapeBox = 2;
 // The messages of the Lod's level picker and of the Matrix Animation (ids only).
 constexpr uint32_t MSG_LOD_SELECT_LEVEL = 1771;
 constexpr uint32_t MSG_MA_SET_POSITION = 1372;
+constexpr uint32_t MSG_MA_SET_ROTATION = 1374;  // the constant spin, radians per second about x, y, z
 constexpr uint32_t MSG_MA_ADD_LAYER = 1380;
 constexpr uint32_t MSG_MA_SELECT_LAYER = 1382;
 constexpr uint32_t MSG_MA_ROTATION_SIN_MUL = 1386;
@@ -169,12 +170,12 @@ void SampleObject_AddItems(SampleLevel& level) {
         item->material.Ambient = {r, g, b, 1.0f};
         return item;
     };
-    // Crates and columns stand solid on the floor: drawn with the opaque
+    // Crates, columns and the statue stand solid: drawn with the opaque
     // scene and then again as shadow casters, each darkening the floor
     // beside it away from the light the shadow pass puts above every caster.
     for (CQVMaterialItem* caster : {material(MATERIAL_CRATE, "Sample Crate", {TEXTURE_WOOD}, 1.0f, 1.0f, 1.0f),
                                     material(MATERIAL_STONE, "Sample Column", {TEXTURE_STONE}, 1.0f, 1.0f, 1.0f),
-                                    material(MATERIAL_STATUE, "Sample Statue", {TEXTURE_STONE}, 0.85f, 0.7f, 0.45f)}) {
+                                    material(MATERIAL_STATUE, "Sample Statue", {TEXTURE_STONE}, 1.0f, 0.9f, 0.65f)}) {
         if (caster != nullptr) caster->bucketMask = kOpaqueBucket | kShadowBucket;
     }
     material(MATERIAL_FLAG, "Sample Flag", {TEXTURE_CLOTH}, 1.0f, 1.0f, 1.0f);
@@ -234,10 +235,27 @@ void SampleObject_AddActors(SampleLevel& level) {
         }
         PlaceMesh(level, room.group, "Column", column, Vector3(cx - 200.0f, 0.0f, cz + 150.0f));
         PlaceMesh(level, room.group, "Column", column, Vector3(cx + 200.0f, 0.0f, cz + 150.0f));
+        if (i == 1) {
+            // A crate turning and bobbing in the air on the right of the
+            // second room, its shadow sliding over the floor below it.
+            if (CQVActor* spinner = level.Make(CLASS_MATRIX_ANIMATION, "Spinner", room.group)) {
+                Sample_Send(spinner, MSG_MA_SET_POSITION, Vector3(cx + 170.0f, 80.0f, cz - 100.0f));
+                Sample_Send(spinner, MSG_MA_SET_ROTATION, Vector3(0.0f, 0.8f, 0.0f));
+                spinner->HandleMessage(MSG_MA_ADD_LAYER, nullptr);
+                spinner->HandleMessage(MSG_MA_SELECT_LAYER, Args_Of("Layer 0"));
+                Sample_Send(spinner, MSG_MA_POSITION_SIN_MUL, Vector3(0.0f, 20.0f, 0.0f));
+                Sample_Send(spinner, MSG_MA_POSITION_SIN_FREQ, Vector3(1.0f, 1.5f, 1.0f));
+                Sample_Send(spinner, MSG_MA_ROTATION_SIN_MUL, Vector3(0.15f, 0.0f, 0.1f));
+                Sample_Send(spinner, MSG_MA_ROTATION_SIN_FREQ, Vector3(1.1f, 1.0f, 0.7f));
+                // The crate's middle on the spinner's axis.
+                PlaceMesh(level, spinner, "Spinning Crate", crate, Vector3(0.0f, -40.0f, 0.0f));
+            }
+        }
         if (i == 0) {
             // The statue in the open on the right, its shadow on the floor
-            // toward the walk.
-            PlaceMesh(level, room.group, "Statue", statue, Vector3(cx + 140.0f, 0.0f, cz - 60.0f));
+            // toward the walk; its hands (82 from its middle) stay clear of
+            // the camera's path, which wanders up to 40 either side of x = 0.
+            PlaceMesh(level, room.group, "Statue", statue, Vector3(cx + 170.0f, 0.0f, cz - 60.0f));
             if (CQVObject* banner = PlaceMesh(level, room.group, "Flag", flag, Vector3(cx + side - 150.0f, 150.0f, cz))) {
                 Sample_Send<uint32_t>(banner, MSG_SET_MESH_ANIMATION_STYLE_1C4, OBJECT_STYLE_FORWARD_LOOP);
                 Sample_Send<uint32_t>(banner, MSG_SET_INITIAL_MESH_ANIMATION_PLAYING_1C6, 1);
