@@ -1,0 +1,172 @@
+// The frame timer the whole-game benchmark preloads into the `game` program
+// (LD_PRELOAD). It splits the main thread's time between the engine and the
+// GL driver without changing the game:
+//
+//   - every GL entry point the device asks the toolkit for
+//     (SDL_GL_GetProcAddress) is handed back wrapped: the wrapper adds the
+//     wall time spent inside the driver to a running sum, and counts calls
+//     and draws;
+//   - SDL_GL_SwapWindow (the present, where the driver flushes and waits
+//     for its rasteriser threads) is timed the same way and ends a frame:
+//     each present records the wall clock, the main thread's CPU time, the
+//     driver time so far and the counts;
+//   - a back-buffer read larger than one pixel (the benchmark level's
+//     capture as the game starts) marks the present count there: the frames
+//     after it are the level's.
+//
+// The records are written as text to the file QV_FRAME_TIMER_OUT names when
+// the process exits (from an exit handler registered at the first present,
+// so it runs before the game's own static destructors and the driver's
+// exit handlers).
+//
+// The engine's time in a frame is its wall time outside the driver: the
+// main thread does not wait anywhere else (the game runs without vertical
+// sync and without sound when it has no device), so that is CPU time the
+// engine spends. The main thread's CPU time is recorded as a cross-check.
+
+#include "platform/graphics/GLFunctions.h"
+
+#include <dlfcn.h>
+#include <time.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+// The toolkit's window, only passed through.
+struct SDL_Window;
+
+namespace {
+
+struct FrameRecord {
+    double wall;       // CLOCK_MONOTONIC at the end of the present, seconds
+    double threadCpu;  // the main thread's CPU time then, seconds
+    double driver;     // wall time inside GL calls and presents so far, seconds
+    uint64_t calls;    // GL calls so far
+    uint64_t draws;    // draw calls so far
+};
+
+struct Totals {
+    double driver = 0.0;
+    uint64_t calls = 0;
+    uint64_t draws = 0;
+};
+
+Totals g_Totals;
+std::vector<FrameRecord> g_Frames;
+std::vector<size_t> g_Marks;
+bool g_ExitHandler = false;
+
+double Now(clockid_t clock) {
+    timespec t{};
+    clock_gettime(clock, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// Adds the wall time of its scope to the driver's sum.
+class DriverScope {
+public:
+    DriverScope() : m_Start(Now(CLOCK_MONOTONIC)) { ++g_Totals.calls; }
+    ~DriverScope() { g_Totals.driver += Now(CLOCK_MONOTONIC) - m_Start; }
+    DriverScope(const DriverScope&) = delete;
+    DriverScope& operator=(const DriverScope&) = delete;
+
+private:
+    double m_Start;
+};
+
+template <typename Fn>
+struct Timed;
+
+template <typename R, typename... A>
+struct Timed<R (*)(A...)> {
+    template <R (**Real)(A...)>
+    static R Call(A... args) {
+        DriverScope scope;
+        return (*Real)(args...);
+    }
+    template <R (**Real)(A...)>
+    static R Draw(A... args) {
+        ++g_Totals.draws;
+        DriverScope scope;
+        return (*Real)(args...);
+    }
+};
+
+namespace real {
+#define QV_TIMER_REAL(type, name) type name = nullptr;
+QV_GL_FUNCTIONS(QV_TIMER_REAL)
+#undef QV_TIMER_REAL
+}  // namespace real
+
+void WriteRecords() {
+    const char* path = std::getenv("QV_FRAME_TIMER_OUT");
+    if (path == nullptr || *path == 0) return;
+    std::FILE* out = std::fopen(path, "w");
+    if (out == nullptr) return;
+    std::fprintf(out, "marks");
+    for (size_t mark : g_Marks) std::fprintf(out, " %zu", mark);
+    std::fprintf(out, "\n");
+    for (const FrameRecord& f : g_Frames) {
+        std::fprintf(out, "%.9f %.9f %.9f %llu %llu\n", f.wall, f.threadCpu, f.driver,
+                     static_cast<unsigned long long>(f.calls), static_cast<unsigned long long>(f.draws));
+    }
+    std::fclose(out);
+}
+
+// A read of the whole back buffer (not the device's one-pixel probe) marks the level's start.
+void APIENTRY MarkingReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format, GLenum type,
+                                void* pixels) {
+    if (static_cast<int64_t>(width) * height > 1) g_Marks.push_back(g_Frames.size());
+    DriverScope scope;
+    real::glReadPixels(x, y, width, height, format, type, pixels);
+}
+
+template <typename T>
+T Next(const char* name) {
+    return reinterpret_cast<T>(dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+extern "C" {
+
+__attribute__((visibility("default"))) void* SDL_GL_GetProcAddress(const char* proc) {
+    static auto next = Next<void* (*)(const char*)>("SDL_GL_GetProcAddress");
+    void* found = next ? next(proc) : nullptr;
+    if (found == nullptr || proc == nullptr) return found;
+    if (std::strcmp(proc, "glReadPixels") == 0) {
+        real::glReadPixels = reinterpret_cast<PFNGLREADPIXELSPROC>(found);
+        return reinterpret_cast<void*>(&MarkingReadPixels);
+    }
+#define QV_TIMER_WRAP(type, name)                                                                   \
+    if (std::strcmp(proc, #name) == 0) {                                                            \
+        real::name = reinterpret_cast<type>(found);                                                 \
+        const bool draw = std::strncmp(#name, "glDrawArrays", 12) == 0 ||                           \
+                          std::strncmp(#name, "glDrawElements", 14) == 0;                           \
+        return draw ? reinterpret_cast<void*>(&Timed<type>::template Draw<&real::name>)             \
+                    : reinterpret_cast<void*>(&Timed<type>::template Call<&real::name>);            \
+    }
+    QV_GL_FUNCTIONS(QV_TIMER_WRAP)
+#undef QV_TIMER_WRAP
+    return found;
+}
+
+__attribute__((visibility("default"))) void SDL_GL_SwapWindow(SDL_Window* window) {
+    static auto next = Next<void (*)(SDL_Window*)>("SDL_GL_SwapWindow");
+    if (!g_ExitHandler) {
+        g_ExitHandler = true;
+        g_Frames.reserve(4096);
+        std::atexit(&WriteRecords);
+    }
+    {
+        DriverScope scope;
+        if (next) next(window);
+    }
+    g_Frames.push_back(FrameRecord{Now(CLOCK_MONOTONIC), Now(CLOCK_THREAD_CPUTIME_ID), g_Totals.driver, g_Totals.calls,
+                                   g_Totals.draws});
+}
+
+}  // extern "C"
