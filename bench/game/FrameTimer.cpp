@@ -21,8 +21,11 @@
 //
 // The engine's time in a frame is its wall time outside the driver: the
 // main thread does not wait anywhere else (the game runs without vertical
-// sync and without sound when it has no device), so that is CPU time the
-// engine spends. The main thread's CPU time is recorded as a cross-check.
+// sync), so that is time the engine computes. Reading the thread's CPU
+// clock around every GL call would cost more than many of the calls (over a
+// microsecond each here); it is read once a frame, and the benchmark caps
+// a frame's engine time by it, which takes out the time the thread lost
+// the processor on a busy machine.
 
 #include "platform/graphics/GLFunctions.h"
 

@@ -9,9 +9,11 @@
 //     step only fixes what each frame shows);
 //   - the engine's own time per frame: the main thread's wall time outside
 //     the GL driver (the preloaded frame timer, FrameTimer.cpp, times every
-//     GL entry point and the present), its share of the frame, and the
-//     driver's time on the main thread; the main thread's CPU time as a
-//     cross-check;
+//     GL entry point and the present), capped in each frame by the main
+//     thread's CPU time in that frame (so time the thread spent waiting for
+//     the processor is not counted); its share of the frame, its 95th
+//     percentile, the driver's time on the main thread and the main
+//     thread's CPU time;
 //   - the time from starting the program to the end of the level's first
 //     frame (reading the library, loading the actor files and resources);
 //   - the peak resident memory of the game (ru_maxrss from wait4);
@@ -20,8 +22,12 @@
 // Targets: at least 60 fps, the engine under 25 % of the frame, the first
 // frame within 0.5 s, under 200 MB.
 //
+// The machine may be shared: each level runs --repeat times (3) and the
+// fastest run gives the frame figures; the first frame is the quickest of
+// the runs, the peak memory the largest.
+//
 // Options: --actors=N[,N...] (default 1000,5000,20000), --frames=N (600),
-// --threads=N (LP_NUM_THREADS, 2), --profile (one more run of the 5,000-actor
+// --repeat=N (3), --threads=N (LP_NUM_THREADS, 2), --profile (one more run of the 5,000-actor
 // level, or the first given, under `perf record`, and its top functions),
 // --keep (leave the generated folders in the temporary directory).
 
@@ -58,6 +64,7 @@ struct Options {
     std::vector<uint32_t> actors{1000, 5000, 20000};
     uint32_t frames = 600;
     int threads = 2;
+    uint32_t repeat = 3;
     bool profile = false;
     bool keep = false;
 };
@@ -110,6 +117,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             if (!ParseList(v, &options->actors)) return false;
         } else if (const char* v = value("--frames=")) {
             options->frames = static_cast<uint32_t>(std::max(2L, std::strtol(v, nullptr, 10)));
+        } else if (const char* v = value("--repeat=")) {
+            options->repeat = static_cast<uint32_t>(std::clamp(std::strtol(v, nullptr, 10), 1L, 50L));
         } else if (const char* v = value("--threads=")) {
             options->threads = static_cast<int>(std::max(0L, std::strtol(v, nullptr, 10)));
         } else if (arg == "--profile") {
@@ -215,10 +224,10 @@ double Percentile(std::vector<double> values, double fraction) {
     return values[at];
 }
 
-Result Measure(const Options& options, uint32_t actors, const fs::path& folder) {
+Result MeasureOnce(const Options& options, uint32_t actors, const fs::path& folder, const BenchLevelCounts& made) {
     Result result;
     result.actors = actors;
-    if (!WriteLevel(folder, actors, options.frames, &result.made, &result.problem)) return result;
+    result.made = made;
     const fs::path timings = folder / "frames.txt";
     const std::vector<std::string> env =
         GameEnvironment(options, {"LD_PRELOAD=" + std::string(QV_FRAME_TIMER), "QV_FRAME_TIMER_OUT=" + timings.string()});
@@ -250,27 +259,61 @@ Result Measure(const Options& options, uint32_t actors, const fs::path& folder) 
     result.fps = n / wall;
     result.frameMs = wall / n * 1e3;
     result.driverMs = driver / n * 1e3;
-    result.engineMs = (wall - driver) / n * 1e3;
     result.cpuMs = (frames[last].cpu - frames[first].cpu) / n * 1e3;
     result.draws = static_cast<double>(frames[last].draws - frames[first].draws) / n;
     result.calls = static_cast<double>(frames[last].calls - frames[first].calls) / n;
+    // A frame's engine time is its wall time outside the driver, but never
+    // more than the main thread's CPU time in the whole frame: on a shared
+    // machine the thread may lose the processor between two GL calls, and
+    // that wait is nobody's work.
     std::vector<double> engine, frame;
+    double engineSum = 0;
     for (size_t i = first + 1; i <= last; ++i) {
         const double w = frames[i].wall - frames[i - 1].wall;
+        const double outside = w - (frames[i].driver - frames[i - 1].driver);
+        const double e = std::min(outside, frames[i].cpu - frames[i - 1].cpu);
         frame.push_back(w * 1e3);
-        engine.push_back((w - (frames[i].driver - frames[i - 1].driver)) * 1e3);
+        engine.push_back(e * 1e3);
+        engineSum += e;
     }
+    result.engineMs = engineSum / n * 1e3;
     result.engineP50 = Percentile(engine, 0.5);
     result.engineP95 = Percentile(engine, 0.95);
     result.frameP95 = Percentile(frame, 0.95);
     return result;
 }
 
+Result Measure(const Options& options, uint32_t actors, const fs::path& folder) {
+    Result best;
+    best.actors = actors;
+    BenchLevelCounts made;
+    if (!WriteLevel(folder, actors, options.frames, &made, &best.problem)) return best;
+    best.made = made;
+    double firstFrame = 1e9, peak = 0;
+    bool measured = false;
+    for (uint32_t run = 0; run < options.repeat; ++run) {
+        const Result result = MeasureOnce(options, actors, folder, made);
+        if (!result.problem.empty()) {
+            if (!measured) best = result;
+            continue;
+        }
+        firstFrame = std::min(firstFrame, result.firstFrameS);
+        peak = std::max(peak, result.peakMb);
+        if (!measured || result.fps > best.fps) best = result;
+        measured = true;
+    }
+    if (measured) {
+        best.firstFrameS = firstFrame;
+        best.peakMb = peak;
+    }
+    return best;
+}
+
 const char* Verdict(bool met) { return met ? "ok" : "MISSED"; }
 
 void PrintResults(const std::vector<Result>& results, const Options& options) {
-    std::printf("\nWhole game, %dx%d headless llvmpipe, LP_NUM_THREADS=%d, %u frames of 1/60 s per level\n", kWidth,
-                kHeight, options.threads, options.frames);
+    std::printf("\nWhole game, %dx%d headless llvmpipe, LP_NUM_THREADS=%d, %u frames of 1/60 s per level, best of %u\n",
+                kWidth, kHeight, options.threads, options.frames, options.repeat);
     std::printf("%8s %7s %8s %8s %9s %8s %8s %7s %8s %8s %9s %8s %8s %6s\n", "actors", "fps", "frame", "engine",
                 "eng.share", "eng.p95", "driver", "cpu", "draws", "glcalls", "1st frame", "peak MB", "frames",
                 "exit");
@@ -352,7 +395,7 @@ int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
         std::fprintf(stderr,
-                     "usage: bench_game [--actors=N[,N...]] [--frames=N] [--threads=N] [--profile] [--keep]\n");
+                     "usage: bench_game [--actors=N[,N...]] [--frames=N] [--repeat=N] [--threads=N] [--profile] [--keep]\n");
         return 2;
     }
     const fs::path scratch = fs::temp_directory_path() / ("qv_gamebench_" + std::to_string(getpid()));
