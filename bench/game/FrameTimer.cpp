@@ -47,12 +47,14 @@ struct FrameRecord {
     double wall;       // CLOCK_MONOTONIC at the end of the present, seconds
     double threadCpu;  // the main thread's CPU time then, seconds
     double driver;     // wall time inside GL calls and presents so far, seconds
+    double present;    // of which inside presents
     uint64_t calls;    // GL calls so far
     uint64_t draws;    // draw calls so far
 };
 
 struct Totals {
     double driver = 0.0;
+    double present = 0.0;
     uint64_t calls = 0;
     uint64_t draws = 0;
 };
@@ -113,7 +115,7 @@ void WriteRecords() {
     for (size_t mark : g_Marks) std::fprintf(out, " %zu", mark);
     std::fprintf(out, "\n");
     for (const FrameRecord& f : g_Frames) {
-        std::fprintf(out, "%.9f %.9f %.9f %llu %llu\n", f.wall, f.threadCpu, f.driver,
+        std::fprintf(out, "%.9f %.9f %.9f %.9f %llu %llu\n", f.wall, f.threadCpu, f.driver, f.present,
                      static_cast<unsigned long long>(f.calls), static_cast<unsigned long long>(f.draws));
     }
     std::fclose(out);
@@ -164,12 +166,14 @@ __attribute__((visibility("default"))) void SDL_GL_SwapWindow(SDL_Window* window
         g_Frames.reserve(4096);
         std::atexit(&WriteRecords);
     }
+    const double before = g_Totals.driver;
     {
         DriverScope scope;
         if (next) next(window);
     }
-    g_Frames.push_back(FrameRecord{Now(CLOCK_MONOTONIC), Now(CLOCK_THREAD_CPUTIME_ID), g_Totals.driver, g_Totals.calls,
-                                   g_Totals.draws});
+    g_Totals.present += g_Totals.driver - before;
+    g_Frames.push_back(FrameRecord{Now(CLOCK_MONOTONIC), Now(CLOCK_THREAD_CPUTIME_ID), g_Totals.driver,
+                                   g_Totals.present, g_Totals.calls, g_Totals.draws});
 }
 
 }  // extern "C"

@@ -12,8 +12,9 @@
 //     GL entry point and the present), capped in each frame by the main
 //     thread's CPU time in that frame (so time the thread spent waiting for
 //     the processor is not counted); its share of the frame, its 95th
-//     percentile, the driver's time on the main thread and the main
-//     thread's CPU time;
+//     percentile, the driver's time on the main thread (in GL calls and in
+//     the present, where it waits for the rasteriser threads; the present
+//     shown apart) and the main thread's CPU time;
 //   - the time from starting the program to the end of the level's first
 //     frame (reading the library, loading the actor files and resources);
 //   - the peak resident memory of the game (ru_maxrss from wait4);
@@ -70,7 +71,7 @@ struct Options {
 };
 
 struct Frame {
-    double wall = 0, cpu = 0, driver = 0;
+    double wall = 0, cpu = 0, driver = 0, present = 0;
     uint64_t calls = 0, draws = 0;
 };
 
@@ -80,7 +81,7 @@ struct Result {
     int status = -1;
     uint32_t frames = 0;
     double fps = 0;
-    double frameMs = 0, engineMs = 0, driverMs = 0, cpuMs = 0;
+    double frameMs = 0, engineMs = 0, driverMs = 0, presentMs = 0, cpuMs = 0;
     double engineP50 = 0, engineP95 = 0, frameP95 = 0;
     double firstFrameS = 0;
     double peakMb = 0;
@@ -213,7 +214,7 @@ bool ReadFrames(const fs::path& path, std::vector<size_t>* marks, std::vector<Fr
     size_t mark = 0;
     while (markText >> mark) marks->push_back(mark);
     Frame f;
-    while (in >> f.wall >> f.cpu >> f.driver >> f.calls >> f.draws) frames->push_back(f);
+    while (in >> f.wall >> f.cpu >> f.driver >> f.present >> f.calls >> f.draws) frames->push_back(f);
     return true;
 }
 
@@ -259,6 +260,7 @@ Result MeasureOnce(const Options& options, uint32_t actors, const fs::path& fold
     result.fps = n / wall;
     result.frameMs = wall / n * 1e3;
     result.driverMs = driver / n * 1e3;
+    result.presentMs = (frames[last].present - frames[first].present) / n * 1e3;
     result.cpuMs = (frames[last].cpu - frames[first].cpu) / n * 1e3;
     result.draws = static_cast<double>(frames[last].draws - frames[first].draws) / n;
     result.calls = static_cast<double>(frames[last].calls - frames[first].calls) / n;
@@ -314,17 +316,17 @@ const char* Verdict(bool met) { return met ? "ok" : "MISSED"; }
 void PrintResults(const std::vector<Result>& results, const Options& options) {
     std::printf("\nWhole game, %dx%d headless llvmpipe, LP_NUM_THREADS=%d, %u frames of 1/60 s per level, best of %u\n",
                 kWidth, kHeight, options.threads, options.frames, options.repeat);
-    std::printf("%8s %7s %8s %8s %9s %8s %8s %7s %8s %8s %9s %8s %8s %6s\n", "actors", "fps", "frame", "engine",
-                "eng.share", "eng.p95", "driver", "cpu", "draws", "glcalls", "1st frame", "peak MB", "frames",
+    std::printf("%8s %7s %8s %8s %9s %8s %8s %8s %7s %8s %8s %9s %8s %8s %6s\n", "actors", "fps", "frame", "engine",
+                "eng.share", "eng.p95", "driver", "present", "cpu", "draws", "glcalls", "1st frame", "peak MB", "frames",
                 "exit");
     for (const Result& r : results) {
         if (!r.problem.empty()) {
             std::printf("%8u  failed: %s (exit %d)\n", r.actors, r.problem.c_str(), r.status);
             continue;
         }
-        std::printf("%8u %7.1f %6.2fms %6.2fms %8.1f%% %6.2fms %6.2fms %5.2fms %8.0f %8.0f %8.3fs %8.1f %8u %6d\n",
+        std::printf("%8u %7.1f %6.2fms %6.2fms %8.1f%% %6.2fms %6.2fms %6.2fms %5.2fms %8.0f %8.0f %8.3fs %8.1f %8u %6d\n",
                     r.made.actors, r.fps, r.frameMs, r.engineMs, 100.0 * r.engineMs / r.frameMs, r.engineP95,
-                    r.driverMs, r.cpuMs, r.draws, r.calls, r.firstFrameS, r.peakMb, r.frames, r.status);
+                    r.driverMs, r.presentMs, r.cpuMs, r.draws, r.calls, r.firstFrameS, r.peakMb, r.frames, r.status);
     }
     std::printf("\nlevel make-up:\n");
     for (const Result& r : results) {
