@@ -14,6 +14,8 @@
 //     capture as the game starts) marks the present count there: the frames
 //     after it are the level's.
 //
+// Each entry point's calls and time over the run are kept too.
+//
 // The records are written as text to the file QV_FRAME_TIMER_OUT names when
 // the process exits (from an exit handler registered at the first present,
 // so it runs before the game's own static destructors and the driver's
@@ -70,15 +72,31 @@ double Now(clockid_t clock) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-// Adds the wall time of its scope to the driver's sum.
+// Each entry point's calls and time over the whole run, to say which of
+// them the driver's time goes to.
+struct EntryStat {
+    const char* name;
+    uint64_t calls = 0;
+    double seconds = 0.0;
+};
+
+// Adds the wall time of its scope to the driver's sum and to the entry's.
 class DriverScope {
 public:
-    DriverScope() : m_Start(Now(CLOCK_MONOTONIC)) { ++g_Totals.calls; }
-    ~DriverScope() { g_Totals.driver += Now(CLOCK_MONOTONIC) - m_Start; }
+    explicit DriverScope(EntryStat* entry) : m_Entry(entry), m_Start(Now(CLOCK_MONOTONIC)) {
+        ++g_Totals.calls;
+        ++entry->calls;
+    }
+    ~DriverScope() {
+        const double spent = Now(CLOCK_MONOTONIC) - m_Start;
+        g_Totals.driver += spent;
+        m_Entry->seconds += spent;
+    }
     DriverScope(const DriverScope&) = delete;
     DriverScope& operator=(const DriverScope&) = delete;
 
 private:
+    EntryStat* m_Entry;
     double m_Start;
 };
 
@@ -87,15 +105,15 @@ struct Timed;
 
 template <typename R, typename... A>
 struct Timed<R (*)(A...)> {
-    template <R (**Real)(A...)>
+    template <R (**Real)(A...), EntryStat* Entry>
     static R Call(A... args) {
-        DriverScope scope;
+        DriverScope scope(Entry);
         return (*Real)(args...);
     }
-    template <R (**Real)(A...)>
+    template <R (**Real)(A...), EntryStat* Entry>
     static R Draw(A... args) {
         ++g_Totals.draws;
-        DriverScope scope;
+        DriverScope scope(Entry);
         return (*Real)(args...);
     }
 };
@@ -106,6 +124,20 @@ QV_GL_FUNCTIONS(QV_TIMER_REAL)
 #undef QV_TIMER_REAL
 }  // namespace real
 
+namespace entry {
+#define QV_TIMER_ENTRY(type, name) EntryStat name{#name};
+QV_GL_FUNCTIONS(QV_TIMER_ENTRY)
+#undef QV_TIMER_ENTRY
+EntryStat present{"SDL_GL_SwapWindow"};
+}  // namespace entry
+
+EntryStat* const kEntries[] = {
+#define QV_TIMER_LIST(type, name) &entry::name,
+    QV_GL_FUNCTIONS(QV_TIMER_LIST)
+#undef QV_TIMER_LIST
+    &entry::present,
+};
+
 void WriteRecords() {
     const char* path = std::getenv("QV_FRAME_TIMER_OUT");
     if (path == nullptr || *path == 0) return;
@@ -114,6 +146,9 @@ void WriteRecords() {
     std::fprintf(out, "marks");
     for (size_t mark : g_Marks) std::fprintf(out, " %zu", mark);
     std::fprintf(out, "\n");
+    for (const EntryStat* e : kEntries) {
+        if (e->calls > 0) std::fprintf(out, "entry %s %llu %.9f\n", e->name, static_cast<unsigned long long>(e->calls), e->seconds);
+    }
     for (const FrameRecord& f : g_Frames) {
         std::fprintf(out, "%.9f %.9f %.9f %.9f %llu %llu\n", f.wall, f.threadCpu, f.driver, f.present,
                      static_cast<unsigned long long>(f.calls), static_cast<unsigned long long>(f.draws));
@@ -125,7 +160,7 @@ void WriteRecords() {
 void APIENTRY MarkingReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format, GLenum type,
                                 void* pixels) {
     if (static_cast<int64_t>(width) * height > 1) g_Marks.push_back(g_Frames.size());
-    DriverScope scope;
+    DriverScope scope(&entry::glReadPixels);
     real::glReadPixels(x, y, width, height, format, type, pixels);
 }
 
@@ -151,8 +186,8 @@ __attribute__((visibility("default"))) void* SDL_GL_GetProcAddress(const char* p
         real::name = reinterpret_cast<type>(found);                                                 \
         const bool draw = std::strncmp(#name, "glDrawArrays", 12) == 0 ||                           \
                           std::strncmp(#name, "glDrawElements", 14) == 0;                           \
-        return draw ? reinterpret_cast<void*>(&Timed<type>::template Draw<&real::name>)             \
-                    : reinterpret_cast<void*>(&Timed<type>::template Call<&real::name>);            \
+        return draw ? reinterpret_cast<void*>(&Timed<type>::template Draw<&real::name, &entry::name>) \
+                    : reinterpret_cast<void*>(&Timed<type>::template Call<&real::name, &entry::name>); \
     }
     QV_GL_FUNCTIONS(QV_TIMER_WRAP)
 #undef QV_TIMER_WRAP
@@ -168,7 +203,7 @@ __attribute__((visibility("default"))) void SDL_GL_SwapWindow(SDL_Window* window
     }
     const double before = g_Totals.driver;
     {
-        DriverScope scope;
+        DriverScope scope(&entry::present);
         if (next) next(window);
     }
     g_Totals.present += g_Totals.driver - before;

@@ -75,6 +75,12 @@ struct Frame {
     uint64_t calls = 0, draws = 0;
 };
 
+struct EntryTime {
+    std::string name;
+    uint64_t calls = 0;
+    double seconds = 0;
+};
+
 struct Result {
     uint32_t actors = 0;
     BenchLevelCounts made;
@@ -86,6 +92,7 @@ struct Result {
     double firstFrameS = 0;
     double peakMb = 0;
     double draws = 0, calls = 0;
+    std::vector<EntryTime> entries;  // the driver's time by entry point, the whole run
     std::string problem;
 };
 
@@ -206,15 +213,25 @@ int Run(const std::vector<std::string>& argv, const fs::path& folder, const std:
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-bool ReadFrames(const fs::path& path, std::vector<size_t>* marks, std::vector<Frame>* frames) {
+bool ReadFrames(const fs::path& path, std::vector<size_t>* marks, std::vector<Frame>* frames,
+                std::vector<EntryTime>* entries) {
     std::ifstream in(path);
     std::string line;
     if (!std::getline(in, line) || line.compare(0, 5, "marks") != 0) return false;
     std::stringstream markText(line.substr(5));
     size_t mark = 0;
     while (markText >> mark) marks->push_back(mark);
-    Frame f;
-    while (in >> f.wall >> f.cpu >> f.driver >> f.present >> f.calls >> f.draws) frames->push_back(f);
+    while (std::getline(in, line)) {
+        std::stringstream fields(line);
+        if (line.compare(0, 6, "entry ") == 0) {
+            std::string word;
+            EntryTime e;
+            if (fields >> word >> e.name >> e.calls >> e.seconds) entries->push_back(e);
+            continue;
+        }
+        Frame f;
+        if (fields >> f.wall >> f.cpu >> f.driver >> f.present >> f.calls >> f.draws) frames->push_back(f);
+    }
     return true;
 }
 
@@ -240,7 +257,7 @@ Result MeasureOnce(const Options& options, uint32_t actors, const fs::path& fold
 
     std::vector<size_t> marks;
     std::vector<Frame> frames;
-    if (!ReadFrames(timings, &marks, &frames) || marks.empty() || marks.front() >= frames.size()) {
+    if (!ReadFrames(timings, &marks, &frames, &result.entries) || marks.empty() || marks.front() >= frames.size()) {
         result.problem = "no frame records (see " + (folder / "stderr.txt").string() + ")";
         return result;
     }
@@ -347,6 +364,17 @@ void PrintResults(const std::vector<Result>& results, const Options& options) {
                 Verdict(main->engineMs < 0.25 * main->frameMs));
     std::printf("  first frame < 0.5 s:       %7.3f  %s\n", main->firstFrameS, Verdict(main->firstFrameS < 0.5));
     std::printf("  peak memory < 200 MB:      %7.1f  %s\n", main->peakMb, Verdict(main->peakMb < 200.0));
+    std::printf("\nwhere the main thread's driver time goes (whole run of each level, the five largest):\n");
+    for (const Result& r : results) {
+        if (!r.problem.empty()) continue;
+        std::vector<EntryTime> entries = r.entries;
+        std::sort(entries.begin(), entries.end(), [](const EntryTime& a, const EntryTime& b) { return a.seconds > b.seconds; });
+        std::printf("  %6u actors:", r.made.actors);
+        for (size_t i = 0; i < entries.size() && i < 5; ++i)
+            std::printf(" %s %.2f s (%llu)", entries[i].name.c_str(), entries[i].seconds,
+                        static_cast<unsigned long long>(entries[i].calls));
+        std::printf("\n");
+    }
     if (results.size() > 1) {
         std::printf("\ngrowth (engine time per draw call, the visible objects):\n");
         for (const Result& r : results) {
