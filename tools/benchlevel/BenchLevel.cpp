@@ -304,7 +304,7 @@ private:
     Vector3 Spot(uint32_t i, uint32_t kind, float y) const {
         const uint32_t slot = static_cast<uint32_t>(i / m_Rooms.size());
         const float x = (slot % 2 == 0 ? -1.0f : 1.0f) * (120.0f + static_cast<float>((slot / 2) % 4) * 70.0f);
-        const float z = -300.0f + static_cast<float>((slot / 8 + kind * 3) % 9) * 75.0f;
+        const float z = -300.0f + static_cast<float>((slot * 4 + kind * 3) % 9) * 75.0f;
         return RoomCentre(i) + Vector3(x, y, z);
     }
 
