@@ -397,7 +397,7 @@ void Profile(const Options& options, uint32_t actors, const fs::path& folder) {
     const fs::path data = folder / "perf.data";
     rusage usage{};
     double started = 0;
-    const int status = Run({"perf", "record", "-F", "2000", "-g", "-o", data.string(), "--", QV_GAME, "-win=1",
+    const int status = Run({"perf", "record", "-F", "2000", "-o", data.string(), "--", QV_GAME, "-win=1",
                             "-w=" + std::to_string(kWidth), "-h=" + std::to_string(kHeight)},
                            folder, GameEnvironment(options, {}), folder / "perf-stderr.txt", &usage, &started);
     if (status != 0 && !fs::exists(data)) {
@@ -405,18 +405,22 @@ void Profile(const Options& options, uint32_t actors, const fs::path& folder) {
         return;
     }
     const std::string quoted = "'" + data.string() + "'";
-    std::printf("\nprofile of the %u-actor level (perf record -g, self time, every thread):\n", actors);
-    std::fflush(stdout);
-    const std::string top = "perf report -i " + quoted +
-                            " --stdio --no-children --sort symbol,dso -g none --percent-limit 0.5 2>/dev/null"
-                            " | grep -v '^#' | grep -v '^$' | head -25";
-    if (std::system(top.c_str()) != 0) std::printf("profile: perf report failed\n");
-    std::printf("\nby library, the main thread only (comm game):\n");
-    std::fflush(stdout);
-    const std::string dsos = "perf report -i " + quoted +
-                             " --stdio --no-children --comms game --sort dso -g none 2>/dev/null"
-                             " | grep -v '^#' | grep -v '^$' | head -12";
-    if (std::system(dsos.c_str()) != 0) std::printf("profile: perf report failed\n");
+    const auto report = [&](const char* title, const std::string& sorting, const char* filter, int lines) {
+        std::printf("\n%s\n", title);
+        std::fflush(stdout);
+        // perf pads its columns to the terminal's width.
+        const std::string command = "perf report -i " + quoted + " --stdio --no-children " + sorting +
+                                    " 2>/dev/null | grep -v '^#' | grep -v '^$' | grep -v '" + filter +
+                                    "' | sed -e 's/ \\{3,\\}/   /g' -e 's/[ -]*$//' | head -" + std::to_string(lines);
+        if (std::system(command.c_str()) != 0) std::printf("profile: perf report failed\n");
+    };
+    std::printf("\nprofile of the %u-actor level (perf record, cpu-clock, self time):\n", actors);
+    report("by thread and library (the rasteriser threads' fragment shaders are the JIT code):",
+           "--sort comm,dso --percent-limit 0.5", "^$", 14);
+    report("top named functions, every thread (JIT code and the stripped driver have no names):",
+           "--sort symbol,dso", "\\] 0x", 10);
+    report("the engine's own functions (the game binary, main thread):", "--comms game --dsos game --sort symbol",
+           "^$", 10);
 }
 
 }  // namespace
