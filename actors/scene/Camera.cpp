@@ -39,11 +39,18 @@ constexpr MessageRow kCameraRows[] = {
 
 constexpr MessageTable kCameraMessages{kCameraRows};
 
-// The camera's own collision volume, kept out of its own ray casts by its groups.
-constexpr uint32_t kCameraVolumeKind = 9;
+// The camera's own collision volume: a ball of the camera's size about its
+// eye, solid and reported by triggers. It is a sphere because the collision
+// pass and the ray casts meet spheres; the mesh kind that older files store
+// for it (9) meets nothing, as the camera has no mesh, so such a camera never
+// felt a wall. Its exclude mask keeps it off characters and plain trigger
+// volumes, and out of its own ray casts, whose groups are all bits.
+constexpr uint32_t kCameraVolumeKind = COLOBJ_SPHERE;
+constexpr uint32_t kOldCameraVolumeKind = 9;
 constexpr uint32_t kCameraVolumeFlags = (0x41 | 0x30) & ~0x42u;
-constexpr uint32_t kCameraVolumeGroups = 0x4040000;
+constexpr uint32_t kCameraVolumeExclude = 0x4040000;
 constexpr float kCameraVolumeSize = 9.0f;
+constexpr const char* kCameraVolumeName = "Camera Col";
 // A volume of this kind never pulls the camera in.
 constexpr uint32_t kNoPullInKind = 16;
 // What a camera's ray sees: anything that receives, but neither cameras nor triggers.
@@ -166,13 +173,14 @@ void CQVCamera::SetType(uint32_t type) {
     m_Flags &= ~ACTOR_DRAWGROUP_OPTION2;
     if (type == CAMERA_TARGET || type == CAMERA_TARGET_2 || type == CAMERA_MOVE_FOLLOW) {
         ColObj volume;
-        volume.name = "Camera Col";
+        volume.name = kCameraVolumeName;
         volume.type = kCameraVolumeKind;
+        // Centre in the minimum, radius in the maximum's first component.
         volume.boxMin = Vector3(0.0f, 0.0f, 0.0f);
         volume.boxMax = Vector3(kCameraVolumeSize, kCameraVolumeSize, kCameraVolumeSize);
         volume.owner = this;
         volume.flags = kCameraVolumeFlags;
-        volume.groups = kCameraVolumeGroups;
+        volume.groupsExclude = kCameraVolumeExclude;
         volume.UpdateDerivedGroups(m_ClassType);
         m_ColObjs.push_back(volume);
     }
@@ -221,6 +229,7 @@ int CQVCamera::SetActive(uint32_t active) {
         previous->HandleMessage(MSG_SET_CAMERA_ACTIVE, Args_Of(&off));
     }
     g_CurrentCamera = this;
+    ApplyOwnLens();
     // The camera the game's start makes is never precalculated: its gamma
     // and tint need the per-frame step all the same.
     ScheduleProcess();
@@ -231,6 +240,21 @@ int CQVCamera::SetActive(uint32_t active) {
         if (CQVEngine* engine = CQVEngine::GetInstance()) engine->SetCameraLookAt(eye, look, kUp);
     }
     return 0;
+}
+
+void CQVCamera::ApplyOwnLens() {
+    // A level's camera (or a cut-scene's) brings its lens with it; a camera
+    // that was never given one leaves the engine's projection as it is (the
+    // game's start sets the planes of the player's camera).
+    CQVEngine* engine = CQVEngine::GetInstance();
+    if (engine == nullptr) return;
+    if (m_OwnLens & CAMERA_LENS_FOV) {
+        engine->SetFov(m_Fov);
+        m_FovDirty = 0;
+    }
+    if (m_OwnLens & CAMERA_LENS_ASPECT) engine->SetAspectRatio(m_Aspect);
+    if (m_OwnLens & CAMERA_LENS_NEAR) engine->SetNearPlane(m_Near);
+    if (m_OwnLens & CAMERA_LENS_FAR) engine->SetFarPlane(m_Far);
 }
 
 void CQVCamera::CopyCamera(const CQVCamera& source) {
@@ -266,6 +290,7 @@ void CQVCamera::CopyCamera(const CQVCamera& source) {
     m_Aspect = source.m_Aspect;
     m_Near = source.m_Near;
     m_Far = source.m_Far;
+    m_OwnLens = source.m_OwnLens;
     m_PitchOffset = source.m_PitchOffset;
     m_HitNormal = source.m_HitNormal;
     std::copy(std::begin(source.m_GammaScale), std::end(source.m_GammaScale), m_GammaScale);
@@ -326,15 +351,19 @@ int CQVCamera::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_SET_FOV:
         if (engine) engine->SetFov(m_Fov);
         m_FovDirty = 1;
+        m_OwnLens |= CAMERA_LENS_FOV;
         break;
     case MSG_SET_ASPECTRATIO:
         if (engine) engine->SetAspectRatio(m_Aspect);
+        m_OwnLens |= CAMERA_LENS_ASPECT;
         break;
     case MSG_SET_NEAR:
         if (engine) engine->SetNearPlane(m_Near);
+        m_OwnLens |= CAMERA_LENS_NEAR;
         break;
     case MSG_SET_FAR:
         if (engine) engine->SetFarPlane(m_Far);
+        m_OwnLens |= CAMERA_LENS_FAR;
         break;
     case MSG_SET_CAMERA_TYPE:
         SetType(Args_Get<uint32_t>(args));
@@ -429,6 +458,17 @@ int CQVCamera::Serialize(CQVActorArchive* archive, uint32_t flags) {
         m_Target1.Serialize(archive);
         m_Target2.Serialize(archive);
         if (archive->HasFailed()) return 0;
+        if (archive->direction == ARCHIVE_READING) m_OwnLens = CAMERA_LENS_ALL;
+    }
+    if (archive->direction == ARCHIVE_READING) {
+        // A volume stored by an older camera, of the kind that meets
+        // nothing, becomes the ball it stands for.
+        for (ColObj& volume : m_ColObjs) {
+            if (volume.name != kCameraVolumeName || volume.type != kOldCameraVolumeKind) continue;
+            volume.type = kCameraVolumeKind;
+            volume.groupsExclude |= kCameraVolumeExclude;
+            volume.UpdateDerivedGroups(m_ClassType);
+        }
     }
     if (g_CurrentCamera == this) m_CameraActive = 1;
     return 1;

@@ -20,6 +20,10 @@ enum CameraType : uint32_t {
     CAMERA_MOVE_FOLLOW = 6,     // trails target 1's movement
 };
 
+// The lens values a camera can hold of its own.
+enum : uint32_t { CAMERA_LENS_FOV = 1, CAMERA_LENS_ASPECT = 2, CAMERA_LENS_NEAR = 4, CAMERA_LENS_FAR = 8,
+                  CAMERA_LENS_ALL = 15 };
+
 // The unnamed sideways turn beside "Set Relative RotX" (one Real).
 constexpr uint32_t MSG_SET_RELATIVE_ROTY = 1240;
 
@@ -74,6 +78,9 @@ public:
     float m_LastTurnTime = 0.0f;  // clock time of the last "Set Relative RotX"
     uint32_t m_PullIn = 0;        // set by a collision; cleared after every motion step
     uint32_t m_FovDirty = 1;
+    // The lens values this camera holds of its own (read from its file or
+    // given by its setters), handed to the engine whenever it becomes current.
+    uint32_t m_OwnLens = 0;
     uint32_t m_GammaDirty = 1;
     uint32_t m_CameraActive = 0;
     uint32_t m_Blocked = 0;       // type 6: the eye was blocked last frame
@@ -83,6 +90,7 @@ public:
 
 private:
     int SetActive(uint32_t active);
+    void ApplyOwnLens();
     // The per-frame "Process", once.
     void ScheduleProcess();
     void SetType(uint32_t type);

@@ -281,7 +281,62 @@ void CQVParticle::Update() {
     // The particle mesh is made here, not taken from the library, so the
     // emitter draws even where the library has no mesh for its saved id.
     if (IsVisible() && m_Slots.empty()) UpdateRenderItems();
+    UpdateCullingSphere();
     CQVObject::Update();
+}
+
+float CQVParticle::Reach(float gravity) const {
+    const ParticleParams& p = Params();
+    const bool isStatic = (p.flags & PARTICLE_STATIC) != 0;
+    // A variation v scales by (1 - r v) with r in [0, 1): at most by max(1, |1 - v|).
+    const auto spread = [](float v) { return std::max(1.0f, std::fabs(1.0f - v)); };
+    constexpr float kRoot3 = 1.7320508f;
+    const float e = isStatic ? m_Intensity : m_Intensity * m_ActionValue;
+    const float strength = std::max(1.0f, 0.1f + 0.9f * e);
+    const float scale = m_WorldScale;
+    const float size = std::fabs(p.size) * spread(p.sizeV) * scale * strength;
+    const float birth = std::fabs(p.emitPosV) * kRoot3;
+    float reach = birth + size;
+    if (!isStatic) {
+        const float speed =
+            (std::fabs(p.emitSpeed) * spread(p.emitSpeedV) * (1.0f + kRoot3 * std::fabs(p.emitAngleV)) +
+             std::fabs(p.movement.x) * spread(p.movementV.x) + std::fabs(p.movement.y) * spread(p.movementV.y) +
+             std::fabs(p.movement.z) * spread(p.movementV.z)) *
+            scale * strength;
+        const float life = std::fabs(p.life) * spread(p.lifeV) * std::max(1.0f, 0.6f + 0.3f * e);
+        const float fall = 0.5f * std::fabs(gravity * p.gravityMul * 50.0f) * life * life;
+        reach += speed * life + fall;
+    }
+    // Values from a file may be anything; no number leaves the cloud alone.
+    return std::isfinite(reach) ? reach : 0.0f;
+}
+
+void CQVParticle::UpdateCullingSphere() {
+    if (m_Mesh == nullptr || !HasVertexArrays()) return;
+    const ParticleParams& p = Params();
+    const bool localSpace = (p.flags & PARTICLE_LOCAL_SPACE) != 0;
+    float gravity = 0.0f;
+    if (CQVActor* environment = CQVActorSystem::GetActorById(ACTOR_ID_ENVIRONMENT))
+        environment->HandleMessage(MSG_GET_GRAVITY, Args_Of(&gravity));
+    const Vector3 emitter = localSpace ? Vector3(0.0f, 0.0f, 0.0f) : GetWorldPosition();
+    Vector3 centre = emitter;
+    float radius = Reach(gravity);
+    // The live cloud of a moving emitter, as its last step measured it.
+    if (!(p.flags & PARTICLE_STATIC) && LiveCount() > 0) {
+        const Vector3 apart = m_BoundsCentre - centre;
+        const float d = std::sqrt(Vec3_LengthSq(apart));
+        if (d + radius <= m_BoundsRadius) {
+            centre = m_BoundsCentre;
+            radius = m_BoundsRadius;
+        } else if (d + m_BoundsRadius > radius) {
+            const float both = (d + radius + m_BoundsRadius) * 0.5f;
+            centre += apart * ((both - radius) / d);
+            radius = both;
+        }
+    }
+    Sphere sphere{centre, radius};
+    if (!localSpace) Vec3_TransformPoint(&sphere.centre, centre, GetInverseWorldMatrix());
+    Mesh_SetShapeSphere(m_Mesh, 0, sphere);
 }
 
 void CQVParticle::UpdateRenderItems() {
@@ -415,11 +470,8 @@ void CQVParticle::WriteVertices() {
     const Vector3 right(c[0][0], c[0][1], c[0][2]);
     const Vector3 up(c[1][0], c[1][1], c[1][2]);
 
-    if (!isStatic && m_Mesh) {
-        Sphere sphere{m_BoundsCentre, m_BoundsRadius};
-        if (!localSpace) Vec3_TransformPoint(&sphere.centre, m_BoundsCentre, inverse);
-        Mesh_SetShapeSphere(m_Mesh, 0, sphere);
-    }
+    // The culling sphere is set before the emitter is queued (the update
+    // step), from the cloud measured here and the emitter's reach.
 
     for (size_t q = 0; q < m_Slots.size(); ++q) {
         const ParticleState& s = m_Slots[q];

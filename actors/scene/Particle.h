@@ -64,6 +64,13 @@ public:
     void Simulate(float dt);
     // Rewrites every quad for the current view from the particle slots.
     void WriteVertices();
+    // How far from the emitter a particle born now can be during its life
+    // (speed, fall under gravity, birth spread and size), by the record.
+    float Reach(float gravity) const;
+    // The culling sphere of the particle mesh: the live cloud and the reach
+    // around the emitter, so an emitter whose particles would come into
+    // view is drawn (and so simulated) even while its cloud is out of it.
+    void UpdateCullingSphere();
     // Remakes the slots, the vertex arrays and the mesh for "Max Particles".
     void Rebuild();
     // Copies the parameter record's base group into the actor, and back.

@@ -127,7 +127,7 @@ void CQVSound::SendVolume(float volume) {
 }
 
 void CQVSound::SendParams() {
-    SendVolume(m_RestartFade * m_CurrentVolume);
+    SendVolume(HeardVolume());
     if (CQVEngine* engine = Engine()) engine->SetSoundFrequency(m_Item, PlaybackRate());
 }
 
@@ -139,6 +139,10 @@ void CQVSound::Start(bool loop) {
     m_CurrentFrequency = m_Frequency * (1.0f - Random_SignedUnit() * m_FrequencyVariation);
     m_CurrentVolume = m_Volume * (1.0f - Random_Unit() * m_VolumeVariation);
     Random_Next();
+    // Factors left by an earlier play (a faded-out room, a stopped action)
+    // would keep a fresh start silent.
+    m_ActionValue = 1.0f;
+    if (!FadeRunning()) m_Fade = 1.0f;
     if (CQVEngine* engine = Engine()) {
         if (loop) {
             engine->PlaySoundLooped(m_Item);
@@ -161,6 +165,16 @@ void CQVSound::CancelFades() {
     }
 }
 
+bool CQVSound::FadeRunning() const {
+    for (const TimedMessage* record : m_TimedMessages) {
+        if (record->messageId == MSG_COMMAND_LERP && !(record->state & TIMED_STATE_CANCELLED) &&
+            Args_Get<uint32_t>(record->args, 4) == MSG_SOUND) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void CQVSound::ScheduleFade(float from, float to) {
     FadeBlock block{0.0f, MSG_SOUND, from, MSG_SOUND, to};
     ScheduleMessage(MSG_COMMAND_LERP, Args_Of(&block), FLAGS_LERP, 0.0f, VISIBILITY_FADE_TIME, FADE_PERIOD);
@@ -172,6 +186,9 @@ int CQVSound::OnSetSound(CQVSoundItem* item) {
     m_SoundId = Library_GetItemId(item);
     if (!AcquireCopy(m_SoundId)) return 0;
     if (m_PlayStyle == SOUND_PLAY_LOOP) {
+        // A start of its own, heard like one.
+        m_ActionValue = 1.0f;
+        if (!FadeRunning()) m_Fade = 1.0f;
         if (CQVEngine* engine = Engine()) engine->PlaySoundLooped(m_Item);
     }
     SendParams();
@@ -254,7 +271,7 @@ int CQVSound::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_KILL_VALUE:
         if (m_PlayStyle == SOUND_PLAY_LOOP) {
             m_ActionValue = Args_Get<float>(args);
-            SendVolume(m_ActionValue * m_Fade * m_CurrentVolume * m_RestartFade);
+            SendVolume(HeardVolume());
         }
         break;
     case MSG_ACTION_START: {
@@ -289,6 +306,8 @@ int CQVSound::HandleMessage(uint32_t id, MessageArgs args) {
         if (m_StartPlaying) {
             CancelFades();
             ScheduleFade(0.0f, 1.0f);
+            // The fade-in starts from silence, not from the last fade's end.
+            m_Fade = 0.0f;
             Start(m_PlayStyle == SOUND_PLAY_LOOP);
         }
         break;
@@ -368,7 +387,7 @@ int CQVSound::HandleMessage(uint32_t id, MessageArgs args) {
         break;
     case MSG_SOUND:
         m_Fade = Args_Get<float>(args);
-        SendVolume(m_ActionValue * m_CurrentVolume * m_Fade);
+        SendVolume(HeardVolume());
         break;
     case MSG_SOUND_UPDATE_PLAYING_SOUND_PARAMS:
         if (m_Playing) SendParams();
@@ -412,14 +431,17 @@ void CQVSound::Update() {
                 HandleMessage(MSG_STOP_SOUND, nullptr);
                 HandleMessage(MSG_PLAY_SOUND, nullptr);
             }
-            SendVolume(m_CurrentVolume * m_RestartFade);
+            SendVolume(HeardVolume());
         }
         if (AppliesTo3D() && m_Playing) {
             if (engine) {
                 engine->SetSoundPosition(m_Item, GetWorldPosition());
                 engine->SetSoundDistances(m_Item, m_MinRadius, m_Range);
             }
-            SendVolume(m_RestartFade * m_CurrentVolume);
+            // The frame's place and distances keep the fades and values the
+            // messages set: resetting to the bare volume here would drown
+            // every fade-in while the room is drawn.
+            SendVolume(HeardVolume());
             // Loop Times plays as once: a sound played once notices its end.
             if (m_PlayStyle != SOUND_PLAY_LOOP && !(engine && engine->IsSoundPlaying(m_Item))) m_Playing = 0;
         }

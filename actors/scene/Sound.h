@@ -26,8 +26,14 @@ public:
     static void RegisterProperties();
 
     // The one start routine: draws the random variation, plays (looped or
-    // once) and sends volume and playback rate.
+    // once) and sends volume and playback rate. A start is heard at its own
+    // volume (value and fade factors back at 1), unless a visibility fade is
+    // under way, which keeps its factor.
     void Start(bool loop);
+    // What the sound is heard at: current volume x the value, fade and
+    // restart factors. Every volume the actor sends is this product, so no
+    // message or frame drops a factor another one set.
+    float HeardVolume() const { return m_ActionValue * m_Fade * m_RestartFade * m_CurrentVolume; }
     // Current frequency x the clock's effective scale x its simulation multiplier.
     float PlaybackRate();
 
@@ -64,8 +70,9 @@ private:
     bool AcquireCopy(uint32_t itemId);
     void FreeItem();
     void SendVolume(float volume);
-    void SendParams();  // volume restart fade x current volume, and the rate
+    void SendParams();  // the heard volume and the rate
     void CancelFades();
+    bool FadeRunning() const;
     void ScheduleFade(float from, float to);
     int OnSetSound(CQVSoundItem* item);
     int OnPlayByName(const char* name);

@@ -6,6 +6,7 @@
 
 #include "kernel/actors/Collision.h"
 #include "kernel/actors/DrawGroups.h"
+#include "kernel/actors/SimState.h"
 #include "kernel/app/GameMain.h"
 #include "kernel/base/Archive.h"
 #include "services/library/Library.h"
@@ -64,7 +65,10 @@ TEST_P(CameraTypes, ATypeChangeSetsTheVolumeAndTheTypesSmoothing) {
     ASSERT_EQ(camera->m_ColObjs.size(), c.volumes);
     if (c.volumes) {
         EXPECT_EQ(camera->m_ColObjs[0].name, "Camera Col");
-        EXPECT_EQ(camera->m_ColObjs[0].type, 9u);
+        // A ball of radius 9 about the eye, kept off characters and out of its own rays.
+        EXPECT_EQ(camera->m_ColObjs[0].type, COLOBJ_SPHERE);
+        EXPECT_FLOAT_EQ(camera->m_ColObjs[0].boxMax.x, 9.0f);
+        EXPECT_EQ(camera->m_ColObjs[0].groupsExclude, 0x4040000u);
         EXPECT_EQ(camera->m_ColObjs[0].owner, camera);
     }
     EXPECT_FLOAT_EQ(camera->m_LookSmoothing, c.lookSmoothing);
@@ -376,6 +380,64 @@ TEST_F(CameraTest, ACollisionWithABlockingVolumePullsIn) {
     }
 }
 
+// In play: a following camera whose eye has come within its radius of a
+// wall is pushed out of it by the collision pass, records the contact and
+// is told of the wall, so it closes in on its target. A camera loaded from
+// an older file, whose volume was stored as mesh kind 9, collides the same.
+// Its own ray, from the target to the eye, passes through its own ball.
+TEST_F(CameraTest, TheCollisionPassPushesTheCameraOffAWallAndPullsItIn) {
+    for (const bool olderFile : {false, true}) {
+        CQVCamera* camera = nullptr;
+        if (olderFile) {
+            // The record an older camera stored, loaded with its level.
+            const std::string path = (std::filesystem::temp_directory_path() /
+                                      ("qv_camera_volume_" + std::to_string(::getpid()) + ".qva")).string();
+            CQVActor* made = g_ActorSystem->CreateActor(CLASS_CAMERA, "Older", nullptr, scenery, 3000, 1, 0);
+            uint32_t type = CAMERA_TARGET_2;
+            made->HandleMessage(MSG_SET_CAMERA_TYPE, Args_Of(&type));
+            made->m_ColObjs[0].type = 9;
+            made->m_ColObjs[0].groupsExclude = 0;
+            ASSERT_EQ(g_ActorSystem->SaveActors(path.c_str(), 3000, 7000, 0), 1);
+            ResetGlobals();
+            ActorClasses_Install();
+            ASSERT_EQ(RegisterActorClasses(), 1);
+            scenery = CQVActorSystem::GetActorById(ACTOR_ID_SCENERY);
+            ASSERT_EQ(g_ActorSystem->LoadActors(path.c_str(), 0), 1) << g_ActorSystem->GetError();
+            g_ActorSystem->PrecalculateAll();
+            std::filesystem::remove(path);
+            camera = static_cast<CQVCamera*>(CQVActorSystem::FindActorByName("Older", ACTOR_ID_ANY));
+            ASSERT_NE(camera, nullptr);
+            ASSERT_EQ(camera->m_ColObjs.size(), 1u);
+            EXPECT_EQ(camera->m_ColObjs[0].type, COLOBJ_SPHERE);
+        } else {
+            camera = MakeCamera(CAMERA_TARGET_2);
+            camera->HandleMessage(MSG_PRECALCULATE, nullptr);
+        }
+        CQVActor* wall = WallAcrossZ(scenery);
+        g_ActorSystem->RemoveFromDrawGroup(camera, 0);
+        camera->m_DrawGroupId = wall->m_DrawGroupId;
+        g_ActorSystem->AddToDrawGroup(camera, 0);
+        const Vector3 eye(0.0f, 0.0f, 55.0f);  // 5 short of the wall's face at 60
+        camera->HandleMessage(MSG_SET_POSITION, Args_Of(&eye));
+        camera->m_PullIn = 0;
+
+        g_ActorSystem->RunCollisionPass(1.0f / 60.0f);
+        EXPECT_EQ(camera->m_PullIn, 1u) << olderFile;
+        EXPECT_LE(camera->m_Position.z, 51.0f + 0.01f) << olderFile;
+        ASSERT_NE(camera->m_SimState, nullptr);
+        EXPECT_FALSE(camera->m_SimState->contacts.empty()) << olderFile;
+
+        // Its own ray sees the wall and not its own ball.
+        Vector3 hit;
+        const Vector3 from(0.0f, 0.0f, 0.0f), to = camera->m_Position + Vector3(0.0f, 0.0f, 20.0f);
+        ColObj* first = g_ActorSystem->RayCast(RayFilter{0xFFFFFFFFu, 0x12000, 0x4040010}, from, to, &hit, nullptr);
+        ASSERT_NE(first, nullptr);
+        EXPECT_EQ(first->owner, wall) << olderFile;
+        g_ActorSystem->DeleteActor(camera);
+        g_ActorSystem->DeleteActor(wall->m_Parent);
+    }
+}
+
 TEST_F(CameraTest, CameraHeightSetsBothHeightsOfAChaseCameraOnly) {
     for (uint32_t type : {CAMERA_TARGET, CAMERA_FREE, CAMERA_LOOK_FOLLOW}) {
         CQVCamera* camera = MakeCamera(type);
@@ -590,6 +652,66 @@ TEST_F(CameraTest, ALoadedActiveCameraBecomesCurrentWithItsTarget) {
     EXPECT_EQ(loaded->m_ColObjs[0].name, "Camera Col");
     EXPECT_FLOAT_EQ(loaded->m_Fov, 0.8f);
     EXPECT_NE(loaded->FindTimedMessage(MSG_PROCESS), nullptr);
+}
+
+// A level's cameras bring their lens: a loaded camera hands the engine its
+// fov, aspect and planes when it becomes current, at load or later; a camera
+// made at run time without a lens leaves the engine's planes alone.
+TEST_F(CameraTest, ALoadedCameraBringsItsLensWhenItBecomesCurrent) {
+    const float oldFov = engine->fieldOfView, oldAspect = engine->aspectRatio, oldNear = engine->nearPlane,
+                oldFar = engine->farPlane;
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("qv_camera_lens_" + std::to_string(::getpid()) + ".qva")).string();
+    struct Lens {
+        const char* name;
+        float fov, aspect, nearPlane, farPlane;
+    } const lenses[] = {{"Overview", 0.9f, 2.0f, 5.0f, 3000.0f}, {"Closeup", 0.5f, 1.25f, 2.0f, 900.0f}};
+    for (uint32_t i = 0; i < 2; ++i) {
+        auto* camera = static_cast<CQVCamera*>(
+            g_ActorSystem->CreateActor(CLASS_CAMERA, lenses[i].name, nullptr, scenery, 3000 + i, 1, 0));
+        // As an editor stores them: the fields, no setter sent.
+        camera->m_Fov = lenses[i].fov;
+        camera->m_Aspect = lenses[i].aspect;
+        camera->m_Near = lenses[i].nearPlane;
+        camera->m_Far = lenses[i].farPlane;
+        if (i == 0) Activate(camera, 1);
+    }
+    ASSERT_EQ(g_ActorSystem->SaveActors(path.c_str(), 3000, 7000, 0), 1);
+
+    ResetGlobals();
+    ActorClasses_Install();
+    ASSERT_EQ(RegisterActorClasses(), 1);
+    scenery = CQVActorSystem::GetActorById(ACTOR_ID_SCENERY);
+    // The planes the game's start sets.
+    engine->SetFarPlane(35000.0f);
+    engine->SetNearPlane(1.5f);
+    engine->SetAspectRatio(1.333f);
+    ASSERT_EQ(g_ActorSystem->LoadActors(path.c_str(), 0), 1) << g_ActorSystem->GetError();
+    g_ActorSystem->PrecalculateAll();
+    std::filesystem::remove(path);
+    const auto expectLens = [&](const Lens& lens) {
+        EXPECT_FLOAT_EQ(engine->fieldOfView, lens.fov * 0.75f) << lens.name;
+        EXPECT_FLOAT_EQ(engine->aspectRatio, lens.aspect) << lens.name;
+        EXPECT_FLOAT_EQ(engine->nearPlane, lens.nearPlane) << lens.name;
+        EXPECT_FLOAT_EQ(engine->farPlane, lens.farPlane) << lens.name;
+    };
+    ASSERT_NE(Camera_GetCurrent(), nullptr);
+    EXPECT_EQ(Camera_GetCurrent()->m_Name, "Overview");
+    expectLens(lenses[0]);
+    // The second camera of the level takes over, lens and all.
+    CQVActor* closeup = CQVActorSystem::FindActorByName("Closeup", ACTOR_ID_ANY);
+    ASSERT_NE(closeup, nullptr);
+    closeup->HandleMessage(MSG_ACTION_START, nullptr);
+    EXPECT_EQ(g_CurrentCamera, closeup);
+    expectLens(lenses[1]);
+    // A camera made in play with no lens of its own keeps the planes as they are.
+    Activate(MakeCamera(CAMERA_TARGET_2, "Made"), 1);
+    expectLens(lenses[1]);
+
+    engine->SetFov(oldFov / 0.75f);
+    engine->SetAspectRatio(oldAspect);
+    engine->SetNearPlane(oldNear);
+    engine->SetFarPlane(oldFar);
 }
 
 }  // namespace

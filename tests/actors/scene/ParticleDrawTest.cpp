@@ -138,4 +138,68 @@ TEST_F(ParticleDraw, EmitterShowsItsTileFacingTheCamera) {
     ExpectNear(Pixel(*image, width / 2, height / 2), TileColour(10) & 0xFFFFFF, "tile 10");
 }
 
+// An emitter standing just below the view, sending its particles up into
+// it: they must come into view. Its own cloud is out of view before the
+// first particle is born, so only its reach can get it drawn (and
+// simulated) at all.
+TEST_F(ParticleDraw, AnEmitterBelowTheViewSendsItsParticlesUpIntoIt) {
+    CQVActor* scenery = CQVActorSystem::GetActorById(ACTOR_ID_SCENERY);
+    auto* emitter = static_cast<CQVParticle*>(
+        g_ActorSystem->CreateActor(CLASS_PARTICLE, "Fountain", nullptr, scenery, ACTOR_ID_ANY, 1, 0));
+    ASSERT_NE(emitter, nullptr);
+    // 200 ahead; the view's lower edge there is about 134 below the centre.
+    const Vector3 position(0.0f, -150.0f, 200.0f);
+    emitter->HandleMessage(MSG_SET_POSITION, Args_Of(&position));
+    // A quarter turn about x: the emitter's -z points up.
+    const Quaternion up{0.7071068f, 0.0f, 0.0f, 0.7071068f};
+    emitter->HandleMessage(MSG_SET_QUATERNION, Args_Of(&up));
+    Vector3 direction;
+    Vec3_TransformNormal(&direction, Vector3(0.0f, 0.0f, -1.0f), emitter->GetWorldMatrix());
+    ASSERT_GT(direction.y, 0.99f);
+    const auto send = [&](uint32_t id, auto value) { emitter->HandleMessage(id, Args_Of(&value)); };
+    send(1146, PARTICLE_FULL_OVERRIDE);
+    send(1148, 20u);
+    send(1150, 30.0f);    // EmitFlowSpeed
+    send(1154, 100.0f);   // EmitSpeed, cm/s
+    send(1156, 0.0f);     // EmitSpeedV
+    send(1158, 0.0f);     // EmitPosV
+    send(1160, 0.0f);     // EmitAngleV
+    send(1168, 3.0f);     // Life
+    send(1170, 0.0f);     // LifeV
+    send(1172, 8.0f);     // Size
+    send(1174, 0.0f);     // SizeV
+    send(1182, 0.0f);     // GravityMul
+    send(1184, 0.0f);     // AirResMul
+    send(1190, 1.0f);     // Opacity
+    for (uint32_t id : {1194u, 1196u, 1198u, 1200u}) send(id, 0.0f);  // no size or fade ramps
+    send(1204, 5u);       // TileNr
+    send(1206, 0u);       // TileNrV
+    emitter->HandleMessage(MSG_ACTION_START, nullptr);
+
+    for (int frame = 0; frame < 60; ++frame) {
+        ++g_FrameNumber;
+        g_GlobalClock.dt = 1.0f / 60.0f;
+        ASSERT_EQ(engine->BeginFrame(1, 1), 1);
+        emitter->Update();
+        engine->DrawRenderBuckets();
+        engine->EndFrame(0);
+    }
+    EXPECT_GT(emitter->LiveCount(), 10u);
+    const ImageBuffer* image = DrawAndCapture(emitter);
+    ASSERT_NE(image, nullptr);
+    // A second in, the first particles stand some 100 above the emitter:
+    // tile 5 shows in the lower half of the screen's middle column.
+    int shown = 0;
+    for (int y = height / 2; y < height; ++y) {
+        const uint32_t got = Pixel(*image, width / 2, y);
+        const uint32_t want = TileColour(5) & 0xFFFFFF;
+        bool near = true;
+        for (int shift : {0, 8, 16})
+            near = near && std::abs(static_cast<int>((got >> shift) & 0xFF) - static_cast<int>((want >> shift) & 0xFF)) <= 3;
+        shown += near ? 1 : 0;
+    }
+    EXPECT_GT(shown, 10);
+    ExpectNear(Pixel(*image, 4, 4), 0x000000, "corner");
+}
+
 }  // namespace

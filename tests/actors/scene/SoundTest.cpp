@@ -248,13 +248,14 @@ TEST_F(SoundActorTest, VolumeMessagesCombineTheirFactors) {
     EXPECT_EQ(Hundredths(sound->m_Item), expect(0.4f * 0.5f * 0.9f));
     Send(sound, MSG_SOUND, 1.0f);
     EXPECT_EQ(Hundredths(sound->m_Item), expect(0.4f * 0.9f));
+    // A refresh of the playing sound's parameters keeps the factors set.
     Send(sound, MSG_SOUND_UPDATE_PLAYING_SOUND_PARAMS);
-    EXPECT_EQ(Hundredths(sound->m_Item), expect(0.9f));
+    EXPECT_EQ(Hundredths(sound->m_Item), expect(0.4f * 0.9f));
     // The value messages speak to a looping sound only.
     Send(sound, MSG_SET_SOUND_PLAY_STYLE, uint32_t{SOUND_PLAY_ONCE});
     Send(sound, MSG_KILL_VALUE, 0.1f);
     EXPECT_FLOAT_EQ(sound->m_ActionValue, 0.4f);
-    EXPECT_EQ(Hundredths(sound->m_Item), expect(0.9f));
+    EXPECT_EQ(Hundredths(sound->m_Item), expect(0.4f * 0.9f));
 
     // And the mix carries it: half the volume is 2500 hundredths down.
     Send(sound, MSG_SET_SOUND_PLAY_STYLE, uint32_t{SOUND_PLAY_LOOP});
@@ -455,6 +456,60 @@ TEST_F(SoundActorTest, DrawStartDuringFadeOutTakesOver) {
     EXPECT_FLOAT_EQ(fades.back(), 1.0f);
     EXPECT_EQ(sound->m_Playing, 1u);
     EXPECT_EQ(engine->IsSoundPlaying(sound->m_Item), 1);
+}
+
+// A 3D sound's room comes into view: while the room is drawn its update
+// runs every frame, and the sound is still heard rising from silence over
+// the second of the fade, in its gain and in the mix. A fresh play after
+// the room faded it out is heard at once, and a value message outlives the
+// frames that follow it.
+TEST_F(SoundActorTest, ThreeDSoundFadesInWhileItsRoomIsDrawn) {
+    AddSound(9, "Hum", 2.0f);
+    CQVSound* sound = MakeSound();
+    Send(sound, MSG_SET_SOUND, g_Library.At(9));
+    Send(sound, MSG_SET_SOUND_PLAY_STYLE, uint32_t{SOUND_PLAY_LOOP});
+    sound->m_StartPlaying = 1;
+    Sound_CommitListener();
+    const int32_t full = Sound_VolumeToHundredthsDb(sound->m_Volume);
+
+    // One frame as the game runs it: timed messages, then the draw pass's update.
+    const auto drawnFrame = [&] {
+        Frame(1.0f / 30.0f);
+        sound->Update();
+        return Hundredths(sound->m_Item);
+    };
+    Send(sound, MSG_ON_DRAW_START);
+    sound->Update();
+    EXPECT_LE(Hundredths(sound->m_Item), Sound_VolumeToHundredthsDb(0.01f)) << "starts from silence";
+    std::vector<int32_t> gains;
+    for (int i = 0; i < 36; ++i) gains.push_back(drawnFrame());
+    EXPECT_TRUE(std::is_sorted(gains.begin(), gains.end()));
+    EXPECT_LT(gains[2], Sound_VolumeToHundredthsDb(0.2f));
+    EXPECT_GT(gains[14], Sound_VolumeToHundredthsDb(0.3f));
+    EXPECT_LT(gains[14], Sound_VolumeToHundredthsDb(0.7f));
+    EXPECT_EQ(gains.back(), full);
+
+    // The mix: a tenth of a second into a new fade-in is far quieter than the end.
+    Send(sound, MSG_ON_DRAW_START);
+    for (int i = 0; i < 3; ++i) drawnFrame();
+    Render(441);
+    const double early = Render(441).Rms(0, 441);
+    for (int i = 0; i < 36; ++i) drawnFrame();
+    Render(441);
+    const double late = Render(441).Rms(0, 441);
+    EXPECT_GT(late, 0.05);
+    EXPECT_LT(early, 0.3 * late);
+
+    // Faded out with its room, then played by a script: heard at its volume.
+    Send(sound, MSG_ON_DRAW_STOP);
+    for (int i = 0; i < 40; ++i) Frame(1.0f / 30.0f);
+    EXPECT_EQ(sound->m_Playing, 0u);
+    Send(sound, MSG_PLAY_SOUND);
+    EXPECT_EQ(drawnFrame(), full);
+    // A value message on a looping sound holds over the frames after it.
+    Send(sound, MSG_ACTION_START_VALUE, 0.5f);
+    drawnFrame();
+    EXPECT_EQ(drawnFrame(), Sound_VolumeToHundredthsDb(0.5f * sound->m_CurrentVolume));
 }
 
 // "Play On Start Game" set from the sheet plays the sound once at once,

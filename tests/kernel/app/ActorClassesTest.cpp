@@ -8,6 +8,7 @@
 #include "services/library/Library.h"
 #include "services/library/LibraryItem.h"
 #include "services/mesh/Mesh.h"
+#include "tests/support/ResetGlobals.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,9 @@ class ActorClassesTest : public testing::Test {
 protected:
     void SetUp() override {
         delete g_ActorSystem;
+        // The engine is made here only when no earlier test made it; a
+        // headless frame that follows must find none.
+        m_MadeEngine = CQVEngine::GetInstance() == nullptr;
         // A mesh actor is made with the library's fallback mesh 3 and material 4,
         // a Sound with the library's default sound 1.
         ASSERT_EQ(CQVEngine::Create(), 1);
@@ -41,8 +45,15 @@ protected:
     }
     void TearDown() override {
         delete g_ActorSystem;
-        Library_Reset();
+        ResetGlobals();
+        if (m_MadeEngine) {
+            delete g_Engine;
+            g_Engine = nullptr;
+        }
     }
+
+private:
+    bool m_MadeEngine = false;
 };
 
 TEST_F(ActorClassesTest, TheFactoryMakesEveryClassWithItsRecord) {

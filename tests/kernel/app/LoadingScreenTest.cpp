@@ -26,11 +26,25 @@ uint32_t ReadPixel(const ImageBuffer& image, int x, int y) {
     return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
 }
 
-TEST(LoadingScreen, DrawsItsBarAt800x600) {
+class LoadingScreen : public testing::Test {
+protected:
+    void TearDown() override {
+        Screen_Reset();
+        ResetGlobals();
+        // The window's procedure answers nothing, a close request included:
+        // left open, it would be the first window and take the quit meant
+        // for a game started later in the same process.
+        Platform_DestroyWindow(window);
+    }
+
+    HWND window = nullptr;
+};
+
+TEST_F(LoadingScreen, DrawsItsBarAt800x600) {
     ResetGlobals();
     ASSERT_EQ(CQVEngine::Create(), 1);
     Platform_RegisterClass(PlatformWindowClass{"LoadingScreenTest", NoProcedure});
-    HWND window = Platform_CreateWindow("LoadingScreenTest", "LoadingScreenTest", 0, 0, 300, 200);
+    window = Platform_CreateWindow("LoadingScreenTest", "LoadingScreenTest", 0, 0, 300, 200);
     Platform_SetWindowFrame(window, 5, 35, 5, 5);
     CQVEngine* engine = CQVEngine::GetInstance();
     ASSERT_EQ(engine->Init(800, 600, 32, 32, ENGINE_WINDOWED | ENGINE_NO_SOUND, window), 1) << engine->GetErrorText();
@@ -57,8 +71,6 @@ TEST(LoadingScreen, DrawsItsBarAt800x600) {
     for (const Pixel& p : expected) {
         EXPECT_EQ(ReadPixel(*image, p.x, p.y), p.rgb) << p.x << ", " << p.y;
     }
-    Screen_Reset();
-    ResetGlobals();
 }
 
 }  // namespace
