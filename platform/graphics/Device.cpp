@@ -169,7 +169,18 @@ bool PlatformDevice::MakeBackBuffer(std::string* error) {
                                  sizeof(TextureConstants)) / 16;
         const uint32_t most = std::max<uint32_t>(8, (static_cast<uint32_t>(vectors) - others - 9) / kLightVectors - kFixedPointLights);
         const uint32_t sizes[kLightClassCount] = {12, 48, 192, 0};
-        for (uint32_t c = 0; c < kLightClassCount; ++c) r.lightClassSizes[c] = c + 1 < kLightClassCount ? std::min(sizes[c], most) : most;
+        GLint blockBytes = 0;
+        glGetIntegerv(GL_MAX_UNIFORM_BLOCK_SIZE, &blockBytes);
+        const uint32_t blockMost = (static_cast<uint32_t>(blockBytes) / 16 - 1) / kLightVectors - kFixedPointLights;
+        const uint32_t lightsMost = std::min(most, blockMost);
+        for (uint32_t c = 0; c < kLightClassCount; ++c)
+            r.lightClassSizes[c] = c + 1 < kLightClassCount ? std::min(sizes[c], lightsMost) : lightsMost;
+        // One buffer holds the lights for every program, sized for the largest class.
+        const std::vector<uint8_t> noLights((1 + (kFixedPointLights + lightsMost) * kLightVectors) * 16, 0);
+        glGenBuffers(1, &r.lightBuffer);
+        glBindBuffer(GL_UNIFORM_BUFFER, r.lightBuffer);
+        glBufferData(GL_UNIFORM_BUFFER, static_cast<GLsizeiptr>(noLights.size()), noLights.data(), GL_DYNAMIC_DRAW);
+        glBindBufferBase(GL_UNIFORM_BUFFER, kLightBlockBinding, r.lightBuffer);
     }
     // The back buffer keeps the precision of its format; 16-bit formats
     // dither. Formats without alpha are stored with one (the content never

@@ -415,7 +415,11 @@ std::string Shader_VertexSource(const ShaderKey& key, uint32_t lightCapacity) {
                                                      {"materialAmbient", offsetof(MaterialConstants, ambient)},
                                                      {"materialSpecular", offsetof(MaterialConstants, specular)},
                                                      {"materialEmissive", offsetof(MaterialConstants, emissive)}});
-        s += "uniform vec4 vsLights[" + Str(1 + (kFixedPointLights + lightCapacity) * kLightVectors) + "];\n";
+        // The lights live in a buffer of their own, sent when they change:
+        // the other constants change with every draw, and GL sends a
+        // program's plain uniforms all together.
+        s += "layout(std140) uniform LightBlock {\n  vec4 vsLights[" +
+             Str(1 + (kFixedPointLights + lightCapacity) * kLightVectors) + "];\n};\n";
     }
     if (UsesTextureMatrices(key)) s += Names<TextureConstants>("vsTexture", {});
     const char* interp = key.flat ? "flat " : "";

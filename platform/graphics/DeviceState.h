@@ -44,6 +44,7 @@ constexpr uint32_t kLightVectors = 6;  // vec4s per light
 // (after the counts), which the vertex shaders light without a loop; places
 // left over hold a light that reaches nothing.
 constexpr uint32_t kFixedPointLights = 4;
+constexpr uint32_t kLightBlockBinding = 0;  // uniform buffer binding of the light block
 struct LightConstants {
     float v[kLightVectors][4];
 };

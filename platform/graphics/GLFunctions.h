@@ -70,6 +70,9 @@
     X(PFNGLBINDBUFFERPROC, glBindBuffer)                                     \
     X(PFNGLBUFFERDATAPROC, glBufferData)                                     \
     X(PFNGLBUFFERSUBDATAPROC, glBufferSubData)                               \
+    X(PFNGLBINDBUFFERBASEPROC, glBindBufferBase)                             \
+    X(PFNGLGETUNIFORMBLOCKINDEXPROC, glGetUniformBlockIndex)                 \
+    X(PFNGLUNIFORMBLOCKBINDINGPROC, glUniformBlockBinding)                   \
     X(PFNGLGENVERTEXARRAYSPROC, glGenVertexArrays)                           \
     X(PFNGLDELETEVERTEXARRAYSPROC, glDeleteVertexArrays)                     \
     X(PFNGLBINDVERTEXARRAYPROC, glBindVertexArray)                           \

@@ -495,6 +495,9 @@ DeviceRenderer::Program* FindProgram(DeviceRenderer& r, const ShaderKey& key) {
         glGetActiveUniformsiv(program.id, 1, &index, GL_UNIFORM_SIZE, &size);
         program.vectors[g] = size;
     }
+    const GLuint lightBlock = glGetUniformBlockIndex(program.id, "LightBlock");
+    if (lightBlock != GL_INVALID_INDEX) glUniformBlockBinding(program.id, lightBlock, kLightBlockBinding);
+    program.usesLights = lightBlock != GL_INVALID_INDEX;
     for (uint32_t s = 0; s < D3D_MAX_TEXTURE_STAGES; ++s) {
         const std::string name = "sampler" + std::to_string(s);
         const GLint location = glGetUniformLocation(program.id, name.c_str());
@@ -583,6 +586,11 @@ HRESULT PlatformDevice::Draw(DrawSource source, uint32_t mode, uint32_t vertices
     const GLsizei groupVectors[GROUP_COUNT] = {sizeof(TransformConstants) / 16, sizeof(MaterialConstants) / 16,
                                                sizeof(GlobalConstants) / 16,    sizeof(TextureConstants) / 16,
                                                static_cast<GLsizei>(r.lights.size()), sizeof(FragmentConstants) / 16};
+    if (r.lightBufferVersion != r.version[GROUP_LIGHTS] && r.current->usesLights) {
+        glBindBuffer(GL_UNIFORM_BUFFER, r.lightBuffer);
+        glBufferSubData(GL_UNIFORM_BUFFER, 0, static_cast<GLsizeiptr>(r.lights.size() * sizeof r.lights[0]), r.lights.data());
+        r.lightBufferVersion = r.version[GROUP_LIGHTS];
+    }
     for (uint32_t g = 0; g < GROUP_COUNT; ++g) {
         if (program.version[g] == r.version[g]) continue;
         program.version[g] = r.version[g];

@@ -71,12 +71,15 @@ struct DeviceRenderer {
     GLuint vao = 0, emptyVao = 0, streamVertices = 0, streamIndices = 0, prepareVertices = 0;
     GLuint samplers[D3D_MAX_TEXTURE_STAGES] = {};
     GLuint gammaProgram = 0, gammaRamp = 0;
+    GLuint lightBuffer = 0;            // the lights group, bound to the programs' light block
+    uint64_t lightBufferVersion = 0;   // the lights group's version the buffer holds
 
     struct Program {
         GLuint id = 0;
         GLint location[GROUP_COUNT] = {-1, -1, -1, -1, -1, -1};
         GLsizei vectors[GROUP_COUNT] = {};     // vec4s of each group the shaders hold
         uint64_t version[GROUP_COUNT] = {};    // the group's constants it last received
+        bool usesLights = false;               // reads the light block
     };
     std::unordered_map<ShaderKey, Program, ShaderKeyHash, ShaderKeyEqual> programs;
     Program* current = nullptr;
