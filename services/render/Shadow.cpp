@@ -18,6 +18,11 @@ constexpr uint32_t kEdgeBytes = 2 * 3 * kPositionStride;
 constexpr uint32_t kTriangleBytes = 3 * kPositionStride;
 constexpr uint32_t kQuadFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
 constexpr uint32_t kQuadColor = 0x99000000;
+// How much deeper the volumes are drawn, in depth-buffer units (a 24-bit
+// buffer has 2^24 steps): far more than the rounding between two draws of
+// one surface, and about half a world unit 400 units from a camera whose
+// near plane is at 5.
+constexpr float kVolumeDepthPush = 1.0f / 65536.0f;
 // Casters this close to the point above the camera cast nothing: the camera
 // would stand inside their volume.
 constexpr float kMinCasterDistance = 200.0f;
@@ -40,6 +45,8 @@ struct ShadowPass {
     // The debug keys as they were when the bucket began.
     bool showVolumes = false;
     bool capsOnly = false;
+    // The projection as it was when the bucket began; the volumes draw with it pushed deeper.
+    D3DMATRIX savedProjection{};
     // The edge list of the build, kept between builds so that a frame allocates nothing.
     ShadowEdge* edges = nullptr;
     uint32_t edgeRoom = 0;
@@ -313,11 +320,18 @@ void ShadowBucket_Begin(uint32_t bucket) {
     g_Shadow.showVolumes = KeyHeld(kShowVolumesKey);
     g_Shadow.capsOnly = KeyHeld(kCapsOnlyKey);
     device->SetRenderState(D3DRS_ZWRITEENABLE, 0);
-    // The cap over a caster's lit faces lies exactly on them: with the
-    // default less-or-equal test it would count at every lit pixel of the
-    // caster, and every caster would darken its own lit side. Strictly
-    // nearer keeps the count to what the volume really covers.
-    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+    // The cap over a caster's lit faces lies exactly on them, and drawn in
+    // the other winding with other vertices its depth lands a rounding step
+    // either side of theirs: counted at some lit pixels and not at others,
+    // it would stripe or darken every caster's lit side (and light the part
+    // of it that lies in another caster's shadow). The volumes are drawn a
+    // little deeper, so that a cap on a surface always stays behind it.
+    // Adding the push times w to the projected z moves every volume point
+    // the same step deeper after the divide, near or far.
+    device->GetTransform(D3DTS_PROJECTION, &g_Shadow.savedProjection);
+    D3DMATRIX pushed = g_Shadow.savedProjection;
+    for (int row = 0; row < 4; ++row) pushed.m[row][2] += kVolumeDepthPush * pushed.m[row][3];
+    device->SetTransform(D3DTS_PROJECTION, &pushed);
     device->SetRenderState(D3DRS_STENCILENABLE, 1);
     device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
@@ -365,7 +379,7 @@ void ShadowBucket_End(uint32_t bucket) {
     device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
-    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    device->SetTransform(D3DTS_PROJECTION, &g_Shadow.savedProjection);
     device->SetRenderState(D3DRS_ZENABLE, 0);
     device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);

@@ -189,6 +189,22 @@ TEST_F(ShadowScene, ACasterDoesNotDarkenItsOwnLitFace) {
     EXPECT_EQ(casting, notCasting) << std::hex << casting << " " << notCasting;
 }
 
+// A second caster standing in the plate's shadow: its own lit top is
+// darkened by the plate's volume like the floor around it, not lit again by
+// its own cap.
+TEST_F(ShadowScene, ACasterInAnotherCastersShadowIsDarkened) {
+    RenderItem* block = Item(Mesh(MeshBuild_Box(Vector3(-30, 0, -30), Vector3(30, 20, 30))), Material(8 | 16),
+                             At(Vector3(-70, 0, 70)));
+    scene.push_back(block);
+    const Vector3 blockTop(-70, 20, 70);
+    const uint32_t shadowed = DrawAndRead(blockTop);
+    const uint32_t mask = caster->material->bucketMask;
+    caster->material->bucketMask = 8;
+    EXPECT_EQ(DrawAndRead(blockTop), 0xFFFFFFu);
+    caster->material->bucketMask = mask;
+    for (int shift : {0, 8, 16}) EXPECT_NEAR(static_cast<int>(shadowed >> shift & 0xFF), 0x66, 2) << std::hex << shadowed;
+}
+
 TEST_F(ShadowScene, ShowingVolumesOrCapsOnlyLeavesTheFloorLit) {
     PushKey(SDL_SCANCODE_V, true);
     EXPECT_EQ(DrawAndRead(shadowed), 0xFFFFFFu);
