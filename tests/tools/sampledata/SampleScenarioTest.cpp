@@ -117,8 +117,23 @@ struct Feature {
 };
 
 void CastNoShadows();
+void NoLightMaps();
 
 const Feature kFeatures[] = {
+    // Down the first room: the room shells' light map keeps the middle of
+    // each face bright and darkens it toward its edges. Without it the far
+    // wall is lit evenly up to the ceiling.
+    {"LightMapShadesTheRoom",
+     SampleShot{Vector3(0.0f, 200.0f, -380.0f), 0.0f, 0.3f},
+     1.0f,
+     [] { NoLightMaps(); },
+     [](const CapturedImage& with, const CapturedImage& without) {
+         const Rect wallMiddle{112, 46, 132, 72}, wallTop{112, 8, 132, 22};
+         EXPECT_LT(Brightness(with, wallTop), Brightness(without, wallTop) - 20.0)
+             << "the far wall is not darkened toward the ceiling";
+         EXPECT_GT(Brightness(with, wallMiddle), Brightness(without, wallMiddle) - 2.0)
+             << "the light map darkens the middle of the wall";
+     }},
     // A column of the first room seen from the far side: its stencil shadow
     // darkens the floor at its foot, toward the camera, away from the light
     // the shadow pass puts above each caster. Without shadows (the casters'
@@ -195,6 +210,19 @@ void CastNoShadows() {
         ASSERT_NE(material, nullptr) << name;
         ASSERT_NE(material->bucketMask & kShadowBucket, 0u) << name << " casts no shadow in the level";
         material->bucketMask &= ~kShadowBucket;
+    }
+    ASSERT_TRUE(Scenario::SaveLibrary());
+}
+
+// The room shells without their light map: lit by the lights alone.
+void NoLightMaps() {
+    for (const char* name : {"Room 1", "Room 2", "Room 3", "Room 4"}) {
+        auto* mesh = dynamic_cast<CQVMeshItem*>(
+            CQVEngine::GetInstance()->library.Find(name, static_cast<int32_t>(LIBRARY_MESH)));
+        ASSERT_NE(mesh, nullptr) << name;
+        ASSERT_FALSE(mesh->subsetInfos.empty()) << name;
+        ASSERT_GE(mesh->subsetInfos[0].lightMapId, 0) << name << " has no light map in the level";
+        for (SubsetInfo& subset : mesh->subsetInfos) subset.lightMapId = -1;
     }
     ASSERT_TRUE(Scenario::SaveLibrary());
 }
