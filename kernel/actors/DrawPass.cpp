@@ -64,9 +64,13 @@ void CQVActorSystem::VisitDrawGroup(uint32_t id, float dt) {
 
     if (group->m_Open) {
         // Only groups after this one: an inheriting group, which answers with
-        // an earlier id, must not lead back here.
+        // an earlier id, must not lead back here. Several open groups may
+        // lead to the same one (a large cell around rooms that all hold the
+        // camera's cell): it is visited once, or its tree would update once
+        // per way in and its animations run that many times too fast.
         const uint32_t next = FindDrawGroupAt(g_DrawCameraPosition, id + 1);
-        if (next != DRAWGROUP_NONE && next > id) VisitDrawGroup(next, dt);
+        const CQVDrawGroupBase* nextGroup = next != DRAWGROUP_NONE && next > id ? DrawGroups_Get(next) : nullptr;
+        if (nextGroup && !nextGroup->m_Drawn) VisitDrawGroup(next, dt);
     }
 
     // Handlers may add connectors: the vectors are read by index.

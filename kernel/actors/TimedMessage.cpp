@@ -172,9 +172,12 @@ void CQVActorSystem::ReleaseTimedMessage(TimedMessage* record) {
         // The actor never keeps a record that is gone.
         if (actor->m_BaseProcessRecord == record) actor->m_BaseProcessRecord = nullptr;
     }
+    // Searched from the back: the timed-message pass drains the cancelled
+    // records from the back, and a search from the front made draining n of
+    // them take n * n steps (thousands are cancelled as a large level starts).
     auto& cancelled = m_CancelledTimedMessages;
-    auto it = std::find(cancelled.begin(), cancelled.end(), record);
-    if (it != cancelled.end()) cancelled.erase(it);
+    auto it = std::find(cancelled.rbegin(), cancelled.rend(), record);
+    if (it != cancelled.rend()) cancelled.erase(std::next(it).base());
     record->state &= static_cast<uint8_t>(~(TIMED_STATE_LINKED | TIMED_STATE_CANCELLED));
     FreeArgs(record);
     if (record->state & TIMED_STATE_SYSTEM_OWNED) delete record;

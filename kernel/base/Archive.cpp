@@ -8,7 +8,15 @@
 
 #include <unistd.h>
 
-CQVArchive::CQVArchive() : fileSystem(FileSystem_GetCurrent()), m_buffer(new uint8_t[ARCHIVE_BUFFER_SIZE]) {}
+// The buffer comes with the first write or the first read the file system
+// cannot lend its own bytes for: a stream on a file held in memory never
+// needs it.
+CQVArchive::CQVArchive() : fileSystem(FileSystem_GetCurrent()) {}
+
+uint8_t* CQVArchive::Buffer() {
+    if (!m_buffer) m_buffer.reset(new uint8_t[ARCHIVE_BUFFER_SIZE]);
+    return m_buffer.get();
+}
 
 CQVArchive::~CQVArchive() { Close(); }
 
@@ -20,6 +28,7 @@ bool CQVArchive::Open(const char* name, const char* mode) {
     handle = fileSystem->Open(name, mode);
     if (handle == nullptr) return false;
     m_writing = direction == ARCHIVE_WRITING;
+    if (m_writing) Buffer();
     m_fileSize = direction == ARCHIVE_READING ? fileSystem->GetSize(handle) : 0;
     return true;
 }
@@ -120,8 +129,8 @@ uint32_t CQVArchive::ReadSlowPart(void* data, uint32_t bytes) {
         // Large reads go straight into place.
         return buffered + fileSystem->Read(out + buffered, 1, rest, handle);
     } else {
-        m_readBase = m_readPtr = m_buffer.get();
-        m_readLimit = m_readBase + fileSystem->Read(m_buffer.get(), 1, ARCHIVE_BUFFER_SIZE, handle);
+        m_readBase = m_readPtr = Buffer();
+        m_readLimit = m_readBase + fileSystem->Read(Buffer(), 1, ARCHIVE_BUFFER_SIZE, handle);
     }
     m_readStart = next;
     const uint32_t take = std::min(rest, static_cast<uint32_t>(m_readLimit - m_readPtr));

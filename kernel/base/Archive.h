@@ -173,6 +173,7 @@ private:
     }
     void SkipRead(uint32_t bytes);
     uint32_t GetRemainingSlow();
+    uint8_t* Buffer();
 
     static constexpr uint32_t ARCHIVE_BUFFER_SIZE = 64 * 1024;
     std::unique_ptr<uint8_t[]> m_buffer;

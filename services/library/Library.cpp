@@ -125,7 +125,9 @@ bool Library_NamesEqual(std::string_view a, std::string_view b) {
 }
 
 LibraryState::LibraryState()
-    : m_items(kLibraryItemSlots, nullptr), m_hashes(kLibraryItemSlots, 0), m_nameIndex(kNameIndexSize, {kNoEntry, 0}) {}
+    : m_items(kLibraryItemSlots, nullptr), m_hashes(kLibraryItemSlots, 0), m_nameIndex(kNameIndexSize, {kNoEntry, 0}) {
+    m_pending.reserve(kLibraryItemSlots);
+}
 
 LibraryState::~LibraryState() {
     for (CQVLibraryItem* item : m_items) delete item;
@@ -139,7 +141,7 @@ void LibraryState::Clear() {
     m_items.assign(kLibraryItemSlots, nullptr);
     m_hashes.assign(kLibraryItemSlots, 0);
     m_nameIndex.assign(kNameIndexSize, {kNoEntry, 0});
-    m_deferred = kNoEntry;
+    m_pending.clear();
     fileVersion = LIBRARY_FILE_VERSION;
     std::fill(std::begin(headerWords), std::end(headerWords), 0u);
     groups.clear();
@@ -148,7 +150,7 @@ void LibraryState::Clear() {
 bool LibraryState::Place(uint32_t id, CQVLibraryItem* item) {
     CQVLibraryItem* old = m_items[id];
     if (old == item) return false;
-    Unindex(id);
+    if (old != nullptr) Unindex(id);
     // An item someone holds stays alive with its holder.
     if (old != nullptr && !old->shared) delete old;
     m_items[id] = item;
@@ -170,19 +172,16 @@ bool LibraryState::SetItemDeferred(uint32_t id, CQVLibraryItem* item) {
         return true;
     }
     if (item == nullptr) return true;
-    const uint32_t hash = NameHash(item->name);
-    m_hashes[id] = hash;
-    __builtin_prefetch(&m_nameIndex[hash & (kNameIndexSize - 1)], 1);
-    FlushIndex();
-    m_deferred = id;
+    m_hashes[id] = NameHash(item->name);
+    // A slot refilled while waiting was flushed by its Unindex: each slot
+    // waits at most once, so the reserved room always holds them.
+    m_pending.push_back(id);
     return true;
 }
 
-void LibraryState::FlushIndex() {
-    if (m_deferred == kNoEntry) return;
-    const uint32_t id = m_deferred;
-    m_deferred = kNoEntry;
-    Insert(id, m_hashes[id]);
+void LibraryState::FlushIndex() const {
+    for (uint32_t id : m_pending) Insert(id, m_hashes[id]);
+    m_pending.clear();
 }
 
 CQVLibraryItem* LibraryState::TakeItem(uint32_t id) {
@@ -201,10 +200,7 @@ void LibraryState::Reindex(uint32_t id) {
 
 void LibraryState::Unindex(uint32_t id) {
     if (m_items[id] == nullptr) return;
-    if (id == m_deferred) {
-        m_deferred = kNoEntry;
-        return;
-    }
+    FlushIndex();
     const uint32_t mask = kNameIndexSize - 1;
     uint32_t hole = m_hashes[id] & mask;
     while (m_nameIndex[hole].id != id) {
@@ -231,7 +227,7 @@ void LibraryState::Index(uint32_t id) {
     Insert(id, hash);
 }
 
-void LibraryState::Insert(uint32_t id, uint32_t hash) {
+void LibraryState::Insert(uint32_t id, uint32_t hash) const {
     const uint32_t mask = kNameIndexSize - 1;
     uint32_t at = hash & mask;
     while (m_nameIndex[at].id != kNoEntry) at = (at + 1) & mask;
@@ -241,13 +237,9 @@ void LibraryState::Insert(uint32_t id, uint32_t hash) {
 CQVLibraryItem* LibraryState::Find(std::string_view name, int32_t kind) const {
     const uint32_t hash = NameHash(name);
     const uint32_t mask = kNameIndexSize - 1;
+    FlushIndex();
     // Entries of one name may lie anywhere in the run: the lowest id wins.
     uint32_t best = kNoEntry;
-    if (m_deferred != kNoEntry && m_hashes[m_deferred] == hash) {
-        const CQVLibraryItem* item = m_items[m_deferred];
-        if ((kind == -1 || item->kind == static_cast<uint32_t>(kind)) && Library_NamesEqual(item->name, name))
-            best = m_deferred;
-    }
     for (uint32_t at = hash & mask; m_nameIndex[at].id != kNoEntry; at = (at + 1) & mask) {
         const NameEntry entry = m_nameIndex[at];
         if (entry.hash != hash || entry.id >= best) continue;

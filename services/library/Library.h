@@ -39,11 +39,13 @@ public:
     // deleted unless someone holds it. False, and nothing changes, for an id
     // outside the table.
     bool SetItem(uint32_t id, CQVLibraryItem* item);
-    // As SetItem, for reading many items in a row: the item's name is
-    // indexed with the next call (or FlushIndex), so that the index entry is
-    // fetched from memory while the next item is read. Find sees it at once.
+    // As SetItem, for reading many items in a row: the names wait and go
+    // into the index together at the next FlushIndex, where their scattered
+    // writes into the index overlap instead of each stalling the read of
+    // the item after it. Every other call (Find too) flushes first, so the
+    // items are found at once.
     bool SetItemDeferred(uint32_t id, CQVLibraryItem* item);
-    void FlushIndex();
+    void FlushIndex() const;
     // Takes an item out of its slot without deleting it.
     CQVLibraryItem* TakeItem(uint32_t id);
     // To be called after an item in the table was renamed.
@@ -62,7 +64,7 @@ public:
 private:
     void Unindex(uint32_t id);
     void Index(uint32_t id);
-    void Insert(uint32_t id, uint32_t hash);
+    void Insert(uint32_t id, uint32_t hash) const;
     // Puts the item into its slot, deleting the one it replaces unless held;
     // false when the slot already holds it.
     bool Place(uint32_t id, CQVLibraryItem* item);
@@ -81,9 +83,11 @@ private:
     // Open addressing with linear probing, at most half full (every slot of
     // the table fits twice over): reading a library adds one entry per item
     // without allocating, and a lookup touches one short run of entries.
-    std::vector<NameEntry> m_nameIndex;
-    // The slot SetItemDeferred filled last, not yet in the name index.
-    uint32_t m_deferred = kNoEntry;
+    // Mutable: a lookup puts the waiting names in first.
+    mutable std::vector<NameEntry> m_nameIndex;
+    // Slots SetItemDeferred filled, in order, whose names are not yet in
+    // the index (their hashes are in m_hashes); room for every slot.
+    mutable std::vector<uint32_t> m_pending;
 };
 
 extern LibraryState g_Library;

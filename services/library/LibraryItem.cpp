@@ -3,6 +3,7 @@
 #include "kernel/base/Archive.h"
 #include "kernel/base/Path.h"
 #include "services/engine/Engine.h"
+#include "services/library/ItemPool.h"
 
 #include <new>
 
@@ -26,6 +27,31 @@ constexpr ItemMaker kItemMakers[LIBRARY_KIND_LIMIT] = {
 CQVLibraryItem* LibraryItem_Create(uint32_t kind) {
     return kind < LIBRARY_KIND_LIMIT && kItemMakers[kind] != nullptr ? kItemMakers[kind]() : nullptr;
 }
+
+void* CQVLibraryItem::operator new(std::size_t size) {
+    void* block = operator new(size, std::nothrow);
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
+}
+
+void* CQVLibraryItem::operator new(std::size_t size, const std::nothrow_t&) noexcept {
+#if QV_ITEM_POOL
+    return ItemPool_Allocate(size);
+#else
+    return ::operator new(size, std::nothrow);
+#endif
+}
+
+void CQVLibraryItem::operator delete(void* block) noexcept {
+#if QV_ITEM_POOL
+    ItemPool_Free(block);
+#else
+    ::operator delete(block);
+#endif
+}
+
+// Called only when a constructor throws after a nothrow new.
+void CQVLibraryItem::operator delete(void* block, const std::nothrow_t&) noexcept { operator delete(block); }
 
 std::string CQVLibraryItem::GetFullPath() const {
     if (fileName.empty()) return path;

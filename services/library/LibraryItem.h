@@ -11,7 +11,9 @@
 #include "services/mesh/KeyTrack.h"
 #include "services/mesh/Mesh.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,13 @@ constexpr uint32_t LIBRARY_NO_ITEM = 0xFFFFFFFF;
 class CQVLibraryItem {
 public:
     virtual ~CQVLibraryItem() = default;
+    // Items of every kind come from the item pool (ItemPool.h): a library
+    // read makes thousands and the library frees them all at once. Any
+    // item made with new, by anyone, is freed with delete as before.
+    static void* operator new(std::size_t size);
+    static void* operator new(std::size_t size, const std::nothrow_t&) noexcept;
+    static void operator delete(void* block) noexcept;
+    static void operator delete(void* block, const std::nothrow_t&) noexcept;
     // Reads (modes 0 and 1) the fields after the kind and id, which the
     // library reads itself; mode 0 then loads the item. Writing (mode 2)
     // writes kind and id too. 1, or 0 when the stored item is short or

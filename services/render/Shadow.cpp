@@ -313,6 +313,11 @@ void ShadowBucket_Begin(uint32_t bucket) {
     g_Shadow.showVolumes = KeyHeld(kShowVolumesKey);
     g_Shadow.capsOnly = KeyHeld(kCapsOnlyKey);
     device->SetRenderState(D3DRS_ZWRITEENABLE, 0);
+    // The cap over a caster's lit faces lies exactly on them: with the
+    // default less-or-equal test it would count at every lit pixel of the
+    // caster, and every caster would darken its own lit side. Strictly
+    // nearer keeps the count to what the volume really covers.
+    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
     device->SetRenderState(D3DRS_STENCILENABLE, 1);
     device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
@@ -360,6 +365,7 @@ void ShadowBucket_End(uint32_t bucket) {
     device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
+    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
     device->SetRenderState(D3DRS_ZENABLE, 0);
     device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);

@@ -4,6 +4,8 @@
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/TimedMessage.h"
 #include "kernel/app/ActorClasses.h"
+#include "services/engine/Engine.h"
+#include "services/mesh/KeyTrack.h"
 #include "platform/image/Image.h"
 #include "platform/image/ImageEncode.h"
 #include "tests/support/ChildProcess.h"
@@ -102,10 +104,51 @@ std::string TestName() {
     return name;
 }
 
+// The highest id in use at or below `actor`.
+uint32_t HighestId(const CQVActor* actor) {
+    uint32_t highest = actor->m_Id;
+    for (const CQVActor* child : actor->m_Children) {
+        if (child != nullptr) highest = std::max(highest, HighestId(child));
+    }
+    return highest;
+}
+
+CQVActor* FindByName(CQVActor* actor, const char* name) {
+    if (actor == nullptr) return nullptr;
+    if (actor->m_Name == name) return actor;
+    for (CQVActor* child : actor->m_Children) {
+        if (CQVActor* found = FindByName(child, name)) return found;
+    }
+    return nullptr;
+}
+
 }  // namespace
+
+double CapturedImage::ChannelMean(int shift, uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1) const {
+    x1 = std::min(x1, width);
+    y1 = std::min(y1, height);
+    if (x0 >= x1 || y0 >= y1) return 0.0;
+    double sum = 0.0;
+    for (uint32_t y = y0; y < y1; ++y) {
+        for (uint32_t x = x0; x < x1; ++x) sum += Channel(At(x, y), shift);
+    }
+    return sum / (static_cast<double>(x1 - x0) * static_cast<double>(y1 - y0));
+}
+
+double CapturedImage::Brightness(uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1) const {
+    return (ChannelMean(16, x0, y0, x1, y1) + ChannelMean(8, x0, y0, x1, y1) + ChannelMean(0, x0, y0, x1, y1)) / 3.0;
+}
 
 Scenario::Scenario(const std::string& name, int width, int height)
     : m_Name(name), m_Width(width), m_Height(height) {
+    // What an earlier run of this test left in its output folder would pass
+    // for this run's: the folder starts empty with the test's first scenario.
+    static std::string s_ClearedFor;
+    if (TestName() != s_ClearedFor) {
+        s_ClearedFor = TestName();
+        std::error_code ignoredOutput;
+        fs::remove_all(fs::path(QV_SCENARIO_OUTPUT_DIR) / s_ClearedFor, ignoredOutput);
+    }
     m_Folder = fs::temp_directory_path() / ("qv_scenario_" + std::to_string(::getpid()) + "_" + name);
     std::error_code ignored;
     fs::remove_all(m_Folder, ignored);
@@ -133,30 +176,70 @@ CQVActor* Scenario::BeginScene() {
     return CQVActorSystem::GetActorById(ACTOR_ID_SCENERY);
 }
 
-void Scenario::CaptureAt(float seconds) {
+CQVActor* Scenario::OpenScene(const std::string& fileName) {
+    ResetGlobals();
+    delete g_ActorSystem;
+    m_SceneOpen = true;
+    if (CQVEngine::Create() != 1) return nullptr;
+    CQVEngine* engine = CQVEngine::GetInstance();
+    engine->SetBaseFolder(m_Folder.string());
+    if (!engine->SerializeLibrary(SERIALIZE_READ)) return nullptr;
+    ActorClasses_Install();
+    if (RegisterActorClasses() != 1) return nullptr;
+    g_ActorSystem->m_BaseDirectory = m_Folder.string();
+    if (!CQVActorSystem::SendMessage(ACTOR_ID_SCENERY, MSG_OPEN_FILE, Args_Of(fileName.c_str()))) return nullptr;
     CQVActor* scenery = CQVActorSystem::GetActorById(ACTOR_ID_SCENERY);
-    CQVActor* capturer = g_ActorSystem->CreateActor(0, "Scenario Capture", nullptr, scenery, NextId(), 1, 0);
-    ASSERT_NE(capturer, nullptr);
+    m_NextId = std::max(kFirstSceneId, HighestId(scenery) + 1);
+    return scenery;
+}
+
+bool Scenario::SaveLibrary() {
+    CQVEngine* engine = CQVEngine::GetInstance();
+    return engine != nullptr && engine->SerializeLibrary(SERIALIZE_WRITE) != 0;
+}
+
+CQVActor* Scenario::FindActor(const char* name) {
+    return FindByName(CQVActorSystem::GetActorById(ACTOR_ID_SCENERY), name);
+}
+
+namespace {
+
+// An actor under "Scenery" whose script, run by `message`, captures the
+// screen at the scenario's size, saves it and ends the game.
+CQVActor* MakeCapturer(uint32_t id, int width, int height, uint32_t message) {
+    CQVActor* scenery = CQVActorSystem::GetActorById(ACTOR_ID_SCENERY);
+    CQVActor* capturer = g_ActorSystem->CreateActor(0, "Scenario Capture", nullptr, scenery, id, 1, 0);
+    if (capturer == nullptr) return nullptr;
     CQVScript record;
     record.name = "Capture";
-    record.boundMessage = MSG_ACTION_START;
-    record.source = "sys.capture_backbuffer((" + std::to_string(m_Width) + ", " + std::to_string(m_Height) +
+    record.boundMessage = message;
+    record.source = "sys.capture_backbuffer((" + std::to_string(width) + ", " + std::to_string(height) +
                     "));\nsys.capture_save(\"" + kCaptureName + "\");\nsys.exit_engine();";
     capturer->m_Scripts.push_back(record);
+    return capturer;
+}
+
+}  // namespace
+
+void Scenario::CaptureAt(float seconds) {
+    CQVActor* capturer = MakeCapturer(NextId(), m_Width, m_Height, MSG_ACTION_START);
+    ASSERT_NE(capturer, nullptr);
     // Kept with the actor in its file: the game fires it `seconds` into the level.
     capturer->ScheduleMessage(MSG_ACTION_START, nullptr, TIMED_SAVED_FLAG | (TIMED_MODE_ONCE << 8), seconds, 0.0f,
                             0.0f);
 }
 
-bool Scenario::SaveScene() {
-    const std::string file = (DataFolder() / "Start.qva").string();
+void Scenario::CaptureOnStart() { ASSERT_NE(MakeCapturer(NextId(), m_Width, m_Height, MSG_START_GAME), nullptr); }
+
+bool Scenario::SaveScene(const std::string& fileName) {
+    const std::string file = (DataFolder() / fileName).string();
     const bool saved = g_ActorSystem != nullptr && g_ActorSystem->SaveActors(file.c_str(), kFirstSceneId, kSceneIdEnd, 0) == 1;
     ResetGlobals();
     m_SceneOpen = false;
     return saved;
 }
 
-int Scenario::Run(double frameStep, int timeoutMs) {
+int Scenario::Run(double frameStep, int timeoutMs, std::vector<std::string> options) {
     char step[32];
     std::snprintf(step, sizeof step, "QV_FRAME_STEP=%.9g", frameStep);
     std::vector<char*> env;
@@ -167,8 +250,9 @@ int Scenario::Run(double frameStep, int timeoutMs) {
     env.push_back(nullptr);
 
     const fs::path errors = m_Folder / "stderr.txt";
-    pid_t pid = StartProgram("game", {"-win=1", "-w=" + std::to_string(m_Width), "-h=" + std::to_string(m_Height)},
-                             m_Folder, errors, env.data());
+    std::vector<std::string> arguments{"-win=1", "-w=" + std::to_string(m_Width), "-h=" + std::to_string(m_Height)};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    pid_t pid = StartProgram("game", arguments, m_Folder, errors, env.data());
     if (pid < 0) {
         m_ErrorOutput = "cannot start the game";
         return -1;
@@ -187,6 +271,45 @@ bool Scenario::LoadCapture(CapturedImage* image, std::string* error) const {
     return LoadImage(m_Folder / kCaptureName, image, error);
 }
 
+fs::path Scenario::WriteOutput(const std::string& fileName, const CapturedImage& image) {
+    const fs::path path = fs::path(QV_SCENARIO_OUTPUT_DIR) / TestName() / fileName;
+    SavePng(path, image);
+    return path;
+}
+
+namespace {
+
+struct Comparison {
+    size_t bad = 0;        // pixels past the tolerance
+    int largest = 0;       // the largest channel difference
+    double fraction = 1.0; // bad over all pixels; 1 when the sizes differ
+    bool sameSize = false;
+};
+
+Comparison Compare(const CapturedImage& expected, const CapturedImage& captured, int tolerance) {
+    Comparison c;
+    c.sameSize = expected.width == captured.width && expected.height == captured.height;
+    if (!c.sameSize || captured.pixels.empty()) return c;
+    for (size_t i = 0; i < captured.pixels.size(); ++i) {
+        const int difference = LargestChannelDifference(captured.pixels[i], expected.pixels[i]);
+        c.largest = std::max(c.largest, difference);
+        if (difference > tolerance) ++c.bad;
+    }
+    c.fraction = static_cast<double>(c.bad) / static_cast<double>(captured.pixels.size());
+    return c;
+}
+
+// The old image, the new one and both side by side with their difference,
+// in the test's output folder; the side-by-side file.
+fs::path WriteBoth(const fs::path& output, const CapturedImage& reference, const CapturedImage& captured) {
+    SavePng(output / "reference.png", reference);
+    SavePng(output / "captured.png", captured);
+    SavePng(output / "side-by-side.png", SideBySide(reference, captured));
+    return output / "side-by-side.png";
+}
+
+}  // namespace
+
 testing::AssertionResult Scenario::MatchesReference(const std::string& reference, int tolerance,
                                                     double maxBadFraction) const {
     CapturedImage captured;
@@ -196,35 +319,41 @@ testing::AssertionResult Scenario::MatchesReference(const std::string& reference
     }
     const fs::path referencePath = fs::path(QV_SOURCE_DIR) / reference;
     const fs::path output = fs::path(QV_SCENARIO_OUTPUT_DIR) / TestName();
+    CapturedImage expected;
+    const bool haveReference = LoadImage(referencePath, &expected, &error);
+    const Comparison c = haveReference ? Compare(expected, captured, tolerance) : Comparison{};
+    const bool matches = haveReference && c.sameSize && c.fraction <= maxBadFraction;
+
     if (const char* update = std::getenv("QV_UPDATE_REFERENCES"); update && *update && *update != '0') {
+        // A reference that still matches is kept as it is, so an update
+        // run changes only the images whose look really changed.
+        if (matches) return testing::AssertionSuccess() << "reference still matches: " << referencePath;
         if (!SavePng(referencePath, captured)) return testing::AssertionFailure() << "cannot write " << referencePath;
+        if (haveReference) {
+            // Whoever commits the change sees what it was and what it is.
+            const fs::path both = WriteBoth(output, expected, captured);
+            std::fprintf(stderr, "reference changed: %s\n  old | new | difference x4: %s\n", referencePath.c_str(),
+                         both.c_str());
+            testing::Test::RecordProperty("reference_changed", both.string());
+        } else {
+            std::fprintf(stderr, "reference written: %s\n", referencePath.c_str());
+        }
         return testing::AssertionSuccess() << "reference written: " << referencePath;
     }
-    CapturedImage expected;
-    if (!LoadImage(referencePath, &expected, &error)) {
+    if (!haveReference) {
         SavePng(output / "captured.png", captured);
         return testing::AssertionFailure() << "no reference (" << error << "); the capture is in " << output
                                            << "; run with QV_UPDATE_REFERENCES=1 to keep it";
     }
-    if (expected.width != captured.width || expected.height != captured.height) {
-        SavePng(output / "side-by-side.png", SideBySide(expected, captured));
+    if (matches) return testing::AssertionSuccess();
+    const fs::path both = WriteBoth(output, expected, captured);
+    if (!c.sameSize) {
         return testing::AssertionFailure() << "capture is " << captured.width << "x" << captured.height
-                                           << ", reference " << expected.width << "x" << expected.height;
+                                           << ", reference " << expected.width << "x" << expected.height
+                                           << ". Reference | capture: " << both;
     }
-    size_t bad = 0;
-    int largest = 0;
-    for (size_t i = 0; i < captured.pixels.size(); ++i) {
-        const int difference = LargestChannelDifference(captured.pixels[i], expected.pixels[i]);
-        largest = std::max(largest, difference);
-        if (difference > tolerance) ++bad;
-    }
-    const double fraction = static_cast<double>(bad) / static_cast<double>(captured.pixels.size());
-    if (fraction <= maxBadFraction) return testing::AssertionSuccess();
-    SavePng(output / "reference.png", expected);
-    SavePng(output / "captured.png", captured);
-    SavePng(output / "side-by-side.png", SideBySide(expected, captured));
-    return testing::AssertionFailure() << bad << " pixels (" << fraction * 100.0 << " %) differ by more than "
-                                       << tolerance << " (largest " << largest << "); allowed "
+    return testing::AssertionFailure() << c.bad << " pixels (" << c.fraction * 100.0 << " %) differ by more than "
+                                       << tolerance << " (largest " << c.largest << "); allowed "
                                        << maxBadFraction * 100.0 << " %. Reference | capture | difference x4: "
-                                       << (output / "side-by-side.png");
+                                       << both;
 }

@@ -144,7 +144,10 @@ MeshGeometry MeshBuild_Column(const Vector3& base, float radius, float height, u
     const uint16_t topCentre = g.AddVertex({base + Vector3(0, height, 0), up, {0.5f, 0.5f}, {0.5f, 0.5f}});
     uint16_t first = 0;
     for (uint32_t i = 0; i <= sides; ++i) {
-        const float angle = 2.0f * kPi * static_cast<float>(i) / static_cast<float>(sides);
+        // The last ring closes on the first at exactly its corners: a seam
+        // that only rounds to the same place leaves the surface open there,
+        // and a shadow volume built from it with a crack.
+        const float angle = 2.0f * kPi * static_cast<float>(i % sides) / static_cast<float>(sides);
         const Vector3 radial(std::cos(angle), 0.0f, std::sin(angle));
         const Vector3 low = base + radial * radius;
         const Vector3 high = low + Vector3(0, height, 0);

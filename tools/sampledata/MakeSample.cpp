@@ -1,20 +1,25 @@
-// Writes the sample data folder that `make run` starts the game on: the
-// start file, the resource library with the files its items name, the logo
-// movie, the globals and the start scene (the sample level: rooms joined by
-// portals, with the pieces of every scene class standing in them), built by
-// the engine's own actor system and saved by its FileIO actors.
-// Usage: qv_make_sample <folder>
+// The sample data folder: the start file, the resource library with the
+// files its items name, the logo movie, the globals and the start scene (the
+// sample level: rooms joined by portals, with the pieces of every scene class
+// standing in them), built by the engine's own actor system and saved by its
+// FileIO actors.
 
+#include "tools/sampledata/SampleData.h"
+
+#include "kernel/actors/ActorScript.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageIds.h"
+#include "kernel/actors/TimedMessage.h"
 #include "kernel/app/ActorClasses.h"
+#include "kernel/fileactors/File.h"
 #include "tools/content/ImageWriter.h"
 #include "tools/content/LibraryFile.h"
 #include "tools/content/MeshBuild.h"
 #include "tools/content/MotBuild.h"
 #include "tools/content/MovieWriter.h"
 #include "tools/content/WavWriter.h"
+#include "services/library/Library.h"
 #include "tools/sampledata/SampleCamera.h"
 #include "tools/sampledata/SampleLevel.h"
 #include "tools/sampledata/SampleLight.h"
@@ -23,6 +28,7 @@
 #include "tools/sampledata/SampleRooms.h"
 #include "tools/sampledata/SampleSound.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -30,14 +36,23 @@
 
 namespace {
 
+constexpr uint32_t kFirstLevelId = 3000;
+
+// The first thing that failed, for the caller; every failure also goes to
+// standard error, where a user of the tool sees it.
+std::string g_FirstError;
+
+bool Fail(const std::string& what) {
+    std::fprintf(stderr, "qv_make_sample: %s\n", what.c_str());
+    if (g_FirstError.empty()) g_FirstError = what;
+    return false;
+}
+
 bool WriteFile(const std::filesystem::path& path, const std::string& bytes) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) {
-        std::fprintf(stderr, "qv_make_sample: cannot write %s\n", path.c_str());
-        return false;
-    }
+    if (f == nullptr) return Fail("cannot write " + path.string());
     const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
+    return (std::fclose(f) == 0 && ok) || Fail("cannot write " + path.string());
 }
 
 // The pieces of the level: the items of each first, then the actors.
@@ -50,9 +65,31 @@ void AddItems(SampleLevel& level) {
     SampleCamera_AddItems(level);
 }
 
-// The start scene: the rooms and what stands in them, and a class manager,
-// in the "Scenery" range.
-void BuildStartScene(SampleLevel& level, CQVActor* scenery) {
+// One actor for each capture, its script fired by a timed message kept with
+// it in the scene file; the last one ends the game.
+void AddCaptures(SampleLevel& level, CQVActor* scenery, const SampleOptions& options) {
+    std::vector<SampleCapture> captures = options.captures;
+    std::stable_sort(captures.begin(), captures.end(),
+                     [](const SampleCapture& a, const SampleCapture& b) { return a.seconds < b.seconds; });
+    for (size_t i = 0; i < captures.size(); ++i) {
+        CQVActor* capturer = level.Make(CLASS_BASE, ("Capture " + std::to_string(i + 1)).c_str(), scenery);
+        if (capturer == nullptr) return;
+        CQVScript script;
+        script.name = "Capture";
+        script.boundMessage = MSG_ACTION_START;
+        script.source = "sys.capture_backbuffer((" + std::to_string(options.captureWidth) + ", " +
+                        std::to_string(options.captureHeight) + "));\nsys.capture_save(\"" + captures[i].file +
+                        "\");" + (i + 1 == captures.size() ? "\nsys.exit_engine();" : "");
+        script.owner = capturer;
+        capturer->m_Scripts.push_back(std::move(script));
+        capturer->ScheduleMessage(MSG_ACTION_START, nullptr, TIMED_SAVED_FLAG | (TIMED_MODE_ONCE << 8),
+                                  captures[i].seconds, 0.0f, 0.0f);
+    }
+}
+
+// The level: the rooms and what stands in them, and a class manager, in the
+// "Scenery" range.
+void BuildLevel(SampleLevel& level, CQVActor* scenery, const SampleOptions& options) {
     SampleRooms_Build(level, scenery);
     if (level.root == nullptr) return;
     SampleObject_AddActors(level);
@@ -65,6 +102,7 @@ void BuildStartScene(SampleLevel& level, CQVActor* scenery) {
     SampleSound_AddActors(level);
     SampleCamera_AddActors(level);
     level.Make(CLASS_CLASS, "Classes", level.root);
+    AddCaptures(level, scenery, options);
 }
 
 // ARGB pixels of a side x side pattern: two-colour checks of cell texels.
@@ -103,9 +141,18 @@ std::vector<uint32_t> Gradient(uint32_t side, uint32_t top, uint32_t bottom) {
     return pixels;
 }
 
+std::vector<uint32_t> LoadingBack(uint32_t side) {
+    std::vector<uint32_t> pixels = Gradient(side, 0xFF28406Eu, 0xFF080C18u);
+    const std::vector<uint32_t> bricks = Bricks(side);
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        // Mortar lines a little lighter than the blue.
+        if ((bricks[i] & 0xFF) == 0xB0) pixels[i] += 0x00101418u;
+    }
+    return pixels;
+}
+
 bool Report(bool written, const std::filesystem::path& path) {
-    if (!written) std::fprintf(stderr, "qv_make_sample: cannot write %s\n", path.c_str());
-    return written;
+    return written || Fail("cannot write " + path.string());
 }
 
 // The files the library's items name, in the data folder: an image of each
@@ -122,6 +169,10 @@ bool WriteItemFiles(const std::filesystem::path& data) {
     save("brick.bmp", ImageWriter_Bmp(bricks.data(), 64, 64, {}));
     const std::vector<uint32_t> metal = Checks(32, 4, 0xFF8090A0u, 0xFF708090u);
     save("metal.png", ImageWriter_Png(metal.data(), 32, 32, PNG_LAYOUT_RGB));
+    // Behind the loading screen's bar: the bricks of the rooms, faint in a
+    // deep blue that darkens toward the bottom, where the bar stands.
+    const std::vector<uint32_t> back = LoadingBack(128);
+    save("loading.tga", ImageWriter_Tga(back.data(), 128, 128, {}));
     const std::vector<uint32_t> sky = Gradient(64, 0xFF203C78u, 0xFFA0C0E8u);
     save("sky.jpg", ImageWriter_Jpeg(sky.data(), 64, 64, 90));
 
@@ -161,6 +212,7 @@ void AddBaseItems(LibraryFile& library) {
     library.AddTexture(12, "Metal Plate", "metal.png", 32, 32);
     library.AddTexture(13, "Sky", "sky.jpg", 64, 64)->textureType = 3;
     library.AddTexture(14, "Logo Screen", "logo_01.mpg", 256, 256);
+    library.AddTexture(15, "Loading Back", "loading.tga", 128, 128);
 
     const auto material = [&](uint32_t id, const char* name, std::vector<uint32_t> textures, float r, float g, float b) {
         CQVMaterialItem* item = library.AddMaterial(id, name, std::move(textures));
@@ -172,6 +224,8 @@ void AddBaseItems(LibraryFile& library) {
     material(101, "Platform", {12}, 0.30f, 0.45f, 0.70f);
     material(102, "Wall", {11}, 1.0f, 1.0f, 1.0f);
     material(103, "Sky", {13}, 1.0f, 1.0f, 1.0f)->fogFlag = 0;
+    // The loading screen draws the material of this name over the whole screen.
+    material(105, "Menu_Back", {15}, 1.0f, 1.0f, 1.0f)->stateFlagB = 1;
     CQVMaterialItem* glass = material(104, "Glass", {}, 0.6f, 0.8f, 1.0f);
     glass->material.Diffuse.a = 0.4f;
     glass->useAlpha = 1;
@@ -209,50 +263,81 @@ void AddBaseItems(LibraryFile& library) {
 
 bool SaveThrough(uint32_t fileIOId, const char* fileName) {
     if (CQVActorSystem::SendMessage(fileIOId, MSG_SAVE_FILE, Args_Of(fileName))) return true;
-    std::fprintf(stderr, "qv_make_sample: %s: %s\n", fileName, g_ActorSystem->GetError());
-    return false;
+    return Fail(std::string(fileName) + ": " + g_ActorSystem->GetError());
 }
 
-}  // namespace
+// The actor system and every actor in it go; the next scene starts afresh.
+void ResetActors() {
+    Actors_Reset();
+    g_ActorSystem = nullptr;
+    FileActors_Reset();
+}
 
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: qv_make_sample <folder>\n");
-        return 2;
-    }
-    const std::filesystem::path root = argv[1];
+bool WriteSample(const std::filesystem::path& root, const SampleOptions& options) {
     std::error_code error;
     std::filesystem::create_directories(root / "Data", error);
-    if (error) {
-        std::fprintf(stderr, "qv_make_sample: cannot create %s: %s\n", root.c_str(), error.message().c_str());
-        return 1;
-    }
+    if (error) return Fail("cannot create " + root.string() + ": " + error.message());
     // Base folder "." (the sample folder itself), start scene, globals file, window title.
-    if (!WriteFile(root / "init.txt", ".\r\nStart.qva\r\nGlobals.qva\r\nQV Engine Sample\r\n")) return 1;
+    if (!WriteFile(root / "init.txt", ".\r\nStart.qva\r\nGlobals.qva\r\nQV Engine Sample\r\n")) return false;
     LibraryFile library;
     AddBaseItems(library);
     SampleLevel level;
     level.library = &library;
     level.data = root / "Data";
+    if (options.fixedCamera) level.shot = &options.shot;
     AddItems(level);
-    if (!WriteItemFiles(root / "Data") || !level.ok) return 1;
-    if (!Report(library.Write((root / LIBRARY_FILE_NAME).string()), root / LIBRARY_FILE_NAME)) return 1;
+    if (!WriteItemFiles(root / "Data") || !level.ok) return Fail(level.error.empty() ? "a piece of the level could not be made" : level.error);
+    if (!Report(library.Write((root / LIBRARY_FILE_NAME).string()), root / LIBRARY_FILE_NAME)) return false;
     // The logo movie the start-up plays.
     std::string movieError;
-    if (!MovieWriter_WriteLogo((root / "Data" / "logo_01.mpg").string(), &movieError)) {
-        std::fprintf(stderr, "qv_make_sample: logo_01.mpg: %s\n", movieError.c_str());
-        return 1;
-    }
+    if (!MovieWriter_WriteLogo((root / "Data" / "logo_01.mpg").string(), &movieError))
+        return Fail("logo_01.mpg: " + movieError);
 
-    if (!SampleLevel_StartEngine()) return 1;
+    if (!SampleLevel_StartEngine()) return Fail("cannot start the engine");
     ActorClasses_Install();
-    if (!RegisterActorClasses()) return 1;
+    if (!RegisterActorClasses()) return Fail("cannot register the actor classes");
     g_ActorSystem->m_BaseDirectory = root.string();
     // The globals hold the system actors "Environment" and "Inventory" that
     // start-up made below "Global".
-    bool saved = SaveThrough(ACTOR_ID_GLOBAL, "Globals.qva");
-    BuildStartScene(level, CQVActorSystem::GetActorById(ACTOR_ID_SCENERY));
-    saved = level.ok && SaveThrough(ACTOR_ID_SCENERY, "Start.qva") && saved;
-    delete g_ActorSystem;
-    return saved ? 0 : 1;
+    if (!SaveThrough(ACTOR_ID_GLOBAL, kSampleGlobalsFile)) return false;
+    BuildLevel(level, CQVActorSystem::GetActorById(ACTOR_ID_SCENERY), options);
+    if (!level.ok) return Fail(level.error.empty() ? "a piece of the level could not be made" : level.error);
+    if (!SaveThrough(ACTOR_ID_SCENERY, kSampleLevelFile)) return false;
+
+    // The start scene only starts a new game on the level, so that the level
+    // loads behind the loading screen and its bar, as every later level would.
+    ResetActors();
+    ActorClasses_Install();
+    if (!RegisterActorClasses()) return Fail("cannot register the actor classes");
+    g_ActorSystem->m_BaseDirectory = root.string();
+    CQVActor* scenery = CQVActorSystem::GetActorById(ACTOR_ID_SCENERY);
+    CQVActor* start = g_ActorSystem->CreateActor(CLASS_BASE, "Sample Start", nullptr, scenery, kFirstLevelId, 1, 0);
+    if (start == nullptr) return Fail("cannot make the start scene");
+    CQVScript newGame;
+    newGame.name = "Sample New Game";
+    newGame.boundMessage = MSG_START_GAME;
+    // "New Game" loads its second file over its first: the globals, then the level.
+    newGame.source = std::string("sys.new_game(\"Data\\") + kSampleGlobalsFile + "\", \"Data\\" + kSampleLevelFile + "\");";
+    newGame.owner = start;
+    start->m_Scripts.push_back(std::move(newGame));
+    return SaveThrough(ACTOR_ID_SCENERY, "Start.qva");
 }
+
+}  // namespace
+
+bool SampleData_Write(const std::filesystem::path& root, const SampleOptions& options, std::string* error) {
+    g_FirstError.clear();
+    const bool written = WriteSample(root, options);
+    if (!written && error != nullptr) *error = g_FirstError.empty() ? "the sample level could not be made" : g_FirstError;
+    // What the build left behind: the actor system and the items the level's
+    // actors took from the library while they were made.
+    ResetActors();
+    Library_Reset();
+    return written;
+}
+
+SampleShot SampleShot_Shadows() { return SampleShot{Vector3(-50.0f, 200.0f, 380.0f), 2.37f, 0.56f}; }
+SampleShot SampleShot_Fountain() { return SampleShot{Vector3(-70.0f, 150.0f, -120.0f), 0.0f, 0.35f}; }
+SampleShot SampleShot_LightMap() { return SampleShot{Vector3(0.0f, 200.0f, -380.0f), 0.0f, 0.3f}; }
+SampleShot SampleShot_Flag() { return SampleShot{Vector3(300.0f, 180.0f, -250.0f), 0.0f, 0.1f}; }
+SampleShot SampleShot_Fog() { return SampleShot{Vector3(0.0f, 160.0f, -380.0f), 0.0f, 0.05f}; }

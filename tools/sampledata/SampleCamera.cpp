@@ -26,25 +26,42 @@ void Send(CQVActor* actor, uint32_t message, const T& value) {
     actor->HandleMessage(message, Args_Of(&value));
 }
 
+// The room whose box holds the point; the level root when none does.
+CQVActor* RoomHolding(const SampleLevel& level, const Vector3& p) {
+    for (const SampleRoom& room : level.rooms) {
+        if (p.x >= room.min.x && p.x <= room.max.x && p.y >= room.min.y && p.y <= room.max.y && p.z >= room.min.z &&
+            p.z <= room.max.z)
+            return room.group;
+    }
+    return level.root;
+}
+
 }  // namespace
 
 void SampleCamera_AddItems(SampleLevel&) {}
 
 void SampleCamera_AddActors(SampleLevel& level) {
     CQVActor* rig = level.cameraRig ? level.cameraRig : level.root;
+    if (level.shot != nullptr) rig = RoomHolding(level, level.shot->position);
     if (rig == nullptr) return;
 
     // The rig carries the camera through the rooms; the camera looks along
-    // the rig's +z, a little down from eye height.
+    // the rig's +z, a little down from eye height. A camera held still stands
+    // in the room it is in, so that the draw pass keeps its place current.
     CQVActor* camera = level.Make(CLASS_CAMERA, "Sample Camera", rig);
     if (camera == nullptr) return;
     Send(camera, MSG_SET_CAMERA_TYPE, static_cast<uint32_t>(CAMERA_FREE));
     Send(camera, MSG_SET_FOV, kCameraFov);
     Send(camera, MSG_SET_NEAR, kCameraNear);
     Send(camera, MSG_SET_FAR, kCameraFar);
-    Quaternion down;
-    Quat_FromAxisAngle(&down, Vector3(1.0f, 0.0f, 0.0f), 0.12f);
-    Send(camera, MSG_SET_QUATERNION, down);
+    Quaternion turn;
+    if (level.shot != nullptr) {
+        Quat_FromYawPitchRoll(&turn, level.shot->yaw, level.shot->pitch, 0.0f);
+        Send(camera, MSG_SET_POSITION, level.shot->position);
+    } else {
+        Quat_FromAxisAngle(&turn, Vector3(1.0f, 0.0f, 0.0f), 0.12f);
+    }
+    Send(camera, MSG_SET_QUATERNION, turn);
     // Saved active, so the level's load makes it the current camera.
     Send(camera, MSG_SET_CAMERA_ACTIVE, 1u);
     // The lens reaches the engine only through its setters: they run again

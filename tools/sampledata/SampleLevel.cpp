@@ -19,6 +19,7 @@ CQVActor* SampleLevel::Make(uint32_t classType, const char* name, CQVActor* pare
                           : nullptr;
     if (actor == nullptr) {
         std::fprintf(stderr, "qv_make_sample: cannot make \"%s\" (class %u)\n", name, classType);
+        if (ok) error = "cannot make \"" + std::string(name) + "\"";
         ok = false;
         return nullptr;
     }
@@ -29,6 +30,7 @@ CQVActor* SampleLevel::Make(uint32_t classType, const char* name, CQVActor* pare
 bool SampleLevel::Written(bool written, const std::string& name) {
     if (!written) {
         std::fprintf(stderr, "qv_make_sample: cannot write %s\n", (data / name).c_str());
+        if (ok) error = "cannot write " + (data / name).string();
         ok = false;
     }
     return written;

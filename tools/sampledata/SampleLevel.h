@@ -13,6 +13,7 @@
 
 #include "kernel/actors/Actor.h"
 #include "tools/content/LibraryFile.h"
+#include "tools/sampledata/SampleData.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -28,9 +29,11 @@ struct SampleLevel {
     LibraryFile* library = nullptr;  // add items in your own id range
     std::filesystem::path data;      // write the files your items name here
     bool ok = true;                  // cleared when a file cannot be written
+    std::string error;               // what failed first
+    const SampleShot* shot = nullptr;  // a camera held still here instead of riding (no rig then)
     CQVActor* root = nullptr;        // the level's root actor
     std::vector<SampleRoom> rooms;   // along +z, joined by open portals in their door openings
-    CQVActor* cameraRig = nullptr;   // the actor the camera rides through the rooms
+    CQVActor* cameraRig = nullptr;   // the actor the camera rides through the rooms (none with a shot)
     uint32_t nextId = 3000;          // the level's actors are saved with ids 3000 to 6999
 
     // An actor of the level with its class defaults under parent; null (and

@@ -27,15 +27,21 @@ enum : uint32_t {
     MATERIAL_FLAG = 1022,
     MATERIAL_TOWER_NEAR = 1023,
     MATERIAL_TOWER_FAR = 1024,
+    MATERIAL_STATUE = 1025,
     MESH_CRATE = 1040,
     MESH_COLUMN = 1041,
     MESH_FLAG = 1042,
     MESH_TOWER_HIGH = 1043,
     MESH_TOWER_LOW = 1044,
+    MESH_STATUE = 1045,
 };
 
 // The waving flag's frames: its animation lasts (12 - 1) / 30 s.
 constexpr uint32_t kFlagFrames = 12;
+
+// Render buckets a material draws into: the opaque scene, the shadow volumes.
+constexpr uint32_t kOpaqueBucket = 1u << 3;
+constexpr uint32_t kShadowBucket = 1u << 4;
 
 // Shape types of the meshes' subsets: a box the bodies collide with.
 constexpr uint32_t kShapeBox = 2;
@@ -43,6 +49,7 @@ constexpr uint32_t kShapeBox = 2;
 // The messages of the Lod's level picker and of the Matrix Animation (ids only).
 constexpr uint32_t MSG_LOD_SELECT_LEVEL = 1771;
 constexpr uint32_t MSG_MA_SET_POSITION = 1372;
+constexpr uint32_t MSG_MA_SET_ROTATION = 1374;  // the constant spin, radians per second about x, y, z
 constexpr uint32_t MSG_MA_ADD_LAYER = 1380;
 constexpr uint32_t MSG_MA_SELECT_LAYER = 1382;
 constexpr uint32_t MSG_MA_ROTATION_SIN_MUL = 1386;
@@ -157,13 +164,20 @@ void SampleObject_AddItems(SampleLevel& level) {
         CQVMaterialItem* item = level.library->AddMaterial(id, name, std::move(textures));
         if (item == nullptr) {
             level.ok = false;
-            return;
+            return item;
         }
         item->material.Diffuse = {r, g, b, 1.0f};
         item->material.Ambient = {r, g, b, 1.0f};
+        return item;
     };
-    material(MATERIAL_CRATE, "Sample Crate", {TEXTURE_WOOD}, 1.0f, 1.0f, 1.0f);
-    material(MATERIAL_STONE, "Sample Column", {TEXTURE_STONE}, 1.0f, 1.0f, 1.0f);
+    // Crates, columns and the statue stand solid: drawn with the opaque
+    // scene and then again as shadow casters, each darkening the floor
+    // beside it away from the light the shadow pass puts above every caster.
+    for (CQVMaterialItem* caster : {material(MATERIAL_CRATE, "Sample Crate", {TEXTURE_WOOD}, 1.0f, 1.0f, 1.0f),
+                                    material(MATERIAL_STONE, "Sample Column", {TEXTURE_STONE}, 1.0f, 1.0f, 1.0f),
+                                    material(MATERIAL_STATUE, "Sample Statue", {TEXTURE_STONE}, 1.0f, 0.9f, 0.65f)}) {
+        if (caster != nullptr) caster->bucketMask = kOpaqueBucket | kShadowBucket;
+    }
     material(MATERIAL_FLAG, "Sample Flag", {TEXTURE_CLOTH}, 1.0f, 1.0f, 1.0f);
     material(MATERIAL_TOWER_NEAR, "Sample Tower Near", {TEXTURE_STONE}, 0.9f, 0.85f, 0.7f);
     material(MATERIAL_TOWER_FAR, "Sample Tower Far", {}, 0.55f, 0.5f, 0.45f);
@@ -177,6 +191,10 @@ void SampleObject_AddItems(SampleLevel& level) {
     // The tower in two details: a round one of many sides near, a square block far.
     mesh("sample_tower_high.qvm", rigid(MeshBuild_Column(Vector3(0, 0, 0), 60, 280, 32)));
     mesh("sample_tower_low.qvm", rigid(MeshBuild_Box(Vector3(-60, 0, -60), Vector3(60, 280, 60))));
+    // The jointed figure standing still as a statue: its body without the skin.
+    QvmSubset statue = MeshBuild_Figure(2).subsets.front();
+    statue.skin.clear();
+    mesh("sample_statue.qvm", MeshBuild_RigidFile({statue}));
     level.Written(Anb_WriteFile((level.data / "sample_flag.anb").string(), MeshBuild_WavingFlag(120, 70, 6, kFlagFrames)),
                   "sample_flag.anb");
     AddMeshItem(level, MESH_CRATE, "Sample Crate", "sample_crate.qvm", MATERIAL_CRATE);
@@ -184,6 +202,7 @@ void SampleObject_AddItems(SampleLevel& level) {
     AddMeshItem(level, MESH_FLAG, "Sample Flag", "sample_flag.anb", MATERIAL_FLAG, kFlagFrames);
     AddMeshItem(level, MESH_TOWER_HIGH, "Sample Tower High", "sample_tower_high.qvm", MATERIAL_TOWER_NEAR);
     AddMeshItem(level, MESH_TOWER_LOW, "Sample Tower Low", "sample_tower_low.qvm", MATERIAL_TOWER_FAR);
+    AddMeshItem(level, MESH_STATUE, "Sample Statue", "sample_statue.qvm", MATERIAL_STATUE);
 }
 
 void SampleObject_AddActors(SampleLevel& level) {
@@ -193,11 +212,13 @@ void SampleObject_AddActors(SampleLevel& level) {
     LevelMaterial(MATERIAL_FLAG, "Sample Flag");
     LevelMaterial(MATERIAL_TOWER_NEAR, "Sample Tower Near");
     LevelMaterial(MATERIAL_TOWER_FAR, "Sample Tower Far");
+    LevelMaterial(MATERIAL_STATUE, "Sample Statue");
     CQVMeshItem* crate = LevelMesh(MESH_CRATE, "Sample Crate", MATERIAL_CRATE);
     CQVMeshItem* column = LevelMesh(MESH_COLUMN, "Sample Column", MATERIAL_STONE);
     CQVMeshItem* flag = LevelMesh(MESH_FLAG, "Sample Flag", MATERIAL_FLAG);
     CQVMeshItem* towerHigh = LevelMesh(MESH_TOWER_HIGH, "Sample Tower High", MATERIAL_TOWER_NEAR);
     CQVMeshItem* towerLow = LevelMesh(MESH_TOWER_LOW, "Sample Tower Low", MATERIAL_TOWER_FAR);
+    CQVMeshItem* statue = LevelMesh(MESH_STATUE, "Sample Statue", MATERIAL_STATUE);
     flag->frameWord = kFlagFrames;
 
     // In each room: crates stacked by the left wall, a column on each side of
@@ -214,7 +235,27 @@ void SampleObject_AddActors(SampleLevel& level) {
         }
         PlaceMesh(level, room.group, "Column", column, Vector3(cx - 200.0f, 0.0f, cz + 150.0f));
         PlaceMesh(level, room.group, "Column", column, Vector3(cx + 200.0f, 0.0f, cz + 150.0f));
+        if (i == 1) {
+            // A crate turning and bobbing in the air on the right of the
+            // second room, its shadow sliding over the floor below it.
+            if (CQVActor* spinner = level.Make(CLASS_MATRIX_ANIMATION, "Spinner", room.group)) {
+                Sample_Send(spinner, MSG_MA_SET_POSITION, Vector3(cx + 170.0f, 80.0f, cz - 100.0f));
+                Sample_Send(spinner, MSG_MA_SET_ROTATION, Vector3(0.0f, 0.8f, 0.0f));
+                spinner->HandleMessage(MSG_MA_ADD_LAYER, nullptr);
+                spinner->HandleMessage(MSG_MA_SELECT_LAYER, Args_Of("Layer 0"));
+                Sample_Send(spinner, MSG_MA_POSITION_SIN_MUL, Vector3(0.0f, 20.0f, 0.0f));
+                Sample_Send(spinner, MSG_MA_POSITION_SIN_FREQ, Vector3(1.0f, 1.5f, 1.0f));
+                Sample_Send(spinner, MSG_MA_ROTATION_SIN_MUL, Vector3(0.15f, 0.0f, 0.1f));
+                Sample_Send(spinner, MSG_MA_ROTATION_SIN_FREQ, Vector3(1.1f, 1.0f, 0.7f));
+                // The crate's middle on the spinner's axis.
+                PlaceMesh(level, spinner, "Spinning Crate", crate, Vector3(0.0f, -40.0f, 0.0f));
+            }
+        }
         if (i == 0) {
+            // The statue in the open on the right, its shadow on the floor
+            // toward the walk; its hands (82 from its middle) stay clear of
+            // the camera's path, which wanders up to 40 either side of x = 0.
+            PlaceMesh(level, room.group, "Statue", statue, Vector3(cx + 170.0f, 0.0f, cz - 60.0f));
             if (CQVObject* banner = PlaceMesh(level, room.group, "Flag", flag, Vector3(cx + side - 150.0f, 150.0f, cz))) {
                 Sample_Send<uint32_t>(banner, MSG_SET_MESH_ANIMATION_STYLE_1C4, OBJECT_STYLE_FORWARD_LOOP);
                 Sample_Send<uint32_t>(banner, MSG_SET_INITIAL_MESH_ANIMATION_PLAYING_1C6, 1);
@@ -253,7 +294,8 @@ void SampleObject_AddActors(SampleLevel& level) {
 
     // The camera rig: at eye height on the rooms' middle line, swinging
     // from the first room to the last and back (about 40 s a round) while
-    // it looks left and right and bobs a little.
+    // it looks left and right and bobs a little. A camera held still needs none.
+    if (level.shot != nullptr) return;
     CQVActor* rig = level.Make(CLASS_MATRIX_ANIMATION, "Camera Rig", level.root);
     if (rig == nullptr) return;
     const SampleRoom& first = level.rooms.front();

@@ -3,9 +3,13 @@
 #include "actors/scene/Object.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageIds.h"
+#include "tools/content/ImageWriter.h"
 #include "tools/content/MeshBuild.h"
 
+#include <algorithm>
+#include <cmath>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -13,6 +17,9 @@ namespace {
 constexpr uint32_t kShellMaterial = 700;  // one per room
 constexpr uint32_t kShellMesh = 710;      // one per room
 constexpr uint32_t kBrickTexture = 11;    // the sample library's "Brick Wall"
+constexpr uint32_t kLightMapTexture = 720;  // shared by every shell
+constexpr uint32_t kLightMapSide = 128;
+constexpr float kBrickTile = 100.0f;
 
 constexpr float kDoorWidth = 160.0f, kDoorHeight = 220.0f;
 // The cells overlap a little at the doorways, so a camera passing through
@@ -26,10 +33,44 @@ float RoomCentreZ(uint32_t i) { return static_cast<float>(i) * kSampleRoomSize; 
 constexpr float kTints[kSampleRoomCount][3] = {
     {1.0f, 1.0f, 1.0f}, {0.75f, 0.85f, 1.0f}, {1.0f, 0.9f, 0.65f}, {0.8f, 1.0f, 0.8f}};
 
+// The light baked into the shells, one picture every face of a room spans
+// once (the second coordinates run 0 to 1 across each floor, ceiling and
+// wall): a warm pool in the middle of the face, as under the room's lamp,
+// falling off toward its edges and darkest in the corners where faces meet.
+// The device doubles it over the lit texture, so 128 leaves a texel as it is.
+std::vector<uint32_t> RoomLightMap(uint32_t side) {
+    std::vector<uint32_t> pixels(side * side);
+    const auto smooth = [](float edge0, float edge1, float x) {
+        const float t = std::clamp((x - edge0) / (edge1 - edge0), 0.0f, 1.0f);
+        return t * t * (3.0f - 2.0f * t);
+    };
+    for (uint32_t y = 0; y < side; ++y) {
+        for (uint32_t x = 0; x < side; ++x) {
+            const float u = (static_cast<float>(x) + 0.5f) / static_cast<float>(side);
+            const float v = (static_cast<float>(y) + 0.5f) / static_cast<float>(side);
+            const float du = u - 0.5f, dv = v - 0.5f;
+            const float pool = 0.55f + 0.8f * std::exp(-(du * du + dv * dv) * 8.0f);
+            const float edge = std::min({u, 1.0f - u, v, 1.0f - v});
+            const float occlusion = 0.55f + 0.45f * smooth(0.0f, 0.15f, edge);
+            const float light = pool * occlusion * 128.0f;
+            const auto channel = [&](float tint) {
+                return static_cast<uint32_t>(std::clamp(light * tint, 0.0f, 255.0f));
+            };
+            pixels[y * side + x] = 0xFF000000u | channel(1.0f) << 16 | channel(0.92f) << 8 | channel(0.8f);
+        }
+    }
+    return pixels;
+}
+
 }  // namespace
 
 void SampleRooms_AddItems(SampleLevel& level) {
     const float half = kSampleRoomSize / 2;
+    const std::vector<uint32_t> lightMap = RoomLightMap(kLightMapSide);
+    level.Written(ImageWriter_Save((level.data / "room_light.tga").string(),
+                                   ImageWriter_Tga(lightMap.data(), kLightMapSide, kLightMapSide, {})),
+                  "room_light.tga");
+    level.library->AddTexture(kLightMapTexture, "Room Light Map", "room_light.tga", kLightMapSide, kLightMapSide);
     for (uint32_t i = 0; i < kSampleRoomCount; ++i) {
         const std::string number = std::to_string(i + 1);
         CQVMaterialItem* material = level.library->AddMaterial(kShellMaterial + i, "Room Shell " + number, {kBrickTexture});
@@ -41,14 +82,22 @@ void SampleRooms_AddItems(SampleLevel& level) {
         const RoomOpening door{0, half - kDoorWidth / 2, kDoorWidth, 0.0f, kDoorHeight};
         if (i > 0) doors.push_back(door);
         if (i + 1 < kSampleRoomCount) doors.push_back(RoomOpening{2, door.offset, door.width, door.bottom, door.height});
-        const MeshGeometry shell =
-            MeshBuild_Room(Vector3(-half, 0.0f, -half), Vector3(half, kSampleRoomHeight, half), doors);
+        MeshGeometry shell = MeshBuild_Room(Vector3(-half, 0.0f, -half), Vector3(half, kSampleRoomHeight, half), doors);
+        // The bricks repeat every kBrickTile units; the light map keeps
+        // spanning each face once.
+        for (MeshVertex& v : shell.vertices) {
+            const bool flat = std::fabs(v.normal.y) > 0.5f;
+            v.uv.x *= kSampleRoomSize / kBrickTile;
+            v.uv.y *= (flat ? kSampleRoomSize : kSampleRoomHeight) / kBrickTile;
+        }
         const std::string file = "room" + number + ".qvm";
-        level.Written(Qvm_WriteFile((level.data / file).string(), MeshBuild_RigidFile({MeshBuild_ToSubset(shell, false)})),
+        // Light-mapped: the shell's vertices carry the second coordinates.
+        level.Written(Qvm_WriteFile((level.data / file).string(), MeshBuild_RigidFile({MeshBuild_ToSubset(shell, true)})),
                       file);
         CQVMeshItem* mesh = level.library->AddMesh(kShellMesh + i, "Room " + number, file);
         mesh->subsetInfos.resize(1);
         mesh->subsetInfos[0].shapeParam = kShellMaterial + i;
+        mesh->subsetInfos[0].lightMapId = static_cast<int32_t>(kLightMapTexture);
     }
 }
 

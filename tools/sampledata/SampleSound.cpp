@@ -10,6 +10,7 @@
 #include "tools/content/LibraryFile.h"
 #include "tools/content/WavWriter.h"
 #include "tools/sampledata/SampleLevel.h"
+#include "tools/sampledata/SampleRooms.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,9 +28,9 @@ constexpr char AMBIENCE_FADE_TIME[] = "2.0";
 constexpr char AMBIENCE_ACTOR[] = "Ambience";
 const WavFormat kMono{1, 22050, 16};
 
-uint32_t AmbienceCount(const SampleLevel& level) {
-    return static_cast<uint32_t>(std::min<size_t>(level.rooms.size(), CQVAmbientSound::kSlotCount));
-}
+// One air per room, each in its own slot. The items are added before the
+// rooms are built, so the count comes from the layout, not from level.rooms.
+constexpr uint32_t kAmbienceCount = std::min<uint32_t>(kSampleRoomCount, CQVAmbientSound::kSlotCount);
 
 std::string AmbienceName(uint32_t room) { return "Room Air " + std::to_string(room + 1); }
 
@@ -126,7 +127,7 @@ void SampleSound_AddItems(SampleLevel& level) {
     torch->flags = CQVSoundItem::SOUND_WHOLE_FILE | CQVSoundItem::SOUND_3D;
     Write(level, "torch.wav", Crackle(3.0f));
 
-    for (uint32_t room = 0; room < AmbienceCount(level); ++room) {
+    for (uint32_t room = 0; room < kAmbienceCount; ++room) {
         const std::string file = "air" + std::to_string(room + 1) + ".wav";
         library.AddSound(FIRST_AMBIENCE_ID + room, AmbienceName(room), file)->volume = 0.6f;
         Write(level, file.c_str(), Air(room, 4.0f));
@@ -136,7 +137,7 @@ void SampleSound_AddItems(SampleLevel& level) {
 void SampleSound_AddActors(SampleLevel& level) {
     if (level.rooms.empty()) return;
     std::vector<uint32_t> ids = {DEFAULT_SOUND_ID, TORCH_SOUND_ID};
-    for (uint32_t room = 0; room < AmbienceCount(level); ++room) ids.push_back(FIRST_AMBIENCE_ID + room);
+    for (uint32_t room = 0; room < kAmbienceCount; ++room) ids.push_back(FIRST_AMBIENCE_ID + room);
     ShareSoundItems(level, ids);
 
     // The torch: a looping 3D crackle high on the first room's far wall,
@@ -161,7 +162,7 @@ void SampleSound_AddActors(SampleLevel& level) {
     // air in the room's slot while the room is drawn.
     CQVActor* root = first.group->m_Parent;
     if (root == nullptr || level.Make(CLASS_AMBIENT_SOUND, AMBIENCE_ACTOR, root) == nullptr) return;
-    for (uint32_t room = 0; room < AmbienceCount(level); ++room) {
+    for (uint32_t room = 0; room < kAmbienceCount; ++room) {
         CQVActor* cue = level.Make(CLASS_BASE, "Ambience Cue", level.rooms[room].group);
         if (cue == nullptr) continue;
         const std::string target = std::string("parent/parent/") + AMBIENCE_ACTOR;

@@ -204,6 +204,22 @@ TEST_F(DrawGroupTest, AnOpenGroupShowsTheNextGroupHoldingTheCamera) {
     (void)third;
 }
 
+TEST_F(DrawGroupTest, AGroupSeveralOpenGroupsLeadToIsVisitedOnce) {
+    // Two open rooms joined by an open portal, inside a large cell made after
+    // them: both lead on to the large cell, which is visited (and its tree
+    // updated) once.
+    TestGroup* a = Cell(0.0f, true);
+    TestGroup* b = Cell(10.0f, true);
+    TestGroup* world = Group(Vector3(-100.0f, -100.0f, -100.0f), Vector3(100.0f, 100.0f, 100.0f));
+    Join(a, b, true);
+    Member* carried = Adopt(new Member, world);
+    g_DrawCameraPosition = Vector3(5.0f, 5.0f, 5.0f);
+    system->DrawVisibleGroups(0.02f);
+    EXPECT_EQ(DrawnIds(), (std::vector<uint32_t>{a->m_DrawGroupId, b->m_DrawGroupId, world->m_DrawGroupId}));
+    EXPECT_EQ(world->visibleCount, 1);
+    EXPECT_EQ(std::count(Member::g_Updates.begin(), Member::g_Updates.end(), carried->m_Id), 1);
+}
+
 TEST_F(DrawGroupTest, ADoorConnectorMakesItsDoorVisible) {
     TestGroup* a = Cell(0.0f);
     TestGroup* b = Cell(10.0f);

@@ -108,9 +108,9 @@ TEST(LibraryNames, EveryByteFoldsOnlyAToZ) {
     }
 }
 
-// Items placed in a row have their names indexed one call late: the last
-// one is found at once, and taking it out or replacing it before the next
-// call leaves no entry behind for a slot that no longer holds it.
+// Items placed in a row have their names indexed together later: each is
+// found at once, and taking one out, replacing or renaming it while it waits
+// leaves no entry behind for a slot that no longer holds it.
 TEST(LibraryNames, ItemsPlacedInARowAreFoundAtOnce) {
     LibraryState table;
     auto light = [](const char* name) {
@@ -131,6 +131,14 @@ TEST(LibraryNames, ItemsPlacedInARowAreFoundAtOnce) {
     EXPECT_EQ(table.Find("third", -1), nullptr);
     EXPECT_EQ(table.Find("fourth", -1), table.At(3));
     EXPECT_EQ(table.Find("second", -1), nullptr);
+    ASSERT_TRUE(table.SetItemDeferred(4, light("Fifth")));
+    ASSERT_TRUE(table.SetItemDeferred(5, light("Sixth")));
+    table.At(4)->name = "Seventh";
+    table.Reindex(4);
+    ASSERT_TRUE(table.SetItemDeferred(6, light("Fifth")));
+    EXPECT_EQ(table.Find("fifth", -1), table.At(6));
+    EXPECT_EQ(table.Find("seventh", -1), table.At(4));
+    EXPECT_EQ(table.Find("sixth", -1), table.At(5));
     EXPECT_FALSE(table.SetItemDeferred(kLibraryItemSlots, nullptr));
 }
 

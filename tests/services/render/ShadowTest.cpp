@@ -177,6 +177,18 @@ TEST_F(ShadowScene, TheFloorIsDarkenedOnlyInsideTheShadow) {
     EXPECT_EQ(g_RenderStateForceMask, 0xFFFFFFFFu);
 }
 
+// The volume's cap over the plate's lit top lies exactly on it; the plate
+// looks the same whether it casts a shadow or not.
+TEST_F(ShadowScene, ACasterDoesNotDarkenItsOwnLitFace) {
+    const Vector3 onTop(0, 252, 0);
+    const uint32_t casting = DrawAndRead(onTop);
+    const uint32_t mask = caster->material->bucketMask;
+    caster->material->bucketMask = 8;
+    const uint32_t notCasting = DrawAndRead(onTop);
+    caster->material->bucketMask = mask;
+    EXPECT_EQ(casting, notCasting) << std::hex << casting << " " << notCasting;
+}
+
 TEST_F(ShadowScene, ShowingVolumesOrCapsOnlyLeavesTheFloorLit) {
     PushKey(SDL_SCANCODE_V, true);
     EXPECT_EQ(DrawAndRead(shadowed), 0xFFFFFFu);
