@@ -49,7 +49,34 @@ void WalkTree(CQVActor* actor, uint32_t id) {
     }
 }
 
+// "On Load Resource Group" is an event: no class answers it, so it reaches
+// an actor only through a script bound to it or a spy watching the actor.
+bool ListensForGroupLoads(const CQVActor* actor) {
+    if (!actor->m_CommandSpies.empty()) return true;
+    for (const CQVScript& script : actor->m_Scripts) {
+        if (script.boundMessage == MSG_ON_LOAD_RESOURCE_GROUP) return true;
+    }
+    return false;
+}
+
+// Tells every listener of the tree below actor, in the order a recursive
+// command reaches them (the actor, then each child's subtree), without
+// sending the command and the event through every actor's handler: a
+// cell coming into view for the first time would otherwise cost a full
+// message round through the whole level. Children are read by index, since
+// a script may change the list.
+void TellGroupLoad(CQVActor* actor) {
+    if (ListensForGroupLoads(actor)) actor->HandleMessage(MSG_ON_LOAD_RESOURCE_GROUP, nullptr);
+    for (size_t i = 0; i < actor->m_Children.size(); ++i) {
+        if (CQVActor* child = actor->m_Children[i]) TellGroupLoad(child);
+    }
+}
+
 }  // namespace
+
+void DrawGroup_TellGroupLoad() {
+    if (g_ActorSystem) TellGroupLoad(g_ActorSystem);
+}
 
 CQVDrawGroup* DrawGroup_Get(uint32_t id) { return dynamic_cast<CQVDrawGroup*>(DrawGroups_Get(id)); }
 
@@ -294,7 +321,7 @@ int CQVDrawGroup::HandleMessage(uint32_t id, MessageArgs args) {
         }
         break;
     case MSG_LOAD_RESOURCE_GROUP:
-        Actor_SendRecursive(g_ActorSystem, MSG_ON_LOAD_RESOURCE_GROUP, nullptr);
+        DrawGroup_TellGroupLoad();
         ScheduleMessage(MSG_LOAD_RESOURCE_GROUP_STEP, nullptr, LOAD_STEP_FLAGS, LOAD_STEP_DELAY, 0.0f, 0.0f);
         break;
     case MSG_LOAD_RESOURCE_GROUP_STEP:

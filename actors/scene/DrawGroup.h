@@ -56,3 +56,7 @@ CQVDrawGroup* DrawGroup_Get(uint32_t id);
 // The message to the actor's children and their subtrees, leaving out nested
 // cells that keep their own id (SendToTree on an actor that is no cell).
 void DrawGroup_SendToSubtree(CQVActor* actor, uint32_t id);
+// "On Load Resource Group" to every actor of the tree that listens for it
+// (a script bound to it, or a spy), in tree order: what "Load Resource
+// Group" tells the level when a cell first comes into view.
+void DrawGroup_TellGroupLoad();

@@ -55,7 +55,11 @@ void CQVEngine::FreeSound(CQVSoundItem* item) {
     // the library's table, and so does an item with no source, even one
     // reached without a lookup (which would have marked it shared): the
     // table still holds it.
-    if (item != nullptr && soundEnabled && !item->shared && item->sourceId != LIBRARY_NO_ITEM) delete item;
+    // Unlike the other operations, this one works with sound switched off:
+    // the copies are made all the same (acquiring does not ask), and a copy
+    // not freed here is lost (a level change with sound off dropped every
+    // Sound actor's copy). With sound off a copy never got a buffer.
+    if (item != nullptr && !item->shared && item->sourceId != LIBRARY_NO_ITEM) delete item;
 }
 
 void CQVEngine::SetSoundGroupVolume(uint32_t group, float volume) {

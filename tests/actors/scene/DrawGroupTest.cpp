@@ -254,10 +254,18 @@ TEST_F(RoomsInARow, CellsInTheDrawnListAreExactlyThoseDrawing) {
 TEST_F(RoomsInARow, LoadingSpreadsUntilALoadPoint) {
     const uint32_t on = 1;
     bc->HandleMessage(MSG_SET_LOAD_RESOURCES_POINT, Args_Of(&on));
+    // A script of C's watcher waits for cells to start loading; A's watcher has none.
+    CQVScript onLoad;
+    onLoad.name = "onLoad";
+    onLoad.boundMessage = MSG_ON_LOAD_RESOURCE_GROUP;
+    onLoad.owner = watchers[2];
+    watchers[2]->m_Scripts.push_back(onLoad);
     rooms[0]->HandleMessage(MSG_LOAD_RESOURCE_GROUP, nullptr);
-    // Every actor hears that a cell starts loading; the loading itself waits
+    // Every actor listening anywhere in the level hears that a cell starts
+    // loading, once; the others are not disturbed. The loading itself waits
     // for the timed step.
     EXPECT_EQ(watchers[2]->Count(MSG_ON_LOAD_RESOURCE_GROUP), 1);
+    EXPECT_EQ(watchers[0]->Count(MSG_ON_LOAD_RESOURCE_GROUP), 0);
     EXPECT_EQ(watchers[0]->Count(MSG_LOAD_RESOURCES), 0);
     ASSERT_NE(rooms[0]->FindTimedMessage(MSG_I_342), nullptr);
 

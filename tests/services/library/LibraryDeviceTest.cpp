@@ -5,6 +5,7 @@
 #include "platform/Window.h"
 #include "services/graphics/Graphics.h"
 #include "services/graphics/Texture.h"
+#include "services/sound/Sound.h"
 #include "tests/services/library/LibraryFixture.h"
 #include "tests/services/library/SampleFolder.h"
 
@@ -20,10 +21,22 @@ protected:
         if (CQVGraphics::GetInstance()->GetDevice() != nullptr) return;
         Platform_RegisterClass(PlatformWindowClass{"LibraryTest", [](HWND, uint32_t, WPARAM, LPARAM) -> LRESULT { return 0; }});
         HWND window = Platform_CreateWindow("LibraryTest", "LibraryTest", 0, 0, 64, 48);
+        s_Window = window;
         // Sound on: the tests' environment always has OpenAL Soft's silent device.
         ASSERT_EQ(CQVEngine::GetInstance()->Init(64, 48, 32, 32, ENGINE_WINDOWED, window), 1)
             << CQVEngine::GetInstance()->GetErrorText();
     }
+    // What the suite opened is closed for the tests after it in the same
+    // process. The window's procedure answers nothing, a close request
+    // included: left open, it would be the first window and take the quit
+    // meant for a game a later test runs. The sound device left open would
+    // give that game (sound off) private sound copies it never frees.
+    static void TearDownTestSuite() {
+        Sound_CloseDevice();
+        Platform_DestroyWindow(s_Window);
+        s_Window = nullptr;
+    }
+    static inline HWND s_Window = nullptr;
     void SetUp() override {
         LibraryFixture::SetUp();
         ASSERT_NE(engine()->sound.device, nullptr);

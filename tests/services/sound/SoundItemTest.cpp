@@ -185,8 +185,9 @@ TEST_F(SoundItemTest, StreamedItemPlaysThroughTheStreamingThread) {
     EXPECT_EQ(Sound_GetStreamCount(), 0u);
 }
 
-// With sound switched off every operation returns at once: nothing loads,
-// queries give 0 and a private copy is not freed.
+// With sound switched off every operation returns at once: nothing loads
+// and queries give 0. Freeing a private copy still frees it (the leak check
+// of the sanitizer build sees a copy that stays).
 TEST_F(SoundItemTest, SwitchedOffDoesNothing) {
     CQVSoundItem* item = TableItem(2, CQVSoundItem::SOUND_WHOLE_FILE);
     CQVSoundItem* copy = Copy(2);
@@ -203,12 +204,10 @@ TEST_F(SoundItemTest, SwitchedOffDoesNothing) {
     EXPECT_EQ(engine()->GetSoundLength(item), 0.0f);
     EXPECT_EQ(item->loaded, 0u);
     engine()->FreeSound(copy);
-    EXPECT_EQ(copy->sourceId, 2u);  // still there
     // The group volumes take their values all the same.
     engine()->SetSoundGroupVolume(9, 0.5f);
     EXPECT_EQ(g_SoundState.groupVolumes[9], 0.5f);
     engine()->soundEnabled = 1;
-    engine()->FreeSound(copy);
 }
 
 TEST_F(SoundItemTest, NullItemDoesNothing) {
