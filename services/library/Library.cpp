@@ -180,6 +180,8 @@ bool LibraryState::SetItemDeferred(uint32_t id, CQVLibraryItem* item) {
 }
 
 void LibraryState::FlushIndex() const {
+    // Outside a read nothing waits, and a lookup writes nothing.
+    if (m_pending.empty()) return;
     for (uint32_t id : m_pending) Insert(id, m_hashes[id]);
     m_pending.clear();
 }
