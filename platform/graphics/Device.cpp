@@ -16,7 +16,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
 
 using namespace glfn;
 
@@ -56,6 +59,30 @@ void main() {
 // Largest vertex of any FVF layout, for the vertices that preparing draws.
 constexpr uint32_t kLargestVertex = 256;
 
+// The GL driver's own exit handler unloads the driver before our static
+// objects are destroyed, and those may still hold device resources (the
+// library's meshes and textures). Our handler, registered after the first
+// context is made, runs before the driver's and marks every context dead, so
+// what is released later makes no GL call: the process is ending and its
+// memory goes with it.
+std::mutex g_ContextsLock;
+std::vector<std::weak_ptr<DeviceContext>> g_Contexts;
+
+void EndContextsAtExit() {
+    std::lock_guard<std::mutex> hold(g_ContextsLock);
+    for (const std::weak_ptr<DeviceContext>& weak : g_Contexts)
+        if (std::shared_ptr<DeviceContext> context = weak.lock()) context->alive = false;
+    g_Contexts.clear();
+}
+
+void RegisterContext(const std::shared_ptr<DeviceContext>& context) {
+    static const bool registered = std::atexit(EndContextsAtExit) == 0;
+    (void)registered;
+    std::lock_guard<std::mutex> hold(g_ContextsLock);
+    std::erase_if(g_Contexts, [](const std::weak_ptr<DeviceContext>& weak) { return weak.expired(); });
+    g_Contexts.push_back(context);
+}
+
 }  // namespace
 
 PlatformDevice::PlatformDevice()
@@ -66,7 +93,7 @@ PlatformDevice::~PlatformDevice() {
         if (texture) texture->Release();
     if (m_State->stream) m_State->stream->Release();
     if (m_State->indices) m_State->indices->Release();
-    if (m_Context && m_Context->glContext) {
+    if (m_Context && m_Context->glContext && m_Context->alive) {
         SDL_GL_DeleteContext(static_cast<SDL_GLContext>(m_Context->glContext));
         m_Context->alive = false;
         m_Context->glContext = nullptr;
@@ -97,6 +124,7 @@ HRESULT PlatformDevice::Create(HWND window, const D3DPRESENT_PARAMETERS& paramet
     device->m_Context->window = sdl;
     device->m_Context->glContext = context;
     device->m_Context->alive = true;
+    RegisterContext(device->m_Context);
     const char* missing = nullptr;
     if (!GL_LoadFunctions(&missing)) {
         *error = std::string("OpenGL function missing: ") + missing;
@@ -434,6 +462,15 @@ HRESULT PlatformDevice::Present(const RECT*, const RECT*, HWND, const void*) {
     // its drawable size, or holds the back buffer itself.
     if (r.drawFramebuffer != 0) DrawGammaPass();
     SDL_GL_SwapWindow(m_Context->window);
+    // At most one frame in flight: wait for the frame before this one while
+    // this one is drawn. Without a bound the game runs ahead of a software
+    // rasteriser, which keeps every queued frame's binned work in memory.
+    GLsync thisFrame = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    if (r.previousFrame) {
+        glClientWaitSync(r.previousFrame, GL_SYNC_FLUSH_COMMANDS_BIT, GLuint64{1000000000});
+        glDeleteSync(r.previousFrame);
+    }
+    r.previousFrame = thisFrame;
     r.presented = true;
     ++m_PresentCount;
     return D3D_OK;

@@ -38,6 +38,9 @@
     X(PFNGLDRAWBUFFERPROC, glDrawBuffer)                                     \
     X(PFNGLFINISHPROC, glFinish)                                             \
     X(PFNGLFLUSHPROC, glFlush)                                               \
+    X(PFNGLFENCESYNCPROC, glFenceSync)                                       \
+    X(PFNGLCLIENTWAITSYNCPROC, glClientWaitSync)                             \
+    X(PFNGLDELETESYNCPROC, glDeleteSync)                                     \
     X(PFNGLGENTEXTURESPROC, glGenTextures)                                   \
     X(PFNGLDELETETEXTURESPROC, glDeleteTextures)                             \
     X(PFNGLBINDTEXTUREPROC, glBindTexture)                                   \

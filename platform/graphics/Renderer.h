@@ -60,6 +60,7 @@ struct DeviceRenderer {
     bool identityRamp = true;     // the ramp changes nothing
     bool directPresent = false;   // the window can hold the back buffer itself
     bool presented = false;       // nothing drawn since the last present
+    GLsync previousFrame = nullptr;  // the fence after the last present
     bool windowDoubleBuffered = false;
     bool backHasAlpha = false;
     // The back buffer's stencil holds one value everywhere (it was cleared
