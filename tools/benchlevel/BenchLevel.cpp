@@ -18,6 +18,7 @@
 #include "tools/content/LibraryFile.h"
 #include "tools/content/MeshBuild.h"
 #include "tools/content/WavWriter.h"
+#include "tools/sampledata/SampleLevel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -85,19 +86,6 @@ struct SetMaterialArgs {
 };
 #pragma pack(pop)
 
-template <typename T>
-void Send(CQVActor* actor, uint32_t message, const T& value) {
-    actor->HandleMessage(message, Args_Of(&value));
-}
-
-void AddScript(CQVActor* actor, const char* name, uint32_t message, const std::string& source) {
-    CQVScript script;
-    script.name = name;
-    script.boundMessage = message;
-    script.source = source;
-    script.owner = actor;
-    actor->m_Scripts.push_back(std::move(script));
-}
 
 std::vector<uint32_t> Pattern(uint32_t side, uint32_t seed, uint32_t a, uint32_t b) {
     std::vector<uint32_t> pixels(side * side);
@@ -221,15 +209,7 @@ public:
     // The engine object without a device, with the items actors take while
     // they are made here (the library itself is not loaded in the tool).
     bool StartEngine(const LibraryFile& library) {
-        if (CQVEngine::Create() != 1) return false;
-        auto* mesh = new CQVMeshItem;
-        mesh->name = "Fallback";
-        mesh->subsetInfos.resize(1);
-        mesh->loaded = 1;
-        auto* material = new CQVMaterialItem;
-        material->name = "Fallback";
-        material->loaded = 1;
-        if (!g_Library.SetItem(ID_FALLBACK_MESH, mesh) || !g_Library.SetItem(ID_FALLBACK_MATERIAL, material)) return false;
+        if (!SampleLevel_StartEngine()) return false;
         // A new Sound takes its library sound when it is made.
         for (uint32_t id : {uint32_t{ID_DEFAULT_SOUND}, uint32_t{SOUND_HUM}}) {
             const auto* made = static_cast<const CQVSoundItem*>(library.items.At(id));
@@ -255,8 +235,8 @@ public:
         // camera and the timing actors and is reached every frame.
         m_World = Make(CLASS_DRAW_GROUP, "World", m_Root);
         if (m_World == nullptr) return;
-        Send(m_World, MSG_SET_BOX_MIN, Vector3(-kRoom, -100.0f, -kRoom));
-        Send(m_World, MSG_SET_BOX_MAX, Vector3(kRoom * kColumns, kHeight + 100.0f, kRoom * kRows));
+        Sample_Send(m_World, MSG_SET_BOX_MIN, Vector3(-kRoom, -100.0f, -kRoom));
+        Sample_Send(m_World, MSG_SET_BOX_MAX, Vector3(kRoom * kColumns, kHeight + 100.0f, kRoom * kRows));
         AddCamera();
         AddTiming();
         Make(CLASS_CLASS, "Classes", m_Root);
@@ -271,7 +251,7 @@ public:
             const uint32_t i = made.markers;
             CQVActor* marker = Make(CLASS_BASE, "Marker", Room(i));
             if (marker == nullptr) return;
-            Send(marker, MSG_SET_POSITION, Spot(i, 7, 20.0f));
+            Sample_Send(marker, MSG_SET_POSITION, Spot(i, 7, 20.0f));
             ++made.markers;
         }
     }
@@ -315,7 +295,7 @@ private:
         // Taken by id: the mesh loads with the level.
         object->m_MeshId = meshId;
         if (!object->m_Entries.empty()) object->m_Entries[0].materialId = materialId;
-        Send(object, MSG_SET_POSITION, position);
+        Sample_Send(object, MSG_SET_POSITION, position);
         ++made.meshes;
         return object;
     }
@@ -326,9 +306,9 @@ private:
         if (group == nullptr) return;
         const Vector3 centre = Centre(c, r);
         const float half = kRoom / 2;
-        Send(group, MSG_SET_BOX_MIN, centre + Vector3(-half - kCellOverlap, -10.0f, -half - kCellOverlap));
-        Send(group, MSG_SET_BOX_MAX, centre + Vector3(half + kCellOverlap, kHeight + 10.0f, half + kCellOverlap));
-        Send<uint32_t>(group, MSG_SET_OPEN_DRAWGROUP, 1);
+        Sample_Send(group, MSG_SET_BOX_MIN, centre + Vector3(-half - kCellOverlap, -10.0f, -half - kCellOverlap));
+        Sample_Send(group, MSG_SET_BOX_MAX, centre + Vector3(half + kCellOverlap, kHeight + 10.0f, half + kCellOverlap));
+        Sample_Send<uint32_t>(group, MSG_SET_OPEN_DRAWGROUP, 1);
         m_Rooms.push_back(group);
         ++made.rooms;
 
@@ -340,16 +320,16 @@ private:
         MeshObject("Shell", group, MESH_SHELL + mask, MAT_SHELL + (c + r) % 4, centre);
         // The floor the bodies land on: a collision box under the shell's floor, not drawn.
         if (CQVObject* slab = MeshObject("Floor Slab", group, MESH_SLAB, MAT_SLAB, centre)) {
-            Send<uint32_t>(slab, MSG_SET_VISIBLE, 0);
-            Send<uint32_t>(slab, MSG_SET_COLLISION_ENABLE, 1);
+            Sample_Send<uint32_t>(slab, MSG_SET_VISIBLE, 0);
+            Sample_Send<uint32_t>(slab, MSG_SET_COLLISION_ENABLE, 1);
         }
     }
 
     void Portal(const Vector3& at, bool open) {
         CQVActor* portal = Make(CLASS_DRAW_GROUP_CONNECTOR, "Doorway", m_Root);
         if (portal == nullptr) return;
-        Send(portal, MSG_SET_POSITION, at + Vector3(0.0f, kDoorHeight / 2, 0.0f));
-        Send(portal, MSG_SET_RADIUS, kPortalRadius);
+        Sample_Send(portal, MSG_SET_POSITION, at + Vector3(0.0f, kDoorHeight / 2, 0.0f));
+        Sample_Send(portal, MSG_SET_RADIUS, kPortalRadius);
         if (open) portal->HandleMessage(MSG_OPEN_CONNACTOR, nullptr);
     }
 
@@ -381,14 +361,14 @@ private:
         if (lamp == nullptr) return;
         static const D3DCOLORVALUE colours[] = {
             {1.0f, 0.85f, 0.6f, 1.0f}, {0.9f, 0.95f, 1.0f, 1.0f}, {1.0f, 0.7f, 0.45f, 1.0f}, {0.8f, 1.0f, 0.8f, 1.0f}};
-        Send(lamp, MSG_SET_LIGHT_TYPE, kPointLight);
-        Send(lamp, MSG_SET_POSITION, RoomCentre(room) + Vector3(0.0f, kHeight - 60.0f, 0.0f));
-        Send(lamp, MSG_SET_DIFFUSE_COLOR, colours[i % 4]);
-        Send(lamp, MSG_SET_AMBIENT_COLOR, D3DCOLORVALUE{0.08f, 0.07f, 0.06f, 1.0f});
-        Send(lamp, MSG_SET_RADIUS, kRoom * 0.75f);
-        Send(lamp, MSG_SET_ATTENUATION_OFFSET, 1.0f);
-        Send(lamp, MSG_SET_ATTENUATION_STRENGTH, 1.5f);
-        Send(lamp, MSG_SET_ATTENUATION_STYLE, 0.7f);
+        Sample_Send(lamp, MSG_SET_LIGHT_TYPE, kPointLight);
+        Sample_Send(lamp, MSG_SET_POSITION, RoomCentre(room) + Vector3(0.0f, kHeight - 60.0f, 0.0f));
+        Sample_Send(lamp, MSG_SET_DIFFUSE_COLOR, colours[i % 4]);
+        Sample_Send(lamp, MSG_SET_AMBIENT_COLOR, D3DCOLORVALUE{0.08f, 0.07f, 0.06f, 1.0f});
+        Sample_Send(lamp, MSG_SET_RADIUS, kRoom * 0.75f);
+        Sample_Send(lamp, MSG_SET_ATTENUATION_OFFSET, 1.0f);
+        Sample_Send(lamp, MSG_SET_ATTENUATION_STRENGTH, 1.5f);
+        Sample_Send(lamp, MSG_SET_ATTENUATION_STYLE, 0.7f);
         ++made.lights;
     }
 
@@ -396,22 +376,22 @@ private:
         const uint32_t room = static_cast<uint32_t>((static_cast<uint64_t>(i) * m_Rooms.size()) / m_Plan.emitters + 2);
         CQVActor* fountain = Make(CLASS_PARTICLE, "Fountain", Room(room));
         if (fountain == nullptr) return;
-        Send(fountain, MSG_SET_POSITION, RoomCentre(room) + Vector3(-90.0f, 60.0f, 120.0f));
+        Sample_Send(fountain, MSG_SET_POSITION, RoomCentre(room) + Vector3(-90.0f, 60.0f, 120.0f));
         SetMaterialArgs material{m_ParticleMaterial, 0};
         fountain->HandleMessage(MSG_SET_MATERIAL_1C0, Args_Of(&material));
-        Send(fountain, MSG_SET_PARTICLE_TYPE, 14u);  // Water
-        Send(fountain, 1146u, PARTICLE_FULL_OVERRIDE);
-        Send(fountain, 1148u, 200u);                        // Max Particles
-        Send(fountain, 1150u, 120.0f);                      // EmitFlowSpeed
-        Send(fountain, 1154u, 60.0f);                       // EmitSpeed
-        Send(fountain, 1156u, 0.5f);                        // EmitSpeedV
-        Send(fountain, 1168u, 1.5f);                        // Life
-        Send(fountain, 1172u, 5.0f);                        // Size
-        Send(fountain, 1182u, 1.0f);                        // GravityMul
-        Send(fountain, 1186u, Vector3(0.0f, 300.0f, 0.0f)); // Movement
-        Send(fountain, 1188u, Vector3(0.0f, 0.25f, 0.0f));  // MovementV
-        Send(fountain, 1190u, 0.85f);                       // Opacity
-        Send(fountain, 1200u, 0.5f);                        // FadeOutTime
+        Sample_Send(fountain, MSG_SET_PARTICLE_TYPE, 14u);  // Water
+        Sample_Send(fountain, 1146u, PARTICLE_FULL_OVERRIDE);
+        Sample_Send(fountain, 1148u, 200u);                        // Max Particles
+        Sample_Send(fountain, 1150u, 120.0f);                      // EmitFlowSpeed
+        Sample_Send(fountain, 1154u, 60.0f);                       // EmitSpeed
+        Sample_Send(fountain, 1156u, 0.5f);                        // EmitSpeedV
+        Sample_Send(fountain, 1168u, 1.5f);                        // Life
+        Sample_Send(fountain, 1172u, 5.0f);                        // Size
+        Sample_Send(fountain, 1182u, 1.0f);                        // GravityMul
+        Sample_Send(fountain, 1186u, Vector3(0.0f, 300.0f, 0.0f)); // Movement
+        Sample_Send(fountain, 1188u, Vector3(0.0f, 0.25f, 0.0f));  // MovementV
+        Sample_Send(fountain, 1190u, 0.85f);                       // Opacity
+        Sample_Send(fountain, 1200u, 0.5f);                        // FadeOutTime
         ++made.emitters;
     }
 
@@ -420,8 +400,8 @@ private:
     void AddBody(uint32_t i) {
         CQVActor* body = Make(CLASS_SIMULATION, "Body", Room(i));
         if (body == nullptr) return;
-        Send(body, MSG_SET_POSITION, Spot(i, 4, 160.0f + static_cast<float>(i % 5) * 30.0f));
-        Send(body, MSG_SET_SIM_STYLE, kSimStyleSphere);
+        Sample_Send(body, MSG_SET_POSITION, Spot(i, 4, 160.0f + static_cast<float>(i % 5) * 30.0f));
+        Sample_Send(body, MSG_SET_SIM_STYLE, kSimStyleSphere);
         MeshObject("Body Shape", body, MESH_BALL, MAT_BALL, Vector3(0.0f, 0.0f, 0.0f));
         const float seconds = static_cast<float>(m_Frames) / 60.0f;
         const float start = std::fmod(static_cast<float>(i) * 0.37f, std::max(0.5f, seconds * 0.8f));
@@ -434,13 +414,13 @@ private:
         CQVActor* sound = Make(CLASS_SOUND, "Hum", Room(room));
         if (sound == nullptr) return;
         sound->HandleMessage(MSG_SET_RESOURCE, Args_Of("Hum"));
-        Send(sound, MSG_SET_SOUND_TYPE, uint32_t{SOUND_TYPE_3D});
-        Send(sound, MSG_SET_SOUND_PLAY_STYLE, uint32_t{SOUND_PLAY_LOOP});
-        Send(sound, MSG_SET_SOUND_RADIUS, 700.0f);
-        Send(sound, MSG_SET_SOUND_MIN_RADIUS, 100.0f);
-        Send(sound, MSG_SET_VOLUME, 0.5f);
+        Sample_Send(sound, MSG_SET_SOUND_TYPE, uint32_t{SOUND_TYPE_3D});
+        Sample_Send(sound, MSG_SET_SOUND_PLAY_STYLE, uint32_t{SOUND_PLAY_LOOP});
+        Sample_Send(sound, MSG_SET_SOUND_RADIUS, 700.0f);
+        Sample_Send(sound, MSG_SET_SOUND_MIN_RADIUS, 100.0f);
+        Sample_Send(sound, MSG_SET_VOLUME, 0.5f);
         static_cast<CQVSound*>(sound)->m_StartPlaying = 1;  // plays while its room is drawn
-        Send(sound, MSG_SET_WSPOSITION, RoomCentre(room) + Vector3(300.0f, 150.0f, 0.0f));
+        Sample_Send(sound, MSG_SET_WSPOSITION, RoomCentre(room) + Vector3(300.0f, 150.0f, 0.0f));
         ++made.sounds;
     }
 
@@ -455,32 +435,32 @@ private:
         const float x = static_cast<float>(kWay) * kRoom;
         const float startZ = -kRoom / 2 + 150.0f, endZ = (static_cast<float>(kRows) - 0.5f) * kRoom - 250.0f;
         const float seconds = std::max(1.0f, static_cast<float>(m_Frames) / 60.0f);
-        Send(rig, MSG_MA_SET_POSITION, Vector3(x, 160.0f, (startZ + endZ) * 0.5f));
+        Sample_Send(rig, MSG_MA_SET_POSITION, Vector3(x, 160.0f, (startZ + endZ) * 0.5f));
         rig->HandleMessage(MSG_MA_ADD_LAYER, nullptr);
         rig->HandleMessage(MSG_MA_SELECT_LAYER, Args_Of("Layer 0"));
-        Send(rig, MSG_MA_POSITION_SIN_MUL, Vector3(0.0f, 6.0f, (endZ - startZ) * 0.5f));
-        Send(rig, MSG_MA_POSITION_SIN_FREQ, Vector3(1.0f, 1.3f, 3.14159265f / seconds));
-        Send(rig, MSG_MA_POSITION_SIN_OFF, Vector3(0.0f, 0.0f, -1.5707964f));
-        Send(rig, MSG_MA_ROTATION_SIN_MUL, Vector3(0.0f, 0.5f, 0.0f));
-        Send(rig, MSG_MA_ROTATION_SIN_FREQ, Vector3(1.0f, 0.6f, 1.0f));
+        Sample_Send(rig, MSG_MA_POSITION_SIN_MUL, Vector3(0.0f, 6.0f, (endZ - startZ) * 0.5f));
+        Sample_Send(rig, MSG_MA_POSITION_SIN_FREQ, Vector3(1.0f, 1.3f, 3.14159265f / seconds));
+        Sample_Send(rig, MSG_MA_POSITION_SIN_OFF, Vector3(0.0f, 0.0f, -1.5707964f));
+        Sample_Send(rig, MSG_MA_ROTATION_SIN_MUL, Vector3(0.0f, 0.5f, 0.0f));
+        Sample_Send(rig, MSG_MA_ROTATION_SIN_FREQ, Vector3(1.0f, 0.6f, 1.0f));
 
         CQVActor* camera = Make(CLASS_CAMERA, "Bench Camera", rig);
         if (camera == nullptr) return;
-        Send(camera, MSG_SET_CAMERA_TYPE, static_cast<uint32_t>(CAMERA_FREE));
-        Send(camera, MSG_SET_CAMERA_ACTIVE, 1u);
+        Sample_Send(camera, MSG_SET_CAMERA_TYPE, static_cast<uint32_t>(CAMERA_FREE));
+        Sample_Send(camera, MSG_SET_CAMERA_ACTIVE, 1u);
         const std::string far = std::to_string(kFogFar);
-        AddScript(camera, "Lens", MSG_START_GAME, "this.set_fov(1.2);\nthis.set_near(5.0);\nthis.set_far(" + far + ");");
+        Sample_AddScript(camera, "Lens", MSG_START_GAME, "this.set_fov(1.2);\nthis.set_near(5.0);\nthis.set_far(" + far + ");");
 
         CQVActor* environment = Make(CLASS_ENVIRONMENT, "Bench Environment", m_World);
         if (environment == nullptr) return;
         const float ambient[4] = {0.3f, 0.3f, 0.32f, 1.0f};
         const float fog[4] = {0.35f, 0.42f, 0.55f, 1.0f};
-        Send(environment, MSG_SET_AMBIENT_COLOR, ambient);
-        Send(environment, MSG_SET_FOG_ENABLE, 1u);
-        Send(environment, MSG_SET_FOG_COLOR, fog);
-        Send(environment, MSG_SET_FOG_NEAR, kFogNear);
-        Send(environment, MSG_SET_FOG_FAR, kFogFar);
-        AddScript(environment, "On", MSG_START_GAME, "this.activate_environment_params();");
+        Sample_Send(environment, MSG_SET_AMBIENT_COLOR, ambient);
+        Sample_Send(environment, MSG_SET_FOG_ENABLE, 1u);
+        Sample_Send(environment, MSG_SET_FOG_COLOR, fog);
+        Sample_Send(environment, MSG_SET_FOG_NEAR, kFogNear);
+        Sample_Send(environment, MSG_SET_FOG_FAR, kFogFar);
+        Sample_AddScript(environment, "On", MSG_START_GAME, "this.activate_environment_params();");
     }
 
     void AddTiming() {
@@ -488,15 +468,15 @@ private:
         if (clock == nullptr) return;
         // A small back-buffer read as the game starts marks where the
         // level's frames begin for the frame timer.
-        AddScript(clock, "Mark", MSG_START_GAME, "sys.capture_backbuffer((8, 8));");
-        AddScript(clock, "End", MSG_ACTION_START, "sys.exit_engine();");
+        Sample_AddScript(clock, "Mark", MSG_START_GAME, "sys.capture_backbuffer((8, 8));");
+        Sample_AddScript(clock, "End", MSG_ACTION_START, "sys.exit_engine();");
         // Half a frame early, so that the last frame is the one asked for.
         const float end = (static_cast<float>(m_Frames) - 0.5f) / 60.0f;
         clock->ScheduleMessage(MSG_ACTION_START, nullptr, TIMED_SAVED_FLAG | (TIMED_MODE_ONCE << 8), end, 0.0f, 0.0f);
         if (m_CaptureSeconds < 0.0f) return;
         CQVActor* camera = Make(CLASS_BASE, "Bench Capture", m_World);
         if (camera == nullptr) return;
-        AddScript(camera, "Capture", MSG_ACTION_START,
+        Sample_AddScript(camera, "Capture", MSG_ACTION_START,
                   "sys.capture_backbuffer((800, 600));\nsys.capture_save(\"capture.tga\");");
         camera->ScheduleMessage(MSG_ACTION_START, nullptr, TIMED_SAVED_FLAG | (TIMED_MODE_ONCE << 8), m_CaptureSeconds,
                                 0.0f, 0.0f);

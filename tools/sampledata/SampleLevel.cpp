@@ -1,5 +1,6 @@
 #include "tools/sampledata/SampleLevel.h"
 
+#include "kernel/actors/ActorScript.h"
 #include "kernel/actors/ActorSystem.h"
 #include "services/engine/Engine.h"
 #include "services/library/Library.h"
@@ -34,6 +35,15 @@ bool SampleLevel::Written(bool written, const std::string& name) {
         ok = false;
     }
     return written;
+}
+
+void Sample_AddScript(CQVActor* actor, const char* name, uint32_t message, const std::string& source) {
+    CQVScript script;
+    script.name = name;
+    script.boundMessage = message;
+    script.source = source;
+    script.owner = actor;
+    actor->m_Scripts.push_back(std::move(script));
 }
 
 int SampleLevel_StartEngine() {

@@ -48,6 +48,9 @@ int Sample_Send(CQVActor* actor, uint32_t message, T value) {
     return actor->HandleMessage(message, Args_Of(&value));
 }
 
+// Binds a script of the given source to one of the actor's messages.
+void Sample_AddScript(CQVActor* actor, const char* name, uint32_t message, const std::string& source);
+
 // The engine object without a device, with an in-memory mesh 3 and material
 // 4 (the items every mesh actor falls back to) so that mesh actors can be
 // made here; the items the level names are not loaded. 1, or 0.

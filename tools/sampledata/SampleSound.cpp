@@ -102,20 +102,6 @@ void ShareSoundItems(const SampleLevel& level, const std::vector<uint32_t>& ids)
     }
 }
 
-template <typename T>
-void Send(CQVActor* actor, uint32_t message, T value) {
-    actor->HandleMessage(message, Args_Of(&value));
-}
-
-void AddScript(CQVActor* actor, const char* name, uint32_t message, const std::string& source) {
-    CQVScript script;
-    script.name = name;
-    script.boundMessage = message;
-    script.source = source;
-    script.owner = actor;
-    actor->m_Scripts.push_back(std::move(script));
-}
-
 }  // namespace
 
 void SampleSound_AddItems(SampleLevel& level) {
@@ -145,17 +131,17 @@ void SampleSound_AddActors(SampleLevel& level) {
     const SampleRoom& first = level.rooms.front();
     if (CQVActor* torch = level.Make(CLASS_SOUND, "Torch Sound", first.group)) {
         torch->HandleMessage(MSG_SET_RESOURCE, Args_Of("Torch Crackle"));
-        Send(torch, MSG_SET_SOUND_TYPE, uint32_t{SOUND_TYPE_3D});
-        Send(torch, MSG_SET_SOUND_PLAY_STYLE, uint32_t{SOUND_PLAY_LOOP});
-        Send(torch, MSG_SET_SOUND_RADIUS, 900.0f);
-        Send(torch, MSG_SET_SOUND_MIN_RADIUS, 100.0f);
-        Send(torch, MSG_SET_VOLUME, 0.9f);
-        Send(torch, MSG_SET_FREQUENCY_V, 0.05f);
+        Sample_Send(torch, MSG_SET_SOUND_TYPE, uint32_t{SOUND_TYPE_3D});
+        Sample_Send(torch, MSG_SET_SOUND_PLAY_STYLE, uint32_t{SOUND_PLAY_LOOP});
+        Sample_Send(torch, MSG_SET_SOUND_RADIUS, 900.0f);
+        Sample_Send(torch, MSG_SET_SOUND_MIN_RADIUS, 100.0f);
+        Sample_Send(torch, MSG_SET_VOLUME, 0.9f);
+        Sample_Send(torch, MSG_SET_FREQUENCY_V, 0.05f);
         // Plays as the room comes into view (set directly: the sheet's
         // check box would start it here and now).
         static_cast<CQVSound*>(torch)->m_StartPlaying = 1;
         const Vector3 place(first.max.x - 40.0f, 180.0f, 0.5f * (first.min.z + first.max.z));
-        Send(torch, MSG_SET_WSPOSITION, place);
+        Sample_Send(torch, MSG_SET_WSPOSITION, place);
     }
 
     // The ambience layer, and in each room a cue that plays the room's own
@@ -167,8 +153,8 @@ void SampleSound_AddActors(SampleLevel& level) {
         if (cue == nullptr) continue;
         const std::string target = std::string("parent/parent/") + AMBIENCE_ACTOR;
         const std::string slot = std::to_string(room + 1);
-        AddScript(cue, "Room Air In", MSG_ON_DRAW_START,
+        Sample_AddScript(cue, "Room Air In", MSG_ON_DRAW_START,
                   target + ".asound_play_looping(\"" + AmbienceName(room) + "\", " + slot + ", " + AMBIENCE_FADE_TIME + ");");
-        AddScript(cue, "Room Air Out", MSG_ON_DRAW_STOP, target + ".asound_stop(" + slot + ", " + AMBIENCE_FADE_TIME + ");");
+        Sample_AddScript(cue, "Room Air Out", MSG_ON_DRAW_STOP, target + ".asound_stop(" + slot + ", " + AMBIENCE_FADE_TIME + ");");
     }
 }
