@@ -13,6 +13,7 @@
 #include "kernel/app/ActorClasses.h"
 #include "kernel/base/FrameTime.h"
 #include "tests/support/ResetGlobals.h"
+#include "tests/support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -74,9 +75,7 @@ public:
 class DrawGroupScene : public testing::Test {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("qv_drawgroups_" + std::to_string(::getpid()) + "_" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = TestFolder_Path("qv_drawgroups_");
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         Restart();

@@ -20,6 +20,7 @@
 #include "tests/platform/sound/MixMeasure.h"
 #include "tests/support/ResetGlobals.h"
 #include "tools/content/WavWriter.h"
+#include "tests/support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -60,9 +61,7 @@ protected:
         Sound_CommitListener();
         Random_Seed(1);
         g_FrameTime = 0.0f;
-        m_Dir = std::filesystem::temp_directory_path() /
-                ("qv_sound_actor_" + std::to_string(::getpid()) + "_" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_Dir = TestFolder_Path("qv_sound_actor_");
         std::filesystem::create_directories(m_Dir);
         ActorClasses_Install();
         ASSERT_EQ(RegisterActorClasses(), 1);

@@ -7,6 +7,7 @@
 #include "tests/support/ResetGlobals.h"
 #include "tools/fixtures/EmptyActorFile.h"
 #include "tools/fixtures/KernelActorClasses.h"
+#include "tests/support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -27,9 +28,7 @@ namespace fs = std::filesystem;
 class GameScenario : public testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("qv_scenario_" + std::to_string(::getpid()) + "_" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = TestFolder_Path("qv_scenario_");
         fs::remove_all(dir);
         ASSERT_TRUE(EmptyActorFile_WriteStartContent(dir));
         std::FILE* f = std::fopen((dir / "init.txt").c_str(), "wb");

@@ -6,6 +6,7 @@
 
 #include "tests/platform/sound/MixMeasure.h"
 #include "tools/content/WavWriter.h"
+#include "tests/support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -40,9 +41,7 @@ protected:
         Sound_SetListenerFront(Vector3(0.0f, 0.0f, 1.0f));
         Sound_SetListenerTop(Vector3(0.0f, 1.0f, 0.0f));
         Sound_CommitListener();
-        m_Dir = std::filesystem::temp_directory_path() /
-                ("qv_sound_" + std::to_string(::getpid()) + "_" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_Dir = TestFolder_Path("qv_sound_");
         std::filesystem::create_directories(m_Dir);
     }
     void TearDown() override {
