@@ -27,10 +27,18 @@ std::vector<uint8_t> ReadFile(const fs::path& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+// One folder for this process's tests, removed when the process ends.
 fs::path TempFolder() {
-    const fs::path folder = fs::temp_directory_path() / ("qv_capture_" + std::to_string(getpid()));
-    fs::create_directories(folder);
-    return folder;
+    struct Folder {
+        fs::path path = fs::temp_directory_path() / ("qv_capture_" + std::to_string(getpid()));
+        ~Folder() {
+            std::error_code ignored;
+            fs::remove_all(path, ignored);
+        }
+    };
+    static const Folder folder;
+    fs::create_directories(folder.path);
+    return folder.path;
 }
 
 struct LayoutCase {
