@@ -132,7 +132,6 @@ constexpr MessageTable kParticleMessages{kParticleRows};
 
 uint32_t ClampSlotCount(uint32_t count) { return std::clamp<uint32_t>(count, 1, kParticleMaxSlots); }
 
-
 // The four corners in quad order: top left, top right, bottom right, bottom left.
 constexpr float kCornerX[4] = {-1.0f, 1.0f, 1.0f, -1.0f};
 constexpr float kCornerY[4] = {1.0f, 1.0f, -1.0f, -1.0f};
@@ -469,9 +468,6 @@ void CQVParticle::WriteVertices() {
     }
     const Vector3 right(c[0][0], c[0][1], c[0][2]);
     const Vector3 up(c[1][0], c[1][1], c[1][2]);
-
-    // The culling sphere is set before the emitter is queued (the update
-    // step), from the cloud measured here and the emitter's reach.
 
     for (size_t q = 0; q < m_Slots.size(); ++q) {
         const ParticleState& s = m_Slots[q];

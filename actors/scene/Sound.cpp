@@ -141,8 +141,7 @@ void CQVSound::Start(bool loop) {
     Random_Next();
     // Factors left by an earlier play (a faded-out room, a stopped action)
     // would keep a fresh start silent.
-    m_ActionValue = 1.0f;
-    if (!FadeRunning()) m_Fade = 1.0f;
+    ResetPlayFactors();
     if (CQVEngine* engine = Engine()) {
         if (loop) {
             engine->PlaySoundLooped(m_Item);
@@ -163,6 +162,11 @@ void CQVSound::CancelFades() {
             CancelTimedMessage(record);
         }
     }
+}
+
+void CQVSound::ResetPlayFactors() {
+    m_ActionValue = 1.0f;
+    if (!FadeRunning()) m_Fade = 1.0f;
 }
 
 bool CQVSound::FadeRunning() const {
@@ -187,8 +191,7 @@ int CQVSound::OnSetSound(CQVSoundItem* item) {
     if (!AcquireCopy(m_SoundId)) return 0;
     if (m_PlayStyle == SOUND_PLAY_LOOP) {
         // A start of its own, heard like one.
-        m_ActionValue = 1.0f;
-        if (!FadeRunning()) m_Fade = 1.0f;
+        ResetPlayFactors();
         if (CQVEngine* engine = Engine()) engine->PlaySoundLooped(m_Item);
     }
     SendParams();

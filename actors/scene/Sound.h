@@ -73,6 +73,8 @@ private:
     void SendParams();  // the heard volume and the rate
     void CancelFades();
     bool FadeRunning() const;
+    // A new play is heard at its own volume: no value or finished fade of an earlier play.
+    void ResetPlayFactors();
     void ScheduleFade(float from, float to);
     int OnSetSound(CQVSoundItem* item);
     int OnPlayByName(const char* name);
