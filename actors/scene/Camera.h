@@ -24,9 +24,6 @@ enum CameraType : uint32_t {
 enum : uint32_t { CAMERA_LENS_FOV = 1, CAMERA_LENS_ASPECT = 2, CAMERA_LENS_NEAR = 4, CAMERA_LENS_FAR = 8,
                   CAMERA_LENS_ALL = 15 };
 
-// The unnamed sideways turn beside "Set Relative RotX" (one Real).
-constexpr uint32_t MSG_SET_RELATIVE_ROTY = 1240;
-
 class CQVCamera : public CQVActor {
 public:
     CQVCamera();

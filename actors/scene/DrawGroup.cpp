@@ -13,9 +13,6 @@
 
 namespace {
 
-// The actor system's message that takes one reading of the frame clock, so
-// the time spent loading is not counted as frame time.
-constexpr uint32_t MSG_DROP_CLOCK_DELTA = 232;
 constexpr uint32_t MSG_LOAD_RESOURCE_GROUP_STEP = MSG_I_342;
 constexpr uint32_t LOAD_STEP_FLAGS = 0x1200;
 constexpr float LOAD_STEP_DELAY = 0.001f;

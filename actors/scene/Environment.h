@@ -6,10 +6,6 @@
 
 #include "kernel/actors/Actor.h"
 
-// The unnamed deactivation message: the engine's ambient light, fog and
-// clear colour off (a preset forwards it to the system Environment).
-constexpr uint32_t MSG_DEACTIVATE_ENVIRONMENT = 532;
-
 class CQVEnvironment : public CQVActor {
 public:
     CQVEnvironment();

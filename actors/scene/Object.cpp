@@ -23,9 +23,6 @@
 
 namespace {
 
-// Sent only by the object to itself: make the collision objects of the mesh.
-constexpr uint32_t MSG_OBJECT_BUILD_MESH_COLLISION = 464;
-
 // The animation runs in seconds; every mesh reports 30 frames a second.
 constexpr float kFrameRate = 30.0f;
 constexpr float kFrameTime = 1.0f / 30.0f;

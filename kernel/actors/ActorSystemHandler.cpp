@@ -20,11 +20,6 @@ float g_GlobalGamma[6] = {1.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f};
 
 namespace {
 
-// Ids of the actor system's messages that have no registered name.
-constexpr uint32_t MSG_SET_RESOURCE_COLLECTING = 224;
-constexpr uint32_t MSG_GET_RESOURCE_COLLECTING = 225;
-constexpr uint32_t MSG_DROP_CLOCK_DELTA = 232;
-
 // The places where the player starts, in the order they are looked for.
 constexpr const char* START_ACTOR_NAMES[] = {"PlayerStart", "PlayerLocalStart", "PlayerStart0", "PlayerStart1"};
 

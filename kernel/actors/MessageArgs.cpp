@@ -93,29 +93,20 @@ int64_t Measure(uint32_t type, const uint8_t* data, size_t remaining, bool store
     return static_cast<int64_t>(total);
 }
 
-// The engine's own messages without a registered name, and the types of
-// the blocks it passes with them (see EngineMessages.h).
-struct EngineSignature {
+// The ids without a registered name, with the types their handlers read.
+struct UnregisteredSignature {
     uint32_t id;
     std::vector<uint32_t> types;
 };
 
-const EngineSignature kEngineSignatures[] = {
-    {MSG_SET_LOCAL_MATRIX, {VT_MATRIX}},
-    {MSG_COMMAND_SPY, {VT_UINT32, VT_POINTER, VT_POINTER}},
-    {MSG_COLLECT_DESCENDANTS, {VT_UINT32, VT_UINT32, VT_POINTER}},
-    {MSG_FIRST_CHILD_OF_CLASS, {VT_UINT32, VT_ACTORPOINTER}},
-    {MSG_FIND_DESCENDANT_BY_CLASS, {VT_UINT32, VT_ACTORPOINTER}},
-    {MSG_FIND_CHILD_BY_NAME, {VT_STRINGPTR, VT_ACTORPOINTER}},
-    {MSG_FIND_DESCENDANT_BY_NAME, {VT_STRINGPTR, VT_ACTORPOINTER}},
-    {MSG_FIND_SCRIPT, {VT_STRINGPTR, VT_SCRIPTPOINTER}},
-    {MSG_SET_SAVED_RECURSIVE, {VT_UINT32}},
-    {MSG_SET_MAX_COUNT, {VT_UINT32}},
-    {MSG_GET_MAX_COUNT, {VT_UINT32}},
-    {MSG_SAVE_FILEOBJECT_AS, {VT_STRING}},
-    {MSG_RELOAD_FILEOBJECT, {VT_STRING}},
-    {1383, {VT_POINTER}},  // Matrix Animation: its layer names into a list of texts
-    {1772, {VT_POINTER}},  // Lod: its level names into a list of texts
+const UnregisteredSignature kUnregisteredSignatures[] = {
+#define QV_MESSAGE(...)
+#define QV_MESSAGE_NAMED(...)
+#define QV_MESSAGE_UNREGISTERED(id, sym, owner, ...) {id, {__VA_ARGS__}},
+#include "kernel/actors/MessageTable.inc"
+#undef QV_MESSAGE
+#undef QV_MESSAGE_NAMED
+#undef QV_MESSAGE_UNREGISTERED
 };
 
 const std::vector<uint32_t> kNoTypes;
@@ -556,11 +547,17 @@ const std::vector<uint32_t>& MessageArgs_Signature(uint32_t id)
     const CommandDesc& desc = GetCommandDesc(id);
     if (desc.owner != kNoOwner)
         return desc.argTypes;
-    for (const EngineSignature& engine : kEngineSignatures) {
-        if (engine.id == id)
-            return engine.types;
-    }
-    return kNoTypes;
+    // Looked up by id: the pointer checks of every handler come here.
+    static const std::vector<const std::vector<uint32_t>*> byId = [] {
+        std::vector<const std::vector<uint32_t>*> table;
+        for (const UnregisteredSignature& unregistered : kUnregisteredSignatures) {
+            if (unregistered.id >= table.size())
+                table.resize(unregistered.id + 1, nullptr);
+            table[unregistered.id] = &unregistered.types;
+        }
+        return table;
+    }();
+    return id < byId.size() && byId[id] ? *byId[id] : kNoTypes;
 }
 
 bool MessageArgs_IsPointerAt(uint32_t id, MessageArgs block, size_t offset)
