@@ -61,22 +61,8 @@ const Vector3 kTarget2Offset(150.0f, 150.0f, 0.0f);
 const Vector3 kUp(0.0f, 1.0f, 0.0f);
 
 
-Vector3 Lerp(const Vector3& a, const Vector3& b, float t) { return a + (b - a) * t; }
-
 // keep x a + (1 - keep) x b
 Vector3 Blend(float keep, const Vector3& a, const Vector3& b) { return a * keep + b * (1.0f - keep); }
-
-Vector3 Normalized(const Vector3& v) {
-    Vector3 out;
-    Vec3_Normalize(&out, v);
-    return out;
-}
-
-Vector3 Cross(const Vector3& a, const Vector3& b) {
-    Vector3 out;
-    Vec3_Cross(&out, a, b);
-    return out;
-}
 
 Vector3 WorldPosition(CQVActor* actor) {
     Vector3 position(0.0f, 0.0f, 0.0f);
@@ -346,7 +332,7 @@ int CQVCamera::HandleMessage(uint32_t id, MessageArgs args) {
         }
         break;
     case MSG_GET_DIRECTION:
-        Args_Answer(args, Normalized(m_DesiredLook - m_DesiredEye));
+        Args_Answer(args, Vec3_Normalized(m_DesiredLook - m_DesiredEye));
         break;
     case MSG_SET_FOV:
         if (engine) engine->SetFov(m_Fov);
@@ -431,8 +417,8 @@ int CQVCamera::HandleMessage(uint32_t id, MessageArgs args) {
         const Vector3 v = m_DesiredEye - m_DesiredLook;
         const float r = Vec3_Length(v);
         const Vector3 n = r > 0.00001f ? v * (1.0f / r) : v;
-        const Vector3 side = Cross(n, kUp);
-        const Vector3 along = id == MSG_SET_RELATIVE_ROTX ? Cross(n, side) : side;
+        const Vector3 side = Vec3_CrossProduct(n, kUp);
+        const Vector3 along = id == MSG_SET_RELATIVE_ROTX ? Vec3_CrossProduct(n, side) : side;
         m_DesiredEye += along * (a * r);
         if (id == MSG_SET_RELATIVE_ROTX) m_LastTurnTime = ClockTime();
         break;
@@ -529,7 +515,7 @@ void CQVCamera::FollowTarget() {
     look.y += 30.0f;
     const Vector3 v = m_DesiredEye - look;
     const float r = Vec3_Length(v);
-    const Vector3 step = Normalized(v) * (r * dt);
+    const Vector3 step = Vec3_Normalized(v) * (r * dt);
     if (m_PullIn == 0 && r <= 160.0f) {
         if (r < 150.0f) m_DesiredEye += step;
     } else {
@@ -622,10 +608,10 @@ void CQVCamera::MotionTarget() {
                 m_Zoom -= 0.25f * Vec3_Length(push) / (std::fabs(m_Zoom * 0.1f) + 1.0f);
             }
         } else {
-            const Vector3 n = Normalized(start - m_DesiredEye);
+            const Vector3 n = Vec3_Normalized(start - m_DesiredEye);
             const float radius = m_ColObjs.empty() ? 0.0f : m_ColObjs.front().boxMax.x;
             const Vector3 q = hit + n * (2.0f * radius);
-            if (Vec3_Dot(Normalized(m_DesiredEye - q), n) < 0.0f) m_Zoom -= Vec3_Length(m_DesiredEye - q);
+            if (Vec3_Dot(Vec3_Normalized(m_DesiredEye - q), n) < 0.0f) m_Zoom -= Vec3_Length(m_DesiredEye - q);
         }
     }
     m_Zoom = std::max(m_Zoom, -0.85f * m_Distance);
@@ -645,8 +631,8 @@ void CQVCamera::MotionTargetX2() {
     if (length > 0.0f) m_DesiredEye += v * ((length - s - m_Distance) * 0.1f / length);
     m_DesiredEye.y += ((s + m_Distance) - 1.8f * m_DesiredEye.y) * 0.1f;
 
-    const Vector3 side = Normalized(Cross(m_DesiredLook - m_DesiredEye, kUp));
-    const float c = Vec3_Dot(Normalized(t1 - middle), Normalized(m_DesiredEye - middle));
+    const Vector3 side = Vec3_Normalized(Vec3_CrossProduct(m_DesiredLook - m_DesiredEye, kUp));
+    const float c = Vec3_Dot(Vec3_Normalized(t1 - middle), Vec3_Normalized(m_DesiredEye - middle));
     m_DesiredEye += side * (-40.0f * c);
 
     m_PrevEye = m_SmoothEye;
@@ -673,7 +659,7 @@ void CQVCamera::MotionLookFollow() {
 
     Vector3 start = look;
     start.y -= 30.0f;
-    const Vector3 d = Normalized(m_DesiredEye - start);
+    const Vector3 d = Vec3_Normalized(m_DesiredEye - start);
     Vector3 hit;
     if (RayCast(start, m_DesiredEye + d * 20.0f, &hit, &m_HitNormal)) {
         const Vector3 q = hit - d * 10.0f;
@@ -719,20 +705,20 @@ void CQVCamera::MotionMoveFollow() {
     else if (length < m) eye = look + unit * m;
 
     line = eye - look;
-    const Vector3 view = Normalized(line);
+    const Vector3 view = Vec3_Normalized(line);
     if (std::fabs(Vec3_Dot(view, kUp)) > 0.8f) {
         // Straight above or below the target the view has no heading: lean
         // the eye out along the level part of the line.
-        Vector3 level = Cross(Cross(kUp, view), kUp);
+        Vector3 level = Vec3_CrossProduct(Vec3_CrossProduct(kUp, view), kUp);
         if (Vec3_LengthSq(level) < 1e-8f) level = Vector3(0.0f, 0.0f, -1.0f);
-        const Vector3 turned = Normalized(view + Normalized(level) * 0.57f);
+        const Vector3 turned = Vec3_Normalized(view + Vec3_Normalized(level) * 0.57f);
         eye = look + turned * Vec3_Length(line);
     }
 
     m_Blocked = 0;
     Vector3 start = look;
     start.y -= 100.0f;
-    const Vector3 d = Normalized(eye - start);
+    const Vector3 d = Vec3_Normalized(eye - start);
     Vector3 hit;
     CQVActor* owner = RayCast(start, eye + d * 15.001f, &hit, &m_HitNormal);
     if (owner == nullptr) {
@@ -745,7 +731,7 @@ void CQVCamera::MotionMoveFollow() {
             m_LastClearEye += owner->m_DeltaPosition * dt;
             eye = m_LastClearEye;
         } else {
-            const Vector3 toEye = Normalized(eye - look);
+            const Vector3 toEye = Vec3_Normalized(eye - look);
             if (RayCast(look, eye + toEye * 15.001f, &hit, nullptr)) {
                 eye = hit - toEye * 15.0f;
                 m_Zoom = Vec3_Length(eye - look) * 0.985f - m_Distance;
@@ -783,9 +769,9 @@ void CQVCamera::ApplySmoothing() {
             m_SmoothEye = Blend(m_EyeSmoothing, m_SmoothEye, m_DesiredEye);
             m_SmoothUp = Blend(m_UpSmoothing, m_SmoothUp, m_DesiredUp);
         }
-        const Vector3 eye = Lerp(m_PrevEye, m_SmoothEye, fraction);
-        const Vector3 look = Lerp(m_PrevLook, m_SmoothLook, fraction);
-        const Vector3 up = Normalized(Lerp(m_PrevUp, m_SmoothUp, fraction));
+        const Vector3 eye = Vec3_Lerped(m_PrevEye, m_SmoothEye, fraction);
+        const Vector3 look = Vec3_Lerped(m_PrevLook, m_SmoothLook, fraction);
+        const Vector3 up = Vec3_Normalized(Vec3_Lerped(m_PrevUp, m_SmoothUp, fraction));
         MoveTo(eye);
         PlaceEngineView(eye, look, up);
         if (g_ActorSystem) g_ActorSystem->UpdateDrawGroup(this);

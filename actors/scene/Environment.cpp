@@ -29,12 +29,6 @@ constexpr MessageRow kEnvironmentRows[] = {
 
 constexpr MessageTable kEnvironmentMessages{kEnvironmentRows};
 
-uint32_t PackChannel(float c) {
-    if (c >= 1.0f) return 255;
-    if (c <= 0.0f) return 0;
-    return static_cast<uint32_t>(c * 255.0f + 0.5f);
-}
-
 void ReadColor(MessageArgs args, float color[4]) {
     // A short block leaves the colour as it was rather than half-written.
     if (!args.Holds(0, 16)) return;
@@ -55,8 +49,7 @@ CQVEnvironment* SystemEnvironment() {
 CQVEnvironment::CQVEnvironment() { m_ClassType = CLASS_ENVIRONMENT; }
 
 uint32_t CQVEnvironment::PackColor(const float color[4]) {
-    return PackChannel(color[3]) << 24 | PackChannel(color[0]) << 16 | PackChannel(color[1]) << 8 |
-           PackChannel(color[2]);
+    return Color_ToArgb(color[0], color[1], color[2], color[3]);
 }
 
 bool CQVEnvironment::IsSystemEnvironment() const { return m_Id == ACTOR_ID_ENVIRONMENT; }

@@ -6,6 +6,7 @@
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
+#include "kernel/actors/TimedMessage.h"
 #include "kernel/base/Archive.h"
 #include "services/engine/Engine.h"
 #include "services/library/LibraryItem.h"
@@ -43,16 +44,6 @@ constexpr float FADE_DURATION = 0.4f;
 constexpr float FADE_PERIOD = 1.0f / 30.0f;
 constexpr uint32_t FLAGS_DEACTIVATE = 0x1200;
 constexpr float DEACTIVATE_DELAY = 0.6f;
-
-// "Command Lerp" {t, Command {"Light Fade ", 0}, Command {"Light Fade ", 1}}.
-struct FadeLerpBlock {
-    float t;
-    uint32_t fromId;
-    float from;
-    uint32_t toId;
-    float to;
-};
-static_assert(sizeof(FadeLerpBlock) == 20);
 
 D3DCOLORVALUE Scaled(const D3DCOLORVALUE& c, float v) { return D3DCOLORVALUE{c.r * v, c.g * v, c.b * v, c.a * v}; }
 
@@ -168,7 +159,8 @@ void CQVLight::TurnOff() {
 void CQVLight::StartFade(bool in) {
     CancelTimedMessages(MSG_LIGHT_FADE);
     CancelTimedMessages(MSG_LIGHT_DEACTIVATE);
-    const FadeLerpBlock block{0.0f, MSG_LIGHT_FADE, 0.0f, MSG_LIGHT_FADE, 1.0f};
+    // "Light Fade " from 0 to 1.
+    const CommandLerpBlock block{0.0f, MSG_LIGHT_FADE, 0.0f, MSG_LIGHT_FADE, 1.0f};
     ScheduleMessage(MSG_COMMAND_LERP, Args_Of(&block), FLAGS_FADE_LERP, 0.0f, FADE_DURATION, FADE_PERIOD);
     for (int i = 0; i < COLOR_COUNT; ++i) {
         m_FadeStart[i] = in ? D3DCOLORVALUE{} : m_Current[i];

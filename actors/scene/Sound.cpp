@@ -38,16 +38,6 @@ constexpr uint32_t FLAGS_ONCE = 0x200;
 constexpr uint32_t SOUND_FLAGS_3D_COPY = CQVSoundItem::SOUND_3D;
 constexpr uint32_t FALLBACK_SOUND_ID = 1;
 
-// The fade block: {t, Command {"Sound", from}, Command {"Sound", to}}.
-struct FadeBlock {
-    float t;
-    uint32_t fromId;
-    float from;
-    uint32_t toId;
-    float to;
-};
-static_assert(sizeof(FadeBlock) == 20);
-
 float Clamp(float value, float low, float high) {
     // Not a number counts as the low end.
     if (!(value > low)) return low;
@@ -158,7 +148,7 @@ void CQVSound::CancelFades() {
     CancelTimedMessages(MSG_SOUND);
     CancelTimedMessages(MSG_STOP_SOUND);
     for (TimedMessage* record : m_TimedMessages) {
-        if (record->messageId == MSG_COMMAND_LERP && Args_Get<uint32_t>(record->args, 4) == MSG_SOUND) {
+        if (record->messageId == MSG_COMMAND_LERP && Args_Get<uint32_t>(record->args, offsetof(CommandLerpBlock, fromId)) == MSG_SOUND) {
             CancelTimedMessage(record);
         }
     }
@@ -172,7 +162,7 @@ void CQVSound::ResetPlayFactors() {
 bool CQVSound::FadeRunning() const {
     for (const TimedMessage* record : m_TimedMessages) {
         if (record->messageId == MSG_COMMAND_LERP && !(record->state & TIMED_STATE_CANCELLED) &&
-            Args_Get<uint32_t>(record->args, 4) == MSG_SOUND) {
+            Args_Get<uint32_t>(record->args, offsetof(CommandLerpBlock, fromId)) == MSG_SOUND) {
             return true;
         }
     }
@@ -180,7 +170,7 @@ bool CQVSound::FadeRunning() const {
 }
 
 void CQVSound::ScheduleFade(float from, float to) {
-    FadeBlock block{0.0f, MSG_SOUND, from, MSG_SOUND, to};
+    const CommandLerpBlock block{0.0f, MSG_SOUND, from, MSG_SOUND, to};
     ScheduleMessage(MSG_COMMAND_LERP, Args_Of(&block), FLAGS_LERP, 0.0f, VISIBILITY_FADE_TIME, FADE_PERIOD);
 }
 

@@ -28,16 +28,6 @@ constexpr float FADE_PERIOD = 0.033333335f;      // 1/30 s between fade steps
 // Init Load clears the action flags of files written before they existed.
 constexpr uint32_t ACTION_FLAGS_FILE_VERSION = 57;
 
-// The fade block: {t, Command {V, from}, Command {V, to}}.
-struct FadeBlock {
-    float t;
-    uint32_t fromId;
-    float from;
-    uint32_t toId;
-    float to;
-};
-static_assert(sizeof(FadeBlock) == 20);
-
 float GetFloat(MessageArgs args) { return Args_Get<float>(args); }
 uint32_t GetWord(MessageArgs args) { return Args_Get<uint32_t>(args); }
 void SetWord(MessageArgs args, uint32_t value) { Args_Answer(args, value); }
@@ -582,6 +572,6 @@ void CQVActor::StartFade(uint32_t valueMessage, float start, float end, float ti
         break;
     }
     Tell(this, valueMessage, start);
-    FadeBlock block{0.0f, valueMessage, start, valueMessage, end};
+    const CommandLerpBlock block{0.0f, valueMessage, start, valueMessage, end};
     ScheduleMessage(MSG_COMMAND_LERP, Args_Of(&block), FLAGS_FADE, 0.0f, time, FADE_PERIOD);
 }
