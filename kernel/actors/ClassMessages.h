@@ -186,8 +186,9 @@ auto* Walk(O& object) {
     if constexpr (std::is_member_object_pointer_v<decltype(Step)>) {
         return Walk<Rest...>(object.*Step);
     } else {
-        static_assert(std::is_array_v<O> && Step < std::extent_v<O>, "an index lies within its array");
-        return Walk<Rest...>(object[Step]);
+        static_assert(std::is_array_v<O> && static_cast<size_t>(Step) < std::extent_v<O>,
+                      "an index lies within its array");
+        return Walk<Rest...>(object[static_cast<size_t>(Step)]);
     }
 }
 
@@ -202,7 +203,7 @@ constexpr size_t Room() {
     if constexpr (std::is_member_object_pointer_v<decltype(Step)>) {
         return Room<typename MemberOf<decltype(Step)>::Type, Rest...>();
     } else if constexpr (sizeof...(Rest) == 0) {
-        return (std::extent_v<O> - Step) * sizeof(std::remove_extent_t<O>);
+        return (std::extent_v<O> - static_cast<size_t>(Step)) * sizeof(std::remove_extent_t<O>);
     } else {
         return Room<std::remove_extent_t<O>, Rest...>();
     }
