@@ -23,21 +23,38 @@
 
 namespace {
 
+// A lens value set becomes the camera's own and goes to the engine at once.
 constexpr MessageRow kCameraRows[] = {
     SheetRow("Camera Properties", PROP_TITLE),
-    SheetRow("Type:|Free|0|Target|1|TargetX2|2|Target2|3|Target2|4|Target2|4|", PROP_CHOICE, MSG_SET_CAMERA_TYPE,
-             MSG_GET_CAMERA_TYPE),
-    FieldRow<&CQVCamera::m_Fov>(MSG_SET_FOV, MSG_GET_FOV, "Fov:", PROP_ANGLE),
-    FieldRow<&CQVCamera::m_Aspect>(MSG_SET_ASPECTRATIO, MSG_GET_ASPECTRATIO, "Aspect:", PROP_REAL),
-    FieldRow<&CQVCamera::m_Near>(MSG_SET_NEAR, MSG_GET_NEAR, "Near:", PROP_REAL),
-    FieldRow<&CQVCamera::m_Far>(MSG_SET_FAR, MSG_GET_FAR, "Far:", PROP_REAL),
-    SheetRow("Active:", PROP_CHECK, MSG_SET_CAMERA_ACTIVE, MSG_GET_CAMERA_ACTIVE),
+    FieldRow<&CQVCamera::m_CameraType>(MSG_SET_CAMERA_TYPE, MSG_GET_CAMERA_TYPE,
+                                       "Type:|Free|0|Target|1|TargetX2|2|Target2|3|Target2|4|Target2|4|", PROP_CHOICE)
+        .StoredBy<&CQVCamera::SetType>(),
+    FieldRow<&CQVCamera::m_Fov>(MSG_SET_FOV, MSG_GET_FOV, "Fov:", PROP_ANGLE).Then<&CQVCamera::SendFov>(),
+    FieldRow<&CQVCamera::m_Aspect>(MSG_SET_ASPECTRATIO, MSG_GET_ASPECTRATIO, "Aspect:", PROP_REAL)
+        .Then<&CQVCamera::SendAspect>(),
+    FieldRow<&CQVCamera::m_Near>(MSG_SET_NEAR, MSG_GET_NEAR, "Near:", PROP_REAL).Then<&CQVCamera::SendNear>(),
+    FieldRow<&CQVCamera::m_Far>(MSG_SET_FAR, MSG_GET_FAR, "Far:", PROP_REAL).Then<&CQVCamera::SendFar>(),
+    BoolRow<&CQVCamera::m_CameraActive>(MSG_SET_CAMERA_ACTIVE, MSG_GET_CAMERA_ACTIVE, "Active:", PROP_CHECK)
+        .StoredBy<&CQVCamera::ChangeActive>(),
     SheetRow("CameraTarget 1:", PROP_ACTOR, MSG_SET_CAMERATARGET1_4CA, MSG_GET_CAMERATARGET1_4CB),
     SheetRow("CameraTarget 2:", PROP_ACTOR, MSG_SET_CAMERATARGET2_4CC, MSG_GET_CAMERATARGET2_4CD),
-    FieldRow<&CQVCamera::m_CameraType>(0, MSG_GET_CAMERA_TYPE),
+    MemberRow<&CQVCamera::Target1Id, &CQVCamera::SetTarget1Id>(MSG_SET_CAMERATARGET1_4CE, MSG_GET_CAMERATARGET1_4CF),
+    MemberRow<nullptr, &CQVCamera::SetTarget2Id>(MSG_SET_CAMERATARGET2_4D0, 0),
+    // The direction from the eye to the look point; a set moves the eye.
+    MemberRow<&CQVCamera::Direction, &CQVCamera::SetDirection>(MSG_SET_DIRECTION, MSG_GET_DIRECTION).WholeValue(),
 };
 
-constexpr MessageTable kCameraMessages{kCameraRows};
+// The targets are linked anew by hand (CopyCamera).
+constexpr MessageTable kCameraMessages{
+    kCameraRows,
+    CopiedFields<&CQVCamera::m_LastClearEye, &CQVCamera::m_LastClearLook, &CQVCamera::m_DesiredEye,
+                 &CQVCamera::m_DesiredLook, &CQVCamera::m_DesiredUp, &CQVCamera::m_SmoothEye,
+                 &CQVCamera::m_SmoothLook, &CQVCamera::m_SmoothUp, &CQVCamera::m_PrevEye, &CQVCamera::m_PrevLook,
+                 &CQVCamera::m_PrevUp, &CQVCamera::m_Height, &CQVCamera::m_Distance, &CQVCamera::m_Slack,
+                 &CQVCamera::m_Zoom, &CQVCamera::m_ZoomDecay, &CQVCamera::m_ZoomRecovery, &CQVCamera::m_LookHeight,
+                 &CQVCamera::m_EyeSmoothing, &CQVCamera::m_LookSmoothing, &CQVCamera::m_UpSmoothing,
+                 &CQVCamera::m_OwnLens, &CQVCamera::m_PitchOffset, &CQVCamera::m_HitNormal,
+                 &CQVCamera::m_GammaScale, &CQVCamera::m_Tint>()};
 
 // The camera's own collision volume: a ball of the camera's size about its
 // eye, solid and reported by triggers. It is a sphere because the collision
@@ -244,47 +261,57 @@ void CQVCamera::ApplyOwnLens() {
 }
 
 void CQVCamera::CopyCamera(const CQVCamera& source) {
-    m_CameraType = source.m_CameraType;
+    // A copy is not the current camera, whatever its source is.
+    const uint32_t active = m_CameraActive;
+    kCameraMessages.Copy(*this, source);
+    m_CameraActive = active;
     m_Target1 = source.m_Target1;
     m_Target2 = source.m_Target2;
     m_Target1.SetOwner(this);
     m_Target2.SetOwner(this);
     m_Target1.trace = "  _AS(" + source.m_Target1.targetName + ")" + source.m_Target1.trace;
     m_Target2.trace = "  _AS(" + source.m_Target2.targetName + ")" + source.m_Target2.trace;
-    m_LastClearEye = source.m_LastClearEye;
-    m_LastClearLook = source.m_LastClearLook;
-    m_DesiredEye = source.m_DesiredEye;
-    m_DesiredLook = source.m_DesiredLook;
-    m_DesiredUp = source.m_DesiredUp;
-    m_SmoothEye = source.m_SmoothEye;
-    m_SmoothLook = source.m_SmoothLook;
-    m_SmoothUp = source.m_SmoothUp;
-    m_PrevEye = source.m_PrevEye;
-    m_PrevLook = source.m_PrevLook;
-    m_PrevUp = source.m_PrevUp;
-    m_Height = source.m_Height;
-    m_Distance = source.m_Distance;
-    m_Slack = source.m_Slack;
-    m_Zoom = source.m_Zoom;
-    m_ZoomDecay = source.m_ZoomDecay;
-    m_ZoomRecovery = source.m_ZoomRecovery;
-    m_LookHeight = source.m_LookHeight;
-    m_EyeSmoothing = source.m_EyeSmoothing;
-    m_LookSmoothing = source.m_LookSmoothing;
-    m_UpSmoothing = source.m_UpSmoothing;
-    m_Fov = source.m_Fov;
-    m_Aspect = source.m_Aspect;
-    m_Near = source.m_Near;
-    m_Far = source.m_Far;
-    m_OwnLens = source.m_OwnLens;
-    m_PitchOffset = source.m_PitchOffset;
-    m_HitNormal = source.m_HitNormal;
-    std::copy(std::begin(source.m_GammaScale), std::end(source.m_GammaScale), m_GammaScale);
-    std::copy(std::begin(source.m_Tint), std::end(source.m_Tint), m_Tint);
 }
 
+void CQVCamera::SendFov() {
+    if (CQVEngine* engine = CQVEngine::GetInstance()) engine->SetFov(m_Fov);
+    m_FovDirty = 1;
+    m_OwnLens |= CAMERA_LENS_FOV;
+}
+
+void CQVCamera::SendAspect() {
+    if (CQVEngine* engine = CQVEngine::GetInstance()) engine->SetAspectRatio(m_Aspect);
+    m_OwnLens |= CAMERA_LENS_ASPECT;
+}
+
+void CQVCamera::SendNear() {
+    if (CQVEngine* engine = CQVEngine::GetInstance()) engine->SetNearPlane(m_Near);
+    m_OwnLens |= CAMERA_LENS_NEAR;
+}
+
+void CQVCamera::SendFar() {
+    if (CQVEngine* engine = CQVEngine::GetInstance()) engine->SetFarPlane(m_Far);
+    m_OwnLens |= CAMERA_LENS_FAR;
+}
+
+int CQVCamera::ChangeActive(bool active) {
+    if (active == (m_CameraActive != 0)) return 1;
+    SetActive(active ? 1 : 0);
+    return ROW_PASS_ON;
+}
+
+uint32_t CQVCamera::Target1Id() const { return m_Target1.target ? m_Target1.target->m_Id : ACTOR_ID_NONE; }
+
+void CQVCamera::SetTarget1Id(uint32_t id) { LinkTarget(m_Target1, CQVActorSystem::GetActorById(id)); }
+
+void CQVCamera::SetTarget2Id(uint32_t id) { LinkTarget(m_Target2, CQVActorSystem::GetActorById(id)); }
+
+Vector3 CQVCamera::Direction() const { return Vec3_Normalized(m_DesiredLook - m_DesiredEye); }
+
+void CQVCamera::SetDirection(Vector3 d) { m_DesiredEye = m_DesiredLook - d * (m_Distance + m_Zoom); }
+
 int CQVCamera::HandleMessage(uint32_t id, MessageArgs args) {
-    kCameraMessages.Apply(*this, id, args);
+    if (const RowResult row = kCameraMessages.Apply(*this, id, args); row.Ends()) return row.result;
     CQVEngine* engine = CQVEngine::GetInstance();
     switch (id) {
     case MSG_PRECALCULATE: {
@@ -325,35 +352,6 @@ int CQVCamera::HandleMessage(uint32_t id, MessageArgs args) {
         HandleMessage(MSG_SET_CAMERA_ACTIVE, Args_Of(&off));
         break;
     }
-    case MSG_SET_DIRECTION:
-        if (args.Holds(0, sizeof(Vector3))) {
-            const Vector3 d = Args_Get<Vector3>(args);
-            m_DesiredEye = m_DesiredLook - d * (m_Distance + m_Zoom);
-        }
-        break;
-    case MSG_GET_DIRECTION:
-        Args_Answer(args, Vec3_Normalized(m_DesiredLook - m_DesiredEye));
-        break;
-    case MSG_SET_FOV:
-        if (engine) engine->SetFov(m_Fov);
-        m_FovDirty = 1;
-        m_OwnLens |= CAMERA_LENS_FOV;
-        break;
-    case MSG_SET_ASPECTRATIO:
-        if (engine) engine->SetAspectRatio(m_Aspect);
-        m_OwnLens |= CAMERA_LENS_ASPECT;
-        break;
-    case MSG_SET_NEAR:
-        if (engine) engine->SetNearPlane(m_Near);
-        m_OwnLens |= CAMERA_LENS_NEAR;
-        break;
-    case MSG_SET_FAR:
-        if (engine) engine->SetFarPlane(m_Far);
-        m_OwnLens |= CAMERA_LENS_FAR;
-        break;
-    case MSG_SET_CAMERA_TYPE:
-        SetType(Args_Get<uint32_t>(args));
-        break;
     case MSG_SET_CAMERATARGET1_4C6:
         SetTarget1(TargetOf(id, args));
         break;
@@ -379,25 +377,9 @@ int CQVCamera::HandleMessage(uint32_t id, MessageArgs args) {
         }
         break;
     }
-    case MSG_SET_CAMERATARGET1_4CE:
-        LinkTarget(m_Target1, CQVActorSystem::GetActorById(Args_Get<uint32_t>(args)));
-        break;
-    case MSG_GET_CAMERATARGET1_4CF:
-        Args_Answer(args, m_Target1.target ? m_Target1.target->m_Id : ACTOR_ID_NONE);
-        break;
-    case MSG_SET_CAMERATARGET2_4D0:
-        LinkTarget(m_Target2, CQVActorSystem::GetActorById(Args_Get<uint32_t>(args)));
-        break;
     case MSG_GET_CAMERA_HEIGHT:
         // Despite its name this sets, and only a chase camera takes it.
         if (m_CameraType == CAMERA_TARGET && args.Holds(0, 4)) m_Height = m_LookHeight = Args_Get<float>(args);
-        break;
-    case MSG_SET_CAMERA_ACTIVE:
-        if ((Args_Get<uint32_t>(args) ? 1u : 0u) == m_CameraActive) return 1;
-        SetActive(Args_Get<uint32_t>(args));
-        break;
-    case MSG_GET_CAMERA_ACTIVE:
-        Args_Answer(args, m_CameraActive);
         break;
     case MSG_SET_GAMMA:
         if (args.Holds(0, 24)) {

@@ -40,6 +40,20 @@ public:
     void ApplySmoothing();
     // The motion of a type-3 camera.
     void FollowTarget();
+    // A lens value just set, to the engine, and the camera's own from now on.
+    void SendFov();
+    void SendAspect();
+    void SendNear();
+    void SendFar();
+    // "Set Camera Active": 1 at once when nothing changes.
+    int ChangeActive(bool active);
+    void SetType(uint32_t type);
+    // The targets by actor id.
+    uint32_t Target1Id() const;
+    void SetTarget1Id(uint32_t id);
+    void SetTarget2Id(uint32_t id);
+    Vector3 Direction() const;
+    void SetDirection(Vector3 d);
 
     uint32_t m_CameraType = CAMERA_FREE;
     ActorLink m_Target1;
@@ -90,7 +104,6 @@ private:
     void ApplyOwnLens();
     // The per-frame "Process", once.
     void ScheduleProcess();
-    void SetType(uint32_t type);
     void SetTarget1(CQVActor* target);
     void LinkTarget(ActorLink& link, CQVActor* target);
     void CopyCamera(const CQVCamera& source);

@@ -19,6 +19,8 @@ public:
 
     // True when it joins two level cells (ids from 2 up).
     bool JoinsTwoCells() const;
+    // A forced connector is open, and one no longer forced is closed.
+    void OpenAsForced() { m_Open = m_ForceOpen; }
 
     static void RegisterProperties();
 

@@ -81,17 +81,17 @@ void LoadField(const MessageRow& row, const void* field, RowValue& value) {
 
 int Set(const MessageRow& row, CQVActor& actor, MessageArgs args) {
     if (row.storesWhen && !row.storesWhen(actor)) return row.refused;
-    if (!row.wholeValue || HoldsWholeValue(row.field, args)) {
-        RowValue value;
-        Read(row.field, args, value);
-        if (row.store) {
-            const int result = row.store(actor, value.For(row.field));
-            if (result != ROW_PASS_ON) return result;
-        } else {
-            void* field = row.fieldOf(actor);
-            if (field == nullptr) return ROW_PASS_ON;
-            StoreField(row, field, value);
-        }
+    if (row.store == nullptr && row.fieldOf == nullptr) return ROW_PASS_ON;
+    if (row.wholeValue && !HoldsWholeValue(row.field, args)) return row.result;
+    RowValue value;
+    Read(row.field, args, value);
+    if (row.store) {
+        const int result = row.store(actor, value.For(row.field));
+        if (result != ROW_PASS_ON) return result;
+    } else {
+        void* field = row.fieldOf(actor);
+        if (field == nullptr) return ROW_PASS_ON;
+        StoreField(row, field, value);
     }
     if (row.then) {
         const int result = row.then(actor);
@@ -101,6 +101,7 @@ int Set(const MessageRow& row, CQVActor& actor, MessageArgs args) {
 }
 
 int Get(const MessageRow& row, CQVActor& actor, MessageArgs args) {
+    if (row.fieldOf == nullptr && row.answer == nullptr) return ROW_PASS_ON;
     RowValue value;
     if (row.answer) {
         row.answer(actor, value.For(row.field));

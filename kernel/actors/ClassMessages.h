@@ -48,7 +48,7 @@
 //      false the handler then returns r at once (the sheet shows the row as
 //      not applicable).
 //    - .WholeValue(): a set whose block does not hold the whole value (or a
-//      whole text) stores nothing; Then still runs.
+//      whole text) stores and calls nothing.
 //    - .Returns(r): after the row, the handler returns r at once instead of
 //      passing the message on.
 //    Members called by rows are public. One that returns void passes the
@@ -443,18 +443,23 @@ constexpr MessageRow FlagRow(uint32_t setId, uint32_t getId, uint32_t mask, cons
 }
 
 // A Set/Get pair answered by a member's value and stored through another
-// member (nullptr for a pair with no set of its own).
+// member (nullptr for a pair with only a get, or only a set, of its own).
 template <auto Getter, auto Setter = nullptr>
 constexpr MessageRow MemberRow(uint32_t setId, uint32_t getId, const char* label = nullptr, uint32_t kind = 0) {
-    using Value = std::decay_t<typename class_messages_detail::MemberFn<decltype(Getter)>::Result>;
+    using namespace class_messages_detail;
     MessageRow row{label, kind, setId, getId};
-    row.field = class_messages_detail::KindOf<Value>();
-    row.answer = &class_messages_detail::CallGetter<Getter>;
+    if constexpr (!std::is_same_v<decltype(Getter), std::nullptr_t>) {
+        row.field = KindOf<std::decay_t<typename MemberFn<decltype(Getter)>::Result>>();
+        row.answer = &CallGetter<Getter>;
+    }
     if constexpr (!std::is_same_v<decltype(Setter), std::nullptr_t>) {
-        using Arg = typename class_messages_detail::MemberFn<decltype(Setter)>::Arg;
-        static_assert(class_messages_detail::KindOf<Arg>() == class_messages_detail::KindOf<Value>(),
-                      "a member row's set takes the value its get gives");
-        row.store = &class_messages_detail::CallSetter<Setter>;
+        constexpr FieldKind set = KindOf<typename MemberFn<decltype(Setter)>::Arg>();
+        if constexpr (!std::is_same_v<decltype(Getter), std::nullptr_t>) {
+            static_assert(set == KindOf<std::decay_t<typename MemberFn<decltype(Getter)>::Result>>(),
+                          "a member row's set takes the value its get gives");
+        }
+        row.field = set;
+        row.store = &CallSetter<Setter>;
     }
     return row;
 }
