@@ -1,6 +1,7 @@
 #include "kernel/actors/ActorSystemHandler.h"
 
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/ClassMessages.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/EngineMessages.h"
@@ -151,6 +152,20 @@ void SetListenerEffect(uint32_t effect) {
     if (Services().setListenerEffect) Services().setListenerEffect(effect);
 }
 
+// A position keeps its value when a block does not hold a whole one.
+constexpr MessageRow kActorSystemRows[] = {
+    FieldRow<&CQVActorSystem::m_CollectResources>(MSG_SET_RESOURCE_COLLECTING, MSG_GET_RESOURCE_COLLECTING),
+    FieldRow<&CQVActorSystem::m_DifficultyLevel>(MSG_SET_DIFFICULTY_LEVEL, MSG_GET_DIFFICULTY_LEVEL),
+    FieldRow<&CQVActorSystem::m_LoadBarColor>(MSG_SET_LOAD_BAR_COLOR, MSG_GET_LOAD_BAR_COLOR),
+    FieldRow<&CQVActorSystem::m_LoadBarPosition>(MSG_SET_LOAD_BAR_POSITION, MSG_GET_LOAD_BAR_POSITION).WholeValue(),
+    FieldRow<&CQVActorSystem::m_LoadBarTextColor>(MSG_SET_LOAD_BAR_TEXT_COLOR, MSG_GET_LOAD_BAR_TEXT_COLOR),
+    FieldRow<&CQVActorSystem::m_LoadBarTextPosition>(MSG_SET_LOAD_BAR_TEXT_POSITION, MSG_GET_LOAD_BAR_TEXT_POSITION)
+        .WholeValue(),
+    FieldRow<&CQVActorSystem::m_GlobalSpeedMultiplier>(MSG_SET_GLOBAL_SPEED_MULTIPLIER,
+                                                       MSG_GET_GLOBAL_SPEED_MULTIPLIER),
+};
+constexpr MessageTable kActorSystemMessages{kActorSystemRows};
+
 // The actors made at run time (file actors' imports and copies) go at once.
 void DestroyRunTimeActors() {
     for (size_t id = ACTOR_ID_FIRST_FREE; id < g_ActorTable.size(); ++id) {
@@ -174,16 +189,11 @@ void DestroyRunTimeActors() {
 }  // namespace
 
 int CQVActorSystem::HandleMessage(uint32_t id, MessageArgs args) {
+    if (const RowResult row = kActorSystemMessages.Apply(*this, id, args); row.Ends()) return row.result;
     int result = 1;
     switch (id) {
     case MSG_START_GAME:
         StartGame(this);
-        break;
-    case MSG_SET_RESOURCE_COLLECTING:
-        m_CollectResources = Args_Get<uint32_t>(args);
-        break;
-    case MSG_GET_RESOURCE_COLLECTING:
-        Args_Answer(args, m_CollectResources);
         break;
     case MSG_DROP_CLOCK_DELTA:
         FrameClock_TakeDelta();
@@ -246,12 +256,6 @@ int CQVActorSystem::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_GET_CURRENT_CAMERA:
         if (MessageArgs_IsPointerAt(id, args, 0)) Args_Set(args, 0, g_CurrentCamera);
         break;
-    case MSG_SET_DIFFICULTY_LEVEL:
-        m_DifficultyLevel = Args_Get<uint32_t>(args);
-        break;
-    case MSG_GET_DIFFICULTY_LEVEL:
-        Args_Answer(args, m_DifficultyLevel);
-        break;
     case MSG_SET_GLOBAL_TIME: {
         // The word is taken as the bits of a float; the senders pass 0.
         const float time = Args_Get<float>(args);
@@ -297,36 +301,6 @@ int CQVActorSystem::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_POP_LISTENER_EFFECT:
         if (!m_ListenerEffects.empty()) m_ListenerEffects.pop_back();
         SetListenerEffect(m_ListenerEffects.empty() ? LISTENER_EFFECT_DEFAULT : m_ListenerEffects.back());
-        break;
-    case MSG_SET_LOAD_BAR_COLOR:
-        for (int i = 0; i < 4; ++i) m_LoadBarColor[i] = Args_Get<float>(args, 4 * i);
-        break;
-    case MSG_GET_LOAD_BAR_COLOR:
-        for (int i = 0; i < 4; ++i) Args_Set(args, 4 * i, m_LoadBarColor[i]);
-        break;
-    case MSG_SET_LOAD_BAR_POSITION:
-        if (args.Holds(0, sizeof(Vector3))) m_LoadBarPosition = Args_Get<Vector3>(args);
-        break;
-    case MSG_GET_LOAD_BAR_POSITION:
-        Args_Answer(args, m_LoadBarPosition);
-        break;
-    case MSG_SET_LOAD_BAR_TEXT_COLOR:
-        for (int i = 0; i < 4; ++i) m_LoadBarTextColor[i] = Args_Get<float>(args, 4 * i);
-        break;
-    case MSG_GET_LOAD_BAR_TEXT_COLOR:
-        for (int i = 0; i < 4; ++i) Args_Set(args, 4 * i, m_LoadBarTextColor[i]);
-        break;
-    case MSG_SET_LOAD_BAR_TEXT_POSITION:
-        if (args.Holds(0, sizeof(Vector3))) m_LoadBarTextPosition = Args_Get<Vector3>(args);
-        break;
-    case MSG_GET_LOAD_BAR_TEXT_POSITION:
-        Args_Answer(args, m_LoadBarTextPosition);
-        break;
-    case MSG_SET_GLOBAL_SPEED_MULTIPLIER:
-        m_GlobalSpeedMultiplier = Args_Get<float>(args);
-        break;
-    case MSG_GET_GLOBAL_SPEED_MULTIPLIER:
-        Args_Answer(args, m_GlobalSpeedMultiplier);
         break;
     case MSG_GET_ASSIGN_DRAWGROUPID:
         AssignDrawGroupIds();

@@ -7,7 +7,7 @@ namespace {
 
 // One value of any kind, as a row reads it from a block or a member gives it.
 struct RowValue {
-    uint8_t bytes[16] = {};
+    uint8_t bytes[sizeof(Matrix)] = {};
     std::string text;
 
     void* For(FieldKind kind) { return kind == FieldKind::Text ? static_cast<void*>(&text) : bytes; }
@@ -81,7 +81,13 @@ void LoadField(const MessageRow& row, const void* field, RowValue& value) {
 
 int Set(const MessageRow& row, CQVActor& actor, MessageArgs args) {
     if (row.storesWhen && !row.storesWhen(actor)) return row.refused;
-    if (row.store == nullptr && row.fieldOf == nullptr) return ROW_PASS_ON;
+    // The block is found first: a member that makes it on demand does so
+    // whatever the block of the message holds.
+    void* field = nullptr;
+    if (row.store == nullptr) {
+        field = row.fieldOf ? row.fieldOf(actor) : nullptr;
+        if (field == nullptr) return ROW_PASS_ON;
+    }
     if (row.wholeValue && !HoldsWholeValue(row.field, args)) return row.result;
     RowValue value;
     Read(row.field, args, value);
@@ -89,8 +95,6 @@ int Set(const MessageRow& row, CQVActor& actor, MessageArgs args) {
         const int result = row.store(actor, value.For(row.field));
         if (result != ROW_PASS_ON) return result;
     } else {
-        void* field = row.fieldOf(actor);
-        if (field == nullptr) return ROW_PASS_ON;
         StoreField(row, field, value);
     }
     if (row.then) {
@@ -126,6 +130,7 @@ bool Agrees(FieldKind kind, const std::vector<uint32_t>& types) {
     case FieldKind::Vector3: return types[0] == VT_VECTOR3;
     case FieldKind::Quaternion: return types[0] == VT_QUATERNION;
     case FieldKind::Color: return types[0] == VT_COLOR;
+    case FieldKind::Matrix: return types[0] == VT_MATRIX;
     case FieldKind::Text: return types[0] == VT_STRING;
     case FieldKind::None: break;
     }

@@ -23,7 +23,7 @@
 //      than a pair (buttons, pickers, a set that adds to a list).
 //    - FieldRow<&C::m_Field>: a set stores the value, a get answers it. The
 //      field's type says the value type (float Real, uint32_t UInt32 or
-//      Int32, Vector3, Quaternion, a colour of four floats Color,
+//      Int32, Vector3, Quaternion, a colour of four floats Color, Matrix,
 //      std::string String). BoolRow keeps a Bool in a word (a set stores 1
 //      for anything but 0), FlagRow in one bit of a word.
 //    - A path after the field reaches into it: a member of a member
@@ -99,7 +99,7 @@
 class CQVActor;
 struct ClassRecord;
 
-enum class FieldKind : uint8_t { None, Real, Word, Bool, Flag, Vector3, Quaternion, Color, Text };
+enum class FieldKind : uint8_t { None, Real, Word, Bool, Flag, Vector3, Quaternion, Color, Matrix, Text };
 
 // What a row leaves to its handler: pass the message on (the class's
 // switch, then the base class's handler), or any other value, the result
@@ -152,6 +152,7 @@ constexpr FieldKind KindOf() {
     else if constexpr (std::is_same_v<T, bool>) return FieldKind::Bool;
     else if constexpr (std::is_same_v<T, Vector3>) return FieldKind::Vector3;
     else if constexpr (std::is_same_v<T, Quaternion>) return FieldKind::Quaternion;
+    else if constexpr (std::is_same_v<T, Matrix>) return FieldKind::Matrix;
     else if constexpr (ColorLike<T>) return FieldKind::Color;
     else if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, const char*>) return FieldKind::Text;
     else static_assert(std::is_same_v<T, float>, "a row's value has a value type of the vocabulary");
@@ -167,6 +168,7 @@ constexpr size_t SizeOf(FieldKind kind) {
     case FieldKind::Vector3: return sizeof(Vector3);
     case FieldKind::Quaternion: return sizeof(Quaternion);
     case FieldKind::Color: return sizeof(ColorValue);
+    case FieldKind::Matrix: return sizeof(Matrix);
     case FieldKind::Text: return sizeof(std::string);
     case FieldKind::None: break;
     }
@@ -354,9 +356,10 @@ struct MessageRow {
     }
     template <auto Setter>
     constexpr MessageRow StoredBy() const {
-        using Arg = typename class_messages_detail::MemberFn<decltype(Setter)>::Arg;
-        if (class_messages_detail::KindOf<Arg>() != field &&
-            !(field == FieldKind::Bool && class_messages_detail::KindOf<Arg>() == FieldKind::Word)) {
+        constexpr FieldKind arg =
+            class_messages_detail::KindOf<typename class_messages_detail::MemberFn<decltype(Setter)>::Arg>();
+        const bool takesBool = arg == FieldKind::Bool || arg == FieldKind::Word;
+        if (arg != field && !((field == FieldKind::Bool || field == FieldKind::Flag) && takesBool)) {
             class_messages_detail::RowDoesNotFitItsField();
         }
         MessageRow row = *this;

@@ -1,6 +1,7 @@
 #include "kernel/actors/TreeMessages.h"
 
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/ClassMessages.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/MessageArgs.h"
@@ -20,6 +21,18 @@ constexpr uint32_t COLOBJ_TYPE_BOX = 2;
 constexpr uint32_t COLOBJ_TYPE_ORIENTED_BOX = 3;
 // A clean-up answer: the actor queued itself for deletion.
 constexpr int CLEANED = 2;
+
+// The transform's pairs move the actor; the name's set also binds a GA slot.
+constexpr MessageRow kTreeRows[] = {
+    FieldRow<&CQVActor::m_Position>(MSG_SET_POSITION, MSG_GET_POSITION).Then<&CQVActor::InvalidateTransform>(),
+    FieldRow<&CQVActor::m_Scale>(MSG_SET_SCALE, MSG_GET_SCALE).Then<&CQVActor::InvalidateTransform>(),
+    FieldRow<&CQVActor::m_Rotation>(MSG_SET_QUATERNION, MSG_GET_QUATERNION).Then<&CQVActor::InvalidateTransform>(),
+    FieldRow<&CQVActor::m_DeltaPosition>(MSG_SET_DELTA_POSITION, MSG_GET_DELTA_POSITION),
+    MemberRow<&CQVActor::GetWorldMatrix, &CQVActor::SetWorldMatrix>(MSG_SET_MATRIX, MSG_GET_MATRIX).WholeValue(),
+    FieldRow<&CQVActor::m_Name>(MSG_SET_NAME, MSG_GET_NAME).StoredBy<&CQVActor::OnSetName>(),
+    MemberRow<&CQVActor::InheritsDrawGroupId>(0, MSG_GET_INHERIT_DRAWGROUPID),
+};
+constexpr MessageTable kTreeMessages{kTreeRows};
 
 // Stored sizes of saved timed-message blocks not yet turned into run-time blocks.
 std::unordered_map<TimedMessage*, uint32_t> g_StoredArgSizes;
@@ -126,30 +139,9 @@ CQVActor* CurrentDrawGroup(CQVActor* actor) {
 
 bool HandleTransform(CQVActor* actor, uint32_t id, MessageArgs args) {
     switch (id) {
-    case MSG_SET_POSITION:
-        actor->m_Position = Args_Get<Vector3>(args);
-        actor->InvalidateTransform();
-        return true;
-    case MSG_GET_POSITION:
-        Args_Answer(args, actor->m_Position);
-        return true;
     case MSG_POSITION_ADD:
         actor->m_Position += Args_Get<Vector3>(args);
         actor->InvalidateTransform();
-        return true;
-    case MSG_SET_SCALE:
-        actor->m_Scale = Args_Get<Vector3>(args);
-        actor->InvalidateTransform();
-        return true;
-    case MSG_GET_SCALE:
-        Args_Answer(args, actor->m_Scale);
-        return true;
-    case MSG_SET_QUATERNION:
-        actor->m_Rotation = Args_Get<Quaternion>(args);
-        actor->InvalidateTransform();
-        return true;
-    case MSG_GET_QUATERNION:
-        Args_Answer(args, actor->m_Rotation);
         return true;
     case MSG_QUATERNION_IDENTITY:
         Quat_Identity(&actor->m_Rotation);
@@ -172,12 +164,6 @@ bool HandleTransform(CQVActor* actor, uint32_t id, MessageArgs args) {
         Args_Answer(args, q);
         return true;
     }
-    case MSG_GET_MATRIX:
-        Args_Answer(args, actor->GetWorldMatrix());
-        return true;
-    case MSG_SET_MATRIX:
-        if (args) actor->SetWorldMatrix(Args_Get<Matrix>(args));
-        return true;
     case MSG_SET_LOCAL_MATRIX:
         if (args) SetLocalMatrix(actor, Args_Get<Matrix>(args));
         return true;
@@ -192,12 +178,6 @@ bool HandleTransform(CQVActor* actor, uint32_t id, MessageArgs args) {
         return true;
     case MSG_CALCULATE_INVERSEMATRIX:
         actor->GetInverseWorldMatrix();
-        return true;
-    case MSG_SET_DELTA_POSITION:
-        actor->m_DeltaPosition = Args_Get<Vector3>(args);
-        return true;
-    case MSG_GET_DELTA_POSITION:
-        Args_Answer(args, actor->m_DeltaPosition);
         return true;
     case MSG_CALCULATE_AABOX:
         SendToEachChild(actor, id, args);
@@ -225,9 +205,6 @@ bool HandleDrawGroup(CQVActor* actor, uint32_t id, MessageArgs args) {
             actor->m_Flags |= ACTOR_DRAWGROUP_INHERITED;
             break;
         }
-        return true;
-    case MSG_GET_INHERIT_DRAWGROUPID:
-        Args_Answer<uint32_t>(args, 1);
         return true;
     case MSG_CUR_DG:
         SendCommand(CurrentDrawGroup(actor), args);
@@ -265,11 +242,9 @@ bool ActorTree_HasStoredArgs(const TimedMessage* record, uint32_t* storedSize) {
 }
 
 int ActorTree_HandleMessage(CQVActor* actor, uint32_t id, MessageArgs args) {
+    if (const RowResult row = kTreeMessages.Apply(*actor, id, args)) return row.Ends() ? row.result : 1;
     if (HandleTransform(actor, id, args) || HandleDrawGroup(actor, id, args)) return 1;
     switch (id) {
-    case MSG_GET_NAME:
-        Args_AnswerText(args, 0, actor->m_Name);
-        return 1;
     case MSG_SET_SAVED_RECURSIVE:
         actor->m_Flags = Args_Get<uint32_t>(args) ? (actor->m_Flags | ACTOR_SAVED) : (actor->m_Flags & ~ACTOR_SAVED);
         SendToEachChild(actor, id, args);
