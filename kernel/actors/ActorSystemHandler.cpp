@@ -7,6 +7,7 @@
 #include "kernel/actors/EngineMessages.h"
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
+#include "kernel/actors/Registries.h"
 #include "kernel/actors/TimedMessage.h"
 #include "kernel/base/Maths.h"
 
@@ -152,8 +153,18 @@ void SetListenerEffect(uint32_t effect) {
     if (Services().setListenerEffect) Services().setListenerEffect(effect);
 }
 
-// A position keeps its value when a block does not hold a whole one.
+// The editor's sheet, then the pairs; a position keeps its value when a
+// block does not hold a whole one.
 constexpr MessageRow kActorSystemRows[] = {
+    SheetRow("Actor System", PROP_TITLE),
+    SheetRow("Set Grid Snap Unit.", PROP_SEPARATOR),
+    SheetRow("Meter:|4.0 m|0|3.0 m|1|2.0 m|2|1.5 m|3|1.0 m|4|0.5 m|5|0.25 m|6|0.1 m|7|0.05 m|8|", PROP_CHOICE,
+             MSG_SET_SNAP_SETTING, MSG_GET_SNAP_SETTING),
+    SheetRow("Set Grid Space.", PROP_SEPARATOR),
+    SheetRow("Meter:|4.0 m|0|3.0 m|1|1.0 m|2|", PROP_CHOICE, MSG_SET_GRID_SETTING, MSG_GET_GRID_SETTING),
+    SheetRow("Load/Unload File Actors", PROP_SEPARATOR),
+    SheetRow("Load All File Actors:|Load|", PROP_BUTTON, MSG_LOAD_ALL_FILEOBJECTS),
+    SheetRow("Unload All File Actors:|Unload|", PROP_BUTTON, MSG_UNLOAD_ALL_FILEOBJECTS),
     FieldRow<&CQVActorSystem::m_CollectResources>(MSG_SET_RESOURCE_COLLECTING, MSG_GET_RESOURCE_COLLECTING),
     FieldRow<&CQVActorSystem::m_DifficultyLevel>(MSG_SET_DIFFICULTY_LEVEL, MSG_GET_DIFFICULTY_LEVEL),
     FieldRow<&CQVActorSystem::m_LoadBarColor>(MSG_SET_LOAD_BAR_COLOR, MSG_GET_LOAD_BAR_COLOR),
@@ -325,6 +336,8 @@ std::vector<uint32_t> CQVActorSystem::FindActorsByName(const char* name, uint32_
     }
     return ids;
 }
+
+void ActorSystem_AddSheet(ClassRecord& record) { kActorSystemMessages.AddSheet(record); }
 
 void ActorSystemHandler_Reset() {
     g_AIPlayerHitEffectMultiplier = 1.0f;

@@ -22,18 +22,6 @@ constexpr uint32_t COLOBJ_TYPE_ORIENTED_BOX = 3;
 // A clean-up answer: the actor queued itself for deletion.
 constexpr int CLEANED = 2;
 
-// The transform's pairs move the actor; the name's set also binds a GA slot.
-constexpr MessageRow kTreeRows[] = {
-    FieldRow<&CQVActor::m_Position>(MSG_SET_POSITION, MSG_GET_POSITION).Then<&CQVActor::InvalidateTransform>(),
-    FieldRow<&CQVActor::m_Scale>(MSG_SET_SCALE, MSG_GET_SCALE).Then<&CQVActor::InvalidateTransform>(),
-    FieldRow<&CQVActor::m_Rotation>(MSG_SET_QUATERNION, MSG_GET_QUATERNION).Then<&CQVActor::InvalidateTransform>(),
-    FieldRow<&CQVActor::m_DeltaPosition>(MSG_SET_DELTA_POSITION, MSG_GET_DELTA_POSITION),
-    MemberRow<&CQVActor::GetWorldMatrix, &CQVActor::SetWorldMatrix>(MSG_SET_MATRIX, MSG_GET_MATRIX).WholeValue(),
-    FieldRow<&CQVActor::m_Name>(MSG_SET_NAME, MSG_GET_NAME).StoredBy<&CQVActor::OnSetName>(),
-    MemberRow<&CQVActor::InheritsDrawGroupId>(0, MSG_GET_INHERIT_DRAWGROUPID),
-};
-constexpr MessageTable kTreeMessages{kTreeRows};
-
 // Stored sizes of saved timed-message blocks not yet turned into run-time blocks.
 std::unordered_map<TimedMessage*, uint32_t> g_StoredArgSizes;
 
