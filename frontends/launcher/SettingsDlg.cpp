@@ -104,6 +104,15 @@ std::vector<ScreenMode> Settings_FilterScreenModes(const std::vector<PlatformDis
     return list;
 }
 
+int Settings_FindScreenMode(const std::vector<ScreenMode>& modes, const LauncherSettings& settings) {
+    for (size_t i = 0; i < modes.size(); ++i) {
+        if (static_cast<int32_t>(modes[i].width) == settings.width &&
+            static_cast<int32_t>(modes[i].height) == settings.height && modes[i].depth == settings.depth)
+            return static_cast<int>(i);
+    }
+    return 0;
+}
+
 CQVSettingsDlg::CQVSettingsDlg(const LauncherSettings& settings, SettingsLanguage language)
     : m_Settings(settings), m_Language(language) {}
 
@@ -140,15 +149,8 @@ bool CQVSettingsDlg::OnInitDialog() {
         m_Dialog->EndDialog(IDCANCEL);
         return true;
     }
-    int selected = -1;
-    for (size_t i = 0; i < m_ScreenModes.size(); ++i) {
-        const ScreenMode& mode = m_ScreenModes[i];
-        m_Dialog->ComboAdd(IDC_SCREEN_MODE, mode.text);
-        if (selected < 0 && static_cast<int32_t>(mode.width) == m_Settings.width &&
-            static_cast<int32_t>(mode.height) == m_Settings.height && mode.depth == m_Settings.depth)
-            selected = static_cast<int>(i);
-    }
-    m_Dialog->ComboSetSelection(IDC_SCREEN_MODE, std::max(selected, 0));
+    for (const ScreenMode& mode : m_ScreenModes) m_Dialog->ComboAdd(IDC_SCREEN_MODE, mode.text);
+    m_Dialog->ComboSetSelection(IDC_SCREEN_MODE, Settings_FindScreenMode(m_ScreenModes, m_Settings));
     SetRadioButtons(m_Settings);
     return true;
 }

@@ -55,6 +55,8 @@ struct ScreenMode {
 // The modes the game runs in, from a display's modes: the four sizes only,
 // each size and format once, formats of 16 and 32 bits.
 std::vector<ScreenMode> Settings_FilterScreenModes(const std::vector<PlatformDisplayMode>& modes);
+// The first mode of the stored width, height and depth; else entry 0.
+int Settings_FindScreenMode(const std::vector<ScreenMode>& modes, const LauncherSettings& settings);
 
 class CQVSettingsDlg {
 public:
