@@ -105,8 +105,22 @@ Picture Background() {
     return picture;
 }
 
-// The three pictures of a button: normal, hover and the bubble with its hint.
-void ButtonPictures(const std::string& label, Picture* normal, Picture* hover, Picture* bubble) {
+// The part of a picture at (x, y).
+Picture Crop(const Picture& source, int x, int y, int width, int height) {
+    Picture part(width, height, 0xFF000000u);
+    for (int row = 0; row < height; ++row) {
+        for (int column = 0; column < width; ++column)
+            part.pixels[static_cast<size_t>(row) * width + column] =
+                source.pixels[static_cast<size_t>(y + row) * source.width + x + column];
+    }
+    return part;
+}
+
+// The three pictures of a button: normal, hover and the bubble with its
+// hint. The bubble reaches out over the menu, whose picture it carries
+// where the hint's box is not, as pictures have no transparency.
+void ButtonPictures(const std::string& label, const std::string& hint, const Picture& menu, int y, Picture* normal,
+                    Picture* hover, Picture* bubble) {
     auto panel = [&](Picture& p, uint32_t face, uint32_t edge, uint32_t ink) {
         p.Fill(0, 0, kButtonWidth, kButtonHeight, edge);
         p.Fill(2, 2, kButtonWidth - 4, kButtonHeight - 4, face);
@@ -118,8 +132,11 @@ void ButtonPictures(const std::string& label, Picture* normal, Picture* hover, P
     panel(*hover, 0xFF304878u, 0xFFE0B040u, 0xFFFFFFFFu);
     // The bubble covers the menu to the right of the button: its background
     // is drawn in, as pictures have no transparency.
-    *bubble = Picture(kBubbleWidth, kButtonHeight, 0);
+    *bubble = Crop(menu, kButtonLeft, y, kBubbleWidth, kButtonHeight);
     panel(*bubble, 0xFF304878u, 0xFFE0B040u, 0xFFFFFFFFu);
+    bubble->Fill(kButtonWidth + 8, 6, kBubbleWidth - kButtonWidth - 10, kButtonHeight - 12, 0xFFE0B040u);
+    bubble->Fill(kButtonWidth + 9, 7, kBubbleWidth - kButtonWidth - 12, kButtonHeight - 14, 0xFF101828u);
+    DrawText(*bubble, hint, 16, kButtonWidth + 16, 13, 0xFFE0B040u, false);
 }
 
 struct SampleButton {
@@ -262,13 +279,14 @@ bool LauncherData_WriteSample(const std::filesystem::path& folder, const std::st
     menu.movies = {"intro.mpg", "launch.mpg"};
     menu.playMovie = "true";
 
-    bool ok = WriteBmp(media / "menu.bmp", Background());
+    const Picture background = Background();
+    bool ok = WriteBmp(media / "menu.bmp", background);
     for (size_t i = 0; i < std::size(buttons); ++i) {
         const SampleButton& sample = buttons[i];
         const std::string name = sample.name;
+        const int y = 200 + static_cast<int>(i) * 62;
         Picture normal(1, 1, 0), hover(1, 1, 0), bubble(1, 1, 0);
-        ButtonPictures(sample.label, &normal, &hover, &bubble);
-        DrawText(bubble, sample.hint, 16, kButtonWidth + 12, 13, 0xFFE0B040u, false);
+        ButtonPictures(sample.label, sample.hint, background, y, &normal, &hover, &bubble);
         ok = ok && WriteBmp(media / (name + "_lo.bmp"), normal) && WriteBmp(media / (name + "_hi.bmp"), hover) &&
              WriteBmp(media / (name + "_bubble.bmp"), bubble);
         LauncherButton button;
@@ -276,7 +294,7 @@ bool LauncherData_WriteSample(const std::filesystem::path& folder, const std::st
         button.imageHover = name + "_hi.bmp";
         button.imageBubble = name + "_bubble.bmp";
         button.posX = kButtonLeft;
-        button.posY = 200 + static_cast<int>(i) * 62;
+        button.posY = y;
         button.rectLeft = button.posX;
         button.rectTop = button.posY;
         button.rectRight = button.posX + kButtonWidth;
