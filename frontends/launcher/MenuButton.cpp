@@ -62,6 +62,11 @@ void PlayMenuSound(const std::string& file) {
     if (!file.empty()) Platform_PlaySound(Frontend_DiskPath(g_MediaPrefix + file));
 }
 
+// Sounds are read with their button, not when they first play.
+void LoadMenuSound(const std::string& file) {
+    if (!file.empty()) Platform_LoadSound(Frontend_DiskPath(g_MediaPrefix + file));
+}
+
 }  // namespace
 
 CQVMenuButton::CQVMenuButton() : m_Id(g_NextButtonId++) {}
@@ -87,6 +92,8 @@ bool CQVMenuButton::Load(const std::string& path) {
         case ButtonValue::Flag: this->*key.number = std::strcmp(value, "true") == 0 ? 1 : 0; break;
         }
     }
+    LoadMenuSound(m_HoverSound);
+    LoadMenuSound(m_ClickSound);
     return true;
 }
 

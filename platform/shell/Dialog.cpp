@@ -309,6 +309,9 @@ int PlatformDialog::RunModal(const CommandHandler& handler) {
     SDL_ShowWindow(s.window);
     while (!s.ended) {
         if (g_FrameHook) g_FrameHook(*this);
+        // A quit asked for from outside (a signal) cancels; the request
+        // stays for the owner.
+        if (Platform_QuitRequested()) s.commands.push_back({IDCANCEL, BN_CLICKED});
         s.Collect();
         s.Frame();
         std::vector<Command> commands;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <vector>
 
@@ -21,6 +22,8 @@ std::recursive_mutex g_SoundMutex;
 std::unique_ptr<PlatformSoundDevice> g_Device;
 bool g_DeviceTried = false;
 PlatformSoundBuffer* g_Wave = nullptr;
+// Files read ahead of their first play, by name.
+std::map<std::string, std::vector<uint8_t>> g_Loaded;
 
 PlatformSoundDevice* Device() {
     if (!g_Device && !g_DeviceTried) {
@@ -88,13 +91,29 @@ bool ParseWave(const std::vector<uint8_t>& file, PlatformSoundFormat* format, co
 
 }  // namespace
 
-bool Platform_PlaySound(const std::string& path) {
+bool Platform_LoadSound(const std::string& path) {
     std::vector<uint8_t> file;
     PlatformSoundFormat format;
     const uint8_t* samples = nullptr;
     uint32_t bytes = 0;
     if (path.empty() || !ReadFile(path, &file) || !ParseWave(file, &format, &samples, &bytes)) return false;
     std::lock_guard<std::recursive_mutex> lock(g_SoundMutex);
+    Device();
+    g_Loaded[path] = std::move(file);
+    return true;
+}
+
+bool Platform_PlaySound(const std::string& path) {
+    if (path.empty()) return false;
+    std::lock_guard<std::recursive_mutex> lock(g_SoundMutex);
+    std::vector<uint8_t> read;
+    const auto loaded = g_Loaded.find(path);
+    if (loaded == g_Loaded.end() && !ReadFile(path, &read)) return false;
+    const std::vector<uint8_t>& file = loaded != g_Loaded.end() ? loaded->second : read;
+    PlatformSoundFormat format;
+    const uint8_t* samples = nullptr;
+    uint32_t bytes = 0;
+    if (!ParseWave(file, &format, &samples, &bytes)) return false;
     PlatformSoundDevice* device = Device();
     if (device == nullptr) return false;
     PlatformSoundBuffer* buffer = device->CreateBuffer(format, bytes, kWaveBuffer, false);
@@ -130,6 +149,7 @@ void Platform_CloseSound() {
     std::lock_guard<std::recursive_mutex> lock(g_SoundMutex);
     delete g_Wave;
     g_Wave = nullptr;
+    g_Loaded.clear();
     g_Device.reset();
     g_DeviceTried = false;
 }
