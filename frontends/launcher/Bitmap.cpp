@@ -51,8 +51,10 @@ bool CQVBitmap::AllocBits() {
 
 bool CQVBitmap::LoadFromFile(const std::string& path) {
     std::unique_ptr<std::FILE, FileCloser> file(Frontend_OpenFile(path));
-    if (!file) return false;
-    std::FILE* f = file.get();
+    return file && LoadFromStream(file.get());
+}
+
+bool CQVBitmap::LoadFromStream(std::FILE* f) {
     if (std::fseek(f, 0, SEEK_END) != 0) return false;
     const long end = std::ftell(f);
     if (end < 0 || std::fseek(f, 0, SEEK_SET) != 0) return false;

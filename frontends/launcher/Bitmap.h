@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,8 @@ public:
     // a file that is not a BMP of 8 or 24 bits without compression, whose
     // sizes or palette count are out of range, or that is shorter than they say.
     bool LoadFromFile(const std::string& path);
+    // The same from an open stream of the file's bytes, read from its start.
+    bool LoadFromStream(std::FILE* file);
     // A black 24-bit picture of the other's size; false when the other has no header.
     bool CreateFrom(const CQVBitmap* other);
     // Copies this picture's rows into target (a 24-bit picture) with its
