@@ -374,15 +374,16 @@ void CQVSkinObject::SetLayerMask(uint32_t part) {
     m_SkinFlags = used ? (m_SkinFlags | SKIN_UPPER_LAYERS) : (m_SkinFlags & ~SKIN_UPPER_LAYERS);
 }
 
-// Layer 0 always plays something: "N_Neutral", else the first motion. The
-// fallback goes to layer 0 whichever layer is current.
+// Layer 0 always plays something: "N_Neutral", else the first motion; with
+// no motion at all it plays none. The fallback goes to layer 0 whichever
+// layer is current.
 void CQVSkinObject::EnsureBaseMotion() {
     if (MotionOf(m_Layers[0]) != nullptr) return;
     const uint32_t current = m_CurrentLayer;
     m_CurrentLayer = 0;
     HandleMessage(MSG_SET_MOTION, Args_Of(kFallbackMotion));
     m_CurrentLayer = current;
-    if (MotionOf(m_Layers[0]) == nullptr) m_Layers[0].motion = 0;
+    if (MotionOf(m_Layers[0]) == nullptr && !m_Motions.empty()) m_Layers[0].motion = 0;
 }
 
 void CQVSkinObject::StepMotions() {

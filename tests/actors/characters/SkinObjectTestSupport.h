@@ -28,9 +28,10 @@
 #include <string>
 #include <vector>
 
-// A message an actor handled, as its command spy saw it: the id, a text
-// argument (for the messages that carry one) and the first word.
+// A message an actor handled, as its command spy saw it: who handled it,
+// the id, a text argument (for the messages that carry one) and the first word.
 struct SpiedMessage {
+    std::string who;
     uint32_t id;
     std::string text;
     uint32_t word;
@@ -38,7 +39,7 @@ struct SpiedMessage {
 };
 
 inline void PrintTo(const SpiedMessage& m, std::ostream* out) {
-    *out << "{" << m.id << ", \"" << m.text << "\", " << m.word << "}";
+    *out << "{" << m.who << ", " << m.id << ", \"" << m.text << "\", " << m.word << "}";
 }
 
 // Watches what the actors it is attached to handle; keeps the messages of
@@ -58,7 +59,8 @@ public:
         if (std::find(m_Watched.begin(), m_Watched.end(), spied.id) == m_Watched.end()) return 1;
         const MessageArgs& block = *spied.args;
         const bool text = spied.id == MSG_CALLBACK_MOTION_SET;
-        seen.push_back({spied.id, text ? Args_TextOr(block) : "", text ? 0u : Args_Get<uint32_t>(block)});
+        seen.push_back({spied.actor->m_Name, spied.id, text ? Args_TextOr(block) : "",
+                        text ? 0u : Args_Get<uint32_t>(block)});
         return 1;
     }
     std::vector<SpiedMessage> seen;
@@ -205,10 +207,10 @@ protected:
         return motion ? motion->name : "";
     }
 
-    // Watches what an actor handles.
-    MessageSpy& Watch(CQVActor* actor, std::vector<uint32_t> ids) {
+    // Watches what the actors handle.
+    MessageSpy& Watch(std::vector<CQVActor*> actors, std::vector<uint32_t> ids) {
         spy = std::make_unique<MessageSpy>(std::move(ids));
-        spy->Attach(actor);
+        for (CQVActor* actor : actors) spy->Attach(actor);
         return *spy;
     }
 
