@@ -12,8 +12,10 @@ bool Failed(const std::string& file, std::string* error) {
 
 }  // namespace
 
-uint32_t FigureContent_MotionCount() {
-    return static_cast<uint32_t>(MotBuild_FigureMotions(MeshBuild_Figure(2).bones).size());
+std::vector<std::string> FigureContent_MotionNames() {
+    std::vector<std::string> names;
+    for (const NamedMotion& motion : MotBuild_FigureMotions(MeshBuild_Figure(2).bones)) names.push_back(motion.name);
+    return names;
 }
 
 bool FigureContent_Add(LibraryFile* library, const std::filesystem::path& data, const FigureItems& items,

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 struct FigureItems {
     uint32_t mesh;
@@ -19,8 +20,8 @@ struct FigureItems {
     std::string fileStem = "figure";  // files "<stem>.qvm" and "<stem>_<motion>.mot"
 };
 
-// The motion items' count.
-uint32_t FigureContent_MotionCount();
+// The motions' names, in the order of their item ids.
+std::vector<std::string> FigureContent_MotionNames();
 
 // Writes the files into the folder and adds the items; false, with the file
 // that could not be written in *error, otherwise.
