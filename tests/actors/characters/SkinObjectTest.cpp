@@ -6,16 +6,11 @@
 #include "kernel/actors/Registries.h"
 #include "kernel/base/Archive.h"
 #include "tests/actors/characters/SkinObjectTestSupport.h"
+#include "tests/support/ActorRecordFile.h"
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <unistd.h>
 
 namespace {
-
-namespace fs = std::filesystem;
 
 class SkinObjectTest : public SkinObjectFixture {
 protected:
@@ -263,41 +258,17 @@ TEST(SkinMotionNameRules, CompareOnlyWithinTheName) {
 // Serialize, then loaded by the actor system.
 class SkinObjectFileTest : public SkinObjectTest {
 protected:
-    void SetUp() override {
-        SkinObjectTest::SetUp();
-        path = fs::temp_directory_path() / ("qv_skin_" + std::to_string(::getpid()) + "_" +
-                                            testing::UnitTest::GetInstance()->current_test_info()->name() + ".qva");
-    }
-    void TearDown() override {
-        std::error_code error;
-        fs::remove(path, error);
-        SkinObjectTest::TearDown();
-    }
     // The skin as the one record of a file of the version; the skin is deleted.
     void WriteAndForget(uint32_t version) {
-        CQVActorArchive archive;
-        ASSERT_TRUE(archive.Open(path.c_str(), "wb"));
-        archive.version = version;
-        uint32_t header[4] = {version, 1, skin->m_Id, 1};
-        archive.SerializeDwords(header, 4);
-        ASSERT_EQ(skin->Serialize(&archive, 0), 1);
-        ASSERT_TRUE(archive.Flush());
-        archive.Close();
-        g_ActorSystem->DeleteActor(skin);
+        ASSERT_TRUE(file.WriteAndForget(skin, version));
         skin = nullptr;
     }
     CQVSkinObject* Load() {
-        if (g_ActorSystem->LoadActors(path.c_str(), 0) != 1) return nullptr;
+        if (file.Load() != 1) return nullptr;
         return dynamic_cast<CQVSkinObject*>(CQVActorSystem::FindActorByName("Skin", CLASS_SKINOBJECT));
     }
-    std::vector<char> Bytes() const {
-        std::ifstream in(path, std::ios::binary);
-        return std::vector<char>(std::istreambuf_iterator<char>(in), {});
-    }
-    void Rewrite(const std::vector<char>& bytes) const {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
+    std::vector<char> Bytes() const { return file.Bytes(); }
+    void Rewrite(const std::vector<char>& bytes) const { file.Rewrite(bytes); }
     // Bytes of a word of layer 0's record counted from the end of the file:
     // the record ends with index, name, next motion, speed, time and the
     // transition flag.
@@ -314,7 +285,7 @@ protected:
         return size;
     }
 
-    fs::path path;
+    ActorRecordFile file;
 };
 
 TEST_F(SkinObjectFileTest, ARecordLoadsBackWithItsMotionsAndLayers) {
@@ -477,7 +448,7 @@ TEST_F(SkinObjectFileTest, DamagedRecordsFailOrPlayNothing) {
 
     for (uint32_t count : {3u, 1000u, 0x10000000u, 0xFFFFFFFFu}) {
         Rewrite(patched(countFromEnd, count));
-        EXPECT_EQ(g_ActorSystem->LoadActors(path.c_str(), 0), 0) << count;
+        EXPECT_EQ(file.Load(), 0) << count;
         EXPECT_EQ(CQVActorSystem::FindActorByName("Skin", CLASS_SKINOBJECT), nullptr) << count;
     }
     for (uint32_t index : {2u, 7u, 0x80000000u}) {
@@ -492,7 +463,7 @@ TEST_F(SkinObjectFileTest, DamagedRecordsFailOrPlayNothing) {
     }
     for (size_t cut = 1; cut <= countFromEnd; ++cut) {
         Rewrite(std::vector<char>(good.begin(), good.end() - static_cast<std::ptrdiff_t>(cut)));
-        ASSERT_EQ(g_ActorSystem->LoadActors(path.c_str(), 0), 0) << cut;
+        ASSERT_EQ(file.Load(), 0) << cut;
     }
 }
 

@@ -1,10 +1,12 @@
 #pragma once
-// The SkinObject on the game's own class table, with the jointed figure of
-// the content tools put straight into the library: a mesh item holding only
-// the figure's bones (no device needed) and motion items holding their
-// tracks. The global clock is held by hand, one step per frame.
+// The SkinObject on the game's own class table (the mesh actor's fixture),
+// with the jointed figure of the content tools put straight into the
+// library: a mesh item holding only the figure's bones (no device needed)
+// and motion items holding their tracks. The global clock is held by hand,
+// one step per frame.
 
 #include "actors/characters/SkinObject.h"
+#include "tests/actors/scene/ObjectTestSupport.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/EngineMessages.h"
@@ -71,29 +73,18 @@ private:
 
 constexpr uint32_t kFigureMesh = 10;
 
-class SkinObjectFixture : public testing::Test {
+class SkinObjectFixture : public ObjectSceneFixture {
 protected:
     void SetUp() override {
-        ResetGlobals();
-        ASSERT_EQ(CQVEngine::Create(), 1);
-        ActorClasses_Install();
-        ASSERT_EQ(RegisterActorClasses(), 1);
-        scenery = CQVActorSystem::GetActorById(ACTOR_ID_SCENERY);
-        AddBoneMesh(3, "Fallback Mesh", {});
-        auto* material = new CQVMaterialItem;
-        material->name = "Fallback Material";
-        material->loaded = 1;
-        g_Library.SetItem(4, material);
+        ObjectSceneFixture::SetUp();
+        if (HasFatalFailure()) return;
         figure = MeshBuild_Figure(2);
         AddBoneMesh(kFigureMesh, "Figure", figure.bones);
         g_GlobalClock.flags |= CLOCK_MANUAL;
     }
     void TearDown() override {
-        g_GlobalClock.flags = clockFlags;
-        delete g_ActorSystem;
-        g_ActorSystem = nullptr;
+        ObjectSceneFixture::TearDown();
         spy.reset();
-        ResetGlobals();
     }
 
     // A loaded skinned mesh item of one subset record and the bones, without geometry.
@@ -166,16 +157,13 @@ protected:
     }
 
     CQVSkinObject* MakeSkin(const char* name, CQVActor* parent = nullptr) {
-        auto* skin = dynamic_cast<CQVSkinObject*>(
-            g_ActorSystem->CreateActor(CLASS_SKINOBJECT, name, nullptr, parent ? parent : scenery, ACTOR_ID_ANY, 1, 0));
+        auto* skin = dynamic_cast<CQVSkinObject*>(Make(CLASS_SKINOBJECT, name, parent));
         if (skin == nullptr) return nullptr;
         CQVMeshItem* mesh = static_cast<CQVMeshItem*>(g_Library.At(kFigureMesh));
         skin->HandleMessage(MSG_SET_MESH, Args_Of(&mesh));
         return skin;
     }
-    CQVActor* MakeBase(const char* name, CQVActor* parent = nullptr) {
-        return g_ActorSystem->CreateActor(CLASS_BASE, name, nullptr, parent ? parent : scenery, ACTOR_ID_ANY, 1, 0);
-    }
+    CQVActor* MakeBase(const char* name, CQVActor* parent = nullptr) { return Make(CLASS_BASE, name, parent); }
 
     // The next frame, dt seconds on.
     static void Advance(float dt) {
@@ -189,18 +177,7 @@ protected:
         Advance(dt);
         skin->HandleMessage(MSG_UPDATE, nullptr);
     }
-
-    template <typename T>
-    static int Send(CQVActor* actor, uint32_t id, T value) {
-        return actor->HandleMessage(id, Args_Of(&value));
-    }
     static int SetMotion(CQVActor* actor, const char* name) { return actor->HandleMessage(MSG_SET_MOTION, Args_Of(name)); }
-    template <typename T>
-    static T Ask(CQVActor* actor, uint32_t id, T initial = T{}) {
-        T value = initial;
-        actor->HandleMessage(id, Args_Of(&value));
-        return value;
-    }
     // The name of the motion a layer plays, "" for none.
     static std::string Playing(CQVSkinObject* skin, uint32_t layer = 0) {
         const SkinMotion* motion = skin->MotionOf(skin->m_Layers[layer]);
@@ -214,9 +191,7 @@ protected:
         return *spy;
     }
 
-    CQVActor* scenery = nullptr;
     QvmFile figure;
     uint32_t nextMotionId = 100;
     std::unique_ptr<MessageSpy> spy;
-    uint32_t clockFlags = g_GlobalClock.flags;
 };

@@ -192,6 +192,8 @@ TEST_F(SkinPoseTest, ACopyPosesItsBoneActorsWithItsOwnSkeleton) {
     source->HandleMessage(MSG_UPDATE_BONES, nullptr);
     CQVActor* output = MakeBase("Output");
     Send(source, MSG_SET_BIP01_OUTPUT, output);
+    const Sphere sphere{Vector3(0, 90, 0), 120.0f};
+    source->HandleMessage(MSG_SET_SKIN_CLIPPING_SPHERE, Args_Of(&sphere));
 
     auto* copy = dynamic_cast<CQVSkinObject*>(
         g_ActorSystem->CreateActor(CLASS_SKINOBJECT, "Copy", source, scenery, ACTOR_ID_ANY, 1, 0));
@@ -203,6 +205,8 @@ TEST_F(SkinPoseTest, ACopyPosesItsBoneActorsWithItsOwnSkeleton) {
     EXPECT_EQ(copy->GetBoneMatrices(), nullptr);
     EXPECT_EQ(copy->m_RootOutput.target, nullptr);
     EXPECT_EQ(copy->m_RootOutput.owner, copy);
+    EXPECT_EQ(copy->ClippingSphere(), &copy->m_ClippingSphere) << "the copy hands skinning its own sphere";
+    EXPECT_EQ(copy->m_ClippingSphere.radius, 120.0f);
     ASSERT_EQ(copy->m_BoneSync.size(), figure.bones.size());
     EXPECT_EQ(copy->m_BoneSync.front().link.owner, copy);
     EXPECT_TRUE(copy->m_SkinFlags & SKIN_RESOURCES_LOADED);
