@@ -292,7 +292,8 @@ int CQVSkinObject::SetMotion(const char* text) {
         if (!killed && (m_SkinFlags & SKIN_EVENT_CONTAINERS))
             HandleMessage(MSG_CALLBACK_MOTION_SET, Args_Of(started.c_str()));
     } else if (!killed) {
-        if (CQVActor* actor = m_EventSlots[index].eventActor.target) actor->HandleMessage(MSG_ON_ANIMATION_LOOP, nullptr);
+        if (CQVActor* actor = m_EventSlots[index].eventActor.target)
+            actor->HandleMessage(MSG_ON_ANIMATION_LOOP, nullptr);
     }
     return static_cast<int>(MotionStart::Started);
 }
@@ -315,7 +316,8 @@ void CQVSkinObject::CrossFade(SkinMotionLayer& layer, const SkinMotion& motion, 
         }
     }
     if (upper.bodyPart == layer.bodyPart) {
-        if (layer.BlendMode() == BONE_LAYER_BEFORE) BoneLayerBinding_SetBlendMode(upper.binding.get(), BONE_LAYER_TOWARDS);
+        if (layer.BlendMode() == BONE_LAYER_BEFORE)
+            BoneLayerBinding_SetBlendMode(upper.binding.get(), BONE_LAYER_TOWARDS);
     } else {
         upper.binding.reset();
     }
@@ -518,7 +520,8 @@ void CQVSkinObject::UpdateBones() {
     Skeleton_UpdatePose(skeleton, base ? base->item : nullptr, m_BoneMatrices.get(), m_Layers[0].time);
     for (BoneSyncEntry& entry : m_BoneSync) {
         Matrix matrix;
-        if (entry.link.target == nullptr || !Bone_GetMatrix(Skeleton_GetBone(skeleton, static_cast<uint32_t>(entry.bone)), &matrix))
+        if (entry.link.target == nullptr ||
+            !Bone_GetMatrix(Skeleton_GetBone(skeleton, static_cast<uint32_t>(entry.bone)), &matrix))
             continue;
         entry.link.target->HandleMessage(MSG_SET_LOCAL_MATRIX, Args_Of(&matrix));
     }
@@ -621,7 +624,8 @@ void CQVSkinObject::CreateEventActors() {
         const std::string containerName = ActivateName(layer == kSkinNoLayer ? 0 : layer);
         CQVActor* container = FindChild(containerName.c_str());
         if (container == nullptr)
-            container = g_ActorSystem->CreateActor(CLASS_BASE, containerName.c_str(), nullptr, this, ACTOR_ID_ANY, 1, 1);
+            container =
+                g_ActorSystem->CreateActor(CLASS_BASE, containerName.c_str(), nullptr, this, ACTOR_ID_ANY, 1, 1);
         if (container != nullptr && FindChildByName(container, name.c_str()) == nullptr)
             g_ActorSystem->CreateActor(CLASS_BASE, name.c_str(), nullptr, container, ACTOR_ID_ANY, 1, 1);
     }
@@ -842,7 +846,8 @@ int CQVSkinObject::HandleMessage(uint32_t id, MessageArgs args) {
         Args_Answer(args, CurrentLayer().time);
         return CQVActor::HandleMessage(id, args);
     case MSG_SET_CURRENT_NORMALIZED_TIME:
-        if (const SkinMotion* motion = MotionOf(CurrentLayer())) CurrentLayer().time = Args_Get<float>(args) * motion->length;
+        if (const SkinMotion* motion = MotionOf(CurrentLayer()))
+            CurrentLayer().time = Args_Get<float>(args) * motion->length;
         return 1;
     case MSG_GET_CURRENT_NORMALIZED_TIME: {
         const SkinMotion* motion = MotionOf(CurrentLayer());
@@ -861,7 +866,8 @@ int CQVSkinObject::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_SET_LAYER_DEST_BONE_LAYER: {
         SkinMotionLayer& layer = CurrentLayer();
         layer.binding.reset();
-        layer.flags = (layer.flags & ~LAYER_DEST_BONE_LAYER_MASK) | (Args_Get<uint32_t>(args) & LAYER_DEST_BONE_LAYER_MASK);
+        layer.flags =
+            (layer.flags & ~LAYER_DEST_BONE_LAYER_MASK) | (Args_Get<uint32_t>(args) & LAYER_DEST_BONE_LAYER_MASK);
         break;
     }
     case MSG_SET_LAYER_MASK:
@@ -1035,7 +1041,8 @@ int CQVSkinObject::Serialize(CQVActorArchive* archive, uint32_t flags) {
             archive->SerializeDword(&layer.time);
             uint32_t transition = (layer.flags & LAYER_TRANSITION) ? 1 : 0;
             archive->SerializeDword(&transition);
-            if (reading) layer.flags = transition ? (layer.flags | LAYER_TRANSITION) : (layer.flags & ~LAYER_TRANSITION);
+            if (reading)
+                layer.flags = transition ? (layer.flags | LAYER_TRANSITION) : (layer.flags & ~LAYER_TRANSITION);
         }
         if (reading) {
             // A motion index past the list plays nothing.

@@ -113,7 +113,8 @@ void BM_SkinObjectSkinning(benchmark::State& state) {
     NextFrame();
     for (CQVSkinObject* skin : skins) skin->PrepareRender();
     for (auto _ : state) {
-        for (CQVSkinObject* skin : skins) Mesh_ApplySkin(skin->m_Mesh, skin->GetBoneMatrices(), 0, skin->ClippingSphere());
+        for (CQVSkinObject* skin : skins)
+            Mesh_ApplySkin(skin->m_Mesh, skin->GetBoneMatrices(), 0, skin->ClippingSphere());
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * kCrowdCharacters * kCrowdVertices);

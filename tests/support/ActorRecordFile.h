@@ -23,7 +23,8 @@ public:
         for (char& c : name) {
             if (c == '/') c = '_';
         }
-        m_Path = std::filesystem::temp_directory_path() / ("qv_record_" + std::to_string(::getpid()) + "_" + name + ".qva");
+        m_Path =
+            std::filesystem::temp_directory_path() / ("qv_record_" + std::to_string(::getpid()) + "_" + name + ".qva");
     }
     ~ActorRecordFile() {
         std::error_code error;

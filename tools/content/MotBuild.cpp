@@ -173,7 +173,8 @@ BonePose PoseAt(const MotionRecipe& recipe, const QvmBone& bone, const Vector3& 
     if (const BoneSwing* swing = SwingOf(recipe, bone.name)) {
         Quaternion rest, turn;
         Quat_FromAxisAngle(&rest, swing->restAxis, Radians(swing->restAngle));
-        Quat_FromAxisAngle(&turn, swing->axis, Radians(swing->bias + swing->amplitude * WaveAt(swing->wave, s, swing->phase)));
+        Quat_FromAxisAngle(&turn, swing->axis,
+                           Radians(swing->bias + swing->amplitude * WaveAt(swing->wave, s, swing->phase)));
         Quat_Multiply(&pose.rotation, rest, turn);
     }
     if (bone.parent < 0) {

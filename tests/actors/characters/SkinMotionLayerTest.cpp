@@ -23,7 +23,9 @@ protected:
         Step(skin, 0.0f);
     }
     // Makes the motion's entry cross-fade in over the time.
-    void BlendTime(const char* name, float time) { skin->m_Motions[static_cast<size_t>(skin->FindMotion(name))].blendTime = time; }
+    void BlendTime(const char* name, float time) {
+        skin->m_Motions[static_cast<size_t>(skin->FindMotion(name))].blendTime = time;
+    }
     void PlayStyle(const char* name, uint8_t style) {
         skin->m_Motions[static_cast<size_t>(skin->FindMotion(name))].playStyle = style;
     }
@@ -79,7 +81,8 @@ TEST_F(SkinMotionLayerTest, ATransitionPlaysFirstAndTheRequestedMotionStartsAtIt
     EXPECT_EQ(skin->m_Layers[0].time, 0.0f);
     EXPECT_EQ(skin->m_Layers[0].nextMotion, "");
     EXPECT_EQ(Ask<uint32_t>(skin, MSG_IS_TRANSITION_PLAYING, 7), 0u);
-    EXPECT_EQ(seen.seen, (std::vector<SpiedMessage>{Callback("Walk"), Callback("Walk_2_Run"), Callback("Run"), Looping(0)}));
+    EXPECT_EQ(seen.seen,
+              (std::vector<SpiedMessage>{Callback("Walk"), Callback("Walk_2_Run"), Callback("Run"), Looping(0)}));
 }
 
 // A loop restarts at 0 without a new "Callback Motion Set" to the parent

@@ -123,9 +123,10 @@ TEST_F(SkinObjectTest, TheSheetEditsTheSelectedMotionAndRefusesWithoutOne) {
         EXPECT_EQ(motion.spare, 0);
         EXPECT_EQ(motion.itemId, -1);
     }
-    for (uint32_t id : std::initializer_list<uint32_t>{MSG_SET_MOTION_NAME, MSG_GET_MOTION_NAME, MSG_SET_MOTION_PRIORITY, MSG_GET_MOTION_PRIORITY,
-                        MSG_SET_MOTION_LAYER, MSG_GET_MOTION_LAYER, MSG_SKIN_SET_PLAY_STYLE, MSG_SKIN_GET_PLAY_STYLE,
-                        MSG_SKIN_SET_BLEND_TIME, MSG_SKIN_GET_BLEND_TIME, MSG_DELETE_MOTION}) {
+    for (uint32_t id : std::initializer_list<uint32_t>{
+             MSG_SET_MOTION_NAME, MSG_GET_MOTION_NAME, MSG_SET_MOTION_PRIORITY, MSG_GET_MOTION_PRIORITY,
+             MSG_SET_MOTION_LAYER, MSG_GET_MOTION_LAYER, MSG_SKIN_SET_PLAY_STYLE, MSG_SKIN_GET_PLAY_STYLE,
+             MSG_SKIN_SET_BLEND_TIME, MSG_SKIN_GET_BLEND_TIME, MSG_DELETE_MOTION}) {
         uint32_t word = 7;
         EXPECT_EQ(skin->HandleMessage(id, Args_Of(&word)), 0) << id;
     }
@@ -269,18 +270,16 @@ protected:
     }
     std::vector<char> Bytes() const { return file.Bytes(); }
     void Rewrite(const std::vector<char>& bytes) const { file.Rewrite(bytes); }
-    // Bytes of a word of layer 0's record counted from the end of the file:
-    // the record ends with index, name, next motion, speed, time and the
-    // transition flag.
-    static size_t FromEnd(const SkinMotionLayer& layer, const char* field) {
-        const size_t flag = 4, time = flag + 4, speed = time + 4, next = speed + 4 + layer.nextMotion.size();
-        const size_t name = next + 4 + layer.motionName.size(), index = name + 4;
-        if (std::strcmp(field, "index") == 0) return index;
-        return index + 4 + 4 + 4;  // body part, layer count, then the reserved word before it
+    // Where layer 0's motion index lies, counted from the end of the file:
+    // the record ends with it, the name, the next motion, speed, time and
+    // the transition flag.
+    static size_t IndexFromEnd(const SkinMotionLayer& layer) {
+        return 4 + (4 + layer.motionName.size()) + (4 + layer.nextMotion.size()) + 4 + 4 + 4;
     }
-    // Bytes of the motion count counted from the end.
+    // Where the motion count lies: the motions, the reserved word, the layer
+    // count and layer 0's body part stand between it and the index.
     size_t CountFromEnd() const {
-        size_t size = FromEnd(skin->m_Layers[0], "layer count") + 4;
+        size_t size = IndexFromEnd(skin->m_Layers[0]) + 4 + 4 + 4 + 4;
         for (const SkinMotion& motion : skin->m_Motions) size += 16 + motion.name.size();
         return size;
     }
@@ -435,7 +434,7 @@ TEST_F(SkinObjectFileTest, InitLoadMendsTheMotionsOfFilesBefore68And67) {
 TEST_F(SkinObjectFileTest, DamagedRecordsFailOrPlayNothing) {
     GiveMotions(skin, {{"N_Neutral", 2.0f}, {"N_Forward", 1.0f}});
     ASSERT_EQ(SetMotion(skin, "N_Forward"), 1);
-    const size_t countFromEnd = CountFromEnd(), indexFromEnd = FromEnd(skin->m_Layers[0], "index");
+    const size_t countFromEnd = CountFromEnd(), indexFromEnd = IndexFromEnd(skin->m_Layers[0]);
     WriteAndForget(70);
     const std::vector<char> good = Bytes();
     const auto patched = [&](size_t fromEnd, uint32_t value) {
@@ -443,8 +442,10 @@ TEST_F(SkinObjectFileTest, DamagedRecordsFailOrPlayNothing) {
         std::memcpy(bytes.data() + bytes.size() - fromEnd, &value, 4);
         return bytes;
     };
-    ASSERT_EQ(std::memcmp(patched(countFromEnd, 2).data(), good.data(), good.size()), 0) << "the count is where it is looked for";
-    ASSERT_EQ(std::memcmp(patched(indexFromEnd, 1).data(), good.data(), good.size()), 0) << "the index is where it is looked for";
+    ASSERT_EQ(std::memcmp(patched(countFromEnd, 2).data(), good.data(), good.size()), 0)
+        << "the count is where it is looked for";
+    ASSERT_EQ(std::memcmp(patched(indexFromEnd, 1).data(), good.data(), good.size()), 0)
+        << "the index is where it is looked for";
 
     for (uint32_t count : {3u, 1000u, 0x10000000u, 0xFFFFFFFFu}) {
         Rewrite(patched(countFromEnd, count));

@@ -177,7 +177,9 @@ protected:
         Advance(dt);
         skin->HandleMessage(MSG_UPDATE, nullptr);
     }
-    static int SetMotion(CQVActor* actor, const char* name) { return actor->HandleMessage(MSG_SET_MOTION, Args_Of(name)); }
+    static int SetMotion(CQVActor* actor, const char* name) {
+        return actor->HandleMessage(MSG_SET_MOTION, Args_Of(name));
+    }
     // The name of the motion a layer plays, "" for none.
     static std::string Playing(CQVSkinObject* skin, uint32_t layer = 0) {
         const SkinMotion* motion = skin->MotionOf(skin->m_Layers[layer]);

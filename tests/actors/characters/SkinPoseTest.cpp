@@ -25,7 +25,8 @@ protected:
         SkinObjectFixture::SetUp();
         if (HasFatalFailure()) return;
         uint32_t id = kFirstFigureMotion;
-        for (const NamedMotion& motion : MotBuild_FigureMotions(figure.bones)) AddMotion(id++, "Fig_" + motion.name, motion.file);
+        for (const NamedMotion& motion : MotBuild_FigureMotions(figure.bones))
+            AddMotion(id++, "Fig_" + motion.name, motion.file);
     }
     // A SkinObject of the figure with its motions, first step taken.
     CQVSkinObject* MakeFigure(const char* name, CQVActor* parent = nullptr) {
@@ -57,7 +58,8 @@ protected:
     }
     static void ExpectNear(const Matrix& a, const Matrix& b, float tolerance, const std::string& what) {
         for (int r = 0; r < 4; ++r) {
-            for (int c = 0; c < 4; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], tolerance) << what << " [" << r << "][" << c << "]";
+            for (int c = 0; c < 4; ++c)
+                EXPECT_NEAR(a.m[r][c], b.m[r][c], tolerance) << what << " [" << r << "][" << c << "]";
         }
     }
     static Vector3 Translation(const Matrix& m) { return Vector3(m.m[3][0], m.m[3][1], m.m[3][2]); }
