@@ -1,6 +1,7 @@
 #include "kernel/actors/Collision.h"
 
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
@@ -245,7 +246,7 @@ std::vector<CandidatePair> g_Pairs;
 
 bool Bounds(const ColObj& object, Box* box) {
     if (!(object.flags & COLOBJ_ACTIVE)) return false;
-    switch (object.type) {
+    switch (ColObj_TestKind(object)) {
     case COLOBJ_SPHERE: {
         const float r = object.worldMax.x;
         box->min = Vector3(object.worldMin.x - r, object.worldMin.y - r, object.worldMin.z - r);
@@ -422,8 +423,11 @@ bool BoxRay(const ColObj& box, const ColObj& ray, Hit* hit) {
 }
 
 bool ShapeTest(ColObj& a, ColObj& b, Hit* hit) {
-    const uint32_t ka = a.type == COLOBJ_BOX_RECOMPUTE ? COLOBJ_BOX : a.type;
-    const uint32_t kb = b.type == COLOBJ_BOX_RECOMPUTE ? COLOBJ_BOX : b.type;
+    const auto kind = [](const ColObj& object) {
+        const uint32_t k = ColObj_TestKind(object);
+        return k == COLOBJ_BOX_RECOMPUTE ? COLOBJ_BOX : k;
+    };
+    const uint32_t ka = kind(a), kb = kind(b);
     if (ka == COLOBJ_SPHERE) {
         if (kb == COLOBJ_SPHERE) return SphereSphere(a, b, hit);
         if (kb == COLOBJ_BOX) return SphereBox(a, b, hit);
@@ -638,6 +642,12 @@ void ResolveContacts(CQVActorSystem* system) {
 
 }  // namespace
 
+uint32_t ColObj_TestKind(const ColObj& object) {
+    if (object.type == COLOBJ_CAMERA_VOLUME && object.owner && object.owner->m_ClassType == CLASS_CAMERA)
+        return COLOBJ_SPHERE;
+    return object.type;
+}
+
 void Collision_Substeps(float dt, uint32_t* steps, float* fraction) {
     uint32_t count = 1 + static_cast<uint32_t>(COLLISION_SUBSTEPS_PER_SECOND * dt);
     *fraction = 1.0f / static_cast<float>(count);
@@ -678,7 +688,7 @@ void CQVActorSystem::UpdateColObjVolumes(CQVActor* actor) {
     const Matrix& world = actor->GetWorldMatrix();
     for (ColObj& object : actor->m_ColObjs) {
         object.owner = actor;
-        switch (object.type) {
+        switch (ColObj_TestKind(object)) {
         case COLOBJ_SPHERE:
             Vec3_TransformPoint(&object.worldMin, object.boxMin, world);
             object.worldMax = Vector3(object.boxMax.x, 0.0f, 0.0f);
@@ -857,7 +867,7 @@ int CQVActorSystem::TestColObjPair(ColObj* a, ColObj* b, uint32_t mode) {
     const bool blocking = ((a->flags & COLOBJ_SOLID) && (b->flags & COLOBJ_BLOCKS)) ||
                           ((b->flags & COLOBJ_SOLID) && (a->flags & COLOBJ_BLOCKS));
     if (!blocking && (!(mode & COLLISION_MODE_EVENTS) || !Reports(*a, *b))) return 0;
-    if (a->type > b->type) std::swap(a, b);
+    if (ColObj_TestKind(*a) > ColObj_TestKind(*b)) std::swap(a, b);
     Hit hit{};
     if (!ShapeTest(*a, *b, &hit)) return 0;
     ++g_CollisionStats.hits;
