@@ -213,6 +213,28 @@ TEST_F(TimedPassTest, RescheduledRecordsFireAtTheirNewTime) {
     std::erase(actor->m_TimedMessages, &owned);
 }
 
+// A lerp of period 1/30 s on a clock of 60 frames a second is due every
+// second frame, and fires on each of them, whatever time the clock shows
+// when it starts (the clock's sums of frame times round differently).
+TEST_F(TimedPassTest, ALerpStepsOnEveryFrameItIsDue) {
+    for (const float start : {0.0f, 0.05f, 5.0f}) {
+        SetClock(start);
+        g_Seen.clear();
+        float block = 0.0f;
+        actor->ScheduleMessage(VALUE_MESSAGE, Args_Of(&block), 0x0D00, 0.0f, 1.0f, 1.0f / 30.0f);
+        std::vector<int> frames;
+        for (int frame = 1; frame <= 70; ++frame) {
+            const size_t before = Firings(VALUE_MESSAGE).size();
+            Frame(1.0f / 60.0f);
+            if (Firings(VALUE_MESSAGE).size() > before) frames.push_back(frame);
+        }
+        std::vector<int> everySecond;
+        for (int frame = 1; frame <= 61; frame += 2) everySecond.push_back(frame);
+        EXPECT_EQ(frames, everySecond) << "starting at " << start;
+        EXPECT_EQ(Firings(VALUE_MESSAGE).back(), 1.0f);
+    }
+}
+
 // A fade moved later steps on from its new time and ends with one 1.0.
 TEST_F(TimedPassTest, RescheduledLerpEndsOnce) {
     float block = 0.0f;
