@@ -309,6 +309,21 @@ TEST_F(TimedPassTest, ChannelsRunInOrderAndOldestRecordFirst) {
     EXPECT_EQ(seen, (std::vector<uint32_t>{first, second, third}));
 }
 
+// Timed records that fall due in one pass fire oldest first, whatever
+// their due times: the list is walked, not sorted by time.
+TEST_F(TimedPassTest, DueTimedRecordsFireInLinkOrderNotByDueTime) {
+    const uint32_t first = MSG_ACTION_START_VALUE;
+    const uint32_t second = MSG_ACTION_STOP_VALUE;
+    const uint32_t third = MSG_KILL_VALUE;
+    system->ScheduleMessage(actor, first, nullptr, 0x200, 0.03f, 0.0f, 0.0f, nullptr, 1);
+    system->ScheduleMessage(actor, second, nullptr, 0x200, 0.01f, 0.0f, 0.0f, nullptr, 1);
+    system->ScheduleMessage(actor, third, nullptr, 0x200, 0.02f, 0.0f, 0.0f, nullptr, 1);
+    Frame(0.05f);
+    std::vector<uint32_t> seen = SeenBy(actor);
+    std::erase(seen, static_cast<uint32_t>(MSG_BASEPROCESS));
+    EXPECT_EQ(seen, (std::vector<uint32_t>{first, second, third}));
+}
+
 // Destroys actors from inside its handlers: itself on "Kill Value", the
 // victim on "Action Stop Value".
 class DestroyingActor : public RecordingActor {
