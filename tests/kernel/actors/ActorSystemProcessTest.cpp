@@ -179,7 +179,8 @@ INSTANTIATE_TEST_SUITE_P(
         BarCase{20, Fills({}, 220, 18, 11, {436, 472, 508, 544, 580, 598})},
         // 3 objects: a redraw each that does not move the bar, "....", no
         // redraw among 3 resources (four per redraw), and the end: full.
-        BarCase{3, {202, 202, 202, 202, 598}}));
+        BarCase{3, {202, 202, 202, 202, 598}}),
+    [](const testing::TestParamInfo<BarCase>& info) { return "Objects" + std::to_string(info.param.objects); });
 
 // An object deleted by an earlier object's resources is passed over, and
 // never read: its id was taken with it.
