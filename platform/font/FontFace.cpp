@@ -63,32 +63,35 @@ const FaceNameRow kFaceNames[] = {
 // italics are not in the core package) are made from the upright outlines.
 // Fontconfig finds a face only where its file is missing, and faces of other
 // names.
+//
+// The two packages name their files differently: DejaVu's core package has
+// "Name.ttf" and "Name-Bold.ttf"; Liberation has "Name-Regular.ttf",
+// "-Bold", "-Italic" and "-BoldItalic".
+enum class FontPackage { DejaVuCore, Liberation };
+
 struct FaceFiles {
     const char* family;
-    const char* files[4];  // regular, bold, italic, bold italic; null: made from the upright one
+    FontPackage package;
+    const char* stem;  // the files' path without the style and ".ttf"
 };
 
-#define QV_DEJAVU "/usr/share/fonts/truetype/dejavu/"
-#define QV_LIBERATION "/usr/share/fonts/truetype/liberation/"
 const FaceFiles kFaceFiles[] = {
-    {"DejaVu Sans Mono", {QV_DEJAVU "DejaVuSansMono.ttf", QV_DEJAVU "DejaVuSansMono-Bold.ttf", nullptr, nullptr}},
-    {"DejaVu Sans", {QV_DEJAVU "DejaVuSans.ttf", QV_DEJAVU "DejaVuSans-Bold.ttf", nullptr, nullptr}},
-    {"DejaVu Serif", {QV_DEJAVU "DejaVuSerif.ttf", QV_DEJAVU "DejaVuSerif-Bold.ttf", nullptr, nullptr}},
-    {"Liberation Mono",
-     {QV_LIBERATION "LiberationMono-Regular.ttf", QV_LIBERATION "LiberationMono-Bold.ttf",
-      QV_LIBERATION "LiberationMono-Italic.ttf", QV_LIBERATION "LiberationMono-BoldItalic.ttf"}},
-    {"Liberation Sans",
-     {QV_LIBERATION "LiberationSans-Regular.ttf", QV_LIBERATION "LiberationSans-Bold.ttf",
-      QV_LIBERATION "LiberationSans-Italic.ttf", QV_LIBERATION "LiberationSans-BoldItalic.ttf"}},
-    {"Liberation Sans Narrow",
-     {QV_LIBERATION "LiberationSansNarrow-Regular.ttf", QV_LIBERATION "LiberationSansNarrow-Bold.ttf",
-      QV_LIBERATION "LiberationSansNarrow-Italic.ttf", QV_LIBERATION "LiberationSansNarrow-BoldItalic.ttf"}},
-    {"Liberation Serif",
-     {QV_LIBERATION "LiberationSerif-Regular.ttf", QV_LIBERATION "LiberationSerif-Bold.ttf",
-      QV_LIBERATION "LiberationSerif-Italic.ttf", QV_LIBERATION "LiberationSerif-BoldItalic.ttf"}},
+    {"DejaVu Sans Mono", FontPackage::DejaVuCore, "/usr/share/fonts/truetype/dejavu/DejaVuSansMono"},
+    {"DejaVu Sans", FontPackage::DejaVuCore, "/usr/share/fonts/truetype/dejavu/DejaVuSans"},
+    {"DejaVu Serif", FontPackage::DejaVuCore, "/usr/share/fonts/truetype/dejavu/DejaVuSerif"},
+    {"Liberation Mono", FontPackage::Liberation, "/usr/share/fonts/truetype/liberation/LiberationMono"},
+    {"Liberation Sans", FontPackage::Liberation, "/usr/share/fonts/truetype/liberation/LiberationSans"},
+    {"Liberation Sans Narrow", FontPackage::Liberation, "/usr/share/fonts/truetype/liberation/LiberationSansNarrow"},
+    {"Liberation Serif", FontPackage::Liberation, "/usr/share/fonts/truetype/liberation/LiberationSerif"},
 };
-#undef QV_DEJAVU
-#undef QV_LIBERATION
+
+// The file of one style (bit 0 bold, bit 1 italic); empty where the package has none.
+std::string StyleFile(const FaceFiles& entry, int style) {
+    static const char* const kDejaVu[4] = {".ttf", "-Bold.ttf", nullptr, nullptr};
+    static const char* const kLiberation[4] = {"-Regular.ttf", "-Bold.ttf", "-Italic.ttf", "-BoldItalic.ttf"};
+    const char* suffix = (entry.package == FontPackage::DejaVuCore ? kDejaVu : kLiberation)[style];
+    return suffix ? std::string(entry.stem) + suffix : std::string();
+}
 
 bool SameName(const std::string& a, const std::string& b) {
     return a.size() == b.size() &&
@@ -113,7 +116,7 @@ FontSystem& System() {
 }
 
 bool FileExists(const char* path) {
-    FILE* file = path ? std::fopen(path, "rb") : nullptr;
+    FILE* file = std::fopen(path, "rb");
     if (file) std::fclose(file);
     return file != nullptr;
 }
@@ -125,9 +128,10 @@ bool OwnFile(const std::string& family, bool bold, bool italic, PlatformFaceMatc
         if (!SameName(entry.family, family)) continue;
         const int style = (bold ? 1 : 0) + (italic ? 2 : 0);
         for (int choice : {style, style & 1, 0}) {
-            if (!FileExists(entry.files[choice])) continue;
+            const std::string file = StyleFile(entry, choice);
+            if (file.empty() || !FileExists(file.c_str())) continue;
             match->family = entry.family;
-            match->file = entry.files[choice];
+            match->file = file;
             match->index = 0;
             return true;
         }

@@ -295,33 +295,34 @@ TEST_F(TimedPassTest, PausedClockHoldsTimedRecordsWhilePerFrameRecordsFire) {
     EXPECT_EQ(Firings(VALUE_MESSAGE).size(), 1u);
 }
 
-TEST_F(TimedPassTest, ChannelsRunInOrderAndOldestRecordFirst) {
-    const uint32_t first = MSG_ACTION_START_VALUE;
-    const uint32_t second = MSG_ACTION_STOP_VALUE;
-    const uint32_t third = MSG_KILL_VALUE;
-    system->ScheduleMessage(actor, third, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
-    system->ScheduleMessage(actor, first, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 0);
-    system->ScheduleMessage(actor, second, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 0);
-    Frame(0.02f);
-    std::vector<uint32_t> seen = SeenBy(actor);
-    // The actor's own "BaseProcess" after its creation runs on channel 3.
-    std::erase(seen, static_cast<uint32_t>(MSG_BASEPROCESS));
-    EXPECT_EQ(seen, (std::vector<uint32_t>{first, second, third}));
+// Three messages the base actor only records, and what one frame fired of
+// them (the actor's own "BaseProcess" after its creation runs on channel 3).
+constexpr uint32_t kFirst = MSG_ACTION_START_VALUE, kSecond = MSG_ACTION_STOP_VALUE, kThird = MSG_KILL_VALUE;
+
+class FiringOrder : public TimedPassTest {
+protected:
+    std::vector<uint32_t> FiredInOneFrame(float dt) {
+        Frame(dt);
+        std::vector<uint32_t> seen = SeenBy(actor);
+        std::erase(seen, static_cast<uint32_t>(MSG_BASEPROCESS));
+        return seen;
+    }
+};
+
+TEST_F(FiringOrder, ChannelsRunInOrderAndOldestRecordFirst) {
+    system->ScheduleMessage(actor, kThird, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
+    system->ScheduleMessage(actor, kFirst, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 0);
+    system->ScheduleMessage(actor, kSecond, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 0);
+    EXPECT_EQ(FiredInOneFrame(0.02f), (std::vector<uint32_t>{kFirst, kSecond, kThird}));
 }
 
 // Timed records that fall due in one pass fire oldest first, whatever
 // their due times: the list is walked, not sorted by time.
-TEST_F(TimedPassTest, DueTimedRecordsFireInLinkOrderNotByDueTime) {
-    const uint32_t first = MSG_ACTION_START_VALUE;
-    const uint32_t second = MSG_ACTION_STOP_VALUE;
-    const uint32_t third = MSG_KILL_VALUE;
-    system->ScheduleMessage(actor, first, nullptr, 0x200, 0.03f, 0.0f, 0.0f, nullptr, 1);
-    system->ScheduleMessage(actor, second, nullptr, 0x200, 0.01f, 0.0f, 0.0f, nullptr, 1);
-    system->ScheduleMessage(actor, third, nullptr, 0x200, 0.02f, 0.0f, 0.0f, nullptr, 1);
-    Frame(0.05f);
-    std::vector<uint32_t> seen = SeenBy(actor);
-    std::erase(seen, static_cast<uint32_t>(MSG_BASEPROCESS));
-    EXPECT_EQ(seen, (std::vector<uint32_t>{first, second, third}));
+TEST_F(FiringOrder, DueTimedRecordsFireInLinkOrderNotByDueTime) {
+    system->ScheduleMessage(actor, kFirst, nullptr, 0x200, 0.03f, 0.0f, 0.0f, nullptr, 1);
+    system->ScheduleMessage(actor, kSecond, nullptr, 0x200, 0.01f, 0.0f, 0.0f, nullptr, 1);
+    system->ScheduleMessage(actor, kThird, nullptr, 0x200, 0.02f, 0.0f, 0.0f, nullptr, 1);
+    EXPECT_EQ(FiredInOneFrame(0.05f), (std::vector<uint32_t>{kFirst, kSecond, kThird}));
 }
 
 // Destroys actors from inside its handlers: itself on "Kill Value", the
