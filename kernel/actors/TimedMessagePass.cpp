@@ -176,6 +176,7 @@ void WriteProgress(TimedMessage* record, float value) {
 // fade at 60 frames a second would step every third frame, not every
 // second): the next firing is set a few rounding steps of the time earlier.
 float NextLerpStep(float now, float period) {
+    if (!(period > 0.0f)) return now + period;  // every frame: due once the clock moves on
     const float rounding = (std::fabs(now) + period) * 1.0e-6f;
     return now + period - rounding;
 }
