@@ -156,11 +156,19 @@ void SetListenerEffect(uint32_t effect) {
     if (Services().setListenerEffect) Services().setListenerEffect(effect);
 }
 
+}  // namespace
+
 // The actors made at run time (file actors' imports and copies) go at once.
-void DestroyRunTimeActors() {
+// Their parents are told, as of any deletion: a class may hold its children.
+void CQVActorSystem::DestroyRunTimeActors() {
     for (size_t id = ACTOR_ID_FIRST_FREE; id < g_ActorTable.size(); ++id) {
         CQVActor* actor = g_ActorTable[id];
         if (actor == nullptr) continue;
+        if (actor->m_Parent) {
+            NotifyRemoved(actor, actor->m_Parent);
+            // The parent's handler may have deleted the actor itself.
+            if (g_ActorTable[id] != actor) continue;
+        }
         if (actor->m_Parent) {
             auto& siblings = actor->m_Parent->m_Children;
             siblings.erase(std::remove(siblings.begin(), siblings.end(), actor), siblings.end());
@@ -175,8 +183,6 @@ void DestroyRunTimeActors() {
         delete actor;
     }
 }
-
-}  // namespace
 
 int CQVActorSystem::HandleMessage(uint32_t id, MessageArgs args) {
     int result = 1;

@@ -7,6 +7,7 @@
 #include "kernel/actors/MessageIds.h"
 #include "kernel/base/PackFileSystem.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -91,10 +92,14 @@ void CQVActorSystem::Process() {
         screen.interval = n / 10;
         screen.step = static_cast<float>(n / 10) * base / static_cast<float>(n);
         screen.tick = 0;
-        for (CQVActor* object : objects) {
-            // An object's resources may delete actors; only those still in the table load.
-            if (GetTableSlot(object->m_Id) != object) continue;
-            object->HandleMessage(MSG_LOAD_RESOURCES, nullptr);
+        // An object's resources may delete actors: each is known by its id
+        // as well, taken while all are alive, and only those still in the
+        // table under it load.
+        std::vector<uint32_t> ids;
+        ids.reserve(objects.size());
+        for (const CQVActor* object : objects) ids.push_back(object->m_Id);
+        for (size_t i = 0; i < objects.size(); ++i) {
+            if (GetTableSlot(ids[i]) == objects[i]) objects[i]->HandleMessage(MSG_LOAD_RESOURCES, nullptr);
             UpdateLoadingScreen(text.c_str());
         }
     }
@@ -122,7 +127,12 @@ void CQVActorSystem::Process() {
     }
     if (g_ActorSystemServices.prepareDraws) g_ActorSystemServices.prepareDraws();
 
+    // The last redraw shows the load done: the bar full, whatever the
+    // phases before left of it.
     text = title + ".....";
+    screen.tick = 1;
+    screen.interval = 0;
+    screen.step = std::max(0.0f, screen.barWidth - screen.progress);
     UpdateLoadingScreen(text.c_str());
     if (m_NewGame == 1) HandleMessage(MSG_START_GAME, nullptr);
 

@@ -227,6 +227,9 @@ TEST_F(ActorSystemHandlerTest, UnloadAllFileobjectsDestroysRunTimeActors) {
     EXPECT_EQ(system->GetActorById(madeId), nullptr);
     EXPECT_EQ(system->GetActorById(3100), kept);
     EXPECT_TRUE(kept->m_Children.empty());
+    // The parent's class and the ancestors are told, as of any deletion.
+    EXPECT_TRUE(Saw(kept->m_Id, MSG_CALLBACK_CHILD_REMOVED));
+    EXPECT_TRUE(Saw(ACTOR_ID_SCENERY, MSG_CALLBACK_RELCHILD_REMOVED));
 }
 
 TEST_F(ActorSystemHandlerTest, CopyActorClonesUnderTheParent) {
