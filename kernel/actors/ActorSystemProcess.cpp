@@ -1,3 +1,4 @@
+#include "kernel/actors/ActorFiles.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ActorSystemHandler.h"
 #include "kernel/actors/ClassTypes.h"
@@ -44,6 +45,10 @@ void ResetLevelLists() {
     }
     if (g_ActorSystemServices.clearFileCounts) g_ActorSystemServices.clearFileCounts();
 }
+
+// A quit asked for during a load ends its resource loading: the rest is not
+// loaded, and the quit is served as soon as the load returns.
+bool LoadStopped() { return g_ActorLoadStop != nullptr && g_ActorLoadStop(); }
 
 void SetGlobalTimeZero(CQVActorSystem* system) {
     const uint32_t zero = 0;
@@ -94,6 +99,7 @@ void CQVActorSystem::Process() {
         for (CQVActor* object : objects) {
             // An object's resources may delete actors; only those still in the table load.
             if (GetTableSlot(object->m_Id) != object) continue;
+            if (LoadStopped()) break;
             object->HandleMessage(MSG_LOAD_RESOURCES, nullptr);
             UpdateLoadingScreen(text.c_str());
         }
@@ -116,6 +122,7 @@ void CQVActorSystem::Process() {
         screen.step = static_cast<float>(RESOURCE_INTERVAL) * base / static_cast<float>(count);
         for (CQVLibraryItem* item : m_CollectedResources) {
             UpdateLoadingScreen(text.c_str());
+            if (LoadStopped()) break;
             if (item && g_ActorSystemServices.loadItem) g_ActorSystemServices.loadItem(item);
         }
         m_CollectedResources.clear();

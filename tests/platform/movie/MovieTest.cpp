@@ -3,6 +3,7 @@
 // files that are not movies.
 
 #include "tests/platform/movie/MovieClips.h"
+#include "tools/content/WavWriter.h"
 
 #include <fstream>
 
@@ -127,6 +128,64 @@ TEST_F(MovieFolder, FilesThatAreNoMoviesAreRefused) {
     }
     std::string error;
     EXPECT_EQ(OpenMovieFile((folder / "missing.mpg").string(), true, &error), nullptr);
+}
+
+// The game plays MPEG and AVI files with frames at most 2048 on a side and
+// 2048 x 1536 in all: larger frames are refused before a picture is made
+// for them, in either container, whatever the rest of the file holds.
+TEST_F(MovieFolder, FramesLargerThanTheGamePlaysAreRefused) {
+    const struct {
+        uint32_t width, height;
+        bool played;
+    } sizes[] = {{2064, 16, false}, {2048, 1552, false}, {2048, 16, true}};
+    for (const char* container : {".mpg", ".avi"}) {
+        for (const auto& size : sizes) {
+            MovieClip clip = ColourClip(false);
+            clip.settings.width = size.width;
+            clip.settings.height = size.height;
+            clip.settings.bFrames = 0;
+            clip.frameColours.resize(2);
+            const std::string path = Write(std::string("large") + container, clip);
+            std::string error;
+            std::unique_ptr<PlatformMovie> movie = OpenMovieFile(path, true, &error);
+            SCOPED_TRACE(testing::Message() << size.width << "x" << size.height << container);
+            if (size.played) {
+                ASSERT_NE(movie, nullptr) << error;
+                EXPECT_EQ(ReadAll(*movie).frames.size(), 2u);
+            } else {
+                EXPECT_EQ(movie, nullptr);
+                EXPECT_EQ(error, "movie frames too large");
+            }
+        }
+    }
+}
+
+// Only the containers the game plays are opened: a sound file, or a
+// playlist that names another file (even a movie the game would play), is
+// no movie.
+TEST_F(MovieFolder, OnlyMpegAndAviFilesAreOpened) {
+    const std::string clip = Write("clip.mpg", ColourClip());
+    std::vector<uint8_t> wav;
+    {
+        WavFormat format;
+        const std::vector<uint8_t> samples = Wav_Sine(format, 440.0f, 0.5f, 22050);
+        wav = Wav_Encode(format, samples.data(), static_cast<uint32_t>(samples.size()));
+    }
+    const struct {
+        const char* name;
+        std::string bytes;
+    } files[] = {
+        {"sound.mpg", std::string(wav.begin(), wav.end())},
+        {"list.mpg", "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n" + clip + "\n#EXT-X-ENDLIST\n"},
+        {"concat.mpg", "ffconcat version 1.0\nfile " + clip + "\n"},
+    };
+    for (const auto& f : files) {
+        const std::string path = (folder / f.name).string();
+        std::ofstream(path, std::ios::binary) << f.bytes;
+        std::string error;
+        EXPECT_EQ(OpenMovieFile(path, true, &error), nullptr) << f.name;
+        EXPECT_FALSE(error.empty()) << f.name;
+    }
 }
 
 TEST_F(MovieFolder, AMovieCutShortEndsEarly) {
