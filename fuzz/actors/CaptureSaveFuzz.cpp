@@ -7,13 +7,13 @@
 // world takes, and the capture never outgrows the back buffer.
 
 #include "fuzz/files/FuzzCheck.h"
+#include "fuzz/files/FuzzDevice.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/app/ActorClasses.h"
 #include "kernel/app/ActorSystemServices.h"
 #include "kernel/script/Script.h"
-#include "platform/Window.h"
 #include "services/engine/Engine.h"
 #include "services/storage/ScreenCapture.h"
 
@@ -28,7 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kWidth = 320, kHeight = 240;
 constexpr uintmax_t kMostFileBytes = 4u << 20;
 constexpr uint32_t kMessages[] = {MSG_CAPTURE_BACKBUFFER, MSG_CAPTURE_SAVE, MSG_SAVE_GAME,
                                   MSG_LOAD_GAME,          MSG_NEW_GAME,     MSG_NEW_GAME_2};
@@ -37,19 +36,13 @@ constexpr uint32_t kMessages[] = {MSG_CAPTURE_BACKBUFFER, MSG_CAPTURE_SAVE, MSG_
 fs::path g_Sandbox, g_Game;
 
 void Start() {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
     char pattern[] = "/tmp/qv_capture_fuzz_XXXXXX";
     Check(mkdtemp(pattern) != nullptr);
     g_Sandbox = pattern;
     g_Game = g_Sandbox / "game";
     fs::create_directories(g_Game / "Data");
-    Check(CQVEngine::Create() == 1);
-    Platform_RegisterClass(PlatformWindowClass{"CaptureFuzz", [](HWND, uint32_t, WPARAM, LPARAM) -> LRESULT { return 0; }});
-    HWND window = Platform_CreateWindow("CaptureFuzz", "CaptureFuzz", 0, 0, kWidth, kHeight);
-    CQVEngine* engine = CQVEngine::GetInstance();
-    Check(engine->Init(kWidth, kHeight, 32, 32, ENGINE_WINDOWED | ENGINE_NO_SOUND, window) == 1);
-    engine->SetBaseFolder(g_Game.string());
+    Fuzz_StartDevice();
+    CQVEngine::GetInstance()->SetBaseFolder(g_Game.string());
     ActorClasses_Install();
     Script_Init();
     Check(RegisterActorClasses() == 1);
@@ -66,7 +59,7 @@ void CheckTheFolders() {
         if (entry.is_regular_file(error)) Check(entry.file_size(error) <= kMostFileBytes);
     }
     if (const ImageBuffer* capture = Screen_GetCapture()) {
-        Check(capture->GetWidth() <= kWidth && capture->GetHeight() <= kHeight);
+        Check(capture->GetWidth() <= kFuzzDeviceSide && capture->GetHeight() <= kFuzzDeviceSide);
     }
 }
 

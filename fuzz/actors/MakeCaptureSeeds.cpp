@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(folder);
     std::vector<std::pair<std::string, std::vector<uint8_t>>> seeds(5);
     seeds[0].first = "capture_and_save";
-    Add(seeds[0].second, CAPTURE, Size(160, 120));
+    Add(seeds[0].second, CAPTURE, Size(16, 12));
     Add(seeds[0].second, CAPTURE_SAVE, Text("shot.tga"));
     seeds[1].first = "save_and_load";
     Add(seeds[1].second, SAVE_GAME, Text("slot.sav"));

@@ -7,8 +7,8 @@
 // cell inside it, and no draw reads past the rasteriser's glyphs.
 
 #include "fuzz/files/FuzzCheck.h"
+#include "fuzz/files/FuzzDevice.h"
 #include "kernel/base/Archive.h"
-#include "platform/Window.h"
 #include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
 #include "services/library/Library.h"
@@ -16,7 +16,6 @@
 #include "tools/fixtures/MemoryFile.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -33,12 +32,7 @@ std::string EveryCharacter() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-    Check(CQVEngine::Create() == 1);
-    Platform_RegisterClass(PlatformWindowClass{"FontFuzz", [](HWND, uint32_t, WPARAM, LPARAM) -> LRESULT { return 0; }});
-    HWND window = Platform_CreateWindow("FontFuzz", "FontFuzz", 0, 0, 320, 240);
-    Check(CQVEngine::GetInstance()->Init(320, 240, 32, 32, ENGINE_WINDOWED | ENGINE_NO_SOUND, window) == 1);
+    Fuzz_StartDevice();
     return 0;
 }
 

@@ -177,12 +177,18 @@ struct DecoderState {
     int64_t startTime = 0;  // in AV_TIME_BASE units
     bool flushing = false;
     uint32_t audioChannels = 0;
+    int audioRate = 0;  // of the samples given out, as the movie announced it
+    // What the resampler was made for.
+    int resampledFormat = -1;
+    int resampledRate = 0;
+    AVChannelLayout resampledLayout{};
     double frameRate = 0.0;
     double lastVideoTime = -1.0;
 
     ~DecoderState() {
         sws_freeContext(scaler);
         swr_free(&resampler);
+        av_channel_layout_uninit(&resampledLayout);
         av_packet_free(&packet);
         av_frame_free(&frame);
         avformat_close_input(&format);
@@ -219,17 +225,28 @@ struct DecoderState {
     }
 
     bool ConvertAudio(MovieAudioChunk* out) {
-        if (resampler == nullptr) {
+        if (frame->ch_layout.nb_channels <= 0 || frame->sample_rate <= 0 || frame->nb_samples <= 0) return false;
+        // A stream may change its layout, sample format or rate from one
+        // frame to the next: the resampler is made again for the frame, and
+        // its output stays at the rate and channels the movie announced.
+        const bool same = resampler != nullptr && resampledFormat == frame->format &&
+                          resampledRate == frame->sample_rate &&
+                          av_channel_layout_compare(&resampledLayout, &frame->ch_layout) == 0;
+        if (!same) {
+            swr_free(&resampler);
+            av_channel_layout_uninit(&resampledLayout);
             AVChannelLayout layout{};
             av_channel_layout_default(&layout, static_cast<int>(audioChannels));
-            const int result = swr_alloc_set_opts2(&resampler, &layout, AV_SAMPLE_FMT_S16, frame->sample_rate,
+            const int result = swr_alloc_set_opts2(&resampler, &layout, AV_SAMPLE_FMT_S16, audioRate,
                                                    &frame->ch_layout, static_cast<AVSampleFormat>(frame->format),
                                                    frame->sample_rate, 0, nullptr);
             av_channel_layout_uninit(&layout);
-            if (result < 0 || swr_init(resampler) < 0) {
+            if (result < 0 || swr_init(resampler) < 0 || av_channel_layout_copy(&resampledLayout, &frame->ch_layout) < 0) {
                 swr_free(&resampler);
                 return false;
             }
+            resampledFormat = frame->format;
+            resampledRate = frame->sample_rate;
         }
         const int capacity = swr_get_out_samples(resampler, frame->nb_samples);
         out->samples.resize(static_cast<size_t>(std::max(capacity, 0)) * audioChannels);
@@ -374,6 +391,7 @@ extern "C" PlatformMovie* MovieCodecs_Open(MovieSource* sourcePointer, bool with
     if (impl->audio.Active()) {
         info.hasAudio = true;
         info.audioRate = static_cast<uint32_t>(impl->audio.codec->sample_rate);
+        impl->audioRate = impl->audio.codec->sample_rate;
         impl->audioChannels = std::min(2u, static_cast<uint32_t>(std::max(1, impl->audio.codec->ch_layout.nb_channels)));
         info.audioChannels = impl->audioChannels;
     }

@@ -2,12 +2,11 @@
 #include "kernel/actors/LoadingScreen.h"
 
 #include "tests/kernel/actors/ActorSystemGameSupport.h"
+#include "tests/support/FileSizeLimit.h"
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cmath>
-#include <csignal>
 #include <filesystem>
 
 namespace {
@@ -267,15 +266,8 @@ TEST_F(ActorSystemProcessTest, SaveGameIntoAFolderThatCannotBeWrittenFails) {
     }();
     Make("More", scenery, 3002);
     // No room for a file bigger than the old one, as on a full disk.
-    rlimit previous{};
-    getrlimit(RLIMIT_FSIZE, &previous);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = previous;
-    small.rlim_cur = before.size();
-    setrlimit(RLIMIT_FSIZE, &small);
-    const int saved = system->HandleMessage(MSG_SAVE_GAME, Args_Of("keep.sav"));
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
+    const int saved =
+        FileSizeLimit_Run(before.size(), [&] { return system->HandleMessage(MSG_SAVE_GAME, Args_Of("keep.sav")); });
     EXPECT_EQ(saved, 0);
     EXPECT_STREQ(system->GetError(), "Error - Saving Actors");
     std::FILE* f = std::fopen((folder / "keep.sav").c_str(), "rb");

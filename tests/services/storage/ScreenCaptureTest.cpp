@@ -2,12 +2,11 @@
 
 #include "platform/Window.h"
 #include "services/graphics/Graphics.h"
+#include "tests/support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstring>
-#include <sys/resource.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -298,15 +297,7 @@ TEST_F(ScreenCapture, ASaveReplacesTheOldFileOnlyWhenWhole) {
     Screen_CaptureBackBuffer(64, 48);
     constexpr rlim_t kRoom = 4096;
     ASSERT_GT(18u + 64 * 48 * 4, kRoom);
-    rlimit previous{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = previous;
-    limited.rlim_cur = kRoom;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const int saved = Screen_SaveCapture(file.c_str());
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
+    const int saved = FileSizeLimit_Run(kRoom, [&] { return Screen_SaveCapture(file.c_str()); });
     EXPECT_EQ(saved, 0);
     EXPECT_EQ(ReadFile(file), small);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << "a temporary file is left";
