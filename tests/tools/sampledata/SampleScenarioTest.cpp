@@ -196,6 +196,31 @@ const Feature kFeatures[] = {
          const Rect elsewhere{0, 0, 40, 40};
          EXPECT_LT(ChangedPixels(with, without, elsewhere, 24), 20u) << "the fountain changed the room far from it";
      }},
+    // The skinned figure in the second room seen from its right side 4.5 s
+    // in, mid-walk: its legs stride apart, its feet far wider apart along
+    // the walk than its hips are deep. Without it the wall behind is bare.
+    {"FigureWalksInTheSecondRoom",
+     SampleShot{Vector3(100.0f, 110.0f, 570.0f), -1.5707964f, 0.05f},
+     4.5f,
+     [] { Remove("Figure"); },
+     [](const CapturedImage& with, const CapturedImage& without) {
+         const Rect figure{100, 20, 220, 230};
+         EXPECT_GT(ChangedPixels(with, without, figure, 24), 2000u) << "no figure where it stands";
+         const Rect elsewhere{0, 0, 60, 60};
+         EXPECT_LT(ChangedPixels(with, without, elsewhere, 24), 10u) << "the figure changed the room far from it";
+         const auto spread = [&](uint32_t y0, uint32_t y1) {
+             uint32_t left = with.width, right = 0;
+             for (uint32_t y = y0; y < y1; ++y) {
+                 for (uint32_t x = 0; x < with.width; ++x) {
+                     if (ChangedPixels(with, without, Rect{x, y, x + 1, y + 1}, 24) == 0) continue;
+                     left = std::min(left, x);
+                     right = std::max(right, x);
+                 }
+             }
+             return right >= left ? right - left : 0u;
+         };
+         EXPECT_GT(spread(170, 190), 2 * spread(130, 140)) << "the feet are not apart: no stride";
+     }},
 };
 
 void PrintTo(const Feature& feature, std::ostream* out) { *out << feature.name; }
