@@ -33,7 +33,9 @@ constexpr AVCodecID kPlayedCodecs[] = {
     AV_CODEC_ID_ADPCM_IMA_WAV,
 };
 
-bool Played(AVCodecID id) { return std::find(std::begin(kPlayedCodecs), std::end(kPlayedCodecs), id) != std::end(kPlayedCodecs); }
+bool Played(AVCodecID id) {
+    return std::find(std::begin(kPlayedCodecs), std::end(kPlayedCodecs), id) != std::end(kPlayedCodecs);
+}
 
 // The same list by the names of every decoder of those codecs, as the
 // library takes it.
@@ -54,43 +56,92 @@ bool FrameSizePlayed(int width, int height) {
            static_cast<uint64_t>(width) * static_cast<uint64_t>(height) <= kMovieMaxPixels;
 }
 
+// Start codes in MPEG streams: 00 00 01 and a code byte.
+bool StartCodeAt(const std::vector<uint8_t>& bytes, size_t at) {
+    return at + 4 <= bytes.size() && bytes[at] == 0 && bytes[at + 1] == 0 && bytes[at + 2] == 1;
+}
+
+// The video of an MPEG program stream as one elementary stream: the
+// payloads of its video packets one after another. A stream without pack
+// headers is taken as video throughout.
+std::vector<uint8_t> MpegVideoBytes(const std::vector<uint8_t>& bytes) {
+    size_t at = 0;
+    while (at + 4 <= bytes.size() && !StartCodeAt(bytes, at)) ++at;
+    if (!StartCodeAt(bytes, at) || bytes[at + 3] != 0xBA) return bytes;
+    std::vector<uint8_t> video;
+    while (at + 4 <= bytes.size()) {
+        // Between packets the demuxer looks for the next start code; so does this.
+        if (!StartCodeAt(bytes, at)) {
+            ++at;
+            continue;
+        }
+        const uint8_t code = bytes[at + 3];
+        if (code == 0xBA) {
+            // MPEG-2 pack headers have 14 bytes and their stuffing, MPEG-1 ones 12.
+            const bool mpeg2 = at + 14 <= bytes.size() && (bytes[at + 4] & 0xC0) == 0x40;
+            at += mpeg2 ? 14 + (bytes[at + 13] & 7u) : 12;
+            continue;
+        }
+        if (code < 0xBB || at + 6 > bytes.size()) {
+            at += 4;
+            continue;
+        }
+        const size_t end = std::min(bytes.size(), at + 6 + (size_t{bytes[at + 4]} << 8 | bytes[at + 5]));
+        if (code >= 0xE0 && code <= 0xEF) {
+            size_t payload = at + 6;
+            if (payload < end && (bytes[payload] & 0xC0) == 0x80) {
+                // MPEG-2: three bytes of flags and the header's own length.
+                payload = payload + 3 <= end ? payload + 3 + bytes[payload + 2] : end;
+            } else {
+                // MPEG-1: stuffing, the buffer size, then no time, one or two.
+                while (payload < end && bytes[payload] == 0xFF) ++payload;
+                if (payload < end && (bytes[payload] & 0xC0) == 0x40) payload += 2;
+                if (payload < end) {
+                    const uint8_t times = bytes[payload] & 0xF0;
+                    payload += times == 0x20 ? 5 : times == 0x30 ? 10 : 1;
+                }
+            }
+            if (payload < end)
+                video.insert(video.end(), bytes.begin() + static_cast<std::ptrdiff_t>(payload),
+                             bytes.begin() + static_cast<std::ptrdiff_t>(end));
+        }
+        at = end;
+    }
+    return video;
+}
+
 // MPEG program streams name their streams only as packets come, so the
 // video's size is known only once the decoders that look for the streams'
-// details have made room for a picture. The sequence headers in the bytes
+// details have made room for a picture. The sequence headers in the video
 // that looking reads give it first: 12 bits a side, and 2 more each in an
 // MPEG-2 sequence extension. AVI files (RIFF) say their sizes in their
 // header instead. False when a header gives a size the game does not play;
 // the source is back at its start after.
 bool MpegSequencesPlayed(MovieSource* source, int64_t bytes) {
-    std::vector<uint8_t> chunk(64 * 1024);
-    uint8_t tail[12] = {};
-    size_t kept = 0;
+    std::vector<uint8_t> file(static_cast<size_t>(std::clamp<int64_t>(source->GetSize(), 0, bytes)));
+    size_t read = 0;
+    while (read < file.size()) {
+        const size_t chunk = std::min<size_t>(file.size() - read, 1 << 20);
+        const int got = source->Read(file.data() + read, static_cast<int>(chunk));
+        if (got <= 0) break;
+        read += static_cast<size_t>(got);
+    }
+    file.resize(read);
+    const bool riff = file.size() >= 4 && std::equal(file.begin(), file.begin() + 4, "RIFF");
+    const std::vector<uint8_t> video = riff ? std::vector<uint8_t>() : MpegVideoBytes(file);
     uint32_t width = 0, height = 0;
     bool played = true;
-    for (int64_t read = 0; read < bytes && played;) {
-        std::copy(tail, tail + kept, chunk.begin());
-        const int got = source->Read(chunk.data() + kept, static_cast<int>(chunk.size() - kept));
-        if (got <= 0) break;
-        if (read == 0 && kept + static_cast<size_t>(got) >= 4 && std::equal(chunk.begin(), chunk.begin() + 4, "RIFF"))
-            break;
-        read += got;
-        const size_t size = kept + static_cast<size_t>(got);
-        for (size_t i = 0; i + 7 <= size && played; ++i) {
-            if (chunk[i] != 0 || chunk[i + 1] != 0 || chunk[i + 2] != 1) continue;
-            const uint8_t* p = &chunk[i + 4];
-            if (chunk[i + 3] == 0xB3) {
-                width = uint32_t{p[0]} << 4 | p[1] >> 4;
-                height = (uint32_t{p[1]} & 15) << 8 | p[2];
-                played = FrameSizePlayed(static_cast<int>(width), static_cast<int>(height));
-            } else if (chunk[i + 3] == 0xB5 && p[0] >> 4 == 1) {
-                const uint32_t wide = (p[1] & 1u) << 1 | p[2] >> 7, tall = (p[2] >> 5) & 3u;
-                played = FrameSizePlayed(static_cast<int>(width | wide << 12), static_cast<int>(height | tall << 12));
-            }
+    for (size_t i = 0; i + 7 <= video.size() && played; ++i) {
+        if (!StartCodeAt(video, i)) continue;
+        const uint8_t* p = &video[i + 4];
+        if (video[i + 3] == 0xB3) {
+            width = uint32_t{p[0]} << 4 | p[1] >> 4;
+            height = (uint32_t{p[1]} & 15) << 8 | p[2];
+            played = FrameSizePlayed(static_cast<int>(width), static_cast<int>(height));
+        } else if (video[i + 3] == 0xB5 && p[0] >> 4 == 1) {
+            const uint32_t wide = (p[1] & 1u) << 1 | p[2] >> 7, tall = (p[2] >> 5) & 3u;
+            played = FrameSizePlayed(static_cast<int>(width | wide << 12), static_cast<int>(height | tall << 12));
         }
-        // A start code cut at the chunk's end is read whole with the next.
-        kept = std::min<size_t>(size, sizeof tail);
-        std::copy(chunk.begin() + static_cast<std::ptrdiff_t>(size - kept),
-                  chunk.begin() + static_cast<std::ptrdiff_t>(size), tail);
     }
     return source->Seek(0, 0) == 0 && played;
 }
@@ -98,7 +149,6 @@ bool MpegSequencesPlayed(MovieSource* source, int64_t bytes) {
 // A movie's file is its only source: a container that names other files
 // or addresses (playlists, references, network streams) is not followed.
 int RefuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) { return AVERROR(EPERM); }
-
 
 std::string ErrorText(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -241,7 +291,8 @@ struct DecoderState {
                                                    &frame->ch_layout, static_cast<AVSampleFormat>(frame->format),
                                                    frame->sample_rate, 0, nullptr);
             av_channel_layout_uninit(&layout);
-            if (result < 0 || swr_init(resampler) < 0 || av_channel_layout_copy(&resampledLayout, &frame->ch_layout) < 0) {
+            if (result < 0 || swr_init(resampler) < 0 ||
+                av_channel_layout_copy(&resampledLayout, &frame->ch_layout) < 0) {
                 swr_free(&resampler);
                 return false;
             }
