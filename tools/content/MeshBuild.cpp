@@ -266,9 +266,11 @@ struct FigureBone {
     float thickness;
 };
 
-// Joints in mesh space, the figure facing +z with its left side at -x.
+// Joints in mesh space, the figure facing +z with its left side at -x. The
+// root "Bip01" carries the whole figure and has no body of its own.
 const FigureBone kFigureBones[] = {
-    {"Pelvis", nullptr, {0, 95, 0}, {0, 105, 0}, 14},
+    {"Bip01", nullptr, {0, 95, 0}, {0, 95, 0}, 0},
+    {"Pelvis", "Bip01", {0, 95, 0}, {0, 105, 0}, 14},
     {"Spine1", "Pelvis", {0, 105, 0}, {0, 120, 0}, 12},
     {"Spine2", "Spine1", {0, 120, 0}, {0, 135, 0}, 13},
     {"Spine3", "Spine2", {0, 135, 0}, {0, 150, 0}, 14},
@@ -327,6 +329,7 @@ QvmFile MeshBuild_Figure(uint32_t version) {
         record.parent = FigureBoneIndex(bone.parent);
         Mat4_Translation(&record.offset, -bone.joint.x, -bone.joint.y, -bone.joint.z);
         file.bones.push_back(record);
+        if (bone.thickness <= 0.0f) continue;
 
         const MeshGeometry box = SegmentBox(bone);
         const Vector3 axis = bone.end - bone.joint;

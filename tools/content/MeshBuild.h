@@ -66,8 +66,8 @@ QvmSubset MeshBuild_ToSubset(const MeshGeometry& geometry, bool lightMapped);
 // A rigid version-2 file of the subsets.
 QvmFile MeshBuild_RigidFile(std::vector<QvmSubset> subsets);
 
-// A standing figure about 180 units tall, its root bone "Pelvis" at the
-// hips, with a spine, neck and head, two arms and two legs. Every limb is a
+// A standing figure about 180 units tall, its root bone "Bip01" at the
+// hips above "Pelvis", with a spine, neck and head, two arms and two legs. Every limb is a
 // box skinned to its bone; the vertices at a joint are shared half with the
 // parent bone. Bone names follow the usual character rigs ("Spine1",
 // "L_UpperArm", "R_Calf" ...).

@@ -21,6 +21,7 @@
 #include "tools/content/WavWriter.h"
 #include "services/library/Library.h"
 #include "tools/sampledata/SampleCamera.h"
+#include "tools/sampledata/SampleFigure.h"
 #include "tools/sampledata/SampleLevel.h"
 #include "tools/sampledata/SampleLight.h"
 #include "tools/sampledata/SampleObject.h"
@@ -63,6 +64,7 @@ void AddItems(SampleLevel& level) {
     SampleParticle_AddItems(level);
     SampleSound_AddItems(level);
     SampleCamera_AddItems(level);
+    SampleFigure_AddItems(level);
 }
 
 // One actor for each capture, its script fired by a timed message kept with
@@ -101,6 +103,7 @@ void BuildLevel(SampleLevel& level, CQVActor* scenery, const SampleOptions& opti
     SampleParticle_AddActors(level);
     SampleSound_AddActors(level);
     SampleCamera_AddActors(level);
+    SampleFigure_AddActors(level);
     level.Make(CLASS_CLASS, "Classes", level.root);
     AddCaptures(level, scenery, options);
 }

@@ -8,18 +8,13 @@
 #include "kernel/base/Archive.h"
 #include "services/render/RenderQueue.h"
 #include "tests/actors/scene/ObjectTestSupport.h"
+#include "tests/support/ActorRecordFile.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <unistd.h>
 
 namespace {
-
-namespace fs = std::filesystem;
 
 uint32_t Bits(float value) {
     uint32_t word;
@@ -349,46 +344,21 @@ TEST_F(ObjectTest, UpdateMakesAndQueuesARenderItemPerEntryAndSkipsAnEntryWithout
 // Serialize the engine uses, then loaded by the actor system.
 class ObjectFileTest : public ObjectTest {
 protected:
-    void SetUp() override {
-        ObjectTest::SetUp();
-        path = fs::temp_directory_path() /
-               ("qv_object_" + std::to_string(::getpid()) + "_" +
-                testing::UnitTest::GetInstance()->current_test_info()->name() + ".qva");
-    }
-    void TearDown() override {
-        std::error_code error;
-        fs::remove(path, error);
-        ObjectTest::TearDown();
-    }
     // Writes the object as the one record of a file of the version, then
     // deletes it from the tree.
     void WriteAndForget(uint32_t version) {
-        CQVActorArchive archive;
-        ASSERT_TRUE(archive.Open(path.c_str(), "wb"));
-        archive.version = version;
-        uint32_t header[4] = {version, 1, object->m_Id, 1};
-        archive.SerializeDwords(header, 4);
-        ASSERT_EQ(object->Serialize(&archive, 0), 1);
-        ASSERT_TRUE(archive.Flush());
-        archive.Close();
         id = object->m_Id;
-        g_ActorSystem->DeleteActor(object);
+        ASSERT_TRUE(file.WriteAndForget(object, version));
         object = nullptr;
     }
     CQVObject* Load() {
-        if (g_ActorSystem->LoadActors(path.c_str(), 0) != 1) return nullptr;
+        if (file.Load() != 1) return nullptr;
         return dynamic_cast<CQVObject*>(CQVActorSystem::GetActorById(id));
     }
-    std::vector<char> Bytes() const {
-        std::ifstream in(path, std::ios::binary);
-        return std::vector<char>(std::istreambuf_iterator<char>(in), {});
-    }
-    void Rewrite(const std::vector<char>& bytes) const {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
+    std::vector<char> Bytes() const { return file.Bytes(); }
+    void Rewrite(const std::vector<char>& bytes) const { file.Rewrite(bytes); }
 
-    fs::path path;
+    ActorRecordFile file;
     uint32_t id = 0;
 };
 
@@ -449,7 +419,7 @@ TEST_F(ObjectFileTest, OlderVersionsCarryTheVisibleFlagAndFramesPerSecond) {
             std::memcpy(bytes.data() + bytes.size() - c.visibleWordFromEnd, &one, 4);
             Rewrite(bytes);
         }
-        ASSERT_EQ(g_ActorSystem->LoadActors(path.c_str(), 0), 1);
+        ASSERT_EQ(file.Load(), 1);
         // Files before version 22 kept other ids: the record is found by name.
         auto* loaded = dynamic_cast<CQVObject*>(CQVActorSystem::FindActorByName("Old", CLASS_OBJECT));
         ASSERT_NE(loaded, nullptr);
