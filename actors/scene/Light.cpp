@@ -225,28 +225,26 @@ float CQVLight::AttenuationStyle() {
     return m_AttenuationStyle;
 }
 
-void CQVLight::SetAttenuationOffset(float offset) {
+void CQVLight::ChangeEditingForm(float CQVLight::*value, float to) {
     ToEditingForm();
-    m_AttenuationOffset = offset;
+    this->*value = to;
     FromEditingForm();
-    Light_SetAttenuation0(m_RendererLight, m_Attenuation[0]);
     m_ApplyPending = 1;
+}
+
+void CQVLight::SetAttenuationOffset(float offset) {
+    ChangeEditingForm(&CQVLight::m_AttenuationOffset, offset);
+    Light_SetAttenuation0(m_RendererLight, m_Attenuation[0]);
 }
 
 void CQVLight::SetAttenuationStrength(float strength) {
-    ToEditingForm();
-    m_AttenuationStrength = strength;
-    FromEditingForm();
+    ChangeEditingForm(&CQVLight::m_AttenuationStrength, strength);
     SendScaledAttenuations();
-    m_ApplyPending = 1;
 }
 
 void CQVLight::SetAttenuationStyle(float style) {
-    ToEditingForm();
-    m_AttenuationStyle = style;
-    FromEditingForm();
+    ChangeEditingForm(&CQVLight::m_AttenuationStyle, style);
     SendScaledAttenuations();
-    m_ApplyPending = 1;
 }
 
 void CQVLight::SendColors(const D3DCOLORVALUE* colors) {

@@ -82,4 +82,6 @@ private:
     void SendScaledAttenuations();
     void ToEditingForm();
     void FromEditingForm();
+    // One value of the editing form changed, the stored attenuations with it.
+    void ChangeEditingForm(float CQVLight::*value, float to);
 };

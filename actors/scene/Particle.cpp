@@ -26,19 +26,20 @@ namespace {
 // under the override its group needs ("Extend Base" for the base group,
 // "Full Overrride" for the others) and is refused without it; a get
 // answers the record in use and marks the row without it.
+template <auto Allowed>
+constexpr MessageRow UnderOverride(const MessageRow& row) {
+    return row.StoresWhen<Allowed>(0).template AppliesWhen<Allowed>(8);
+}
+
 template <auto Field>
 constexpr MessageRow BaseParam(uint32_t setId, uint32_t getId, const char* label, uint32_t kind) {
-    return FieldRow<&CQVParticle::Record, Field>(setId, getId, label, kind)
-        .template StoresWhen<&CQVParticle::ExtendsBase>(0)
-        .template AppliesWhen<&CQVParticle::ExtendsBase>(8)
-        .template Then<&CQVParticle::StoreBaseGroup>();
+    const MessageRow row = FieldRow<&CQVParticle::Record, Field>(setId, getId, label, kind);
+    return UnderOverride<&CQVParticle::ExtendsBase>(row).Then<&CQVParticle::StoreBaseGroup>();
 }
 
 template <auto Field>
 constexpr MessageRow FullParam(uint32_t setId, uint32_t getId, const char* label, uint32_t kind) {
-    return FieldRow<&CQVParticle::Record, Field>(setId, getId, label, kind)
-        .template StoresWhen<&CQVParticle::OverridesAll>(0)
-        .template AppliesWhen<&CQVParticle::OverridesAll>(8);
+    return UnderOverride<&CQVParticle::OverridesAll>(FieldRow<&CQVParticle::Record, Field>(setId, getId, label, kind));
 }
 
 constexpr MessageRow kParticleRows[] = {
@@ -106,10 +107,8 @@ constexpr MessageRow kParticleRows[] = {
     FullParam<&ParticleParams::motionInheritanceV>(MSG_SET_PARTICLE_MOTION_INHERITANCE_V,
                                                    MSG_GET_PARTICLE_MOTION_INHERITANCE_V, "MotionInheritanceV",
                                                    PROP_VARIANCE),
-    FlagRow<&CQVParticle::Record, &ParticleParams::flags>(MSG_SET_PARTICLE_STATIC, MSG_GET_PARTICLE_STATIC,
-                                                          PARTICLE_STATIC, "Static", PROP_CHECK)
-        .StoresWhen<&CQVParticle::OverridesAll>(0)
-        .AppliesWhen<&CQVParticle::OverridesAll>(8),
+    UnderOverride<&CQVParticle::OverridesAll>(FlagRow<&CQVParticle::Record, &ParticleParams::flags>(
+        MSG_SET_PARTICLE_STATIC, MSG_GET_PARTICLE_STATIC, PARTICLE_STATIC, "Static", PROP_CHECK)),
     SheetRow("Appearence", PROP_HEADING),
     BaseParam<&ParticleParams::opacity>(MSG_SET_PARTICLE_OPACITY, MSG_GET_PARTICLE_OPACITY, "Opacity",
                                         PROP_VARIANCE),

@@ -350,9 +350,7 @@ struct MessageRow {
 
     template <auto Member>
     constexpr MessageRow Then() const {
-        MessageRow row = *this;
-        row.then = &class_messages_detail::CallMember<Member>;
-        return row;
+        return With([](MessageRow& row) { row.then = &class_messages_detail::CallMember<Member>; });
     }
     template <auto Setter>
     constexpr MessageRow StoredBy() const {
@@ -362,33 +360,27 @@ struct MessageRow {
         if (arg != field && !((field == FieldKind::Bool || field == FieldKind::Flag) && takesBool)) {
             class_messages_detail::RowDoesNotFitItsField();
         }
-        MessageRow row = *this;
-        row.store = &class_messages_detail::CallSetter<Setter>;
-        return row;
+        return With([](MessageRow& row) { row.store = &class_messages_detail::CallSetter<Setter>; });
     }
     template <auto Pred>
     constexpr MessageRow StoresWhen(int refusedResult = 0) const {
-        MessageRow row = *this;
-        row.storesWhen = &class_messages_detail::CallPredicate<Pred>;
-        row.refused = refusedResult;
-        return row;
+        return With([refusedResult](MessageRow& row) {
+            row.storesWhen = &class_messages_detail::CallPredicate<Pred>;
+            row.refused = refusedResult;
+        });
     }
     template <auto Pred>
     constexpr MessageRow AppliesWhen(int notApplicableResult = 0) const {
-        MessageRow row = *this;
-        row.appliesWhen = &class_messages_detail::CallPredicate<Pred>;
-        row.notApplicable = notApplicableResult;
-        return row;
+        return With([notApplicableResult](MessageRow& row) {
+            row.appliesWhen = &class_messages_detail::CallPredicate<Pred>;
+            row.notApplicable = notApplicableResult;
+        });
     }
     constexpr MessageRow WholeValue() const {
-        MessageRow row = *this;
-        row.wholeValue = true;
-        return row;
+        return With([](MessageRow& row) { row.wholeValue = true; });
     }
     constexpr MessageRow Returns(int handlerResult) const {
-        MessageRow row = *this;
-        row.result = handlerResult;
-        return row;
+        return With([handlerResult](MessageRow& row) { row.result = handlerResult; });
     }
     template <typename T>
     constexpr MessageRow As() const {
@@ -397,8 +389,14 @@ struct MessageRow {
             class_messages_detail::SizeOf(as) > room) {
             class_messages_detail::RowDoesNotFitItsField();
         }
+        return With([](MessageRow& row) { row.field = as; });
+    }
+
+private:
+    template <typename Change>
+    constexpr MessageRow With(Change change) const {
         MessageRow row = *this;
-        row.field = as;
+        change(row);
         return row;
     }
 };
