@@ -336,6 +336,7 @@ struct MessageRow {
     FieldKind field = FieldKind::None;
     bool indexed = false;    // the field lies in a block a member finds
     bool wholeValue = false; // a short block stores nothing
+    bool hooked = false;     // members or modifiers take part: not a plain store and answer
     uint32_t mask = 0;       // Flag: the bit of the word
     uint32_t room = 0;       // bytes from the field to the end of what holds it
     void* (*fieldOf)(CQVActor&) = nullptr;         // the bound field, null without its block
@@ -389,7 +390,9 @@ struct MessageRow {
             class_messages_detail::SizeOf(as) > room) {
             class_messages_detail::RowDoesNotFitItsField();
         }
-        return With([](MessageRow& row) { row.field = as; });
+        MessageRow row = *this;
+        row.field = as;
+        return row;
     }
 
 private:
@@ -397,6 +400,7 @@ private:
     constexpr MessageRow With(Change change) const {
         MessageRow row = *this;
         change(row);
+        row.hooked = true;
         return row;
     }
 };
@@ -449,6 +453,7 @@ template <auto Getter, auto Setter = nullptr>
 constexpr MessageRow MemberRow(uint32_t setId, uint32_t getId, const char* label = nullptr, uint32_t kind = 0) {
     using namespace class_messages_detail;
     MessageRow row{label, kind, setId, getId};
+    row.hooked = true;
     if constexpr (!std::is_same_v<decltype(Getter), std::nullptr_t>) {
         row.field = KindOf<std::decay_t<typename MemberFn<decltype(Getter)>::Result>>();
         row.answer = &CallGetter<Getter>;
