@@ -13,6 +13,7 @@
 #include "services/engine/Engine.h"
 #include "services/library/Library.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -45,6 +46,11 @@ float Clamp(float value, float low, float high) {
 }
 
 CQVEngine* Engine() { return CQVEngine::GetInstance(); }
+
+// A "Command Lerp" record that fades the volume through "Sound".
+bool FadesTheSound(const TimedMessage* record) {
+    return Args_Get<uint32_t>(record->args, offsetof(CommandLerpBlock, fromId)) == MSG_SOUND;
+}
 
 constexpr MessageRow kSoundRows[] = {
     SheetRow("Sound Properties", PROP_TITLE),
@@ -165,7 +171,7 @@ void CQVSound::CancelFades() {
     CancelTimedMessages(MSG_SOUND);
     CancelTimedMessages(MSG_STOP_SOUND);
     for (TimedMessage* record : m_TimedMessages) {
-        if (record->messageId == MSG_COMMAND_LERP && Args_Get<uint32_t>(record->args, offsetof(CommandLerpBlock, fromId)) == MSG_SOUND) {
+        if (record->messageId == MSG_COMMAND_LERP && FadesTheSound(record)) {
             CancelTimedMessage(record);
         }
     }
@@ -179,7 +185,7 @@ void CQVSound::ResetPlayFactors() {
 bool CQVSound::FadeRunning() const {
     for (const TimedMessage* record : m_TimedMessages) {
         if (record->messageId == MSG_COMMAND_LERP && !(record->state & TIMED_STATE_CANCELLED) &&
-            Args_Get<uint32_t>(record->args, offsetof(CommandLerpBlock, fromId)) == MSG_SOUND) {
+            FadesTheSound(record)) {
             return true;
         }
     }
@@ -252,7 +258,8 @@ int CQVSound::HandleMessage(uint32_t id, MessageArgs args) {
         return 1;
     }
     case MSG_CREATE: {
-        if (auto* source = dynamic_cast<CQVSound*>(Args_Pointer<CQVActor>(id, args))) kSoundMessages.Copy(*this, *source);
+        if (auto* source = dynamic_cast<CQVSound*>(Args_Pointer<CQVActor>(id, args)))
+            kSoundMessages.Copy(*this, *source);
         // Without an engine there is no library to take a sound from (tools
         // and headless checks build levels so): the Sound keeps its id and
         // stays silent until it gets one.

@@ -36,7 +36,8 @@
 //      layer, the selected collision object, the parameter record in use.
 //      Without a block the message does nothing and passes on.
 //    - MemberRow<&C::Value, &C::SetValue>: a get answers what the member
-//      returns, a set hands the value to the other one (a bool for a Bool).
+//      returns, a set hands the value to the other one (a bool for a Bool);
+//      nullptr in either place for a pair with only a get, or a set.
 //    The modifiers, each a constexpr call on the row:
 //    - .Then<&C::Member>(): after a set stored, calls the member.
 //    - .StoredBy<&C::Member>(): a set hands the value to the member instead
@@ -54,19 +55,24 @@
 //    Members called by rows are public. One that returns void passes the
 //    message on; bool false ends the handling with 0; an int is the
 //    handler's result, or ROW_PASS_ON to pass the message on.
-//    A test holds every table against the messages' registered argument
-//    types (one argument of the row's value type).
+//    Every id is a name of the vocabulary (MessageTable.inc), those without
+//    a registered name included (QV_MESSAGE_UNREGISTERED, with the types
+//    the handler reads): a table, a test or a tool never writes a number.
+//    A test holds every table against the messages' argument types (one
+//    argument of the row's value type).
 // 2. Its handler for the messages with behaviour: HandleMessage applies the
 //    table first and returns at once when the row says so,
 //        if (const RowResult row = kDoorMessages.Apply(*this, id, args); row.Ends()) return row.result;
 //    then a switch over the ids that do more than a field, then passes the
 //    message to the base class's handler (which runs the command spies, the
-//    base cases and the event scripts). The switch holds no Set/Get pair.
+//    base cases and the event scripts). The switch holds no Set/Get pair
+//    of a value; only pairs of pointers (items, lists), which no row
+//    carries, stay there.
 // 3. Its Serialize, reading and writing its fields gated by file version.
 //    On "Create" from an actor of its class, kDoorMessages.Copy copies the
-//    fields of the table's field rows and of the CopiedFields list; only
-//    what is not a plain copy (links, owned items, a bit kept back) is
-//    written by hand.
+//    fields of the table's field rows (not those in a block, nor a flag's
+//    word) and of the CopiedFields list; only what is not a plain copy
+//    (links, owned items, a bit kept back) is written by hand.
 // 4. Its RegisterProperties: Define the class record, then
 //    MessageTable::AddSheet appends the sheet rows in table order.
 //
@@ -80,8 +86,9 @@
 // ColObjPointer, ScriptPointer) and the engine's own messages that pass
 // them; actor pointers arrive only through the import that resolves the
 // paths a file holds or the script interpreter that resolves its operands,
-// never as bytes taken as they came (ArgSource::Raw). So no handler reads outside its block or takes a
-// pointer from file or script bytes, whatever the bytes hold.
+// never as bytes taken as they came (ArgSource::Raw). So no handler reads
+// outside its block or takes a pointer from file or script bytes, whatever
+// the bytes hold.
 
 #include "kernel/actors/ArgAccess.h"
 #include "kernel/base/Maths.h"
