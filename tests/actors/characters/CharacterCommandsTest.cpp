@@ -123,6 +123,9 @@ TEST_F(CharacterCommandsTest, MotionRequestsAreRefusedWhileLockedAndNameTheirBas
     Send(hero, MSG_SET_ROT_Y_3D0, 1.0f);
     EXPECT_EQ(Ask<float>(hero, MSG_SET_ROT_Y_3D1), 1.0f);
     EXPECT_EQ(Send(hero, MSG_SET_MOVEMENT_362, 7u), 1);
+    // An index past the table names no motion.
+    hero->m_MotionIndex = kBaseMotionCount;
+    EXPECT_EQ(AskText<char>(hero, MSG_GET_MOVEMENT), "");
 }
 
 // The words "MotionQueue Push Back" and "Push Front" queue.
