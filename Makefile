@@ -10,7 +10,7 @@ SAMPLE_DIR := build/sample
 FUZZ_SECONDS ?= 60
 
 
-.PHONY: deps run test bench fuzz release asan sample clean
+.PHONY: deps run launcher test bench fuzz release asan sample clean
 
 deps:
 	@scripts/install-deps
@@ -30,6 +30,17 @@ run: sample
 	  export SDL_VIDEODRIVER=offscreen; \
 	fi; \
 	cd $(SAMPLE_DIR) && $(ROOT)/$(RELEASE_DIR)/bin/game -win=1 -w=1024 -h=768
+
+# Starts the launcher on the sample data: its menu in build/sample/shellmedia,
+# its settings store in build/sample/config (not the user's); Play starts the game.
+launcher: sample
+	@export XDG_CONFIG_HOME=$(ROOT)/$(SAMPLE_DIR)/config; \
+	$(RELEASE_DIR)/bin/qv_make_launcher $(SAMPLE_DIR) --game=$(ROOT)/$(RELEASE_DIR)/bin/game || exit 1; \
+	if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  echo "No display found: running headless (SDL_VIDEODRIVER=offscreen); Ctrl-C ends it."; \
+	  export SDL_VIDEODRIVER=offscreen; \
+	fi; \
+	cd $(SAMPLE_DIR) && $(ROOT)/$(RELEASE_DIR)/bin/Ambrel
 
 asan: deps
 	@cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=ON -DQV_BENCH=OFF >/dev/null

@@ -137,7 +137,7 @@ int Movie_Open(const char* path) {
         delete movie;
         return 0;
     }
-    movie->sound = MovieSound::Create(info);
+    movie->sound = MovieSound_Create(info);
     movie->player = std::make_unique<MoviePlayer>(std::move(file), MovieClock_Now, nullptr, movie->sound.get());
     g_Movie = movie;
     BlackFrame();

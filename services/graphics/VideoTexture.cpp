@@ -87,7 +87,7 @@ CQVVideoTexture* VideoTexture_Create(const char* path) {
     auto* record = new CQVVideoTexture{};
     record->texture = texture;
     record->playback = new VideoTexturePlayback(texture);
-    record->playback->sound = MovieSound::Create(movie->GetInfo());
+    record->playback->sound = MovieSound_Create(movie->GetInfo());
     record->playback->player = std::make_unique<MoviePlayer>(std::move(movie), MovieClock_Now, &record->playback->sink,
                                                              record->playback->sound.get());
     return record;

@@ -1,21 +1,13 @@
 #include "tools/content/WavWriter.h"
 
+#include "tools/content/ByteWriter.h"
+
 #include <cmath>
 #include <numbers>
 #include <cstdio>
 #include <cstring>
 
 namespace {
-
-void Put16(std::vector<uint8_t>* out, uint32_t value) {
-    out->push_back(static_cast<uint8_t>(value));
-    out->push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void Put32(std::vector<uint8_t>* out, uint32_t value) {
-    Put16(out, value & 0xFFFF);
-    Put16(out, value >> 16);
-}
 
 void PutId(std::vector<uint8_t>* out, const char* id) { out->insert(out->end(), id, id + 4); }
 
@@ -25,18 +17,18 @@ std::vector<uint8_t> Wav_Encode(const WavFormat& format, const void* samples, ui
     std::vector<uint8_t> out;
     out.reserve(44 + static_cast<size_t>(bytes));
     PutId(&out, "RIFF");
-    Put32(&out, 36 + bytes);
+    ByteWriter_Put32(&out, 36 + bytes);
     PutId(&out, "WAVE");
     PutId(&out, "fmt ");
-    Put32(&out, 16);
-    Put16(&out, 1);  // PCM
-    Put16(&out, format.channels);
-    Put32(&out, format.sampleRate);
-    Put32(&out, format.ByteRate());
-    Put16(&out, format.BlockAlign());
-    Put16(&out, format.bitsPerSample);
+    ByteWriter_Put32(&out, 16);
+    ByteWriter_Put16(&out, 1);  // PCM
+    ByteWriter_Put16(&out, format.channels);
+    ByteWriter_Put32(&out, format.sampleRate);
+    ByteWriter_Put32(&out, format.ByteRate());
+    ByteWriter_Put16(&out, format.BlockAlign());
+    ByteWriter_Put16(&out, format.bitsPerSample);
     PutId(&out, "data");
-    Put32(&out, bytes);
+    ByteWriter_Put32(&out, bytes);
     const auto* first = static_cast<const uint8_t*>(samples);
     if (bytes > 0) out.insert(out.end(), first, first + bytes);
     return out;
