@@ -47,11 +47,7 @@ TEST_F(AnimationTest, TheSheetHoldsItsRowsAndThePairsTheirTypes) {
     const ClassRecord& record = g_ClassRecords[CLASS_ANIMATION];
     EXPECT_EQ(record.name, "Animation");
     EXPECT_EQ(record.chain, (std::vector<uint32_t>{0, 40}));
-    const struct {
-        const char* label;
-        uint32_t kind, set, get;
-        float scale;
-    } rows[] = {
+    ExpectSheet(record, {
         {"Animation Properties", 13, 0, 0, 1.0f},
         {"Animation Motion", 6, 1097, 1098, 1.0f},
         {"Animation Style", 12, 0, 0, 1.0f},
@@ -64,17 +60,7 @@ TEST_F(AnimationTest, TheSheetHoldsItsRowsAndThePairsTheirTypes) {
         {"Stop Animation|Stop|", 14, 263, 0, 1.0f},
         {"Reset Animation|Reset|", 14, 264, 0, 1.0f},
         {"AutoCreate", 14, 1762, 0, 1.0f},
-    };
-    ASSERT_EQ(record.properties.size(), std::size(rows));
-    for (size_t i = 0; i < std::size(rows); ++i) {
-        const PropertyDesc& row = record.properties[i];
-        EXPECT_EQ(row.label, rows[i].label) << i;
-        EXPECT_EQ(row.kind, rows[i].kind) << i;
-        EXPECT_EQ(row.setMessage, rows[i].set) << i;
-        EXPECT_EQ(row.getMessage, rows[i].get) << i;
-        EXPECT_EQ(row.scale, rows[i].scale) << i;
-    }
-    EXPECT_EQ(MessageRows_CheckTypes(record.messageRows, record.messageRowCount), "");
+    });
     EXPECT_FALSE(animation->IsPlaying());
     EXPECT_EQ(animation->m_Style, ANIMATION_FORWARD_LOOP);
 }

@@ -23,10 +23,7 @@ TEST_F(CharacterModelTest, TheSheetHoldsItsThirtyRowsInOrderAndEveryPairItsTypes
     EXPECT_EQ(record.name, "Character");
     EXPECT_EQ(record.description, "Character");
     EXPECT_EQ(record.chain, (std::vector<uint32_t>{0, 16}));
-    const struct {
-        const char* label;
-        uint32_t kind, set, get;
-    } rows[] = {
+    ExpectSheet(record, {
         {"Character Properties", 13, 0, 0},
         {"Type:|Custom|0|FirstPerson|1|Guard|2|ThirdPerson|3|ThirdPersonShooter|4|Console|5|Undef6|6|Undef7|7|Undef8|8|",
          16, 837, 838},
@@ -58,17 +55,7 @@ TEST_F(CharacterModelTest, TheSheetHoldsItsThirtyRowsInOrderAndEveryPairItsTypes
         {"FallDamage2 Stop:", 4, 1058, 1059},
         {"FallDamage2 Value:", 4, 1060, 1061},
         {"Suspend Mode:", 17, 1051, 1052},
-    };
-    ASSERT_EQ(record.properties.size(), std::size(rows));
-    for (size_t i = 0; i < std::size(rows); ++i) {
-        const PropertyDesc& row = record.properties[i];
-        EXPECT_EQ(row.label, rows[i].label) << i;
-        EXPECT_EQ(row.kind, rows[i].kind) << i;
-        EXPECT_EQ(row.setMessage, rows[i].set) << i;
-        EXPECT_EQ(row.getMessage, rows[i].get) << i;
-        EXPECT_EQ(row.scale, 1.0f) << i;
-    }
-    EXPECT_EQ(MessageRows_CheckTypes(record.messageRows, record.messageRowCount), "");
+    });
 
     const ClassRecord& placeholder = g_ClassRecords[CLASS_CHARACTER_2];
     EXPECT_EQ(placeholder.name, "Character 2");

@@ -57,6 +57,28 @@ public:
     std::vector<HandledMessage> seen;
 };
 
+// One row of a property sheet as a class registers it.
+struct SheetRowCase {
+    const char* label;
+    uint32_t kind, set, get;
+    float scale = 1.0f;
+};
+
+// The class's sheet holds these rows in this order, and its table's pairs
+// carry the argument types of their messages.
+inline void ExpectSheet(const ClassRecord& record, const std::vector<SheetRowCase>& rows) {
+    ASSERT_EQ(record.properties.size(), rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const PropertyDesc& row = record.properties[i];
+        EXPECT_EQ(row.label, rows[i].label) << i;
+        EXPECT_EQ(row.kind, rows[i].kind) << i;
+        EXPECT_EQ(row.setMessage, rows[i].set) << i;
+        EXPECT_EQ(row.getMessage, rows[i].get) << i;
+        EXPECT_EQ(row.scale, rows[i].scale) << i;
+    }
+    EXPECT_EQ(MessageRows_CheckTypes(record.messageRows, record.messageRowCount), "");
+}
+
 // The motion of a name for the Character's skin: its length, and how far
 // its root carries the figure over that length.
 struct CharacterMotion {
