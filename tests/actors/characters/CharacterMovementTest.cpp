@@ -6,6 +6,8 @@
 
 #include "tests/actors/characters/CharacterTestSupport.h"
 
+#include "services/mesh/Skeleton.h"
+
 #include <cmath>
 
 namespace {
@@ -434,6 +436,85 @@ TEST_F(CharacterMovementTest, TheSyncRecordGoesOutThirtyTimesASecond) {
     for (ReplayLogEntry& entry : g_ActorSystem->m_ReplayLog) delete[] entry.args;
     g_ActorSystem->m_ReplayLog.clear();
     g_ActorSystem->m_ReplayState = 0;
+}
+
+TEST_F(CharacterMovementTest, TheFirstPersonCameraSwaysOnlyWhenTheBodyIsSpentOrShaken) {
+    CQVCharacter* hero = Stand(CHARACTER_FIRST_PERSON);
+    CQVActor* eye = Make(CLASS_CAMERA, "Eye", hero);
+    Tell(hero, MSG_PRECALCULATE);
+    ASSERT_EQ(hero->m_Camera.target, eye);
+    Frame();
+    Quaternion level;
+    Quat_FromYawPitchRoll(&level, 0.0f, 0.0f, -3.14159265f / 2.0f);
+    EXPECT_NEAR(eye->m_Rotation.z, level.z, 1e-6f);
+    EXPECT_NEAR(eye->m_Rotation.w, level.w, 1e-6f);
+    EXPECT_NEAR(eye->m_Rotation.x, 0.0f, 1e-6f);
+    hero->m_Capacity = 0.3f;
+    Frames(10);
+    EXPECT_GT(std::fabs(eye->m_Rotation.x) + std::fabs(eye->m_Rotation.y), 1e-3f);
+    // The look matrix of a first-person body is its camera's.
+    const Matrix look = Ask<Matrix>(hero, MSG_GET_LOOKMATRIX);
+    EXPECT_EQ(look.m[0][0], eye->GetWorldMatrix().m[0][0]);
+}
+
+TEST_F(CharacterMovementTest, ActorsNamedAfterBonesFollowThemOnceTheBodyIsDrawn) {
+    CQVCharacter* hero = Stand();
+    CQVActor* hand = Make(CLASS_BASE, "R_Hand", hero);
+    Tell(hero, MSG_RESYNC_SKIN);  // the bones and their actors are looked up again
+    Frame();
+    ASSERT_EQ(hero->m_AttachedActors[9].target, hand);
+    EXPECT_EQ(hand->m_Position.x, 0.0f);
+    // Drawn in this frame, it follows in the next.
+    hero->Update();
+    SkinOf(hero)->HandleMessage(MSG_UPDATE_BONES, nullptr);
+    Frame();
+    Matrix bone;
+    ASSERT_TRUE(Bone_GetMatrix(hero->m_Bones[9], &bone));
+    EXPECT_NEAR(hand->m_Position.x, bone.m[3][0] + SkinOf(hero)->m_Position.x, 1e-3f);
+    EXPECT_NE(hand->m_Position.x, 0.0f);
+}
+
+TEST_F(CharacterMovementTest, DroppedItemsFallOutOneEveryHalfSecondAfterAPause) {
+    CQVCharacter* hero = Stand();
+    CQVActor* items = Make(CLASS_BASE, "Items", hero);
+    CQVActor* coin = Make(CLASS_BASE, "Coin", items);
+    CQVActor* key = Make(CLASS_BASE, "Key", items);
+    Tell(hero, MSG_PRECALCULATE);
+    CharacterSpy keySpy;
+    auto link = std::make_unique<ActorLink>();
+    link->SetOwner(key);
+    link->SetTarget(&keySpy);
+    key->m_CommandSpies.push_back(std::move(link));
+    Send(hero, MSG_CHAR_DROP_ITEMS, 100.0f);
+    EXPECT_EQ(hero->m_DropCount, 3);
+    Frames(118);  // 1.5 s of pause and the first interval
+    EXPECT_EQ(keySpy.Count(MSG_CHAR_SET_STATE_DROP_ON_GROUND), 0u);
+    Frames(4);
+    EXPECT_EQ(keySpy.Count(MSG_CHAR_SET_STATE_DROP_ON_GROUND), 1u);  // child 3001 mod 2
+    EXPECT_EQ(hero->m_DropCount, 2);
+    Frames(62);
+    EXPECT_EQ(hero->m_DropCount, 0);
+    EXPECT_EQ(keySpy.Count(MSG_CHAR_SET_STATE_DROP_ON_GROUND), 3u);
+    key->m_CommandSpies.clear();
+    (void)coin;
+}
+
+TEST_F(CharacterMovementTest, ACopyTakesTheFieldsButLooksUpItsOwnBones) {
+    CQVCharacter* hero = Stand(CHARACTER_THIRD_PERSON);
+    hero->m_Ammo[5] = 12;
+    hero->m_LookRot2Y = 0.5f;
+    hero->m_MotionQueue.push_back(7);
+    ASSERT_FALSE(hero->m_Bones.empty());
+    auto* copy = static_cast<CQVCharacter*>(
+        g_ActorSystem->CreateActor(CLASS_CHARACTER, "Copy", hero, scenery, ACTOR_ID_ANY, 1, 0));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->m_Ammo[5], 12u);
+    EXPECT_EQ(copy->m_LookRot2Y, 0.5f);
+    EXPECT_EQ(copy->m_MotionQueue.size(), 1u);
+    EXPECT_EQ(copy->m_CharacterType, CHARACTER_THIRD_PERSON);
+    EXPECT_EQ(copy->m_Health, hero->m_Health);
+    EXPECT_TRUE(copy->m_Bones.empty());
+    EXPECT_EQ(copy->m_ColObjs.size(), hero->m_ColObjs.size());
 }
 
 TEST_F(CharacterMovementTest, OffTheLevelTheBodyDies) {
