@@ -241,12 +241,6 @@ void CQVCharacter::Replicate(uint32_t id, MessageArgs args) {
     if (IsLocal() && g_ActorSystem) g_ActorSystem->ReplicateMessageFromCharacter(m_Id, id, args);
 }
 
-float CQVCharacter::ClockTime() {
-    ActorClock* clock = m_Clock;
-    if (!(clock->flags & CLOCK_MANUAL) && clock->frameStamp != g_FrameNumber) UpdateClock(clock);
-    return clock->time;
-}
-
 float CQVCharacter::ClockDt() {
     ActorClock* clock = m_Clock;
     if (!(clock->flags & CLOCK_MANUAL) && clock->frameStamp != g_FrameNumber) UpdateClock(clock);

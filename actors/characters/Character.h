@@ -357,7 +357,6 @@ private:
     void SendSelfWord(uint32_t id, uint32_t value) { HandleMessage(id, Args_Of(&value)); }
     // Hands the message and its block to replication while the body is driven here.
     void Replicate(uint32_t id, MessageArgs args);
-    float ClockTime();
     float ClockDt();
     static float SystemTime();
     static float WorldScale();
@@ -419,7 +418,7 @@ private:
     void StartFall();
     void JumpBoosts(float time);
     void AirControl(float dt);
-    void GroundMovement(float dt, float time, bool jumped);
+    void GroundMovement(float dt, float time);
     void ShooterLandingFix(bool groundedAtStart, bool jumped, float time);
     void DropItemStep(float dt);
     Vector3 TurnByYaw(const Vector3& v, float yaw) const;

@@ -8,9 +8,9 @@
 #include "actors/characters/Character.h"
 
 #include "actors/characters/SkinObject.h"
-#include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassMessages.h"
+#include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/Collision.h"
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
@@ -159,7 +159,7 @@ void CQVCharacter::Process() {
     if (!grounded) {
         AirControl(dt);
     } else if (!jumped) {
-        GroundMovement(dt, time, jumped);
+        GroundMovement(dt, time);
     }
     ShooterLandingFix(groundedAtStart, jumped, time);
     HeadLayersCamera(dt, time);
@@ -593,7 +593,7 @@ void CQVCharacter::AirControl(float dt) {
     }
 }
 
-void CQVCharacter::GroundMovement(float dt, float time, bool /*jumped*/) {
+void CQVCharacter::GroundMovement(float dt, float time) {
     CQVActor* skin = Skin();
     if (skin == nullptr) return;
     if (m_StateFlags & CHAR_SHOOTER) {
