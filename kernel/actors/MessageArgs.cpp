@@ -116,6 +116,25 @@ const EngineSignature kEngineSignatures[] = {
     {MSG_RELOAD_FILEOBJECT, {VT_STRING}},
     {1383, {VT_POINTER}},  // Matrix Animation: its layer names into a list of texts
     {1772, {VT_POINTER}},  // Lod: its level names into a list of texts
+    // The user interface: a rectangle into the caller's record, the cursor
+    // {x, y, released, pressed}, and the property sheets' unnamed pairs.
+    {92, {VT_POINTER}},
+    {1607, {VT_INT32, VT_INT32, VT_UINT32, VT_UINT32}},
+    {1610, {VT_UINT32}},
+    {1611, {VT_UINT32}},
+    {1614, {}},
+    {1619, {VT_UINT32}},
+    {1620, {VT_UINT32}},
+    {1657, {VT_UINT32}},
+    {1658, {VT_UINT32}},
+    {1666, {VT_POINTER}},
+    {1681, {VT_UINT32}},
+    {1682, {VT_UINT32}},
+    {1686, {VT_UINT32}},
+    {1687, {VT_UINT32}},
+    // The Inventory's save record {title, mission, block, block size}.
+    {581, {VT_STRING128, VT_UINT32, VT_POINTER, VT_UINT32}},
+    {582, {VT_STRING128, VT_UINT32, VT_POINTER, VT_UINT32}},
 };
 
 const std::vector<uint32_t> kNoTypes;
