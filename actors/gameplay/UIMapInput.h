@@ -26,7 +26,8 @@ public:
     static constexpr float FOCUS_DELAY = 0.5f;
     static constexpr float CAPTURE_DELAY = 0.1f;
 
-    // The actions of the engine's binding table, 1 to 32; another number binds nothing.
+    // The actions of the engine's binding table, 1 to 32; another number
+    // (a new element's 0, before the designer picks one) binds nothing.
     bool HasAction() const;
     void SetAction(uint32_t action);
     // The names of the action's keys in row 0, from the text table: "primary
@@ -37,7 +38,7 @@ public:
     void OnCursor(MessageArgs args);
     void BuildChildren();
 
-    uint32_t m_Action = 1;
+    uint32_t m_Action = 0;
     uint32_t m_SavedPrimary = CODE_UNSET;
     uint32_t m_SavedSecondary = CODE_UNSET;
     uint32_t m_AxisMode = 0;
