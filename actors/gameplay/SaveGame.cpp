@@ -41,22 +41,6 @@ constexpr uint32_t DEFAULT_SLOT_COUNT = 6;
 constexpr float EMPTY_SLOT_ALPHA = 0.7f;
 constexpr float SAVED_SLOT_ALPHA = 0.9f;
 
-// The text with each "%s" in turn replaced by the next value; the text is
-// the table's, so it is never used as a format.
-std::string FillPlaceholders(const std::string& text, std::initializer_list<std::string> values) {
-    std::string out;
-    auto value = values.begin();
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == 's' && value != values.end()) {
-            out += *value++;
-            ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 void SetText(CQVActor* text, const char* value) { UI_SendText(text, MSG_SET_UI_TEXT_TEXT, value); }
 
 // The listed save named as the one save file, or false.
@@ -121,7 +105,7 @@ void CQVSaveGame::ShowInfoOk(const char* text) {
 void CQVSaveGame::ShowDeviceRemoved(const char* operation) {
     const bool listed = m_SelectedDevice >= 0 && static_cast<size_t>(m_SelectedDevice) < m_Devices.size();
     const std::string device = listed ? m_Devices[static_cast<size_t>(m_SelectedDevice)].name : std::string();
-    ShowInfoOk(FillPlaceholders(UI_Translate("MU_REMOVED_DURING_USE"), {device, UI_Translate(operation)}).c_str());
+    ShowInfoOk(UI_FillText(UI_Translate("MU_REMOVED_DURING_USE"), {device, UI_Translate(operation)}).c_str());
 }
 
 void CQVSaveGame::DropPending() {

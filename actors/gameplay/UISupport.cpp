@@ -63,3 +63,17 @@ const char* UI_ItemName(int32_t id) {
     if (engine == nullptr || id < 0 || !engine->IsValidItemId(itemId)) return "";
     return Library_GetItemName(engine->GetItem(itemId));
 }
+
+std::string UI_FillText(const std::string& text, std::initializer_list<std::string> values) {
+    std::string out;
+    auto value = values.begin();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == 's' && value != values.end()) {
+            out += *value++;
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}

@@ -6,6 +6,8 @@
 #include "kernel/actors/Actor.h"
 
 #include <cstdint>
+#include <initializer_list>
+#include <string>
 
 // The UI messages without a registered name.
 enum : uint32_t {
@@ -72,6 +74,11 @@ float UI_AlignOffset(uint32_t align, float size);
 void UI_ScheduleProcess(CQVActor* actor);
 // Brings the actor's clock up to the current frame; the seconds it advanced.
 float UI_RefreshClock(CQVActor* actor);
+
+// The text with each "%s" in turn replaced by the next value (a "%s" past
+// the values stays); the text is never taken as a format, so whatever else
+// it holds is shown as it is.
+std::string UI_FillText(const std::string& text, std::initializer_list<std::string> values);
 
 // The name of the library item with that id; "" when there is none.
 const char* UI_ItemName(int32_t id);
