@@ -7,6 +7,7 @@
 #include "kernel/actors/Registries.h"
 #include "kernel/base/Archive.h"
 #include "services/engine/Engine.h"
+#include "services/library/Library.h"
 #include "services/library/LibraryItem.h"
 #include "services/render/Camera.h"
 
@@ -65,13 +66,16 @@ void CQVUISprite::SetMaterialByName(const char* name) {
     CQVMaterialItem* material = engine ? AsMaterial(engine->FindItem(name, LIBRARY_MATERIAL)) : nullptr;
     if (material == nullptr) return;
     m_Material = material;
+    // Its textures are made now, not on the frame that first draws them.
+    Library_LoadItem(material);
     if (material->id != LIBRARY_NO_ITEM) m_MaterialId = static_cast<int32_t>(material->id);
 }
 
 void CQVUISprite::SetMaterialId(int32_t id) {
     m_MaterialId = id;
     CQVEngine* engine = CQVEngine::GetInstance();
-    m_Material = engine ? AsMaterial(engine->UseItem(static_cast<uint32_t>(id))) : nullptr;
+    m_Material = engine && id >= 0 ? AsMaterial(engine->UseItem(static_cast<uint32_t>(id))) : nullptr;
+    if (m_Material) Library_LoadItem(m_Material);
 }
 
 void CQVUISprite::SetOrientationStyle(uint32_t style) {
@@ -139,6 +143,9 @@ int CQVUISprite::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_ACTION_STOP_VALUE:
     case MSG_KILL_VALUE:
         m_ActionValue = Args_Get<float>(args);
+        break;
+    case MSG_PRECALCULATE:
+        if (m_Material) Library_LoadItem(m_Material);
         break;
     case MSG_CREATE:
         if (auto* source = dynamic_cast<CQVUISprite*>(Args_Pointer<CQVActor>(id, args)); source && source != this)

@@ -61,7 +61,8 @@ const char* UI_ItemName(int32_t id) {
     CQVEngine* engine = CQVEngine::GetInstance();
     const uint32_t itemId = static_cast<uint32_t>(id);
     if (engine == nullptr || id < 0 || !engine->IsValidItemId(itemId)) return "";
-    return Library_GetItemName(engine->GetItem(itemId));
+    const char* name = Library_GetItemName(engine->GetItem(itemId));
+    return name ? name : "";
 }
 
 std::string UI_FillText(const std::string& text, std::initializer_list<std::string> values) {

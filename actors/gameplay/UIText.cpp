@@ -214,6 +214,10 @@ int CQVUIText::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_UI_RECT:
         if (auto* rect = Args_Pointer<UIRect>(id, args)) Measure(rect);
         break;
+    case MSG_PRECALCULATE:
+        // A font named by the file is made now, not on the frame that first draws it.
+        if (m_Font) Library_LoadItem(m_Font);
+        break;
     case MSG_CREATE:
         if (auto* source = dynamic_cast<CQVUIText*>(Args_Pointer<CQVActor>(id, args)); source && source != this)
             kUITextMessages.Copy(*this, *source);

@@ -115,6 +115,9 @@ int Input_Init(HWND window, void* instance) {
     InputTables_BuildKeyNames(static_cast<uint32_t>(g_Joystick->GetCount()));
     BuildVirtualKeyTables();
     Input_Reset();
+    // The mouse axes read the cursor's distance from the centre: from the
+    // centre, the first frame reads no motion wherever the mouse stood.
+    Input_CenterCursor();
     return 1;
 }
 

@@ -108,7 +108,8 @@ extern const DefaultKeyBinding g_DefaultKeyBindings[29];
 void Input_BindDefaultKeys();
 
 // Keeps the window, opens the joysticks, builds the key names and the
-// virtual-key tables, clears the per-frame state and every binding. Returns 1.
+// virtual-key tables, clears the per-frame state and every binding, and puts
+// the cursor at the screen's centre. Returns 1.
 int Input_Init(HWND window, void* instance);
 // Clears the per-frame state, the recorded events, the capture buffers and
 // every binding; the window and the joysticks stay.
