@@ -289,6 +289,7 @@ void CQVMissionFlow::StartMission(uint32_t index, uint32_t newGameFlag) {
         engine->PlayMovie(movie);
         Platform_Sleep(200);
         while (engine->UpdateMovie()) {
+            Input_FeedWindowInput();
             CQVEngine::UpdateInput(kInputStep, 1);
             if (CQVEngine::WasActionPressed(QVDI_BUTTONA, 0) || CQVEngine::WasActionPressed(QVDI_BUTTONSTART, 0) ||
                 CQVEngine::IsActionDown(QVDI_BUTTONA, 0))

@@ -181,6 +181,21 @@ void Input_HandleWindowMessage(HWND window, uint32_t message, WPARAM wParam, LPA
     }
 }
 
+void Input_FeedWindowInput() {
+    std::vector<WindowMessage> waiting;
+    WindowMessage message;
+    while (Platform_PeekMessage(&message, true)) {
+        const bool keys = message.message >= WM_KEYDOWN && message.message <= WM_SYSKEYUP;
+        const bool mouse = message.message >= WM_MOUSEMOVE && message.message <= WM_XBUTTONUP;
+        if (keys || mouse) {
+            Input_HandleWindowMessage(message.window, message.message, message.wParam, message.lParam);
+        } else {
+            waiting.push_back(message);
+        }
+    }
+    for (const WindowMessage& m : waiting) Platform_PostMessage(m.window, m.message, m.wParam, m.lParam);
+}
+
 void Input_Update(float frameTime) {
     (void)frameTime;
     if (g_Joystick != nullptr) {

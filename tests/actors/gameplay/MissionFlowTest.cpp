@@ -4,11 +4,27 @@
 // and the mission map at the start of a mission.
 
 #include "actors/gameplay/Inventory.h"
+#include "services/graphics/Texture.h"
 #include "tests/actors/gameplay/UITestSupport.h"
+#include "tools/content/MovieWriter.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace {
 
 using namespace uitest;
+namespace fs = std::filesystem;
+
+// The movie's clock: each of its waits moves it on, with a moment of real
+// time for the decoder.
+std::atomic<double> g_MovieClock{0.0};
+double MovieNow() { return g_MovieClock.load(); }
+void MovieWait(uint32_t milliseconds) {
+    g_MovieClock = g_MovieClock.load() + milliseconds / 1000.0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
 
 class MissionFlowTest : public UIFixture {
 protected:
@@ -100,6 +116,35 @@ TEST_F(MissionFlowTest, WithoutTheMenuTheFadesEndStartsTheMission) {
     LevelCompleted(7);
     FramesUntilAMissionStarts();
     EXPECT_EQ(RequestedMission(), 8u);
+}
+
+TEST_F(MissionFlowTest, TheMissionMoviePlaysToItsEndUnlessJumpEndsIt) {
+    const fs::path folder = fs::temp_directory_path() / ("qv_ui_movie_" + std::to_string(getpid()));
+    fs::create_directories(folder / "Data");
+    MovieClip clip;
+    clip.settings.width = 64;
+    clip.settings.height = 48;
+    clip.frameColours.assign(50, 0xFF2080C0u);  // two seconds
+    std::string error;
+    ASSERT_TRUE(MovieWriter_WriteClip((folder / "Data" / "Mission_01.mpg").string(), clip, &error)) << error;
+    CQVEngine::GetInstance()->SetBaseFolder(folder.string());
+    Movie_SetClock(MovieNow, MovieWait);
+
+    g_MovieClock = 100.0;
+    LevelCompleted(0);
+    EXPECT_GE(g_MovieClock.load(), 102.0) << "the whole movie";
+    EXPECT_EQ(RequestedMission(), 1u) << "then the level";
+    g_ActorSystem->m_PendingLoad = 0;
+
+    g_MovieClock = 100.0;
+    PushKey(SDL_SCANCODE_SPACE, true);
+    LevelCompleted(0);
+    EXPECT_LT(g_MovieClock.load(), 100.5) << "Jump ends the movie";
+    EXPECT_EQ(RequestedMission(), 1u);
+    PushKey(SDL_SCANCODE_SPACE, false);
+    Pump();
+    Movie_SetClock(nullptr, nullptr);
+    fs::remove_all(folder);
 }
 
 TEST_F(MissionFlowTest, RestartCommandsReplayTheCurrentMission) {
