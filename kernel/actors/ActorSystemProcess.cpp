@@ -1,3 +1,4 @@
+#include "kernel/actors/ActorFiles.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ActorSystemHandler.h"
 #include "kernel/actors/ClassTypes.h"
@@ -45,6 +46,10 @@ void ResetLevelLists() {
     }
     if (g_ActorSystemServices.clearFileCounts) g_ActorSystemServices.clearFileCounts();
 }
+
+// A quit asked for during a load ends its resource loading: the rest is not
+// loaded, and the quit is served as soon as the load returns.
+bool LoadStopped() { return g_ActorLoadStop != nullptr && g_ActorLoadStop(); }
 
 void SetGlobalTimeZero(CQVActorSystem* system) {
     const uint32_t zero = 0;
@@ -99,7 +104,9 @@ void CQVActorSystem::Process() {
         ids.reserve(objects.size());
         for (const CQVActor* object : objects) ids.push_back(object->m_Id);
         for (size_t i = 0; i < objects.size(); ++i) {
-            if (GetTableSlot(ids[i]) == objects[i]) objects[i]->HandleMessage(MSG_LOAD_RESOURCES, nullptr);
+            if (GetTableSlot(ids[i]) != objects[i]) continue;
+            if (LoadStopped()) break;
+            objects[i]->HandleMessage(MSG_LOAD_RESOURCES, nullptr);
             UpdateLoadingScreen(text.c_str());
         }
     }
@@ -121,6 +128,7 @@ void CQVActorSystem::Process() {
         screen.step = static_cast<float>(RESOURCE_INTERVAL) * base / static_cast<float>(count);
         for (CQVLibraryItem* item : m_CollectedResources) {
             UpdateLoadingScreen(text.c_str());
+            if (LoadStopped()) break;
             if (item && g_ActorSystemServices.loadItem) g_ActorSystemServices.loadItem(item);
         }
         m_CollectedResources.clear();

@@ -1,12 +1,12 @@
+#include "kernel/actors/ActorFiles.h"
 #include "kernel/actors/LoadingScreen.h"
 
 #include "tests/kernel/actors/ActorSystemGameSupport.h"
+#include "tests/support/FileSizeLimit.h"
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cmath>
-#include <csignal>
 #include <filesystem>
 
 namespace {
@@ -99,6 +99,30 @@ TEST_F(ActorSystemProcessTest, NewGameLoadsTwoFilesAndStarts) {
     EXPECT_EQ(g_ServiceLog.loaded, (std::vector<std::string>{"Texture_Wall", "Texture_Wall"}));
     // Start Game came after the resources: the player exists only now.
     EXPECT_EQ(system->m_NewGame, 0u);
+}
+
+// A quit asked for during a load ends its resource loading: what is left is
+// not loaded and the load returns at once, so that the quit is served
+// without waiting for every texture of the level.
+TEST_F(ActorSystemProcessTest, AQuitDuringTheLoadEndsItsResourceLoading) {
+    for (uint32_t i = 0; i < 4; ++i) system->CreateActor(CLASS_OBJECT, "Rock", nullptr, scenery, 3001 + i, 1, 0);
+    ASSERT_EQ(system->SaveActors(Path("level.qva").c_str(), 3000, 7000, 0), 1);
+    system->HandleMessage(MSG_LOAD_GAME, Args_Of("level.qva"));
+    static bool quit;
+    static int loads;
+    quit = false;
+    loads = 0;
+    g_ActorSystemServices.loadItem = [](CQVLibraryItem*) {
+        ++loads;
+        quit = true;
+        return 1;
+    };
+    g_ActorLoadStop = [] { return quit; };
+    system->Process();
+    g_ActorLoadStop = nullptr;
+    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(system->m_PendingLoad, 0u);
+    EXPECT_NE(system->GetActorById(3004), nullptr) << "the actors were read before the quit";
 }
 
 TEST_F(ActorSystemProcessTest, TheLoadingTextGainsADotPerPhase) {
@@ -304,15 +328,8 @@ TEST_F(ActorSystemProcessTest, SaveGameIntoAFolderThatCannotBeWrittenFails) {
     }();
     Make("More", scenery, 3002);
     // No room for a file bigger than the old one, as on a full disk.
-    rlimit previous{};
-    getrlimit(RLIMIT_FSIZE, &previous);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = previous;
-    small.rlim_cur = before.size();
-    setrlimit(RLIMIT_FSIZE, &small);
-    const int saved = system->HandleMessage(MSG_SAVE_GAME, Args_Of("keep.sav"));
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
+    const int saved =
+        FileSizeLimit_Run(before.size(), [&] { return system->HandleMessage(MSG_SAVE_GAME, Args_Of("keep.sav")); });
     EXPECT_EQ(saved, 0);
     EXPECT_STREQ(system->GetError(), "Error - Saving Actors");
     std::FILE* f = std::fopen((folder / "keep.sav").c_str(), "rb");

@@ -2,17 +2,16 @@
 // rules of single fields, damaged and cut files, round trips.
 
 #include "tests/services/library/LibraryFixture.h"
+#include "tests/support/FileSizeLimit.h"
 
 #include <algorithm>
 #include <cmath>
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <tuple>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -573,15 +572,7 @@ TEST_F(LibraryOnDisk, AWriteThatCannotFinishKeepsTheOldFile) {
     constexpr rlim_t kRoom = 8192;
     ASSERT_LT(original.size(), kRoom);
 
-    rlimit previous{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = previous;
-    small.rlim_cur = kRoom;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const int written = engine()->SerializeLibrary(SERIALIZE_WRITE);
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
+    const int written = FileSizeLimit_Run(kRoom, [&] { return engine()->SerializeLibrary(SERIALIZE_WRITE); });
 
     EXPECT_EQ(written, 0);
     EXPECT_EQ(Load(dir / "DARarezev.edo"), original);
