@@ -393,36 +393,24 @@ void CQVSaveGame::Update() {
     if (!IsOperational()) return;
     if (m_MenuActive) {
         const float dt = UI_RefreshClock(this);
-        if (m_SavePending) {
-            m_Delay -= dt;
-            if (m_Delay < 0.0f) {
-                m_SavePending = 0;
-                SaveGame();
-            }
+        // Each wait counts down while frames go on being drawn; true when it runs out.
+        const auto elapsed = [dt](uint32_t& waiting, float& left) {
+            if (!waiting) return false;
+            left -= dt;
+            if (left >= 0.0f) return false;
+            waiting = 0;
+            return true;
+        };
+        if (elapsed(m_SavePending, m_Delay)) SaveGame();
+        if (elapsed(m_LoadPending, m_Delay)) {
+            LoadGame();
+        } else if (elapsed(m_LoadWaiting, m_LoadWait)) {
+            FinishLoad();
         }
-        if (m_LoadPending) {
-            m_Delay -= dt;
-            if (m_Delay < 0.0f) {
-                m_LoadPending = 0;
-                LoadGame();
-            }
-        } else if (m_LoadWaiting) {
-            m_LoadWait -= dt;
-            if (m_LoadWait < 0.0f) {
-                m_LoadWaiting = 0;
-                FinishLoad();
-            }
-        }
-        if (m_InfoClosing) {
-            m_InfoCloseWait -= dt;
-            if (m_InfoCloseWait < 0.0f) {
-                m_InfoClosing = 0;
-                UI_Send(m_InfoDialog.target, MSG_ACTION_STOP);
-            }
-        }
+        if (elapsed(m_InfoClosing, m_InfoCloseWait)) UI_Send(m_InfoDialog.target, MSG_ACTION_STOP);
         const uint32_t device = static_cast<uint32_t>(std::max(m_SelectedDevice, 0));
         if (!CQVEngine::IsStorageAvailable() && !CQVEngine::IsStorageDeviceReady(device) && m_InfoOkDialog.target &&
-            !(m_InfoOkDialog.target->m_Activity & ACTIVITY_ENABLED))
+            !UI_Started(*m_InfoOkDialog.target))
             ShowDeviceChoice();
     }
     CQVActor::Update();

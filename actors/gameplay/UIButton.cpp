@@ -46,14 +46,6 @@ CQVActor* FirstChildOfClass(CQVActor* actor, uint32_t type) {
 
 CQVUIButton::CQVUIButton() { m_ClassType = CLASS_UI_BUTTON; }
 
-void CQVUIButton::SetActive(uint32_t value) {
-    if (value & 1) {
-        m_Activity |= ACTIVITY_ENABLED;
-    } else {
-        m_Activity &= ~ACTIVITY_ENABLED;
-    }
-}
-
 void CQVUIButton::CalculateRect() {
     CQVActor* layout = FirstChildOfClass(this, CLASS_UI_TEXT);
     if (layout == nullptr) layout = FirstChildOfClass(this, CLASS_UI_SPRITE);

@@ -20,8 +20,8 @@ public:
     // child, else 120 x 40 pixels centred on the world position.
     void CalculateRect();
     void OnCursor(MessageArgs args);
-    uint32_t Active() const { return (m_Activity & ACTIVITY_ENABLED) ? 1 : 0; }
-    void SetActive(uint32_t value);
+    uint32_t Active() const { return UI_Started(*this); }
+    void SetActive(uint32_t value) { UI_SetStarted(*this, value); }
 
     uint32_t m_Type = 0;
     UIRect m_Rect{0, 0, 64, 64};

@@ -30,26 +30,25 @@ constexpr MessageRow kUISpriteRows[] = {
                                      "Align Y:|Top|0|Middle|1|Bottom|2|", PROP_CHOICE),
     FieldRow<&CQVUISprite::m_Style>(MSG_SET_UI_SPRITE_ORIENTATION_STYLE, MSG_GET_UI_SPRITE_ORIENTATION_STYLE,
                                     "Orientation Style:|2D Label|0|3D Label|1|3D|2|", PROP_CHOICE)
-        .StoredBy<&CQVUISprite::SetOrientationStyle>(),
+        .StoredBy<&CQVUIVisual::SetOrientationStyle>(),
     // The two distance rows are labelled the other way round.
     FieldRow<&CQVUISprite::m_FadeDistance>(MSG_SET_UI_SPRITE_3D_LABEL_FADE_DISTANCE,
                                            MSG_GET_UI_SPRITE_3D_LABEL_FADE_DISTANCE, "3D Label Max Dist:", PROP_REAL),
     FieldRow<&CQVUISprite::m_MaxDistance>(MSG_SET_UI_SPRITE_3D_LABEL_MAX_DISTANCE,
                                           MSG_GET_UI_SPRITE_3D_LABEL_MAX_DISTANCE, "3D Label Fade Dist:", PROP_REAL),
     FieldRow<&CQVUISprite::m_Cursor>(MSG_SET_UI_SPRITE_CURSOR, MSG_GET_UI_SPRITE_CURSOR, "Cursor", PROP_CHECK),
-    MemberRow<&CQVUISprite::Visible, &CQVUISprite::SetVisible>(MSG_SET_UI_SPRITE_VISIBLE, MSG_GET_UI_SPRITE_VISIBLE,
+    MemberRow<&CQVUIVisual::Visible, &CQVUIVisual::SetVisible>(MSG_SET_UI_SPRITE_VISIBLE, MSG_GET_UI_SPRITE_VISIBLE,
                                                                "Visible", PROP_CHECK),
 };
 
 constexpr MessageTable kUISpriteMessages{kUISpriteRows,
-                                         CopiedFields<&CQVUISprite::m_Material, &CQVUISprite::m_ActionValue>()};
+                                         CopiedFields<&CQVUISprite::m_Material, &CQVUIVisual::m_ActionValue>()};
 
 // Versions of the actor file that added fields.
 constexpr uint32_t VERSION_COLOR = 26;
 constexpr uint32_t VERSION_CURSOR = 30;
 constexpr uint32_t VERSION_VISIBLE = 31;
 constexpr uint32_t VERSION_LABELS = 60;
-constexpr uint32_t VERSION_VISIBLE_DROPPED = 64;
 // A material name in a file must fit this buffer with its terminator.
 constexpr uint32_t MATERIAL_NAME_CAPACITY = 256;
 
@@ -78,21 +77,6 @@ void CQVUISprite::SetMaterialId(int32_t id) {
     if (m_Material) Library_LoadItem(m_Material);
 }
 
-void CQVUISprite::SetOrientationStyle(uint32_t style) {
-    m_Style = style;
-    const bool label = style == UI_STYLE_3D_LABEL;
-    m_MaxDistance = label ? UI_LABEL_MAX_DISTANCE : 0.0f;
-    m_FadeDistance = label ? UI_LABEL_FADE_DISTANCE : 0.0f;
-}
-
-void CQVUISprite::SetVisible(uint32_t value) {
-    if (value & 1) {
-        m_Activity |= ACTIVITY_ENABLED;
-    } else {
-        m_Activity &= ~ACTIVITY_ENABLED;
-    }
-}
-
 UIRectF CQVUISprite::Rect() {
     const Matrix& m = GetWorldMatrix();
     const float width = m.m[0][0] * m_Width;
@@ -110,6 +94,7 @@ CQVTextureItem* CQVUISprite::MovieTexture() const {
 
 int CQVUISprite::HandleMessage(uint32_t id, MessageArgs args) {
     if (const RowResult row = kUISpriteMessages.Apply(*this, id, args); row.Ends()) return row.result;
+    if (HandleVisualMessage(id, args)) return CQVActor::HandleMessage(id, args);
     switch (id) {
     case MSG_SET_UI_SPRITE_MATERIAL:
     case MSG_SET_RESOURCE:
@@ -130,19 +115,6 @@ int CQVUISprite::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_UI_SPRITE_STOP_MOVIE:
     case MSG_UI_SPRITE_PAUSE_MOVIE:
         if (CQVTextureItem* texture = MovieTexture()) TextureItem_StopVideo(texture);
-        break;
-    case MSG_START:
-    case MSG_ACTION_START:
-        m_Activity |= ACTIVITY_ENABLED;
-        break;
-    case MSG_STOP:
-    case MSG_ACTION_STOP_POST:
-        m_Activity &= ~ACTIVITY_ENABLED;
-        break;
-    case MSG_ACTION_START_VALUE:
-    case MSG_ACTION_STOP_VALUE:
-    case MSG_KILL_VALUE:
-        m_ActionValue = Args_Get<float>(args);
         break;
     case MSG_PRECALCULATE:
         if (m_Material) Library_LoadItem(m_Material);
@@ -179,7 +151,7 @@ void CQVUISprite::Update() {
             engine->SetSpriteQuad(m.m[3][0], m.m[3][1], m_Material);
         } else {
             const Vector3 position(m.m[3][0], m.m[3][1], m.m[3][2]);
-            const float fade = UI_LabelFade(position, m_FadeDistance, m_MaxDistance);
+            const float fade = LabelFade(position);
             if (fade * m_ActionValue > 0.0f) {
                 Vector3 screen = position;
                 Camera_ProjectToScreen(&screen);
@@ -208,11 +180,7 @@ int CQVUISprite::Serialize(CQVActorArchive* archive, uint32_t flags) {
         archive->SerializeDword(&m_AlignX);
     }
     if (version >= VERSION_CURSOR) archive->SerializeDword(&m_Cursor);
-    if (version >= VERSION_VISIBLE && version < VERSION_VISIBLE_DROPPED) {
-        uint32_t visible = Visible();
-        archive->SerializeDword(&visible);
-        SetVisible(visible);
-    }
+    SerializeVisibleWord(archive, VERSION_VISIBLE);
     char materialName[MATERIAL_NAME_CAPACITY] = {};
     if (!reading || version < VERSION_LABELS)
         std::snprintf(materialName, sizeof materialName, "%s", UI_ItemName(m_MaterialId));

@@ -2,16 +2,14 @@
 // One textured rectangle with a material of the resource library: menu
 // backgrounds, frames, icons, HUD bars, the mouse cursor (drawn through the
 // engine's single sprite slot) and labels over points of the 3D scene. A
-// material whose first texture is a video makes it a movie screen. The
-// started bit is its "Visible" flag.
+// material whose first texture is a video makes it a movie screen.
 
-#include "actors/gameplay/UISupport.h"
-#include "kernel/actors/Actor.h"
+#include "actors/gameplay/UIVisual.h"
 
 class CQVMaterialItem;
 class CQVTextureItem;
 
-class CQVUISprite : public CQVActor {
+class CQVUISprite : public CQVUIVisual {
 public:
     CQVUISprite();
     int HandleMessage(uint32_t id, MessageArgs args) override;
@@ -22,9 +20,6 @@ public:
 
     void SetMaterialByName(const char* name);
     void SetMaterialId(int32_t id);
-    void SetOrientationStyle(uint32_t style);
-    uint32_t Visible() const { return (m_Activity & ACTIVITY_ENABLED) ? 1 : 0; }
-    void SetVisible(uint32_t value);
     // The rectangle in the parent's scale, aligned; unrounded.
     UIRectF Rect();
     // The material's first texture, when it is a texture item.
@@ -39,8 +34,4 @@ public:
     uint32_t m_AlignX = UI_ALIGN_START;
     uint32_t m_AlignY = UI_ALIGN_START;
     uint32_t m_Cursor = 0;
-    float m_ActionValue = 1.0f;
-    uint32_t m_Style = UI_STYLE_2D;
-    float m_MaxDistance = 0.0f;
-    float m_FadeDistance = 0.0f;
 };

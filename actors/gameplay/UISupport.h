@@ -70,6 +70,13 @@ int32_t UI_Truncate(float value);
 // How far an aligned box starts before its anchor: 0, half or the whole size.
 float UI_AlignOffset(uint32_t align, float size);
 
+// The base actor's started bit, which UI actors show as "Visible" or
+// "Active": read as 0 or 1, set from bit 0 of a value.
+inline uint32_t UI_Started(const CQVActor& actor) { return (actor.m_Activity & ACTIVITY_ENABLED) ? 1 : 0; }
+inline void UI_SetStarted(CQVActor& actor, uint32_t value) {
+    actor.m_Activity = (value & 1) ? (actor.m_Activity | ACTIVITY_ENABLED) : (actor.m_Activity & ~ACTIVITY_ENABLED);
+}
+
 // Schedules the actor's "Process" (every frame, channel 2) unless one is held.
 void UI_ScheduleProcess(CQVActor* actor);
 // Brings the actor's clock up to the current frame; the seconds it advanced.

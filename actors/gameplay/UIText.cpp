@@ -39,7 +39,7 @@ constexpr MessageRow kUITextRows[] = {
                                    PROP_CHOICE),
     FieldRow<&CQVUIText::m_Style>(MSG_SET_UI_TEXT_ORIENTATION_STYLE, MSG_GET_UI_TEXT_ORIENTATION_STYLE,
                                   "Orientation Style:|2D Label|0|3D Label|1|3D|2|", PROP_CHOICE)
-        .StoredBy<&CQVUIText::SetOrientationStyle>(),
+        .StoredBy<&CQVUIVisual::SetOrientationStyle>(),
     // The two distance rows are labelled the other way round.
     FieldRow<&CQVUIText::m_FadeDistance>(MSG_SET_UI_TEXT_3D_LABEL_FADE_DISTANCE, MSG_GET_UI_TEXT_3D_LABEL_FADE_DISTANCE,
                                          "3D Label Max Dist:", PROP_REAL),
@@ -47,17 +47,16 @@ constexpr MessageRow kUITextRows[] = {
                                         "3D Label Fade Dist:", PROP_REAL),
     FieldRow<&CQVUIText::m_FontId>(MSG_SET_UI_TEXT_FONT, MSG_GET_UI_TEXT_FONT, "Font:", PROP_FONT)
         .StoredBy<&CQVUIText::SetFont>(),
-    MemberRow<&CQVUIText::Visible, &CQVUIText::SetVisible>(MSG_SET_UI_TEXT_VISIBLE, MSG_GET_UI_TEXT_VISIBLE,
+    MemberRow<&CQVUIVisual::Visible, &CQVUIVisual::SetVisible>(MSG_SET_UI_TEXT_VISIBLE, MSG_GET_UI_TEXT_VISIBLE,
                                                            "Visible", PROP_CHECK),
 };
 
 constexpr MessageTable kUITextMessages{
-    kUITextRows, CopiedFields<&CQVUIText::m_Key, &CQVUIText::m_Font, &CQVUIText::m_ActionValue>()};
+    kUITextRows, CopiedFields<&CQVUIText::m_Key, &CQVUIText::m_Font, &CQVUIVisual::m_ActionValue>()};
 
 // Versions of the actor file that added fields.
 constexpr uint32_t VERSION_ALIGN_Y_OWN = 40;   // before it a centred text was centred both ways
 constexpr uint32_t VERSION_LABELS = 60;        // spacing, orientation and the font by name
-constexpr uint32_t VERSION_VISIBLE_DROPPED = 64;
 // A font name in a file must fit this buffer with its terminator.
 constexpr uint32_t FONT_NAME_CAPACITY = 256;
 
@@ -115,13 +114,6 @@ void CQVUIText::AddText(const char* text) {
     m_Key = m_Text;
 }
 
-void CQVUIText::SetOrientationStyle(uint32_t style) {
-    m_Style = style;
-    const bool label = style == UI_STYLE_3D_LABEL;
-    m_MaxDistance = label ? UI_LABEL_MAX_DISTANCE : 0.0f;
-    m_FadeDistance = label ? UI_LABEL_FADE_DISTANCE : 0.0f;
-}
-
 void CQVUIText::SetFont(int32_t id) {
     m_FontId = id;
     CQVEngine* engine = CQVEngine::GetInstance();
@@ -129,14 +121,6 @@ void CQVUIText::SetFont(int32_t id) {
     // Only a font item is a font, whatever the id names.
     m_Font = item && item->kind == LIBRARY_FONT ? static_cast<CQVFontItem*>(item) : nullptr;
     if (m_Font) Library_LoadItem(m_Font);
-}
-
-void CQVUIText::SetVisible(uint32_t value) {
-    if (value & 1) {
-        m_Activity |= ACTIVITY_ENABLED;
-    } else {
-        m_Activity &= ~ACTIVITY_ENABLED;
-    }
 }
 
 bool CQVUIText::Measure(UIRect* rect) {
@@ -163,6 +147,7 @@ bool CQVUIText::Measure(UIRect* rect) {
 
 int CQVUIText::HandleMessage(uint32_t id, MessageArgs args) {
     if (const RowResult row = kUITextMessages.Apply(*this, id, args); row.Ends()) return row.result;
+    if (HandleVisualMessage(id, args)) return CQVActor::HandleMessage(id, args);
     switch (id) {
     case MSG_UI_TEXT_NEWLINE_ADD_TEXT:
         m_Text += '\n';
@@ -198,19 +183,6 @@ int CQVUIText::HandleMessage(uint32_t id, MessageArgs args) {
         m_Key = m_Text;
         break;
     }
-    case MSG_START:
-    case MSG_ACTION_START:
-        m_Activity |= ACTIVITY_ENABLED;
-        break;
-    case MSG_STOP:
-    case MSG_ACTION_STOP_POST:
-        m_Activity &= ~ACTIVITY_ENABLED;
-        break;
-    case MSG_ACTION_START_VALUE:
-    case MSG_ACTION_STOP_VALUE:
-    case MSG_KILL_VALUE:
-        m_ActionValue = Args_Get<float>(args);
-        break;
     case MSG_UI_RECT:
         if (auto* rect = Args_Pointer<UIRect>(id, args)) Measure(rect);
         break;
@@ -239,7 +211,7 @@ void CQVUIText::Update() {
             engine->AddText(position.x, position.y, m_Color[0], m_Color[1], m_Color[2], m_Color[3] * m_ActionValue,
                             m_Text.c_str(), flags);
         } else {
-            const float fade = UI_LabelFade(position, m_FadeDistance, m_MaxDistance);
+            const float fade = LabelFade(position);
             if (fade * m_ActionValue > 0.0f) {
                 Vector3 screen = position;
                 Camera_ProjectToScreen(&screen);
@@ -262,11 +234,7 @@ int CQVUIText::Serialize(CQVActorArchive* archive, uint32_t flags) {
         archive->SerializeDword(&m_AlignX);
         archive->SerializeDword(&m_FontId);
         archive->SerializeDwords(m_Color, 4);
-        if (version < VERSION_VISIBLE_DROPPED) {
-            uint32_t visible = Visible();
-            archive->SerializeDword(&visible);
-            SetVisible(visible);
-        }
+        SerializeVisibleWord(archive, 1);
         archive->SerializeDword(&m_AlignY);
     }
     char fontName[FONT_NAME_CAPACITY] = {};

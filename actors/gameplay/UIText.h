@@ -5,14 +5,13 @@
 // the screen projection of its world position, faded by camera distance.
 // The started bit is its "Visible" flag.
 
-#include "actors/gameplay/UISupport.h"
-#include "kernel/actors/Actor.h"
+#include "actors/gameplay/UIVisual.h"
 
 #include <string>
 
 class CQVFontItem;
 
-class CQVUIText : public CQVActor {
+class CQVUIText : public CQVUIVisual {
 public:
     CQVUIText();
     int HandleMessage(uint32_t id, MessageArgs args) override;
@@ -28,10 +27,7 @@ public:
 
     void SetText(const std::string& text);
     void AddText(const char* text);
-    void SetOrientationStyle(uint32_t style);
     void SetFont(int32_t id);
-    uint32_t Visible() const { return (m_Activity & ACTIVITY_ENABLED) ? 1 : 0; }
-    void SetVisible(uint32_t value);
     // The text's pixel rectangle with its font and alignment; false without a font.
     bool Measure(UIRect* rect);
 
@@ -44,12 +40,8 @@ public:
     float m_Color[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     uint32_t m_AlignX = UI_ALIGN_START;
     uint32_t m_AlignY = UI_ALIGN_START;
-    float m_ActionValue = 1.0f;
     float m_LineSpace = 0.0f;   // stored and saved; drawing does not use it
     float m_LetterSpace = 0.0f; // likewise
-    uint32_t m_Style = UI_STYLE_2D;
-    float m_MaxDistance = 0.0f;
-    float m_FadeDistance = 0.0f;
 };
 
 // The text-table entry of a key (the key itself without a table).

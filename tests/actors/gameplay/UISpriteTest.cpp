@@ -200,11 +200,7 @@ TEST_F(UISpriteTest, TheFileNamesTheMaterialAndANameTooLongForItsBufferLeavesNon
     ASSERT_EQ(g_ActorSystem->DeleteActor(loaded), 1);
 
     // The material name is the record's last field.
-    std::vector<char> damaged = file.Bytes();
-    damaged.resize(damaged.size() - 5);
-    const uint32_t length = 4000;
-    damaged.insert(damaged.end(), reinterpret_cast<const char*>(&length), reinterpret_cast<const char*>(&length) + 4);
-    damaged.insert(damaged.end(), length, 'M');
+    const std::vector<char> damaged = WithLastText(file.Bytes(), 1, 4000, 'M');
     file.Rewrite(damaged);
     ASSERT_EQ(file.Load(), 1);
     loaded = dynamic_cast<CQVUISprite*>(CQVActorSystem::GetActorById(id));

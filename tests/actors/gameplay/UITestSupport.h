@@ -86,6 +86,15 @@ private:
     std::vector<uint32_t> m_Watched;
 };
 
+// An actor file whose last field is a text of `length` bytes, with that
+// text replaced by one of `newLength` bytes of `fill`.
+inline std::vector<char> WithLastText(std::vector<char> bytes, uint32_t length, uint32_t newLength, char fill) {
+    bytes.resize(bytes.size() - 4 - length);
+    bytes.insert(bytes.end(), reinterpret_cast<const char*>(&newLength), reinterpret_cast<const char*>(&newLength) + 4);
+    bytes.insert(bytes.end(), newLength, fill);
+    return bytes;
+}
+
 class UIFixture : public testing::Test {
 protected:
     static void SetUpTestSuite() {

@@ -238,10 +238,7 @@ TEST_F(UITextTest, TheFileKeepsATranslatedTextsKeyAndSkipsAFontNameTooLongForIts
     ASSERT_EQ(g_ActorSystem->DeleteActor(loaded), 1);
 
     // The font name is the record's last field: a 300-byte one in its place.
-    std::vector<char> damaged(bytes.begin(), bytes.end() - 5);
-    const uint32_t length = 300;
-    damaged.insert(damaged.end(), reinterpret_cast<const char*>(&length), reinterpret_cast<const char*>(&length) + 4);
-    damaged.insert(damaged.end(), length, 'F');
+    const std::vector<char> damaged = WithLastText(bytes, 1, 300, 'F');
     file.Rewrite(damaged);
     ASSERT_EQ(file.Load(), 1);
     loaded = dynamic_cast<CQVUIText*>(CQVActorSystem::GetActorById(id));
