@@ -130,14 +130,19 @@ TEST_F(UISystemTest, AMenuStoredActiveActivatesWhenSetUpAndAGoneMenuReleasesTheP
 }
 
 TEST_F(UISystemTest, WithoutACursorTheMenuHandsOnNothing) {
-    ASSERT_EQ(g_ActorSystem->DeleteActor(cursor), 1);
     Send(menu, MSG_ACTION_START);
+    ASSERT_EQ(menu->Cursor(), cursor);
     ASSERT_EQ(g_FocusWindow, page);
     Spy& seen = Watch({page}, {MSG_UI_CURSOR});
+    // The cursor goes while the menu is up: the menu forgets it.
+    ASSERT_EQ(g_ActorSystem->DeleteActor(cursor), 1);
+    EXPECT_EQ(menu->Cursor(), nullptr);
     MoveCursor(100.0f, 0.0f);
     Frame();
     EXPECT_TRUE(seen.cursors.empty());
     EXPECT_EQ(menu->m_CursorX, 100.0f);
+    Send(menu, MSG_UI_SYSTEM_DEACTIVATE);
+    EXPECT_EQ(g_ActorSystem->m_PauseWord, 0u);
 }
 
 TEST_F(UISystemTest, AStoredMenuComesBackWithItsSizesAndTheViewportsScale) {
