@@ -355,6 +355,38 @@ TimedMessage* CQVActor::ScheduleMessage(uint32_t messageId, MessageArgs args, ui
     return g_ActorSystem->ScheduleMessage(this, messageId, args, flags, delay, duration, period, nullptr, 1);
 }
 
+namespace {
+
+// A record cancelled this frame is released at the next pass: it no longer counts.
+TimedMessage* LiveProcess(const CQVActor& actor) {
+    for (TimedMessage* record : actor.m_TimedMessages) {
+        if (record->messageId == MSG_PROCESS && !(record->state & TIMED_STATE_CANCELLED)) return record;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool CQVActor::HasProcess() const { return LiveProcess(*this) != nullptr; }
+
+void CQVActor::ScheduleProcess() {
+    if (g_ActorSystem && LiveProcess(*this) == nullptr) {
+        g_ActorSystem->ScheduleMessage(this, MSG_PROCESS, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
+    }
+}
+
+void CQVActor::CancelProcess() {
+    while (TimedMessage* record = LiveProcess(*this)) CancelTimedMessage(record);
+}
+
+void CQVActor::RunScriptsBoundTo(uint32_t id, CQVActor* caller) {
+    if (g_ScriptExecute == nullptr) return;
+    // Scripts may add or remove scripts while they run.
+    for (size_t i = 0; i < m_Scripts.size(); ++i) {
+        if (m_Scripts[i].boundMessage == id) g_ScriptExecute(&m_Scripts[i], caller);
+    }
+}
+
 void CQVActor::RescheduleTimedMessage(TimedMessage* record, float delay) {
     if (record == nullptr) return;
     if (!(m_Clock->flags & CLOCK_MANUAL) && m_Clock->frameStamp != g_FrameNumber) UpdateClock(m_Clock);

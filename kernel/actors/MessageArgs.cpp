@@ -116,6 +116,28 @@ const EngineSignature kEngineSignatures[] = {
     {MSG_RELOAD_FILEOBJECT, {VT_STRING}},
     {1383, {VT_POINTER}},  // Matrix Animation: its layer names into a list of texts
     {1772, {VT_POINTER}},  // Lod: its level names into a list of texts
+    // Gameplay notices to the Inventory: a trap being set {item, elapsed,
+    // min, max}, a lock being worked {elapsed, duration}, a search {time, elapsed}.
+    {552, {VT_UINT32, VT_REAL, VT_REAL, VT_REAL}},
+    {553, {VT_REAL, VT_REAL}},
+    {554, {VT_REAL, VT_REAL}},
+    {1289, {VT_UINT32}},  // Developer: shoot the dart at the actor of that id
+    // Spawn Point: the template list's picker and the selected entry's rows.
+    {1263, {VT_STRING}},
+    {1264, {VT_POINTER}},
+    {1265, {VT_ACTORPOINTEREXT}},
+    {1266, {VT_ACTORPOINTEREXT}},
+    {1267, {VT_UINT32}},
+    {1268, {VT_UINT32}},
+    {1269, {VT_UINT32}},
+    {1270, {VT_UINT32}},
+    {1271, {VT_UINT32}},
+    {1272, {VT_UINT32}},
+    {1275, {VT_UINT32}},
+    {1276, {VT_UINT32}},
+    {1282, {}},
+    {1698, {VT_STRING}},  // Reference: its path
+    {1699, {VT_STRING}},
 };
 
 const std::vector<uint32_t> kNoTypes;
