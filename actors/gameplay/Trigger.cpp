@@ -138,6 +138,7 @@ void CQVTrigger::BuildDefault() {
     sphere.hitEffectGroup = 0;
     sphere.flags = COLOBJ_ACTIVE | COLOBJ_SENDS | COLOBJ_RECEIVES;
     sphere.owner = this;
+    sphere.UpdateDerivedGroups(m_ClassType);
     m_ColObjs.push_back(sphere);
 
     CQVScript script;
