@@ -20,12 +20,18 @@
 #include "kernel/base/FrameTime.h"
 #include "kernel/base/Random.h"
 #include "services/engine/Engine.h"
+#include "services/library/Library.h"
+#include "services/library/LibraryItem.h"
+#include "services/mesh/Mesh.h"
 #include "tests/support/ResetGlobals.h"
+#include "tests/support/TestFolder.h"
+#include "tools/content/WavWriter.h"
 #include "tools/fixtures/KernelActorClasses.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -255,6 +261,9 @@ protected:
     void SetUp() override {
         ResetGlobals();
         ASSERT_EQ(CQVEngine::Create(), 1);
+        folder = TestFolder_Path("qv_gameplay_");
+        std::filesystem::create_directories(folder);
+        AddLibraryDefaults();
         size_t count = 0;
         const ActorClassInfo* classes = GameplayClasses(&count);
         ActorClasses_SetTable(classes, count, &KernelActorClasses_SetFileRange);
@@ -274,6 +283,29 @@ protected:
         FrameClock_SetSource(nullptr);
         g_Heard.clear();
         g_ScriptRuns.clear();
+        std::error_code error;
+        std::filesystem::remove_all(folder, error);
+    }
+
+    // What a level's library always holds: the mesh and material every new
+    // Object starts on, and the sound every new Sound starts on.
+    void AddLibraryDefaults() {
+        auto* mesh = new CQVMeshItem;
+        mesh->name = "Fallback Mesh";
+        mesh->frameWord = 1;
+        mesh->loaded = 1;
+        mesh->subsetInfos.resize(1);
+        g_Library.SetItem(3, mesh);
+        auto* material = new CQVMaterialItem;
+        material->name = "Fallback Material";
+        material->loaded = 1;
+        g_Library.SetItem(4, material);
+        const WavFormat mono{1, 22050, 16};
+        auto* sound = new CQVSoundItem;
+        sound->name = "Default";
+        sound->path = (folder / "Default.wav").string();
+        ASSERT_TRUE(Wav_Write(sound->path, mono, Wav_Sine(mono, 441.0f, 0.5f, 4 * 22050)));
+        g_Library.SetItem(1, sound);
     }
 
     template <typename T = CQVActor>
@@ -318,6 +350,7 @@ protected:
         return initial;
     }
 
+    std::filesystem::path folder;
     CQVActor* scenery = nullptr;
     CQVActor* room = nullptr;
     std::vector<std::unique_ptr<Spy>> spies;
