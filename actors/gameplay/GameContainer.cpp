@@ -256,6 +256,9 @@ void CQVGameContainer::Collide(const ColObj* partner) {
 
 void CQVGameContainer::StartSearch(CQVActor* user, uint32_t searcher) {
     if (!IsMaster(user)) return;
+    // The use that starts the search is this frame's: the next step must
+    // not take the search for one already let go.
+    m_ActionThisFrame = 1;
     m_Searching = 1;
     m_Searcher = searcher;
     m_SearchElapsed = 0.0f;

@@ -295,6 +295,7 @@ protected:
         mesh->frameWord = 1;
         mesh->loaded = 1;
         mesh->subsetInfos.resize(1);
+        mesh->subsetInfos[0].box = Box{Vector3(-5.0f, 0.0f, -5.0f), Vector3(5.0f, 30.0f, 5.0f)};
         g_Library.SetItem(3, mesh);
         auto* material = new CQVMaterialItem;
         material->name = "Fallback Material";
