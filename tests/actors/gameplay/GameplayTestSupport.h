@@ -51,6 +51,8 @@ struct Heard {
     float real = 0.0f;
     Vector3 vector = Vector3(0.0f, 0.0f, 0.0f);
     std::string text;
+    uintptr_t pointer = 0;      // the block's first value taken as a pointer
+    uint32_t afterPointer = 0;  // the word after it
 };
 
 inline std::vector<Heard> g_Heard;
@@ -64,6 +66,8 @@ inline Heard Hear(const CQVActor& actor, uint32_t id, MessageArgs args) {
     heard.real = Args_Get<float>(args);
     heard.vector = Args_Get<Vector3>(args);
     if (const char* text = Args_Text(args)) heard.text = text;
+    heard.pointer = Args_Get<uintptr_t>(args);
+    heard.afterPointer = Args_Get<uint32_t>(args, sizeof(uintptr_t));
     return heard;
 }
 
@@ -172,6 +176,7 @@ public:
         case MSG_ON_SPAWNED:
         case MSG_SPAWN_NOTIFY:
         case MSG_LOAD_RESOURCES:
+        case MSG_AI_PLAYER2_VOICE_COMMAND:
             g_Heard.push_back(Hear(*this, id, args));
             break;
         default:
