@@ -349,6 +349,21 @@ TEST_F(DoorTest, SetDoorTypeRebuildsThePartsTheLeavesMoveAndTheConnectorGoes) {
     EXPECT_EQ(Leaf(0), nullptr);
 }
 
+// With a connector the frame and leaves are updated where the draw pass
+// reaches the portal, not by the door's own update.
+TEST_F(DoorTest, WithAConnectorThePartsAreUpdatedThroughThePortal) {
+    Send(door, MSG_SET_USE_CONNECTOR, 1u);
+    Frames(1);
+    const float before = Leaf(0)->m_LastUpdateTime;
+    const float ready = door->m_ActionReadyTime;
+    Frames(1);
+    door->Update();
+    EXPECT_EQ(Leaf(0)->m_LastUpdateTime, before);
+    EXPECT_GT(door->m_ActionReadyTime, ready);
+    door->OnVisible(kFrame);
+    EXPECT_GT(Leaf(0)->m_LastUpdateTime, before);
+}
+
 // The portal opens with the door and closes in the frame its movement ends.
 TEST_F(DoorTest, TheConnectorOpensAndClosesWithTheDoor) {
     Send(door, MSG_SET_USE_CONNECTOR, 1u);

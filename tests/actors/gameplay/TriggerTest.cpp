@@ -172,6 +172,30 @@ TEST_F(TriggerTest, AnEnterScriptThatKillsItsCallerEndsNothingElse) {
     EXPECT_EQ(trigger->ContactCount(), 1u);
 }
 
+// A copy tracks the same actors; its count is its list's, so the last exit
+// is the last and new actors are taken afterwards.
+TEST_F(TriggerTest, ACopyTracksTheSameActorsAndCountsThem) {
+    CQVActor* a = Walker("A");
+    Walk(12, {{a, 0}});
+    auto* copy = static_cast<CQVTrigger*>(g_ActorSystem->CloneActor(trigger, room, 1));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->m_DrawGroupId, trigger->m_DrawGroupId) << "a clone goes into its parent's draw group";
+    Send(copy, MSG_SET_NAME, "Copy");
+    ASSERT_EQ(copy->ContactCount(), 1u);
+    EXPECT_EQ(copy->m_Contacts.front().link.target, a);
+    g_ActorSystem->DeleteActor(trigger);
+    copy->ScheduleProcess();
+    g_ScriptRuns.clear();
+    Walk(20, {{a, 0}});
+    std::vector<std::string> runs;
+    for (const ScriptRun& run : g_ScriptRuns) runs.push_back(run.name + " " + run.caller);
+    EXPECT_EQ(runs, (std::vector<std::string>{"On Trigger Exit A", "On Trigger Exit Last A"}));
+    CQVActor* b = Walker("B");
+    step = 0;
+    Walk(12, {{b, 0}});
+    EXPECT_EQ(copy->ContactCount(), 1u) << "a new actor is taken";
+}
+
 TEST_F(TriggerTest, CommandSelectionReachesEveryActorInside) {
     Send(trigger, MSG_SET_SELECTION_MAX_COUNT, 3u);
     CQVActor* a = Walker("A");
