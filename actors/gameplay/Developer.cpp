@@ -44,7 +44,7 @@ void CQVDeveloper::Shoot(uint32_t targetId) {
 
 void CQVDeveloper::Process() {
     if (!IsOperational()) return;
-    if (!(m_Clock->flags & CLOCK_MANUAL) && m_Clock->frameStamp != g_FrameNumber) UpdateClock(m_Clock);
+    RefreshClock();
     m_DartDelay -= m_Clock->dt;
     CQVActor::Process();
 }

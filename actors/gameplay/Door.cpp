@@ -97,10 +97,6 @@ float CQVDoor::RunningTime() const { return std::bit_cast<float>(m_UserWord); }
 
 void CQVDoor::SetRunningTime(float seconds) { m_UserWord = std::bit_cast<uint32_t>(seconds); }
 
-void CQVDoor::RefreshClock() {
-    if (!(m_Clock->flags & CLOCK_MANUAL) && m_Clock->frameStamp != g_FrameNumber) UpdateClock(m_Clock);
-}
-
 void CQVDoor::SetOpenTime(float seconds) { m_OpenTime = std::max(seconds, kMinTime); }
 void CQVDoor::SetCloseTime(float seconds) { m_CloseTime = std::max(seconds, kMinTime); }
 void CQVDoor::SetAutoCloseTime(float seconds) { m_AutoCloseTime = std::max(seconds, kMinTime); }

@@ -116,5 +116,4 @@ private:
     // The per-frame step runs while something moves, waits or counts.
     bool NeedsProcess() const;
     void CancelProcessUnlessNeeded();
-    void RefreshClock();
 };

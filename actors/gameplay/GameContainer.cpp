@@ -109,10 +109,6 @@ CQVGameContainer::CQVGameContainer() {
     for (ActorLink& link : m_Sounds) link.SetOwner(this);
 }
 
-void CQVGameContainer::RefreshClock() {
-    if (!(m_Clock->flags & CLOCK_MANUAL) && m_Clock->frameStamp != g_FrameNumber) UpdateClock(m_Clock);
-}
-
 CQVActor* CQVGameContainer::Content() { return FindDescendantByClass(this, CLASS_GAME_OBJECT); }
 
 void CQVGameContainer::Replicate(uint32_t message, MessageArgs args) {

@@ -87,5 +87,4 @@ private:
     void ShowFingerPrints(bool shown);
     void OpenDoors();
     void Replicate(uint32_t message, MessageArgs args);
-    void RefreshClock();
 };

@@ -95,10 +95,6 @@ uint32_t StoredEntryMinSize(uint32_t version) {
 
 CQVSpawnPoint::CQVSpawnPoint() { m_ClassType = CLASS_SPAWN_POINT; }
 
-void CQVSpawnPoint::RefreshClock() {
-    if (!(m_Clock->flags & CLOCK_MANUAL) && m_Clock->frameStamp != g_FrameNumber) UpdateClock(m_Clock);
-}
-
 void CQVSpawnPoint::SetSelectedWeight(uint32_t weight) {
     if (SpawnEntry* entry = SelectedEntry()) entry->weight = std::clamp(weight, 1u, kMaxWeight);
 }

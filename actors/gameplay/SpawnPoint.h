@@ -75,7 +75,6 @@ public:
     uint32_t m_UseExtern = 0;
 
 private:
-    void RefreshClock();
     CQVActor* PlacementReference(const CQVActor* chosen);
     void Warp(CQVActor* character);
     int SerializeEntries(CQVActorArchive* archive);

@@ -54,10 +54,6 @@ void CQVTimer::SetState(uint32_t state) {
     m_TimerFlags = (m_TimerFlags & ~TIMER_STATE_MASK) | ((state << TIMER_STATE_SHIFT) & TIMER_STATE_MASK);
 }
 
-void CQVTimer::RefreshClock() {
-    if (!(m_Clock->flags & CLOCK_MANUAL) && m_Clock->frameStamp != g_FrameNumber) UpdateClock(m_Clock);
-}
-
 float CQVTimer::CurrentTime() {
     if (State() != TIMER_RUNNING) return m_BaseTime;
     RefreshClock();

@@ -51,7 +51,6 @@ public:
 
 private:
     void SetState(uint32_t state);
-    void RefreshClock();
     void Start();
     void Stop();
     void ExecuteFromTo(float from, float to);

@@ -164,6 +164,10 @@ void CQVActor::Update() {
     }
 }
 
+void CQVActor::RefreshClock() {
+    if (!(m_Clock->flags & CLOCK_MANUAL) && m_Clock->frameStamp != g_FrameNumber) UpdateClock(m_Clock);
+}
+
 void CQVActor::UpdateClock(ActorClock* clock) {
     float source = 1.0f;
     CQVActorSystem* system = g_ActorSystem;

@@ -97,6 +97,9 @@ public:
     void InvalidateTransform();
     void BaseProcess();
     void UpdateClock(ActorClock* clock);
+    // Brings the actor's clock up to this frame unless it is advanced by
+    // the frame loop (manual) or already current.
+    void RefreshClock();
     void SetWorldRotation(const Quaternion& q);
     const Matrix& GetWorldMatrix();
     const Matrix& GetInverseWorldMatrix();
