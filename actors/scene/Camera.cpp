@@ -40,13 +40,11 @@ constexpr MessageRow kCameraRows[] = {
 constexpr MessageTable kCameraMessages{kCameraRows};
 
 // The camera's own collision volume: a ball of the camera's size about its
-// eye, solid and reported by triggers. It is a sphere because the collision
-// pass and the ray casts meet spheres; the mesh kind that older files store
-// for it (9) meets nothing, as the camera has no mesh, so such a camera never
-// felt a wall. Its exclude mask keeps it off characters and plain trigger
-// volumes, and out of its own ray casts, whose groups are all bits.
-constexpr uint32_t kCameraVolumeKind = COLOBJ_SPHERE;
-constexpr uint32_t kOldCameraVolumeKind = 9;
+// eye, solid and reported by triggers, stored as kind 9 (the collision pass
+// tests a camera's kind 9 as this sphere). Its exclude mask keeps it off
+// characters and plain trigger volumes, and out of its own ray casts, whose
+// groups are all bits.
+constexpr uint32_t kCameraVolumeKind = COLOBJ_CAMERA_VOLUME;
 constexpr uint32_t kCameraVolumeFlags = (0x41 | 0x30) & ~0x42u;
 constexpr uint32_t kCameraVolumeExclude = 0x4040000;
 constexpr float kCameraVolumeSize = 9.0f;
@@ -460,16 +458,6 @@ int CQVCamera::Serialize(CQVActorArchive* archive, uint32_t flags) {
         if (archive->HasFailed()) return 0;
         if (archive->direction == ARCHIVE_READING) m_OwnLens = CAMERA_LENS_ALL;
     }
-    if (archive->direction == ARCHIVE_READING) {
-        // A volume stored by an older camera, of the kind that meets
-        // nothing, becomes the ball it stands for.
-        for (ColObj& volume : m_ColObjs) {
-            if (volume.name != kCameraVolumeName || volume.type != kOldCameraVolumeKind) continue;
-            volume.type = kCameraVolumeKind;
-            volume.groupsExclude |= kCameraVolumeExclude;
-            volume.UpdateDerivedGroups(m_ClassType);
-        }
-    }
     if (g_CurrentCamera == this) m_CameraActive = 1;
     return 1;
 }
@@ -540,7 +528,8 @@ void CQVCamera::FollowTarget() {
     m_DesiredLook = look;
     m_PullIn = 0;
     MoveTo(m_DesiredEye);
-    PlaceEngineView(m_DesiredEye, look, kUp);
+    // A camera that is not current keeps following, but the view is the current camera's.
+    if (g_CurrentCamera == this) PlaceEngineView(m_DesiredEye, look, kUp);
 }
 
 void CQVCamera::UpdateMotion() {

@@ -62,10 +62,16 @@ CQVLod::~CQVLod() = default;
 
 int CQVLod::SetLevelCount(uint32_t count) {
     if (count > kLodMaxLevels) return 0;
+    // A level in use that is dropped stops its child first: nothing would stop it later.
+    if (m_Current >= static_cast<int32_t>(count)) {
+        CQVActor* child =
+            m_Current < static_cast<int32_t>(m_Levels.size()) ? m_Levels[m_Current].child.target : nullptr;
+        if (child) child->HandleMessage(MSG_ACTION_STOP, nullptr);
+        m_Current = -1;
+    }
     m_Levels.resize(count);
     // Indices past the end would address levels that are gone.
     if (m_Selected >= static_cast<int32_t>(count)) m_Selected = -1;
-    if (m_Current >= static_cast<int32_t>(count)) m_Current = -1;
     if (count == 0) return 1;
     m_Selected = 0;
     for (uint32_t i = 0; i < count; ++i) {

@@ -1,6 +1,8 @@
 // Any bytes as an image file: decoding either fails with a reason and no
 // levels, or gives levels whose sizes follow the header and whose pixels
-// can all be read, converted and filtered.
+// can all be read, converted and filtered. Decoded again for a texture a
+// third of its size, it gives the same header and a first level between
+// that need and the picture.
 
 #include "fuzz/files/FuzzCheck.h"
 #include "platform/graphics/TextureFormats.h"
@@ -37,5 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             TextureFormat_Encode(dxt5, pixels.data(), level.width, level.height, blocks.data(), pitch, false);
         }
     }
+    const ImageNeed need{std::max(1u, image.info.Width / 3), std::max(1u, image.info.Height / 3)};
+    ImageData reduced;
+    Check(Image_Decode(data, size, &reduced, &error, need));
+    Check(reduced.info.Width == image.info.Width && reduced.info.Height == image.info.Height);
+    Check(reduced.info.MipLevels == image.info.MipLevels);
+    const ImageLevel& first = reduced.levels[0];
+    Check(first.width >= need.width && first.width <= image.info.Width);
+    Check(first.height >= need.height && first.height <= image.info.Height);
+    Check(Image_LevelPixels(reduced, 0).size() == size_t{first.width} * first.height);
     return 0;
 }

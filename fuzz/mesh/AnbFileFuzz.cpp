@@ -3,7 +3,7 @@
 // vertices, and a vertex buffer of every frame's drawn vertices.
 
 #include "fuzz/files/FuzzCheck.h"
-#include "fuzz/mesh/MeshFuzzDevice.h"
+#include "fuzz/files/FuzzDevice.h"
 #include "services/graphics/Graphics.h"
 #include "services/mesh/MeshFile.h"
 #include "tools/fixtures/MemoryFile.h"
@@ -11,7 +11,7 @@
 #include <cstdint>
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    MeshFuzz_StartDevice();
+    Fuzz_StartDevice();
     return 0;
 }
 

@@ -4,7 +4,7 @@
 // bounds, collision shapes and surface lookups then read only inside them.
 
 #include "fuzz/files/FuzzCheck.h"
-#include "fuzz/mesh/MeshFuzzDevice.h"
+#include "fuzz/files/FuzzDevice.h"
 #include "services/mesh/MeshFile.h"
 #include "services/mesh/MeshShapes.h"
 #include "tools/fixtures/MemoryFile.h"
@@ -52,7 +52,7 @@ void ExerciseShapes(MeshSubset* subset) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    MeshFuzz_StartDevice();
+    Fuzz_StartDevice();
     return 0;
 }
 

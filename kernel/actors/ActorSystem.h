@@ -218,6 +218,8 @@ private:
     void RemoveFromParentList(CQVActor* actor, CQVActor* parent);
     static void RemoveChildEntry(CQVActor* parent, uint32_t id);
     void DestroyInSlot(uint32_t id);
+    // "Unload All Fileobjects": the actors made at run time go at once.
+    void DestroyRunTimeActors();
     void NotifyRemoved(CQVActor* actor, CQVActor* parent);
     void NotifyAdded(CQVActor* actor, CQVActor* parent);
     void GrowTable(size_t size);

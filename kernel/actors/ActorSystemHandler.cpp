@@ -8,6 +8,7 @@
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/TimedMessage.h"
 #include "kernel/base/Maths.h"
+#include "kernel/base/Path.h"
 
 #include <algorithm>
 #include <cstring>
@@ -114,21 +115,36 @@ void StartGame(CQVActorSystem* system) {
     }
 }
 
+// Names that scripts give saves, loads and captures are relative to the
+// base folder and stay in it: an absolute name or a ".." part is refused,
+// as the actor files refuse them for the data folder. An empty name names
+// the folder itself, which no load reads and no save writes.
+bool StaysInBase(const char* name) { return name != nullptr && (*name == 0 || Path_StaysInside(name)); }
+
 // The save goes from id 10 to the end of the table, with every actor of the
 // tree marked to be saved first. 1 when the file was written.
 int SaveGame(CQVActorSystem* system, const char* name) {
+    if (!StaysInBase(name)) return system->SetError("Error - Saving Actors");
     const std::string file = system->m_BaseDirectory + "\\" + name;
     const uint32_t saved = 1;
     system->HandleMessage(MSG_SET_SAVED_RECURSIVE, Args_Of(&saved));
     return system->SaveActors(file.c_str(), ACTOR_ID_SYSTEM_LIMIT, static_cast<uint32_t>(g_ActorTable.size()), 2);
 }
 
-void RequestLoad(CQVActorSystem* system, uint32_t newGame, const char* levelA, const char* levelB) {
+// 0, with nothing asked for, when a name leaves the base folder.
+int RequestLoad(CQVActorSystem* system, uint32_t newGame, const char* levelA, const char* levelB) {
+    if (!StaysInBase(levelA) || (levelB != nullptr && !StaysInBase(levelB)))
+        return system->SetError("Error - Loading Actors");
     system->m_PendingLoad = 1;
     system->m_NewGame = newGame;
     system->m_LoadFileA = system->m_BaseDirectory + "\\" + levelA;
     if (levelB) system->m_LoadFileB = system->m_BaseDirectory + "\\" + levelB;
+    return 1;
 }
+
+// A capture's side in whole pixels; a value no back buffer has (below 1,
+// beyond what a TGA holds, not a number) becomes 0, which is refused.
+int32_t CaptureSide(float value) { return value >= 1.0f && value < 65536.0f ? static_cast<int32_t>(value) : 0; }
 
 // Draw groups ordered by size, smallest first from index 2, so that the
 // first group found around a point is the smallest that holds it.
@@ -156,11 +172,19 @@ void SetListenerEffect(uint32_t effect) {
     if (Services().setListenerEffect) Services().setListenerEffect(effect);
 }
 
+}  // namespace
+
 // The actors made at run time (file actors' imports and copies) go at once.
-void DestroyRunTimeActors() {
+// Their parents are told, as of any deletion: a class may hold its children.
+void CQVActorSystem::DestroyRunTimeActors() {
     for (size_t id = ACTOR_ID_FIRST_FREE; id < g_ActorTable.size(); ++id) {
         CQVActor* actor = g_ActorTable[id];
         if (actor == nullptr) continue;
+        if (actor->m_Parent) {
+            NotifyRemoved(actor, actor->m_Parent);
+            // The parent's handler may have deleted the actor itself.
+            if (g_ActorTable[id] != actor) continue;
+        }
         if (actor->m_Parent) {
             auto& siblings = actor->m_Parent->m_Children;
             siblings.erase(std::remove(siblings.begin(), siblings.end(), actor), siblings.end());
@@ -175,8 +199,6 @@ void DestroyRunTimeActors() {
         delete actor;
     }
 }
-
-}  // namespace
 
 int CQVActorSystem::HandleMessage(uint32_t id, MessageArgs args) {
     int result = 1;
@@ -229,11 +251,11 @@ int CQVActorSystem::HandleMessage(uint32_t id, MessageArgs args) {
         if (const char* name = Args_Text(args)) result = SaveGame(this, name);
         break;
     case MSG_LOAD_GAME:
-        if (const char* name = Args_Text(args)) RequestLoad(this, 0, name, nullptr);
+        if (const char* name = Args_Text(args)) result = RequestLoad(this, 0, name, nullptr);
         break;
     case MSG_NEW_GAME:
     case MSG_NEW_GAME_2:
-        if (args) RequestLoad(this, 1, Args_TextOr(args, 128), Args_TextOr(args, 0));
+        if (args) result = RequestLoad(this, 1, Args_TextOr(args, 128), Args_TextOr(args, 0));
         break;
     case MSG_EXIT_ENGINE:
         if (Services().closeWindow) Services().closeWindow();
@@ -268,12 +290,14 @@ int CQVActorSystem::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_CAPTURE_BACKBUFFER:
         if (args && Services().captureBackBuffer) {
             const Vector2 size = Args_Get<Vector2>(args);
-            Services().captureBackBuffer(static_cast<int32_t>(size.x), static_cast<int32_t>(size.y));
+            Services().captureBackBuffer(CaptureSide(size.x), CaptureSide(size.y));
         }
         break;
     case MSG_CAPTURE_SAVE:
         if (const char* name = Args_Text(args)) {
-            if (Services().saveCapture) {
+            if (!StaysInBase(name)) {
+                result = 0;
+            } else if (Services().saveCapture) {
                 result = Services().saveCapture((m_BaseDirectory + "\\" + name).c_str()) ? 1 : 0;
             }
         }

@@ -1,3 +1,4 @@
+#include "kernel/actors/ActorFiles.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ActorSystemHandler.h"
 #include "kernel/actors/ClassTypes.h"
@@ -7,6 +8,7 @@
 #include "kernel/actors/MessageIds.h"
 #include "kernel/base/PackFileSystem.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,10 @@ void ResetLevelLists() {
     }
     if (g_ActorSystemServices.clearFileCounts) g_ActorSystemServices.clearFileCounts();
 }
+
+// A quit asked for during a load ends its resource loading: the rest is not
+// loaded, and the quit is served as soon as the load returns.
+bool LoadStopped() { return g_ActorLoadStop != nullptr && g_ActorLoadStop(); }
 
 void SetGlobalTimeZero(CQVActorSystem* system) {
     const uint32_t zero = 0;
@@ -91,10 +97,16 @@ void CQVActorSystem::Process() {
         screen.interval = n / 10;
         screen.step = static_cast<float>(n / 10) * base / static_cast<float>(n);
         screen.tick = 0;
-        for (CQVActor* object : objects) {
-            // An object's resources may delete actors; only those still in the table load.
-            if (GetTableSlot(object->m_Id) != object) continue;
-            object->HandleMessage(MSG_LOAD_RESOURCES, nullptr);
+        // An object's resources may delete actors: each is known by its id
+        // as well, taken while all are alive, and only those still in the
+        // table under it load.
+        std::vector<uint32_t> ids;
+        ids.reserve(objects.size());
+        for (const CQVActor* object : objects) ids.push_back(object->m_Id);
+        for (size_t i = 0; i < objects.size(); ++i) {
+            if (GetTableSlot(ids[i]) != objects[i]) continue;
+            if (LoadStopped()) break;
+            objects[i]->HandleMessage(MSG_LOAD_RESOURCES, nullptr);
             UpdateLoadingScreen(text.c_str());
         }
     }
@@ -116,13 +128,19 @@ void CQVActorSystem::Process() {
         screen.step = static_cast<float>(RESOURCE_INTERVAL) * base / static_cast<float>(count);
         for (CQVLibraryItem* item : m_CollectedResources) {
             UpdateLoadingScreen(text.c_str());
+            if (LoadStopped()) break;
             if (item && g_ActorSystemServices.loadItem) g_ActorSystemServices.loadItem(item);
         }
         m_CollectedResources.clear();
     }
     if (g_ActorSystemServices.prepareDraws) g_ActorSystemServices.prepareDraws();
 
+    // The last redraw shows the load done: the bar full, whatever the
+    // phases before left of it.
     text = title + ".....";
+    screen.tick = 1;
+    screen.interval = 0;
+    screen.step = std::max(0.0f, screen.barWidth - screen.progress);
     UpdateLoadingScreen(text.c_str());
     if (m_NewGame == 1) HandleMessage(MSG_START_GAME, nullptr);
 

@@ -32,6 +32,9 @@ constexpr uint32_t COLOBJ_GROUND = 4;        // walkable triangles of the owner'
 constexpr uint32_t COLOBJ_TRIANGLE_TEST = 5;
 constexpr uint32_t COLOBJ_GROUND_ALIKE = 6;  // tested as ground
 constexpr uint32_t COLOBJ_RAY_POINT = 7;     // the owner's movement over the frame
+// A mesh kind by number, but the kind a camera stores for its own volume: the
+// camera has no mesh, and the volume is a sphere about its eye.
+constexpr uint32_t COLOBJ_CAMERA_VOLUME = 9;
 constexpr uint32_t COLOBJ_MESH_LAST = 13;
 constexpr uint32_t COLOBJ_NO_MESH = 0xFFFFFFFF;
 

@@ -1,6 +1,7 @@
 #include "kernel/actors/Collision.h"
 
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
@@ -181,10 +182,51 @@ void QueueCommand(CQVActor* target, const std::vector<uint8_t>& command) {
     CollisionQueue_Append(target, id, command.data() + 4, static_cast<uint32_t>(size));
 }
 
+// The two collision objects of a queued "Collision Event", each known by
+// its owner and its place in the owner's list: a delivery before it may have
+// deleted either owner (or changed its list), and the event then no longer
+// names objects that exist.
+struct ColObjPlace {
+    CQVActor* owner;
+    uint32_t ownerId;
+    uint32_t index;
+};
+struct QueuedEvent {
+    uint32_t position;  // of the entry in the queue
+    ColObjPlace objects[2];
+};
+std::vector<QueuedEvent> g_QueuedEvents;
+
+// Counts the passes, so an actor's contacts can tell which pass recorded them.
+uint32_t g_PassNumber = 0;
+
+ColObjPlace PlaceOf(const ColObj* object) {
+    CQVActor* owner = object->owner;
+    if (owner == nullptr) return ColObjPlace{nullptr, 0, 0};
+    const std::vector<ColObj>& list = owner->m_ColObjs;
+    const bool inList = !list.empty() && object >= list.data() && object < list.data() + list.size();
+    return ColObjPlace{inList ? owner : nullptr, owner->m_Id, inList ? uint32_t(object - list.data()) : 0};
+}
+
+ColObj* ObjectAt(const ColObjPlace& place) {
+    if (place.owner == nullptr || CQVActorSystem::GetTableSlot(place.ownerId) != place.owner) return nullptr;
+    std::vector<ColObj>& list = place.owner->m_ColObjs;
+    return place.index < list.size() ? &list[place.index] : nullptr;
+}
+
+void QueueCollisionEvent(ColObj* i, ColObj* o) {
+    const uint32_t position = g_CollisionQueue.used;
+    ColObj* pair[2] = {i, o};
+    CollisionQueue_Append(o->owner, MSG_COLLISION_EVENT, pair, sizeof pair);
+    if (g_CollisionQueue.used != position) g_QueuedEvents.push_back(QueuedEvent{position, {PlaceOf(i), PlaceOf(o)}});
+}
+
 void DeliverQueue() {
     CollisionQueue& queue = g_CollisionQueue;
     uint32_t position = 0;
+    size_t nextEvent = 0;
     while (position + QUEUE_HEADER <= queue.used) {
+        const uint32_t entry = position;
         CQVActor* target;
         uint32_t targetId, messageId;
         std::memcpy(&target, queue.data + position, sizeof target);
@@ -198,16 +240,29 @@ void DeliverQueue() {
         if (size > room) break;
         // A message delivered earlier may have deleted the target: only an
         // actor still in its table slot is reached.
-        if (CQVActorSystem::GetTableSlot(targetId) == target) {
-            // The handler may queue nothing (the pass is over), but its block
-            // is copied so that a later growth cannot move it.
-            std::vector<uint8_t> block(queue.data + position, queue.data + position + size);
+        bool deliver = CQVActorSystem::GetTableSlot(targetId) == target;
+        // The handler may queue nothing (the pass is over), but its block
+        // is copied so that a later growth cannot move it.
+        std::vector<uint8_t> block(queue.data + position, queue.data + position + size);
+        while (nextEvent < g_QueuedEvents.size() && g_QueuedEvents[nextEvent].position < entry) ++nextEvent;
+        if (nextEvent < g_QueuedEvents.size() && g_QueuedEvents[nextEvent].position == entry) {
+            // The event's objects, found again where they are now.
+            ColObj* pair[2] = {ObjectAt(g_QueuedEvents[nextEvent].objects[0]),
+                               ObjectAt(g_QueuedEvents[nextEvent].objects[1])};
+            if (pair[0] == nullptr || pair[1] == nullptr || block.size() < sizeof pair) {
+                deliver = false;
+            } else {
+                std::memcpy(block.data(), pair, sizeof pair);
+            }
+        }
+        if (deliver) {
             target->HandleMessage(messageId, size ? MessageArgs(block.data(), size) : MessageArgs());
             ++g_CollisionStats.delivered;
         }
         position += size;
     }
     queue.used = 0;
+    g_QueuedEvents.clear();
 }
 
 // ---------------------------------------------------------------------------
@@ -245,7 +300,7 @@ std::vector<CandidatePair> g_Pairs;
 
 bool Bounds(const ColObj& object, Box* box) {
     if (!(object.flags & COLOBJ_ACTIVE)) return false;
-    switch (object.type) {
+    switch (ColObj_TestKind(object)) {
     case COLOBJ_SPHERE: {
         const float r = object.worldMax.x;
         box->min = Vector3(object.worldMin.x - r, object.worldMin.y - r, object.worldMin.z - r);
@@ -422,8 +477,11 @@ bool BoxRay(const ColObj& box, const ColObj& ray, Hit* hit) {
 }
 
 bool ShapeTest(ColObj& a, ColObj& b, Hit* hit) {
-    const uint32_t ka = a.type == COLOBJ_BOX_RECOMPUTE ? COLOBJ_BOX : a.type;
-    const uint32_t kb = b.type == COLOBJ_BOX_RECOMPUTE ? COLOBJ_BOX : b.type;
+    const auto kind = [](const ColObj& object) {
+        const uint32_t k = ColObj_TestKind(object);
+        return k == COLOBJ_BOX_RECOMPUTE ? COLOBJ_BOX : k;
+    };
+    const uint32_t ka = kind(a), kb = kind(b);
     if (ka == COLOBJ_SPHERE) {
         if (kb == COLOBJ_SPHERE) return SphereSphere(a, b, hit);
         if (kb == COLOBJ_BOX) return SphereBox(a, b, hit);
@@ -453,10 +511,7 @@ bool Reports(const ColObj& a, const ColObj& b) {
 void QueueEvents(ColObj* i, ColObj* o) {
     const bool trigger = (i->flags & COLOBJ_TRIGGER) || (o->flags & COLOBJ_TRIGGERED);
     if (!(o->flags & COLOBJ_RECEIVES) && !trigger) return;
-    if ((i->flags & COLOBJ_SENDS) || trigger) {
-        ColObj* pair[2] = {i, o};
-        CollisionQueue_Append(o->owner, MSG_COLLISION_EVENT, pair, sizeof pair);
-    }
+    if ((i->flags & COLOBJ_SENDS) || trigger) QueueCollisionEvent(i, o);
     QueueCommand(o->owner, i->commandToOther);
     QueueCommand(i->owner, i->commandToSelf);
 }
@@ -606,6 +661,12 @@ void ResolveContacts(CQVActorSystem* system) {
             }
             MoveBy(actor, best->push);
             if (SimState* state = actor->m_SimState) {
+                if (state->contactsPass != g_PassNumber) {
+                    // Contacts of an earlier pass that no base step cleared.
+                    state->contacts.clear();
+                    state->contactCount = 0;
+                    state->contactsPass = g_PassNumber;
+                }
                 state->word0 |= 1;
                 SimContact record{};
                 std::memcpy(record.words, &best->push, sizeof(Vector3));
@@ -637,6 +698,12 @@ void ResolveContacts(CQVActorSystem* system) {
 }
 
 }  // namespace
+
+uint32_t ColObj_TestKind(const ColObj& object) {
+    if (object.type == COLOBJ_CAMERA_VOLUME && object.owner && object.owner->m_ClassType == CLASS_CAMERA)
+        return COLOBJ_SPHERE;
+    return object.type;
+}
 
 void Collision_Substeps(float dt, uint32_t* steps, float* fraction) {
     uint32_t count = 1 + static_cast<uint32_t>(COLLISION_SUBSTEPS_PER_SECOND * dt);
@@ -678,7 +745,7 @@ void CQVActorSystem::UpdateColObjVolumes(CQVActor* actor) {
     const Matrix& world = actor->GetWorldMatrix();
     for (ColObj& object : actor->m_ColObjs) {
         object.owner = actor;
-        switch (object.type) {
+        switch (ColObj_TestKind(object)) {
         case COLOBJ_SPHERE:
             Vec3_TransformPoint(&object.worldMin, object.boxMin, world);
             object.worldMax = Vector3(object.boxMax.x, 0.0f, 0.0f);
@@ -857,7 +924,7 @@ int CQVActorSystem::TestColObjPair(ColObj* a, ColObj* b, uint32_t mode) {
     const bool blocking = ((a->flags & COLOBJ_SOLID) && (b->flags & COLOBJ_BLOCKS)) ||
                           ((b->flags & COLOBJ_SOLID) && (a->flags & COLOBJ_BLOCKS));
     if (!blocking && (!(mode & COLLISION_MODE_EVENTS) || !Reports(*a, *b))) return 0;
-    if (a->type > b->type) std::swap(a, b);
+    if (ColObj_TestKind(*a) > ColObj_TestKind(*b)) std::swap(a, b);
     Hit hit{};
     if (!ShapeTest(*a, *b, &hit)) return 0;
     ++g_CollisionStats.hits;
@@ -888,6 +955,8 @@ int CQVActorSystem::TestColObjPair(ColObj* a, ColObj* b, uint32_t mode) {
 
 void CQVActorSystem::RunCollisionPass(float dt) {
     g_CollisionQueue.used = 0;
+    g_QueuedEvents.clear();
+    ++g_PassNumber;
     g_CollisionStats = CollisionStats{};
     uint32_t steps;
     float fraction;
@@ -921,6 +990,7 @@ void Collision_Reset() {
     if (queue.owns) std::free(queue.data);
     queue = CollisionQueue{};
     g_CollisionStats = CollisionStats{};
+    g_QueuedEvents.clear();
     g_Contacted.clear();
     g_ContactPool.clear();
     g_Resolving.clear();

@@ -89,6 +89,10 @@ struct CollisionStats {
 };
 extern CollisionStats g_CollisionStats;
 
+// The kind a volume is tested as: its own, except that a camera's kind-9
+// volume is the sphere it stands for.
+uint32_t ColObj_TestKind(const ColObj& object);
+
 // The fraction of the frame one substep covers, and how many substeps run.
 void Collision_Substeps(float dt, uint32_t* steps, float* fraction);
 

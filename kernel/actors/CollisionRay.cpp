@@ -27,7 +27,7 @@ void TestObject(ColObj& object, const RayFilter& filter, const Vector3& from, co
                 RayBest* best) {
     if (!(object.flags & COLOBJ_ACTIVE) || !Matches(object, filter)) return;
     Vector3 point, normal;
-    switch (object.type) {
+    switch (ColObj_TestKind(object)) {
     case COLOBJ_SPHERE:
         if (!Ray_IntersectSphere(from, direction, object.worldMin, object.worldMax.x, &point, &normal)) return;
         break;

@@ -33,7 +33,10 @@ struct SimState {
     uint32_t word0 = 0;
     uint32_t contactCount = 0;
     Vector3 previousPosition = Vector3(0.0f, 0.0f, 0.0f);
+    // The contacts the collision pass recorded for the actor; those of an
+    // earlier pass make way for a new pass's, so the list holds one pass's at most.
     std::vector<SimContact> contacts;
     std::vector<SimContact> second;
     uint32_t passIndex = 0;  // the actor's place among the collision pass's contacted actors
+    uint32_t contactsPass = 0;  // the collision pass that recorded the contacts
 };

@@ -17,8 +17,10 @@ ActorClock g_GlobalClock;
 
 float TimedMessage::Interpolate() const {
     if (!args) return 0.0f;
-    const float span = endTime - fireTime;
-    const float progress = span != 0.0f ? (nextFire - fireTime) / span : 1.0f;
+    // The progress last handed to the target, not that of the next firing
+    // (already a step ahead once the fade has fired), so a fade taken over
+    // goes on from the value it showed.
+    const float progress = Args_Get<float>(args, 0);
     const float from = Args_Get<float>(args, 8);
     const float to = Args_Get<float>(args, 16);
     return from + progress * (to - from);

@@ -7,6 +7,7 @@
 #include "kernel/base/FrameTime.h"
 
 #include <algorithm>
+#include <cmath>
 #include <deque>
 #include <unordered_map>
 #include <vector>
@@ -169,6 +170,17 @@ void WriteProgress(TimedMessage* record, float value) {
     if (record->args) Args_Set(record->args, 0, value);
 }
 
+// The next step of a lerp, one period after this one. The clock's time is a
+// float sum of frame times, so the step due after whole frames can come out a
+// hair later than that frame's time and would wait a frame more (a 1/30 s
+// fade at 60 frames a second would step every third frame, not every
+// second): the next firing is set a few rounding steps of the time earlier.
+float NextLerpStep(float now, float period) {
+    if (!(period > 0.0f)) return now + period;  // every frame: due once the clock moves on
+    const float rounding = (std::fabs(now) + period) * 1.0e-6f;
+    return now + period - rounding;
+}
+
 float Progress(const TimedMessage* record) {
     const float span = record->endTime - record->fireTime;
     return span > 0.0f ? (record->nextFire - record->fireTime) / span : 1.0f;
@@ -233,7 +245,7 @@ void ApplyRule(CQVActorSystem* system, TimedWalk& walk, TimedMessage* record, fl
                 return;
             }
             WriteProgress(record, Progress(record));
-            if (Fire(walk, record)) record->nextFire = now + record->period;
+            if (Fire(walk, record)) record->nextFire = NextLerpStep(now, record->period);
         }
         return;
     }

@@ -11,9 +11,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <map>
 #include <mutex>
 #include <tuple>
+#include <vector>
 
 const char* const kPlatformFallbackFace = "DejaVu Sans Mono";
 
@@ -53,8 +55,43 @@ const FaceNameRow kFaceNames[] = {
     {"Lucida Sans", {"DejaVu Sans", nullptr}},
 };
 
-// The file that holds the fallback face where fontconfig finds nothing at all.
-const char* const kFallbackFile = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
+// The free faces the table names come from files of the Debian packages the
+// project installs (fonts-dejavu-core, fonts-liberation), taken by their
+// path: which face fontconfig would pick depends on what else a machine has
+// installed and configured, and a text must look the same on every machine
+// (reference images hold it). Styles without a file of their own (DejaVu's
+// italics are not in the core package) are made from the upright outlines.
+// Fontconfig finds a face only where its file is missing, and faces of other
+// names.
+//
+// The two packages name their files differently: DejaVu's core package has
+// "Name.ttf" and "Name-Bold.ttf"; Liberation has "Name-Regular.ttf",
+// "-Bold", "-Italic" and "-BoldItalic".
+enum class FontPackage { DejaVuCore, Liberation };
+
+struct FaceFiles {
+    const char* family;
+    FontPackage package;
+    const char* stem;  // the files' path without the style and ".ttf"
+};
+
+const FaceFiles kFaceFiles[] = {
+    {"DejaVu Sans Mono", FontPackage::DejaVuCore, "/usr/share/fonts/truetype/dejavu/DejaVuSansMono"},
+    {"DejaVu Sans", FontPackage::DejaVuCore, "/usr/share/fonts/truetype/dejavu/DejaVuSans"},
+    {"DejaVu Serif", FontPackage::DejaVuCore, "/usr/share/fonts/truetype/dejavu/DejaVuSerif"},
+    {"Liberation Mono", FontPackage::Liberation, "/usr/share/fonts/truetype/liberation/LiberationMono"},
+    {"Liberation Sans", FontPackage::Liberation, "/usr/share/fonts/truetype/liberation/LiberationSans"},
+    {"Liberation Sans Narrow", FontPackage::Liberation, "/usr/share/fonts/truetype/liberation/LiberationSansNarrow"},
+    {"Liberation Serif", FontPackage::Liberation, "/usr/share/fonts/truetype/liberation/LiberationSerif"},
+};
+
+// The file of one style (bit 0 bold, bit 1 italic); empty where the package has none.
+std::string StyleFile(const FaceFiles& entry, int style) {
+    static const char* const kDejaVu[4] = {".ttf", "-Bold.ttf", nullptr, nullptr};
+    static const char* const kLiberation[4] = {"-Regular.ttf", "-Bold.ttf", "-Italic.ttf", "-BoldItalic.ttf"};
+    const char* suffix = (entry.package == FontPackage::DejaVuCore ? kDejaVu : kLiberation)[style];
+    return suffix ? std::string(entry.stem) + suffix : std::string();
+}
 
 bool SameName(const std::string& a, const std::string& b) {
     return a.size() == b.size() &&
@@ -76,6 +113,31 @@ struct FontSystem {
 FontSystem& System() {
     static FontSystem* system = new FontSystem();
     return *system;
+}
+
+bool FileExists(const char* path) {
+    FILE* file = std::fopen(path, "rb");
+    if (file) std::fclose(file);
+    return file != nullptr;
+}
+
+// The project's own file for a family and style: the style's file, else the
+// upright file of the weight, else the regular file.
+bool OwnFile(const std::string& family, bool bold, bool italic, PlatformFaceMatch* match) {
+    for (const FaceFiles& entry : kFaceFiles) {
+        if (!SameName(entry.family, family)) continue;
+        const int style = (bold ? 1 : 0) + (italic ? 2 : 0);
+        for (int choice : {style, style & 1, 0}) {
+            const std::string file = StyleFile(entry, choice);
+            if (file.empty() || !FileExists(file.c_str())) continue;
+            match->family = entry.family;
+            match->file = file;
+            match->index = 0;
+            return true;
+        }
+        return false;
+    }
+    return false;
 }
 
 // The best fontconfig match for one family; true when its family list
@@ -123,30 +185,30 @@ bool PlatformFont_ResolveFace(const std::string& faceName, bool bold, bool itali
         *match = it->second;
         return true;
     }
-    if (!system.fontconfigReady) system.fontconfigReady = FcInit() == FcTrue;
+    const FaceNameRow* row = nullptr;
+    for (const FaceNameRow& entry : kFaceNames)
+        if (SameName(entry.windowsName, faceName)) row = &entry;
+    std::vector<std::string> families;
+    if (row != nullptr) {
+        for (const char* candidate : row->freeFaces)
+            if (candidate != nullptr) families.emplace_back(candidate);
+    } else if (!faceName.empty()) {
+        families.push_back(faceName);
+    }
+    // Each family is tried in the project's own files first, then through
+    // fontconfig; a name not found falls back to the default face, the same way.
+    const auto find = [&](const std::string& family, PlatformFaceMatch* match) {
+        if (OwnFile(family, bold, italic, match)) return true;
+        if (!system.fontconfigReady) system.fontconfigReady = FcInit() == FcTrue;
+        return system.fontconfigReady && MatchFamily(family, bold, italic, match);
+    };
     PlatformFaceMatch found;
     bool ok = false;
-    if (system.fontconfigReady) {
-        const FaceNameRow* row = nullptr;
-        for (const FaceNameRow& entry : kFaceNames)
-            if (SameName(entry.windowsName, faceName)) row = &entry;
-        if (row != nullptr) {
-            for (const char* candidate : row->freeFaces)
-                if (!ok && candidate != nullptr) ok = MatchFamily(candidate, bold, italic, &found);
-        } else if (!faceName.empty()) {
-            ok = MatchFamily(faceName, bold, italic, &found);
-        }
-        if (!ok) {
-            found.fallback = true;
-            ok = MatchFamily(kPlatformFallbackFace, bold, italic, &found);
-        }
-    }
+    for (const std::string& family : families)
+        if (!ok) ok = find(family, &found);
     if (!ok) {
-        found = PlatformFaceMatch{kPlatformFallbackFace, kFallbackFile, 0, true};
-        if (FILE* file = std::fopen(kFallbackFile, "rb")) {
-            std::fclose(file);
-            ok = true;
-        }
+        found.fallback = true;
+        ok = find(kPlatformFallbackFace, &found);
     }
     if (!ok) return false;
     system.resolved[key] = found;

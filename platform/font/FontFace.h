@@ -6,11 +6,13 @@
 // the pen, and the widths are whole pixels. Characters are Windows-1252
 // bytes, as the game's texts are.
 //
-// Faces are found through fontconfig after a table that maps the Windows
-// face names the content uses to free faces with the same metrics; a face
-// that cannot be found falls back to the monospaced default face, never to
-// nothing. Rendering is FreeType's; a bold or italic style that the face
-// lacks is made from the regular outlines.
+// A table maps the Windows face names the content uses to free faces with
+// the same metrics, whose files (of the Debian font packages the project
+// installs) are taken by their path, so text looks the same on every
+// machine; other names, and free faces whose files are missing, are found
+// through fontconfig. A face that cannot be found falls back to the
+// monospaced default face, never to nothing. Rendering is FreeType's; a bold
+// or italic style that the face lacks is made from the regular outlines.
 
 #include <cstdint>
 #include <memory>
@@ -45,8 +47,8 @@ struct PlatformFaceMatch {
 // The monospaced face that stands in for faces that cannot be found.
 extern const char* const kPlatformFallbackFace;
 
-// Resolves a face name through the face-name table and fontconfig; false
-// only when not even the fallback face exists.
+// Resolves a face name through the face-name table, the project's font
+// files and fontconfig; false only when not even the fallback face exists.
 bool PlatformFont_ResolveFace(const std::string& faceName, bool bold, bool italic, PlatformFaceMatch* match);
 
 class PlatformFont {

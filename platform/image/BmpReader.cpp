@@ -5,9 +5,12 @@
 
 #include "platform/image/ByteReader.h"
 #include "platform/image/Image.h"
+#include "platform/image/ImageRows.h"
 #include "platform/image/PixelFormat.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 namespace {
 
@@ -59,16 +62,24 @@ bool ReadHeader(ByteReader& in, BmpHeader* header, std::string* error) {
     return true;
 }
 
-// Palette indices of a run-length encoded image, rows bottom first; pixels
-// the runs never reach keep index 0.
-bool ReadRle(ByteReader& in, const BmpHeader& header, uint32_t width, uint32_t height, std::vector<uint8_t>* indices,
-             std::string* error) {
-    indices->assign(static_cast<size_t>(width) * height, 0);
+// Palette indices of a run-length encoded image, one row at a time, bottom
+// first: each row goes to emit as it is finished, so only one row is held
+// whatever size the header announces. Pixels the runs never reach keep
+// index 0.
+bool ReadRle(ByteReader& in, const BmpHeader& header, uint32_t width, uint32_t height,
+             const std::function<bool(uint32_t row, const uint8_t* indices)>& emit, std::string* error) {
+    std::vector<uint8_t> indices(width, 0);
     const bool four = header.compression == BI_RLE4;
     uint32_t x = 0, y = 0;
     auto put = [&](uint8_t index) {
-        if (x < width && y < height) (*indices)[static_cast<size_t>(y) * width + x] = index;
+        if (x < width) indices[x] = index;
         ++x;
+    };
+    auto nextRow = [&]() {
+        if (!emit(y, indices.data())) return false;
+        std::fill(indices.begin(), indices.end(), uint8_t{0});
+        ++y;
+        return true;
     };
     while (y < height) {
         const uint8_t count = in.U8();
@@ -77,13 +88,15 @@ bool ReadRle(ByteReader& in, const BmpHeader& header, uint32_t width, uint32_t h
         if (count > 0) {
             for (uint32_t i = 0; i < count; ++i) put(four ? (i & 1 ? value & 15 : value >> 4) : value);
         } else if (value == 0) {
+            if (!nextRow()) return false;
             x = 0;
-            ++y;
         } else if (value == 1) {
             break;
         } else if (value == 2) {
             x += in.U8();
-            y += in.U8();
+            // A move down leaves the rest of each row it passes at index 0.
+            for (uint32_t down = in.U8(); down > 0 && y < height; --down)
+                if (!nextRow()) return false;
         } else {
             const size_t bytes = four ? (value + 1u) / 2u : value;
             const uint8_t* run = in.Take(bytes + (bytes & 1));
@@ -92,12 +105,14 @@ bool ReadRle(ByteReader& in, const BmpHeader& header, uint32_t width, uint32_t h
         }
         if (in.Failed()) return Fail(error, "BMP pixel data truncated");
     }
+    while (y < height)
+        if (!nextRow()) return false;
     return true;
 }
 
 }  // namespace
 
-bool Image_DecodeBmp(const uint8_t* data, size_t size, ImageData* image, std::string* error) {
+bool Image_DecodeBmp(const uint8_t* data, size_t size, ImageData* image, std::string* error, ImageNeed need) {
     ByteReader in(data, size);
     if (in.U16() != 0x4D42) return Fail(error, "not a BMP file");
     in.Skip(8);
@@ -154,57 +169,55 @@ bool Image_DecodeBmp(const uint8_t* data, size_t size, ImageData* image, std::st
 
     if (pixelOffset >= in.Position() && !in.Seek(pixelOffset)) return Fail(error, "BMP pixel data truncated");
 
-    ImageLevel level;
-    level.width = static_cast<uint32_t>(width);
-    level.height = static_cast<uint32_t>(height);
-    level.pixels.resize(width * height);
-    auto store = [&](uint64_t fileRow, uint64_t x, uint32_t argb) {
-        const uint64_t y = topDown ? fileRow : height - 1 - fileRow;
-        level.pixels[y * width + x] = argb;
-    };
     auto lookup = [&](uint32_t index, uint32_t* argb) {
         if (index >= palette.size()) return Fail(error, "BMP palette index out of range");
         *argb = palette[index];
         return true;
     };
+    const uint32_t w = static_cast<uint32_t>(width), h = static_cast<uint32_t>(height);
+    auto pictureRow = [&](uint32_t fileRow) { return topDown ? fileRow : h - 1 - fileRow; };
+    const uint64_t stride = (width * header.bits + 31) / 32 * 4;
+    // The last row may go without its padding.
+    if (!rle && stride * (height - 1) + (width * header.bits + 7) / 8 > in.Remaining())
+        return Fail(error, "BMP pixel data truncated");
 
+    ImageLevel level;
+    ImageRows rows(w, h, need, &level);
     if (rle) {
-        std::vector<uint8_t> indices;
-        if (!ReadRle(in, header, level.width, level.height, &indices, error)) return false;
-        for (uint64_t row = 0; row < height; ++row) {
-            for (uint64_t x = 0; x < width; ++x) {
-                uint32_t argb;
-                if (!lookup(indices[row * width + x], &argb)) return false;
-                store(row, x, argb);
-            }
-        }
+        auto emit = [&](uint32_t fileRow, const uint8_t* indices) {
+            const uint32_t y = pictureRow(fileRow);
+            uint32_t* out = rows.Row(y);
+            for (uint32_t x = 0; x < w; ++x)
+                if (!lookup(indices[x], &out[x])) return false;
+            rows.Done(y);
+            return true;
+        };
+        if (!ReadRle(in, header, w, h, emit, error)) return false;
     } else {
-        const uint64_t stride = (width * header.bits + 31) / 32 * 4;
-        // The last row may go without its padding.
-        const uint64_t needed = stride * (height - 1) + (width * header.bits + 7) / 8;
-        if (needed > in.Remaining()) return Fail(error, "BMP pixel data truncated");
         const uint8_t* base = in.Here();
-        for (uint64_t row = 0; row < height; ++row) {
+        for (uint32_t row = 0; row < h; ++row) {
             const uint8_t* source = base + row * stride;
+            const uint32_t y = pictureRow(row);
+            uint32_t* out = rows.Row(y);
             for (uint64_t x = 0; x < width; ++x) {
-                uint32_t argb;
                 if (indexed) {
                     const uint64_t bit = x * header.bits;
                     const uint32_t index = (source[bit / 8] >> (8 - header.bits - bit % 8)) & ((1u << header.bits) - 1);
-                    if (!lookup(index, &argb)) return false;
+                    if (!lookup(index, &out[x])) return false;
                 } else {
                     const uint8_t* p = source + x * layout.bytesPerPixel;
                     uint32_t value = 0;
                     for (uint32_t i = 0; i < layout.bytesPerPixel; ++i) value |= static_cast<uint32_t>(p[i]) << (8 * i);
-                    argb = PixelFormat_ToArgb(layout, value);
+                    out[x] = PixelFormat_ToArgb(layout, value);
                 }
-                store(row, x, argb);
             }
+            rows.Done(y);
         }
     }
+    rows.Finish();
 
-    image->info.Width = level.width;
-    image->info.Height = level.height;
+    image->info.Width = w;
+    image->info.Height = h;
     image->info.Format = format;
     image->info.ImageFileFormat = D3DXIFF_BMP;
     image->hasAlpha = !indexed && header.masks[3] != 0;

@@ -30,7 +30,7 @@ bool Fail(std::string* error, const char* text) {
 
 }  // namespace
 
-bool Image_DecodeDds(const uint8_t* data, size_t size, ImageData* image, std::string* error) {
+bool Image_DecodeDds(const uint8_t* data, size_t size, ImageData* image, std::string* error, ImageNeed need) {
     ByteReader in(data, size);
     in.Skip(4);  // "DDS "
     const uint32_t headerSize = in.U32();
@@ -95,7 +95,16 @@ bool Image_DecodeDds(const uint8_t* data, size_t size, ImageData* image, std::st
     if (total > in.Remaining()) return Fail(error, "DDS levels truncated");
 
     image->storage = compressed ? format : D3DFMT_A8R8G8B8;
-    for (uint32_t i = 0; i < mips; ++i) {
+    // Levels above the smallest stored one that still covers the need are
+    // passed over: the texture is made from that one down.
+    auto covers = [&](uint32_t i) {
+        return need.width != 0 && need.height != 0 && std::max(1u, width >> i) >= need.width &&
+               std::max(1u, height >> i) >= need.height;
+    };
+    uint32_t first = 0;
+    while (first + 1 < mips && covers(first + 1)) ++first;
+    for (uint32_t i = 0; i < first; ++i) in.Skip(levelBytes(std::max(1u, width >> i), std::max(1u, height >> i)));
+    for (uint32_t i = first; i < mips; ++i) {
         ImageLevel level;
         level.width = std::max(1u, width >> i);
         level.height = std::max(1u, height >> i);
@@ -115,6 +124,7 @@ bool Image_DecodeDds(const uint8_t* data, size_t size, ImageData* image, std::st
 
     image->info.Width = width;
     image->info.Height = height;
+    image->info.MipLevels = mips;
     image->info.Format = format;
     image->info.ImageFileFormat = D3DXIFF_DDS;
     // DXT1 may hold one-bit alpha.

@@ -57,21 +57,33 @@ struct ImageData {
     std::vector<ImageLevel> levels;
 };
 
-// Limits on what a decoder accepts; larger files are refused before
-// their pixels are allocated.
+// Limits on what a decoder accepts: the largest picture a texture of the
+// game holds is 4096 x 4096 (or as many pixels in another shape). Larger
+// files are refused from their header, before their pixels are allocated.
 constexpr uint32_t kImageMaxSide = 16384;
-constexpr uint64_t kImageMaxPixels = uint64_t{1} << 26;
+constexpr uint64_t kImageMaxPixels = uint64_t{1} << 24;
+
+// The size a texture needs of a picture (0: the picture's own). A picture
+// at least twice as large on both sides may be decoded reduced by a power
+// of two, each pixel the mean of the block it covers, never below the
+// need; info still gives the file's own size. DDS files keep the stored
+// levels from the smallest that still covers the need; PNG files are
+// decoded whole.
+struct ImageNeed {
+    uint32_t width = 0;
+    uint32_t height = 0;
+};
 
 // Decodes a whole file held in memory. False with an error text for a file
 // that is truncated, damaged or of an unsupported kind.
-bool Image_Decode(const void* data, size_t size, ImageData* image, std::string* error);
+bool Image_Decode(const void* data, size_t size, ImageData* image, std::string* error, ImageNeed need = {});
 
 // The decoders behind Image_Decode, for callers that know the kind.
-bool Image_DecodeBmp(const uint8_t* data, size_t size, ImageData* image, std::string* error);
-bool Image_DecodeTga(const uint8_t* data, size_t size, ImageData* image, std::string* error);
-bool Image_DecodeDds(const uint8_t* data, size_t size, ImageData* image, std::string* error);
-bool Image_DecodeJpeg(const uint8_t* data, size_t size, ImageData* image, std::string* error);
-bool Image_DecodePng(const uint8_t* data, size_t size, ImageData* image, std::string* error);
+bool Image_DecodeBmp(const uint8_t* data, size_t size, ImageData* image, std::string* error, ImageNeed need = {});
+bool Image_DecodeTga(const uint8_t* data, size_t size, ImageData* image, std::string* error, ImageNeed need = {});
+bool Image_DecodeDds(const uint8_t* data, size_t size, ImageData* image, std::string* error, ImageNeed need = {});
+bool Image_DecodeJpeg(const uint8_t* data, size_t size, ImageData* image, std::string* error, ImageNeed need = {});
+bool Image_DecodePng(const uint8_t* data, size_t size, ImageData* image, std::string* error, ImageNeed need = {});
 
 // Level 0 or a stored mip level as ARGB pixels, whatever its storage.
 std::vector<uint32_t> Image_LevelPixels(const ImageData& image, size_t level);

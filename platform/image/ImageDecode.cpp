@@ -10,7 +10,7 @@ namespace {
 struct ImageKind {
     const char* signature;
     size_t length;
-    bool (*decode)(const uint8_t*, size_t, ImageData*, std::string*);
+    bool (*decode)(const uint8_t*, size_t, ImageData*, std::string*, ImageNeed);
 };
 
 // Files are told apart by their first bytes; TGA has no signature and
@@ -24,27 +24,28 @@ const ImageKind kImageKinds[] = {
 
 }  // namespace
 
-bool Image_Decode(const void* data, size_t size, ImageData* image, std::string* error) {
+bool Image_Decode(const void* data, size_t size, ImageData* image, std::string* error, ImageNeed need) {
     *image = ImageData{};
     const auto* bytes = static_cast<const uint8_t*>(data);
     if (bytes == nullptr || size == 0) {
         *error = "empty image file";
         return false;
     }
-    bool (*decode)(const uint8_t*, size_t, ImageData*, std::string*) = Image_DecodeTga;
+    bool (*decode)(const uint8_t*, size_t, ImageData*, std::string*, ImageNeed) = Image_DecodeTga;
     for (const ImageKind& kind : kImageKinds) {
         if (size >= kind.length && std::memcmp(bytes, kind.signature, kind.length) == 0) {
             decode = kind.decode;
             break;
         }
     }
-    if (!decode(bytes, size, image, error)) {
+    if (!decode(bytes, size, image, error, need)) {
         *image = ImageData{};
         return false;
     }
     image->info.Depth = 1;
     image->info.ResourceType = D3DRTYPE_TEXTURE;
-    image->info.MipLevels = static_cast<uint32_t>(image->levels.size());
+    // What the file stores, also when levels above the need were left out.
+    if (image->info.MipLevels == 0) image->info.MipLevels = static_cast<uint32_t>(image->levels.size());
     return true;
 }
 

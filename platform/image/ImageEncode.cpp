@@ -86,7 +86,43 @@ bool RunJpeg(jpeg_compress_struct* info, JpegErrorExit* exit, JpegJob* job) {
     return true;
 }
 
+// libpng reports a failed write by calling its error function, which jumps
+// back here; the output goes into a vector.
+bool RunBlankPng(png_structp png, png_infop info, uint32_t width, uint32_t height, std::vector<uint8_t>* row) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_set_IHDR(png, info, width, height, 1, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_level(png, 9);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    png_write_info(png, info);
+    for (uint32_t y = 0; y < height; ++y) png_write_row(png, row->data());
+    png_write_end(png, nullptr);
+    return true;
+}
+
 }  // namespace
+
+bool Image_EncodeBlankPng(uint32_t width, uint32_t height, std::vector<uint8_t>* file) {
+    if (width == 0 || height == 0) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    if (info == nullptr) {
+        png_destroy_write_struct(&png, nullptr);
+        return false;
+    }
+    file->clear();
+    png_set_write_fn(
+        png, file,
+        [](png_structp p, png_bytep data, png_size_t length) {
+            auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
+            out->insert(out->end(), data, data + length);
+        },
+        nullptr);
+    std::vector<uint8_t> row((width + 7) / 8, 0);
+    const bool written = RunBlankPng(png, info, width, height, &row);
+    png_destroy_write_struct(&png, &info);
+    return written;
+}
 
 bool Image_EncodePng(const uint32_t* pixels, uint32_t width, uint32_t height, PngLayout layout,
                      std::vector<uint8_t>* file) {

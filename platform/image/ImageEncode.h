@@ -21,3 +21,8 @@ bool Image_EncodePng(const uint32_t* pixels, uint32_t width, uint32_t height, Pn
 // Quality 1 to 100; grey files take the red channel.
 bool Image_EncodeJpeg(const uint32_t* pixels, uint32_t width, uint32_t height, int quality, bool grey,
                       std::vector<uint8_t>* file);
+
+// A black picture at one bit a pixel, deflated as far as it goes: the
+// smallest PNG of its size (fixtures of pictures large for their bytes).
+// Rows are written one at a time, so any size costs one row of memory.
+bool Image_EncodeBlankPng(uint32_t width, uint32_t height, std::vector<uint8_t>* file);

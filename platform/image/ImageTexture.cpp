@@ -9,6 +9,21 @@ namespace {
 
 bool Given(uint32_t value) { return value != 0 && value != D3DX_DEFAULT; }
 
+// A texture is asked for at most this many times the picture's own side:
+// past it an item asks for a picture it does not have.
+constexpr uint64_t kMostGrowth = 4;
+
+// The size asked for, when the device can make it and it is in proportion
+// to the picture; otherwise the picture's own size.
+void BoundRequest(const D3DCAPS8& caps, const D3DXIMAGE_INFO& picture, uint32_t* width, uint32_t* height) {
+    const uint64_t w = *width, h = *height;
+    const bool fits = w <= caps.MaxTextureWidth && h <= caps.MaxTextureHeight && w <= kMostGrowth * picture.Width &&
+                      h <= kMostGrowth * picture.Height && w * h <= kImageMaxPixels;
+    if (fits) return;
+    *width = picture.Width;
+    *height = picture.Height;
+}
+
 // Writes a level as it is stored: the texture's own blocks or pixels.
 HRESULT CopyLevel(PlatformTexture* texture, uint32_t level, const ImageLevel& stored) {
     D3DLOCKED_RECT locked{};
@@ -106,11 +121,18 @@ HRESULT Image_CreateTextureFromMemory(PlatformDevice* device, const void* data, 
                                       D3DXIMAGE_INFO* info, PlatformTexture** texture, std::string* error) {
     if (texture == nullptr || device == nullptr) return D3DERR_INVALIDCALL;
     *texture = nullptr;
+    D3DCAPS8 caps{};
+    device->GetDeviceCaps(&caps);
+    // The decoder need not keep more of the picture than the texture asked for.
+    ImageNeed need;
+    if (Given(width) && Given(height) && width <= caps.MaxTextureWidth && height <= caps.MaxTextureHeight)
+        need = ImageNeed{width, height};
     ImageData image;
-    if (!Image_Decode(data, size, &image, error)) return D3DXERR_INVALIDDATA;
+    if (!Image_Decode(data, size, &image, error, need)) return D3DXERR_INVALIDDATA;
     if (info != nullptr) *info = image.info;
-    const uint32_t w = Given(width) ? width : image.info.Width;
-    const uint32_t h = Given(height) ? height : image.info.Height;
+    uint32_t w = Given(width) ? width : image.info.Width;
+    uint32_t h = Given(height) ? height : image.info.Height;
+    BoundRequest(caps, image.info, &w, &h);
     const uint32_t levels = Given(mipLevels) ? std::min(mipLevels, Image_FullMipCount(w, h)) : 0;
     PlatformTexture* made = nullptr;
     HRESULT result =

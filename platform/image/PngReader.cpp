@@ -16,9 +16,19 @@ D3DFORMAT FormatOf(uint32_t pngFormat) {
     return alpha ? D3DFMT_A8L8 : D3DFMT_L8;
 }
 
+// Deflate packs at most 1032 bytes into one, and a row of a PNG holds a
+// filter byte and at least one bit a pixel: a file too small for the rows
+// its header announces is refused before they are allocated.
+constexpr uint64_t kDeflateMostRatio = 1032;
+
+bool HoldsTheRows(uint64_t width, uint64_t height, size_t size) {
+    return height * (1 + (width + 7) / 8) <= kDeflateMostRatio * size;
+}
+
 }  // namespace
 
-bool Image_DecodePng(const uint8_t* data, size_t size, ImageData* image, std::string* error) {
+// PNG files are decoded whole: the simplified reader fills one buffer.
+bool Image_DecodePng(const uint8_t* data, size_t size, ImageData* image, std::string* error, ImageNeed) {
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_memory(&png, data, size)) {
@@ -29,6 +39,11 @@ bool Image_DecodePng(const uint8_t* data, size_t size, ImageData* image, std::st
     if (!Image_SizeAllowed(png.width, png.height)) {
         png_image_free(&png);
         *error = "PNG size out of range";
+        return false;
+    }
+    if (!HoldsTheRows(png.width, png.height, size)) {
+        png_image_free(&png);
+        *error = "PNG data too short for its size";
         return false;
     }
     const uint32_t fileFormat = png.format;

@@ -5,6 +5,7 @@
 
 #include "platform/image/ByteReader.h"
 #include "platform/image/Image.h"
+#include "platform/image/ImageRows.h"
 #include "platform/image/PixelFormat.h"
 
 #include <algorithm>
@@ -57,42 +58,60 @@ bool Fail(std::string* error, const char* text) {
     return false;
 }
 
-// The stored values of every pixel in file order, run-length packets
-// expanded (a packet may run on into the next row).
-bool ReadValues(ByteReader& in, bool rle, uint32_t bytesPerValue, uint64_t count, std::vector<uint32_t>* values,
-                std::string* error) {
-    if (!rle) {
-        const uint8_t* bytes = in.Take(count * bytesPerValue);
-        if (bytes == nullptr) return Fail(error, "TGA pixel data truncated");
-        values->resize(count);
-        for (uint64_t i = 0; i < count; ++i) (*values)[i] = ReadValue(bytes + i * bytesPerValue, bytesPerValue);
+// The stored values of the pixels in file order, one row at a time, with
+// run-length packets expanded (a packet may run on into the next row).
+class TgaValues {
+public:
+    TgaValues(ByteReader& in, bool rle, uint32_t bytesPerValue) : m_In(in), m_Rle(rle), m_Bytes(bytesPerValue) {}
+
+    // Checks that the file can hold count values at all: a packet of
+    // 1 + bytesPerValue bytes covers at most 128 pixels.
+    bool Enough(uint64_t count) const {
+        if (!m_Rle) return count * m_Bytes <= m_In.Remaining();
+        return count <= static_cast<uint64_t>(m_In.Remaining()) / (1 + m_Bytes) * 128;
+    }
+    bool ReadRow(uint32_t* values, uint32_t count, std::string* error) {
+        if (!m_Rle) {
+            const uint8_t* bytes = m_In.Take(size_t{count} * m_Bytes);
+            if (bytes == nullptr) return Fail(error, "TGA pixel data truncated");
+            for (uint32_t i = 0; i < count; ++i) values[i] = ReadValue(bytes + size_t{i} * m_Bytes, m_Bytes);
+            return true;
+        }
+        for (uint32_t i = 0; i < count; ++i) {
+            if (m_Left == 0) {
+                const uint8_t header = m_In.U8();
+                m_Left = (header & 0x7Fu) + 1u;
+                m_Repeat = (header & 0x80) != 0;
+                if (m_Repeat) {
+                    const uint8_t* bytes = m_In.Take(m_Bytes);
+                    if (bytes == nullptr) return Fail(error, "TGA pixel data truncated");
+                    m_Value = ReadValue(bytes, m_Bytes);
+                }
+                if (m_In.Failed()) return Fail(error, "TGA pixel data truncated");
+            }
+            if (!m_Repeat) {
+                const uint8_t* bytes = m_In.Take(m_Bytes);
+                if (bytes == nullptr) return Fail(error, "TGA pixel data truncated");
+                m_Value = ReadValue(bytes, m_Bytes);
+            }
+            values[i] = m_Value;
+            --m_Left;
+        }
         return true;
     }
-    // A packet of 1 + bytesPerValue bytes covers at most 128 pixels.
-    if (count > static_cast<uint64_t>(in.Remaining()) / (1 + bytesPerValue) * 128)
-        return Fail(error, "TGA pixel data truncated");
-    values->reserve(count);
-    while (values->size() < count) {
-        const uint8_t header = in.U8();
-        const uint32_t run = (header & 0x7F) + 1u;
-        const uint64_t take = std::min<uint64_t>(run, count - values->size());
-        if (header & 0x80) {
-            const uint8_t* bytes = in.Take(bytesPerValue);
-            if (bytes == nullptr) return Fail(error, "TGA pixel data truncated");
-            values->insert(values->end(), take, ReadValue(bytes, bytesPerValue));
-        } else {
-            const uint8_t* bytes = in.Take(static_cast<size_t>(run) * bytesPerValue);
-            if (bytes == nullptr) return Fail(error, "TGA pixel data truncated");
-            for (uint64_t i = 0; i < take; ++i) values->push_back(ReadValue(bytes + i * bytesPerValue, bytesPerValue));
-        }
-        if (in.Failed()) return Fail(error, "TGA pixel data truncated");
-    }
-    return true;
-}
+
+private:
+    ByteReader& m_In;
+    bool m_Rle;
+    uint32_t m_Bytes;
+    uint32_t m_Left = 0;  // pixels left in the current packet
+    bool m_Repeat = false;
+    uint32_t m_Value = 0;
+};
 
 }  // namespace
 
-bool Image_DecodeTga(const uint8_t* data, size_t size, ImageData* image, std::string* error) {
+bool Image_DecodeTga(const uint8_t* data, size_t size, ImageData* image, std::string* error, ImageNeed need) {
     ByteReader in(data, size);
     const uint8_t idLength = in.U8();
     const uint8_t mapType = in.U8();
@@ -138,21 +157,21 @@ bool Image_DecodeTga(const uint8_t* data, size_t size, ImageData* image, std::st
         if (layout == nullptr) return Fail(error, "unsupported TGA pixel depth");
     }
 
-    std::vector<uint32_t> values;
-    const uint64_t count = static_cast<uint64_t>(width) * height;
-    if (!ReadValues(in, type->rle, (bits + 7u) / 8u, count, &values, error)) return false;
+    TgaValues values(in, type->rle, (bits + 7u) / 8u);
+    if (!values.Enough(static_cast<uint64_t>(width) * height)) return Fail(error, "TGA pixel data truncated");
 
     ImageLevel level;
-    level.width = width;
-    level.height = height;
-    level.pixels.resize(count);
+    ImageRows rows(width, height, need, &level);
+    std::vector<uint32_t> stored(width);
     const bool topDown = (descriptor & 0x20) != 0;
     const bool rightToLeft = (descriptor & 0x10) != 0;
     for (uint32_t row = 0; row < height; ++row) {
+        if (!values.ReadRow(stored.data(), width, error)) return false;
         const uint32_t y = topDown ? row : height - 1 - row;
+        uint32_t* out = rows.Row(y);
         for (uint32_t column = 0; column < width; ++column) {
             const uint32_t x = rightToLeft ? width - 1 - column : column;
-            const uint32_t value = values[static_cast<size_t>(row) * width + column];
+            const uint32_t value = stored[column];
             uint32_t argb;
             if (layout != nullptr) {
                 argb = PixelFormat_ToArgb(*layout, value);
@@ -161,9 +180,11 @@ bool Image_DecodeTga(const uint8_t* data, size_t size, ImageData* image, std::st
                     return Fail(error, "TGA palette index out of range");
                 argb = palette[value - mapFirst];
             }
-            level.pixels[static_cast<size_t>(y) * width + x] = argb;
+            out[x] = argb;
         }
+        rows.Done(y);
     }
+    rows.Finish();
 
     image->info.Width = width;
     image->info.Height = height;

@@ -47,13 +47,21 @@ struct MovieInfo {
 
 enum MovieRead { MOVIE_READ_VIDEO, MOVIE_READ_AUDIO, MOVIE_READ_END };
 
+// The largest video frame a movie may have: the game's movies and video
+// textures are at most screen-sized. A file whose frames are larger is
+// refused when it is opened (and a larger frame later in it is dropped).
+constexpr uint32_t kMovieMaxSide = 2048;
+constexpr uint64_t kMovieMaxPixels = uint64_t{2048} * 1536;
+
 // The decoders live in a module of their own (MovieCodecs.h), loaded with
 // the first movie, so that programs and tests that play none do not load
 // the codec libraries and everything they bring.
 class PlatformMovie {
 public:
     // Null, with the reason in error, for a file without a decodable video
-    // or audio track. Without withAudio the audio track is left undecoded.
+    // or audio track, of a container or codec the game does not play, or
+    // with frames beyond kMovieMaxSide or kMovieMaxPixels. Without
+    // withAudio the audio track is left undecoded.
     static std::unique_ptr<PlatformMovie> Open(std::unique_ptr<MovieSource> source, bool withAudio,
                                                std::string* error);
     virtual ~PlatformMovie() = default;

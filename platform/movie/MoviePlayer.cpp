@@ -11,6 +11,14 @@ constexpr size_t kFramesAhead = 4;
 // never waits; frames decoded meanwhile stay below the cap.
 constexpr double kAudioAhead = 0.5;
 constexpr size_t kFramesAheadCap = 48;
+// ... and below this many bytes of frames, whatever their size.
+constexpr uint64_t kFramesAheadBytes = uint64_t{64} << 20;
+
+// The most frames decoded ahead while the sound waits.
+size_t FramesAheadCap(const MovieInfo& info) {
+    const uint64_t frameBytes = std::max<uint64_t>(1, uint64_t{info.width} * info.height * 4);
+    return static_cast<size_t>(std::clamp<uint64_t>(kFramesAheadBytes / frameBytes, kFramesAhead, kFramesAheadCap));
+}
 // The longest the worker sleeps while running, so a clock that moves
 // without waking it is still followed.
 constexpr double kLongestWait = 0.01;
@@ -207,7 +215,8 @@ void MoviePlayer::Work() {
         const double position = PositionLocked();
         const bool soundWaits = m_AudioSink != nullptr && m_LastAudioTime - position < kAudioAhead;
         const bool roomAhead = GetInfo().hasVideo
-                                   ? m_Frames.size() < kFramesAhead || (soundWaits && m_Frames.size() < kFramesAheadCap)
+                                   ? m_Frames.size() < kFramesAhead ||
+                                         (soundWaits && m_Frames.size() < FramesAheadCap(GetInfo()))
                                    : soundWaits;
         // The newest due frame is shown once every due frame is decoded
         // (a frame after the position is queued, or there are no more).

@@ -24,28 +24,6 @@ int32_t ParentOf(const Skeleton& skeleton, size_t index) {
     return parent >= 0 && static_cast<size_t>(parent) < skeleton.bones.size() ? parent : -1;
 }
 
-// The bind pose in mesh space undoes the offset matrix; relative to the
-// parent it is that times the parent's offset (the inverse of the parent's
-// bind pose). An offset that cannot be inverted gives the identity.
-void SetBindPose(Skeleton* skeleton) {
-    const size_t count = skeleton->bones.size();
-    skeleton->rest.resize(count);
-    for (size_t i = 0; i < count; ++i) {
-        Bone* bone = skeleton->bones[i];
-        if (Mat4_Inverse(&bone->world, bone->offset) == nullptr) bone->world = Identity();
-    }
-    for (size_t i = 0; i < count; ++i) {
-        Bone* bone = skeleton->bones[i];
-        const int32_t parent = ParentOf(*skeleton, i);
-        if (parent < 0) {
-            skeleton->rest[i] = bone->world;
-        } else {
-            Mat4_Multiply(&skeleton->rest[i], bone->world, skeleton->bones[parent]->offset);
-        }
-        bone->local = skeleton->rest[i];
-    }
-}
-
 // The layer's rotation at a share of its angle about its own axis.
 Quaternion ScaledRotation(const Quaternion& q, float weight) {
     if (weight == 1.0f) return q;
@@ -113,7 +91,6 @@ Skeleton* Mesh_CreateSkeleton(CQVMeshItem* mesh) {
         const int32_t parent = ParentOf(*skeleton, i);
         if (parent >= 0) skeleton->bones[parent]->children.push_back(skeleton->bones[i]);
     }
-    SetBindPose(skeleton);
     return skeleton;
 }
 
@@ -197,7 +174,7 @@ void Skeleton_UpdatePose(Skeleton* skeleton, CQVMotionItem* motion, BoneMatrices
         if (track != nullptr) {
             PoseBone(bone, *track, time);
         } else {
-            bone->local = skeleton->rest[i];
+            bone->local = Identity();  // layers need a track to act on
         }
     }
     for (size_t i = 0; i < count; ++i) {

@@ -25,9 +25,6 @@ enum : uint32_t {
 
 struct Skeleton {
     std::vector<Bone*> bones;  // the mesh's bone order, each owned by the skeleton
-    // Each bone's local matrix at the bind pose, from the offset matrices:
-    // what a bone takes when the motion has no track for it.
-    std::vector<Matrix> rest;
 };
 
 // One skin matrix (offset x world) per mesh bone, as skinning reads them.
@@ -55,7 +52,7 @@ struct BoneLayerBinding {
 };
 
 // Loads the mesh when needed; null for a null mesh or one without bones.
-// Bones start at the bind pose.
+// Bones start with the mesh's own matrices, until the first pose.
 Skeleton* Mesh_CreateSkeleton(CQVMeshItem* mesh);
 void Skeleton_Destroy(Skeleton* skeleton);
 Bone* Skeleton_GetBone(const Skeleton* skeleton, uint32_t index);
@@ -80,7 +77,9 @@ void Skeleton_FreeBoneMatrices(BoneMatrices* matrices);
 
 // Poses every bone from its track in the motion at the time (loading the
 // motion when needed) with its layers on top, then the world matrices down
-// the hierarchy and the skin matrices. Nothing when any argument is null.
+// the hierarchy and the skin matrices. A bone the motion has no track for
+// takes the identity as its local matrix, whatever its layers hold.
+// Nothing when any argument is null.
 void Skeleton_UpdatePose(Skeleton* skeleton, CQVMotionItem* motion, BoneMatrices* matrices, float time);
 
 // Rewrites the positions and normals of a skinned mesh's vertices from the

@@ -218,7 +218,13 @@ void FontRasterizer_InvalidateStateBlocks(FontRasterizer* font) {
 int FontRasterizer_Create(FontRasterizer* font, const char* faceName, uint32_t size, uint32_t flags,
                           PlatformDevice* device, const char* characterSet, HWND window, float spacing) {
     FontRasterizer_Release(font);
-    if (device == nullptr || faceName == nullptr) return 0;
+    // What a font item may ask for: blank pixels around each glyph beyond a
+    // quarter of the largest texture fit no cell, and glyphs of thousands of
+    // points fit no screen; both keep the cell arithmetic in whole pixels.
+    constexpr float kMostSpacing = 4096.0f;
+    constexpr uint32_t kMostSize = 2048;
+    if (device == nullptr || faceName == nullptr || !(spacing >= 0.0f && spacing <= kMostSpacing) || size > kMostSize)
+        return 0;
     std::snprintf(font->faceName, sizeof font->faceName, "%s", faceName);
     font->size = size;
     font->flags = flags;
@@ -237,7 +243,10 @@ int FontRasterizer_Create(FontRasterizer* font, const char* faceName, uint32_t s
     if (!face) return 0;
     D3DCAPS8 caps{};
     device->GetDeviceCaps(&caps);
-    const uint32_t limit = std::max<uint32_t>(caps.MaxTextureWidth, kStartSize);
+    // The glyphs fit the texture size the game's hardware held; larger
+    // fonts are drawn scaled up, as on a device that holds no larger one.
+    constexpr uint32_t kMostTextureSide = 2048;
+    const uint32_t limit = std::max<uint32_t>(std::min(caps.MaxTextureWidth, kMostTextureSide), kStartSize);
     int32_t widths[256] = {};
     MeasureSet(*font, *face, widths);
     std::vector<Cell> cells;

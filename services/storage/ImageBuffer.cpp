@@ -1,10 +1,13 @@
 #include "services/storage/ImageBuffer.h"
 
+#include "kernel/base/Archive.h"
+#include "kernel/base/FileSystem.h"
 #include "kernel/base/Path.h"
 
 #include <cstdio>
 #include <limits>
 #include <new>
+#include <string>
 
 void ImageBuffer::UpdateLayout() {
     bytesPerPixel = bitsPerPixel / 8;
@@ -38,8 +41,13 @@ void ImageBuffer::Free() {
 
 int ImageBuffer::WriteTga(const char* fileName) const {
     if (fileName == nullptr || width > 0xFFFF || height > 0xFFFF) return 0;
-    FILE* file = std::fopen(CQVFilePath(fileName).Resolve().c_str(), "wb");
-    if (file == nullptr) return 0;
+    // Written whole into a new file beside the name, then put in its place:
+    // a failed write leaves an older file as it was, and a link planted
+    // under the name is replaced, not followed.
+    CQVArchive archive;
+    archive.fileSystem = CQVStdioFileSystem::GetInstance();
+    std::string temporary;
+    if (!Archive_OpenTemporaryBeside(&archive, fileName, &temporary)) return 0;
     const uint8_t header[18] = {0,
                                 0,
                                 2,  // uncompressed true colour
@@ -49,10 +57,17 @@ int ImageBuffer::WriteTga(const char* fileName) const {
                                 static_cast<uint8_t>(height), static_cast<uint8_t>(height >> 8),
                                 static_cast<uint8_t>(bitsPerPixel),
                                 0};  // origin at the bottom left: rows go bottom up
-    bool written = std::fwrite(header, sizeof header, 1, file) == 1;
+    bool written = archive.Write(header, sizeof header) == 1;
     for (int32_t row = height - 1; written && row >= 0 && pitch > 0; --row)
-        written = std::fwrite(pixels.get() + static_cast<size_t>(row) * static_cast<size_t>(pitch),
-                              static_cast<size_t>(pitch), 1, file) == 1;
-    written = std::fclose(file) == 0 && written;
-    return written ? 1 : 0;
+        written = archive.Write(pixels.get() + static_cast<size_t>(row) * static_cast<size_t>(pitch),
+                                static_cast<uint32_t>(pitch)) == 1;
+    // Every byte must be on the disk before the old file goes.
+    written = archive.Flush() && written;
+    written = archive.Close() == 0 && written;
+    const std::string temporaryPath = CQVFilePath(temporary).Resolve();
+    if (!written) {
+        std::remove(temporaryPath.c_str());
+        return 0;
+    }
+    return File_ReplaceOnDisk(temporaryPath, CQVFilePath(fileName).Resolve()) ? 1 : 0;
 }

@@ -18,8 +18,9 @@ public:
     // bytes per pixel = bits / 8; pitch = width x bits / 8; size = height x pitch.
     void UpdateLayout();
     // An 18-byte TGA header (uncompressed true colour, origin bottom left),
-    // then the rows from the last to the first. 1 when written, 0 when the
-    // file cannot be created or written.
+    // then the rows from the last to the first, into a new file beside the
+    // name that replaces it once whole. 1 when written, 0 when the file
+    // cannot be created or written (an older file is then kept).
     int WriteTga(const char* fileName) const;
 
     std::unique_ptr<uint8_t[]> pixels;

@@ -134,8 +134,9 @@ int Storage_List(uint32_t, uint32_t* count) {
     std::vector<std::string> names;
     for (; it != fs::directory_iterator(); it.increment(error)) {
         if (error) break;
-        // Folders, whatever their other attributes, hold no save.
-        if (it->is_directory(error)) continue;
+        // Only regular files hold saves: a folder holds none, and a pipe or
+        // a device would hold the game at its opening or never end.
+        if (!it->is_regular_file(error) || error) continue;
         names.push_back(it->path().filename().string());
     }
     std::sort(names.begin(), names.end());

@@ -54,8 +54,8 @@ int Storage_GetFreeSpaceText(uint32_t device, char* buffer, uint32_t size);
 // file that cannot be written whole) with the error text set.
 int Storage_Write(uint32_t device, const char* name, const void* data, uint32_t size);
 // The number of saves; the folder is searched only when a write has
-// happened since the last search. Folders and files shorter than the
-// header are not saves. 1, or 0 when the folder holds none.
+// happened since the last search. Only regular files (or links to them)
+// of at least the header's length are saves. 1, or 0 when the folder holds none.
 int Storage_List(uint32_t device, uint32_t* count);
 // Reads the listed save at index into the buffer; size must be its listed
 // size. 1, or 0 (bad index, other size, a file gone or shorter than listed)

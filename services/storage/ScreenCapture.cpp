@@ -61,22 +61,31 @@ void ScaleInto(ImageBuffer* image, const uint8_t* source, int64_t sourcePitch, i
 
 void Screen_CaptureBackBuffer(int32_t width, int32_t height) {
     if (width <= 0 || height <= 0) return;
-    if (g_CaptureImage && (g_CaptureImage->GetWidth() != width || g_CaptureImage->GetHeight() != height))
-        g_CaptureImage.reset();
-    if (!g_CaptureImage) {
-        auto image = std::make_unique<ImageBuffer>();
-        if (!image->Create(width, height, 32)) return;
-        std::memset(image->pixels.get(), 0xFF, static_cast<size_t>(image->size));
-        g_CaptureImage = std::move(image);
-    }
     CQVGraphics* graphics = CQVGraphics::GetInstance();
     PlatformDevice* device = graphics != nullptr ? graphics->GetDevice() : nullptr;
     PlatformSurface* surface = nullptr;
     if (device == nullptr || !Succeeded(device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &surface))) return;
     D3DSURFACE_DESC desc{};
+    // A capture samples the back buffer: a larger one could hold nothing
+    // more, only more memory and a larger file, so it is refused.
+    if (!Succeeded(surface->GetDesc(&desc)) || static_cast<uint32_t>(width) > desc.Width ||
+        static_cast<uint32_t>(height) > desc.Height) {
+        surface->Release();
+        return;
+    }
+    if (g_CaptureImage && (g_CaptureImage->GetWidth() != width || g_CaptureImage->GetHeight() != height))
+        g_CaptureImage.reset();
+    if (!g_CaptureImage) {
+        auto image = std::make_unique<ImageBuffer>();
+        if (!image->Create(width, height, 32)) {
+            surface->Release();
+            return;
+        }
+        std::memset(image->pixels.get(), 0xFF, static_cast<size_t>(image->size));
+        g_CaptureImage = std::move(image);
+    }
     D3DLOCKED_RECT locked{};
-    if (Succeeded(surface->GetDesc(&desc)) && desc.Width >= 2 && desc.Height >= 2 &&
-        Succeeded(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+    if (desc.Width >= 2 && desc.Height >= 2 && Succeeded(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
         ScaleInto(g_CaptureImage.get(), static_cast<const uint8_t*>(locked.pBits), locked.Pitch, desc.Width,
                   desc.Height, desc.Format);
         surface->UnlockRect();

@@ -1,6 +1,5 @@
 #include "tools/sampledata/SampleSound.h"
 
-#include "actors/scene/AmbientSound.h"
 #include "actors/scene/Sound.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
@@ -22,17 +21,19 @@ namespace {
 
 constexpr uint32_t DEFAULT_SOUND_ID = 1;
 constexpr uint32_t TORCH_SOUND_ID = 1500;
-constexpr uint32_t FIRST_AMBIENCE_ID = 1501;
-// Seconds an ambience takes to fade in or out, as the scripts write it.
-constexpr char AMBIENCE_FADE_TIME[] = "2.0";
-constexpr char AMBIENCE_ACTOR[] = "Ambience";
+constexpr uint32_t FIRST_AIR_ID = 1501;
 const WavFormat kMono{1, 22050, 16};
 
-// One air per room, each in its own slot. The items are added before the
-// rooms are built, so the count comes from the layout, not from level.rooms.
-constexpr uint32_t kAmbienceCount = std::min<uint32_t>(kSampleRoomCount, CQVAmbientSound::kSlotCount);
+// A room's air is at full level about the middle of its room and reaches
+// the middle of the next one at a quarter of it; further off it stays at an
+// eighth (beyond its range a sound keeps the level it has there), so each
+// room sounds of its own air.
+constexpr float kAirFullRadius = 200.0f;
+constexpr float kAirRange = 2.0f * kSampleRoomSize;
+constexpr float kAirVolume = 0.8f;
+constexpr float kAirHeight = 150.0f;
 
-std::string AmbienceName(uint32_t room) { return "Room Air " + std::to_string(room + 1); }
+std::string AirName(uint32_t room) { return "Room Air " + std::to_string(room + 1); }
 
 // 16-bit mono samples from a function of time in seconds (-1 to 1).
 template <typename Wave>
@@ -113,9 +114,10 @@ void SampleSound_AddItems(SampleLevel& level) {
     torch->flags = CQVSoundItem::SOUND_WHOLE_FILE | CQVSoundItem::SOUND_3D;
     Write(level, "torch.wav", Crackle(3.0f));
 
-    for (uint32_t room = 0; room < kAmbienceCount; ++room) {
+    for (uint32_t room = 0; room < kSampleRoomCount; ++room) {
         const std::string file = "air" + std::to_string(room + 1) + ".wav";
-        library.AddSound(FIRST_AMBIENCE_ID + room, AmbienceName(room), file)->volume = 0.6f;
+        CQVSoundItem* air = library.AddSound(FIRST_AIR_ID + room, AirName(room), file);
+        air->flags = CQVSoundItem::SOUND_WHOLE_FILE | CQVSoundItem::SOUND_3D;
         Write(level, file.c_str(), Air(room, 4.0f));
     }
 }
@@ -123,38 +125,38 @@ void SampleSound_AddItems(SampleLevel& level) {
 void SampleSound_AddActors(SampleLevel& level) {
     if (level.rooms.empty()) return;
     std::vector<uint32_t> ids = {DEFAULT_SOUND_ID, TORCH_SOUND_ID};
-    for (uint32_t room = 0; room < kAmbienceCount; ++room) ids.push_back(FIRST_AMBIENCE_ID + room);
+    for (uint32_t room = 0; room < kSampleRoomCount; ++room) ids.push_back(FIRST_AIR_ID + room);
     ShareSoundItems(level, ids);
 
-    // The torch: a looping 3D crackle high on the first room's far wall,
-    // heard from 1 m at full volume and out to 9 m.
-    const SampleRoom& first = level.rooms.front();
-    if (CQVActor* torch = level.Make(CLASS_SOUND, "Torch Sound", first.group)) {
-        torch->HandleMessage(MSG_SET_RESOURCE, Args_Of("Torch Crackle"));
-        Sample_Send(torch, MSG_SET_SOUND_TYPE, uint32_t{SOUND_TYPE_3D});
-        Sample_Send(torch, MSG_SET_SOUND_PLAY_STYLE, uint32_t{SOUND_PLAY_LOOP});
-        Sample_Send(torch, MSG_SET_SOUND_RADIUS, 900.0f);
-        Sample_Send(torch, MSG_SET_SOUND_MIN_RADIUS, 100.0f);
-        Sample_Send(torch, MSG_SET_VOLUME, 0.9f);
-        Sample_Send(torch, MSG_SET_FREQUENCY_V, 0.05f);
-        // Plays as the room comes into view (set directly: the sheet's
-        // check box would start it here and now).
-        static_cast<CQVSound*>(torch)->m_StartPlaying = 1;
-        const Vector3 place(first.max.x - 40.0f, 180.0f, 0.5f * (first.min.z + first.max.z));
-        Sample_Send(torch, MSG_SET_WSPOSITION, place);
-    }
+    // A looping 3D sound that plays as its room comes into view (set
+    // directly: the sheet's check box would start it here and now).
+    const auto loop = [&level](const char* name, const std::string& sound, CQVActor* room, float fullRadius,
+                               float range, float volume, const Vector3& place) {
+        CQVActor* actor = level.Make(CLASS_SOUND, name, room);
+        if (actor == nullptr) return static_cast<CQVActor*>(nullptr);
+        actor->HandleMessage(MSG_SET_RESOURCE, Args_Of(sound.c_str()));
+        Sample_Send(actor, MSG_SET_SOUND_TYPE, uint32_t{SOUND_TYPE_3D});
+        Sample_Send(actor, MSG_SET_SOUND_PLAY_STYLE, uint32_t{SOUND_PLAY_LOOP});
+        Sample_Send(actor, MSG_SET_SOUND_RADIUS, range);
+        Sample_Send(actor, MSG_SET_SOUND_MIN_RADIUS, fullRadius);
+        Sample_Send(actor, MSG_SET_VOLUME, volume);
+        static_cast<CQVSound*>(actor)->m_StartPlaying = 1;
+        // The rooms stand at the origin: the place in the room is the place in the world.
+        Sample_Send(actor, MSG_SET_POSITION, place);
+        return actor;
+    };
 
-    // The ambience layer, and in each room a cue that plays the room's own
-    // air in the room's slot while the room is drawn.
-    CQVActor* root = first.group->m_Parent;
-    if (root == nullptr || level.Make(CLASS_AMBIENT_SOUND, AMBIENCE_ACTOR, root) == nullptr) return;
-    for (uint32_t room = 0; room < kAmbienceCount; ++room) {
-        CQVActor* cue = level.Make(CLASS_BASE, "Ambience Cue", level.rooms[room].group);
-        if (cue == nullptr) continue;
-        const std::string target = std::string("parent/parent/") + AMBIENCE_ACTOR;
-        const std::string slot = std::to_string(room + 1);
-        Sample_AddScript(cue, "Room Air In", MSG_ON_DRAW_START,
-                  target + ".asound_play_looping(\"" + AmbienceName(room) + "\", " + slot + ", " + AMBIENCE_FADE_TIME + ");");
-        Sample_AddScript(cue, "Room Air Out", MSG_ON_DRAW_STOP, target + ".asound_stop(" + slot + ", " + AMBIENCE_FADE_TIME + ");");
+    // The torch: a crackle high on the first room's far wall, heard from 1 m
+    // at full volume and out to 9 m, its pitch a little different each time.
+    const SampleRoom& first = level.rooms.front();
+    const Vector3 torchPlace(first.max.x - 40.0f, 180.0f, 0.5f * (first.min.z + first.max.z));
+    if (CQVActor* torch = loop("Torch Sound", "Torch Crackle", first.group, 100.0f, 900.0f, 0.9f, torchPlace))
+        Sample_Send(torch, MSG_SET_FREQUENCY_V, 0.05f);
+
+    // Each room's air, from the middle of the room.
+    for (uint32_t i = 0; i < level.rooms.size() && i < kSampleRoomCount; ++i) {
+        const SampleRoom& room = level.rooms[i];
+        const Vector3 middle(0.5f * (room.min.x + room.max.x), kAirHeight, 0.5f * (room.min.z + room.max.z));
+        loop("Room Air", AirName(i), room.group, kAirFullRadius, kAirRange, kAirVolume, middle);
     }
 }

@@ -13,6 +13,8 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <numbers>
 #include <tuple>
 #include <unistd.h>
@@ -65,8 +67,9 @@ TEST_P(CameraTypes, ATypeChangeSetsTheVolumeAndTheTypesSmoothing) {
     ASSERT_EQ(camera->m_ColObjs.size(), c.volumes);
     if (c.volumes) {
         EXPECT_EQ(camera->m_ColObjs[0].name, "Camera Col");
-        // A ball of radius 9 about the eye, kept off characters and out of its own rays.
-        EXPECT_EQ(camera->m_ColObjs[0].type, COLOBJ_SPHERE);
+        // Kind 9, a ball of radius 9 about the eye, kept off characters and out of its own rays.
+        EXPECT_EQ(camera->m_ColObjs[0].type, COLOBJ_CAMERA_VOLUME);
+        EXPECT_EQ(ColObj_TestKind(camera->m_ColObjs[0]), COLOBJ_SPHERE);
         EXPECT_FLOAT_EQ(camera->m_ColObjs[0].boxMax.x, 9.0f);
         EXPECT_EQ(camera->m_ColObjs[0].groupsExclude, 0x4040000u);
         EXPECT_EQ(camera->m_ColObjs[0].owner, camera);
@@ -187,6 +190,7 @@ TEST_P(FollowingCamera, KeepsItsDistanceBand) {
     StandInCharacter target;
     CQVCamera* camera = MakeCamera(CAMERA_TARGET_2);
     Link(camera, &target);
+    Activate(camera, 1);
     // 35 above the look point, inside the height band, so only the distance moves.
     camera->m_Position = Vector3(std::sqrt(c.distance * c.distance - 35.0f * 35.0f), 65.0f, 0.0f);
     camera->InvalidateTransform();
@@ -208,6 +212,23 @@ TEST_P(FollowingCamera, KeepsItsDistanceBand) {
 
 INSTANTIATE_TEST_SUITE_P(Distances, FollowingCamera,
                          testing::Values(FollowCase{155.0f, 0}, FollowCase{149.0f, 1}, FollowCase{161.0f, -1}));
+
+// Two following cameras on one target: each keeps following, but only the
+// current one sets the view, whichever of them steps last.
+TEST_F(CameraTest, OnlyTheCurrentFollowingCameraSetsTheView) {
+    StandInCharacter target;
+    CQVCamera* current = MakeCamera(CAMERA_TARGET_2, "Current");
+    CQVCamera* other = MakeCamera(CAMERA_TARGET_2, "Other");
+    Link(current, &target);
+    Link(other, &target);
+    Activate(current, 1);
+    other->m_Position = Vector3(0.0f, 65.0f, 100.0f);  // closer than the band: it backs off
+    other->InvalidateTransform();
+    SetFrameTime(0.1f);
+    for (CQVCamera* last : {other, current, other}) last->HandleMessage(MSG_PROCESS, nullptr);
+    EXPECT_GT(other->m_Position.z, 100.0f);  // it still moves
+    ExpectNear(*engine->GetCameraPosition(), current->m_Position, 0.001f);
+}
 
 // Becoming current, a type-3 camera places itself beside its target at once.
 TEST_F(CameraTest, AFollowingCameraPlacesItselfWhenItBecomesCurrent) {
@@ -380,35 +401,41 @@ TEST_F(CameraTest, ACollisionWithABlockingVolumePullsIn) {
     }
 }
 
+std::vector<uint8_t> FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
 // In play: a following camera whose eye has come within its radius of a
 // wall is pushed out of it by the collision pass, records the contact and
-// is told of the wall, so it closes in on its target. A camera loaded from
-// an older file, whose volume was stored as mesh kind 9, collides the same.
-// Its own ray, from the target to the eye, passes through its own ball.
+// is told of the wall, so it closes in on its target. Its volume is kind 9
+// in memory and in the file, and a camera loaded from a level collides the
+// same and saves the same bytes again. Its own ray, from the target to the
+// eye, passes through its own ball.
 TEST_F(CameraTest, TheCollisionPassPushesTheCameraOffAWallAndPullsItIn) {
-    for (const bool olderFile : {false, true}) {
+    for (const bool loaded : {false, true}) {
         CQVCamera* camera = nullptr;
-        if (olderFile) {
-            // The record an older camera stored, loaded with its level.
+        if (loaded) {
             const std::string path = (std::filesystem::temp_directory_path() /
                                       ("qv_camera_volume_" + std::to_string(::getpid()) + ".qva")).string();
-            CQVActor* made = g_ActorSystem->CreateActor(CLASS_CAMERA, "Older", nullptr, scenery, 3000, 1, 0);
+            CQVActor* made = g_ActorSystem->CreateActor(CLASS_CAMERA, "Saved", nullptr, scenery, 3000, 1, 0);
             uint32_t type = CAMERA_TARGET_2;
             made->HandleMessage(MSG_SET_CAMERA_TYPE, Args_Of(&type));
-            made->m_ColObjs[0].type = 9;
-            made->m_ColObjs[0].groupsExclude = 0;
             ASSERT_EQ(g_ActorSystem->SaveActors(path.c_str(), 3000, 7000, 0), 1);
+            const std::vector<uint8_t> saved = FileBytes(path);
             ResetGlobals();
             ActorClasses_Install();
             ASSERT_EQ(RegisterActorClasses(), 1);
             scenery = CQVActorSystem::GetActorById(ACTOR_ID_SCENERY);
             ASSERT_EQ(g_ActorSystem->LoadActors(path.c_str(), 0), 1) << g_ActorSystem->GetError();
-            g_ActorSystem->PrecalculateAll();
-            std::filesystem::remove(path);
-            camera = static_cast<CQVCamera*>(CQVActorSystem::FindActorByName("Older", ACTOR_ID_ANY));
+            camera = static_cast<CQVCamera*>(CQVActorSystem::FindActorByName("Saved", ACTOR_ID_ANY));
             ASSERT_NE(camera, nullptr);
             ASSERT_EQ(camera->m_ColObjs.size(), 1u);
-            EXPECT_EQ(camera->m_ColObjs[0].type, COLOBJ_SPHERE);
+            EXPECT_EQ(camera->m_ColObjs[0].type, COLOBJ_CAMERA_VOLUME);
+            ASSERT_EQ(g_ActorSystem->SaveActors(path.c_str(), 3000, 7000, 0), 1);
+            EXPECT_EQ(FileBytes(path), saved);
+            std::filesystem::remove(path);
+            g_ActorSystem->PrecalculateAll();
         } else {
             camera = MakeCamera(CAMERA_TARGET_2);
             camera->HandleMessage(MSG_PRECALCULATE, nullptr);
@@ -422,17 +449,17 @@ TEST_F(CameraTest, TheCollisionPassPushesTheCameraOffAWallAndPullsItIn) {
         camera->m_PullIn = 0;
 
         g_ActorSystem->RunCollisionPass(1.0f / 60.0f);
-        EXPECT_EQ(camera->m_PullIn, 1u) << olderFile;
-        EXPECT_LE(camera->m_Position.z, 51.0f + 0.01f) << olderFile;
+        EXPECT_EQ(camera->m_PullIn, 1u) << loaded;
+        EXPECT_LE(camera->m_Position.z, 51.0f + 0.01f) << loaded;
         ASSERT_NE(camera->m_SimState, nullptr);
-        EXPECT_FALSE(camera->m_SimState->contacts.empty()) << olderFile;
+        EXPECT_FALSE(camera->m_SimState->contacts.empty()) << loaded;
 
         // Its own ray sees the wall and not its own ball.
         Vector3 hit;
         const Vector3 from(0.0f, 0.0f, 0.0f), to = camera->m_Position + Vector3(0.0f, 0.0f, 20.0f);
         ColObj* first = g_ActorSystem->RayCast(RayFilter{0xFFFFFFFFu, 0x12000, 0x4040010}, from, to, &hit, nullptr);
         ASSERT_NE(first, nullptr);
-        EXPECT_EQ(first->owner, wall) << olderFile;
+        EXPECT_EQ(first->owner, wall) << loaded;
         g_ActorSystem->DeleteActor(camera);
         g_ActorSystem->DeleteActor(wall->m_Parent);
     }

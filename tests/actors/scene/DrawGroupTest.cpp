@@ -497,6 +497,8 @@ TEST_F(DrawGroupScene, SavedCellsAndPortalsComeBackAndJoinAgain) {
     b = dynamic_cast<CQVDrawGroup*>(CQVActorSystem::GetActorById(bId));
     portal = DrawGroupConnector_Get(portalId);
     ASSERT_TRUE(a && b && portal);
+    EXPECT_EQ(a->m_DrawGroupId, a->m_Slot);
+    EXPECT_EQ(b->m_DrawGroupId, b->m_Slot);
     EXPECT_EQ(b->m_BoxMin.x, 100.0f);
     EXPECT_EQ(b->m_BoxMax.x, 200.0f);
     EXPECT_EQ(a->m_Open, 1u);
@@ -552,6 +554,11 @@ TEST_F(DrawGroupScene, NewCellsAndPortalsStartWithTheirDefaults) {
         g_ActorSystem->CreateActor(CLASS_DRAW_GROUP_CONNECTOR, "Portal", nullptr, Scenery(), nextId++, 1, 0));
     EXPECT_EQ(cell->m_DrawGroupId, cell->m_Slot);
     EXPECT_EQ(DrawGroup_Get(cell->m_DrawGroupId), cell);
+    // The base's start clears an actor's draw-group id; a cell keeps its own.
+    for (uint32_t start : {MSG_INIT_NEW, MSG_INIT_LOAD, MSG_INIT_COPY}) {
+        cell->HandleMessage(start, nullptr);
+        EXPECT_EQ(cell->m_DrawGroupId, cell->m_Slot) << start;
+    }
     EXPECT_EQ(cell->m_Open + cell->m_ShowBox + cell->m_InheritId + cell->m_Drawing + cell->m_ResourcesLoaded, 0u);
     EXPECT_EQ(cell->m_Size, 0.0f);
     EXPECT_EQ(cell->m_DrawnLink.headMarker, 1u);

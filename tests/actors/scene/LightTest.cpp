@@ -331,6 +331,25 @@ TEST_F(LightFade, InOverFourTenthsOfASecondFromBlack) {
     EXPECT_EQ(light->FindTimedMessage(MSG_COMMAND_LERP), nullptr);
 }
 
+// At 60 frames a second the fade's steps, 1/30 s apart, fall on every
+// second frame: the light brightens on each of them until it is full.
+TEST_F(LightFade, AtSixtyFramesASecondItBrightensEverySecondFrame) {
+    light->HandleMessage(MSG_ON_DRAW_START, nullptr);
+    std::vector<int> changed;
+    float red = Record(light).Diffuse.r;
+    for (int frame = 1; frame <= 30; ++frame) {
+        Frame(1.0f / 60.0f);
+        if (Record(light).Diffuse.r != red) changed.push_back(frame);
+        red = Record(light).Diffuse.r;
+    }
+    // The first step shows the fade's start (black, as before): the light
+    // moves from the second step, on frame 3, and is full on frame 25.
+    std::vector<int> everySecond;
+    for (int frame = 3; frame <= 25; frame += 2) everySecond.push_back(frame);
+    EXPECT_EQ(changed, everySecond);
+    EXPECT_FLOAT_EQ(red, 1.0f);
+}
+
 TEST_F(LightFade, OutFromWhereItStoodThenTheEngineLightGoesOff) {
     light->HandleMessage(MSG_ON_DRAW_START, nullptr);
     Run(9);  // full at 0.405 s

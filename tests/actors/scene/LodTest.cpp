@@ -65,7 +65,8 @@ TEST_F(LodTest, TheLevelFollowsTheCameraDistanceAtMostOnceASecond) {
     } steps[] = {
         {1500.0f, 0.01f, false, 2, 2},  // the first step chooses at once
         {500.0f, 0.5f, false, 2, 2},    // half a second: not yet
-        {500.0f, 0.6f, false, 1, 1},    // past a second: switched, the old level stopped
+        {500.0f, 0.5f, false, 2, 2},    // exactly a second: still not
+        {500.0f, 0.01f, false, 1, 1},   // past a second: switched, the old level stopped
         {3500.0f, 1.5f, false, -1, -1}, // beyond every level: none runs
         {0.0f, 0.01f, true, 1, 1},      // a new draw chooses at once; distance 0 is never chosen
         {2999.0f, 0.3f, false, 1, 1},
@@ -91,8 +92,11 @@ TEST_F(LodTest, ShrinkingKeepsTheFirstLevelsAndForgetsIndicesPastTheEnd) {
     lod->m_Selected = 3;
     CQVActor* third = lod->m_Levels[2].child.target;
 
+    ASSERT_EQ(Shown(), 3);
     ASSERT_EQ(Send<uint32_t>(lod, MSG_SET_LOD_LEVEL_COUNT, 2), 1);
     ASSERT_EQ(lod->m_Levels.size(), 2u);
+    // The level in use was dropped: its child is stopped, not left shown.
+    EXPECT_EQ(Shown(), -1);
     EXPECT_EQ(lod->m_Levels[1].distance, 1500.0f);
     EXPECT_EQ(lod->m_Levels[1].child.target->m_Name, "Lev_2");
     EXPECT_EQ(lod->m_Current, -1);

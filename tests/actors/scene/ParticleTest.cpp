@@ -249,6 +249,18 @@ TEST_F(ParticleActor, NoStrengthOrNoRateEmitsNothing) {
     EXPECT_EQ(emitter->LiveCount(), 0u);
 }
 
+// A particle born at strength e lives its life times 0.6 + 0.3 e.
+TEST_F(ParticleActor, TheStrengthScalesEachNewParticlesLife) {
+    for (const float e : {1.0f, 0.5f, 0.2f}) {
+        emitter = Make("Emitter");
+        FullOverride(1, 1000.0f, 2.0f);
+        Send<float>(MSG_GET_INTENSITY, e);
+        Frame();
+        ASSERT_EQ(emitter->LiveCount(), 1u) << e;
+        EXPECT_FLOAT_EQ(emitter->m_Slots[0].life, 2.0f * (0.6f + 0.3f * e)) << e;
+    }
+}
+
 TEST_F(ParticleActor, AirResistanceSlowsEachStep) {
     FullOverride(1, 1000.0f, 100.0f);
     Send<float>(1154, 0.0f);                      // EmitSpeed

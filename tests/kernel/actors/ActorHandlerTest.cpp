@@ -244,6 +244,28 @@ TEST_F(ActorHandlerTest, AStopFadeTakesOverFromTheValueTheStartReached) {
     EXPECT_FLOAT_EQ(ValuesOf(actor, MSG_ACTION_STOP_VALUE).back(), 0.0f);
 }
 
+// In play, the stop fade starts from the last value the start fade showed,
+// not from where its next step would have gone.
+TEST_F(ActorHandlerTest, AStopFadeInPlayStartsFromTheLastValueShown) {
+    CQVActor* actor = Make("Lamp");
+    Send(actor, MSG_SET_ACTION_START_TIME, 1.0f);
+    Send(actor, MSG_SET_ACTION_STOP_TIME, 1.0f);
+    actor->HandleMessage(MSG_ACTION_START, nullptr);
+    for (int frame = 0; frame < 20; ++frame) {
+        g_FrameTime = 1.0f / 60.0f;
+        ++g_FrameNumber;
+        system->UpdateClock(&g_GlobalClock);
+        system->RunTimedMessagePass();
+    }
+    const std::vector<float> shown = ValuesOf(actor, MSG_ACTION_START_VALUE);
+    ASSERT_GT(shown.size(), 2u);
+    ASSERT_GT(shown.back(), 0.1f);
+    actor->HandleMessage(MSG_ACTION_STOP, nullptr);
+    const std::vector<float> stopValues = ValuesOf(actor, MSG_ACTION_STOP_VALUE);
+    ASSERT_EQ(stopValues.size(), 1u);
+    EXPECT_FLOAT_EQ(stopValues[0], shown.back());
+}
+
 TEST_F(ActorHandlerTest, BlockFlagsStopPropagation) {
     CQVActor* parent = Make("parent");
     CQVActor* open = Make("open", parent);

@@ -73,12 +73,19 @@ public:
     uint32_t m_Active = 0;
 };
 
+// Loading its resources, the Object of the first id deletes the actor of
+// the second (as a level's object may); 0: none does.
+inline uint32_t g_LoadDeletes[2] = {0, 0};
+
 // An Object asks for its resources when the level loads them.
 class TestObject : public TestClass<CLASS_OBJECT> {
 public:
     int HandleMessage(uint32_t id, MessageArgs args) override {
         if (id == MSG_INIT_PRELOAD && !m_Resource.empty()) {
             g_ActorSystem->HandleMessage(MSG_LOAD_RESOURCE, Args_Of(m_Resource.c_str()));
+        }
+        if (id == MSG_LOAD_RESOURCES && g_LoadDeletes[0] != 0 && m_Id == g_LoadDeletes[0]) {
+            g_ActorSystem->DeleteActor(CQVActorSystem::GetActorById(g_LoadDeletes[1]));
         }
         return TestClass::HandleMessage(id, args);
     }
@@ -172,6 +179,7 @@ protected:
         g_Seen.clear();
         ResetGlobals();
         g_ServiceLog = ServiceLog{};
+        g_LoadDeletes[0] = g_LoadDeletes[1] = 0;
         InstallTestServices();
         ActorClasses_SetTable(GAME_TEST_CLASSES, std::size(GAME_TEST_CLASSES), &RecordFileRange);
         ASSERT_EQ(RegisterActorClasses(), 1);

@@ -4,6 +4,7 @@
 #include "tests/kernel/actors/ActorSystemGameSupport.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -196,6 +197,49 @@ TEST_F(ActorSystemHandlerTest, LoadRequestsWaitForTheNextFrame) {
     EXPECT_EQ(system->m_LoadFileB, "Base\\Data\\Globals.qva");
 }
 
+// Saves, loads and captures name files relative to the base folder and stay
+// in it: absolute names and ".." parts are refused with 0, nothing is
+// asked of the file system and no load is asked for.
+TEST_F(ActorSystemHandlerTest, NamesThatLeaveTheBaseFolderAreRefused) {
+    system->m_BaseDirectory = "Base";
+    static std::vector<std::string> captures;
+    captures.clear();
+    g_ActorSystemServices.saveCapture = [](const char* path) {
+        captures.emplace_back(path);
+        return 1;
+    };
+    for (const char* name : {"..\\victim.txt", "../victim.txt", "Sub\\..\\..\\victim.txt", "/tmp/victim.txt",
+                             "\\victim.txt", "C:\\victim.txt"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(system->HandleMessage(MSG_SAVE_GAME, Args_Of(name)), 0);
+        EXPECT_EQ(system->HandleMessage(MSG_LOAD_GAME, Args_Of(name)), 0);
+        EXPECT_EQ(system->HandleMessage(MSG_CAPTURE_SAVE, Args_Of(name)), 0);
+        for (int outside = 0; outside < 2; ++outside) {
+            char names[256] = {};
+            std::strncpy(names + (outside ? 0 : 128), name, 127);
+            std::strcpy(names + (outside ? 128 : 0), "Data\\Level.qva");
+            EXPECT_EQ(system->HandleMessage(MSG_NEW_GAME, Args_Of(names)), 0);
+        }
+        EXPECT_EQ(system->m_PendingLoad, 0u);
+        EXPECT_TRUE(system->m_LoadFileA.empty());
+    }
+    EXPECT_TRUE(captures.empty());
+    EXPECT_EQ(system->HandleMessage(MSG_CAPTURE_SAVE, Args_Of("Shots\\one.tga")), 1);
+    EXPECT_EQ(captures, std::vector<std::string>{"Base\\Shots\\one.tga"});
+}
+
+// A capture's size comes as two floats: sizes no back buffer has (not a
+// number, negative, beyond a TGA's 16 bits) reach the capture as 0, which
+// it refuses, and the others as whole pixels.
+TEST_F(ActorSystemHandlerTest, CaptureSizesAreWholePixelsOrZero) {
+    static std::vector<std::pair<int32_t, int32_t>> sizes;
+    sizes.clear();
+    g_ActorSystemServices.captureBackBuffer = [](int32_t w, int32_t h) { sizes.emplace_back(w, h); };
+    for (const Vector2 size : {Vector2(NAN, 10.0f), Vector2(1e30f, -5.0f), Vector2(64.9f, 48.0f), Vector2(65536.0f, 1.0f)})
+        system->HandleMessage(MSG_CAPTURE_BACKBUFFER, Args_Of(&size));
+    EXPECT_EQ(sizes, (std::vector<std::pair<int32_t, int32_t>>{{0, 10}, {0, 0}, {64, 48}, {0, 1}}));
+}
+
 TEST_F(ActorSystemHandlerTest, ResourcesAreCollectedOrLoaded) {
     system->HandleMessage(MSG_LOAD_RESOURCE, Args_Of("Rock"));
     EXPECT_EQ(g_ServiceLog.loaded, (std::vector<std::string>{"Rock"}));
@@ -227,6 +271,9 @@ TEST_F(ActorSystemHandlerTest, UnloadAllFileobjectsDestroysRunTimeActors) {
     EXPECT_EQ(system->GetActorById(madeId), nullptr);
     EXPECT_EQ(system->GetActorById(3100), kept);
     EXPECT_TRUE(kept->m_Children.empty());
+    // The parent's class and the ancestors are told, as of any deletion.
+    EXPECT_TRUE(Saw(kept->m_Id, MSG_CALLBACK_CHILD_REMOVED));
+    EXPECT_TRUE(Saw(ACTOR_ID_SCENERY, MSG_CALLBACK_RELCHILD_REMOVED));
 }
 
 TEST_F(ActorSystemHandlerTest, CopyActorClonesUnderTheParent) {

@@ -1,12 +1,12 @@
+#include "kernel/actors/ActorFiles.h"
 #include "kernel/actors/LoadingScreen.h"
 
 #include "tests/kernel/actors/ActorSystemGameSupport.h"
+#include "tests/support/FileSizeLimit.h"
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cmath>
-#include <csignal>
 #include <filesystem>
 
 namespace {
@@ -101,6 +101,30 @@ TEST_F(ActorSystemProcessTest, NewGameLoadsTwoFilesAndStarts) {
     EXPECT_EQ(system->m_NewGame, 0u);
 }
 
+// A quit asked for during a load ends its resource loading: what is left is
+// not loaded and the load returns at once, so that the quit is served
+// without waiting for every texture of the level.
+TEST_F(ActorSystemProcessTest, AQuitDuringTheLoadEndsItsResourceLoading) {
+    for (uint32_t i = 0; i < 4; ++i) system->CreateActor(CLASS_OBJECT, "Rock", nullptr, scenery, 3001 + i, 1, 0);
+    ASSERT_EQ(system->SaveActors(Path("level.qva").c_str(), 3000, 7000, 0), 1);
+    system->HandleMessage(MSG_LOAD_GAME, Args_Of("level.qva"));
+    static bool quit;
+    static int loads;
+    quit = false;
+    loads = 0;
+    g_ActorSystemServices.loadItem = [](CQVLibraryItem*) {
+        ++loads;
+        quit = true;
+        return 1;
+    };
+    g_ActorLoadStop = [] { return quit; };
+    system->Process();
+    g_ActorLoadStop = nullptr;
+    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(system->m_PendingLoad, 0u);
+    EXPECT_NE(system->GetActorById(3004), nullptr) << "the actors were read before the quit";
+}
+
 TEST_F(ActorSystemProcessTest, TheLoadingTextGainsADotPerPhase) {
     for (uint32_t i = 0; i < 3; ++i) system->CreateActor(CLASS_OBJECT, "Rock", nullptr, scenery, 3001 + i, 1, 0);
     ASSERT_EQ(system->SaveActors(Path("level.qva").c_str(), 3000, 7000, 0), 1);
@@ -140,6 +164,67 @@ TEST_F(ActorSystemProcessTest, TheDrawsArePreparedOnceTheResourcesAreLoaded) {
     EXPECT_EQ(s_TextsAtPrepare.back(), "Laden....");
 }
 
+// The bar's fill after each redraw of a level change, from the step law:
+// 45% of the bar over the level's objects (a tenth of them per redraw), 45%
+// over the resources they ask for (four per redraw), and full at the end,
+// whatever those phases left.
+struct BarCase {
+    uint32_t objects;
+    std::vector<int32_t> fills;  // the fill's right edge at each redraw
+};
+
+class LoadingBar : public ActorSystemProcessTest, public testing::WithParamInterface<BarCase> {};
+
+TEST_P(LoadingBar, FollowsItsStepLawAndEndsFull) {
+    const BarCase& c = GetParam();
+    for (uint32_t i = 0; i < c.objects; ++i)
+        system->CreateActor(CLASS_OBJECT, "Rock", nullptr, scenery, 3001 + i, 1, 0);
+    ASSERT_EQ(system->SaveActors(Path("level.qva").c_str(), 3000, 7000, 0), 1);
+    system->HandleMessage(MSG_LOAD_GAME, Args_Of("level.qva"));
+    system->Process();
+    std::vector<int32_t> fills;
+    for (size_t i = 2; i < g_ServiceLog.rects.size(); i += 3) fills.push_back(g_ServiceLog.rects[i].right);
+    EXPECT_EQ(fills, c.fills);
+}
+
+std::vector<int32_t> Fills(std::initializer_list<int32_t> head, int32_t from, int32_t step, int count,
+                           std::initializer_list<int32_t> tail) {
+    std::vector<int32_t> fills(head);
+    for (int i = 0; i < count; ++i) fills.push_back(from + step * i);
+    fills.insert(fills.end(), tail);
+    return fills;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Levels, LoadingBar,
+    testing::Values(
+        // 20 objects: 10 redraws of 18 pixels (180 = 45% of 400), one more at
+        // "....", then 20 resources in 5 redraws of 36, and the end: full.
+        BarCase{20, Fills({}, 220, 18, 11, {436, 472, 508, 544, 580, 598})},
+        // 3 objects: a redraw each that does not move the bar, "....", no
+        // redraw among 3 resources (four per redraw), and the end: full.
+        BarCase{3, {202, 202, 202, 202, 598}}),
+    [](const testing::TestParamInfo<BarCase>& info) { return "Objects" + std::to_string(info.param.objects); });
+
+// An object deleted by an earlier object's resources is passed over, and
+// never read: its id was taken with it.
+TEST_F(ActorSystemProcessTest, AnObjectDeletedByAnEarlierOnesResourcesIsPassedOver) {
+    for (uint32_t i = 0; i < 3; ++i)
+        system->CreateActor(CLASS_OBJECT, "Rock", nullptr, scenery, 3001 + i, 1, 0);
+    ASSERT_EQ(system->SaveActors(Path("level.qva").c_str(), 3000, 7000, 0), 1);
+    g_LoadDeletes[0] = 3001;
+    g_LoadDeletes[1] = 3002;
+    system->HandleMessage(MSG_LOAD_GAME, Args_Of("level.qva"));
+    g_Seen.clear();
+    system->Process();
+    EXPECT_EQ(system->GetActorById(3002), nullptr);
+    std::vector<uint32_t> loaded;
+    for (const SeenMessage& s : g_Seen) {
+        if (s.id == MSG_LOAD_RESOURCES) loaded.push_back(s.actorId);
+    }
+    EXPECT_EQ(loaded, (std::vector<uint32_t>{3001, 3003}));
+}
+
 TEST_F(ActorSystemProcessTest, TheBarStandsAtItsPlaceAndNeverOverflows) {
     system->StartLoadingScreen(1000);
     const LoadingScreenState& screen = g_LoadingScreen;
@@ -151,6 +236,7 @@ TEST_F(ActorSystemProcessTest, TheBarStandsAtItsPlaceAndNeverOverflows) {
     EXPECT_EQ(screen.border.bottom, 530);
     EXPECT_EQ(screen.fill.right, 202);
     EXPECT_EQ(screen.barWidth, 400.0f);
+    EXPECT_EQ(screen.step, 40.0f);  // a tenth of the bar per hundredth of the actors expected
     EXPECT_EQ(system->m_LoadingText, "Laden");
 
     g_LoadingScreen.interval = 0;
@@ -242,15 +328,8 @@ TEST_F(ActorSystemProcessTest, SaveGameIntoAFolderThatCannotBeWrittenFails) {
     }();
     Make("More", scenery, 3002);
     // No room for a file bigger than the old one, as on a full disk.
-    rlimit previous{};
-    getrlimit(RLIMIT_FSIZE, &previous);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = previous;
-    small.rlim_cur = before.size();
-    setrlimit(RLIMIT_FSIZE, &small);
-    const int saved = system->HandleMessage(MSG_SAVE_GAME, Args_Of("keep.sav"));
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
+    const int saved =
+        FileSizeLimit_Run(before.size(), [&] { return system->HandleMessage(MSG_SAVE_GAME, Args_Of("keep.sav")); });
     EXPECT_EQ(saved, 0);
     EXPECT_STREQ(system->GetError(), "Error - Saving Actors");
     std::FILE* f = std::fopen((folder / "keep.sav").c_str(), "rb");

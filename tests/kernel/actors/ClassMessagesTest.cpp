@@ -8,8 +8,8 @@
 
 namespace {
 
-// A class with one field of each kind, bound to pairs of the base range
-// whose registered types match (Real, UInt32, Bool, Vector3, String).
+// A class with one field of each kind, bound to pairs whose registered
+// types match (Real, UInt32, Int32, Bool, Vector3, String).
 class Fielded : public RecordingActor {
 public:
     int HandleMessage(uint32_t id, MessageArgs args) override;
@@ -17,6 +17,7 @@ public:
     uint32_t count = 0;
     uint32_t on = 0;
     uint32_t bits = 0;
+    int32_t font = 0;
     Vector3 where{0.0f, 0.0f, 0.0f};
     std::string label;
 };
@@ -27,6 +28,7 @@ constexpr MessageRow kFieldedRows[] = {
     FieldRow<&Fielded::count>(MSG_SET_SELECTION_MAX_COUNT, MSG_GET_SELECTION_MAX_COUNT),
     BoolRow<&Fielded::on>(MSG_SET_ENABLED, MSG_GET_ENABLED, "On", PROP_CHECK),
     FlagRow<&Fielded::bits>(MSG_SET_MASTER, MSG_GET_MASTER, 0x40),
+    FieldRow<&Fielded::font>(MSG_SET_UI_TEXT_FONT, MSG_GET_UI_TEXT_FONT),
     FieldRow<&Fielded::where>(MSG_SET_BOX_MIN, MSG_GET_BOX_MIN),
     FieldRow<&Fielded::label>(MSG_SET_RESOURCE, MSG_GET_NAME),
 };
@@ -60,6 +62,20 @@ TEST_F(ClassMessagesTest, PairsStoreAndAnswerTheirFields) {
     const uint32_t zero = 0;
     actor.HandleMessage(MSG_SET_MASTER, Args_Of(&zero));
     EXPECT_EQ(actor.bits, 0u);
+    // A flag row sets and clears its own bit and leaves the others of the word.
+    actor.bits = 0x81;
+    actor.HandleMessage(MSG_SET_MASTER, Args_Of(&seven));
+    EXPECT_EQ(actor.bits, 0xC1u);
+    actor.HandleMessage(MSG_SET_MASTER, Args_Of(&zero));
+    EXPECT_EQ(actor.bits, 0x81u);
+
+    // An Int32 pair is a word row too.
+    const int32_t minusThree = -3;
+    actor.HandleMessage(MSG_SET_UI_TEXT_FONT, Args_Of(&minusThree));
+    EXPECT_EQ(actor.font, -3);
+    int32_t font = 0;
+    actor.HandleMessage(MSG_GET_UI_TEXT_FONT, Args_Of(&font));
+    EXPECT_EQ(font, -3);
 
     const Vector3 where(1.0f, 2.0f, 3.0f);
     actor.HandleMessage(MSG_SET_BOX_MIN, Args_Of(&where));

@@ -33,11 +33,25 @@ public:
     }
 };
 
+// Deletes the actor of g_DeleteOnEvent when a "Collision Event" reaches it,
+// as a level's script may on a touch.
+uint32_t g_DeleteOnEvent = 0;
+class Deleter : public Receiver {
+public:
+    int HandleMessage(uint32_t id, MessageArgs args) override {
+        const int result = Receiver::HandleMessage(id, args);
+        if (id == MSG_COLLISION_EVENT && g_DeleteOnEvent)
+            g_ActorSystem->DeleteActor(CQVActorSystem::GetActorById(g_DeleteOnEvent));
+        return result;
+    }
+};
+
 class CollisionTest : public ActorSystemFixture {
 protected:
     void SetUp() override {
         ActorSystemFixture::SetUp();
         g_Events.clear();
+        g_DeleteOnEvent = 0;
         scenery = system->GetActorById(ACTOR_ID_SCENERY);
         group = AdoptActor(new CQVDrawGroupBase, system->FindFreeActorId(1), scenery);
         group->m_BoxMin = Vector3(-1000.0f, -1000.0f, -1000.0f);
@@ -47,9 +61,10 @@ protected:
 
     // An actor at a place with one collision object, entered into the group
     // as a mover or a static collider.
-    Receiver* Body(const Vector3& at, uint32_t type, const Vector3& a, const Vector3& b, uint32_t flags,
+    template <typename Class = Receiver>
+    Class* Body(const Vector3& at, uint32_t type, const Vector3& a, const Vector3& b, uint32_t flags,
                    bool moving) {
-        auto* actor = AdoptActor(new Receiver, system->FindFreeActorId(1), scenery);
+        auto* actor = AdoptActor(new Class, system->FindFreeActorId(1), scenery);
         actor->m_Position = at;
         actor->m_PrevPosition = at;
         ColObj object;
@@ -148,6 +163,52 @@ TEST_F(CollisionTest, ATriggerReportsOncePerFrame) {
     EXPECT_EQ(toBox()[0].second, &box->m_ColObjs[0]);
     system->RunCollisionPass(0.05f);
     EXPECT_EQ(toBox().size(), 2u);
+}
+
+// The trigger touches two boxes; the first box's owner deletes the trigger
+// when told. The second box's event names the trigger's object, which no
+// longer exists: it is not delivered.
+TEST_F(CollisionTest, AnEventNeverHandsOnTheObjectOfADeletedActor) {
+    Receiver* trigger = Sphere(Vector3(0, 0, 0), 5.0f, COLOBJ_ACTIVE | COLOBJ_TRIGGER | COLOBJ_TRIGGERED);
+    auto* first = Body<Deleter>(Vector3(3, 0, 0), COLOBJ_BOX, Vector3(-4, -4, -4), Vector3(4, 4, 4),
+                                COLOBJ_ACTIVE | COLOBJ_RECEIVES, false);
+    Receiver* second = Box(Vector3(-3, 0, 0), 4.0f, COLOBJ_ACTIVE | COLOBJ_RECEIVES);
+    g_DeleteOnEvent = trigger->m_Id;
+    system->RunCollisionPass(0.02f);
+    ASSERT_EQ(g_Events.size(), 1u);
+    EXPECT_EQ(g_Events[0].actorId, first->m_Id);
+    EXPECT_EQ(CQVActorSystem::GetActorById(g_DeleteOnEvent), nullptr);
+    (void)second;
+}
+
+// A body whose base step never runs (here none runs) is pressed into a wall
+// every frame: its recorded contacts are those of the last pass, not all.
+TEST_F(CollisionTest, ABodysContactsHoldOnePassAtMost) {
+    Box(Vector3(0, 0, 0), 10.0f, BLOCKER);
+    Receiver* ball = Sphere(Vector3(0, 12, 0), 5.0f, SOLID);
+    ASSERT_NE(ball->m_SimState, nullptr);  // a mover's, made when it entered its group
+    for (int frame = 0; frame < 50; ++frame) {
+        ball->m_Position = Vector3(0, 12, 0);
+        ball->InvalidateTransform();
+        system->RunCollisionPass(0.02f);
+    }
+    EXPECT_EQ(ball->m_SimState->contacts.size(), 1u);
+    EXPECT_EQ(ball->m_SimState->contactCount, 1u);
+}
+
+// Gravity without an Environment: 9.81 world units per second squared
+// (times the world unit and the pass's factor 1.8), then a little drag.
+TEST_F(CollisionTest, AFallingBodyTakesTheDefaultGravity) {
+    Receiver* ball = Sphere(Vector3(0, 100, 0), 1.0f, SOLID);
+    ball->m_Flags |= ACTOR_SIMULATED;
+    ball->m_SimParams = new SimParams;
+    g_CollisionWorldUnit = 1.0f;
+    g_GlobalClock.dt = 0.02f;
+    system->RunCollisionPass(0.02f);
+    g_CollisionWorldUnit = 100.0f;
+    const float fall = 9.81f * 0.02f * 1.8f;
+    const float drag = 0.02f * 1.0f * 0.0005f * fall;  // default air resistance 1.0, drag 1 per axis
+    EXPECT_NEAR(ball->m_DeltaPosition.y, -fall * (1.0f - drag), 1e-6f);
 }
 
 TEST_F(CollisionTest, CommandsOfAnObjectAreQueuedToBothOwners) {

@@ -213,6 +213,28 @@ TEST_F(TimedPassTest, RescheduledRecordsFireAtTheirNewTime) {
     std::erase(actor->m_TimedMessages, &owned);
 }
 
+// A lerp of period 1/30 s on a clock of 60 frames a second is due every
+// second frame, and fires on each of them, whatever time the clock shows
+// when it starts (the clock's sums of frame times round differently).
+TEST_F(TimedPassTest, ALerpStepsOnEveryFrameItIsDue) {
+    for (const float start : {0.0f, 0.05f, 5.0f}) {
+        SetClock(start);
+        g_Seen.clear();
+        float block = 0.0f;
+        actor->ScheduleMessage(VALUE_MESSAGE, Args_Of(&block), 0x0D00, 0.0f, 1.0f, 1.0f / 30.0f);
+        std::vector<int> frames;
+        for (int frame = 1; frame <= 70; ++frame) {
+            const size_t before = Firings(VALUE_MESSAGE).size();
+            Frame(1.0f / 60.0f);
+            if (Firings(VALUE_MESSAGE).size() > before) frames.push_back(frame);
+        }
+        std::vector<int> everySecond;
+        for (int frame = 1; frame <= 61; frame += 2) everySecond.push_back(frame);
+        EXPECT_EQ(frames, everySecond) << "starting at " << start;
+        EXPECT_EQ(Firings(VALUE_MESSAGE).back(), 1.0f);
+    }
+}
+
 // A fade moved later steps on from its new time and ends with one 1.0.
 TEST_F(TimedPassTest, RescheduledLerpEndsOnce) {
     float block = 0.0f;
@@ -273,18 +295,34 @@ TEST_F(TimedPassTest, PausedClockHoldsTimedRecordsWhilePerFrameRecordsFire) {
     EXPECT_EQ(Firings(VALUE_MESSAGE).size(), 1u);
 }
 
-TEST_F(TimedPassTest, ChannelsRunInOrderAndOldestRecordFirst) {
-    const uint32_t first = MSG_ACTION_START_VALUE;
-    const uint32_t second = MSG_ACTION_STOP_VALUE;
-    const uint32_t third = MSG_KILL_VALUE;
-    system->ScheduleMessage(actor, third, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
-    system->ScheduleMessage(actor, first, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 0);
-    system->ScheduleMessage(actor, second, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 0);
-    Frame(0.02f);
-    std::vector<uint32_t> seen = SeenBy(actor);
-    // The actor's own "BaseProcess" after its creation runs on channel 3.
-    std::erase(seen, static_cast<uint32_t>(MSG_BASEPROCESS));
-    EXPECT_EQ(seen, (std::vector<uint32_t>{first, second, third}));
+// Three messages the base actor only records, and what one frame fired of
+// them (the actor's own "BaseProcess" after its creation runs on channel 3).
+constexpr uint32_t kFirst = MSG_ACTION_START_VALUE, kSecond = MSG_ACTION_STOP_VALUE, kThird = MSG_KILL_VALUE;
+
+class FiringOrder : public TimedPassTest {
+protected:
+    std::vector<uint32_t> FiredInOneFrame(float dt) {
+        Frame(dt);
+        std::vector<uint32_t> seen = SeenBy(actor);
+        std::erase(seen, static_cast<uint32_t>(MSG_BASEPROCESS));
+        return seen;
+    }
+};
+
+TEST_F(FiringOrder, ChannelsRunInOrderAndOldestRecordFirst) {
+    system->ScheduleMessage(actor, kThird, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
+    system->ScheduleMessage(actor, kFirst, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 0);
+    system->ScheduleMessage(actor, kSecond, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 0);
+    EXPECT_EQ(FiredInOneFrame(0.02f), (std::vector<uint32_t>{kFirst, kSecond, kThird}));
+}
+
+// Timed records that fall due in one pass fire oldest first, whatever
+// their due times: the list is walked, not sorted by time.
+TEST_F(FiringOrder, DueTimedRecordsFireInLinkOrderNotByDueTime) {
+    system->ScheduleMessage(actor, kFirst, nullptr, 0x200, 0.03f, 0.0f, 0.0f, nullptr, 1);
+    system->ScheduleMessage(actor, kSecond, nullptr, 0x200, 0.01f, 0.0f, 0.0f, nullptr, 1);
+    system->ScheduleMessage(actor, kThird, nullptr, 0x200, 0.02f, 0.0f, 0.0f, nullptr, 1);
+    EXPECT_EQ(FiredInOneFrame(0.05f), (std::vector<uint32_t>{kFirst, kSecond, kThird}));
 }
 
 // Destroys actors from inside its handlers: itself on "Kill Value", the

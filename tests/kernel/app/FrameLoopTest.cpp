@@ -2,6 +2,7 @@
 
 #include "kernel/app/GameMain.h"
 
+#include "kernel/actors/Collision.h"
 #include "kernel/actors/DrawGroups.h"
 #include "platform/Window.h"
 #include "tests/kernel/actors/ActorTestSupport.h"
@@ -10,6 +11,8 @@
 #include <SDL2/SDL.h>
 
 #include <deque>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -124,6 +127,69 @@ TEST_F(FrameLoopTest, GlobalSpeedScalesThePassTimeButNotTheFrameTime) {
     EXPECT_FLOAT_EQ(g_FrameTime, 0.04f);
     EXPECT_FLOAT_EQ(g_GlobalClock.dt, 0.02f);
     system->m_GlobalSpeedMultiplier = 1.0f;
+}
+
+// Notes which pass of the frame reached it: the actor system's own step
+// (a queued deletion of its child), the timed messages ("Process"), the
+// collision pass (an event) and the draw pass (its update).
+std::vector<std::string> g_Passes;
+float g_VisibleDt = -1.0f;
+
+class PassActor : public RecordingActor {
+public:
+    int HandleMessage(uint32_t id, MessageArgs args) override {
+        if (id == MSG_CALLBACK_CHILD_REMOVED) g_Passes.push_back("system");
+        if (id == MSG_COLLISION_EVENT) g_Passes.push_back("collision");
+        return RecordingActor::HandleMessage(id, args);
+    }
+    void Process() override { g_Passes.push_back("timed"); }
+    void Update() override { g_Passes.push_back("draw"); }
+};
+
+class PassGroup : public CQVDrawGroupBase {
+public:
+    void OnVisible(float dt) override {
+        g_VisibleDt = dt;
+        CQVDrawGroupBase::OnVisible(dt);
+    }
+};
+
+// One frame runs its passes in order, each on the frame time the global
+// clock scaled (here by a global speed of 0.5: 0.05 s frames pass as
+// 0.025 s, which the collision pass takes in one substep, not two).
+TEST_F(FrameLoopTest, ThePassesRunInOrderOnTheScaledFrameTime) {
+    g_Passes.clear();
+    auto* group = AdoptActor(new PassGroup, system->FindFreeActorId(1), global);
+    group->m_BoxMin = Vector3(-100.0f, -100.0f, -100.0f);
+    group->m_BoxMax = Vector3(100.0f, 100.0f, 100.0f);
+    const auto enter = [&](CQVActor* actor, uint32_t flags, bool moving) {
+        ColObj object;
+        object.type = COLOBJ_SPHERE;
+        object.boxMin = Vector3(0.0f, 0.0f, 0.0f);
+        object.boxMax = Vector3(5.0f, 0.0f, 0.0f);
+        object.flags = flags;
+        object.owner = actor;
+        actor->m_ColObjs.push_back(object);
+        actor->m_Flags |= ACTOR_COLLISION_ENABLED;
+        if (moving) actor->m_Flags &= ~ACTOR_STATIC;
+        actor->m_DrawGroupId = group->m_DrawGroupId;
+        system->AddToDrawGroup(actor, 0);
+    };
+    auto* actor = AdoptActor(new PassActor, system->FindFreeActorId(1), global);
+    enter(actor, COLOBJ_ACTIVE | COLOBJ_RECEIVES, false);
+    CQVActor* trigger = AdoptActor(new RecordingActor, system->FindFreeActorId(1), global);
+    enter(trigger, COLOBJ_ACTIVE | COLOBJ_TRIGGER | COLOBJ_TRIGGERED, true);
+    system->ScheduleMessage(actor, MSG_PROCESS, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
+    CQVActor* child = Make("Child", actor);
+    child->HandleMessage(MSG_DELETE, nullptr);
+    g_DrawCameraPosition = Vector3(0.0f, 0.0f, 0.0f);
+    system->m_GlobalSpeedMultiplier = 0.5f;
+    g_Intervals = {0.05};
+    Run(1);
+    system->m_GlobalSpeedMultiplier = 1.0f;
+    EXPECT_EQ(g_Passes, (std::vector<std::string>{"system", "timed", "collision", "draw"}));
+    EXPECT_EQ(g_CollisionStats.substeps, 1u);
+    EXPECT_FLOAT_EQ(g_VisibleDt, 0.025f);
 }
 
 TEST_F(FrameLoopTest, PausedFramesRunOnlyThePauseActor) {

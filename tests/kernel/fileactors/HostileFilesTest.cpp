@@ -3,9 +3,8 @@
 // File actors that import without end.
 
 #include "tests/kernel/fileactors/FileActorsFixture.h"
+#include "tests/support/FileSizeLimit.h"
 
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -44,15 +43,7 @@ TEST_F(HostileFiles, ASaveThatCannotFinishKeepsTheOldFile) {
     ASSERT_LT(bigSize, 65536u) << "the whole file fits the archive's buffer";
     std::filesystem::remove(std::filesystem::path("Data") / "Big.qva");
 
-    rlimit previous{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = previous;
-    small.rlim_cur = kRoom;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const int saved = Save(clipboard, "Start.qva");
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
+    const int saved = FileSizeLimit_Run(kRoom, [&] { return Save(clipboard, "Start.qva"); });
 
     EXPECT_EQ(saved, 0);
     EXPECT_EQ(ReadData("Start.qva"), before);

@@ -10,33 +10,48 @@ namespace {
 struct FaceCase {
     const char* asked;
     bool bold;
+    bool italic;
     const char* family;
     bool fallback;
+    const char* file;  // under /usr/share/fonts/truetype/
 };
 
 class FaceNames : public testing::TestWithParam<FaceCase> {};
 
-TEST_P(FaceNames, ResolveToInstalledFaces) {
+// The faces the content names come from the project's own font files, by
+// path, whatever else the machine has installed or configured: a style
+// without a file of its own (DejaVu's italics) is made from the upright one.
+TEST_P(FaceNames, ResolveToTheProjectsFontFiles) {
     const FaceCase& c = GetParam();
     PlatformFaceMatch match;
-    ASSERT_TRUE(PlatformFont_ResolveFace(c.asked, c.bold, false, &match));
+    ASSERT_TRUE(PlatformFont_ResolveFace(c.asked, c.bold, c.italic, &match));
     EXPECT_EQ(match.family, c.family);
     EXPECT_EQ(match.fallback, c.fallback);
-    EXPECT_FALSE(match.file.empty());
+    EXPECT_EQ(match.file, std::string("/usr/share/fonts/truetype/") + c.file);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, FaceNames,
-    testing::Values(FaceCase{"Lucida Console", false, "DejaVu Sans Mono", false},
-                    FaceCase{"lucida console", true, "DejaVu Sans Mono", false},
-                    FaceCase{"Arial", false, "Liberation Sans", false},
-                    FaceCase{"Times New Roman", true, "Liberation Serif", false},
-                    FaceCase{"Courier New", false, "Liberation Mono", false},
+    testing::Values(FaceCase{"Lucida Console", false, false, "DejaVu Sans Mono", false, "dejavu/DejaVuSansMono.ttf"},
+                    FaceCase{"lucida console", true, false, "DejaVu Sans Mono", false,
+                             "dejavu/DejaVuSansMono-Bold.ttf"},
+                    FaceCase{"Lucida Console", false, true, "DejaVu Sans Mono", false, "dejavu/DejaVuSansMono.ttf"},
+                    FaceCase{"Lucida Console", true, true, "DejaVu Sans Mono", false,
+                             "dejavu/DejaVuSansMono-Bold.ttf"},
+                    FaceCase{"Arial", false, false, "Liberation Sans", false, "liberation/LiberationSans-Regular.ttf"},
+                    FaceCase{"Arial", false, true, "Liberation Sans", false, "liberation/LiberationSans-Italic.ttf"},
+                    FaceCase{"Times New Roman", true, false, "Liberation Serif", false,
+                             "liberation/LiberationSerif-Bold.ttf"},
+                    FaceCase{"Courier New", false, false, "Liberation Mono", false,
+                             "liberation/LiberationMono-Regular.ttf"},
+                    FaceCase{"Arial Narrow", true, true, "Liberation Sans Narrow", false,
+                             "liberation/LiberationSansNarrow-BoldItalic.ttf"},
                     // Free faces are found by their own names.
-                    FaceCase{"DejaVu Serif", false, "DejaVu Serif", false},
+                    FaceCase{"DejaVu Serif", false, true, "DejaVu Serif", false, "dejavu/DejaVuSerif.ttf"},
                     // Unknown or empty names never leave the game without a face.
-                    FaceCase{"No Such Face At All", false, "DejaVu Sans Mono", true},
-                    FaceCase{"", false, "DejaVu Sans Mono", true}));
+                    FaceCase{"No Such Face At All", false, false, "DejaVu Sans Mono", true,
+                             "dejavu/DejaVuSansMono.ttf"},
+                    FaceCase{"", false, false, "DejaVu Sans Mono", true, "dejavu/DejaVuSansMono.ttf"}));
 
 std::unique_ptr<PlatformFont> MakeFont(const char* face, int height, bool bold = false, bool antialiased = false) {
     PlatformFontDesc desc;

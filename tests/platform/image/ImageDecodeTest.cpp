@@ -253,7 +253,7 @@ const Damage kDamages[] = {
      "broken BMP colour masks"},
     {"dds_mips_beyond_chain", ValidDds, [](auto& f) { Put32At(f, 28, 6); }, "DDS mip count beyond the full chain"},
     {"dds_mips_without_bytes", ValidDds, [](auto& f) { f.resize(f.size() - 1); }, "DDS levels truncated"},
-    {"dds_huge_size", ValidDds, [](auto& f) { Put32At(f, 12, 8192); Put32At(f, 16, 8192); }, "DDS levels truncated"},
+    {"dds_huge_size", ValidDds, [](auto& f) { Put32At(f, 12, 4096); Put32At(f, 16, 4096); }, "DDS levels truncated"},
     {"dds_cube_map", ValidDds, [](auto& f) { Put32At(f, 112, 0x200); }, "DDS cube maps and volumes are not 2D images"},
     {"dds_unknown_code", ValidDds, [](auto& f) { Put32At(f, 84, MakeFourCC('A', 'T', 'I', '2')); }, "unsupported DDS format"},
     {"dds_header_size", ValidDds, [](auto& f) { Put32At(f, 4, 100); }, "not a DDS file"},

@@ -200,6 +200,33 @@ TEST_F(ImageTextureTest, CompressedFormatsKeepTheirBlocks) {
     EXPECT_EQ(offset, file.size());
 }
 
+// A size asked for is made when the device can make it and it stays within
+// four times the picture's own sides (and a texture's most pixels);
+// otherwise the texture takes the picture's own size.
+TEST_F(ImageTextureTest, AskedSizesAreBoundedByThePicture) {
+    D3DCAPS8 caps{};
+    ASSERT_EQ(device()->GetDeviceCaps(&caps), D3D_OK);
+    const struct {
+        uint32_t width, height;
+        uint32_t madeWidth, madeHeight;
+    } cases[] = {
+        {32, 16, 32, 16},      // up to four times each side
+        {33, 16, 8, 8},        // past it on one side
+        {16384, 16384, 8, 8},  // what a hostile item asks
+        {caps.MaxTextureWidth + 1, 8, 8, 8},
+        {4, 2, 4, 2},          // shrinking is always allowed
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
+        ASSERT_EQ(Make(Tga32(Quadrants(8)), c.width, c.height, 1), D3D_OK) << error;
+        D3DSURFACE_DESC desc{};
+        ASSERT_EQ(texture->GetLevelDesc(0, &desc), D3D_OK);
+        EXPECT_EQ(desc.Width, c.madeWidth);
+        EXPECT_EQ(desc.Height, c.madeHeight);
+        EXPECT_EQ(info.Width, 8u);
+    }
+}
+
 TEST_F(ImageTextureTest, UndecodableDataGivesNoTexture) {
     std::vector<uint8_t> file = Tga32(ColourPicture());
     file.resize(30);

@@ -3,6 +3,7 @@
 // files that are not movies.
 
 #include "tests/platform/movie/MovieClips.h"
+#include "tools/content/WavWriter.h"
 
 #include <fstream>
 
@@ -105,10 +106,15 @@ TEST_F(MovieFolder, WithoutSoundTheTrackIsNotDecoded) {
     EXPECT_EQ(ReadAll(*movie).frames.size(), ClipColours().size());
 }
 
+// Files that are no movies, and files in containers the game does not play
+// (a sound file, playlists that name another file, even a movie the game
+// would play), are refused.
 TEST_F(MovieFolder, FilesThatAreNoMoviesAreRefused) {
     const std::string good = Write("clip.mpg", ColourClip());
     std::ifstream in(good, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    WavFormat format;
+    const std::vector<uint8_t> wav = Wav_Encode(format, Wav_Sine(format, 440.0f, 0.5f, 22050).data(), 2 * 22050);
     const struct {
         const char* name;
         std::string bytes;
@@ -117,6 +123,9 @@ TEST_F(MovieFolder, FilesThatAreNoMoviesAreRefused) {
         {"text.mpg", "This is not a movie at all, only some words in a file."},
         {"zeros.mpg", std::string(4096, '\0')},
         {"head.mpg", bytes.substr(0, 20)},
+        {"sound.mpg", std::string(wav.begin(), wav.end())},
+        {"list.mpg", "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n" + good + "\n#EXT-X-ENDLIST\n"},
+        {"concat.mpg", "ffconcat version 1.0\nfile " + good + "\n"},
     };
     for (const auto& f : files) {
         const std::string path = (folder / f.name).string();
@@ -127,6 +136,68 @@ TEST_F(MovieFolder, FilesThatAreNoMoviesAreRefused) {
     }
     std::string error;
     EXPECT_EQ(OpenMovieFile((folder / "missing.mpg").string(), true, &error), nullptr);
+}
+
+// The game plays MPEG and AVI files with frames at most 2048 on a side and
+// 2048 x 1536 in all: larger frames are refused before a picture is made
+// for them, in either container, whatever the rest of the file holds.
+TEST_F(MovieFolder, FramesLargerThanTheGamePlaysAreRefused) {
+    const struct {
+        uint32_t width, height;
+        bool played;
+    } sizes[] = {{2064, 16, false}, {2048, 1552, false}, {2048, 16, true}};
+    for (const char* container : {".mpg", ".avi"}) {
+        for (const auto& size : sizes) {
+            MovieClip clip = ColourClip(false);
+            clip.settings.width = size.width;
+            clip.settings.height = size.height;
+            clip.settings.bFrames = 0;
+            clip.frameColours.resize(2);
+            const std::string path = Write(std::string("large") + container, clip);
+            std::string error;
+            std::unique_ptr<PlatformMovie> movie = OpenMovieFile(path, true, &error);
+            SCOPED_TRACE(testing::Message() << size.width << "x" << size.height << container);
+            if (size.played) {
+                ASSERT_NE(movie, nullptr) << error;
+                EXPECT_EQ(ReadAll(*movie).frames.size(), 2u);
+            } else {
+                EXPECT_EQ(movie, nullptr);
+                EXPECT_EQ(error, "movie frames too large");
+            }
+        }
+    }
+}
+
+// Two clips joined into one file: the sound changes from stereo at one
+// rate to mono at another in the middle of the stream. It is read on to
+// the end, every chunk in the channels the movie announced.
+TEST_F(MovieFolder, SoundThatChangesItsLayoutIsReadOn) {
+    MovieClip mono = ColourClip();
+    mono.settings.audioChannels = 1;
+    mono.settings.audioRate = 22050;
+    std::ifstream first(Write("stereo.mpg", ColourClip()), std::ios::binary);
+    std::ifstream second(Write("mono.mpg", mono), std::ios::binary);
+    const std::string path = (folder / "joined.mpg").string();
+    std::ofstream(path, std::ios::binary) << first.rdbuf() << second.rdbuf();
+    std::string error;
+    std::unique_ptr<PlatformMovie> movie = OpenMovieFile(path, true, &error);
+    ASSERT_NE(movie, nullptr) << error;
+    const uint32_t channels = movie->GetInfo().audioChannels;
+    ASSERT_EQ(channels, 2u);
+    size_t frames = 0, chunks = 0;
+    for (;;) {
+        MovieVideoFrame frame;
+        MovieAudioChunk chunk;
+        const MovieRead what = movie->ReadNext(&frame, &chunk);
+        if (what == MOVIE_READ_END) break;
+        frames += what == MOVIE_READ_VIDEO;
+        if (what == MOVIE_READ_AUDIO) {
+            ++chunks;
+            EXPECT_EQ(chunk.samples.size() % channels, 0u);
+        }
+    }
+    EXPECT_GE(frames, ClipColours().size());
+    EXPECT_GT(chunks, 0u);
 }
 
 TEST_F(MovieFolder, AMovieCutShortEndsEarly) {

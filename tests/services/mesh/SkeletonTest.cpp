@@ -97,7 +97,7 @@ TEST_F(TwoBones, ZeroWeightSwitchesALayerOffAndLaterLayersStillApply) {
     EXPECT_EQ(world.m[3][2], 5.0f);
 }
 
-TEST_F(TwoBones, ABoneWithoutATrackStaysAtRestAndIgnoresItsLayers) {
+TEST_F(TwoBones, ABoneWithoutATrackTakesTheIdentityAndIgnoresItsLayers) {
     TestMotion rootOnly;
     const Quaternion quarterY{0, kS, 0, kS};
     rootOnly.AddTrack("Root", {0, 0, 0}, quarterY);
@@ -106,24 +106,40 @@ TEST_F(TwoBones, ABoneWithoutATrackStaysAtRestAndIgnoresItsLayers) {
     Skeleton_UpdatePose(skeleton, rootOnly.item(), matrices, 0.0f);
     Matrix world;
     Bone_GetMatrix(arm, &world);
-    // Still 10 along the root's x axis, which the quarter turn about Y points to -z.
-    const float rows[4][3] = {{0, 0, -1}, {0, 1, 0}, {1, 0, 0}, {0, 0, -10}};
-    ExpectRows(world, rows, "arm at rest under a turned root");
-    Vector3 tip;
-    Vec3_TransformPoint(&tip, Vector3(20, 0, 0), matrices->matrices[1]);
-    EXPECT_NEAR(tip.z, -20.0f, 1e-5f);
-    EXPECT_NEAR(tip.x, 0.0f, 1e-5f);
+    // The arm's local matrix is the identity: its world is the root's turn,
+    // with no offset from the root and no layer turn.
+    const float rows[4][3] = {{0, 0, -1}, {0, 1, 0}, {1, 0, 0}, {0, 0, 0}};
+    ExpectRows(world, rows, "arm without a track under a turned root");
+    // The skin matrix moves the joint at (10, 0, 0) to the root's origin.
+    Vector3 joint;
+    Vec3_TransformPoint(&joint, Vector3(10, 0, 0), matrices->matrices[1]);
+    EXPECT_NEAR(joint.x, 0.0f, 1e-5f);
+    EXPECT_NEAR(joint.y, 0.0f, 1e-5f);
+    EXPECT_NEAR(joint.z, 0.0f, 1e-5f);
 }
 
-TEST_F(TwoBones, AFreshSkeletonHoldsTheBindPose) {
-    for (uint32_t i = 0; i < 2; ++i) {
-        Vector3 p{3, 4, 5};
-        Vec3_TransformPoint(&p, p, matrices->matrices[i]);
-        EXPECT_EQ(p.x, 3.0f);
-        Matrix world;
-        Bone_GetMatrix(Skeleton_GetBone(skeleton, i), &world);
-        EXPECT_EQ(world.m[3][0], i == 0 ? 0.0f : 10.0f);
+TEST_F(TwoBones, AFreshSkeletonKeepsTheMeshMatricesUntilTheFirstPose) {
+    TestMesh stored{{{"Root", -1, {0, 0, 0}}, {"Arm", 0, {10, 0, 0}}}};
+    for (Bone* bone : stored.item()->bones) {
+        Mat4_Translation(&bone->local, 1, 2, 3);
+        Mat4_Translation(&bone->world, 4, 5, 6);
     }
+    Skeleton* fresh = Mesh_CreateSkeleton(stored.item());
+    ASSERT_NE(fresh, nullptr);
+    for (uint32_t i = 0; i < 2; ++i) {
+        const Bone* bone = Skeleton_GetBone(fresh, i);
+        EXPECT_EQ(bone->local.m[3][0], 1.0f) << i;
+        EXPECT_EQ(bone->local.m[3][2], 3.0f) << i;
+        Matrix world;
+        ASSERT_EQ(Bone_GetMatrix(bone, &world), 1);
+        EXPECT_EQ(world.m[3][1], 5.0f) << i;
+        EXPECT_EQ(world.m[3][2], 6.0f) << i;
+    }
+    Skeleton_UpdatePose(fresh, motion.item(), matrices, 0.0f);
+    Matrix world;
+    Bone_GetMatrix(Skeleton_GetBone(fresh, 1), &world);
+    EXPECT_EQ(world.m[3][0], 10.0f);  // posed from the arm's track
+    Skeleton_Destroy(fresh);
 }
 
 TEST(Skeleton, MadeFromTheMeshBonesWithTheirChildren) {

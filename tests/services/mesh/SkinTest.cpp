@@ -96,8 +96,25 @@ INSTANTIATE_TEST_SUITE_P(
                       WithCount(MakeSkin(kTip, kAlongX, {{0, 0.5f}, {1, 0.5f}}), 200),
                       {15, 5, 0},
                       {0.5f, 0.5f, 0}},
+        InfluenceCase{"exactly four influences all count",
+                      MakeSkin(kTip, kAlongX, {{0, 0.25f}, {1, 0.25f}, {0, 0.25f}, {1, 0.25f}}),
+                      {15, 5, 0},
+                      {0.5f, 0.5f, 0}},
         InfluenceCase{"a bone past the matrices stays at the bind pose",
                       MakeSkin(kTip, kAlongX, {{7, 0.5f}, {1, 0.5f}}), {15, 5, 0}, {0.5f, 0.5f, 0}}));
+
+// With the root moved, a bone index past the matrices is told apart from
+// bone 0: it keeps the bind pose, it does not follow the root.
+TEST_F(Skinning, ABonePastTheMatricesIsNotBoneZero) {
+    TestMotion lifted;
+    const float s = std::sqrt(0.5f);
+    lifted.AddTrack("Root", {0, 0, 5}, {0, 0, 0, 1});
+    lifted.AddTrack("Arm", {10, 0, 0}, {0, 0, s, s});
+    Skeleton_UpdatePose(skeleton, lifted.item(), matrices, 0.0f);
+    MeshSubset* subset = mesh.AddSubset(kFvfLit, 32, Vertices(1, 32), {MakeSkin(kTip, kAlongX, {{7, 0.5f}, {1, 0.5f}})});
+    Mesh_ApplySkin(mesh.item(), matrices, 0, nullptr);
+    ExpectVector(At(subset, 0, 0), 15, 5, 2.5f, "half at the bind pose, half with the lifted arm");
+}
 
 TEST_F(Skinning, EachSubsetUsesItsOwnStrideAndFormat) {
     const SkinVertex tip = MakeSkin(kTip, kAlongX, {{1, 1.0f}});

@@ -148,6 +148,22 @@ TEST_F(Font, CreateFontFallsBackAndRefusesWithoutDevice) {
     EXPECT_EQ(Engine()->CreateFont("Arial", 0, nullptr), nullptr) << "no glyphs at size 0";
 }
 
+// What a font item may ask for is bounded: a spacing beyond any texture or
+// a point size of no screen is refused, and a large font is made into a
+// glyph texture of at most 2048 a side (the game's hardware held no
+// larger one) and drawn scaled up.
+TEST_F(Font, HostileSizesAndSpacingsAreBounded) {
+    FontRasterizer font;
+    EXPECT_EQ(FontRasterizer_Create(&font, "Arial", 12, 0, Device(), nullptr, nullptr, 4294967295.0f), 0);
+    EXPECT_EQ(FontRasterizer_Create(&font, "Arial", 12, 0, Device(), nullptr, nullptr, -1.0f), 0);
+    for (const uint32_t size : {2049u, 1000000000u, 0xFFFFFFFFu})
+        EXPECT_EQ(FontRasterizer_Create(&font, "Arial", size, 0, Device(), nullptr, nullptr, 0.0f), 0) << size;
+    ASSERT_EQ(FontRasterizer_Create(&font, "Arial", 400, 0, Device(), nullptr, nullptr, 0.0f), 1);
+    EXPECT_LE(font.textureWidth, 2048u);
+    EXPECT_LE(font.textureHeight, 2048u);
+    EXPECT_LT(font.textScale, 1.0f);
+}
+
 // A font item that names a texture item: cells from the library, glyphs
 // from the texture, one texel per pixel.
 class StoredFont : public Font {

@@ -120,6 +120,8 @@ const WordCase kWordCases[] = {
       TSS(0, D3DTSS_ALPHAARG2, D3DTA_CURRENT)}},
     {"AlphaModesSixAndSevenSetNothing", 0xB8, 0xBE, 0, {}},
     {"TwoSidedUnlit", 0xB8, 0x18, 0, {RS(D3DRS_LIGHTING, 0), RS(D3DRS_CULLMODE, D3DCULL_NONE)}},
+    // Bit 0x40 alone culls clockwise faces.
+    {"ClockwiseCulling", 0x98, 0x58, 0, {RS(D3DRS_CULLMODE, D3DCULL_CW)}},
     {"Clamp",
      0xB8,
      0x1B8,

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -11,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <numeric>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -99,6 +102,28 @@ TEST_F(SaveStorageTest, FoldersAndShortFilesAreNoSaves) {
     WriteBytes(folder / "headed", {1, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_EQ(List(), 1u);
     EXPECT_STREQ(Storage_GetEntry(0)->name, "headed");
+}
+
+// Only regular files hold saves: a pipe would hold the listing at its
+// opening until something writes to it (here a writer waits with a save
+// header, which a listing that opened the pipe would take for a save).
+TEST_F(SaveStorageTest, PipesAreNoSaves) {
+    WriteBytes(folder / "headed", {1, 0, 0, 0, 0, 0, 0, 0});
+    const fs::path pipe = folder / "pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::thread writer([&] {
+        const int fd = ::open(pipe.c_str(), O_WRONLY);
+        if (fd < 0) return;
+        const uint8_t header[8] = {1, 0, 0, 0, 4, 0, 0, 0};
+        [[maybe_unused]] const ssize_t written = ::write(fd, header, sizeof header);
+        ::close(fd);
+    });
+    EXPECT_EQ(List(), 1u);
+    EXPECT_STREQ(Storage_GetEntry(0)->name, "headed");
+    // The waiting writer is let go.
+    const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    writer.join();
+    if (reader >= 0) ::close(reader);
 }
 
 TEST_F(SaveStorageTest, ReadsRefuseBadRequests) {

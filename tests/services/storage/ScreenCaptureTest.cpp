@@ -2,6 +2,7 @@
 
 #include "platform/Window.h"
 #include "services/graphics/Graphics.h"
+#include "tests/support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
@@ -190,14 +191,16 @@ TEST_F(ScreenCapture, FractionsBlendNeighbours) {
 }
 
 TEST_F(ScreenCapture, SameSizeReusesTheImageAnotherSizeStartsWhite) {
-    // Without a device the image is made white and stays so.
+    // Without a device there is no back buffer to bound a capture by: none is made.
     CQVGraphics* g = CQVGraphics::GetInstance();
     EXPECT_EQ(g->CreateFullScreenDevice(0, 240, 32, 32, MakeWindow(8, 8)), 0);
     Screen_CaptureBackBuffer(8, 6);
-    ASSERT_NE(Screen_GetCapture(), nullptr);
-    EXPECT_EQ(CapturePixel(7, 5), 0xFFFFFFFFu);
+    EXPECT_EQ(Screen_GetCapture(), nullptr);
 
     PlatformDevice* device = MakeDevice(64, 48);
+    // A new image starts white; the screen then colours it.
+    Screen_CaptureBackBuffer(8, 6);
+    ASSERT_NE(Screen_GetCapture(), nullptr);
     ASSERT_NE(device, nullptr);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF102030, 1.0f, 0);
     const ImageBuffer* first = Screen_GetCapture();
@@ -233,9 +236,28 @@ TEST_F(ScreenCapture, NarrowBackBufferLeavesTheImageWhite) {
     ASSERT_NE(device, nullptr);
     ASSERT_EQ(device->GetPresentParameters().BackBufferWidth, 1u);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-    Screen_CaptureBackBuffer(4, 4);
+    Screen_CaptureBackBuffer(1, 4);
     ASSERT_NE(Screen_GetCapture(), nullptr);
-    EXPECT_EQ(CapturePixel(3, 3), 0xFFFFFFFFu);
+    EXPECT_EQ(CapturePixel(0, 3), 0xFFFFFFFFu);
+}
+
+// A capture samples the back buffer: one wider or taller than it is
+// refused before its image is made, and an image already taken stays.
+TEST_F(ScreenCapture, SizesBeyondTheBackBufferAreRefused) {
+    PlatformDevice* device = MakeDevice(64, 48);
+    ASSERT_NE(device, nullptr);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF336699, 1.0f, 0);
+    for (const auto& size : {std::pair{65, 48}, std::pair{64, 49}, std::pair{23000, 23000}}) {
+        Screen_CaptureBackBuffer(size.first, size.second);
+        EXPECT_EQ(Screen_GetCapture(), nullptr) << size.first << "x" << size.second;
+    }
+    Screen_CaptureBackBuffer(64, 48);
+    const ImageBuffer* taken = Screen_GetCapture();
+    ASSERT_NE(taken, nullptr);
+    Screen_CaptureBackBuffer(10000, 10000);
+    ASSERT_EQ(Screen_GetCapture(), taken);
+    EXPECT_EQ(taken->GetWidth(), 64);
+    EXPECT_EQ(CapturePixel(63, 47), 0xFF336699u);
 }
 
 TEST_F(ScreenCapture, SaveWritesOnlyAfterACapture) {
@@ -254,6 +276,41 @@ TEST_F(ScreenCapture, SaveWritesOnlyAfterACapture) {
     EXPECT_EQ(bytes[19], 0x66);
     EXPECT_EQ(bytes[20], 0x33);
     EXPECT_EQ(bytes[21], 0xFF);
+}
+
+// A save goes through a new file beside the name: one that cannot be
+// finished (as on a full disk) leaves the older picture whole and nothing
+// else behind, and a link planted under the name is replaced, not followed.
+TEST_F(ScreenCapture, ASaveReplacesTheOldFileOnlyWhenWhole) {
+    const fs::path folder = TempFolder() / "saves";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const fs::path file = folder / "shot.tga";
+    PlatformDevice* device = MakeDevice(64, 48);
+    ASSERT_NE(device, nullptr);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF336699, 1.0f, 0);
+    Screen_CaptureBackBuffer(8, 8);
+    ASSERT_EQ(Screen_SaveCapture(file.c_str()), 1);
+    const std::vector<uint8_t> small = ReadFile(file);
+    ASSERT_EQ(small.size(), 18u + 8 * 8 * 4);
+
+    Screen_CaptureBackBuffer(64, 48);
+    constexpr rlim_t kRoom = 4096;
+    ASSERT_GT(18u + 64 * 48 * 4, kRoom);
+    const int saved = FileSizeLimit_Run(kRoom, [&] { return Screen_SaveCapture(file.c_str()); });
+    EXPECT_EQ(saved, 0);
+    EXPECT_EQ(ReadFile(file), small);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << "a temporary file is left";
+
+    const fs::path victim = folder / "victim.txt";
+    std::ofstream(victim) << "keep";
+    fs::remove(file);
+    fs::create_symlink(victim, file);
+    ASSERT_EQ(Screen_SaveCapture(file.c_str()), 1);
+    EXPECT_FALSE(fs::is_symlink(file));
+    EXPECT_EQ(fs::file_size(file), 18u + 64 * 48 * 4);
+    std::ifstream in(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
 }
 
 }  // namespace
