@@ -44,7 +44,7 @@ void CQVDeveloper::Shoot(uint32_t targetId) {
 
 void CQVDeveloper::Process() {
     if (!IsOperational()) return;
-    RefreshClock();
+    RefreshClock(this);
     m_DartDelay -= m_Clock->dt;
     CQVActor::Process();
 }

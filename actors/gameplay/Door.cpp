@@ -330,7 +330,7 @@ void CQVDoor::StepAttempt(float dt) {
 
 void CQVDoor::Process() {
     if (!IsOperational()) return;
-    RefreshClock();
+    RefreshClock(this);
     const float dt = m_Clock->dt;
     if (m_OpenNotifyPending) {
         m_OpenNotifyPending = 0;
@@ -378,7 +378,7 @@ void CQVDoor::Process() {
 
 void CQVDoor::Update() {
     if (!IsOperational()) return;
-    RefreshClock();
+    RefreshClock(this);
     m_ActionReadyTime += m_Clock->dt;
     // With a connector the frame and leaves are updated when its portal is reached.
     if (!m_UseConnector) CQVActor::Update();
@@ -386,7 +386,7 @@ void CQVDoor::Update() {
 
 void CQVDoor::AccumulateTime() {
     if (!IsOperational()) return;
-    RefreshClock();
+    RefreshClock(this);
     m_ActionReadyTime += m_Clock->dt;
     CQVActor::Update();
 }

@@ -373,7 +373,7 @@ void CQVGameContainer::StepSearch(float dt) {
 
 void CQVGameContainer::Process() {
     if (!IsOperational()) return;
-    RefreshClock();
+    RefreshClock(this);
     const float dt = m_Clock->dt;
     m_TouchDelay -= dt;
     m_ActionDelay -= dt;

@@ -129,7 +129,7 @@ void CQVSpawnPoint::ForgetExternUnlessUsed() {
 }
 
 CQVActor* CQVSpawnPoint::SpawnOne() {
-    RefreshClock();
+    RefreshClock(this);
     if (m_Clock->time < m_LastSpawnTime + m_MinInterval || m_SpawnCounter >= m_MaxCount || m_Entries.empty()) {
         return nullptr;
     }
@@ -173,7 +173,7 @@ CQVActor* CQVSpawnPoint::PlacementReference(const CQVActor* chosen) {
 }
 
 CQVActor* CQVSpawnPoint::PlaceSpawned() {
-    RefreshClock();
+    RefreshClock(this);
     if (m_Clock->time < m_LastSpawnTime + m_MinInterval || m_SpawnCounter >= m_MaxCount) return nullptr;
     CQVActor* chosen = nullptr;
     if (!m_UseExtern) {
@@ -227,7 +227,7 @@ CQVActor* CQVSpawnPoint::PlaceSpawned() {
     if ((clone = CQVActorSystem::GetActorById(cloneId))) SendRecursive(clone, MSG_SPAWN_NOTIFY, Args_Of(&m_Id));
     if ((clone = CQVActorSystem::GetActorById(cloneId))) SendRecursive(clone, MSG_LOAD_RESOURCES, nullptr);
 
-    RefreshClock();
+    RefreshClock(this);
     m_LastSpawnTime = m_Clock->time;
     if (m_UseExtern) ++m_SpawnCounter;
     return CQVActorSystem::GetActorById(cloneId);
@@ -291,7 +291,7 @@ int CQVSpawnPoint::HandleMessage(uint32_t id, MessageArgs args) {
         break;
     case MSG_PRECALCULATE:
         // The first request after the level starts spawns at once.
-        RefreshClock();
+        RefreshClock(this);
         m_LastSpawnTime = m_Clock->time - m_MinInterval;
         break;
     case MSG_CREATE: {

@@ -56,7 +56,7 @@ void CQVTimer::SetState(uint32_t state) {
 
 float CQVTimer::CurrentTime() {
     if (State() != TIMER_RUNNING) return m_BaseTime;
-    RefreshClock();
+    RefreshClock(this);
     return (m_Clock->time - m_StartClock) * m_Multiplier + m_BaseTime;
 }
 
@@ -89,7 +89,7 @@ void CQVTimer::Start() {
                                        0.0f, period, nullptr, KEY_CHANNEL);
     }
     SetState(TIMER_RUNNING);
-    RefreshClock();
+    RefreshClock(this);
     m_StartClock = m_Clock->time;
 }
 
@@ -189,7 +189,7 @@ int CQVTimer::HandleMessage(uint32_t id, MessageArgs args) {
         break;
     case MSG_ON_TIMER_LOOP:
         if (State() == TIMER_RUNNING) {
-            RefreshClock();
+            RefreshClock(this);
             m_StartClock = m_Clock->time;
         }
         break;

@@ -149,7 +149,7 @@ void CQVTrigger::BuildDefault() {
 }
 
 void CQVTrigger::Precalculate() {
-    RefreshClock();
+    RefreshClock(this);
     // Scripts of older files wait on the collision itself.
     for (CQVScript& script : m_Scripts) {
         if (script.boundMessage == MSG_COLLISION_EVENT) script.boundMessage = MSG_ON_TRIGGER_ENTER;

@@ -164,8 +164,10 @@ void CQVActor::Update() {
     }
 }
 
-void CQVActor::RefreshClock() {
-    if (!(m_Clock->flags & CLOCK_MANUAL) && m_Clock->frameStamp != g_FrameNumber) UpdateClock(m_Clock);
+void CQVActor::RefreshClock(CQVActor* actor) {
+    ActorClock* clock = actor->m_Clock;
+    if (clock == nullptr || (clock->flags & CLOCK_MANUAL) || clock->frameStamp == g_FrameNumber) return;
+    actor->UpdateClock(clock);
 }
 
 void CQVActor::UpdateClock(ActorClock* clock) {

@@ -99,7 +99,7 @@ public:
     void UpdateClock(ActorClock* clock);
     // Brings the actor's clock up to this frame unless it is advanced by
     // the frame loop (manual) or already current.
-    void RefreshClock();
+    static void RefreshClock(CQVActor* actor);
     void SetWorldRotation(const Quaternion& q);
     const Matrix& GetWorldMatrix();
     const Matrix& GetInverseWorldMatrix();
