@@ -4,9 +4,6 @@
 
 #include "kernel/actors/Actor.h"
 
-// The shot, by the id of the actor aimed at; it has no registered name.
-constexpr uint32_t MSG_DEVELOPER_SHOOT_DART = 1289;
-
 class CQVDeveloper : public CQVActor {
 public:
     CQVDeveloper();

@@ -131,7 +131,7 @@ void CQVDoor::BuildParts() {
     m_Sounds[DOOR_SOUND_OPEN].SetTarget(make(CLASS_SOUND, "Open"));
     m_Sounds[DOOR_SOUND_CLOSE].SetTarget(make(CLASS_SOUND, "Close"));
     for (size_t i = 0; i < m_Children.size(); ++i) {
-        if (m_Children[i]) m_Children[i]->SendValue<uint32_t>(MSG_LOCK_TRANSFORM, 1);
+        if (m_Children[i]) m_Children[i]->SendValue<uint32_t>(MSG_SET_LOCK_TRANSFORM, 1);
     }
 }
 

@@ -21,11 +21,6 @@ constexpr uint32_t DOOR_OPENING = 3;
 // The Sound children, by their fixed names.
 enum DoorSound : uint32_t { DOOR_SOUND_OPEN, DOOR_SOUND_CLOSE, DOOR_SOUND_OPENING, DOOR_SOUND_CLOSING, DOOR_SOUND_COUNT };
 
-// The lock-attempt progress notice to the Inventory {elapsed, duration}; it has no registered name.
-constexpr uint32_t MSG_LOCK_ATTEMPT_NOTICE = 553;
-// The base's "Lock Transform" check box, sent to the parts the door builds.
-constexpr uint32_t MSG_LOCK_TRANSFORM = 179;
-
 // Working a locked door open by hand while "Action" keeps arriving.
 struct DoorLockAttempt {
     uint32_t active = 0;

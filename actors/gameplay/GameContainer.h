@@ -21,11 +21,6 @@ enum ContainerSound : uint32_t {
     CONTAINER_SOUND_COUNT
 };
 
-// Progress notices to the Inventory, which have no registered name: a trap
-// being set {item, elapsed, min, max} and a search {search time, elapsed}.
-constexpr uint32_t MSG_TRAP_SETUP_NOTICE = 552;
-constexpr uint32_t MSG_SEARCH_NOTICE = 554;
-
 // A trap being set into the container, held by "Action" frame after frame.
 struct ContainerTrapSetup {
     uint32_t recorded = 0;

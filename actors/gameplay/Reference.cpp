@@ -2,6 +2,7 @@
 
 #include "kernel/actors/ClassMessages.h"
 #include "kernel/actors/ClassTypes.h"
+#include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/base/Archive.h"
 

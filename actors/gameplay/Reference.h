@@ -6,10 +6,6 @@
 
 #include <string>
 
-// The sheet's path row, whose messages have no registered name.
-constexpr uint32_t MSG_SET_REFERENCE_PATH = 1698;
-constexpr uint32_t MSG_GET_REFERENCE_PATH = 1699;
-
 class CQVReference : public CQVActor {
 public:
     CQVReference();

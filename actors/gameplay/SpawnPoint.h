@@ -24,21 +24,6 @@ constexpr uint32_t SPAWN_POINT_PLAYER_START = 1;
 constexpr uint32_t SPAWN_POINT_SPAWN = 2;
 constexpr uint32_t SPAWN_POINT_WARP = 3;
 
-// The sheet's messages for the template list, which have no registered name.
-constexpr uint32_t MSG_SPAWN_SELECT_ENTRY = 1263;   // String: the entry of that name
-constexpr uint32_t MSG_SPAWN_ENTRY_NAMES = 1264;    // list of texts out
-constexpr uint32_t MSG_SPAWN_ADD_ENTRY = 1265;      // actor reference: a new entry of its name
-constexpr uint32_t MSG_SPAWN_GET_ENTRY = 1266;      // actor reference out: the selected entry's name
-constexpr uint32_t MSG_SET_SPAWN_ENTRY_WEIGHT = 1267;
-constexpr uint32_t MSG_GET_SPAWN_ENTRY_WEIGHT = 1268;
-constexpr uint32_t MSG_SET_SPAWN_ENTRY_MAX_COUNT = 1269;
-constexpr uint32_t MSG_GET_SPAWN_ENTRY_MAX_COUNT = 1270;
-constexpr uint32_t MSG_SET_SPAWN_ENTRY_TYPE = 1271;
-constexpr uint32_t MSG_GET_SPAWN_ENTRY_TYPE = 1272;
-constexpr uint32_t MSG_SET_NON_SPAWN_PERCENT = 1275;
-constexpr uint32_t MSG_GET_NON_SPAWN_PERCENT = 1276;
-constexpr uint32_t MSG_SPAWN_DELETE_ENTRY = 1282;
-
 class CQVSpawnPoint : public CQVActor {
 public:
     CQVSpawnPoint();
