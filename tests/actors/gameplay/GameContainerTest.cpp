@@ -188,6 +188,19 @@ INSTANTIATE_TEST_SUITE_P(HeldFor, GameContainerTrap,
                                          TrapCase{"TheGreatestTime", 63, true, 1.0f}),
                          [](const testing::TestParamInfo<TrapCase>& info) { return std::string(info.param.what); });
 
+// A trap whose least and greatest times are one is set at full strength,
+// never by a division by nothing.
+TEST_F(GameContainerTest, ATrapOfOneSetupTimeIsSetAtFullStrength) {
+    auto* trap = Make<StandInItem>(CLASS_GAME_OBJECT, "Trap");
+    trap->kind = 1;
+    trap->setupMin = trap->setupMax = 1.0f;
+    trap->holdTime = 10.0f;
+    Hold(31, trap->m_Id);
+    Frames(1);
+    EXPECT_EQ(trap->m_Parent, container->m_SpawnPoint.target);
+    EXPECT_EQ(trap->holdTime, 10.0f);
+}
+
 TEST_F(GameContainerTest, ATouchActivatesOnlyAContainerTriggeredByCollision) {
     Item(3);
     ColObj body;

@@ -326,6 +326,9 @@ TEST_F(GameplayFileTest, ADoorRecordFollowsItsLayout) {
     EXPECT_EQ(loaded->m_State, DOOR_CLOSING);
     EXPECT_EQ(loaded->m_ClosedPosition[1].z, 9.0f);
     EXPECT_EQ(loaded->m_ClosedRotation[0].y, 1.0f);
+    // A state no door has reads as closed.
+    ASSERT_EQ(LoadWith(written.bytes.size(), layout(DOOR_SINGLE, 1.0f, 1, 1.0f, 9)), 1);
+    EXPECT_EQ(Loaded<CQVDoor>("Door", CLASS_DOOR)->m_State, DOOR_CLOSED);
 }
 
 TEST_F(GameplayFileTest, ATimerRecordFollowsItsLayout) {
