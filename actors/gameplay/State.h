@@ -1,5 +1,6 @@
 #pragma once
-// A state of the game flow.
+// A node of the actor tree with no behaviour of its own: only the base
+// actor's fields, messages and scripts.
 
 #include "kernel/actors/Actor.h"
 

@@ -85,14 +85,6 @@ Vector3 WorldPosition(CQVActor* actor) {
     return position;
 }
 
-// Brings the actor's clock to this frame unless it is driven by hand or
-// already there.
-void RefreshClock(CQVActor* actor) {
-    ActorClock* clock = actor->m_Clock;
-    if (clock == nullptr || (clock->flags & CLOCK_MANUAL) || clock->frameStamp == g_FrameNumber) return;
-    actor->UpdateClock(clock);
-}
-
 CQVActor* RayCast(const Vector3& from, const Vector3& to, Vector3* hitPoint, Vector3* hitNormal) {
     if (g_ActorSystem == nullptr) return nullptr;
     ColObj* hit = g_ActorSystem->RayCast(kCameraRay, from, to, hitPoint, hitNormal);

@@ -164,6 +164,12 @@ void CQVActor::Update() {
     }
 }
 
+void CQVActor::RefreshClock(CQVActor* actor) {
+    ActorClock* clock = actor->m_Clock;
+    if (clock == nullptr || (clock->flags & CLOCK_MANUAL) || clock->frameStamp == g_FrameNumber) return;
+    actor->UpdateClock(clock);
+}
+
 void CQVActor::UpdateClock(ActorClock* clock) {
     float source = 1.0f;
     CQVActorSystem* system = g_ActorSystem;
@@ -353,6 +359,38 @@ TimedMessage* CQVActor::ScheduleMessage(uint32_t messageId, MessageArgs args, ui
                                         float duration, float period) {
     if (!g_ActorSystem) return nullptr;
     return g_ActorSystem->ScheduleMessage(this, messageId, args, flags, delay, duration, period, nullptr, 1);
+}
+
+namespace {
+
+// A record cancelled this frame is released at the next pass: it no longer counts.
+TimedMessage* LiveProcess(const CQVActor& actor) {
+    for (TimedMessage* record : actor.m_TimedMessages) {
+        if (record->messageId == MSG_PROCESS && !(record->state & TIMED_STATE_CANCELLED)) return record;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool CQVActor::HasProcess() const { return LiveProcess(*this) != nullptr; }
+
+void CQVActor::ScheduleProcess() {
+    if (g_ActorSystem && LiveProcess(*this) == nullptr) {
+        g_ActorSystem->ScheduleMessage(this, MSG_PROCESS, nullptr, 0x100, 0.0f, 0.0f, 0.0f, nullptr, 2);
+    }
+}
+
+void CQVActor::CancelProcess() {
+    while (TimedMessage* record = LiveProcess(*this)) CancelTimedMessage(record);
+}
+
+void CQVActor::RunScriptsBoundTo(uint32_t id, CQVActor* caller) {
+    if (g_ScriptExecute == nullptr) return;
+    // Scripts may add or remove scripts while they run.
+    for (size_t i = 0; i < m_Scripts.size(); ++i) {
+        if (m_Scripts[i].boundMessage == id) g_ScriptExecute(&m_Scripts[i], caller);
+    }
 }
 
 void CQVActor::RescheduleTimedMessage(TimedMessage* record, float delay) {

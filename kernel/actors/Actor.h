@@ -97,6 +97,9 @@ public:
     void InvalidateTransform();
     void BaseProcess();
     void UpdateClock(ActorClock* clock);
+    // Brings the actor's clock up to this frame unless it is advanced by
+    // the frame loop (manual) or already current.
+    static void RefreshClock(CQVActor* actor);
     void SetWorldRotation(const Quaternion& q);
     const Matrix& GetWorldMatrix();
     const Matrix& GetInverseWorldMatrix();
@@ -112,10 +115,31 @@ public:
     TimedMessage* ScheduleMessage(uint32_t messageId, MessageArgs args, uint32_t flags, float delay,
                                   float duration, float period);
     void RescheduleTimedMessage(TimedMessage* record, float delay);
+    // The per-frame step's "Process" (every frame, clock channel 2): one
+    // pending record at most, scheduled when there is none; cancelled when
+    // the actor has nothing more to do each frame.
+    void ScheduleProcess();
+    void CancelProcess();
+    bool HasProcess() const;
+    // Runs the actor's scripts bound to the message, in list order, with
+    // the given caller (an event another actor caused).
+    void RunScriptsBoundTo(uint32_t id, CQVActor* caller);
     float GetTimedMessageRemaining(TimedMessage* record);
 
     void EnableMarkedColObjs(bool on);
     void EnableUnmarkedColObjs(bool on);
+
+    // A message whose block is one value, and one whose block is one answer
+    // (the initial value where the actor gives none).
+    template <typename T>
+    int SendValue(uint32_t id, T value) {
+        return HandleMessage(id, Args_Of(&value));
+    }
+    template <typename T>
+    T AskValue(uint32_t id, T initial = T{}) {
+        HandleMessage(id, Args_Of(&initial));
+        return initial;
+    }
 
     // Packs C-style arguments by the message's argument types into the shared
     // argument buffer and sends the message to this actor.

@@ -47,13 +47,17 @@ struct TreeCallbackArgs {
 };
 
 // "Recursive Command" carries a message id and a pointer to that message's
-// block, packed without a gap.
+// block (the block itself, which knows its size), packed without a gap.
 struct RecursiveCommandBlock {
+    MessageArgs block;
     uint8_t bytes[4 + sizeof(void*)];
-    RecursiveCommandBlock(uint32_t id, const void* block) {
+    RecursiveCommandBlock(uint32_t id, MessageArgs carried) : block(carried) {
+        const MessageArgs* pointer = &block;
         std::memcpy(bytes, &id, 4);
-        std::memcpy(bytes + 4, &block, sizeof(void*));
+        std::memcpy(bytes + 4, &pointer, sizeof pointer);
     }
+    RecursiveCommandBlock(const RecursiveCommandBlock&) = delete;
+    RecursiveCommandBlock& operator=(const RecursiveCommandBlock&) = delete;
 };
 
 class ActorSystemPathResolver : public CQVActorPathResolver {
@@ -378,7 +382,7 @@ int CQVActorSystem::MoveActor(CQVActor* actor, CQVActor* newParent) {
     NotifyAdded(actor, newParent);
     actor->HandleMessage(MSG_CALLBACK_MOVED_IN_TREE, nullptr);
     TreeCallbackArgs moved{actor, newParent};
-    RecursiveCommandBlock command(MSG_CALLBACK_RELPARENT_MOVED_IN_TREE, &moved);
+    RecursiveCommandBlock command(MSG_CALLBACK_RELPARENT_MOVED_IN_TREE, Args_Of(&moved));
     actor->SendToChildren(MSG_RECURSIVE_COMMAND, Args_Of(command.bytes));
     return 1;
 }
@@ -406,7 +410,7 @@ CQVActor* CQVActorSystem::CloneActor(CQVActor* source, CQVActor* parent, uint32_
     copy->HandleMessage(MSG_SET_OPERATIONAL, Args_Of(&operational));
     copy->HandleMessage(MSG_PRECALCULATE_RECURSIVE, nullptr);
     copy->HandleMessage(MSG_INVALIDATE_OLDPOSITION, nullptr);
-    RecursiveCommandBlock command(MSG_SET_DRAWGROUP, &parent->m_DrawGroupId);
+    RecursiveCommandBlock command(MSG_SET_DRAWGROUP, Args_Of(&parent->m_DrawGroupId));
     copy->HandleMessage(MSG_RECURSIVE_COMMAND, Args_Of(command.bytes));
     return copy;
 }

@@ -47,6 +47,14 @@ void MatchDrawState(CQVActor* actor, const CQVDrawGroupBase* group) {
 
 }  // namespace
 
+DrawGroupLeave::DrawGroupLeave(CQVActor* actor) : m_Actor(actor) {
+    if (g_ActorSystem) g_ActorSystem->RemoveFromDrawGroup(actor, 0);
+}
+
+DrawGroupLeave::~DrawGroupLeave() {
+    if (g_ActorSystem) g_ActorSystem->AddToDrawGroup(m_Actor, 0);
+}
+
 int CQVActorSystem::AddToDrawGroup(CQVActor* actor, int force) {
     ++g_DrawGroupCounters.calls;
     if (actor == nullptr) return 0;

@@ -21,6 +21,20 @@ constexpr uint32_t CONNECTOR_TYPE_DOOR = 1;
 
 class CQVDrawGroupBase;
 
+// Takes an actor out of its draw group while it lives and puts it back
+// after: the group's lists hold the actor's collision objects by address,
+// so they may be added or removed only meanwhile.
+class DrawGroupLeave {
+public:
+    explicit DrawGroupLeave(CQVActor* actor);
+    ~DrawGroupLeave();
+    DrawGroupLeave(const DrawGroupLeave&) = delete;
+    DrawGroupLeave& operator=(const DrawGroupLeave&) = delete;
+
+private:
+    CQVActor* m_Actor;
+};
+
 // A group's place in g_DrawnGroups; the list's head has no group.
 struct DrawnGroupLink {
     DrawnGroupLink* next = nullptr;

@@ -3,6 +3,7 @@
 #include "kernel/actors/Actor.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassMessages.h"
+#include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/SimState.h"
@@ -37,23 +38,6 @@ uint32_t Subtype(uint32_t flags) {
     if (flags & 0x40) return 0;
     return 1;
 }
-
-// The draw group files static actors' collision objects by address: an
-// actor leaves it while its objects change and enters it again afterwards.
-class DrawGroupLeave {
-public:
-    explicit DrawGroupLeave(CQVActor* actor) : m_Actor(actor) {
-        if (g_ActorSystem) g_ActorSystem->RemoveFromDrawGroup(actor, 0);
-    }
-    ~DrawGroupLeave() {
-        if (g_ActorSystem) g_ActorSystem->AddToDrawGroup(m_Actor, 0);
-    }
-    DrawGroupLeave(const DrawGroupLeave&) = delete;
-    DrawGroupLeave& operator=(const DrawGroupLeave&) = delete;
-
-private:
-    CQVActor* m_Actor;
-};
 
 // "Set Collision Group" and its kin: bit n - 1 (groups count from 1) of one
 // word of every object.
