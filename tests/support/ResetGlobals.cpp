@@ -1,5 +1,6 @@
 #include "tests/support/ResetGlobals.h"
 
+#include "actors/characters/CharactersState.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/app/GameMain.h"
 #include "kernel/base/KernelBase.h"
@@ -18,6 +19,7 @@
 void ResetGlobals() {
     // Actors first: their destructors still reach the other subsystems.
     Actors_Reset();
+    Characters_Reset();
     FileActors_Reset();
     Script_Reset();
     App_Reset();
