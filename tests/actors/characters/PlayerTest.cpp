@@ -5,6 +5,7 @@
 
 #include "tests/actors/characters/PlayerTestSupport.h"
 
+#include "actors/scene/Camera.h"
 #include "tests/support/ActorRecordFile.h"
 
 #include <cmath>
@@ -585,6 +586,83 @@ TEST_F(PlayerTest, SlowMotionCurveAndBurstOnTheClock) {
     Frames(1);
     EXPECT_EQ(g_CharactersState.slowMotion.burstActive, 0u);
     EXPECT_GT(clock->ownScale, 0.0f);
+}
+
+// A Console character follows the left stick of a joystick, with or
+// without the Master flag: the stick's length picks the motion, the turn
+// speed and the skin's motion speed, the heading adds the camera's, and
+// the right stick orbits the character's camera while the left one rests.
+TEST_F(PlayerTest, TheAnalogStickSteersAConsoleCharacter) {
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0) << SDL_GetError();
+    const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 4, 4, 0);
+    ASSERT_GE(index, 0) << SDL_GetError();
+    SDL_Joystick* stick = SDL_JoystickOpen(index);
+    ASSERT_NE(stick, nullptr);
+    ASSERT_EQ(Input_Init(s_Window, nullptr), 1);
+    Input_BindDefaultKeys();
+    const uint32_t axes[][2] = {{QVDI_AXISX, 0}, {QVDI_AXISY, 1}, {QVDI_AXIS1, 2}, {QVDI_AXIS2, 3}};
+    for (const auto& [action, axis] : axes) {
+        Input_BindKey(action, 0, 0);
+        Input_BindKey(action, QVI_JOYAXIS0 + axis, 0);
+    }
+    MakePlayer(CHARACTER_CONSOLE, false);
+    CQVActor* skin = MakeAt("Skin");
+    g_ActorSystem->MoveActor(skin, character);
+    skin->m_ClassType = CLASS_SKINOBJECT;
+    character->m_Camera.SetTarget(MakeAt("Camera"));
+    WarmUp();
+    const auto frame = [&](int16_t x, int16_t y, int16_t rightX, int16_t rightY) {
+        SDL_JoystickSetVirtualAxis(stick, 0, x);
+        SDL_JoystickSetVirtualAxis(stick, 1, y);
+        SDL_JoystickSetVirtualAxis(stick, 2, rightX);
+        SDL_JoystickSetVirtualAxis(stick, 3, rightY);
+        g_Heard.clear();
+        Frames(1);
+    };
+    constexpr float kHalfPi = 1.57079633f;
+
+    // Full right: running, turning fast, towards +x.
+    frame(32767, 0, 0, 0);
+    ASSERT_NE(LastHeard("Body", MSG_SET_MOTION), nullptr);
+    EXPECT_EQ(LastHeard("Body", MSG_SET_MOTION)->text, "R_Forward");
+    EXPECT_FLOAT_EQ(LastHeard("Body", MSG_SET_TURN_SPEED)->value, 15.0f);
+    EXPECT_NEAR(LastHeard("Skin", MSG_SET_MOTION_SPEED)->value, 1.0f, 1e-3f);
+    EXPECT_NEAR(LastHeard("Body", MSG_SET_ROT_Y_3D0)->value, kHalfPi, 1e-3f);
+    EXPECT_EQ(LastHeard("Camera", MSG_SET_RELATIVE_ROTY), nullptr);
+
+    // Four tenths forward with the camera along +x: walking, heading +x.
+    LookAlong(Vector3(1, 0, 0));
+    frame(0, 13107, 0, 0);
+    EXPECT_EQ(LastHeard("Body", MSG_SET_MOTION)->text, "N_Forward");
+    EXPECT_FLOAT_EQ(LastHeard("Body", MSG_SET_TURN_SPEED)->value, 10.0f);
+    EXPECT_NEAR(LastHeard("Skin", MSG_SET_MOTION_SPEED)->value, 0.4f * 1.5f + 0.1f, 2e-3f);
+    EXPECT_NEAR(LastHeard("Body", MSG_SET_ROT_Y_3D0)->value, kHalfPi, 1e-3f);
+    EXPECT_NEAR(g_ConsoleHeading, kHalfPi, 1e-3f);
+
+    // At rest the right stick orbits the camera by its value x frame time x 2;
+    // the character keeps its heading.
+    LookAlong(Vector3(0, 0, 1));
+    frame(0, 0, 32767, 32767);
+    EXPECT_EQ(LastHeard("Body", MSG_SET_MOTION)->text, "N_Neutral");
+    EXPECT_EQ(LastHeard("Skin", MSG_SET_MOTION_SPEED)->value, 1.0f);
+    EXPECT_EQ(LastHeard("Body", MSG_SET_TURN_SPEED), nullptr);
+    EXPECT_NEAR(LastHeard("Body", MSG_SET_ROT_Y_3D0)->value, kHalfPi, 1e-3f);
+    ASSERT_NE(LastHeard("Camera", MSG_SET_RELATIVE_ROTY), nullptr);
+    EXPECT_NEAR(LastHeard("Camera", MSG_SET_RELATIVE_ROTY)->value, 1.0f * 0.02f * 2.0f, 1e-4f);
+    ASSERT_NE(LastHeard("Camera", MSG_SET_RELATIVE_ROTX), nullptr);
+    EXPECT_NEAR(LastHeard("Camera", MSG_SET_RELATIVE_ROTX)->value, -1.0f * 0.02f * 2.0f, 1e-4f);
+
+    // Jump goes out every frame it is held.
+    PushKey(SDL_SCANCODE_SPACE, true);
+    Frames(3);
+    EXPECT_EQ(HeardBy("Body", kCommands), (std::vector<uint32_t>{MSG_CC_JUMP, MSG_CC_JUMP, MSG_CC_JUMP}));
+
+    ASSERT_EQ(Input_Init(s_Window, nullptr), 1);  // closes the device before it goes
+    const SDL_JoystickID id = SDL_JoystickInstanceID(stick);
+    SDL_JoystickClose(stick);
+    for (int i = 0; i < SDL_NumJoysticks(); ++i) {
+        if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
+    }
 }
 
 // Holding I, J, K and L switches the developer mode on (and binds slow
