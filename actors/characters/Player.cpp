@@ -133,14 +133,6 @@ constexpr KeyActionRow kKeyActions[] = {
 };
 constexpr const char* kEscPath = "/Global/Inventory/Esc";
 
-// The actor a message hands over: the block itself when the game's start
-// hands the actor as the block (a block the size of an actor, which neither
-// a script nor a file can make), else the pointer the block holds.
-CQVActor* HandedActor(uint32_t id, MessageArgs args) {
-    if (args.Size() == sizeof(CQVActor)) return reinterpret_cast<CQVActor*>(args.Data());
-    return Args_Pointer<CQVActor>(id, args);
-}
-
 void Send(CQVActor* to, uint32_t id) {
     if (to) to->HandleMessage(id, nullptr);
 }
@@ -222,7 +214,7 @@ int CQVPlayer::HandleMessage(uint32_t id, MessageArgs args) {
     if (const RowResult row = kPlayerMessages.Apply(*this, id, args); row.Ends()) return row.result;
     switch (id) {
     case MSG_SET_CHARACTER:
-        SetCharacter(HandedActor(id, args));
+        SetCharacter(Args_HandedActor(id, args));
         break;
     case MSG_GET_CHARACTER:
         if (MessageArgs_IsPointerAt(id, args, 0)) Args_Set(args, 0, m_Character.target);

@@ -206,11 +206,7 @@ TEST_F(PlayerTest, LookFollowsTheMouseWithSensitivityAndInversion) {
     const auto moveMouse = [&](int dx, int dy) {
         int left = 0, top = 0, width = 0, height = 0;
         Platform_GetWindowRect(s_Window, &left, &top, &width, &height);
-        SDL_Event e{};
-        e.type = SDL_MOUSEMOTION;
-        e.motion.x = Platform_GetScreenWidth() / 2 + dx - left;
-        e.motion.y = Platform_GetScreenHeight() / 2 + dy - top;
-        SDL_PushEvent(&e);
+        PushMotion(Platform_GetScreenWidth() / 2 + dx - left, Platform_GetScreenHeight() / 2 + dy - top);
         g_Heard.clear();
         Frames(1);
     };

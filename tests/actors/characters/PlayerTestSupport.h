@@ -25,6 +25,8 @@
 #include "services/graphics/Graphics.h"
 #include "services/input/Input.h"
 #include "services/overlay/Overlay.h"
+#include "tests/kernel/actors/AdoptActor.h"
+#include "tests/services/input/InputTestSupport.h"
 #include "tests/support/ResetGlobals.h"
 
 #include <SDL2/SDL.h>
@@ -163,26 +165,11 @@ inline const std::vector<ActorClassInfo>& StandInClasses() {
 
 inline double FixedStep() { return kFrameStep; }
 
-inline LRESULT InputWindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam) {
-    Input_HandleWindowMessage(window, message, wParam, lParam);
-    return Platform_DefWindowProc(window, message, wParam, lParam);
-}
-
-inline void PushKey(SDL_Scancode code, bool down) {
-    SDL_Event e{};
-    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.scancode = code;
-    SDL_PushEvent(&e);
-}
-
-inline void PushButton(uint8_t button, bool down) {
-    SDL_Event e{};
-    e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-    e.button.button = button;
-    e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
-    SDL_PushEvent(&e);
-}
+using inputtest::InputWindowProc;
+using inputtest::Pump;
+using inputtest::PushButton;
+using inputtest::PushKey;
+using inputtest::PushMotion;
 
 class PlayerFixture : public testing::Test {
 protected:
@@ -225,10 +212,6 @@ protected:
         g_Heard.clear();
     }
 
-    static void Pump() {
-        WindowMessage m;
-        while (Platform_PeekMessage(&m, true)) Platform_DispatchMessage(m);
-    }
     // The pushed events reach input, then the frame loop runs n frames.
     static void Frames(int n = 1) {
         for (int i = 0; i < n; ++i) {
@@ -284,22 +267,12 @@ protected:
             if (child == nullptr) {
                 auto* made = new ListeningActor;
                 made->m_Name = name;
-                child = Adopt(made, parent);
+                child = AdoptActor(made, g_ActorSystem->FindFreeActorId(1), parent);
             }
             parent = child;
             start = slash == std::string::npos ? path.size() : slash + 1;
         }
         return parent;
-    }
-    static CQVActor* Adopt(CQVActor* actor, CQVActor* parent) {
-        const uint32_t id = g_ActorSystem->FindFreeActorId(1);
-        if (g_ActorTable.size() <= id) g_ActorTable.resize(id + 1);
-        actor->m_Id = id;
-        g_ActorTable[id] = actor;
-        actor->m_Parent = parent;
-        actor->m_ParentId = parent->m_Id;
-        parent->m_Children.push_back(actor);
-        return actor;
     }
 
     static inline HWND s_Window = nullptr;
