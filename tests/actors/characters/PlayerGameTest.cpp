@@ -9,10 +9,10 @@
 #include "kernel/app/GameMain.h"
 #include "kernel/base/FrameTime.h"
 #include "platform/Window.h"
+#include "tests/services/input/InputTestSupport.h"
 #include "tests/support/ResetGlobals.h"
 #include "tools/fixtures/EmptyActorFile.h"
 
-#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -44,14 +44,6 @@ void WriteLevel(const fs::path& dir) {
     ResetGlobals();
 }
 
-void PushEscape(bool down) {
-    SDL_Event e{};
-    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
-    SDL_PushEvent(&e);
-}
-
 TEST(PlayerGame, EscapeWithoutTheMenuEndsTheGame) {
     const fs::path oldDir = fs::current_path();
     const fs::path dir = fs::temp_directory_path() / ("qv_player_game_" + std::to_string(::getpid()));
@@ -73,8 +65,8 @@ TEST(PlayerGame, EscapeWithoutTheMenuEndsTheGame) {
             }
             return false;
         };
-        if (waitFor(75)) PushEscape(true);
-        if (waitFor(78)) PushEscape(false);
+        if (waitFor(75)) inputtest::PushKey(SDL_SCANCODE_ESCAPE, true);
+        if (waitFor(78)) inputtest::PushKey(SDL_SCANCODE_ESCAPE, false);
         if (waitFor(400) && !done) {
             forced = true;
             Platform_RequestQuit();
