@@ -92,7 +92,7 @@ const PhysicsMaterialRow kPhysicsMaterialRows[kPhysicsMaterialCount] = {
     {"Grass", 1.5f, 0.08f, 0.4f},
 };
 
-constexpr uint32_t kMaxVocabularyArgs = 6;
+constexpr uint32_t kMaxVocabularyArgs = 11;
 
 struct VocabularyEntry {
     uint32_t id;

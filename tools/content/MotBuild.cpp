@@ -245,5 +245,7 @@ std::vector<NamedMotion> MotBuild_FigureMotions(const std::vector<QvmBone>& bone
     motions.push_back({"N_Die0", Build(bones, kDie)});
     motions.push_back({"N_Dead0", Build(bones, kDead)});
     motions.push_back({"N_Neutral_2_N_Forward", BuildTransition(bones, kIdle, kWalk, 0.25f, 5)});
+    // A jump out of a walk: the same leap; the body keeps its speed through the air.
+    motions.push_back({"J_Forward", Build(bones, kJump)});
     return motions;
 }

@@ -28,8 +28,8 @@ struct NamedMotion {
 // The figure's motions under the names characters ask for (a stance letter,
 // '_' and a base name): "N_Neutral" standing and breathing, "N_Forward" the
 // walk, "R_Forward" a run, "J_Neutral" a jump on the spot, "N_Die0" a fall
-// onto the back and "N_Dead0" lying still, and "N_Neutral_2_N_Forward" the
-// step from standing into the walk.
+// onto the back and "N_Dead0" lying still, "N_Neutral_2_N_Forward" the
+// step from standing into the walk, and "J_Forward" the jump out of a walk.
 std::vector<NamedMotion> MotBuild_FigureMotions(const std::vector<QvmBone>& bones);
 
 constexpr float kRunLength = 0.6f;

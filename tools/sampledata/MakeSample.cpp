@@ -21,6 +21,7 @@
 #include "tools/content/WavWriter.h"
 #include "services/library/Library.h"
 #include "tools/sampledata/SampleCamera.h"
+#include "tools/sampledata/SampleCharacter.h"
 #include "tools/sampledata/SampleFigure.h"
 #include "tools/sampledata/SampleLevel.h"
 #include "tools/sampledata/SampleLight.h"
@@ -104,6 +105,7 @@ void BuildLevel(SampleLevel& level, CQVActor* scenery, const SampleOptions& opti
     SampleSound_AddActors(level);
     SampleCamera_AddActors(level);
     SampleFigure_AddActors(level);
+    SampleCharacter_AddActors(level);
     level.Make(CLASS_CLASS, "Classes", level.root);
     AddCaptures(level, scenery, options);
 }

@@ -16,6 +16,7 @@
 #include "services/library/Library.h"
 #include "services/library/LibraryItem.h"
 #include "tests/support/ResetGlobals.h"
+#include "tools/sampledata/SampleCharacter.h"
 #include "tools/sampledata/SampleData.h"
 
 #include <gtest/gtest.h>
@@ -220,6 +221,25 @@ const Feature kFeatures[] = {
              return right >= left ? right - left : 0u;
          };
          EXPECT_GT(spread(170, 190), 2 * spread(130, 140)) << "the feet are not apart: no stride";
+     }},
+    // The Character in the third room a quarter of a second into its leap
+    // out of the walk, seen from behind its path, looking a little up: the
+    // skinned figure is in the air, its feet far above the floor they walk
+    // on, which at its distance lies at the bottom edge of the picture.
+    // Without it the room is bare.
+    {"CharacterLeapsInTheThirdRoom",
+     SampleShot{Vector3(300.0f, 150.0f, 1215.0f), 0.0f, -0.12f},
+     kSampleCharacterJump + 0.25f,
+     [] { Remove("Walker"); },
+     [](const CapturedImage& with, const CapturedImage& without) {
+         const Rect figure{120, 60, 220, 200};
+         EXPECT_GT(ChangedPixels(with, without, figure, 24), 600u) << "no figure where the Character walks";
+         uint32_t lowest = 0;
+         for (uint32_t y = 0; y < with.height; ++y) {
+             if (ChangedPixels(with, without, Rect{0, y, with.width, y + 1}, 24) > 0) lowest = y;
+         }
+         EXPECT_LT(lowest, 215u) << "the feet are on the floor: no leap";
+         EXPECT_GT(lowest, 120u) << "the figure is not in the room's lower half";
      }},
 };
 
