@@ -661,6 +661,39 @@ TEST_F(PlayerTest, TheAnalogStickSteersAConsoleCharacter) {
     }
 }
 
+class RealCharacterPlayer : public PlayerFixture {
+protected:
+    RealCharacterPlayer() { m_StandIns = false; }
+};
+
+// With the game's own Character: the mouse turns its look yaw, and a held
+// key gives the body the heading of the desired movement.
+TEST_F(RealCharacterPlayer, TheCharacterLooksAndHeadsWhereThePlayerSteers) {
+    auto* body = static_cast<CQVCharacter*>(
+        g_ActorSystem->CreateActor(CLASS_CHARACTER, "Body", nullptr, scenery, ACTOR_ID_ANY, 1, 1));
+    ASSERT_NE(body, nullptr);
+    const uint32_t thirdPerson = CHARACTER_THIRD_PERSON;
+    body->HandleMessage(MSG_SET_CHARACTER_TYPE, Args_Of(&thirdPerson));
+    auto* player = static_cast<CQVPlayer*>(
+        g_ActorSystem->CreateActor(CLASS_PLAYER, "Player", nullptr, scenery, ACTOR_ID_ANY, 1, 1));
+    player->m_Flags |= ACTOR_MASTER;
+    player->HandleMessage(MSG_SET_CHARACTER, MessageArgs(body, sizeof(CQVActor)));
+    EXPECT_EQ(player->m_CharacterType, 3u);
+    WarmUp();
+
+    const float yaw = body->m_LookRotY;
+    int left = 0, top = 0, width = 0, height = 0;
+    Platform_GetWindowRect(s_Window, &left, &top, &width, &height);
+    PushMotion(Platform_GetScreenWidth() / 2 + 100 - left, Platform_GetScreenHeight() / 2 - top);
+    Frames(1);
+    EXPECT_NEAR(body->m_LookRotY - yaw, 0.16f, 1e-4f);
+
+    // Right: the desired movement (-1, 0, -0.05) heads the body that way.
+    PushKey(SDL_SCANCODE_D, true);
+    Frames(2);
+    EXPECT_NEAR(body->m_RotY, -std::acos(-0.05f / std::sqrt(1.0025f)), 1e-4f);
+}
+
 // Holding I, J, K and L switches the developer mode on (and binds slow
 // motion to the middle button); then F12 shows "FPS:" in the top right
 // corner of the screen.

@@ -192,7 +192,11 @@ protected:
         g_InventoryVisible = 0;
         ASSERT_EQ(CQVEngine::Create(), 1);
         Font_CreateDefault();
-        ActorClasses_SetTable(StandInClasses().data(), StandInClasses().size(), &SetFileRange);
+        if (m_StandIns) {
+            ActorClasses_SetTable(StandInClasses().data(), StandInClasses().size(), &SetFileRange);
+        } else {
+            ActorClasses_Install();
+        }
         ASSERT_EQ(RegisterActorClasses(), 1);
         ASSERT_EQ(Input_Init(s_Window, nullptr), 1);
         Input_BindDefaultKeys();
@@ -276,6 +280,7 @@ protected:
     }
 
     static inline HWND s_Window = nullptr;
+    bool m_StandIns = true;  // false: the game's own Character and Inventory
     CQVActor* global = nullptr;
     CQVActor* scenery = nullptr;
     CQVActor* inventory = nullptr;
