@@ -667,7 +667,7 @@ protected:
 };
 
 // With the game's own Character: the mouse turns its look yaw, and a held
-// key gives the body the heading of the desired movement.
+// key gives the body the desired movement's heading.
 TEST_F(RealCharacterPlayer, TheCharacterLooksAndHeadsWhereThePlayerSteers) {
     auto* body = static_cast<CQVCharacter*>(
         g_ActorSystem->CreateActor(CLASS_CHARACTER, "Body", nullptr, scenery, ACTOR_ID_ANY, 1, 1));
@@ -688,10 +688,12 @@ TEST_F(RealCharacterPlayer, TheCharacterLooksAndHeadsWhereThePlayerSteers) {
     Frames(1);
     EXPECT_NEAR(body->m_LookRotY - yaw, 0.16f, 1e-4f);
 
-    // Right: the desired movement (-1, 0, -0.05) heads the body that way.
+    // Right: the desired movement (-1, 0, -0.05), which a ThirdPerson body
+    // takes as its heading from its look.
     PushKey(SDL_SCANCODE_D, true);
     Frames(2);
-    EXPECT_NEAR(body->m_RotY, -std::acos(-0.05f / std::sqrt(1.0025f)), 1e-4f);
+    const float heading = -std::acos(-0.05f / std::sqrt(1.0025f));
+    EXPECT_NEAR(body->m_DesiredYawOffset, Character_WrapAngle(heading - body->m_LookRotYSM), 1e-4f);
 }
 
 // Holding I, J, K and L switches the developer mode on (and binds slow
