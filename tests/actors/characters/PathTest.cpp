@@ -6,6 +6,7 @@
 #include "actors/characters/PathNode.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/base/Random.h"
+#include "tests/actors/characters/CharacterTestSupport.h"
 #include "tests/actors/scene/ObjectTestSupport.h"
 #include "tests/support/ActorRecordFile.h"
 
@@ -60,31 +61,28 @@ protected:
 };
 
 TEST_F(PathTest, TheClassRecordsHoldTheirSheets) {
-    const struct {
-        uint32_t type;
-        std::vector<std::string> labels;
-        std::vector<uint32_t> kinds;
-    } classes[] = {
-        {CLASS_PATH,
-         {"Path Properties", "Path Properties", "Create:|Circular|0|Tree|2|", "Speed:", "Use Nodetime Pause:", "Time:",
-          "Reset:"},
-         {0x0d, 0x0c, 0x10, 0x04, 0x11, 0x21, 0x0e}},
-        {CLASS_PATH_NODE,
-         {"Path Node Properties", "Type:|Reverse|0|Loop|1|Jump Back To Root|2|", "Time:", "Rand:"},
-         {0x0d, 0x10, 0x21, 0x03}},
-    };
-    for (const auto& c : classes) {
-        const ClassRecord& record = g_ClassRecords[c.type];
-        EXPECT_EQ(record.chain, (std::vector<uint32_t>{0, c.type}));
-        ASSERT_EQ(record.properties.size(), c.labels.size());
-        for (size_t i = 0; i < c.labels.size(); ++i) {
-            EXPECT_EQ(record.properties[i].label, c.labels[i]);
-            EXPECT_EQ(record.properties[i].kind, c.kinds[i]) << c.labels[i];
-        }
-    }
     EXPECT_EQ(g_ClassRecords[CLASS_PATH].name, "Path");
+    EXPECT_EQ(g_ClassRecords[CLASS_PATH].chain, (std::vector<uint32_t>{0, 27}));
+    ExpectSheet(g_ClassRecords[CLASS_PATH],
+                {
+                    {"Path Properties", 0x0d, 0, 0},
+                    {"Path Properties", 0x0c, 0, 0},
+                    {"Create:|Circular|0|Tree|2|", 0x10, MSG_SET_PATH_PREDEFINED, MSG_GET_PATH_PREDEFINED},
+                    {"Speed:", 0x04, MSG_SET_PATH_SPEED, MSG_GET_PATH_SPEED},
+                    {"Use Nodetime Pause:", 0x11, MSG_SET_USE_NODETIME_FOR_PAUSE, MSG_GET_USE_NODETIME_FOR_PAUSE},
+                    {"Time:", 0x21, MSG_SET_PATHNODE_TIME, MSG_GET_PATHNODE_TIME},
+                    {"Reset:", 0x0e, MSG_PATH_RESET, 0},
+                });
     EXPECT_EQ(g_ClassRecords[CLASS_PATH_NODE].name, "Path Node");
-    EXPECT_EQ(g_ClassRecords[CLASS_PATH].properties[6].setMessage, MSG_PATH_RESET);
+    EXPECT_EQ(g_ClassRecords[CLASS_PATH_NODE].chain, (std::vector<uint32_t>{0, 26}));
+    ExpectSheet(g_ClassRecords[CLASS_PATH_NODE],
+                {
+                    {"Path Node Properties", 0x0d, 0, 0},
+                    {"Type:|Reverse|0|Loop|1|Jump Back To Root|2|", 0x10, MSG_SET_PATHNODE_ENDTYPE,
+                     MSG_GET_PATHNODE_ENDTYPE},
+                    {"Time:", 0x21, MSG_SET_PATHNODE_TIME, MSG_GET_PATHNODE_TIME},
+                    {"Rand:", 0x03, MSG_SET_PATHNODE_RANDWEIGHT, MSG_GET_PATHNODE_RANDWEIGHT},
+                });
 }
 
 struct EndCase {

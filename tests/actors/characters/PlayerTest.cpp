@@ -5,6 +5,8 @@
 
 #include "tests/actors/characters/PlayerTestSupport.h"
 
+#include "tests/actors/characters/CharacterTestSupport.h"
+
 #include "actors/scene/Camera.h"
 #include "tests/support/ActorRecordFile.h"
 
@@ -22,29 +24,17 @@ TEST_F(PlayerTest, TheClassRecordsHoldTheirSheets) {
     EXPECT_EQ(record.name, "Player");
     EXPECT_EQ(record.description, "Player");
     EXPECT_EQ(record.chain, (std::vector<uint32_t>{0, 9}));
-    const struct {
-        const char* label;
-        uint32_t kind, set, get;
-    } rows[] = {
-        {"Player Properties", 0x0d, 0, 0},
-        {"Type:|Foo|0|Kabal|1|", 0x10, MSG_SET_PLAYER_TYPE, MSG_GET_PLAYER_TYPE},
-        {"Control:|Control 1|0|Control 2|1|", 0x10, MSG_SET_CONTROLLERSET, MSG_GET_CONTROLLERSET},
-        {"Master:", 0x11, MSG_SET_MASTER, MSG_GET_MASTER},
-    };
-    ASSERT_EQ(record.properties.size(), std::size(rows));
-    for (size_t i = 0; i < std::size(rows); ++i) {
-        EXPECT_EQ(record.properties[i].label, rows[i].label);
-        EXPECT_EQ(record.properties[i].kind, rows[i].kind) << i;
-        EXPECT_EQ(record.properties[i].setMessage, rows[i].set) << i;
-        EXPECT_EQ(record.properties[i].getMessage, rows[i].get) << i;
-    }
+    ExpectSheet(record, {
+                            {"Player Properties", 0x0d, 0, 0},
+                            {"Type:|Foo|0|Kabal|1|", 0x10, MSG_SET_PLAYER_TYPE, MSG_GET_PLAYER_TYPE},
+                            {"Control:|Control 1|0|Control 2|1|", 0x10, MSG_SET_CONTROLLERSET, MSG_GET_CONTROLLERSET},
+                            {"Master:", 0x11, MSG_SET_MASTER, MSG_GET_MASTER},
+                        });
     const ClassRecord& placeholder = g_ClassRecords[CLASS_PLAYER_2];
     EXPECT_EQ(placeholder.name, "Player 2");
     EXPECT_EQ(placeholder.description, "Do Not Use This!!!");
     EXPECT_EQ(placeholder.chain, (std::vector<uint32_t>{0, 49}));
-    ASSERT_EQ(placeholder.properties.size(), 1u);
-    EXPECT_EQ(placeholder.properties[0].label, "Player 2 Properties");
-    EXPECT_EQ(placeholder.properties[0].kind, 0x0du);
+    ExpectSheet(placeholder, {{"Player 2 Properties", 0x0d, 0, 0}});
 }
 
 // A new Player brings back normal speed: the slow-motion record and the
