@@ -141,6 +141,10 @@ void SendReal(CQVActor* to, uint32_t id, float value) {
     if (to) to->HandleMessage(id, Args_Of(&value));
 }
 
+void SendText(CQVActor* to, uint32_t id, const char* text) {
+    if (to) to->HandleMessage(id, Args_Of(text));
+}
+
 template <typename T>
 T Ask(CQVActor* from, uint32_t id, T otherwise) {
     T value = otherwise;
@@ -180,6 +184,7 @@ float HeadingOf(float x, float z) {
 }
 
 CQVActor* SkinOf(CQVActor* character) {
+    if (character == nullptr) return nullptr;
     for (CQVActor* child : character->m_Children) {
         if (child && child->m_ClassType == CLASS_SKINOBJECT) return child;
     }
@@ -244,10 +249,10 @@ void CQVPlayer::Process() {
     case CHARACTER_FIRST_PERSON:
     case CHARACTER_THIRD_PERSON:
     case CHARACTER_THIRD_PERSON_SHOOTER:
-        if ((m_Flags & ACTOR_MASTER) && m_Character.target) KeyboardMouseStep(m_Character.target);
+        if ((m_Flags & ACTOR_MASTER) && m_Character.target) KeyboardMouseStep();
         break;
     case CHARACTER_CONSOLE:
-        if (m_Character.target) AnalogStep(m_Character.target);
+        if (m_Character.target) AnalogStep();
         break;
     default:
         break;
@@ -255,7 +260,7 @@ void CQVPlayer::Process() {
     CQVActor::Process();
 }
 
-void CQVPlayer::KeyboardMouseStep(CQVActor* character) {
+void CQVPlayer::KeyboardMouseStep() {
     if (CQVEngine::WasKeyPressed(QVI_F2)) g_MouseInvertY = g_MouseInvertY == 0 ? 1 : 0;
     if (CQVEngine::WasKeyPressed(QVI_F3)) g_MouseSensitivity = std::max(g_MouseSensitivity - kSensitivityDown, kSensitivityMin);
     if (CQVEngine::WasKeyPressed(QVI_F4)) g_MouseSensitivity = std::min(g_MouseSensitivity + kSensitivityUp, kSensitivityMax);
@@ -264,7 +269,7 @@ void CQVPlayer::KeyboardMouseStep(CQVActor* character) {
     const uint32_t row = m_ControlSet;
     Vector3 move(0.0f, 0.0f, 0.0f);
     if (!paused) {
-        StanceStep(character);
+        StanceStep();
         if (ActionDown(QVDI_BUTTONLEFT, row)) {
             move.x -= 1.0f;
             move.z += kSideCreep;
@@ -299,19 +304,21 @@ void CQVPlayer::KeyboardMouseStep(CQVActor* character) {
         if (CQVActor* target = m_Character.target) target->HandleMessage(MSG_SET_DESIRED_MOVEMENT, Args_Of(&desired));
         if (ActionPressed(QVDI_BUTTONA, row)) Send(m_Character.target, MSG_CC_JUMP);
         if (ActionReleased(QVDI_BUTTONA, row)) Send(m_Character.target, MSG_CC_JUMP_STOP);
-        HandStep(character);
+        HandStep();
         DeveloperChordStep();
         SlowMotionStep();
     }
     KeyActionStep();
 }
 
-void CQVPlayer::StanceStep(CQVActor* character) {
+void CQVPlayer::StanceStep() {
     const uint32_t row = m_ControlSet;
     const bool runPressed = ActionPressed(QVDI_BUTTONO, row);
     const bool crouchPressed = ActionPressed(QVDI_BUTTONC, row);
     const bool released = ActionReleased(QVDI_BUTTONO, row) || ActionReleased(QVDI_BUTTONC, row);
     // The stance rules follow the type the Character has now.
+    CQVActor* character = m_Character.target;
+    if (character == nullptr) return;
     if (Ask<uint32_t>(character, MSG_GET_CHARACTER_TYPE, m_CharacterType) == uint32_t{CHARACTER_THIRD_PERSON_SHOOTER}) {
         // Running is the shooter's resting stance.
         if (runPressed) Send(m_Character.target, MSG_CC_STATE_NEUTRAL);
@@ -327,7 +334,7 @@ void CQVPlayer::StanceStep(CQVActor* character) {
     if (released) Send(m_Character.target, MSG_CC_STATE_NEUTRAL);
 }
 
-void CQVPlayer::HandStep(CQVActor*) {
+void CQVPlayer::HandStep() {
     const HandRow* rows = nullptr;
     size_t count = 0;
     switch (m_CharacterType) {
@@ -462,7 +469,7 @@ void CQVPlayer::EscapePressed() {
     Send(CQVActorSystem::FindActorByPath(kEscPath, nullptr), MSG_ACTION_START_PRE);
 }
 
-void CQVPlayer::AnalogStep(CQVActor* character) {
+void CQVPlayer::AnalogStep() {
     Vector3 stick(ActionValue(QVDI_AXISX), 0.0f, -ActionValue(QVDI_AXISY));
     const float length = Vec3_Length(stick);
     float motionSpeed = 1.0f;
@@ -478,12 +485,12 @@ void CQVPlayer::AnalogStep(CQVActor* character) {
         motionSpeed = length * 1.5f + 0.1f;
     }
     if (motion) {
-        character->HandleMessage(MSG_SET_MOTION, Args_Of(motion));
+        SendText(m_Character.target, MSG_SET_MOTION, motion);
         SendReal(m_Character.target, MSG_SET_TURN_SPEED, turnSpeed);
-        if (CQVActor* body = m_Character.target) SendReal(SkinOf(body), MSG_SET_MOTION_SPEED, motionSpeed);
+        SendReal(SkinOf(m_Character.target), MSG_SET_MOTION_SPEED, motionSpeed);
     } else {
-        SendReal(SkinOf(character), MSG_SET_MOTION_SPEED, motionSpeed);
-        if (CQVActor* body = m_Character.target) body->HandleMessage(MSG_SET_MOTION, Args_Of("N_Neutral"));
+        SendReal(SkinOf(m_Character.target), MSG_SET_MOTION_SPEED, motionSpeed);
+        SendText(m_Character.target, MSG_SET_MOTION, "N_Neutral");
     }
     if (ActionDown(QVDI_BUTTONA, m_ControlSet)) Send(m_Character.target, MSG_CC_JUMP);
 

@@ -35,11 +35,12 @@ private:
     void SetCharacter(CQVActor* character);
     void Precalculate();
     // The schemes of the per-frame step, by character type.
-    void KeyboardMouseStep(CQVActor* character);
-    void AnalogStep(CQVActor* character);
+    // Every message goes through the link, read anew: a handler may delete the Character.
+    void KeyboardMouseStep();
+    void AnalogStep();
     // Pieces of the keyboard and mouse scheme, in the order they run.
-    void StanceStep(CQVActor* character);
-    void HandStep(CQVActor* character);
+    void StanceStep();
+    void HandStep();
     void DeveloperChordStep();
     void SlowMotionStep();
     void KeyActionStep();
