@@ -26,15 +26,6 @@ struct BoneLayerBinding;
 struct BoneMatrices;
 struct Skeleton;
 
-// Messages of the property sheet that have no registered name.
-enum : uint32_t {
-    MSG_SKIN_SET_PLAY_STYLE = 1108,
-    MSG_SKIN_GET_PLAY_STYLE = 1109,
-    MSG_SKIN_SET_BLEND_TIME = 1110,
-    MSG_SKIN_GET_BLEND_TIME = 1111,
-    MSG_SKIN_DELETE_ALL_MOTIONS = 1114,
-};
-
 constexpr uint32_t kSkinLayerCount = 11;
 constexpr uint8_t kSkinNoLayer = 255;
 

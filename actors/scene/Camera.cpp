@@ -23,21 +23,38 @@
 
 namespace {
 
+// A lens value set becomes the camera's own and goes to the engine at once.
 constexpr MessageRow kCameraRows[] = {
     SheetRow("Camera Properties", PROP_TITLE),
-    SheetRow("Type:|Free|0|Target|1|TargetX2|2|Target2|3|Target2|4|Target2|4|", PROP_CHOICE, MSG_SET_CAMERA_TYPE,
-             MSG_GET_CAMERA_TYPE),
-    FieldRow<&CQVCamera::m_Fov>(MSG_SET_FOV, MSG_GET_FOV, "Fov:", PROP_ANGLE),
-    FieldRow<&CQVCamera::m_Aspect>(MSG_SET_ASPECTRATIO, MSG_GET_ASPECTRATIO, "Aspect:", PROP_REAL),
-    FieldRow<&CQVCamera::m_Near>(MSG_SET_NEAR, MSG_GET_NEAR, "Near:", PROP_REAL),
-    FieldRow<&CQVCamera::m_Far>(MSG_SET_FAR, MSG_GET_FAR, "Far:", PROP_REAL),
-    SheetRow("Active:", PROP_CHECK, MSG_SET_CAMERA_ACTIVE, MSG_GET_CAMERA_ACTIVE),
+    FieldRow<&CQVCamera::m_CameraType>(MSG_SET_CAMERA_TYPE, MSG_GET_CAMERA_TYPE,
+                                       "Type:|Free|0|Target|1|TargetX2|2|Target2|3|Target2|4|Target2|4|", PROP_CHOICE)
+        .StoredBy<&CQVCamera::SetType>(),
+    FieldRow<&CQVCamera::m_Fov>(MSG_SET_FOV, MSG_GET_FOV, "Fov:", PROP_ANGLE).Then<&CQVCamera::SendFov>(),
+    FieldRow<&CQVCamera::m_Aspect>(MSG_SET_ASPECTRATIO, MSG_GET_ASPECTRATIO, "Aspect:", PROP_REAL)
+        .Then<&CQVCamera::SendAspect>(),
+    FieldRow<&CQVCamera::m_Near>(MSG_SET_NEAR, MSG_GET_NEAR, "Near:", PROP_REAL).Then<&CQVCamera::SendNear>(),
+    FieldRow<&CQVCamera::m_Far>(MSG_SET_FAR, MSG_GET_FAR, "Far:", PROP_REAL).Then<&CQVCamera::SendFar>(),
+    BoolRow<&CQVCamera::m_CameraActive>(MSG_SET_CAMERA_ACTIVE, MSG_GET_CAMERA_ACTIVE, "Active:", PROP_CHECK)
+        .StoredBy<&CQVCamera::ChangeActive>(),
     SheetRow("CameraTarget 1:", PROP_ACTOR, MSG_SET_CAMERATARGET1_4CA, MSG_GET_CAMERATARGET1_4CB),
     SheetRow("CameraTarget 2:", PROP_ACTOR, MSG_SET_CAMERATARGET2_4CC, MSG_GET_CAMERATARGET2_4CD),
-    FieldRow<&CQVCamera::m_CameraType>(0, MSG_GET_CAMERA_TYPE),
+    MemberRow<&CQVCamera::Target1Id, &CQVCamera::SetTarget1Id>(MSG_SET_CAMERATARGET1_4CE, MSG_GET_CAMERATARGET1_4CF),
+    MemberRow<nullptr, &CQVCamera::SetTarget2Id>(MSG_SET_CAMERATARGET2_4D0, 0),
+    // The direction from the eye to the look point; a set moves the eye.
+    MemberRow<&CQVCamera::Direction, &CQVCamera::SetDirection>(MSG_SET_DIRECTION, MSG_GET_DIRECTION).WholeValue(),
 };
 
-constexpr MessageTable kCameraMessages{kCameraRows};
+// The targets are linked anew by hand (CopyCamera).
+constexpr MessageTable kCameraMessages{
+    kCameraRows,
+    CopiedFields<&CQVCamera::m_LastClearEye, &CQVCamera::m_LastClearLook, &CQVCamera::m_DesiredEye,
+                 &CQVCamera::m_DesiredLook, &CQVCamera::m_DesiredUp, &CQVCamera::m_SmoothEye,
+                 &CQVCamera::m_SmoothLook, &CQVCamera::m_SmoothUp, &CQVCamera::m_PrevEye, &CQVCamera::m_PrevLook,
+                 &CQVCamera::m_PrevUp, &CQVCamera::m_Height, &CQVCamera::m_Distance, &CQVCamera::m_Slack,
+                 &CQVCamera::m_Zoom, &CQVCamera::m_ZoomDecay, &CQVCamera::m_ZoomRecovery, &CQVCamera::m_LookHeight,
+                 &CQVCamera::m_EyeSmoothing, &CQVCamera::m_LookSmoothing, &CQVCamera::m_UpSmoothing,
+                 &CQVCamera::m_OwnLens, &CQVCamera::m_PitchOffset, &CQVCamera::m_HitNormal,
+                 &CQVCamera::m_GammaScale, &CQVCamera::m_Tint>()};
 
 // The camera's own collision volume: a ball of the camera's size about its
 // eye, solid and reported by triggers, stored as kind 9 (the collision pass
@@ -59,22 +76,8 @@ const Vector3 kTarget2Offset(150.0f, 150.0f, 0.0f);
 const Vector3 kUp(0.0f, 1.0f, 0.0f);
 
 
-Vector3 Lerp(const Vector3& a, const Vector3& b, float t) { return a + (b - a) * t; }
-
 // keep x a + (1 - keep) x b
 Vector3 Blend(float keep, const Vector3& a, const Vector3& b) { return a * keep + b * (1.0f - keep); }
-
-Vector3 Normalized(const Vector3& v) {
-    Vector3 out;
-    Vec3_Normalize(&out, v);
-    return out;
-}
-
-Vector3 Cross(const Vector3& a, const Vector3& b) {
-    Vector3 out;
-    Vec3_Cross(&out, a, b);
-    return out;
-}
 
 Vector3 WorldPosition(CQVActor* actor) {
     Vector3 position(0.0f, 0.0f, 0.0f);
@@ -247,47 +250,57 @@ void CQVCamera::ApplyOwnLens() {
 }
 
 void CQVCamera::CopyCamera(const CQVCamera& source) {
-    m_CameraType = source.m_CameraType;
+    // A copy is not the current camera, whatever its source is.
+    const uint32_t active = m_CameraActive;
+    kCameraMessages.Copy(*this, source);
+    m_CameraActive = active;
     m_Target1 = source.m_Target1;
     m_Target2 = source.m_Target2;
     m_Target1.SetOwner(this);
     m_Target2.SetOwner(this);
     m_Target1.trace = "  _AS(" + source.m_Target1.targetName + ")" + source.m_Target1.trace;
     m_Target2.trace = "  _AS(" + source.m_Target2.targetName + ")" + source.m_Target2.trace;
-    m_LastClearEye = source.m_LastClearEye;
-    m_LastClearLook = source.m_LastClearLook;
-    m_DesiredEye = source.m_DesiredEye;
-    m_DesiredLook = source.m_DesiredLook;
-    m_DesiredUp = source.m_DesiredUp;
-    m_SmoothEye = source.m_SmoothEye;
-    m_SmoothLook = source.m_SmoothLook;
-    m_SmoothUp = source.m_SmoothUp;
-    m_PrevEye = source.m_PrevEye;
-    m_PrevLook = source.m_PrevLook;
-    m_PrevUp = source.m_PrevUp;
-    m_Height = source.m_Height;
-    m_Distance = source.m_Distance;
-    m_Slack = source.m_Slack;
-    m_Zoom = source.m_Zoom;
-    m_ZoomDecay = source.m_ZoomDecay;
-    m_ZoomRecovery = source.m_ZoomRecovery;
-    m_LookHeight = source.m_LookHeight;
-    m_EyeSmoothing = source.m_EyeSmoothing;
-    m_LookSmoothing = source.m_LookSmoothing;
-    m_UpSmoothing = source.m_UpSmoothing;
-    m_Fov = source.m_Fov;
-    m_Aspect = source.m_Aspect;
-    m_Near = source.m_Near;
-    m_Far = source.m_Far;
-    m_OwnLens = source.m_OwnLens;
-    m_PitchOffset = source.m_PitchOffset;
-    m_HitNormal = source.m_HitNormal;
-    std::copy(std::begin(source.m_GammaScale), std::end(source.m_GammaScale), m_GammaScale);
-    std::copy(std::begin(source.m_Tint), std::end(source.m_Tint), m_Tint);
 }
 
+void CQVCamera::SendFov() {
+    if (CQVEngine* engine = CQVEngine::GetInstance()) engine->SetFov(m_Fov);
+    m_FovDirty = 1;
+    m_OwnLens |= CAMERA_LENS_FOV;
+}
+
+void CQVCamera::SendAspect() {
+    if (CQVEngine* engine = CQVEngine::GetInstance()) engine->SetAspectRatio(m_Aspect);
+    m_OwnLens |= CAMERA_LENS_ASPECT;
+}
+
+void CQVCamera::SendNear() {
+    if (CQVEngine* engine = CQVEngine::GetInstance()) engine->SetNearPlane(m_Near);
+    m_OwnLens |= CAMERA_LENS_NEAR;
+}
+
+void CQVCamera::SendFar() {
+    if (CQVEngine* engine = CQVEngine::GetInstance()) engine->SetFarPlane(m_Far);
+    m_OwnLens |= CAMERA_LENS_FAR;
+}
+
+int CQVCamera::ChangeActive(bool active) {
+    if (active == (m_CameraActive != 0)) return 1;
+    SetActive(active ? 1 : 0);
+    return ROW_PASS_ON;
+}
+
+uint32_t CQVCamera::Target1Id() const { return m_Target1.target ? m_Target1.target->m_Id : ACTOR_ID_NONE; }
+
+void CQVCamera::SetTarget1Id(uint32_t id) { LinkTarget(m_Target1, CQVActorSystem::GetActorById(id)); }
+
+void CQVCamera::SetTarget2Id(uint32_t id) { LinkTarget(m_Target2, CQVActorSystem::GetActorById(id)); }
+
+Vector3 CQVCamera::Direction() const { return Vec3_Normalized(m_DesiredLook - m_DesiredEye); }
+
+void CQVCamera::SetDirection(Vector3 d) { m_DesiredEye = m_DesiredLook - d * (m_Distance + m_Zoom); }
+
 int CQVCamera::HandleMessage(uint32_t id, MessageArgs args) {
-    kCameraMessages.Apply(*this, id, args);
+    if (const RowResult row = kCameraMessages.Apply(*this, id, args); row.Ends()) return row.result;
     CQVEngine* engine = CQVEngine::GetInstance();
     switch (id) {
     case MSG_PRECALCULATE: {
@@ -328,35 +341,6 @@ int CQVCamera::HandleMessage(uint32_t id, MessageArgs args) {
         HandleMessage(MSG_SET_CAMERA_ACTIVE, Args_Of(&off));
         break;
     }
-    case MSG_SET_DIRECTION:
-        if (args.Holds(0, sizeof(Vector3))) {
-            const Vector3 d = Args_Get<Vector3>(args);
-            m_DesiredEye = m_DesiredLook - d * (m_Distance + m_Zoom);
-        }
-        break;
-    case MSG_GET_DIRECTION:
-        Args_Answer(args, Normalized(m_DesiredLook - m_DesiredEye));
-        break;
-    case MSG_SET_FOV:
-        if (engine) engine->SetFov(m_Fov);
-        m_FovDirty = 1;
-        m_OwnLens |= CAMERA_LENS_FOV;
-        break;
-    case MSG_SET_ASPECTRATIO:
-        if (engine) engine->SetAspectRatio(m_Aspect);
-        m_OwnLens |= CAMERA_LENS_ASPECT;
-        break;
-    case MSG_SET_NEAR:
-        if (engine) engine->SetNearPlane(m_Near);
-        m_OwnLens |= CAMERA_LENS_NEAR;
-        break;
-    case MSG_SET_FAR:
-        if (engine) engine->SetFarPlane(m_Far);
-        m_OwnLens |= CAMERA_LENS_FAR;
-        break;
-    case MSG_SET_CAMERA_TYPE:
-        SetType(Args_Get<uint32_t>(args));
-        break;
     case MSG_SET_CAMERATARGET1_4C6:
         SetTarget1(Args_HandedActor(id, args));
         break;
@@ -382,25 +366,9 @@ int CQVCamera::HandleMessage(uint32_t id, MessageArgs args) {
         }
         break;
     }
-    case MSG_SET_CAMERATARGET1_4CE:
-        LinkTarget(m_Target1, CQVActorSystem::GetActorById(Args_Get<uint32_t>(args)));
-        break;
-    case MSG_GET_CAMERATARGET1_4CF:
-        Args_Answer(args, m_Target1.target ? m_Target1.target->m_Id : ACTOR_ID_NONE);
-        break;
-    case MSG_SET_CAMERATARGET2_4D0:
-        LinkTarget(m_Target2, CQVActorSystem::GetActorById(Args_Get<uint32_t>(args)));
-        break;
     case MSG_GET_CAMERA_HEIGHT:
         // Despite its name this sets, and only a chase camera takes it.
         if (m_CameraType == CAMERA_TARGET && args.Holds(0, 4)) m_Height = m_LookHeight = Args_Get<float>(args);
-        break;
-    case MSG_SET_CAMERA_ACTIVE:
-        if ((Args_Get<uint32_t>(args) ? 1u : 0u) == m_CameraActive) return 1;
-        SetActive(Args_Get<uint32_t>(args));
-        break;
-    case MSG_GET_CAMERA_ACTIVE:
-        Args_Answer(args, m_CameraActive);
         break;
     case MSG_SET_GAMMA:
         if (args.Holds(0, 24)) {
@@ -420,8 +388,8 @@ int CQVCamera::HandleMessage(uint32_t id, MessageArgs args) {
         const Vector3 v = m_DesiredEye - m_DesiredLook;
         const float r = Vec3_Length(v);
         const Vector3 n = r > 0.00001f ? v * (1.0f / r) : v;
-        const Vector3 side = Cross(n, kUp);
-        const Vector3 along = id == MSG_SET_RELATIVE_ROTX ? Cross(n, side) : side;
+        const Vector3 side = Vec3_CrossProduct(n, kUp);
+        const Vector3 along = id == MSG_SET_RELATIVE_ROTX ? Vec3_CrossProduct(n, side) : side;
         m_DesiredEye += along * (a * r);
         if (id == MSG_SET_RELATIVE_ROTX) m_LastTurnTime = ClockTime();
         break;
@@ -508,7 +476,7 @@ void CQVCamera::FollowTarget() {
     look.y += 30.0f;
     const Vector3 v = m_DesiredEye - look;
     const float r = Vec3_Length(v);
-    const Vector3 step = Normalized(v) * (r * dt);
+    const Vector3 step = Vec3_Normalized(v) * (r * dt);
     if (m_PullIn == 0 && r <= 160.0f) {
         if (r < 150.0f) m_DesiredEye += step;
     } else {
@@ -602,10 +570,10 @@ void CQVCamera::MotionTarget() {
                 m_Zoom -= 0.25f * Vec3_Length(push) / (std::fabs(m_Zoom * 0.1f) + 1.0f);
             }
         } else {
-            const Vector3 n = Normalized(start - m_DesiredEye);
+            const Vector3 n = Vec3_Normalized(start - m_DesiredEye);
             const float radius = m_ColObjs.empty() ? 0.0f : m_ColObjs.front().boxMax.x;
             const Vector3 q = hit + n * (2.0f * radius);
-            if (Vec3_Dot(Normalized(m_DesiredEye - q), n) < 0.0f) m_Zoom -= Vec3_Length(m_DesiredEye - q);
+            if (Vec3_Dot(Vec3_Normalized(m_DesiredEye - q), n) < 0.0f) m_Zoom -= Vec3_Length(m_DesiredEye - q);
         }
     }
     m_Zoom = std::max(m_Zoom, -0.85f * m_Distance);
@@ -625,8 +593,8 @@ void CQVCamera::MotionTargetX2() {
     if (length > 0.0f) m_DesiredEye += v * ((length - s - m_Distance) * 0.1f / length);
     m_DesiredEye.y += ((s + m_Distance) - 1.8f * m_DesiredEye.y) * 0.1f;
 
-    const Vector3 side = Normalized(Cross(m_DesiredLook - m_DesiredEye, kUp));
-    const float c = Vec3_Dot(Normalized(t1 - middle), Normalized(m_DesiredEye - middle));
+    const Vector3 side = Vec3_Normalized(Vec3_CrossProduct(m_DesiredLook - m_DesiredEye, kUp));
+    const float c = Vec3_Dot(Vec3_Normalized(t1 - middle), Vec3_Normalized(m_DesiredEye - middle));
     m_DesiredEye += side * (-40.0f * c);
 
     m_PrevEye = m_SmoothEye;
@@ -653,7 +621,7 @@ void CQVCamera::MotionLookFollow() {
 
     Vector3 start = look;
     start.y -= 30.0f;
-    const Vector3 d = Normalized(m_DesiredEye - start);
+    const Vector3 d = Vec3_Normalized(m_DesiredEye - start);
     Vector3 hit;
     if (RayCast(start, m_DesiredEye + d * 20.0f, &hit, &m_HitNormal)) {
         const Vector3 q = hit - d * 10.0f;
@@ -699,20 +667,20 @@ void CQVCamera::MotionMoveFollow() {
     else if (length < m) eye = look + unit * m;
 
     line = eye - look;
-    const Vector3 view = Normalized(line);
+    const Vector3 view = Vec3_Normalized(line);
     if (std::fabs(Vec3_Dot(view, kUp)) > 0.8f) {
         // Straight above or below the target the view has no heading: lean
         // the eye out along the level part of the line.
-        Vector3 level = Cross(Cross(kUp, view), kUp);
+        Vector3 level = Vec3_CrossProduct(Vec3_CrossProduct(kUp, view), kUp);
         if (Vec3_LengthSq(level) < 1e-8f) level = Vector3(0.0f, 0.0f, -1.0f);
-        const Vector3 turned = Normalized(view + Normalized(level) * 0.57f);
+        const Vector3 turned = Vec3_Normalized(view + Vec3_Normalized(level) * 0.57f);
         eye = look + turned * Vec3_Length(line);
     }
 
     m_Blocked = 0;
     Vector3 start = look;
     start.y -= 100.0f;
-    const Vector3 d = Normalized(eye - start);
+    const Vector3 d = Vec3_Normalized(eye - start);
     Vector3 hit;
     CQVActor* owner = RayCast(start, eye + d * 15.001f, &hit, &m_HitNormal);
     if (owner == nullptr) {
@@ -725,7 +693,7 @@ void CQVCamera::MotionMoveFollow() {
             m_LastClearEye += owner->m_DeltaPosition * dt;
             eye = m_LastClearEye;
         } else {
-            const Vector3 toEye = Normalized(eye - look);
+            const Vector3 toEye = Vec3_Normalized(eye - look);
             if (RayCast(look, eye + toEye * 15.001f, &hit, nullptr)) {
                 eye = hit - toEye * 15.0f;
                 m_Zoom = Vec3_Length(eye - look) * 0.985f - m_Distance;
@@ -763,9 +731,9 @@ void CQVCamera::ApplySmoothing() {
             m_SmoothEye = Blend(m_EyeSmoothing, m_SmoothEye, m_DesiredEye);
             m_SmoothUp = Blend(m_UpSmoothing, m_SmoothUp, m_DesiredUp);
         }
-        const Vector3 eye = Lerp(m_PrevEye, m_SmoothEye, fraction);
-        const Vector3 look = Lerp(m_PrevLook, m_SmoothLook, fraction);
-        const Vector3 up = Normalized(Lerp(m_PrevUp, m_SmoothUp, fraction));
+        const Vector3 eye = Vec3_Lerped(m_PrevEye, m_SmoothEye, fraction);
+        const Vector3 look = Vec3_Lerped(m_PrevLook, m_SmoothLook, fraction);
+        const Vector3 up = Vec3_Normalized(Vec3_Lerped(m_PrevUp, m_SmoothUp, fraction));
         MoveTo(eye);
         PlaceEngineView(eye, look, up);
         if (g_ActorSystem) g_ActorSystem->UpdateDrawGroup(this);

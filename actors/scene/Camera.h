@@ -24,9 +24,6 @@ enum CameraType : uint32_t {
 enum : uint32_t { CAMERA_LENS_FOV = 1, CAMERA_LENS_ASPECT = 2, CAMERA_LENS_NEAR = 4, CAMERA_LENS_FAR = 8,
                   CAMERA_LENS_ALL = 15 };
 
-// The unnamed sideways turn beside "Set Relative RotX" (one Real).
-constexpr uint32_t MSG_SET_RELATIVE_ROTY = 1240;
-
 class CQVCamera : public CQVActor {
 public:
     CQVCamera();
@@ -43,6 +40,20 @@ public:
     void ApplySmoothing();
     // The motion of a type-3 camera.
     void FollowTarget();
+    // A lens value just set, to the engine, and the camera's own from now on.
+    void SendFov();
+    void SendAspect();
+    void SendNear();
+    void SendFar();
+    // "Set Camera Active": 1 at once when nothing changes.
+    int ChangeActive(bool active);
+    void SetType(uint32_t type);
+    // The targets by actor id.
+    uint32_t Target1Id() const;
+    void SetTarget1Id(uint32_t id);
+    void SetTarget2Id(uint32_t id);
+    Vector3 Direction() const;
+    void SetDirection(Vector3 d);
 
     uint32_t m_CameraType = CAMERA_FREE;
     ActorLink m_Target1;
@@ -93,7 +104,6 @@ private:
     void ApplyOwnLens();
     // The per-frame "Process", once.
     void ScheduleProcess();
-    void SetType(uint32_t type);
     void SetTarget1(CQVActor* target);
     void LinkTarget(ActorLink& link, CQVActor* target);
     void CopyCamera(const CQVCamera& source);

@@ -13,9 +13,6 @@
 
 namespace {
 
-// The actor system's message that takes one reading of the frame clock, so
-// the time spent loading is not counted as frame time.
-constexpr uint32_t MSG_DROP_CLOCK_DELTA = 232;
 constexpr uint32_t MSG_LOAD_RESOURCE_GROUP_STEP = MSG_I_342;
 constexpr uint32_t LOAD_STEP_FLAGS = 0x1200;
 constexpr float LOAD_STEP_DELAY = 0.001f;
@@ -25,16 +22,21 @@ constexpr MessageRow kDrawGroupRows[] = {
     SheetRow("Draw Group Properties", PROP_TITLE),
     BoolRow<&CQVDrawGroup::m_ShowBox>(MSG_SET_SHOW_DRAWGROUP_BOX, MSG_GET_SHOW_DRAWGROUP_BOX, "Show Draw Group Box",
                                       PROP_CHECK),
-    FieldRow<&CQVDrawGroup::m_BoxMin>(MSG_SET_BOX_MIN, MSG_GET_BOX_MIN, "Min:", PROP_VECTOR),
+    // The box and the inheritance are the cell's own: the base actor's
+    // collision box and draw-group answer never see them.
+    FieldRow<&CQVDrawGroup::m_BoxMin>(MSG_SET_BOX_MIN, MSG_GET_BOX_MIN, "Min:", PROP_VECTOR).Returns(1),
     // The maximum's row carries the same label.
-    FieldRow<&CQVDrawGroup::m_BoxMax>(MSG_SET_BOX_MAX, MSG_GET_BOX_MAX, "Min:", PROP_VECTOR),
+    FieldRow<&CQVDrawGroup::m_BoxMax>(MSG_SET_BOX_MAX, MSG_GET_BOX_MAX, "Min:", PROP_VECTOR).Returns(1),
     BoolRow<&CQVDrawGroup::m_Open>(MSG_SET_OPEN_DRAWGROUP, MSG_GET_OPEN_DRAWGROUP, "Open Draw Group", PROP_CHECK),
     BoolRow<&CQVDrawGroup::m_InheritId>(MSG_SET_INHERIT_DRAWGROUPID, MSG_GET_INHERIT_DRAWGROUPID,
-                                        "Inherit DrawGroupID", PROP_CHECK),
+                                        "Inherit DrawGroupID", PROP_CHECK)
+        .Returns(1),
     SheetRow("Calculate Box:|Run|", PROP_BUTTON, MSG_CALCULATE_AABOX, 0),
 };
 
-constexpr MessageTable kDrawGroupMessages{kDrawGroupRows};
+constexpr MessageTable kDrawGroupMessages{
+    kDrawGroupRows, CopiedFields<&CQVDrawGroup::m_Connectors, &CQVDrawGroup::m_Drawn, &CQVDrawGroup::m_Size,
+                                 &CQVDrawGroup::m_ResourcesLoaded>()};
 
 // Walks the children of actor: a nested cell with an id of its own is left
 // out with its subtree, every other child gets the message, then its own
@@ -217,15 +219,7 @@ uint32_t CQVDrawGroup::FindRouteStep(uint32_t target, uint32_t* found, std::vect
 }
 
 void CQVDrawGroup::CopyFields(const CQVDrawGroup& source) {
-    m_BoxMin = source.m_BoxMin;
-    m_BoxMax = source.m_BoxMax;
-    m_Connectors = source.m_Connectors;
-    m_Drawn = source.m_Drawn;
-    m_Open = source.m_Open;
-    m_ShowBox = source.m_ShowBox;
-    m_InheritId = source.m_InheritId;
-    m_Size = source.m_Size;
-    m_ResourcesLoaded = source.m_ResourcesLoaded;
+    kDrawGroupMessages.Copy(*this, source);
     // The copy lists no actors of its own yet and is not in g_DrawnGroups,
     // so it is not drawing either: the draw pass starts it when it reaches it.
     m_Actors.clear();
@@ -233,19 +227,7 @@ void CQVDrawGroup::CopyFields(const CQVDrawGroup& source) {
 }
 
 int CQVDrawGroup::HandleMessage(uint32_t id, MessageArgs args) {
-    if (kDrawGroupMessages.Apply(*this, id, args)) {
-        switch (id) {
-        case MSG_SET_BOX_MIN:
-        case MSG_GET_BOX_MIN:
-        case MSG_SET_BOX_MAX:
-        case MSG_GET_BOX_MAX:
-        case MSG_SET_INHERIT_DRAWGROUPID:
-        case MSG_GET_INHERIT_DRAWGROUPID:
-            return 1;
-        default:
-            return CQVActor::HandleMessage(id, args);
-        }
-    }
+    if (const RowResult row = kDrawGroupMessages.Apply(*this, id, args); row.Ends()) return row.result;
     switch (id) {
     case MSG_CALCULATE_AABOX:
         // Sent with a box it comes from an enclosing cell's calculation,

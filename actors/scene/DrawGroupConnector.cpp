@@ -19,11 +19,16 @@ constexpr MessageRow kConnectorRows[] = {
     FieldRow<&CQVDrawGroupConnector::m_Type>(MSG_SET_CONNACTOR_TYPE, MSG_GET_CONNACTOR_TYPE, "Type:|Free|0|Door|1|",
                                              PROP_CHOICE),
     // The pair's names are the wrong way round: the "Get" id sets the flag.
-    SheetRow("Force Open Connector", PROP_CHECK, MSG_GET_FORCE_OPEN_CONNACTOR, MSG_SET_FORCE_OPEN_CONNACTOR),
-    SheetRow("Load Recources Point", PROP_CHECK, MSG_SET_LOAD_RESOURCES_POINT, MSG_GET_LOAD_RESOURCES_POINT),
+    BoolRow<&CQVDrawGroupConnector::m_ForceOpen>(MSG_GET_FORCE_OPEN_CONNACTOR, MSG_SET_FORCE_OPEN_CONNACTOR,
+                                                 "Force Open Connector", PROP_CHECK)
+        .Then<&CQVDrawGroupConnector::OpenAsForced>(),
+    BoolRow<&CQVDrawGroupConnector::m_LoadPoint>(MSG_SET_LOAD_RESOURCES_POINT, MSG_GET_LOAD_RESOURCES_POINT,
+                                                 "Load Recources Point", PROP_CHECK),
 };
 
-constexpr MessageTable kConnectorMessages{kConnectorRows};
+constexpr MessageTable kConnectorMessages{
+    kConnectorRows, CopiedFields<&CQVDrawGroupConnector::m_GroupIds, &CQVDrawGroupConnector::m_Visited,
+                                 &CQVDrawGroupConnector::m_Open, &CQVDrawGroupConnector::m_Drawing>()};
 
 float SizeOf(CQVActor* group) {
     float size = 0.0f;
@@ -108,7 +113,7 @@ void CQVDrawGroupConnector::AddCollisionRecursive(CQVActor* actor) {
 }
 
 int CQVDrawGroupConnector::HandleMessage(uint32_t id, MessageArgs args) {
-    if (kConnectorMessages.Apply(*this, id, args)) return CQVActor::HandleMessage(id, args);
+    if (const RowResult row = kConnectorMessages.Apply(*this, id, args); row.Ends()) return row.result;
     switch (id) {
     case MSG_PRECALCULATE:
         // The door stands in both cells, with its collision.
@@ -121,16 +126,7 @@ int CQVDrawGroupConnector::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_CREATE: {
         const auto* source = dynamic_cast<const CQVDrawGroupConnector*>(Args_Pointer<CQVActor>(id, args));
         const int result = CQVActor::HandleMessage(id, args);
-        if (source) {
-            m_Radius = source->m_Radius;
-            m_GroupIds = source->m_GroupIds;
-            m_Visited = source->m_Visited;
-            m_Open = source->m_Open;
-            m_ForceOpen = source->m_ForceOpen;
-            m_LoadPoint = source->m_LoadPoint;
-            m_Type = source->m_Type;
-            m_Drawing = source->m_Drawing;
-        }
+        if (source) kConnectorMessages.Copy(*this, *source);
         return result;
     }
     case MSG_INIT_LOAD:
@@ -139,19 +135,6 @@ int CQVDrawGroupConnector::HandleMessage(uint32_t id, MessageArgs args) {
         break;
     case MSG_CONNACTOR_DRAWGROUPS:
         ConnectDrawGroups();
-        break;
-    case MSG_SET_FORCE_OPEN_CONNACTOR:
-        Args_Answer<uint32_t>(args, m_ForceOpen);
-        break;
-    case MSG_GET_FORCE_OPEN_CONNACTOR:
-        m_ForceOpen = Args_Get<uint32_t>(args) ? 1 : 0;
-        m_Open = m_ForceOpen;
-        break;
-    case MSG_SET_LOAD_RESOURCES_POINT:
-        m_LoadPoint = Args_Get<uint32_t>(args) ? 1 : 0;
-        break;
-    case MSG_GET_LOAD_RESOURCES_POINT:
-        Args_Answer<uint32_t>(args, m_LoadPoint);
         break;
     case MSG_OPEN_CONNACTOR:
         m_Open = 1;

@@ -10,10 +10,6 @@
 
 class CQVActorArchive;
 
-// The ids the load-point row sets and reads; they have no registered name.
-constexpr uint32_t MSG_SET_LOAD_RESOURCES_POINT = 1246;
-constexpr uint32_t MSG_GET_LOAD_RESOURCES_POINT = 1247;
-
 class CQVDrawGroupConnector : public CQVDrawGroupConnectorBase {
 public:
     CQVDrawGroupConnector();
@@ -23,6 +19,8 @@ public:
 
     // True when it joins two level cells (ids from 2 up).
     bool JoinsTwoCells() const;
+    // A forced connector is open, and one no longer forced is closed.
+    void OpenAsForced() { m_Open = m_ForceOpen; }
 
     static void RegisterProperties();
 

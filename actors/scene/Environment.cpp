@@ -12,38 +12,30 @@
 
 namespace {
 
+// The colours keep their value when a block does not hold a whole one.
 constexpr MessageRow kEnvironmentRows[] = {
     SheetRow("Environment Properties", PROP_TITLE),
-    SheetRow("Ambient:", PROP_COLOR, MSG_SET_AMBIENT_COLOR, MSG_GET_AMBIENT_COLOR),
+    FieldRow<&CQVEnvironment::m_Ambient>(MSG_SET_AMBIENT_COLOR, MSG_GET_AMBIENT_COLOR, "Ambient:", PROP_COLOR)
+        .WholeValue()
+        .Then<&CQVEnvironment::SendAmbient>(),
     FieldRow<&CQVEnvironment::m_Gravity>(MSG_SET_GRAVITY, MSG_GET_GRAVITY, "Gravity:", PROP_REAL),
     FieldRow<&CQVEnvironment::m_AirResistance>(MSG_SET_AIR_RESISTANCE, MSG_GET_AIR_RESISTANCE, "Air Res:", PROP_REAL),
     FieldRow<&CQVEnvironment::m_Wind>(MSG_SET_WIND, MSG_GET_WIND, "Wind:", PROP_VECTOR),
     SheetRow("Fog Properties", PROP_SEPARATOR),
-    BoolRow<&CQVEnvironment::m_FogEnable>(MSG_SET_FOG_ENABLE, MSG_GET_FOG_ENABLE, "Enable:", PROP_CHECK),
-    FieldRow<&CQVEnvironment::m_FogNear>(MSG_SET_FOG_NEAR, MSG_GET_FOG_NEAR, "Near:", PROP_REAL),
-    FieldRow<&CQVEnvironment::m_FogFar>(MSG_SET_FOG_FAR, MSG_GET_FOG_FAR, "Far:", PROP_REAL),
-    SheetRow("Color:", PROP_COLOR, MSG_SET_FOG_COLOR, MSG_GET_FOG_COLOR),
+    BoolRow<&CQVEnvironment::m_FogEnable>(MSG_SET_FOG_ENABLE, MSG_GET_FOG_ENABLE, "Enable:", PROP_CHECK)
+        .Then<&CQVEnvironment::SendFogEnable>(),
+    FieldRow<&CQVEnvironment::m_FogNear>(MSG_SET_FOG_NEAR, MSG_GET_FOG_NEAR, "Near:", PROP_REAL)
+        .Then<&CQVEnvironment::SendFogNear>(),
+    FieldRow<&CQVEnvironment::m_FogFar>(MSG_SET_FOG_FAR, MSG_GET_FOG_FAR, "Far:", PROP_REAL)
+        .Then<&CQVEnvironment::SendFogFar>(),
+    FieldRow<&CQVEnvironment::m_FogColor>(MSG_SET_FOG_COLOR, MSG_GET_FOG_COLOR, "Color:", PROP_COLOR)
+        .WholeValue()
+        .Then<&CQVEnvironment::SendFogColor>(),
     SheetRow("Activate Environment|Activate|", PROP_BUTTON, MSG_ACTIVATE_ENVIRONMENT_PARAMS),
     SheetRow("Dectivate Environment|Dectivate|", PROP_BUTTON, MSG_DEACTIVATE_ENVIRONMENT),
 };
 
 constexpr MessageTable kEnvironmentMessages{kEnvironmentRows};
-
-uint32_t PackChannel(float c) {
-    if (c >= 1.0f) return 255;
-    if (c <= 0.0f) return 0;
-    return static_cast<uint32_t>(c * 255.0f + 0.5f);
-}
-
-void ReadColor(MessageArgs args, float color[4]) {
-    // A short block leaves the colour as it was rather than half-written.
-    if (!args.Holds(0, 16)) return;
-    for (int i = 0; i < 4; ++i) color[i] = Args_Get<float>(args, 4 * i);
-}
-
-void AnswerColor(MessageArgs args, const float color[4]) {
-    for (int i = 0; i < 4; ++i) Args_Set(args, 4 * i, color[i]);
-}
 
 CQVEnvironment* SystemEnvironment() {
     CQVActor* actor = CQVActorSystem::GetActorById(ACTOR_ID_ENVIRONMENT);
@@ -55,11 +47,34 @@ CQVEnvironment* SystemEnvironment() {
 CQVEnvironment::CQVEnvironment() { m_ClassType = CLASS_ENVIRONMENT; }
 
 uint32_t CQVEnvironment::PackColor(const float color[4]) {
-    return PackChannel(color[3]) << 24 | PackChannel(color[0]) << 16 | PackChannel(color[1]) << 8 |
-           PackChannel(color[2]);
+    return Color_ToArgb(color[0], color[1], color[2], color[3]);
 }
 
 bool CQVEnvironment::IsSystemEnvironment() const { return m_Id == ACTOR_ID_ENVIRONMENT; }
+
+void CQVEnvironment::SendAmbient() {
+    if (CQVEngine* engine = CQVEngine::GetInstance())
+        engine->SetAmbientColor(m_Ambient[0], m_Ambient[1], m_Ambient[2], m_Ambient[3]);
+}
+
+void CQVEnvironment::SendFogEnable() {
+    if (CQVEngine* engine = CQVEngine::GetInstance()) engine->SetFogEnable(m_FogEnable);
+}
+
+void CQVEnvironment::SendFogNear() {
+    if (CQVEngine* engine = CQVEngine::GetInstance()) engine->SetFogNear(m_FogNear);
+}
+
+void CQVEnvironment::SendFogFar() {
+    if (CQVEngine* engine = CQVEngine::GetInstance()) engine->SetFogFar(m_FogFar);
+}
+
+void CQVEnvironment::SendFogColor() {
+    if (CQVEngine* engine = CQVEngine::GetInstance()) {
+        engine->SetFogColor(PackColor(m_FogColor));
+        engine->SetClearColor(PackColor(m_FogColor));
+    }
+}
 
 void CQVEnvironment::PushToEngine(bool clearColorLast) {
     CQVEngine* engine = CQVEngine::GetInstance();
@@ -114,37 +129,10 @@ void CQVEnvironment::Deactivate() {
 }
 
 int CQVEnvironment::HandleMessage(uint32_t id, MessageArgs args) {
-    kEnvironmentMessages.Apply(*this, id, args);
-    CQVEngine* engine = CQVEngine::GetInstance();
+    if (const RowResult row = kEnvironmentMessages.Apply(*this, id, args); row.Ends()) return row.result;
     switch (id) {
     case MSG_PRECALCULATE:
         if (IsSystemEnvironment()) Activate();
-        break;
-    case MSG_SET_AMBIENT_COLOR:
-        ReadColor(args, m_Ambient);
-        if (engine) engine->SetAmbientColor(m_Ambient[0], m_Ambient[1], m_Ambient[2], m_Ambient[3]);
-        break;
-    case MSG_GET_AMBIENT_COLOR:
-        AnswerColor(args, m_Ambient);
-        break;
-    case MSG_SET_FOG_ENABLE:
-        if (engine) engine->SetFogEnable(m_FogEnable);
-        break;
-    case MSG_SET_FOG_NEAR:
-        if (engine) engine->SetFogNear(m_FogNear);
-        break;
-    case MSG_SET_FOG_FAR:
-        if (engine) engine->SetFogFar(m_FogFar);
-        break;
-    case MSG_SET_FOG_COLOR:
-        ReadColor(args, m_FogColor);
-        if (engine) {
-            engine->SetFogColor(PackColor(m_FogColor));
-            engine->SetClearColor(PackColor(m_FogColor));
-        }
-        break;
-    case MSG_GET_FOG_COLOR:
-        AnswerColor(args, m_FogColor);
         break;
     case MSG_ACTIVATE_ENVIRONMENT_PARAMS:
         Activate();

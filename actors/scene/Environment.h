@@ -6,10 +6,6 @@
 
 #include "kernel/actors/Actor.h"
 
-// The unnamed deactivation message: the engine's ambient light, fog and
-// clear colour off (a preset forwards it to the system Environment).
-constexpr uint32_t MSG_DEACTIVATE_ENVIRONMENT = 532;
-
 class CQVEnvironment : public CQVActor {
 public:
     CQVEnvironment();
@@ -21,6 +17,12 @@ public:
 
     // A colour channel as the engine takes it: 0 to 255, rounded.
     static uint32_t PackColor(const float color[4]);
+    // A value just set, to the engine (the fog colour is the clear colour too).
+    void SendAmbient();
+    void SendFogEnable();
+    void SendFogNear();
+    void SendFogFar();
+    void SendFogColor();
 
     float m_Ambient[4] = {0.0f, 0.0f, 0.0f, 0.0f};
     float m_Gravity = 9.81f;

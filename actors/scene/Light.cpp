@@ -6,6 +6,7 @@
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
+#include "kernel/actors/TimedMessage.h"
 #include "kernel/base/Archive.h"
 #include "services/engine/Engine.h"
 #include "services/library/LibraryItem.h"
@@ -13,23 +14,50 @@
 
 namespace {
 
-// Every row has behaviour in the handler: each setter pushes its value into
-// the engine light, and several getters answer only for some light types.
+// Each set pushes its value into the engine light; the range does not apply
+// to a directional light, the cone to anything but a spot light.
 constexpr MessageRow kLightRows[] = {
     SheetRow("Light Properties", PROP_TITLE),
-    SheetRow("Type:|Point|0|Spot|1|Directional|2|", PROP_CHOICE, MSG_SET_LIGHT_TYPE, MSG_GET_LIGHT_TYPE),
-    SheetRow("Light Active:", PROP_CHECK, MSG_SET_LIGHT_ACTIVE, MSG_GET_LIGHT_ACTIVE),
-    SheetRow("Diffuse:", PROP_COLOR, MSG_SET_DIFFUSE_COLOR, MSG_GET_DIFFUSE_COLOR),
-    SheetRow("Ambient:", PROP_COLOR, MSG_SET_AMBIENT_COLOR, MSG_GET_AMBIENT_COLOR),
-    SheetRow("Range:", PROP_REAL, MSG_SET_RADIUS, MSG_GET_RADIUS),
+    MemberRow<&CQVLight::TypeChoice, &CQVLight::SetTypeChoice>(MSG_SET_LIGHT_TYPE, MSG_GET_LIGHT_TYPE,
+                                                                 "Type:|Point|0|Spot|1|Directional|2|", PROP_CHOICE),
+    MemberRow<&CQVLight::IsOn, &CQVLight::SetOn>(MSG_SET_LIGHT_ACTIVE, MSG_GET_LIGHT_ACTIVE, "Light Active:",
+                                                 PROP_CHECK),
+    FieldRow<&CQVLight::m_Colors, CQVLight::DIFFUSE>(MSG_SET_DIFFUSE_COLOR, MSG_GET_DIFFUSE_COLOR, "Diffuse:",
+                                                      PROP_COLOR)
+        .Then<&CQVLight::SendColor<CQVLight::DIFFUSE>>(),
+    FieldRow<&CQVLight::m_Colors, CQVLight::AMBIENT>(MSG_SET_AMBIENT_COLOR, MSG_GET_AMBIENT_COLOR, "Ambient:",
+                                                      PROP_COLOR)
+        .Then<&CQVLight::SendColor<CQVLight::AMBIENT>>(),
+    FieldRow<&CQVLight::m_Range>(MSG_SET_RADIUS, MSG_GET_RADIUS, "Range:", PROP_REAL)
+        .Then<&CQVLight::SendRange>()
+        .AppliesWhen<&CQVLight::HasRange>(0),
     SheetRow("", PROP_EMPTY),
-    SheetRow("Cone Min:|0.1|", PROP_REAL, MSG_SET_THETA, MSG_GET_THETA),
-    SheetRow("Cone Max:|0.1|", PROP_REAL, MSG_SET_PHI, MSG_GET_PHI),
-    SheetRow("Cone Falloff:|0.1|", PROP_REAL, MSG_SET_FALLOFF, MSG_GET_FALLOFF),
+    FieldRow<&CQVLight::m_ConeMin>(MSG_SET_THETA, MSG_GET_THETA, "Cone Min:|0.1|", PROP_REAL)
+        .Then<&CQVLight::SendTheta>()
+        .AppliesWhen<&CQVLight::IsSpot>(0),
+    FieldRow<&CQVLight::m_ConeMax>(MSG_SET_PHI, MSG_GET_PHI, "Cone Max:|0.1|", PROP_REAL)
+        .Then<&CQVLight::SendPhi>()
+        .AppliesWhen<&CQVLight::IsSpot>(0),
+    FieldRow<&CQVLight::m_Falloff>(MSG_SET_FALLOFF, MSG_GET_FALLOFF, "Cone Falloff:|0.1|", PROP_REAL)
+        .Then<&CQVLight::SendFalloff>()
+        .AppliesWhen<&CQVLight::IsSpot>(0),
     SheetRow("Light Effect Properties", PROP_TITLE),
+    FieldRow<&CQVLight::m_Colors, CQVLight::SPECULAR>(MSG_SET_SPECULAR_COLOR, MSG_GET_SPECULAR_COLOR)
+        .Then<&CQVLight::SendColor<CQVLight::SPECULAR>>(),
+    MemberRow<&CQVLight::AttenuationOffset, &CQVLight::SetAttenuationOffset>(MSG_SET_ATTENUATION_OFFSET,
+                                                                             MSG_GET_ATTENUATION_OFFSET),
+    MemberRow<&CQVLight::AttenuationStrength, &CQVLight::SetAttenuationStrength>(MSG_SET_ATTENUATION_STRENGTH,
+                                                                                 MSG_GET_ATTENUATION_STRENGTH),
+    MemberRow<&CQVLight::AttenuationStyle, &CQVLight::SetAttenuationStyle>(MSG_SET_ATTENUATION_STYLE,
+                                                                           MSG_GET_ATTENUATION_STYLE),
 };
 
-constexpr MessageTable kLightMessages{kLightRows};
+constexpr MessageTable kLightMessages{
+    kLightRows,
+    CopiedFields<&CQVLight::m_RendererLight, &CQVLight::m_LightType, &CQVLight::m_FadeStart, &CQVLight::m_FadeTarget,
+                 &CQVLight::m_Current, &CQVLight::m_ApplyPending, &CQVLight::m_Attenuation,
+                 &CQVLight::m_AttenuationOffset, &CQVLight::m_AttenuationStrength,
+                 &CQVLight::m_AttenuationStyle>()};
 
 // Files before this version kept one attenuation factor instead of three.
 constexpr uint32_t VERSION_THREE_ATTENUATIONS = 55;
@@ -43,16 +71,6 @@ constexpr float FADE_DURATION = 0.4f;
 constexpr float FADE_PERIOD = 1.0f / 30.0f;
 constexpr uint32_t FLAGS_DEACTIVATE = 0x1200;
 constexpr float DEACTIVATE_DELAY = 0.6f;
-
-// "Command Lerp" {t, Command {"Light Fade ", 0}, Command {"Light Fade ", 1}}.
-struct FadeLerpBlock {
-    float t;
-    uint32_t fromId;
-    float from;
-    uint32_t toId;
-    float to;
-};
-static_assert(sizeof(FadeLerpBlock) == 20);
 
 D3DCOLORVALUE Scaled(const D3DCOLORVALUE& c, float v) { return D3DCOLORVALUE{c.r * v, c.g * v, c.b * v, c.a * v}; }
 
@@ -147,6 +165,88 @@ void CQVLight::FromEditingForm() {
     m_Attenuation[2] = (1.0f - m_AttenuationStyle) * m_AttenuationStrength;
 }
 
+void CQVLight::SetTypeChoice(uint32_t choice) {
+    m_LightType = choice + 1;
+    Light_SetType(m_RendererLight, m_LightType);
+    m_ApplyPending = 1;
+}
+
+void CQVLight::SetOn(bool on) {
+    m_Activity = on ? (m_Activity | ACTIVITY_ENABLED) : (m_Activity & ~ACTIVITY_ENABLED);
+    EnableRendererLight(m_RendererLight, on);
+    if (on) ApplyToRenderer();
+}
+
+template <int Which>
+void CQVLight::SendColor() {
+    if constexpr (Which == DIFFUSE) Light_SetDiffuse(m_RendererLight, m_Colors[DIFFUSE]);
+    else if constexpr (Which == SPECULAR) Light_SetSpecular(m_RendererLight, m_Colors[SPECULAR]);
+    else Light_SetAmbient(m_RendererLight, m_Colors[AMBIENT]);
+    m_ApplyPending = 1;
+}
+
+void CQVLight::SendRange() {
+    Light_SetRange(m_RendererLight, m_Range);
+    Light_SetAttenuation0(m_RendererLight, m_Attenuation[0]);
+    SendScaledAttenuations();
+    m_ApplyPending = 1;
+}
+
+void CQVLight::SendFalloff() {
+    Light_SetFalloff(m_RendererLight, m_Falloff);
+    m_ApplyPending = 1;
+}
+
+void CQVLight::SendTheta() {
+    Light_SetTheta(m_RendererLight, m_ConeMin);
+    m_ApplyPending = 1;
+}
+
+void CQVLight::SendPhi() {
+    Light_SetPhi(m_RendererLight, m_ConeMax);
+    m_ApplyPending = 1;
+}
+
+// The editing form is taken from the stored attenuations before one of its
+// values is read or changes, so a set from a script that never asked first
+// does not mix in the other two values of another light state.
+float CQVLight::AttenuationOffset() {
+    ToEditingForm();
+    return m_AttenuationOffset;
+}
+
+float CQVLight::AttenuationStrength() {
+    ToEditingForm();
+    return m_AttenuationStrength;
+}
+
+float CQVLight::AttenuationStyle() {
+    ToEditingForm();
+    return m_AttenuationStyle;
+}
+
+void CQVLight::ChangeEditingForm(float CQVLight::*value, float to) {
+    ToEditingForm();
+    this->*value = to;
+    FromEditingForm();
+    m_ApplyPending = 1;
+}
+
+void CQVLight::SetAttenuationOffset(float offset) {
+    ChangeEditingForm(&CQVLight::m_AttenuationOffset, offset);
+    Light_SetAttenuation0(m_RendererLight, m_Attenuation[0]);
+}
+
+void CQVLight::SetAttenuationStrength(float strength) {
+    ChangeEditingForm(&CQVLight::m_AttenuationStrength, strength);
+    SendScaledAttenuations();
+}
+
+void CQVLight::SetAttenuationStyle(float style) {
+    ChangeEditingForm(&CQVLight::m_AttenuationStyle, style);
+    SendScaledAttenuations();
+}
+
 void CQVLight::SendColors(const D3DCOLORVALUE* colors) {
     Light_SetDiffuse(m_RendererLight, colors[DIFFUSE]);
     Light_SetSpecular(m_RendererLight, colors[SPECULAR]);
@@ -168,7 +268,8 @@ void CQVLight::TurnOff() {
 void CQVLight::StartFade(bool in) {
     CancelTimedMessages(MSG_LIGHT_FADE);
     CancelTimedMessages(MSG_LIGHT_DEACTIVATE);
-    const FadeLerpBlock block{0.0f, MSG_LIGHT_FADE, 0.0f, MSG_LIGHT_FADE, 1.0f};
+    // "Light Fade " from 0 to 1.
+    const CommandLerpBlock block{0.0f, MSG_LIGHT_FADE, 0.0f, MSG_LIGHT_FADE, 1.0f};
     ScheduleMessage(MSG_COMMAND_LERP, Args_Of(&block), FLAGS_FADE_LERP, 0.0f, FADE_DURATION, FADE_PERIOD);
     for (int i = 0; i < COLOR_COUNT; ++i) {
         m_FadeStart[i] = in ? D3DCOLORVALUE{} : m_Current[i];
@@ -183,6 +284,7 @@ void CQVLight::StartFade(bool in) {
 }
 
 int CQVLight::HandleMessage(uint32_t id, MessageArgs args) {
+    if (const RowResult row = kLightMessages.Apply(*this, id, args); row.Ends()) return row.result;
     switch (id) {
     case MSG_START:
     case MSG_ACTION_START:
@@ -203,23 +305,7 @@ int CQVLight::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_CREATE: {
         CQVActor* source = Args_Pointer<CQVActor>(id, args);
         if (auto* light = source ? dynamic_cast<CQVLight*>(source) : nullptr) {
-            m_RendererLight = light->m_RendererLight;
-            m_LightType = light->m_LightType;
-            for (int i = 0; i < COLOR_COUNT; ++i) {
-                m_Colors[i] = light->m_Colors[i];
-                m_FadeStart[i] = light->m_FadeStart[i];
-                m_FadeTarget[i] = light->m_FadeTarget[i];
-                m_Current[i] = light->m_Current[i];
-            }
-            m_Range = light->m_Range;
-            m_Falloff = light->m_Falloff;
-            m_ConeMin = light->m_ConeMin;
-            m_ConeMax = light->m_ConeMax;
-            m_ApplyPending = light->m_ApplyPending;
-            for (int i = 0; i < 3; ++i) m_Attenuation[i] = light->m_Attenuation[i];
-            m_AttenuationOffset = light->m_AttenuationOffset;
-            m_AttenuationStrength = light->m_AttenuationStrength;
-            m_AttenuationStyle = light->m_AttenuationStyle;
+            kLightMessages.Copy(*this, *light);
         } else if (source == nullptr) {
             // Placed new: the engine light's defaults become the Light's values.
             EnsureRendererLight();
@@ -246,111 +332,6 @@ int CQVLight::HandleMessage(uint32_t id, MessageArgs args) {
         break;
     case MSG_ON_DRAW_STOP:
         if (IsOn()) StartFade(false);
-        break;
-    case MSG_SET_LIGHT_TYPE:
-        m_LightType = Args_Get<uint32_t>(args) + 1;
-        Light_SetType(m_RendererLight, m_LightType);
-        m_ApplyPending = 1;
-        break;
-    case MSG_GET_LIGHT_TYPE:
-        Args_Answer<uint32_t>(args, m_LightType - 1);
-        break;
-    case MSG_SET_LIGHT_ACTIVE: {
-        const bool on = Args_Get<uint32_t>(args) != 0;
-        m_Activity = on ? (m_Activity | ACTIVITY_ENABLED) : (m_Activity & ~ACTIVITY_ENABLED);
-        EnableRendererLight(m_RendererLight, on);
-        if (on) ApplyToRenderer();
-        break;
-    }
-    case MSG_GET_LIGHT_ACTIVE:
-        Args_Answer<uint32_t>(args, IsOn() ? 1 : 0);
-        break;
-    case MSG_SET_DIFFUSE_COLOR:
-        m_Colors[DIFFUSE] = Args_Get<D3DCOLORVALUE>(args);
-        Light_SetDiffuse(m_RendererLight, m_Colors[DIFFUSE]);
-        m_ApplyPending = 1;
-        break;
-    case MSG_GET_DIFFUSE_COLOR:
-        Args_Answer(args, m_Colors[DIFFUSE]);
-        break;
-    case MSG_SET_AMBIENT_COLOR:
-        m_Colors[AMBIENT] = Args_Get<D3DCOLORVALUE>(args);
-        Light_SetAmbient(m_RendererLight, m_Colors[AMBIENT]);
-        m_ApplyPending = 1;
-        break;
-    case MSG_GET_AMBIENT_COLOR:
-        Args_Answer(args, m_Colors[AMBIENT]);
-        break;
-    case MSG_SET_SPECULAR_COLOR:
-        m_Colors[SPECULAR] = Args_Get<D3DCOLORVALUE>(args);
-        Light_SetSpecular(m_RendererLight, m_Colors[SPECULAR]);
-        m_ApplyPending = 1;
-        break;
-    case MSG_GET_SPECULAR_COLOR:
-        Args_Answer(args, m_Colors[SPECULAR]);
-        break;
-    case MSG_SET_RADIUS:
-        m_Range = Args_Get<float>(args);
-        Light_SetRange(m_RendererLight, m_Range);
-        Light_SetAttenuation0(m_RendererLight, m_Attenuation[0]);
-        SendScaledAttenuations();
-        m_ApplyPending = 1;
-        break;
-    case MSG_GET_RADIUS:
-        Args_Answer(args, m_Range);
-        if (m_LightType == D3DLIGHT_DIRECTIONAL) return 0;
-        break;
-    // The editing form is taken from the stored attenuations before one of
-    // its values changes, so a set from a script that never asked first
-    // does not mix in the other two values of another light state.
-    case MSG_SET_ATTENUATION_OFFSET:
-        ToEditingForm();
-        m_AttenuationOffset = Args_Get<float>(args);
-        FromEditingForm();
-        Light_SetAttenuation0(m_RendererLight, m_Attenuation[0]);
-        m_ApplyPending = 1;
-        break;
-    case MSG_SET_ATTENUATION_STRENGTH:
-    case MSG_SET_ATTENUATION_STYLE:
-        ToEditingForm();
-        (id == MSG_SET_ATTENUATION_STRENGTH ? m_AttenuationStrength : m_AttenuationStyle) = Args_Get<float>(args);
-        FromEditingForm();
-        SendScaledAttenuations();
-        m_ApplyPending = 1;
-        break;
-    case MSG_GET_ATTENUATION_OFFSET:
-        ToEditingForm();
-        Args_Answer(args, m_AttenuationOffset);
-        break;
-    case MSG_GET_ATTENUATION_STRENGTH:
-        ToEditingForm();
-        Args_Answer(args, m_AttenuationStrength);
-        break;
-    case MSG_GET_ATTENUATION_STYLE:
-        ToEditingForm();
-        Args_Answer(args, m_AttenuationStyle);
-        break;
-    case MSG_SET_FALLOFF:
-        m_Falloff = Args_Get<float>(args);
-        Light_SetFalloff(m_RendererLight, m_Falloff);
-        m_ApplyPending = 1;
-        break;
-    case MSG_SET_THETA:
-        m_ConeMin = Args_Get<float>(args);
-        Light_SetTheta(m_RendererLight, m_ConeMin);
-        m_ApplyPending = 1;
-        break;
-    case MSG_SET_PHI:
-        m_ConeMax = Args_Get<float>(args);
-        Light_SetPhi(m_RendererLight, m_ConeMax);
-        m_ApplyPending = 1;
-        break;
-    case MSG_GET_FALLOFF:
-    case MSG_GET_THETA:
-    case MSG_GET_PHI:
-        Args_Answer(args, id == MSG_GET_FALLOFF ? m_Falloff : id == MSG_GET_THETA ? m_ConeMin : m_ConeMax);
-        // The cone rows apply to spot lights only.
-        if (m_LightType != D3DLIGHT_SPOT) return 0;
         break;
     case MSG_LIGHT_FADE:
         if (IsOn()) {

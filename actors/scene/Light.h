@@ -27,6 +27,27 @@ public:
     static void RegisterProperties();
 
     bool IsOn() const { return (m_Activity & ACTIVITY_ENABLED) != 0; }
+    // "Light Active": the switch, and the engine light with it.
+    void SetOn(bool on);
+    // The type as the sheet's choice counts it, from 0.
+    uint32_t TypeChoice() const { return m_LightType - 1; }
+    void SetTypeChoice(uint32_t choice);
+    bool HasRange() const { return m_LightType != D3DLIGHT_DIRECTIONAL; }
+    bool IsSpot() const { return m_LightType == D3DLIGHT_SPOT; }
+    // A value just set, to the engine light (applied when the message is done).
+    template <int Which>
+    void SendColor();
+    void SendRange();
+    void SendFalloff();
+    void SendTheta();
+    void SendPhi();
+    // The attenuations in their editing form.
+    float AttenuationOffset();
+    float AttenuationStrength();
+    float AttenuationStyle();
+    void SetAttenuationOffset(float offset);
+    void SetAttenuationStrength(float strength);
+    void SetAttenuationStyle(float style);
 
     // The three colours in the order the fades keep them.
     enum { DIFFUSE, SPECULAR, AMBIENT, COLOR_COUNT };
@@ -61,4 +82,6 @@ private:
     void SendScaledAttenuations();
     void ToEditingForm();
     void FromEditingForm();
+    // One value of the editing form changed, the stored attenuations with it.
+    void ChangeEditingForm(float CQVLight::*value, float to);
 };

@@ -23,6 +23,8 @@ constexpr MessageRow kLightSensorRows[] = {
     FieldRow<&CQVLightSensor::m_RayGroup>(MSG_SET_LIGHTSENSOR_RAY_GROUP, MSG_GET_LIGHTSENSOR_RAY_GROUP),
     FieldRow<&CQVLightSensor::m_RayReceive>(MSG_SET_LIGHTSENSOR_RAY_RECEIVE, MSG_GET_LIGHTSENSOR_RAY_RECEIVE),
     FieldRow<&CQVLightSensor::m_RayExclude>(MSG_SET_LIGHTSENSOR_RAY_EXCLUDE, MSG_GET_LIGHTSENSOR_RAY_EXCLUDE),
+    FieldRow<&CQVLightSensor::m_MinColor>(MSG_SET_LIGHTSENSOR_MIN_COLOR, 0),
+    MemberRow<&CQVLightSensor::MeasuredColor>(0, MSG_GET_COLOR),
 };
 
 constexpr MessageTable kLightSensorMessages{kLightSensorRows};
@@ -48,23 +50,20 @@ void CQVLightSensor::MeasureColor(float color[4]) {
     }
 }
 
+ColorValue CQVLightSensor::MeasuredColor() {
+    float color[4];
+    MeasureColor(color);
+    return ColorValue{color[0], color[1], color[2], color[3]};
+}
+
 int CQVLightSensor::HandleMessage(uint32_t id, MessageArgs args) {
-    kLightSensorMessages.Apply(*this, id, args);
+    if (const RowResult row = kLightSensorMessages.Apply(*this, id, args); row.Ends()) return row.result;
     switch (id) {
     case MSG_INIT_LOAD:
         // A loaded sensor always looks with the default ray, whatever its file holds.
         m_RayGroup = DEFAULT_RAY_GROUP;
         m_RayReceive = DEFAULT_RAY_RECEIVE;
         m_RayExclude = DEFAULT_RAY_EXCLUDE;
-        break;
-    case MSG_GET_COLOR: {
-        float color[4];
-        MeasureColor(color);
-        for (int c = 0; c < 4; ++c) Args_Set(args, 4 * static_cast<size_t>(c), color[c]);
-        break;
-    }
-    case MSG_SET_LIGHTSENSOR_MIN_COLOR:
-        for (int c = 0; c < 4; ++c) m_MinColor[c] = Args_Get<float>(args, 4 * static_cast<size_t>(c));
         break;
     default:
         break;

@@ -16,6 +16,7 @@ public:
 
     // The colour at the sensor's world position, r, g, b, a; not clamped.
     void MeasureColor(float color[4]);
+    ColorValue MeasuredColor();
 
     // The sight ray's collision groups, in the order a ray filter takes them.
     static constexpr uint32_t DEFAULT_RAY_GROUP = 1;

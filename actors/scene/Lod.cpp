@@ -16,10 +16,6 @@
 
 namespace {
 
-// Unnamed messages of the property sheet's level picker.
-constexpr uint32_t MSG_LOD_SELECT_LEVEL = 1771;  // text "Level n"
-constexpr uint32_t MSG_LOD_LEVEL_NAMES = 1772;   // list of texts out
-
 // Seconds between two choices of level.
 constexpr float kLodCheckPeriod = 1.0f;
 // A check timer that makes the next update choose at once.
@@ -27,14 +23,17 @@ constexpr float kLodChooseNow = 1000.0f;
 
 constexpr MessageRow kLodRows[] = {
     SheetRow("Lod Properties", PROP_TITLE),
-    SheetRow("Create:|1 Level|1|2 Levels|2|3 Levels|3|4 Levels|4|", PROP_CHOICE, MSG_SET_LOD_LEVEL_COUNT,
-             MSG_GET_LOD_LEVEL_COUNT),
+    MemberRow<&CQVLod::LevelCount, &CQVLod::SetLevelCount>(MSG_SET_LOD_LEVEL_COUNT, MSG_GET_LOD_LEVEL_COUNT,
+                                                           "Create:|1 Level|1|2 Levels|2|3 Levels|3|4 Levels|4|",
+                                                           PROP_CHOICE),
     SheetRow("Level:", PROP_PICKER, MSG_LOD_SELECT_LEVEL, MSG_LOD_LEVEL_NAMES),
-    SheetRow("Distance:", PROP_REAL, MSG_SET_LOD_LEVEL_DISTANCE, MSG_GET_LOD_LEVEL_DISTANCE),
-    SheetRow("Fade:", PROP_REAL, MSG_SET_LOD_LEVEL_FADE, MSG_GET_LOD_LEVEL_FADE),
+    FieldRow<&CQVLod::SelectedLevel, &LodLevel::distance>(MSG_SET_LOD_LEVEL_DISTANCE, MSG_GET_LOD_LEVEL_DISTANCE,
+                                                          "Distance:", PROP_REAL),
+    FieldRow<&CQVLod::SelectedLevel, &LodLevel::fade>(MSG_SET_LOD_LEVEL_FADE, MSG_GET_LOD_LEVEL_FADE, "Fade:",
+                                                      PROP_REAL),
 };
 
-constexpr MessageTable kLodMessages{kLodRows};
+constexpr MessageTable kLodMessages{kLodRows, CopiedFields<&CQVLod::m_Selected, &CQVLod::m_Current>()};
 
 std::string LevelChildName(uint32_t number) {
     char name[32];
@@ -60,8 +59,12 @@ CQVLod::CQVLod() { m_ClassType = CLASS_LOD; }
 
 CQVLod::~CQVLod() = default;
 
-int CQVLod::SetLevelCount(uint32_t count) {
-    if (count > kLodMaxLevels) return 0;
+LodLevel* CQVLod::SelectedLevel() {
+    return m_Selected >= 0 && m_Selected < static_cast<int32_t>(m_Levels.size()) ? &m_Levels[m_Selected] : nullptr;
+}
+
+bool CQVLod::SetLevelCount(uint32_t count) {
+    if (count > kLodMaxLevels) return false;
     // A level in use that is dropped stops its child first: nothing would stop it later.
     if (m_Current >= static_cast<int32_t>(count)) {
         CQVActor* child =
@@ -72,7 +75,7 @@ int CQVLod::SetLevelCount(uint32_t count) {
     m_Levels.resize(count);
     // Indices past the end would address levels that are gone.
     if (m_Selected >= static_cast<int32_t>(count)) m_Selected = -1;
-    if (count == 0) return 1;
+    if (count == 0) return true;
     m_Selected = 0;
     for (uint32_t i = 0; i < count; ++i) {
         LodLevel& level = m_Levels[i];
@@ -91,7 +94,7 @@ int CQVLod::SetLevelCount(uint32_t count) {
         level.distance = static_cast<float>(i) * 1000.0f;
         level.fade = 1.0f;
     }
-    return 1;
+    return true;
 }
 
 int32_t CQVLod::ChooseLevel(float d) const {
@@ -127,9 +130,7 @@ void CQVLod::Update() {
 }
 
 int CQVLod::HandleMessage(uint32_t id, MessageArgs args) {
-    kLodMessages.Apply(*this, id, args);
-    LodLevel* selected =
-        (m_Selected >= 0 && m_Selected < static_cast<int32_t>(m_Levels.size())) ? &m_Levels[m_Selected] : nullptr;
+    if (const RowResult row = kLodMessages.Apply(*this, id, args); row.Ends()) return row.result;
     switch (id) {
     case MSG_PRECALCULATE:
         for (uint32_t i = 0; i < m_Levels.size(); ++i) {
@@ -149,8 +150,7 @@ int CQVLod::HandleMessage(uint32_t id, MessageArgs args) {
                 m_Levels[i].child.SetOwner(this);
                 m_Levels[i].child.SetTarget(source->m_Levels[i].child.target);
             }
-            m_Selected = source->m_Selected;
-            m_Current = source->m_Current;
+            kLodMessages.Copy(*this, *source);
         }
         break;
     case MSG_ON_DRAW_START:
@@ -158,24 +158,6 @@ int CQVLod::HandleMessage(uint32_t id, MessageArgs args) {
         // that a switch stops its child: forgetting it would leave two
         // levels shown.
         m_CheckTimer = kLodChooseNow;
-        break;
-    case MSG_SET_LOD_LEVEL_COUNT:
-        if (!SetLevelCount(Args_Get<uint32_t>(args))) return 0;
-        break;
-    case MSG_GET_LOD_LEVEL_COUNT:
-        Args_Answer(args, static_cast<uint32_t>(m_Levels.size()));
-        break;
-    case MSG_SET_LOD_LEVEL_DISTANCE:
-        if (selected) selected->distance = Args_Get<float>(args);
-        break;
-    case MSG_GET_LOD_LEVEL_DISTANCE:
-        if (selected) Args_Answer(args, selected->distance);
-        break;
-    case MSG_SET_LOD_LEVEL_FADE:
-        if (selected) selected->fade = Args_Get<float>(args);
-        break;
-    case MSG_GET_LOD_LEVEL_FADE:
-        if (selected) Args_Answer(args, selected->fade);
         break;
     case MSG_LOD_SELECT_LEVEL: {
         const char* text = Args_TextOr(args);

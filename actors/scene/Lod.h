@@ -31,8 +31,11 @@ public:
     void Update() override;
     static void RegisterProperties();
 
-    // "Set Lod Level Count": 0 when the count is past the levels offered.
-    int SetLevelCount(uint32_t count);
+    // "Set Lod Level Count": false when the count is past the levels offered.
+    bool SetLevelCount(uint32_t count);
+    uint32_t LevelCount() const { return static_cast<uint32_t>(m_Levels.size()); }
+    // The level the "Distance:" and "Fade:" rows edit; null when none is selected.
+    LodLevel* SelectedLevel();
     // The first level whose distance is greater than d, or -1.
     int32_t ChooseLevel(float d) const;
 

@@ -16,57 +16,64 @@
 
 namespace {
 
-// The class's messages have no registered names: the property sheet sends them by id.
-enum : uint32_t {
-    MSG_MA_SET_POSITION = 1372,
-    MSG_MA_GET_POSITION = 1373,
-    MSG_MA_SET_ROTATION = 1374,
-    MSG_MA_GET_ROTATION = 1375,
-    MSG_MA_SET_DIR_BY_MOV = 1376,
-    MSG_MA_GET_DIR_BY_MOV = 1377,
-    MSG_MA_SET_DIR_BY_WS_MOV = 1378,
-    MSG_MA_GET_DIR_BY_WS_MOV = 1379,
-    MSG_MA_ADD_LAYER = 1380,
-    MSG_MA_DELETE_LAYER = 1381,
-    MSG_MA_SELECT_LAYER = 1382,  // text "Layer n"
-    MSG_MA_LAYER_NAMES = 1383,   // list of texts out
-    MSG_MA_ROTATION_TERMS = 1384,  // 1384 to 1393: set/get of the five rotation terms
-    MSG_MA_POSITION_TERMS = 1394,  // 1394 to 1403
-    MSG_MA_SCALE_TERMS = 1404,     // 1404 to 1413
-    MSG_MA_LAST_TERM = 1413,
-};
+// A term of the current layer: three values for x, y and z.
+template <auto Quantity, auto Value>
+constexpr MessageRow TermRow(uint32_t setId, uint32_t getId, const char* label) {
+    return FieldRow<&CQVMatrixAnimation::CurrentLayer, Quantity, Value>(setId, getId, label, PROP_VECTOR);
+}
 
 constexpr MessageRow kMatrixAnimationRows[] = {
     SheetRow("Matrix Animation Properties", PROP_TITLE),
-    SheetRow("Position:", PROP_VECTOR, MSG_MA_SET_POSITION, MSG_MA_GET_POSITION),
-    SheetRow("Rotation:", PROP_VECTOR, MSG_MA_SET_ROTATION, MSG_MA_GET_ROTATION),
-    SheetRow("Dir By Mov", PROP_CHECK, MSG_MA_SET_DIR_BY_MOV, MSG_MA_GET_DIR_BY_MOV),
-    SheetRow("Dir By WS Mov", PROP_CHECK, MSG_MA_SET_DIR_BY_WS_MOV, MSG_MA_GET_DIR_BY_WS_MOV),
+    FieldRow<&CQVMatrixAnimation::m_BasePosition>(MSG_SET_MA_POSITION, MSG_GET_MA_POSITION, "Position:",
+                                                  PROP_VECTOR),
+    FieldRow<&CQVMatrixAnimation::m_Spin>(MSG_SET_MA_ROTATION, MSG_GET_MA_ROTATION, "Rotation:", PROP_VECTOR),
+    FlagRow<&CQVMatrixAnimation::m_AnimFlags>(MSG_SET_MA_DIR_BY_MOV, MSG_GET_MA_DIR_BY_MOV, MATRIX_ANIM_DIR_BY_MOV,
+                                              "Dir By Mov", PROP_CHECK),
+    FlagRow<&CQVMatrixAnimation::m_AnimFlags>(MSG_SET_MA_DIR_BY_WS_MOV, MSG_GET_MA_DIR_BY_WS_MOV,
+                                              MATRIX_ANIM_DIR_BY_WS_MOV, "Dir By WS Mov", PROP_CHECK),
     SheetRow("Animation Param Management", PROP_TITLE),
     SheetRow("Param Layer", PROP_PICKER, MSG_MA_SELECT_LAYER, MSG_MA_LAYER_NAMES),
     SheetRow("Add Layer|Add|", PROP_BUTTON, MSG_MA_ADD_LAYER),
     SheetRow("Delete Layer|Delete|", PROP_BUTTON, MSG_MA_DELETE_LAYER),
     SheetRow("Rotation", PROP_HEADING),
-    SheetRow("Sin Off:", PROP_VECTOR, 1384, 1385),
-    SheetRow("Sin Mul:", PROP_VECTOR, 1386, 1387),
-    SheetRow("Sin Freq:", PROP_VECTOR, 1388, 1389),
-    SheetRow("Rnd Mul:", PROP_VECTOR, 1390, 1391),
-    SheetRow("Rnd Freq:", PROP_VECTOR, 1392, 1393),
+    TermRow<&MatrixAnimLayer::rotation, &MatrixAnimTerm::sinOffset>(MSG_SET_MA_ROTATION_SIN_OFF,
+                                                                     MSG_GET_MA_ROTATION_SIN_OFF, "Sin Off:"),
+    TermRow<&MatrixAnimLayer::rotation, &MatrixAnimTerm::sinMul>(MSG_SET_MA_ROTATION_SIN_MUL,
+                                                                  MSG_GET_MA_ROTATION_SIN_MUL, "Sin Mul:"),
+    TermRow<&MatrixAnimLayer::rotation, &MatrixAnimTerm::sinFreq>(MSG_SET_MA_ROTATION_SIN_FREQ,
+                                                                   MSG_GET_MA_ROTATION_SIN_FREQ, "Sin Freq:"),
+    TermRow<&MatrixAnimLayer::rotation, &MatrixAnimTerm::noiseMul>(MSG_SET_MA_ROTATION_RND_MUL,
+                                                                    MSG_GET_MA_ROTATION_RND_MUL, "Rnd Mul:"),
+    TermRow<&MatrixAnimLayer::rotation, &MatrixAnimTerm::noiseFreq>(MSG_SET_MA_ROTATION_RND_FREQ,
+                                                                     MSG_GET_MA_ROTATION_RND_FREQ, "Rnd Freq:"),
     SheetRow("Position", PROP_HEADING),
-    SheetRow("Sin Off:", PROP_VECTOR, 1394, 1395),
-    SheetRow("Sin Mul:", PROP_VECTOR, 1396, 1397),
-    SheetRow("Sin Freq:", PROP_VECTOR, 1398, 1399),
-    SheetRow("Rnd Mul:", PROP_VECTOR, 1400, 1401),
-    SheetRow("Rnd Freq:", PROP_VECTOR, 1402, 1403),
+    TermRow<&MatrixAnimLayer::position, &MatrixAnimTerm::sinOffset>(MSG_SET_MA_POSITION_SIN_OFF,
+                                                                     MSG_GET_MA_POSITION_SIN_OFF, "Sin Off:"),
+    TermRow<&MatrixAnimLayer::position, &MatrixAnimTerm::sinMul>(MSG_SET_MA_POSITION_SIN_MUL,
+                                                                  MSG_GET_MA_POSITION_SIN_MUL, "Sin Mul:"),
+    TermRow<&MatrixAnimLayer::position, &MatrixAnimTerm::sinFreq>(MSG_SET_MA_POSITION_SIN_FREQ,
+                                                                   MSG_GET_MA_POSITION_SIN_FREQ, "Sin Freq:"),
+    TermRow<&MatrixAnimLayer::position, &MatrixAnimTerm::noiseMul>(MSG_SET_MA_POSITION_RND_MUL,
+                                                                    MSG_GET_MA_POSITION_RND_MUL, "Rnd Mul:"),
+    TermRow<&MatrixAnimLayer::position, &MatrixAnimTerm::noiseFreq>(MSG_SET_MA_POSITION_RND_FREQ,
+                                                                     MSG_GET_MA_POSITION_RND_FREQ, "Rnd Freq:"),
     SheetRow("Scale", PROP_HEADING),
-    SheetRow("Sin Off:", PROP_VECTOR, 1404, 1405),
-    SheetRow("Sin Mul:", PROP_VECTOR, 1406, 1407),
-    SheetRow("Sin Freq:", PROP_VECTOR, 1408, 1409),
-    SheetRow("Rnd Mul:", PROP_VECTOR, 1410, 1411),
-    SheetRow("Rnd Freq:", PROP_VECTOR, 1412, 1413),
+    TermRow<&MatrixAnimLayer::scale, &MatrixAnimTerm::sinOffset>(MSG_SET_MA_SCALE_SIN_OFF, MSG_GET_MA_SCALE_SIN_OFF,
+                                                                  "Sin Off:"),
+    TermRow<&MatrixAnimLayer::scale, &MatrixAnimTerm::sinMul>(MSG_SET_MA_SCALE_SIN_MUL, MSG_GET_MA_SCALE_SIN_MUL,
+                                                               "Sin Mul:"),
+    TermRow<&MatrixAnimLayer::scale, &MatrixAnimTerm::sinFreq>(MSG_SET_MA_SCALE_SIN_FREQ, MSG_GET_MA_SCALE_SIN_FREQ,
+                                                                "Sin Freq:"),
+    TermRow<&MatrixAnimLayer::scale, &MatrixAnimTerm::noiseMul>(MSG_SET_MA_SCALE_RND_MUL, MSG_GET_MA_SCALE_RND_MUL,
+                                                                 "Rnd Mul:"),
+    TermRow<&MatrixAnimLayer::scale, &MatrixAnimTerm::noiseFreq>(MSG_SET_MA_SCALE_RND_FREQ,
+                                                                  MSG_GET_MA_SCALE_RND_FREQ, "Rnd Freq:"),
 };
 
-constexpr MessageTable kMatrixAnimationMessages{kMatrixAnimationRows};
+constexpr MessageTable kMatrixAnimationMessages{
+    kMatrixAnimationRows,
+    CopiedFields<&CQVMatrixAnimation::m_Speed, &CQVMatrixAnimation::m_AnimFlags, &CQVMatrixAnimation::m_Layers,
+                 &CQVMatrixAnimation::m_CurrentLayer, &CQVMatrixAnimation::m_AnimTime>()};
 
 std::string LayerName(uint32_t index) {
     char name[32];
@@ -149,25 +156,8 @@ void CQVMatrixAnimation::Update() {
     CQVActor::Update();
 }
 
-bool CQVMatrixAnimation::HandleTermMessage(uint32_t id, MessageArgs args) {
-    if (id < MSG_MA_ROTATION_TERMS || id > MSG_MA_LAST_TERM) return false;
-    MatrixAnimLayer* layer = CurrentLayer();
-    if (layer == nullptr) return true;
-    const uint32_t offset = id - MSG_MA_ROTATION_TERMS;
-    MatrixAnimTerm& term = offset < 10 ? layer->rotation : (offset < 20 ? layer->position : layer->scale);
-    Vector3* values[] = {&term.sinOffset, &term.sinMul, &term.sinFreq, &term.noiseMul, &term.noiseFreq};
-    Vector3& value = *values[(offset % 10) / 2];
-    if (offset % 2 == 0) {
-        value = Args_Get<Vector3>(args);
-    } else {
-        Args_Answer(args, value);
-    }
-    return true;
-}
-
 int CQVMatrixAnimation::HandleMessage(uint32_t id, MessageArgs args) {
-    kMatrixAnimationMessages.Apply(*this, id, args);
-    if (HandleTermMessage(id, args)) return CQVActor::HandleMessage(id, args);
+    if (const RowResult row = kMatrixAnimationMessages.Apply(*this, id, args); row.Ends()) return row.result;
     switch (id) {
     case MSG_START:
     case MSG_ACTION_START:
@@ -193,45 +183,14 @@ int CQVMatrixAnimation::HandleMessage(uint32_t id, MessageArgs args) {
         m_AnimTime = 0.0f;
         break;
     case MSG_CREATE:
-        if (auto* source = dynamic_cast<CQVMatrixAnimation*>(Args_Pointer<CQVActor>(id, args))) {
-            m_BasePosition = source->m_BasePosition;
-            m_Spin = source->m_Spin;
-            m_Speed = source->m_Speed;
-            m_AnimFlags = source->m_AnimFlags;
-            m_Layers = source->m_Layers;
-            m_CurrentLayer = source->m_CurrentLayer;
-            m_AnimTime = source->m_AnimTime;
-        }
+        if (auto* source = dynamic_cast<CQVMatrixAnimation*>(Args_Pointer<CQVActor>(id, args)))
+            kMatrixAnimationMessages.Copy(*this, *source);
         break;
     case MSG_ACTION_START_VALUE:
     case MSG_ACTION_STOP_VALUE:
     case MSG_KILL_VALUE:
         m_Speed = Args_Get<float>(args);
         break;
-    case MSG_MA_SET_POSITION:
-        m_BasePosition = Args_Get<Vector3>(args);
-        break;
-    case MSG_MA_GET_POSITION:
-        Args_Answer(args, m_BasePosition);
-        break;
-    case MSG_MA_SET_ROTATION:
-        m_Spin = Args_Get<Vector3>(args);
-        break;
-    case MSG_MA_GET_ROTATION:
-        Args_Answer(args, m_Spin);
-        break;
-    case MSG_MA_SET_DIR_BY_MOV:
-    case MSG_MA_SET_DIR_BY_WS_MOV: {
-        const uint32_t bit = id == MSG_MA_SET_DIR_BY_MOV ? MATRIX_ANIM_DIR_BY_MOV : MATRIX_ANIM_DIR_BY_WS_MOV;
-        m_AnimFlags = Args_Get<uint32_t>(args) ? (m_AnimFlags | bit) : (m_AnimFlags & ~bit);
-        break;
-    }
-    case MSG_MA_GET_DIR_BY_MOV:
-    case MSG_MA_GET_DIR_BY_WS_MOV: {
-        const uint32_t bit = id == MSG_MA_GET_DIR_BY_MOV ? MATRIX_ANIM_DIR_BY_MOV : MATRIX_ANIM_DIR_BY_WS_MOV;
-        Args_Answer<uint32_t>(args, (m_AnimFlags & bit) ? 1 : 0);
-        break;
-    }
     case MSG_MA_ADD_LAYER:
         if (m_Layers.size() < kMatrixAnimMaxLayers) m_Layers.emplace_back();
         break;

@@ -57,6 +57,8 @@ public:
     bool IsOn() const { return (m_Activity & ACTIVITY_ENABLED) != 0; }
     // The transform at animation time t.
     void Evaluate(float t, Vector3* position, Quaternion* rotation, Vector3* scale) const;
+    // The layer the term rows edit; null when none is selected.
+    MatrixAnimLayer* CurrentLayer();
 
     Vector3 m_BasePosition{0.0f, 0.0f, 0.0f};
     Vector3 m_Spin{0.0f, 0.0f, 0.0f};  // radians per second about x, y and z
@@ -68,7 +70,4 @@ public:
 
 private:
     void OnInitLoad();
-    MatrixAnimLayer* CurrentLayer();
-    // The term messages 1384 to 1413 of the current layer; false for other ids.
-    bool HandleTermMessage(uint32_t id, MessageArgs args);
 };

@@ -23,9 +23,6 @@
 
 namespace {
 
-// Sent only by the object to itself: make the collision objects of the mesh.
-constexpr uint32_t MSG_OBJECT_BUILD_MESH_COLLISION = 464;
-
 // The animation runs in seconds; every mesh reports 30 frames a second.
 constexpr float kFrameRate = 30.0f;
 constexpr float kFrameTime = 1.0f / 30.0f;
@@ -38,7 +35,9 @@ constexpr MessageRow kObjectRows[] = {
     SheetRow("Mesh:", PROP_MESH, MSG_SET_MESH, MSG_GET_MESH),
     SheetRow("Sub Mesh Material", PROP_SEPARATOR),
     SheetRow("Material:", PROP_MATERIAL, MSG_SET_MATERIAL_1C0, MSG_GET_MATERIAL),
-    SheetRow("Z-Offset:|cm|", PROP_REAL, MSG_SET_ZOFFSET, MSG_GET_ZOFFSET),
+    FieldRow<&CQVObject::ActiveEntry, &SubMeshEntry::zOffset>(MSG_SET_ZOFFSET, MSG_GET_ZOFFSET, "Z-Offset:|cm|",
+                                                              PROP_REAL)
+        .Then<&CQVObject::ReleaseRenderItems>(),
     FlagRow<&CQVObject::m_Activity>(MSG_SET_VISIBLE, MSG_GET_VISIBLE_1C9, ACTIVITY_ENABLED, "Visible:", PROP_CHECK),
     FlagRow<&CQVObject::m_ObjectFlags>(MSG_SET_SYNC_COLLISION, MSG_GET_SYNC_COLLISION, OBJECT_SYNC_COLLISION,
                                        "MeshSync Collision:", PROP_CHECK),
@@ -46,10 +45,12 @@ constexpr MessageRow kObjectRows[] = {
                                        "MeshSync Material:", PROP_CHECK),
     SheetRow("Animated Mesh Object Properties", PROP_TITLE),
     SheetRow("Animation Style", PROP_SEPARATOR),
-    SheetRow("Style:|Forward Once|0|Backward Once|1|Forward->Backward Once|2|Forward Loop|3|Backward Loop|4|"
-             "Forward<->Backward Loop|5|",
-             PROP_CHOICE, MSG_SET_MESH_ANIMATION_STYLE_1C4, MSG_SET_MESH_ANIMATION_STYLE_1C5),
-    SheetRow("Speed:|%|", PROP_REAL, MSG_SET_ANIMATION_SPEED, MSG_GET_ANIMATION_SPEED),
+    FieldRow<&CQVObject::m_Style>(MSG_SET_MESH_ANIMATION_STYLE_1C4, MSG_SET_MESH_ANIMATION_STYLE_1C5,
+                                  "Style:|Forward Once|0|Backward Once|1|Forward->Backward Once|2|Forward Loop|3|"
+                                  "Backward Loop|4|Forward<->Backward Loop|5|",
+                                  PROP_CHOICE)
+        .Then<&CQVObject::ResetAnimation>(),
+    FieldRow<&CQVObject::m_Speed>(MSG_SET_ANIMATION_SPEED, MSG_GET_ANIMATION_SPEED, "Speed:|%|", PROP_REAL),
     SheetRow("Initial Animation State", PROP_SEPARATOR),
     FlagRow<&CQVObject::m_ObjectFlags>(MSG_SET_INITIAL_MESH_ANIMATION_PLAYING_1C6,
                                        MSG_SET_INITIAL_MESH_ANIMATION_PLAYING_1C7, OBJECT_INITIAL_PLAYING,
@@ -57,9 +58,22 @@ constexpr MessageRow kObjectRows[] = {
     SheetRow("Play Animation|Play|", PROP_BUTTON, MSG_ANIMATION_PLAY),
     SheetRow("Stop Animation|Stop|", PROP_BUTTON, MSG_ANIMATION_STOP),
     SheetRow("Reset Animation|Reset|", PROP_BUTTON, MSG_ANIMATION_RESET),
+    // The time stays below the length.
+    FieldRow<&CQVObject::m_Time>(MSG_SET_CURRENT_TIME, MSG_GET_CURRENT_TIME).Then<&CQVObject::KeepTimeInside>(),
+    MemberRow<&CQVObject::NormalizedTime, &CQVObject::SetNormalizedTime>(MSG_SET_CURRENT_NORMALIZED_TIME,
+                                                                         MSG_GET_CURRENT_NORMALIZED_TIME)
+        .Returns(1),
+    FieldRow<&CQVObject::m_Length>(0, MSG_GET_TOTAL_TIME),
+    MemberRow<&CQVObject::SubsetCount>(0, MSG_GET_SUBSET_COUNT),
+    // An index past the entries would leave the Z-offset rows pointing at no entry: it is refused.
+    FieldRow<&CQVObject::m_ActiveSubset>(MSG_SET_ACTIVE_SUBSET, MSG_GET_ACTIVE_SUBSET)
+        .StoredBy<&CQVObject::SetActiveSubset>(),
 };
 
-constexpr MessageTable kObjectMessages{kObjectRows};
+// OnCreate copies the entries and the flags by hand.
+constexpr MessageTable kObjectMessages{
+    kObjectRows, CopiedFields<&CQVObject::m_MeshId, &CQVObject::m_Direction, &CQVObject::m_Alpha,
+                              &CQVObject::m_WorldScale>()};
 
 CQVMeshItem* AcquireMesh(uint32_t id) {
     CQVEngine* engine = CQVEngine::GetInstance();
@@ -349,8 +363,30 @@ int CQVObject::SetMesh(CQVMeshItem* mesh) {
     return 1;
 }
 
+SubMeshEntry* CQVObject::ActiveEntry() {
+    return m_ActiveSubset < m_Entries.size() ? &m_Entries[m_ActiveSubset] : nullptr;
+}
+
+bool CQVObject::SetActiveSubset(uint32_t index) {
+    if (index >= m_Entries.size()) return false;
+    m_ActiveSubset = index;
+    return true;
+}
+
+void CQVObject::KeepTimeInside() {
+    if (m_Time >= m_Length) m_Time = m_Length - kEndEpsilon;
+}
+
+// A mesh without frames is at its start.
+float CQVObject::NormalizedTime() const { return m_Length > 0.0f ? m_Time / m_Length : 0.0f; }
+
+void CQVObject::SetNormalizedTime(float t) {
+    m_Time = m_Length * t;
+    KeepTimeInside();
+}
+
 int CQVObject::HandleMessage(uint32_t id, MessageArgs args) {
-    kObjectMessages.Apply(*this, id, args);
+    if (const RowResult row = kObjectMessages.Apply(*this, id, args); row.Ends()) return row.result;
     CQVEngine* engine = CQVEngine::GetInstance();
     switch (id) {
     case MSG_START:
@@ -447,24 +483,6 @@ int CQVObject::HandleMessage(uint32_t id, MessageArgs args) {
             m_ObjectFlags &= ~OBJECT_LOADED;
         }
         break;
-    case MSG_SET_CURRENT_TIME:
-        m_Time = Args_Get<float>(args);
-        if (m_Time >= m_Length) m_Time = m_Length - kEndEpsilon;
-        break;
-    case MSG_GET_CURRENT_TIME:
-        Args_Answer(args, m_Time);
-        break;
-    case MSG_SET_CURRENT_NORMALIZED_TIME:
-        m_Time = m_Length * Args_Get<float>(args);
-        if (m_Time >= m_Length) m_Time = m_Length - kEndEpsilon;
-        return 1;
-    case MSG_GET_CURRENT_NORMALIZED_TIME:
-        // A mesh without frames is at its start.
-        Args_Answer(args, m_Length > 0.0f ? m_Time / m_Length : 0.0f);
-        return 1;
-    case MSG_GET_TOTAL_TIME:
-        Args_Answer(args, m_Length);
-        break;
     case MSG_ANIMATION_PLAY:
         m_ObjectFlags |= OBJECT_PLAYING;
         break;
@@ -473,26 +491,6 @@ int CQVObject::HandleMessage(uint32_t id, MessageArgs args) {
         break;
     case MSG_ANIMATION_RESET:
         ResetAnimation();
-        break;
-    case MSG_SET_ANIMATION_SPEED:
-        m_Speed = Args_Get<float>(args);
-        break;
-    case MSG_GET_ANIMATION_SPEED:
-        Args_Answer(args, m_Speed);
-        break;
-    case MSG_GET_SUBSET_COUNT:
-        Args_Answer(args, static_cast<uint32_t>(m_Entries.size()));
-        break;
-    case MSG_SET_ACTIVE_SUBSET: {
-        // An index past the entries would leave the Z-offset rows pointing
-        // at no entry: it is refused.
-        const uint32_t index = Args_Get<uint32_t>(args);
-        if (index >= m_Entries.size()) return 0;
-        m_ActiveSubset = index;
-        break;
-    }
-    case MSG_GET_ACTIVE_SUBSET:
-        Args_Answer(args, m_ActiveSubset);
         break;
     case MSG_SET_MESH:
         if (!SetMesh(Args_Pointer<CQVMeshItem>(id, args))) return 0;
@@ -530,22 +528,6 @@ int CQVObject::HandleMessage(uint32_t id, MessageArgs args) {
         if (index < m_Entries.size() && args.Holds(0, sizeof(void*))) Args_Set(args, 0, m_Entries[index].material);
         break;
     }
-    case MSG_SET_ZOFFSET:
-        if (m_ActiveSubset < m_Entries.size()) {
-            m_Entries[m_ActiveSubset].zOffset = Args_Get<float>(args);
-            ReleaseRenderItems();
-        }
-        break;
-    case MSG_GET_ZOFFSET:
-        if (m_ActiveSubset < m_Entries.size()) Args_Answer(args, m_Entries[m_ActiveSubset].zOffset);
-        break;
-    case MSG_SET_MESH_ANIMATION_STYLE_1C4:
-        m_Style = Args_Get<uint32_t>(args);
-        ResetAnimation();
-        break;
-    case MSG_SET_MESH_ANIMATION_STYLE_1C5:
-        Args_Answer(args, m_Style);
-        break;
     case MSG_OBJECT_BUILD_MESH_COLLISION:
         BuildMeshColObjs();
         break;
@@ -594,8 +576,7 @@ int CQVObject::OnCreate(CQVActor* source) {
     if (engine && m_Mesh) engine->ReleaseMesh(m_Mesh);
     m_Mesh = nullptr;
     if (auto* from = dynamic_cast<CQVObject*>(source)) {
-        m_MeshId = from->m_MeshId;
-        m_Mesh = AcquireMesh(m_MeshId);
+        m_Mesh = AcquireMesh(from->m_MeshId);
         m_Entries.clear();
         m_Entries.resize(from->m_Entries.size());
         for (size_t i = 0; i < m_Entries.size(); ++i) {
@@ -604,15 +585,8 @@ int CQVObject::OnCreate(CQVActor* source) {
             m_Entries[i].materialId = from->m_Entries[i].materialId;
             m_Entries[i].zOffset = from->m_Entries[i].zOffset;
         }
-        m_ActiveSubset = from->m_ActiveSubset;
-        m_Length = from->m_Length;
-        m_Time = from->m_Time;
-        m_Style = from->m_Style;
-        m_Direction = from->m_Direction;
-        m_Speed = from->m_Speed;
-        m_Alpha = from->m_Alpha;
+        kObjectMessages.Copy(*this, *from);
         m_ObjectFlags = from->m_ObjectFlags & ~OBJECT_LOADED;
-        m_WorldScale = from->m_WorldScale;
         HandleMessage(MSG_LOAD_RESOURCES, nullptr);
         return 1;
     }

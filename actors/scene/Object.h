@@ -101,6 +101,14 @@ public:
     // The load fix-ups of "Init Load" and the copy or first set-up of "Create".
     void OnInitLoad();
     int OnCreate(CQVActor* source);
+    // The entry the Z-offset rows edit; null past the entries.
+    SubMeshEntry* ActiveEntry();
+    bool SetActiveSubset(uint32_t index);
+    uint32_t SubsetCount() const { return static_cast<uint32_t>(m_Entries.size()); }
+    // A time at or past the length goes just below it.
+    void KeepTimeInside();
+    float NormalizedTime() const;
+    void SetNormalizedTime(float t);
 
     CQVMeshItem* m_Mesh = nullptr;  // run time only
     uint32_t m_MeshId = kObjectFallbackMesh;

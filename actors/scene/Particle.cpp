@@ -22,113 +22,118 @@
 
 namespace {
 
-// The parameter messages have no registered names: the sheet sends them by
-// id. Each carries one value of its field's type.
-enum : uint32_t {
-    MSG_SET_TYPE_OVERRIDE = 1146,
-    MSG_GET_TYPE_OVERRIDE = 1147,
-    MSG_SET_MAX_PARTICLES = 1148,
-    MSG_GET_MAX_PARTICLES = 1149,
-    MSG_PARTICLE_FIELD_LAST = 1211,
-};
+// The parameters of the record in use. A set edits the actor's private copy
+// under the override its group needs ("Extend Base" for the base group,
+// "Full Overrride" for the others) and is refused without it; a get
+// answers the record in use and marks the row without it.
+template <auto Allowed>
+constexpr MessageRow UnderOverride(const MessageRow& row) {
+    return row.StoresWhen<Allowed>(0).template AppliesWhen<Allowed>(8);
+}
 
-enum class FieldType : uint8_t { Word, Real, Vector, StaticBit };
+template <auto Field>
+constexpr MessageRow BaseParam(uint32_t setId, uint32_t getId, const char* label, uint32_t kind) {
+    const MessageRow row = FieldRow<&CQVParticle::Record, Field>(setId, getId, label, kind);
+    return UnderOverride<&CQVParticle::ExtendsBase>(row).Then<&CQVParticle::StoreBaseGroup>();
+}
 
-// Base-group fields change under "Extend Base", the others only under
-// "Full Overrride".
-enum class FieldGroup : uint8_t { Base, Full };
-
-struct ParticleField {
-    uint16_t offset;
-    FieldType type;
-    FieldGroup group;
-};
-
-#define QV_FIELD(member, type, group) {offsetof(ParticleParams, member), FieldType::type, FieldGroup::group}
-
-// The Set/Get pairs from 1148 on, in id order (set even, get odd).
-constexpr ParticleField kFields[] = {
-    QV_FIELD(maxParticles, Word, Base),        // 1148
-    QV_FIELD(emitFlowSpeed, Real, Base),       // 1150
-    QV_FIELD(emitFlowSpeedV, Real, Full),      // 1152
-    QV_FIELD(emitSpeed, Real, Base),           // 1154
-    QV_FIELD(emitSpeedV, Real, Base),          // 1156
-    QV_FIELD(emitPosV, Real, Base),            // 1158
-    QV_FIELD(emitAngleV, Real, Full),          // 1160
-    QV_FIELD(emitSpinAngleV, Real, Full),      // 1162
-    QV_FIELD(emitSpinSpeed, Real, Full),       // 1164
-    QV_FIELD(emitSpinSpeedV, Real, Full),      // 1166
-    QV_FIELD(life, Real, Base),                // 1168
-    QV_FIELD(lifeV, Real, Full),               // 1170
-    QV_FIELD(size, Real, Base),                // 1172
-    QV_FIELD(sizeV, Real, Full),               // 1174
-    QV_FIELD(dSize, Real, Full),               // 1176
-    QV_FIELD(dSizeV, Real, Full),              // 1178
-    QV_FIELD(flags, StaticBit, Full),          // 1180
-    QV_FIELD(gravityMul, Real, Full),          // 1182
-    QV_FIELD(airResMul, Real, Full),           // 1184
-    QV_FIELD(movement, Vector, Full),          // 1186
-    QV_FIELD(movementV, Vector, Full),         // 1188
-    QV_FIELD(opacity, Real, Base),             // 1190
-    QV_FIELD(opacityV, Real, Full),            // 1192
-    QV_FIELD(sizeInTime, Real, Full),          // 1194
-    QV_FIELD(sizeOutTime, Real, Full),         // 1196
-    QV_FIELD(fadeInTime, Real, Full),          // 1198
-    QV_FIELD(fadeOutTime, Real, Full),         // 1200
-    QV_FIELD(useFullTexture, Word, Base),      // 1202
-    QV_FIELD(tileNr, Word, Base),              // 1204
-    QV_FIELD(tileNrV, Word, Base),             // 1206
-    QV_FIELD(motionInheritance, Real, Full),   // 1208
-    QV_FIELD(motionInheritanceV, Real, Full),  // 1210
-};
-#undef QV_FIELD
-static_assert(MSG_SET_MAX_PARTICLES + 2 * std::size(kFields) == MSG_PARTICLE_FIELD_LAST + 1);
+template <auto Field>
+constexpr MessageRow FullParam(uint32_t setId, uint32_t getId, const char* label, uint32_t kind) {
+    return UnderOverride<&CQVParticle::OverridesAll>(FieldRow<&CQVParticle::Record, Field>(setId, getId, label, kind));
+}
 
 constexpr MessageRow kParticleRows[] = {
     SheetRow("Particle Properties", PROP_TITLE),
-    SheetRow("Type:|Fire|0|Smoke|1|StaticFlare|2|FastFire|3|SmallFire|4|Sparkle|5|FastSmoke|6|ImpactSmoke|7|"
-             "BlackSmoke|8|Blood|9|Steam|10|Single Fade|11|Single Blood Fade|12|Impact Dirt|13|Water|14|"
-             "Pipe Burst|15|GHE Stone|16|GHE Metal|17|GHE Electric|18|GHE Wood|19|Snow|20|Rain|21|undef22|22|"
-             "undef23|23|undef24|24|undef25|25|undef26|26|undef27|27|",
-             PROP_CHOICE, MSG_SET_PARTICLE_TYPE, MSG_GET_PARTICLE_TYPE),
-    SheetRow("Type Override:|No Override|0|Extend Base|1|Full Overrride|2|", PROP_CHOICE, 1146, 1147),
+    FieldRow<&CQVParticle::m_Type>(
+        MSG_SET_PARTICLE_TYPE, MSG_GET_PARTICLE_TYPE,
+        "Type:|Fire|0|Smoke|1|StaticFlare|2|FastFire|3|SmallFire|4|Sparkle|5|FastSmoke|6|ImpactSmoke|7|"
+        "BlackSmoke|8|Blood|9|Steam|10|Single Fade|11|Single Blood Fade|12|Impact Dirt|13|Water|14|"
+        "Pipe Burst|15|GHE Stone|16|GHE Metal|17|GHE Electric|18|GHE Wood|19|Snow|20|Rain|21|undef22|22|"
+        "undef23|23|undef24|24|undef25|25|undef26|26|undef27|27|",
+        PROP_CHOICE)
+        .StoresWhen<&CQVParticle::FollowsPreset>(0)
+        .AppliesWhen<&CQVParticle::FollowsPreset>(8)
+        .Then<&CQVParticle::OnTypeChanged>(),
+    // Only the three listed values exist.
+    FieldRow<&CQVParticle::m_TypeOverride>(MSG_SET_PARTICLE_TYPE_OVERRIDE, MSG_GET_PARTICLE_TYPE_OVERRIDE,
+                                           "Type Override:|No Override|0|Extend Base|1|Full Overrride|2|",
+                                           PROP_CHOICE)
+        .StoredBy<&CQVParticle::SetTypeOverride>(),
+    // Despite its name "Get Intensity" sets the intensity.
+    FieldRow<&CQVParticle::m_Intensity>(MSG_GET_INTENSITY, 0),
     SheetRow("Emitter", PROP_HEADING),
-    SheetRow("Max Particles", PROP_UINT, 1148, 1149),
-    SheetRow("EmitFlowSpeed|p/s|", PROP_REAL, 1150, 1151),
-    SheetRow("EmitFlowSpeedV", PROP_VARIANCE, 1152, 1153),
-    SheetRow("EmitSpeed|cm/s|", PROP_REAL, 1154, 1155),
-    SheetRow("EmitSpeedV", PROP_REAL, 1156, 1157),
-    SheetRow("EmitPosV|cm|", PROP_REAL, 1158, 1159),
-    SheetRow("EmitAngleV", PROP_ANGLE, 1160, 1161),
-    SheetRow("EmitSpinAngleV", PROP_VARIANCE, 1162, 1163),
-    SheetRow("EmitSpinSpeed|\xB0/s|", PROP_ANGLE, 1164, 1165),
-    SheetRow("EmitSpinSpeedV", PROP_VARIANCE, 1166, 1167),
-    SheetRow("Life", PROP_TIME, 1168, 1169),
-    SheetRow("LifeV", PROP_VARIANCE, 1170, 1171),
-    SheetRow("Size|cm|", PROP_REAL, 1172, 1173),
-    SheetRow("SizeV", PROP_VARIANCE, 1174, 1175),
-    SheetRow("DSize|cm/s|", PROP_REAL, 1176, 1177),
-    SheetRow("DSizeV", PROP_VARIANCE, 1178, 1179),
+    // The count is shown under any override.
+    FieldRow<&CQVParticle::Record, &ParticleParams::maxParticles>(MSG_SET_PARTICLE_MAX_PARTICLES,
+                                                                  MSG_GET_PARTICLE_MAX_PARTICLES, "Max Particles",
+                                                                  PROP_UINT)
+        .StoresWhen<&CQVParticle::ExtendsBase>(0)
+        .Then<&CQVParticle::OnMaxParticles>(),
+    BaseParam<&ParticleParams::emitFlowSpeed>(MSG_SET_PARTICLE_EMIT_FLOW_SPEED, MSG_GET_PARTICLE_EMIT_FLOW_SPEED,
+                                              "EmitFlowSpeed|p/s|", PROP_REAL),
+    FullParam<&ParticleParams::emitFlowSpeedV>(MSG_SET_PARTICLE_EMIT_FLOW_SPEED_V,
+                                               MSG_GET_PARTICLE_EMIT_FLOW_SPEED_V, "EmitFlowSpeedV", PROP_VARIANCE),
+    BaseParam<&ParticleParams::emitSpeed>(MSG_SET_PARTICLE_EMIT_SPEED, MSG_GET_PARTICLE_EMIT_SPEED,
+                                          "EmitSpeed|cm/s|", PROP_REAL),
+    BaseParam<&ParticleParams::emitSpeedV>(MSG_SET_PARTICLE_EMIT_SPEED_V, MSG_GET_PARTICLE_EMIT_SPEED_V,
+                                           "EmitSpeedV", PROP_REAL),
+    BaseParam<&ParticleParams::emitPosV>(MSG_SET_PARTICLE_EMIT_POS_V, MSG_GET_PARTICLE_EMIT_POS_V, "EmitPosV|cm|",
+                                         PROP_REAL),
+    FullParam<&ParticleParams::emitAngleV>(MSG_SET_PARTICLE_EMIT_ANGLE_V, MSG_GET_PARTICLE_EMIT_ANGLE_V,
+                                           "EmitAngleV", PROP_ANGLE),
+    FullParam<&ParticleParams::emitSpinAngleV>(MSG_SET_PARTICLE_EMIT_SPIN_ANGLE_V,
+                                               MSG_GET_PARTICLE_EMIT_SPIN_ANGLE_V, "EmitSpinAngleV", PROP_VARIANCE),
+    FullParam<&ParticleParams::emitSpinSpeed>(MSG_SET_PARTICLE_EMIT_SPIN_SPEED, MSG_GET_PARTICLE_EMIT_SPIN_SPEED,
+                                              "EmitSpinSpeed|\xB0/s|", PROP_ANGLE),
+    FullParam<&ParticleParams::emitSpinSpeedV>(MSG_SET_PARTICLE_EMIT_SPIN_SPEED_V,
+                                               MSG_GET_PARTICLE_EMIT_SPIN_SPEED_V, "EmitSpinSpeedV", PROP_VARIANCE),
+    BaseParam<&ParticleParams::life>(MSG_SET_PARTICLE_LIFE, MSG_GET_PARTICLE_LIFE, "Life", PROP_TIME),
+    FullParam<&ParticleParams::lifeV>(MSG_SET_PARTICLE_LIFE_V, MSG_GET_PARTICLE_LIFE_V, "LifeV", PROP_VARIANCE),
+    BaseParam<&ParticleParams::size>(MSG_SET_PARTICLE_SIZE, MSG_GET_PARTICLE_SIZE, "Size|cm|", PROP_REAL),
+    FullParam<&ParticleParams::sizeV>(MSG_SET_PARTICLE_SIZE_V, MSG_GET_PARTICLE_SIZE_V, "SizeV", PROP_VARIANCE),
+    FullParam<&ParticleParams::dSize>(MSG_SET_PARTICLE_DSIZE, MSG_GET_PARTICLE_DSIZE, "DSize|cm/s|", PROP_REAL),
+    FullParam<&ParticleParams::dSizeV>(MSG_SET_PARTICLE_DSIZE_V, MSG_GET_PARTICLE_DSIZE_V, "DSizeV", PROP_VARIANCE),
     SheetRow("Movement", PROP_HEADING),
-    SheetRow("GravityMul", PROP_REAL, 1182, 1183),
-    SheetRow("AirResMul", PROP_REAL, 1184, 1185),
-    SheetRow("Movement", PROP_VECTOR, 1186, 1187),
-    SheetRow("MovementV", PROP_VECTOR, 1188, 1189),
-    SheetRow("MotionInheritance", PROP_REAL, 1208, 1209),
-    SheetRow("MotionInheritanceV", PROP_VARIANCE, 1210, 1211),
-    SheetRow("Static", PROP_CHECK, 1180, 1181),
+    FullParam<&ParticleParams::gravityMul>(MSG_SET_PARTICLE_GRAVITY_MUL, MSG_GET_PARTICLE_GRAVITY_MUL, "GravityMul",
+                                           PROP_REAL),
+    FullParam<&ParticleParams::airResMul>(MSG_SET_PARTICLE_AIR_RES_MUL, MSG_GET_PARTICLE_AIR_RES_MUL, "AirResMul",
+                                          PROP_REAL),
+    FullParam<&ParticleParams::movement>(MSG_SET_PARTICLE_MOVEMENT, MSG_GET_PARTICLE_MOVEMENT, "Movement",
+                                         PROP_VECTOR),
+    FullParam<&ParticleParams::movementV>(MSG_SET_PARTICLE_MOVEMENT_V, MSG_GET_PARTICLE_MOVEMENT_V, "MovementV",
+                                          PROP_VECTOR),
+    FullParam<&ParticleParams::motionInheritance>(MSG_SET_PARTICLE_MOTION_INHERITANCE,
+                                                  MSG_GET_PARTICLE_MOTION_INHERITANCE, "MotionInheritance",
+                                                  PROP_REAL),
+    FullParam<&ParticleParams::motionInheritanceV>(MSG_SET_PARTICLE_MOTION_INHERITANCE_V,
+                                                   MSG_GET_PARTICLE_MOTION_INHERITANCE_V, "MotionInheritanceV",
+                                                   PROP_VARIANCE),
+    UnderOverride<&CQVParticle::OverridesAll>(FlagRow<&CQVParticle::Record, &ParticleParams::flags>(
+        MSG_SET_PARTICLE_STATIC, MSG_GET_PARTICLE_STATIC, PARTICLE_STATIC, "Static", PROP_CHECK)),
     SheetRow("Appearence", PROP_HEADING),
-    SheetRow("Opacity", PROP_VARIANCE, 1190, 1191),
-    SheetRow("OpacityV", PROP_VARIANCE, 1192, 1193),
-    SheetRow("SizeInTime", PROP_TIME, 1194, 1195),
-    SheetRow("SizeOutTime", PROP_TIME, 1196, 1197),
-    SheetRow("FadeInTime", PROP_TIME, 1198, 1199),
-    SheetRow("FadeOutTime", PROP_TIME, 1200, 1201),
-    SheetRow("TileNr", PROP_UINT, 1204, 1205),
-    SheetRow("TileNrV", PROP_UINT, 1206, 1207),
-    SheetRow("Use Full Texture", PROP_CHECK, 1202, 1203),
+    BaseParam<&ParticleParams::opacity>(MSG_SET_PARTICLE_OPACITY, MSG_GET_PARTICLE_OPACITY, "Opacity",
+                                        PROP_VARIANCE),
+    FullParam<&ParticleParams::opacityV>(MSG_SET_PARTICLE_OPACITY_V, MSG_GET_PARTICLE_OPACITY_V, "OpacityV",
+                                         PROP_VARIANCE),
+    FullParam<&ParticleParams::sizeInTime>(MSG_SET_PARTICLE_SIZE_IN_TIME, MSG_GET_PARTICLE_SIZE_IN_TIME,
+                                           "SizeInTime", PROP_TIME),
+    FullParam<&ParticleParams::sizeOutTime>(MSG_SET_PARTICLE_SIZE_OUT_TIME, MSG_GET_PARTICLE_SIZE_OUT_TIME,
+                                            "SizeOutTime", PROP_TIME),
+    FullParam<&ParticleParams::fadeInTime>(MSG_SET_PARTICLE_FADE_IN_TIME, MSG_GET_PARTICLE_FADE_IN_TIME,
+                                           "FadeInTime", PROP_TIME),
+    FullParam<&ParticleParams::fadeOutTime>(MSG_SET_PARTICLE_FADE_OUT_TIME, MSG_GET_PARTICLE_FADE_OUT_TIME,
+                                            "FadeOutTime", PROP_TIME),
+    BaseParam<&ParticleParams::tileNr>(MSG_SET_PARTICLE_TILE_NR, MSG_GET_PARTICLE_TILE_NR, "TileNr", PROP_UINT),
+    BaseParam<&ParticleParams::tileNrV>(MSG_SET_PARTICLE_TILE_NR_V, MSG_GET_PARTICLE_TILE_NR_V, "TileNrV",
+                                        PROP_UINT),
+    BaseParam<&ParticleParams::useFullTexture>(MSG_SET_PARTICLE_USE_FULL_TEXTURE, MSG_GET_PARTICLE_USE_FULL_TEXTURE,
+                                               "Use Full Texture", PROP_CHECK),
 };
-constexpr MessageTable kParticleMessages{kParticleRows};
+constexpr MessageTable kParticleMessages{
+    kParticleRows,
+    CopiedFields<&CQVParticle::m_EmitRemainder, &CQVParticle::m_Tiles, &CQVParticle::m_FullTexture,
+                 &CQVParticle::m_KillPending, &CQVParticle::m_StopPending, &CQVParticle::m_PrevEmitterPosition,
+                 &CQVParticle::m_ActionValue, &CQVParticle::m_BoundsCentre, &CQVParticle::m_BoundsRadius,
+                 &CQVParticle::m_Base>()};
 
 uint32_t ClampSlotCount(uint32_t count) { return std::clamp<uint32_t>(count, 1, kParticleMaxSlots); }
 
@@ -512,9 +517,9 @@ void CQVParticle::WriteVertices() {
                            0xFFFFFFFFu);
 }
 
-int CQVParticle::SetTypeOverride(uint32_t value) {
-    if (value > PARTICLE_FULL_OVERRIDE) return 0;
-    if (value == m_TypeOverride) return 1;
+bool CQVParticle::SetTypeOverride(uint32_t value) {
+    if (value > PARTICLE_FULL_OVERRIDE) return false;
+    if (value == m_TypeOverride) return true;
     m_TypeOverride = value;
     if (value == PARTICLE_NO_OVERRIDE) {
         UsePreset();
@@ -524,87 +529,36 @@ int CQVParticle::SetTypeOverride(uint32_t value) {
         ApplyBaseGroup();
     }
     Rebuild();
-    return 1;
+    return true;
 }
 
-int CQVParticle::HandleFieldMessage(uint32_t id, MessageArgs args, bool* handled) {
-    *handled = true;
-    const ParticleField& field = kFields[(id - MSG_SET_MAX_PARTICLES) / 2];
-    const uint32_t needed = field.group == FieldGroup::Base ? PARTICLE_EXTEND_BASE : PARTICLE_FULL_OVERRIDE;
-    const bool set = (id & 1) == 0;
-    if (set) {
-        if (m_TypeOverride < needed || !m_Own) return 0;
-        auto* at = reinterpret_cast<unsigned char*>(m_Own.get()) + field.offset;
-        switch (field.type) {
-        case FieldType::Word: {
-            uint32_t value = Args_Get<uint32_t>(args);
-            if (id == MSG_SET_MAX_PARTICLES) value = ClampSlotCount(value);
-            std::memcpy(at, &value, sizeof value);
-            break;
-        }
-        case FieldType::Real: {
-            const float value = Args_Get<float>(args);
-            std::memcpy(at, &value, sizeof value);
-            break;
-        }
-        case FieldType::Vector: {
-            const Vector3 value = Args_Get<Vector3>(args);
-            std::memcpy(at, &value, sizeof value);
-            break;
-        }
-        case FieldType::StaticBit:
-            if (Args_Get<uint32_t>(args))
-                m_Own->flags |= PARTICLE_STATIC;
-            else
-                m_Own->flags &= ~PARTICLE_STATIC;
-            break;
-        }
-        if (field.group == FieldGroup::Base) StoreBaseGroup();
-        if (id == MSG_SET_MAX_PARTICLES) Rebuild();
-        *handled = false;
-        return 0;
+ParticleParams* CQVParticle::Record() { return m_Own ? m_Own.get() : const_cast<ParticleParams*>(&Params()); }
+
+bool CQVParticle::ExtendsBase() const { return m_TypeOverride >= PARTICLE_EXTEND_BASE && m_Own; }
+
+bool CQVParticle::OverridesAll() const { return m_TypeOverride >= PARTICLE_FULL_OVERRIDE && m_Own; }
+
+void CQVParticle::OnMaxParticles() {
+    m_Own->maxParticles = ClampSlotCount(m_Own->maxParticles);
+    StoreBaseGroup();
+    Rebuild();
+}
+
+void CQVParticle::OnTypeChanged() {
+    if (m_TypeOverride == PARTICLE_EXTEND_BASE) {
+        // The private record follows the new preset under the actor's own base group.
+        UsePrivateCopy(Preset(m_Type));
+        ApplyBaseGroup();
     }
-    const auto* at = reinterpret_cast<const unsigned char*>(&Params()) + field.offset;
-    switch (field.type) {
-    case FieldType::Word:
-    case FieldType::Real: {
-        uint32_t word;
-        std::memcpy(&word, at, sizeof word);
-        Args_Answer(args, word);
-        break;
-    }
-    case FieldType::Vector: {
-        Vector3 value;
-        std::memcpy(&value, at, sizeof value);
-        Args_Answer(args, value);
-        break;
-    }
-    case FieldType::StaticBit:
-        Args_Answer(args, static_cast<uint32_t>((Params().flags & PARTICLE_STATIC) ? 1 : 0));
-        break;
-    }
-    if (id != MSG_GET_MAX_PARTICLES && m_TypeOverride < needed) return 8;
-    *handled = false;
-    return 0;
+    Rebuild();
+    if (m_TypeOverride == PARTICLE_NO_OVERRIDE) StoreBaseGroup();
 }
 
 int CQVParticle::OnCreateParticle(MessageArgs args) {
     auto* source = dynamic_cast<CQVParticle*>(Args_Pointer<CQVActor>(MSG_CREATE, args));
     if (source == nullptr || source == this) return CQVObject::HandleMessage(MSG_CREATE, args);
     ReleaseParticleArrays();
-    m_Type = source->m_Type;
-    m_EmitRemainder = source->m_EmitRemainder;
-    std::copy(std::begin(source->m_Tiles), std::end(source->m_Tiles), std::begin(m_Tiles));
-    m_FullTexture = source->m_FullTexture;
-    m_KillPending = source->m_KillPending;
-    m_StopPending = source->m_StopPending;
-    m_PrevEmitterPosition = source->m_PrevEmitterPosition;
-    m_Intensity = source->m_Intensity;
-    m_ActionValue = source->m_ActionValue;
-    m_BoundsCentre = source->m_BoundsCentre;
-    m_BoundsRadius = source->m_BoundsRadius;
-    m_TypeOverride = source->m_TypeOverride;
-    m_Base = source->m_Base;
+    kParticleMessages.Copy(*this, *source);
     if (m_TypeOverride == PARTICLE_NO_OVERRIDE)
         UsePreset();
     else
@@ -638,12 +592,7 @@ int CQVParticle::OnKillPost(MessageArgs args) {
 }
 
 int CQVParticle::HandleMessage(uint32_t id, MessageArgs args) {
-    if (id >= MSG_SET_MAX_PARTICLES && id <= MSG_PARTICLE_FIELD_LAST) {
-        bool handled = false;
-        const int result = HandleFieldMessage(id, args, &handled);
-        if (handled) return result;
-        return CQVObject::HandleMessage(id, args);
-    }
+    if (const RowResult row = kParticleMessages.Apply(*this, id, args); row.Ends()) return row.result;
     switch (id) {
     case MSG_INIT_LOAD:
         if (g_ActorSystem && g_ActorSystem->GetLoadVersion() < 52) {
@@ -691,31 +640,6 @@ int CQVParticle::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_SET_MESH:
         // The particle mesh is the emitter's own.
         return 0;
-    case MSG_SET_PARTICLE_TYPE:
-        if (m_TypeOverride == PARTICLE_FULL_OVERRIDE) return 0;
-        m_Type = Args_Get<uint32_t>(args);
-        if (m_TypeOverride == PARTICLE_EXTEND_BASE) {
-            // The private record follows the new preset under the actor's own base group.
-            UsePrivateCopy(Preset(m_Type));
-            ApplyBaseGroup();
-        }
-        Rebuild();
-        if (m_TypeOverride == PARTICLE_NO_OVERRIDE) StoreBaseGroup();
-        break;
-    case MSG_GET_PARTICLE_TYPE:
-        Args_Answer(args, m_Type);
-        if (m_TypeOverride == PARTICLE_FULL_OVERRIDE) return 8;
-        break;
-    case MSG_GET_INTENSITY:
-        m_Intensity = Args_Get<float>(args);
-        break;
-    case MSG_SET_TYPE_OVERRIDE:
-        // Only the three listed values exist.
-        if (!SetTypeOverride(Args_Get<uint32_t>(args))) return 0;
-        break;
-    case MSG_GET_TYPE_OVERRIDE:
-        Args_Answer(args, m_TypeOverride);
-        break;
     default:
         break;
     }

@@ -80,6 +80,18 @@ public:
     const ParticleParams& Params() const;
     // The preset of Type, the first one for a Type outside the table.
     static const ParticleParams& Preset(uint32_t type);
+    // The record the parameter rows reach: the private copy, else the record in use.
+    ParticleParams* Record();
+    // Under the override a group of parameters needs, with the private copy to edit.
+    bool ExtendsBase() const;
+    bool OverridesAll() const;
+    // "Type" chooses the record unless a full override has its own.
+    bool FollowsPreset() const { return m_TypeOverride != PARTICLE_FULL_OVERRIDE; }
+    // A new Type Override: the preset again, or a private copy of it; false for a value that is no override.
+    bool SetTypeOverride(uint32_t value);
+    // A new "Max Particles", held to the slots, remakes the slots; a new Type remakes the record.
+    void OnMaxParticles();
+    void OnTypeChanged();
     bool IsStatic() const { return (Params().flags & PARTICLE_STATIC) != 0; }
     bool HasVertexArrays() const { return !m_Positions.empty(); }
     uint32_t LiveCount() const { return static_cast<uint32_t>(m_Slots.size() - m_FreeSlots.size()); }
@@ -118,8 +130,6 @@ private:
     void UsePrivateCopy(const ParticleParams& source);
     void ReleaseParticleArrays();
     void BuildTiles();
-    int SetTypeOverride(uint32_t value);
-    int HandleFieldMessage(uint32_t id, MessageArgs args, bool* handled);
     int OnCreateParticle(MessageArgs args);
     int OnKillPost(MessageArgs args);
     int OnActionStopPost(MessageArgs args);

@@ -2,8 +2,6 @@
 
 #include "kernel/base/Random.h"
 
-#include <cstddef>
-#include <cstring>
 #include <initializer_list>
 
 std::vector<ParticleParams> g_ParticlePresets;
@@ -92,46 +90,49 @@ void ParticleParams::InitParticle(ParticleState& slot, const Vector3& s, const V
 
 namespace {
 
-// The fields a preset row names, by their place in the record.
-enum PresetField : uint16_t {
-#define QV_PRESET_FIELD(sym, member) PF_##sym = offsetof(ParticleParams, member),
-    QV_PRESET_FIELD(MAX, maxParticles)
-    QV_PRESET_FIELD(FLOW, emitFlowSpeed)
-    QV_PRESET_FIELD(SPEED, emitSpeed)
-    QV_PRESET_FIELD(SPEED_V, emitSpeedV)
-    QV_PRESET_FIELD(POS_V, emitPosV)
-    QV_PRESET_FIELD(ANGLE_V, emitAngleV)
-    QV_PRESET_FIELD(SPIN_ANGLE_V, emitSpinAngleV)
-    QV_PRESET_FIELD(SPIN_SPEED, emitSpinSpeed)
-    QV_PRESET_FIELD(SPIN_SPEED_V, emitSpinSpeedV)
-    QV_PRESET_FIELD(LIFE, life)
-    QV_PRESET_FIELD(LIFE_V, lifeV)
-    QV_PRESET_FIELD(SIZE, size)
-    QV_PRESET_FIELD(SIZE_V, sizeV)
-    QV_PRESET_FIELD(FLAGS, flags)
-    QV_PRESET_FIELD(GRAVITY, gravityMul)
-    QV_PRESET_FIELD(AIR_RES, airResMul)
-    QV_PRESET_FIELD(MOVE_X, movement.x)
-    QV_PRESET_FIELD(MOVE_Y, movement.y)
-    QV_PRESET_FIELD(MOVE_Z, movement.z)
-    QV_PRESET_FIELD(MOVE_V_X, movementV.x)
-    QV_PRESET_FIELD(MOVE_V_Y, movementV.y)
-    QV_PRESET_FIELD(MOVE_V_Z, movementV.z)
-    QV_PRESET_FIELD(OPACITY, opacity)
-    QV_PRESET_FIELD(OPACITY_V, opacityV)
-    QV_PRESET_FIELD(SIZE_IN, sizeInTime)
-    QV_PRESET_FIELD(SIZE_OUT, sizeOutTime)
-    QV_PRESET_FIELD(FADE_IN, fadeInTime)
-    QV_PRESET_FIELD(FADE_OUT, fadeOutTime)
-    QV_PRESET_FIELD(FULL_TEXTURE, useFullTexture)
-    QV_PRESET_FIELD(TILE, tileNr)
-    QV_PRESET_FIELD(TILE_V, tileNrV)
-#undef QV_PRESET_FIELD
+// A field a preset row names: a real, a word, or one axis of a vector.
+struct PresetField {
+    float ParticleParams::*real = nullptr;
+    uint32_t ParticleParams::*word = nullptr;
+    Vector3 ParticleParams::*vector = nullptr;
+    float Vector3::*axis = nullptr;
+
+    constexpr PresetField(float ParticleParams::*field) : real(field) {}
+    constexpr PresetField(uint32_t ParticleParams::*field) : word(field) {}
+    constexpr PresetField(Vector3 ParticleParams::*field, float Vector3::*component) : vector(field), axis(component) {}
 };
 
-bool IsWordField(PresetField field) {
-    return field == PF_MAX || field == PF_FLAGS || field == PF_FULL_TEXTURE || field == PF_TILE || field == PF_TILE_V;
-}
+constexpr PresetField PF_MAX{&ParticleParams::maxParticles};
+constexpr PresetField PF_FLOW{&ParticleParams::emitFlowSpeed};
+constexpr PresetField PF_SPEED{&ParticleParams::emitSpeed};
+constexpr PresetField PF_SPEED_V{&ParticleParams::emitSpeedV};
+constexpr PresetField PF_POS_V{&ParticleParams::emitPosV};
+constexpr PresetField PF_ANGLE_V{&ParticleParams::emitAngleV};
+constexpr PresetField PF_SPIN_ANGLE_V{&ParticleParams::emitSpinAngleV};
+constexpr PresetField PF_SPIN_SPEED{&ParticleParams::emitSpinSpeed};
+constexpr PresetField PF_SPIN_SPEED_V{&ParticleParams::emitSpinSpeedV};
+constexpr PresetField PF_LIFE{&ParticleParams::life};
+constexpr PresetField PF_LIFE_V{&ParticleParams::lifeV};
+constexpr PresetField PF_SIZE{&ParticleParams::size};
+constexpr PresetField PF_SIZE_V{&ParticleParams::sizeV};
+constexpr PresetField PF_FLAGS{&ParticleParams::flags};
+constexpr PresetField PF_GRAVITY{&ParticleParams::gravityMul};
+constexpr PresetField PF_AIR_RES{&ParticleParams::airResMul};
+constexpr PresetField PF_MOVE_X{&ParticleParams::movement, &Vector3::x};
+constexpr PresetField PF_MOVE_Y{&ParticleParams::movement, &Vector3::y};
+constexpr PresetField PF_MOVE_Z{&ParticleParams::movement, &Vector3::z};
+constexpr PresetField PF_MOVE_V_X{&ParticleParams::movementV, &Vector3::x};
+constexpr PresetField PF_MOVE_V_Y{&ParticleParams::movementV, &Vector3::y};
+constexpr PresetField PF_MOVE_V_Z{&ParticleParams::movementV, &Vector3::z};
+constexpr PresetField PF_OPACITY{&ParticleParams::opacity};
+constexpr PresetField PF_OPACITY_V{&ParticleParams::opacityV};
+constexpr PresetField PF_SIZE_IN{&ParticleParams::sizeInTime};
+constexpr PresetField PF_SIZE_OUT{&ParticleParams::sizeOutTime};
+constexpr PresetField PF_FADE_IN{&ParticleParams::fadeInTime};
+constexpr PresetField PF_FADE_OUT{&ParticleParams::fadeOutTime};
+constexpr PresetField PF_FULL_TEXTURE{&ParticleParams::useFullTexture};
+constexpr PresetField PF_TILE{&ParticleParams::tileNr};
+constexpr PresetField PF_TILE_V{&ParticleParams::tileNrV};
 
 struct PresetValue {
     PresetField field;
@@ -235,12 +236,12 @@ const PresetRow kPresets[kParticleNamedPresetCount] = {
 };
 
 void ApplyPresetValue(ParticleParams& record, const PresetValue& v) {
-    auto* at = reinterpret_cast<unsigned char*>(&record) + v.field;
-    if (IsWordField(v.field)) {
-        const uint32_t word = static_cast<uint32_t>(v.value);
-        std::memcpy(at, &word, sizeof word);
+    if (v.field.word) {
+        record.*v.field.word = static_cast<uint32_t>(v.value);
+    } else if (v.field.real) {
+        record.*v.field.real = v.value;
     } else {
-        std::memcpy(at, &v.value, sizeof v.value);
+        record.*v.field.vector.*v.field.axis = v.value;
     }
 }
 

@@ -14,50 +14,28 @@
 
 namespace {
 
-// The simulation block's pairs without registered names: set id, then get id.
-enum : uint32_t {
-    SIM_SET_WEIGHT = 304,
-    SIM_GET_WEIGHT = 305,
-    SIM_SET_AIR_RESISTANCE = 308,
-    SIM_GET_AIR_RESISTANCE = 309,
-    SIM_SET_AIR_RESISTANCE_ROT = 310,
-    SIM_GET_AIR_RESISTANCE_ROT = 311,
-    SIM_SET_FRICTION = 314,
-    SIM_GET_FRICTION = 315,
-    SIM_SET_BOUNCE_SLIDE = 316,
-    SIM_GET_BOUNCE_SLIDE = 317,
-    SIM_SET_SLIDE_REST = 318,
-    SIM_GET_SLIDE_REST = 319,
-    SIM_SET_STOP_REST = 320,
-    SIM_GET_STOP_REST = 321,
-    SIM_SET_STICKY = 322,
-    SIM_GET_STICKY = 323,
-    SIM_SET_DIRECTION_BY_MOVEMENT = 324,
-    SIM_GET_DIRECTION_BY_MOVEMENT = 325,
-};
-
 // Every row reaches the base actor's simulation block.
 constexpr MessageRow kSimulationRows[] = {
     SheetRow("Simulation Properties", PROP_TITLE),
     SheetRow("SimulationStyle:|PositionOnly|1|RigidBody|2|CylinerApprox|3|BoxApprox|4|SphereApprox|5|_extra2|6|"
              "_extra3|7|_extra4|8|",
              PROP_CHOICE, MSG_SET_SIM_STYLE, MSG_GET_SIM_STYLE),
-    SheetRow("Weight", PROP_REAL, SIM_SET_WEIGHT, SIM_GET_WEIGHT),
-    SheetRow("AirResistanceMultiplier", PROP_VECTOR, SIM_SET_AIR_RESISTANCE, SIM_GET_AIR_RESISTANCE),
-    SheetRow("AirResistanceRotMultiplier", PROP_REAL, SIM_SET_AIR_RESISTANCE_ROT, SIM_GET_AIR_RESISTANCE_ROT),
+    SheetRow("Weight", PROP_REAL, MSG_SET_SIM_WEIGHT, MSG_GET_SIM_WEIGHT),
+    SheetRow("AirResistanceMultiplier", PROP_VECTOR, MSG_SET_SIM_AIR_RESISTANCE, MSG_GET_SIM_AIR_RESISTANCE),
+    SheetRow("AirResistanceRotMultiplier", PROP_REAL, MSG_SET_SIM_AIR_RESISTANCE_ROT, MSG_GET_SIM_AIR_RESISTANCE_ROT),
     SheetRow("GravityMul", PROP_REAL, MSG_SET_SIM_GRAVITY_MUL, MSG_GET_SIM_GRAVITY_MUL),
-    SheetRow("FrictionMultiplier", PROP_REAL, SIM_SET_FRICTION, SIM_GET_FRICTION),
-    SheetRow("Bounce->Slide Treshold|cm/s|", PROP_REAL, SIM_SET_BOUNCE_SLIDE, SIM_GET_BOUNCE_SLIDE),
-    SheetRow("Slide->Rest Treshold|cm/s|", PROP_REAL, SIM_SET_SLIDE_REST, SIM_GET_SLIDE_REST),
-    SheetRow("StopRest Treshold", PROP_REAL, SIM_SET_STOP_REST, SIM_GET_STOP_REST),
-    SheetRow("StickyForce", PROP_REAL, SIM_SET_STICKY, SIM_GET_STICKY),
-    SheetRow("DirectionByMovement", PROP_CHECK, SIM_SET_DIRECTION_BY_MOVEMENT, SIM_GET_DIRECTION_BY_MOVEMENT),
+    SheetRow("FrictionMultiplier", PROP_REAL, MSG_SET_SIM_FRICTION, MSG_GET_SIM_FRICTION),
+    SheetRow("Bounce->Slide Treshold|cm/s|", PROP_REAL, MSG_SET_SIM_BOUNCE_SLIDE, MSG_GET_SIM_BOUNCE_SLIDE),
+    SheetRow("Slide->Rest Treshold|cm/s|", PROP_REAL, MSG_SET_SIM_SLIDE_REST, MSG_GET_SIM_SLIDE_REST),
+    SheetRow("StopRest Treshold", PROP_REAL, MSG_SET_SIM_STOP_REST, MSG_GET_SIM_STOP_REST),
+    SheetRow("StickyForce", PROP_REAL, MSG_SET_SIM_STICKY, MSG_GET_SIM_STICKY),
+    SheetRow("DirectionByMovement", PROP_CHECK, MSG_SET_SIM_DIRECTION_BY_MOVEMENT, MSG_GET_SIM_DIRECTION_BY_MOVEMENT),
 };
 
 constexpr MessageTable kSimulationMessages{kSimulationRows};
 
 // The thresholds are kept as squared speeds and shown as speeds.
-constexpr uint32_t kSquaredRows[] = {SIM_SET_BOUNCE_SLIDE, SIM_SET_SLIDE_REST, SIM_SET_STOP_REST};
+constexpr uint32_t kSquaredRows[] = {MSG_SET_SIM_BOUNCE_SLIDE, MSG_SET_SIM_SLIDE_REST, MSG_SET_SIM_STOP_REST};
 
 // The simulation block's centre-of-mass offset (three words) and the flag
 // that its default stands.

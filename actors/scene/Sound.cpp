@@ -13,6 +13,7 @@
 #include "services/engine/Engine.h"
 #include "services/library/Library.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -38,16 +39,6 @@ constexpr uint32_t FLAGS_ONCE = 0x200;
 constexpr uint32_t SOUND_FLAGS_3D_COPY = CQVSoundItem::SOUND_3D;
 constexpr uint32_t FALLBACK_SOUND_ID = 1;
 
-// The fade block: {t, Command {"Sound", from}, Command {"Sound", to}}.
-struct FadeBlock {
-    float t;
-    uint32_t fromId;
-    float from;
-    uint32_t toId;
-    float to;
-};
-static_assert(sizeof(FadeBlock) == 20);
-
 float Clamp(float value, float low, float high) {
     // Not a number counts as the low end.
     if (!(value > low)) return low;
@@ -55,6 +46,11 @@ float Clamp(float value, float low, float high) {
 }
 
 CQVEngine* Engine() { return CQVEngine::GetInstance(); }
+
+// A "Command Lerp" record that fades the volume through "Sound".
+bool FadesTheSound(const TimedMessage* record) {
+    return Args_Get<uint32_t>(record->args, offsetof(CommandLerpBlock, fromId)) == MSG_SOUND;
+}
 
 constexpr MessageRow kSoundRows[] = {
     SheetRow("Sound Properties", PROP_TITLE),
@@ -64,14 +60,26 @@ constexpr MessageRow kSoundRows[] = {
     FieldRow<&CQVSound::m_PlayStyle>(MSG_SET_SOUND_PLAY_STYLE, MSG_GET_SOUND_PLAY_STYLE,
                                      "Play:|Once|0|Loop|1|Loop Times|2|", PROP_CHOICE),
     FieldRow<&CQVSound::m_LoopCount>(MSG_SET_LOOP_COUNT, MSG_GET_LOOP_COUNT, "Loop Count:", PROP_UINT),
-    SheetRow("Play On Start Game", PROP_CHECK, MSG_SET_START_PLAYING, MSG_GET_START_PLAYING),
-    SheetRow("Range:", PROP_REAL, MSG_SET_SOUND_RADIUS, MSG_GET_SOUND_RADIUS),
-    SheetRow("Min:", PROP_REAL, MSG_SET_SOUND_MIN_RADIUS, MSG_GET_SOUND_MIN_RADIUS),
+    BoolRow<&CQVSound::m_StartPlaying>(MSG_SET_START_PLAYING, MSG_GET_START_PLAYING, "Play On Start Game",
+                                       PROP_CHECK)
+        .Then<&CQVSound::StartIfPlaying>(),
+    // The radii apply to a 3D sound only.
+    FieldRow<&CQVSound::m_Range>(MSG_SET_SOUND_RADIUS, MSG_GET_SOUND_RADIUS, "Range:", PROP_REAL)
+        .Then<&CQVSound::KeepRangePositive>()
+        .AppliesWhen<&CQVSound::AppliesTo3D>(0),
+    FieldRow<&CQVSound::m_MinRadius>(MSG_SET_SOUND_MIN_RADIUS, MSG_GET_SOUND_MIN_RADIUS, "Min:", PROP_REAL)
+        .Then<&CQVSound::KeepMinInRange>()
+        .AppliesWhen<&CQVSound::AppliesTo3D>(0),
     FieldRow<&CQVSound::m_3DEffect>(MSG_SET_3DPOS_EFFECT, MSG_GET_3DPOS_EFFECT, "3D Effect:", PROP_REAL),
     SheetRow("Sound Volume, Pan, Frequency", PROP_TITLE),
-    SheetRow("Volume:", PROP_VARIANCE, MSG_SET_VOLUME, MSG_GET_VOLUME),
-    SheetRow("Pan:", PROP_REAL, MSG_SET_PAN, MSG_GET_PAN),
-    SheetRow("Frequency:|%|", PROP_REAL, MSG_SET_FREQUENCY, MSG_GET_FREQUENCY),
+    FieldRow<&CQVSound::m_Volume>(MSG_SET_VOLUME, MSG_GET_VOLUME, "Volume:", PROP_VARIANCE)
+        .Then<&CQVSound::TakeVolume>(),
+    // A 3D sound takes its direction from its place.
+    FieldRow<&CQVSound::m_Pan>(MSG_SET_PAN, MSG_GET_PAN, "Pan:", PROP_REAL)
+        .Then<&CQVSound::KeepPanInRange>()
+        .AppliesWhen<&CQVSound::AppliesTo2D>(0),
+    FieldRow<&CQVSound::m_Frequency>(MSG_SET_FREQUENCY, MSG_GET_FREQUENCY, "Frequency:|%|", PROP_REAL)
+        .Then<&CQVSound::TakeFrequency>(),
     SheetRow("Random Variation", PROP_SEPARATOR),
     FieldRow<&CQVSound::m_VolumeVariation>(MSG_SET_VOLUME_V, MSG_GET_VOLUME_V, "Volume:", PROP_VARIANCE),
     FieldRow<&CQVSound::m_PanVariation>(MSG_SET_PAN_V, MSG_GET_PAN_V, "Pan:", PROP_VARIANCE),
@@ -82,7 +90,12 @@ constexpr MessageRow kSoundRows[] = {
     SheetRow("Pause:", PROP_BUTTON, MSG_PAUSE_SOUND),
     SheetRow("Stop:", PROP_BUTTON, MSG_STOP_SOUND),
 };
-constexpr MessageTable kSoundMessages{kSoundRows};
+// The copy plays a sound of its own, never the source's item.
+constexpr MessageTable kSoundMessages{
+    kSoundRows, CopiedFields<&CQVSound::m_SoundId, &CQVSound::m_CurrentVolume, &CQVSound::m_CurrentFrequency,
+                             &CQVSound::m_Reserved, &CQVSound::m_Loaded, &CQVSound::m_Playing,
+                             &CQVSound::m_LastFrequency, &CQVSound::m_ActionValue, &CQVSound::m_Fade,
+                             &CQVSound::m_RestartFade, &CQVSound::m_RestartPending>()};
 
 // Sheet rows (in table order) that carry limits or a display scale.
 constexpr size_t PAN_ROW = 11;
@@ -158,7 +171,7 @@ void CQVSound::CancelFades() {
     CancelTimedMessages(MSG_SOUND);
     CancelTimedMessages(MSG_STOP_SOUND);
     for (TimedMessage* record : m_TimedMessages) {
-        if (record->messageId == MSG_COMMAND_LERP && Args_Get<uint32_t>(record->args, 4) == MSG_SOUND) {
+        if (record->messageId == MSG_COMMAND_LERP && FadesTheSound(record)) {
             CancelTimedMessage(record);
         }
     }
@@ -172,7 +185,7 @@ void CQVSound::ResetPlayFactors() {
 bool CQVSound::FadeRunning() const {
     for (const TimedMessage* record : m_TimedMessages) {
         if (record->messageId == MSG_COMMAND_LERP && !(record->state & TIMED_STATE_CANCELLED) &&
-            Args_Get<uint32_t>(record->args, 4) == MSG_SOUND) {
+            FadesTheSound(record)) {
             return true;
         }
     }
@@ -180,7 +193,7 @@ bool CQVSound::FadeRunning() const {
 }
 
 void CQVSound::ScheduleFade(float from, float to) {
-    FadeBlock block{0.0f, MSG_SOUND, from, MSG_SOUND, to};
+    const CommandLerpBlock block{0.0f, MSG_SOUND, from, MSG_SOUND, to};
     ScheduleMessage(MSG_COMMAND_LERP, Args_Of(&block), FLAGS_LERP, 0.0f, VISIBILITY_FADE_TIME, FADE_PERIOD);
 }
 
@@ -210,8 +223,29 @@ int CQVSound::OnPlayByName(const char* name) {
     return 1;
 }
 
+void CQVSound::StartIfPlaying() {
+    if (m_StartPlaying) Start(false);
+}
+
+void CQVSound::KeepRangePositive() {
+    if (m_Range < 0.0f) m_Range = 0.0f;
+}
+
+void CQVSound::KeepMinInRange() {
+    if (m_MinRadius > m_Range) m_MinRadius = m_Range;
+}
+
+void CQVSound::TakeVolume() {
+    m_Volume = Clamp(m_Volume, 0.0f, 1.0f);
+    m_CurrentVolume = m_Volume;
+}
+
+void CQVSound::KeepPanInRange() { m_Pan = Clamp(m_Pan, -1.0f, 1.0f); }
+
+void CQVSound::TakeFrequency() { m_CurrentFrequency = m_Frequency; }
+
 int CQVSound::HandleMessage(uint32_t id, MessageArgs args) {
-    if (kSoundMessages.Apply(*this, id, args)) return CQVActor::HandleMessage(id, args);
+    if (const RowResult row = kSoundMessages.Apply(*this, id, args); row.Ends()) return row.result;
     CQVEngine* engine = Engine();
     switch (id) {
     case MSG_INIT_LOAD:
@@ -224,35 +258,8 @@ int CQVSound::HandleMessage(uint32_t id, MessageArgs args) {
         return 1;
     }
     case MSG_CREATE: {
-        if (auto* source = dynamic_cast<CQVSound*>(Args_Pointer<CQVActor>(id, args))) {
-            CQVSoundItem* own = m_Item;
-            m_SoundId = source->m_SoundId;
-            m_SoundType = source->m_SoundType;
-            m_Volume = source->m_Volume;
-            m_Pan = source->m_Pan;
-            m_Frequency = source->m_Frequency;
-            m_VolumeVariation = source->m_VolumeVariation;
-            m_PanVariation = source->m_PanVariation;
-            m_FrequencyVariation = source->m_FrequencyVariation;
-            m_CurrentVolume = source->m_CurrentVolume;
-            m_CurrentFrequency = source->m_CurrentFrequency;
-            m_MinRadius = source->m_MinRadius;
-            m_Range = source->m_Range;
-            m_3DEffect = source->m_3DEffect;
-            m_StartPlaying = source->m_StartPlaying;
-            m_PlayStyle = source->m_PlayStyle;
-            m_LoopCount = source->m_LoopCount;
-            m_Reserved = source->m_Reserved;
-            m_Loaded = source->m_Loaded;
-            m_Playing = source->m_Playing;
-            m_LastFrequency = source->m_LastFrequency;
-            m_ActionValue = source->m_ActionValue;
-            m_Fade = source->m_Fade;
-            m_RestartFade = source->m_RestartFade;
-            m_RestartPending = source->m_RestartPending;
-            // The copy plays a sound of its own, never the source's.
-            m_Item = own;
-        }
+        if (auto* source = dynamic_cast<CQVSound*>(Args_Pointer<CQVActor>(id, args)))
+            kSoundMessages.Copy(*this, *source);
         // Without an engine there is no library to take a sound from (tools
         // and headless checks build levels so): the Sound keeps its id and
         // stays silent until it gets one.
@@ -327,51 +334,6 @@ int CQVSound::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_GET_SOUND:
         // The editor's sound picker reads the item the actor plays.
         Args_Set(args, 0, m_Item);
-        break;
-    case MSG_SET_START_PLAYING:
-        m_StartPlaying = Args_Get<uint32_t>(args) ? 1 : 0;
-        if (m_StartPlaying) Start(false);
-        break;
-    case MSG_GET_START_PLAYING:
-        Args_Answer(args, m_StartPlaying);
-        break;
-    case MSG_SET_SOUND_MIN_RADIUS: {
-        const float radius = Args_Get<float>(args);
-        m_MinRadius = radius > m_Range ? m_Range : radius;
-        break;
-    }
-    case MSG_SET_SOUND_RADIUS: {
-        const float range = Args_Get<float>(args);
-        m_Range = range < 0.0f ? 0.0f : range;
-        break;
-    }
-    case MSG_GET_SOUND_MIN_RADIUS:
-    case MSG_GET_SOUND_RADIUS:
-        Args_Answer(args, id == MSG_GET_SOUND_RADIUS ? m_Range : m_MinRadius);
-        // The radii apply to a 3D sound only.
-        if (!AppliesTo3D()) return 0;
-        break;
-    case MSG_SET_VOLUME:
-        m_Volume = Clamp(Args_Get<float>(args), 0.0f, 1.0f);
-        m_CurrentVolume = m_Volume;
-        break;
-    case MSG_GET_VOLUME:
-        Args_Answer(args, m_Volume);
-        break;
-    case MSG_SET_PAN:
-        m_Pan = Clamp(Args_Get<float>(args), -1.0f, 1.0f);
-        break;
-    case MSG_GET_PAN:
-        Args_Answer(args, m_Pan);
-        // A 3D sound takes its direction from its place.
-        if (AppliesTo3D()) return 0;
-        break;
-    case MSG_SET_FREQUENCY:
-        m_Frequency = Args_Get<float>(args);
-        m_CurrentFrequency = m_Frequency;
-        break;
-    case MSG_GET_FREQUENCY:
-        Args_Answer(args, m_Frequency);
         break;
     case MSG_PLAY_SOUND_BY_NAME:
     case MSG_PLAY_SOUND_WITH_PRIORITY:

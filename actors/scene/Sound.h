@@ -36,6 +36,16 @@ public:
     float HeardVolume() const { return m_ActionValue * m_Fade * m_RestartFade * m_CurrentVolume; }
     // Current frequency x the clock's effective scale x its simulation multiplier.
     float PlaybackRate();
+    bool AppliesTo3D() const { return m_SoundType != SOUND_TYPE_2D; }
+    bool AppliesTo2D() const { return !AppliesTo3D(); }
+    // A value just set: "Play On Start Game" plays at once; the others are
+    // held to their ranges, and the volume and frequency become current.
+    void StartIfPlaying();
+    void KeepRangePositive();
+    void KeepMinInRange();
+    void TakeVolume();
+    void KeepPanInRange();
+    void TakeFrequency();
 
     CQVSoundItem* m_Item = nullptr;  // private copy, owned
     uint32_t m_SoundId = 1;
@@ -78,5 +88,4 @@ private:
     void ScheduleFade(float from, float to);
     int OnSetSound(CQVSoundItem* item);
     int OnPlayByName(const char* name);
-    bool AppliesTo3D() const { return m_SoundType != SOUND_TYPE_2D; }
 };

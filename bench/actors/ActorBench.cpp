@@ -15,10 +15,11 @@
 
 namespace {
 
-// Two classes above the base, each with an id of its own; the benchmark's
-// message is handled by the base case at the end of the chain.
-constexpr uint32_t LEVEL1_MESSAGE = 0x600;
-constexpr uint32_t LEVEL2_MESSAGE = 0x601;
+// Two classes above the base, each with a message of its own (two events
+// the base leaves alone); the benchmark's message is handled by the base
+// case at the end of the chain.
+constexpr uint32_t LEVEL1_MESSAGE = MSG_ON_AI_PLAYER_STOP_DEAD;
+constexpr uint32_t LEVEL2_MESSAGE = MSG_ON_AI_PLAYER_NOT_DRAWN_TIMER;
 
 class Level1 : public CQVActor {
 public:

@@ -91,12 +91,12 @@ Scene& TheScene() {
     for (int i = 0; i < kAnimations; ++i) {
         auto* anim = static_cast<CQVMatrixAnimation*>(
             g_ActorSystem->CreateActor(CLASS_MATRIX_ANIMATION, "Bob", nullptr, scenery, ACTOR_ID_ANY, 1, 0));
-        Send(anim, 1374, Vector3(0.0f, 1.0f, 0.0f));
+        Send(anim, MSG_SET_MA_ROTATION, Vector3(0.0f, 1.0f, 0.0f));
         for (int layer = 0; layer < 2; ++layer) {
-            anim->HandleMessage(1380, nullptr);
-            anim->HandleMessage(1382, Args_Of(layer == 0 ? "Layer 0" : "Layer 1"));
-            Send(anim, 1396, Vector3(0.0f, 5.0f, 0.0f));   // position sine
-            Send(anim, 1400, Vector3(2.0f, 0.0f, 2.0f));   // position noise
+            anim->HandleMessage(MSG_MA_ADD_LAYER, nullptr);
+            anim->HandleMessage(MSG_MA_SELECT_LAYER, Args_Of(layer == 0 ? "Layer 0" : "Layer 1"));
+            Send(anim, MSG_SET_MA_POSITION_SIN_MUL, Vector3(0.0f, 5.0f, 0.0f));   // position sine
+            Send(anim, MSG_SET_MA_POSITION_RND_MUL, Vector3(2.0f, 0.0f, 2.0f));   // position noise
         }
         anim->HandleMessage(MSG_PRECALCULATE, nullptr);
         scene.animations.push_back(anim);

@@ -60,21 +60,21 @@ std::vector<CQVParticle*> MakeEmitters() {
             g_ActorSystem->CreateActor(CLASS_PARTICLE, "Emitter", nullptr, scenery, ACTOR_ID_ANY, 1, 0));
         if (emitter == nullptr) std::exit(1);
         Send(emitter, MSG_SET_POSITION, Vector3(static_cast<float>(i % 5) * 200.0f, 0.0f, 300.0f + (i / 5) * 200.0f));
-        Send(emitter, 1146, PARTICLE_FULL_OVERRIDE);
-        Send(emitter, 1148, kParticles);
-        Send(emitter, 1150, 300.0f);                       // EmitFlowSpeed
-        Send(emitter, 1154, 40.0f);                        // EmitSpeed
-        Send(emitter, 1160, 0.5f);                         // EmitAngleV
-        Send(emitter, 1164, 2.0f);                         // EmitSpinSpeed
-        Send(emitter, 1168, 2.0f);                         // Life
-        Send(emitter, 1170, 0.0f);                         // LifeV
-        Send(emitter, 1182, 0.1f);                         // GravityMul
-        Send(emitter, 1184, 2.0f);                         // AirResMul
-        Send(emitter, 1186, Vector3(0.0f, 30.0f, 0.0f));   // Movement
-        Send(emitter, 1194, 0.2f);                         // SizeInTime
-        Send(emitter, 1196, 0.2f);                         // SizeOutTime
-        Send(emitter, 1198, 0.2f);                         // FadeInTime
-        Send(emitter, 1200, 0.5f);                         // FadeOutTime
+        Send(emitter, MSG_SET_PARTICLE_TYPE_OVERRIDE, PARTICLE_FULL_OVERRIDE);
+        Send(emitter, MSG_SET_PARTICLE_MAX_PARTICLES, kParticles);
+        Send(emitter, MSG_SET_PARTICLE_EMIT_FLOW_SPEED, 300.0f);                       // EmitFlowSpeed
+        Send(emitter, MSG_SET_PARTICLE_EMIT_SPEED, 40.0f);                        // EmitSpeed
+        Send(emitter, MSG_SET_PARTICLE_EMIT_ANGLE_V, 0.5f);                         // EmitAngleV
+        Send(emitter, MSG_SET_PARTICLE_EMIT_SPIN_SPEED, 2.0f);                         // EmitSpinSpeed
+        Send(emitter, MSG_SET_PARTICLE_LIFE, 2.0f);                         // Life
+        Send(emitter, MSG_SET_PARTICLE_LIFE_V, 0.0f);                         // LifeV
+        Send(emitter, MSG_SET_PARTICLE_GRAVITY_MUL, 0.1f);                         // GravityMul
+        Send(emitter, MSG_SET_PARTICLE_AIR_RES_MUL, 2.0f);                         // AirResMul
+        Send(emitter, MSG_SET_PARTICLE_MOVEMENT, Vector3(0.0f, 30.0f, 0.0f));   // Movement
+        Send(emitter, MSG_SET_PARTICLE_SIZE_IN_TIME, 0.2f);                         // SizeInTime
+        Send(emitter, MSG_SET_PARTICLE_SIZE_OUT_TIME, 0.2f);                         // SizeOutTime
+        Send(emitter, MSG_SET_PARTICLE_FADE_IN_TIME, 0.2f);                         // FadeInTime
+        Send(emitter, MSG_SET_PARTICLE_FADE_OUT_TIME, 0.5f);                         // FadeOutTime
         emitter->HandleMessage(MSG_ACTION_START, nullptr);
         emitter->UpdateRenderItems();
         emitters.push_back(emitter);

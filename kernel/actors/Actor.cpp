@@ -388,19 +388,6 @@ void CQVActor::SendToChildren(uint32_t id, MessageArgs args) {
     }
 }
 
-namespace {
-
-uint32_t PackColor(float r, float g, float b, float a) {
-    auto channel = [](float c) -> uint32_t {
-        if (c >= 1.0f) return 255;
-        if (c <= 0.0f) return 0;
-        return static_cast<uint32_t>(c * 255.0f + 0.5f);
-    };
-    return channel(a) << 24 | channel(r) << 16 | channel(g) << 8 | channel(b);
-}
-
-}  // namespace
-
 int CQVActor::SendMessageArgs(uint32_t id, ...) {
     const CommandDesc& desc = GetCommandDesc(id);
     uint8_t* out = g_MessageArgBuffer;
@@ -452,7 +439,7 @@ int CQVActor::SendMessageArgs(uint32_t id, ...) {
             break;
         case VT_COLOR: {
             const ColorValue color = va_arg(list, ColorValue);
-            const uint32_t packed = PackColor(color.r, color.g, color.b, color.a);
+            const uint32_t packed = Color_ToArgb(color.r, color.g, color.b, color.a);
             if (position + 4 > MESSAGE_ARG_BUFFER_SIZE) break;
             std::memcpy(out + position, &packed, 4);
             position += 4;

@@ -136,6 +136,24 @@ public:
     void SendToChildren(uint32_t id, MessageArgs args);
 
     uint32_t IsOperational() const { return m_Activity & ACTIVITY_OPERATIONAL; }
+
+    // The base pairs' members, called by the rows of the base's tables.
+    bool IsEnabled() const { return (m_Activity & ACTIVITY_ENABLED) != 0; }
+    bool IsOperationalBool() const { return IsOperational() != 0; }
+    int OnSetEnabled(bool enabled);
+    int OnSetOperational(bool operational);
+    int OnSetName(const char* name);
+    // "Current Normalized Time" through the class's own time messages.
+    float AskNormalizedTime();
+    void TellNormalizedTime(float t);
+    // An ordinary actor takes the draw group of its ancestors.
+    bool InheritsDrawGroupId() const { return true; }
+    // The collision object the collision rows edit; null when none is selected.
+    ColObj* SelectedColObj();
+    // "Set Collision Enable": the flag and every object's active bit.
+    void SetCollisionEnabled(bool on);
+    // The simulation parameter block, made when it is first asked for.
+    SimParams* SimParamsBlock();
     // The per-frame and update slots of many classes: the base step, only
     // while the actor is operational.
     void ProcessDefault();
@@ -198,11 +216,8 @@ private:
     int OnInit(uint32_t id);
     int OnCreate(CQVActor* source);
     int OnDelete();
-    int OnSetName(MessageArgs args);
     int OnInvalidateOldPosition();
     int OnStartValue(float value);
-    int OnSetEnabled(bool enabled);
-    int OnSetOperational(bool operational);
     int OnFastDebug(MessageArgs args);
     int OnKillChain(uint32_t id, MessageArgs args);
     int OnActionChain(uint32_t id, MessageArgs args);

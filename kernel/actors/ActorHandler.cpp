@@ -28,19 +28,8 @@ constexpr float FADE_PERIOD = 0.033333335f;      // 1/30 s between fade steps
 // Init Load clears the action flags of files written before they existed.
 constexpr uint32_t ACTION_FLAGS_FILE_VERSION = 57;
 
-// The fade block: {t, Command {V, from}, Command {V, to}}.
-struct FadeBlock {
-    float t;
-    uint32_t fromId;
-    float from;
-    uint32_t toId;
-    float to;
-};
-static_assert(sizeof(FadeBlock) == 20);
-
 float GetFloat(MessageArgs args) { return Args_Get<float>(args); }
 uint32_t GetWord(MessageArgs args) { return Args_Get<uint32_t>(args); }
-void SetWord(MessageArgs args, uint32_t value) { Args_Answer(args, value); }
 void SetFloat(MessageArgs args, float value) { Args_Answer(args, value); }
 
 float Ask(CQVActor* actor, uint32_t message) {
@@ -132,9 +121,11 @@ __attribute__((noinline)) void CQVActor::RunEventScripts(uint32_t id) {
 // action flags, the master flag) are plain stores and are answered first;
 // every other base case is one call in HandleOtherCase.
 int CQVActor::HandleBaseCase(uint32_t id, MessageArgs args) {
-    if (!kBaseMessages.Apply(*this, id, args)) return HandleOtherCase(id, args);
-    if (m_Scripts.empty()) return 1;
-    return RunEventScriptsAfter(id, 1);
+    const RowResult row = kBaseMessages.Apply(*this, id, args);
+    if (!row) return HandleOtherCase(id, args);
+    const int result = row.Ends() ? row.result : 1;
+    if (m_Scripts.empty()) return result;
+    return RunEventScriptsAfter(id, result);
 }
 
 __attribute__((noinline)) int CQVActor::RunEventScriptsAfter(uint32_t id, int result) {
@@ -164,8 +155,6 @@ int CQVActor::HandleSwitchCase(uint32_t id, MessageArgs args) {
         return OnCreate(Args_Pointer<CQVActor>(id, args));
     case MSG_DELETE:
         return OnDelete();
-    case MSG_SET_NAME:
-        return OnSetName(args);
     case MSG_INVALIDATE_MATRIX:
         InvalidateTransform();
         return 1;
@@ -176,16 +165,6 @@ int CQVActor::HandleSwitchCase(uint32_t id, MessageArgs args) {
     case MSG_STOP:
         // "Stop" sends the start value, not "Action Stop Value".
         return OnStartValue(0.0f);
-    case MSG_SET_ENABLED:
-        return OnSetEnabled(GetWord(args) != 0);
-    case MSG_GET_ENABLED:
-        SetWord(args, (m_Activity & ACTIVITY_ENABLED) ? 1 : 0);
-        return 1;
-    case MSG_SET_OPERATIONAL:
-        return OnSetOperational(GetWord(args) != 0);
-    case MSG_GET_OPERATIONAL:
-        SetWord(args, IsOperational() ? 1 : 0);
-        return 1;
     case MSG_FASTDEBUG:
         return OnFastDebug(args);
     case MSG_KILL_PRE:
@@ -209,8 +188,6 @@ int CQVActor::HandleSwitchCase(uint32_t id, MessageArgs args) {
     case MSG_DELETE_TIMERCOMMANDS_BY_CMD:
     case MSG_MCMD_DELETEBYCOMMAND:
     case MSG_ADD_CURRENT_TIME:
-    case MSG_SET_CURRENT_NORMALIZED_TIME:
-    case MSG_GET_CURRENT_NORMALIZED_TIME:
     case MSG_CONNECT_TO_TIMEINSTANCE:
         return OnTimeMessage(id, args);
     case MSG_FIRST_CHILD_OF_CLASS:
@@ -264,9 +241,9 @@ __attribute__((noinline)) int CQVActor::OnDelete() {
     return 1;
 }
 
-__attribute__((noinline)) int CQVActor::OnSetName(MessageArgs args) {
+__attribute__((noinline)) int CQVActor::OnSetName(const char* name) {
     ClearGASlot();
-    m_Name = Args_TextOr(args);
+    m_Name = name;
     const int slot = Script_ParseGAIndex(m_Name.c_str());
     if (slot > 0 && slot < GA_SLOT_COUNT && g_GAVariables[slot] == nullptr) {
         g_GAVariables[slot] = this;
@@ -274,6 +251,14 @@ __attribute__((noinline)) int CQVActor::OnSetName(MessageArgs args) {
     }
     return 1;
 }
+
+float CQVActor::AskNormalizedTime() {
+    const float total = Ask(this, MSG_GET_TOTAL_TIME);
+    // An actor without a length has no position within it.
+    return total != 0.0f ? Ask(this, MSG_GET_CURRENT_TIME) / total : 0.0f;
+}
+
+void CQVActor::TellNormalizedTime(float t) { Tell(this, MSG_SET_CURRENT_TIME, t * Ask(this, MSG_GET_TOTAL_TIME)); }
 
 __attribute__((noinline)) int CQVActor::OnInvalidateOldPosition() {
     m_PrevPosition = m_Position;
@@ -480,15 +465,6 @@ __attribute__((noinline)) int CQVActor::OnTimeMessage(uint32_t id, MessageArgs a
     case MSG_ADD_CURRENT_TIME:
         Tell(this, MSG_SET_CURRENT_TIME, Ask(this, MSG_GET_CURRENT_TIME) + GetFloat(args));
         break;
-    case MSG_SET_CURRENT_NORMALIZED_TIME:
-        Tell(this, MSG_SET_CURRENT_TIME, GetFloat(args) * Ask(this, MSG_GET_TOTAL_TIME));
-        break;
-    case MSG_GET_CURRENT_NORMALIZED_TIME: {
-        const float total = Ask(this, MSG_GET_TOTAL_TIME);
-        // An actor without a length has no position within it.
-        SetFloat(args, total != 0.0f ? Ask(this, MSG_GET_CURRENT_TIME) / total : 0.0f);
-        break;
-    }
     default:
         if (CQVActor* timeInstance = Args_Pointer<CQVActor>(id, args)) {
             CQVActor* self = this;
@@ -582,6 +558,6 @@ void CQVActor::StartFade(uint32_t valueMessage, float start, float end, float ti
         break;
     }
     Tell(this, valueMessage, start);
-    FadeBlock block{0.0f, valueMessage, start, valueMessage, end};
+    const CommandLerpBlock block{0.0f, valueMessage, start, valueMessage, end};
     ScheduleMessage(MSG_COMMAND_LERP, Args_Of(&block), FLAGS_FADE, 0.0f, time, FADE_PERIOD);
 }

@@ -73,15 +73,7 @@ void FillActorSystemRecord() {
     ClassRecord& record = g_ClassRecords[CLASS_ACTOR_SYSTEM];
     record = ClassRecord{};
     record.Define("Actor System", "Actor System", {CLASS_ACTOR_SYSTEM});
-    record.AddProperty("Actor System", PROP_TITLE, 0, 0);
-    record.AddProperty("Set Grid Snap Unit.", PROP_SEPARATOR, 0, 0);
-    record.AddProperty("Meter:|4.0 m|0|3.0 m|1|2.0 m|2|1.5 m|3|1.0 m|4|0.5 m|5|0.25 m|6|0.1 m|7|0.05 m|8|", PROP_CHOICE,
-                       MSG_SET_SNAP_SETTING, MSG_GET_SNAP_SETTING);
-    record.AddProperty("Set Grid Space.", PROP_SEPARATOR, 0, 0);
-    record.AddProperty("Meter:|4.0 m|0|3.0 m|1|1.0 m|2|", PROP_CHOICE, MSG_SET_GRID_SETTING, MSG_GET_GRID_SETTING);
-    record.AddProperty("Load/Unload File Actors", PROP_SEPARATOR, 0, 0);
-    record.AddProperty("Load All File Actors:|Load|", PROP_BUTTON, MSG_LOAD_ALL_FILEOBJECTS, 0);
-    record.AddProperty("Unload All File Actors:|Unload|", PROP_BUTTON, MSG_UNLOAD_ALL_FILEOBJECTS, 0);
+    ActorSystem_AddSheet(record);
 }
 
 bool IsAncestorOrSelf(const CQVActor* candidate, const CQVActor* actor) {

@@ -1,11 +1,13 @@
 #include "kernel/actors/ActorSystemHandler.h"
 
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/ClassMessages.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/EngineMessages.h"
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
+#include "kernel/actors/Registries.h"
 #include "kernel/actors/TimedMessage.h"
 #include "kernel/base/Maths.h"
 #include "kernel/base/Path.h"
@@ -20,11 +22,6 @@ float g_AIPlayerHitEffectMultiplier = 1.0f;
 float g_GlobalGamma[6] = {1.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f};
 
 namespace {
-
-// Ids of the actor system's messages that have no registered name.
-constexpr uint32_t MSG_SET_RESOURCE_COLLECTING = 224;
-constexpr uint32_t MSG_GET_RESOURCE_COLLECTING = 225;
-constexpr uint32_t MSG_DROP_CLOCK_DELTA = 232;
 
 // The places where the player starts, in the order they are looked for.
 constexpr const char* START_ACTOR_NAMES[] = {"PlayerStart", "PlayerLocalStart", "PlayerStart0", "PlayerStart1"};
@@ -172,6 +169,30 @@ void SetListenerEffect(uint32_t effect) {
     if (Services().setListenerEffect) Services().setListenerEffect(effect);
 }
 
+// The editor's sheet, then the pairs; a position keeps its value when a
+// block does not hold a whole one.
+constexpr MessageRow kActorSystemRows[] = {
+    SheetRow("Actor System", PROP_TITLE),
+    SheetRow("Set Grid Snap Unit.", PROP_SEPARATOR),
+    SheetRow("Meter:|4.0 m|0|3.0 m|1|2.0 m|2|1.5 m|3|1.0 m|4|0.5 m|5|0.25 m|6|0.1 m|7|0.05 m|8|", PROP_CHOICE,
+             MSG_SET_SNAP_SETTING, MSG_GET_SNAP_SETTING),
+    SheetRow("Set Grid Space.", PROP_SEPARATOR),
+    SheetRow("Meter:|4.0 m|0|3.0 m|1|1.0 m|2|", PROP_CHOICE, MSG_SET_GRID_SETTING, MSG_GET_GRID_SETTING),
+    SheetRow("Load/Unload File Actors", PROP_SEPARATOR),
+    SheetRow("Load All File Actors:|Load|", PROP_BUTTON, MSG_LOAD_ALL_FILEOBJECTS),
+    SheetRow("Unload All File Actors:|Unload|", PROP_BUTTON, MSG_UNLOAD_ALL_FILEOBJECTS),
+    FieldRow<&CQVActorSystem::m_CollectResources>(MSG_SET_RESOURCE_COLLECTING, MSG_GET_RESOURCE_COLLECTING),
+    FieldRow<&CQVActorSystem::m_DifficultyLevel>(MSG_SET_DIFFICULTY_LEVEL, MSG_GET_DIFFICULTY_LEVEL),
+    FieldRow<&CQVActorSystem::m_LoadBarColor>(MSG_SET_LOAD_BAR_COLOR, MSG_GET_LOAD_BAR_COLOR),
+    FieldRow<&CQVActorSystem::m_LoadBarPosition>(MSG_SET_LOAD_BAR_POSITION, MSG_GET_LOAD_BAR_POSITION).WholeValue(),
+    FieldRow<&CQVActorSystem::m_LoadBarTextColor>(MSG_SET_LOAD_BAR_TEXT_COLOR, MSG_GET_LOAD_BAR_TEXT_COLOR),
+    FieldRow<&CQVActorSystem::m_LoadBarTextPosition>(MSG_SET_LOAD_BAR_TEXT_POSITION, MSG_GET_LOAD_BAR_TEXT_POSITION)
+        .WholeValue(),
+    FieldRow<&CQVActorSystem::m_GlobalSpeedMultiplier>(MSG_SET_GLOBAL_SPEED_MULTIPLIER,
+                                                       MSG_GET_GLOBAL_SPEED_MULTIPLIER),
+};
+constexpr MessageTable kActorSystemMessages{kActorSystemRows};
+
 }  // namespace
 
 // The actors made at run time (file actors' imports and copies) go at once.
@@ -201,16 +222,11 @@ void CQVActorSystem::DestroyRunTimeActors() {
 }
 
 int CQVActorSystem::HandleMessage(uint32_t id, MessageArgs args) {
+    if (const RowResult row = kActorSystemMessages.Apply(*this, id, args); row.Ends()) return row.result;
     int result = 1;
     switch (id) {
     case MSG_START_GAME:
         StartGame(this);
-        break;
-    case MSG_SET_RESOURCE_COLLECTING:
-        m_CollectResources = Args_Get<uint32_t>(args);
-        break;
-    case MSG_GET_RESOURCE_COLLECTING:
-        Args_Answer(args, m_CollectResources);
         break;
     case MSG_DROP_CLOCK_DELTA:
         FrameClock_TakeDelta();
@@ -273,12 +289,6 @@ int CQVActorSystem::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_GET_CURRENT_CAMERA:
         if (MessageArgs_IsPointerAt(id, args, 0)) Args_Set(args, 0, g_CurrentCamera);
         break;
-    case MSG_SET_DIFFICULTY_LEVEL:
-        m_DifficultyLevel = Args_Get<uint32_t>(args);
-        break;
-    case MSG_GET_DIFFICULTY_LEVEL:
-        Args_Answer(args, m_DifficultyLevel);
-        break;
     case MSG_SET_GLOBAL_TIME: {
         // The word is taken as the bits of a float; the senders pass 0.
         const float time = Args_Get<float>(args);
@@ -327,36 +337,6 @@ int CQVActorSystem::HandleMessage(uint32_t id, MessageArgs args) {
         if (!m_ListenerEffects.empty()) m_ListenerEffects.pop_back();
         SetListenerEffect(m_ListenerEffects.empty() ? LISTENER_EFFECT_DEFAULT : m_ListenerEffects.back());
         break;
-    case MSG_SET_LOAD_BAR_COLOR:
-        for (int i = 0; i < 4; ++i) m_LoadBarColor[i] = Args_Get<float>(args, 4 * i);
-        break;
-    case MSG_GET_LOAD_BAR_COLOR:
-        for (int i = 0; i < 4; ++i) Args_Set(args, 4 * i, m_LoadBarColor[i]);
-        break;
-    case MSG_SET_LOAD_BAR_POSITION:
-        if (args.Holds(0, sizeof(Vector3))) m_LoadBarPosition = Args_Get<Vector3>(args);
-        break;
-    case MSG_GET_LOAD_BAR_POSITION:
-        Args_Answer(args, m_LoadBarPosition);
-        break;
-    case MSG_SET_LOAD_BAR_TEXT_COLOR:
-        for (int i = 0; i < 4; ++i) m_LoadBarTextColor[i] = Args_Get<float>(args, 4 * i);
-        break;
-    case MSG_GET_LOAD_BAR_TEXT_COLOR:
-        for (int i = 0; i < 4; ++i) Args_Set(args, 4 * i, m_LoadBarTextColor[i]);
-        break;
-    case MSG_SET_LOAD_BAR_TEXT_POSITION:
-        if (args.Holds(0, sizeof(Vector3))) m_LoadBarTextPosition = Args_Get<Vector3>(args);
-        break;
-    case MSG_GET_LOAD_BAR_TEXT_POSITION:
-        Args_Answer(args, m_LoadBarTextPosition);
-        break;
-    case MSG_SET_GLOBAL_SPEED_MULTIPLIER:
-        m_GlobalSpeedMultiplier = Args_Get<float>(args);
-        break;
-    case MSG_GET_GLOBAL_SPEED_MULTIPLIER:
-        Args_Answer(args, m_GlobalSpeedMultiplier);
-        break;
     case MSG_GET_ASSIGN_DRAWGROUPID:
         AssignDrawGroupIds();
         break;
@@ -380,6 +360,8 @@ std::vector<uint32_t> CQVActorSystem::FindActorsByName(const char* name, uint32_
     }
     return ids;
 }
+
+void ActorSystem_AddSheet(ClassRecord& record) { kActorSystemMessages.AddSheet(record); }
 
 void ActorSystemHandler_Reset() {
     g_AIPlayerHitEffectMultiplier = 1.0f;

@@ -66,6 +66,9 @@ extern ActorSystemServices g_ActorSystemServices;
 // and hit-effect values, the gamma, the loading screen (installed calls stay).
 void ActorSystemHandler_Reset();
 
+// The actor system's sheet and message table into its class record.
+void ActorSystem_AddSheet(struct ClassRecord& record);
+
 // Read by the AI players when they apply hits.
 extern float g_AIPlayerHitEffectMultiplier;
 // Red, green and blue gains, then red, green and blue: read by the camera.

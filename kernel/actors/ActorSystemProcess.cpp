@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr uint32_t MSG_SET_RESOURCE_COLLECTING = 224;
 // The first redraws of a load come after this many actors are read.
 constexpr uint32_t ACTOR_LOAD_INTERVAL = 1500;
 constexpr uint32_t EXPECTED_ACTOR_COUNT = 1000;

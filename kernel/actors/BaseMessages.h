@@ -1,8 +1,10 @@
 #pragma once
 // The base actor's message table: its property sheet, and the Set/Get
-// pairs that only store and answer a field (the action timers, the action
-// flags, the master flag). Every other base message has behaviour and is
-// handled in ActorHandler.cpp and the files it passes to.
+// pairs of its own state (the action timers, the action flags, the master
+// flag, "Enabled", "Operational" and the normalized time). The pairs of the transform and the
+// name are rows of TreeMessages.cpp, those of the collision objects and the
+// simulation block rows of SimulationMessages.cpp; every other base message
+// has behaviour and is handled in ActorHandler.cpp and the files it passes to.
 
 #include "kernel/actors/Actor.h"
 #include "kernel/actors/ClassMessages.h"
@@ -14,8 +16,10 @@ namespace base_messages_detail {
 // The choice list of "Material:" uses the indices of the physics-material table.
 constexpr MessageRow kRows[] = {
     SheetRow("Base Properties", PROP_TITLE),
-    SheetRow("Operational", PROP_CHECK, MSG_SET_OPERATIONAL, MSG_GET_OPERATIONAL),
-    SheetRow("Enabled", PROP_CHECK, MSG_SET_ENABLED, MSG_GET_ENABLED),
+    MemberRow<&CQVActor::IsOperationalBool, &CQVActor::OnSetOperational>(MSG_SET_OPERATIONAL, MSG_GET_OPERATIONAL,
+                                                                         "Operational", PROP_CHECK),
+    MemberRow<&CQVActor::IsEnabled, &CQVActor::OnSetEnabled>(MSG_SET_ENABLED, MSG_GET_ENABLED, "Enabled",
+                                                             PROP_CHECK),
     SheetRow("Snap To Grid", PROP_CHECK, MSG_SET_SNAP_TO_GRID, MSG_GET_SNAP_TO_GRID),
     SheetRow("Lock Transform", PROP_CHECK, MSG_SET_LOCK_TRANSFORM, MSG_GET_LOCK_TRANSFORM),
     SheetRow("Lock Transform Recursive", PROP_CHECK, MSG_SET_LOCK_TRANSFORM_RECURSIVE,
@@ -82,6 +86,8 @@ constexpr MessageRow kRows[] = {
     FlagRow<&CQVActor::m_ActionFlags>(MSG_SET_STOP_LEAVE_DELAYEDSTART, MSG_GET_STOP_LEAVE_DELAYEDSTART,
                                       ACTION_STOP_LEAVE_DELAYED_START),
     FlagRow<&CQVActor::m_Flags>(MSG_SET_MASTER, MSG_GET_MASTER, ACTOR_MASTER),
+    MemberRow<&CQVActor::AskNormalizedTime, &CQVActor::TellNormalizedTime>(MSG_SET_CURRENT_NORMALIZED_TIME,
+                                                                           MSG_GET_CURRENT_NORMALIZED_TIME),
     SheetRow("Collision/Physics Management", PROP_HEADING),
     SheetRow("Collision Enable (all colobj):", PROP_CHECK, MSG_SET_COLLISION_ENABLE, MSG_GET_COLLISION_ENABLE),
     SheetRow("Object:", PROP_PICKER, MSG_SET_COLLISION_STRINGLIST, MSG_GET_COLLISION_STRINGLIST),

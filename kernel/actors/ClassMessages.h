@@ -23,7 +23,7 @@
 //      than a pair (buttons, pickers, a set that adds to a list).
 //    - FieldRow<&C::m_Field>: a set stores the value, a get answers it. The
 //      field's type says the value type (float Real, uint32_t UInt32 or
-//      Int32, Vector3, Quaternion, a colour of four floats Color,
+//      Int32, Vector3, Quaternion, a colour of four floats Color, Matrix,
 //      std::string String). BoolRow keeps a Bool in a word (a set stores 1
 //      for anything but 0), FlagRow in one bit of a word.
 //    - A path after the field reaches into it: a member of a member
@@ -36,7 +36,8 @@
 //      layer, the selected collision object, the parameter record in use.
 //      Without a block the message does nothing and passes on.
 //    - MemberRow<&C::Value, &C::SetValue>: a get answers what the member
-//      returns, a set hands the value to the other one (a bool for a Bool).
+//      returns, a set hands the value to the other one (a bool for a Bool);
+//      nullptr in either place for a pair with only a get, or a set.
 //    The modifiers, each a constexpr call on the row:
 //    - .Then<&C::Member>(): after a set stored, calls the member.
 //    - .StoredBy<&C::Member>(): a set hands the value to the member instead
@@ -48,25 +49,30 @@
 //      false the handler then returns r at once (the sheet shows the row as
 //      not applicable).
 //    - .WholeValue(): a set whose block does not hold the whole value (or a
-//      whole text) stores nothing; Then still runs.
+//      whole text) stores and calls nothing.
 //    - .Returns(r): after the row, the handler returns r at once instead of
 //      passing the message on.
 //    Members called by rows are public. One that returns void passes the
 //    message on; bool false ends the handling with 0; an int is the
 //    handler's result, or ROW_PASS_ON to pass the message on.
-//    A test holds every table against the messages' registered argument
-//    types (one argument of the row's value type).
+//    Every id is a name of the vocabulary (MessageTable.inc), those without
+//    a registered name included (QV_MESSAGE_UNREGISTERED, with the types
+//    the handler reads): a table, a test or a tool never writes a number.
+//    A test holds every table against the messages' argument types (one
+//    argument of the row's value type).
 // 2. Its handler for the messages with behaviour: HandleMessage applies the
 //    table first and returns at once when the row says so,
 //        if (const RowResult row = kDoorMessages.Apply(*this, id, args); row.Ends()) return row.result;
 //    then a switch over the ids that do more than a field, then passes the
 //    message to the base class's handler (which runs the command spies, the
-//    base cases and the event scripts). The switch holds no Set/Get pair.
+//    base cases and the event scripts). The switch holds no Set/Get pair
+//    of a value; only pairs of pointers (items, lists), which no row
+//    carries, stay there.
 // 3. Its Serialize, reading and writing its fields gated by file version.
 //    On "Create" from an actor of its class, kDoorMessages.Copy copies the
-//    fields of the table's field rows and of the CopiedFields list; only
-//    what is not a plain copy (links, owned items, a bit kept back) is
-//    written by hand.
+//    fields of the table's field rows (not those in a block, nor a flag's
+//    word) and of the CopiedFields list; only what is not a plain copy
+//    (links, owned items, a bit kept back) is written by hand.
 // 4. Its RegisterProperties: Define the class record, then
 //    MessageTable::AddSheet appends the sheet rows in table order.
 //
@@ -80,8 +86,9 @@
 // ColObjPointer, ScriptPointer) and the engine's own messages that pass
 // them; actor pointers arrive only through the import that resolves the
 // paths a file holds or the script interpreter that resolves its operands,
-// never as bytes taken as they came (ArgSource::Raw). So no handler reads outside its block or takes a
-// pointer from file or script bytes, whatever the bytes hold.
+// never as bytes taken as they came (ArgSource::Raw). So no handler reads
+// outside its block or takes a pointer from file or script bytes, whatever
+// the bytes hold.
 
 #include "kernel/actors/ArgAccess.h"
 #include "kernel/base/Maths.h"
@@ -99,7 +106,7 @@
 class CQVActor;
 struct ClassRecord;
 
-enum class FieldKind : uint8_t { None, Real, Word, Bool, Flag, Vector3, Quaternion, Color, Text };
+enum class FieldKind : uint8_t { None, Real, Word, Bool, Flag, Vector3, Quaternion, Color, Matrix, Text };
 
 // What a row leaves to its handler: pass the message on (the class's
 // switch, then the base class's handler), or any other value, the result
@@ -152,6 +159,7 @@ constexpr FieldKind KindOf() {
     else if constexpr (std::is_same_v<T, bool>) return FieldKind::Bool;
     else if constexpr (std::is_same_v<T, Vector3>) return FieldKind::Vector3;
     else if constexpr (std::is_same_v<T, Quaternion>) return FieldKind::Quaternion;
+    else if constexpr (std::is_same_v<T, Matrix>) return FieldKind::Matrix;
     else if constexpr (ColorLike<T>) return FieldKind::Color;
     else if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, const char*>) return FieldKind::Text;
     else static_assert(std::is_same_v<T, float>, "a row's value has a value type of the vocabulary");
@@ -167,6 +175,7 @@ constexpr size_t SizeOf(FieldKind kind) {
     case FieldKind::Vector3: return sizeof(Vector3);
     case FieldKind::Quaternion: return sizeof(Quaternion);
     case FieldKind::Color: return sizeof(ColorValue);
+    case FieldKind::Matrix: return sizeof(Matrix);
     case FieldKind::Text: return sizeof(std::string);
     case FieldKind::None: break;
     }
@@ -186,8 +195,9 @@ auto* Walk(O& object) {
     if constexpr (std::is_member_object_pointer_v<decltype(Step)>) {
         return Walk<Rest...>(object.*Step);
     } else {
-        static_assert(std::is_array_v<O> && Step < std::extent_v<O>, "an index lies within its array");
-        return Walk<Rest...>(object[Step]);
+        static_assert(std::is_array_v<O> && static_cast<size_t>(Step) < std::extent_v<O>,
+                      "an index lies within its array");
+        return Walk<Rest...>(object[static_cast<size_t>(Step)]);
     }
 }
 
@@ -202,7 +212,7 @@ constexpr size_t Room() {
     if constexpr (std::is_member_object_pointer_v<decltype(Step)>) {
         return Room<typename MemberOf<decltype(Step)>::Type, Rest...>();
     } else if constexpr (sizeof...(Rest) == 0) {
-        return (std::extent_v<O> - Step) * sizeof(std::remove_extent_t<O>);
+        return (std::extent_v<O> - static_cast<size_t>(Step)) * sizeof(std::remove_extent_t<O>);
     } else {
         return Room<std::remove_extent_t<O>, Rest...>();
     }
@@ -333,6 +343,7 @@ struct MessageRow {
     FieldKind field = FieldKind::None;
     bool indexed = false;    // the field lies in a block a member finds
     bool wholeValue = false; // a short block stores nothing
+    bool hooked = false;     // members or modifiers take part: not a plain store and answer
     uint32_t mask = 0;       // Flag: the bit of the word
     uint32_t room = 0;       // bytes from the field to the end of what holds it
     void* (*fieldOf)(CQVActor&) = nullptr;         // the bound field, null without its block
@@ -347,44 +358,37 @@ struct MessageRow {
 
     template <auto Member>
     constexpr MessageRow Then() const {
-        MessageRow row = *this;
-        row.then = &class_messages_detail::CallMember<Member>;
-        return row;
+        return With([](MessageRow& row) { row.then = &class_messages_detail::CallMember<Member>; });
     }
     template <auto Setter>
     constexpr MessageRow StoredBy() const {
-        using Arg = typename class_messages_detail::MemberFn<decltype(Setter)>::Arg;
-        if (class_messages_detail::KindOf<Arg>() != field &&
-            !(field == FieldKind::Bool && class_messages_detail::KindOf<Arg>() == FieldKind::Word)) {
+        constexpr FieldKind arg =
+            class_messages_detail::KindOf<typename class_messages_detail::MemberFn<decltype(Setter)>::Arg>();
+        const bool takesBool = arg == FieldKind::Bool || arg == FieldKind::Word;
+        if (arg != field && !((field == FieldKind::Bool || field == FieldKind::Flag) && takesBool)) {
             class_messages_detail::RowDoesNotFitItsField();
         }
-        MessageRow row = *this;
-        row.store = &class_messages_detail::CallSetter<Setter>;
-        return row;
+        return With([](MessageRow& row) { row.store = &class_messages_detail::CallSetter<Setter>; });
     }
     template <auto Pred>
     constexpr MessageRow StoresWhen(int refusedResult = 0) const {
-        MessageRow row = *this;
-        row.storesWhen = &class_messages_detail::CallPredicate<Pred>;
-        row.refused = refusedResult;
-        return row;
+        return With([refusedResult](MessageRow& row) {
+            row.storesWhen = &class_messages_detail::CallPredicate<Pred>;
+            row.refused = refusedResult;
+        });
     }
     template <auto Pred>
     constexpr MessageRow AppliesWhen(int notApplicableResult = 0) const {
-        MessageRow row = *this;
-        row.appliesWhen = &class_messages_detail::CallPredicate<Pred>;
-        row.notApplicable = notApplicableResult;
-        return row;
+        return With([notApplicableResult](MessageRow& row) {
+            row.appliesWhen = &class_messages_detail::CallPredicate<Pred>;
+            row.notApplicable = notApplicableResult;
+        });
     }
     constexpr MessageRow WholeValue() const {
-        MessageRow row = *this;
-        row.wholeValue = true;
-        return row;
+        return With([](MessageRow& row) { row.wholeValue = true; });
     }
     constexpr MessageRow Returns(int handlerResult) const {
-        MessageRow row = *this;
-        row.result = handlerResult;
-        return row;
+        return With([handlerResult](MessageRow& row) { row.result = handlerResult; });
     }
     template <typename T>
     constexpr MessageRow As() const {
@@ -395,6 +399,15 @@ struct MessageRow {
         }
         MessageRow row = *this;
         row.field = as;
+        return row;
+    }
+
+private:
+    template <typename Change>
+    constexpr MessageRow With(Change change) const {
+        MessageRow row = *this;
+        change(row);
+        row.hooked = true;
         return row;
     }
 };
@@ -442,18 +455,24 @@ constexpr MessageRow FlagRow(uint32_t setId, uint32_t getId, uint32_t mask, cons
 }
 
 // A Set/Get pair answered by a member's value and stored through another
-// member (nullptr for a pair with no set of its own).
+// member (nullptr for a pair with only a get, or only a set, of its own).
 template <auto Getter, auto Setter = nullptr>
 constexpr MessageRow MemberRow(uint32_t setId, uint32_t getId, const char* label = nullptr, uint32_t kind = 0) {
-    using Value = std::decay_t<typename class_messages_detail::MemberFn<decltype(Getter)>::Result>;
+    using namespace class_messages_detail;
     MessageRow row{label, kind, setId, getId};
-    row.field = class_messages_detail::KindOf<Value>();
-    row.answer = &class_messages_detail::CallGetter<Getter>;
+    row.hooked = true;
+    if constexpr (!std::is_same_v<decltype(Getter), std::nullptr_t>) {
+        row.field = KindOf<std::decay_t<typename MemberFn<decltype(Getter)>::Result>>();
+        row.answer = &CallGetter<Getter>;
+    }
     if constexpr (!std::is_same_v<decltype(Setter), std::nullptr_t>) {
-        using Arg = typename class_messages_detail::MemberFn<decltype(Setter)>::Arg;
-        static_assert(class_messages_detail::KindOf<Arg>() == class_messages_detail::KindOf<Value>(),
-                      "a member row's set takes the value its get gives");
-        row.store = &class_messages_detail::CallSetter<Setter>;
+        constexpr FieldKind set = KindOf<typename MemberFn<decltype(Setter)>::Arg>();
+        if constexpr (!std::is_same_v<decltype(Getter), std::nullptr_t>) {
+            static_assert(set == KindOf<std::decay_t<typename MemberFn<decltype(Getter)>::Result>>(),
+                          "a member row's set takes the value its get gives");
+        }
+        row.field = set;
+        row.store = &CallSetter<Setter>;
     }
     return row;
 }

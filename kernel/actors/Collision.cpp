@@ -110,12 +110,6 @@ bool IsMeshKind(uint32_t kind) {
 }
 bool IsGroundKind(uint32_t kind) { return kind == COLOBJ_GROUND || kind == COLOBJ_GROUND_ALIKE; }
 
-Vector3 Normalized(const Vector3& v) {
-    Vector3 out;
-    Vec3_Normalize(&out, v);
-    return out;
-}
-
 Vector3 Negated(const Vector3& v) { return Vector3(-v.x, -v.y, -v.z); }
 
 // ---------------------------------------------------------------------------
@@ -391,13 +385,13 @@ bool SphereSphere(const ColObj& a, const ColObj& b, Hit* hit) {
         hit->push = Vector3(sum, 0.0f, 0.0f);
         hit->point = a.worldMin;
     }
-    hit->normal = Normalized(hit->push);
+    hit->normal = Vec3_Normalized(hit->push);
     return true;
 }
 
 bool SphereBox(const ColObj& a, const ColObj& b, Hit* hit) {
     if (!Box_IntersectSphere(b.worldMin, b.worldMax, a.worldMin, a.worldMax.x, &hit->push, &hit->point)) return false;
-    hit->normal = Normalized(hit->push);
+    hit->normal = Vec3_Normalized(hit->push);
     return true;
 }
 
@@ -424,11 +418,11 @@ bool SphereGround(const ColObj& a, ColObj& b, Hit* hit) {
         const Vector3 velocity = a.owner ? a.owner->m_DeltaPosition : Vector3(0.0f, 0.0f, 0.0f);
         const bool moving = std::fabs(velocity.x) >= GROUND_ESCAPE_SPEED || std::fabs(velocity.y) >= GROUND_ESCAPE_SPEED ||
                             std::fabs(velocity.z) >= GROUND_ESCAPE_SPEED;
-        hit->push = moving ? Normalized(velocity) * GROUND_ESCAPE : Vector3(0.0f, -GROUND_ESCAPE, 0.0f);
+        hit->push = moving ? Vec3_Normalized(velocity) * GROUND_ESCAPE : Vector3(0.0f, -GROUND_ESCAPE, 0.0f);
     }
     Vector3 worldNormal;
     Vec3_TransformNormal(&worldNormal, normal, world);
-    hit->normal = Negated(Normalized(worldNormal));
+    hit->normal = Negated(Vec3_Normalized(worldNormal));
     Vec3_TransformPoint(&hit->point, ground, world);
     return true;
 }
@@ -440,7 +434,7 @@ bool SphereMesh(const ColObj& a, const ColObj& b, Hit* hit) {
     Vector3 push;
     if (!g_CollisionMeshCalls.sweepSphere(b.meshItem, b.meshSubset, local, a.worldMax.x, &push)) return false;
     Vec3_TransformNormal(&hit->push, push, b.owner->GetWorldMatrix());
-    hit->normal = Normalized(hit->push);
+    hit->normal = Vec3_Normalized(hit->push);
     hit->point = a.worldMin;
     return true;
 }
@@ -454,7 +448,7 @@ bool OnSegment(const ColObj& ray, const Vector3& point) {
 
 bool SphereRay(const ColObj& a, const ColObj& ray, Hit* hit) {
     if (!ray.rayActive) return false;
-    const Vector3 direction = Normalized(ray.worldMax);
+    const Vector3 direction = Vec3_Normalized(ray.worldMax);
     if (!Ray_IntersectSphere(ray.worldMin, direction, a.worldMin, a.worldMax.x, &hit->point, &hit->normal)) {
         return false;
     }
@@ -465,7 +459,7 @@ bool SphereRay(const ColObj& a, const ColObj& ray, Hit* hit) {
 
 bool BoxRay(const ColObj& box, const ColObj& ray, Hit* hit) {
     if (!ray.rayActive || box.owner == nullptr) return false;
-    const Vector3 direction = Normalized(ray.worldMax);
+    const Vector3 direction = Vec3_Normalized(ray.worldMax);
     if (!Ray_IntersectBox(ray.worldMin, direction, box.worldMin, box.worldMax, nullptr, nullptr)) return false;
     if (!Ray_IntersectTransformedBox(ray.worldMin, direction, box.boxMin, box.boxMax, box.owner->GetWorldMatrix(),
                                      box.owner->GetInverseWorldMatrix(), &hit->point, &hit->normal)) {
@@ -565,7 +559,7 @@ void Tumble(SimParams& params, const Vector3& velocity) {
         float angle;
         Quat_ToAxisAngle(rotation, &axis, &angle);
         axis.y = axis.y <= 0.0f ? axis.y - (0.15f - 0.9f * axis.y) : 1.9f * axis.y + 0.15f;
-        axis = Normalized(axis);
+        axis = Vec3_Normalized(axis);
         Quat_FromAxisAngle(&rotation, axis, angle);
         SetWordQuaternion(params, rotation);
         const float spin = Word(params, SIM_WORD_SPIN);
@@ -573,7 +567,7 @@ void Tumble(SimParams& params, const Vector3& velocity) {
                 static_cast<float>(Random_Next() & 1023) * std::max(0.95f - std::fabs(axis.y), 0.0f) * 0.005f -
                     0.7f * spin);
     }
-    SetWordVector(params, SIM_WORD_SPIN_AXIS, Normalized(axis));
+    SetWordVector(params, SIM_WORD_SPIN_AXIS, Vec3_Normalized(axis));
 }
 
 // The velocity after a contact, by the body's style and motion state.

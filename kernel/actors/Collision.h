@@ -33,10 +33,6 @@ struct RayFilter {
 // The actor's flag while it is in the pass's list of contacted actors.
 constexpr uint32_t ACTOR_CONTACTED = 0x200;
 
-// Message 358, unnamed: a body that could not be freed in the frame's
-// iterations and went back to where the frame found it.
-constexpr uint32_t MSG_COLLISION_STUCK = 358;
-
 constexpr uint32_t COLLISION_MAX_SUBSTEPS = 2;
 constexpr uint32_t COLLISION_MAX_ITERATIONS = 10;
 constexpr float COLLISION_SUBSTEPS_PER_SECOND = 35.0f;

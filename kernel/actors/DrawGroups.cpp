@@ -1,6 +1,7 @@
 #include "kernel/actors/DrawGroups.h"
 
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/ClassMessages.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/EngineMessages.h"
 #include "kernel/actors/MessageIds.h"
@@ -23,6 +24,11 @@ namespace {
 CQVDrawGroupBase g_BuiltInGroups[DRAWGROUP_FIRST_LEVEL];
 
 double (*g_FrameClockSource)() = nullptr;
+
+constexpr MessageRow kDrawGroupBaseRows[] = {
+    BoolRow<&CQVDrawGroupBase::m_Open>(MSG_SET_OPEN_DRAWGROUP, MSG_GET_OPEN_DRAWGROUP).WholeValue(),
+};
+constexpr MessageTable kDrawGroupBaseMessages{kDrawGroupBaseRows};
 
 void LinkDrawn(DrawnGroupLink* link) {
     if (link->headMarker == 0) return;
@@ -57,6 +63,7 @@ CQVDrawGroupBase::~CQVDrawGroupBase() {
 }
 
 int CQVDrawGroupBase::HandleMessage(uint32_t id, MessageArgs args) {
+    if (const RowResult row = kDrawGroupBaseMessages.Apply(*this, id, args); row.Ends()) return row.result;
     switch (id) {
     case MSG_ON_DRAW_START:
         m_Drawing = 1;
@@ -74,12 +81,6 @@ int CQVDrawGroupBase::HandleMessage(uint32_t id, MessageArgs args) {
             Args_Set(args, sizeof(Vector3), box[1]);
         }
         return 1;
-    case MSG_SET_OPEN_DRAWGROUP:
-        if (args) m_Open = Args_Get<uint32_t>(args);
-        break;
-    case MSG_GET_OPEN_DRAWGROUP:
-        Args_Answer(args, m_Open);
-        break;
     default:
         break;
     }

@@ -94,29 +94,20 @@ int64_t Measure(uint32_t type, const uint8_t* data, size_t remaining, bool store
     return static_cast<int64_t>(total);
 }
 
-// The engine's own messages without a registered name, and the types of
-// the blocks it passes with them (see EngineMessages.h).
-struct EngineSignature {
+// The ids without a registered name, with the types their handlers read.
+struct UnregisteredSignature {
     uint32_t id;
     std::vector<uint32_t> types;
 };
 
-const EngineSignature kEngineSignatures[] = {
-    {MSG_SET_LOCAL_MATRIX, {VT_MATRIX}},
-    {MSG_COMMAND_SPY, {VT_UINT32, VT_POINTER, VT_POINTER}},
-    {MSG_COLLECT_DESCENDANTS, {VT_UINT32, VT_UINT32, VT_POINTER}},
-    {MSG_FIRST_CHILD_OF_CLASS, {VT_UINT32, VT_ACTORPOINTER}},
-    {MSG_FIND_DESCENDANT_BY_CLASS, {VT_UINT32, VT_ACTORPOINTER}},
-    {MSG_FIND_CHILD_BY_NAME, {VT_STRINGPTR, VT_ACTORPOINTER}},
-    {MSG_FIND_DESCENDANT_BY_NAME, {VT_STRINGPTR, VT_ACTORPOINTER}},
-    {MSG_FIND_SCRIPT, {VT_STRINGPTR, VT_SCRIPTPOINTER}},
-    {MSG_SET_SAVED_RECURSIVE, {VT_UINT32}},
-    {MSG_SET_MAX_COUNT, {VT_UINT32}},
-    {MSG_GET_MAX_COUNT, {VT_UINT32}},
-    {MSG_SAVE_FILEOBJECT_AS, {VT_STRING}},
-    {MSG_RELOAD_FILEOBJECT, {VT_STRING}},
-    {1383, {VT_POINTER}},  // Matrix Animation: its layer names into a list of texts
-    {1772, {VT_POINTER}},  // Lod: its level names into a list of texts
+const UnregisteredSignature kUnregisteredSignatures[] = {
+#define QV_MESSAGE(...)
+#define QV_MESSAGE_NAMED(...)
+#define QV_MESSAGE_UNREGISTERED(id, sym, owner, ...) {id, {__VA_ARGS__}},
+#include "kernel/actors/MessageTable.inc"
+#undef QV_MESSAGE
+#undef QV_MESSAGE_NAMED
+#undef QV_MESSAGE_UNREGISTERED
 };
 
 const std::vector<uint32_t> kNoTypes;
@@ -237,32 +228,74 @@ struct Output {
     }
 };
 
-// Memory to stored form. Inside a nested command every pointer keeps its 4
+// Between the form of a block in memory and the stored form an actor file
+// holds (Export: memory to stored; Import: stored to memory).
+enum class Convert { Export, Import };
+
+// Memory to stored form of a pointer, or of an actor with a name, which is
+// not stored at all. Inside a nested command every pointer keeps its 4
 // stored bytes as zero: a pointer value means nothing once written out.
-bool ExportArg(uint32_t type, const uint8_t* src, size_t remaining, size_t& used, Output& out, CQVActor* owner,
-               bool nested, int depth)
+bool ExportPointer(uint32_t type, const uint8_t* src, size_t remaining, size_t& used, Output& out, CQVActor* owner,
+                   bool nested, int depth)
 {
-    if (IsPointerType(type)) {
-        if (remaining < static_cast<size_t>(kPointerArgSize))
-            return false;
-        used = kPointerArgSize;
-        if (type != VT_ACTORPOINTER || nested)
-            return out.Zero(kStoredPointerSize);
-        CQVActor* actor;
-        std::memcpy(&actor, src, sizeof actor);
-        const char* path = kNullActorPath;
-        if (actor && g_PathResolver)
-            path = g_PathResolver->GetActorPath(actor, owner);
-        if (!path)
-            path = kNullActorPath;
-        return out.Put(path, std::strlen(path) + 1);
-    }
-    if (type == VT_ACTORPOINTEREXT && !nested) {
+    if (type == VT_ACTORPOINTEREXT) {
         const int64_t n = Measure(type, src, remaining, false, depth);
         if (n < 0)
             return false;
         used = static_cast<size_t>(n);
         return true;
+    }
+    if (remaining < static_cast<size_t>(kPointerArgSize))
+        return false;
+    used = kPointerArgSize;
+    if (type != VT_ACTORPOINTER || nested)
+        return out.Zero(kStoredPointerSize);
+    CQVActor* actor;
+    std::memcpy(&actor, src, sizeof actor);
+    const char* path = kNullActorPath;
+    if (actor && g_PathResolver)
+        path = g_PathResolver->GetActorPath(actor, owner);
+    if (!path)
+        path = kNullActorPath;
+    return out.Put(path, std::strlen(path) + 1);
+}
+
+// Stored form to memory of the same, checked against the stored bytes that remain.
+bool ImportPointer(uint32_t type, const uint8_t* src, size_t remaining, size_t& used, Output& out, CQVActor* owner,
+                   bool nested, int depth)
+{
+    if (type == VT_ACTORPOINTEREXT) {
+        // Not stored: the block gets a null actor and an empty name, so the
+        // arguments after it keep their places.
+        used = 0;
+        return out.Zero(kPointerArgSize + 1);
+    }
+    if (type != VT_ACTORPOINTER || nested) {
+        if (remaining < kStoredPointerSize)
+            return false;
+        used = kStoredPointerSize;
+        return out.Zero(kPointerArgSize);
+    }
+    int64_t n = Measure(VT_STRING, src, remaining, true, depth);
+    if (n < 0)
+        return false;
+    used = static_cast<size_t>(n);
+    const char* path = reinterpret_cast<const char*>(src);
+    CQVActor* actor = nullptr;
+    if (g_PathResolver && std::strcmp(path, kNullActorPath) != 0)
+        actor = g_PathResolver->FindActorByPath(path, owner);
+    return out.Put(&actor, sizeof actor);
+}
+
+// One argument from one form to the other: pointers by the direction's own
+// rules, commands and records member by member, everything else as it is.
+bool ConvertArg(Convert direction, uint32_t type, const uint8_t* src, size_t remaining, size_t& used, Output& out,
+                CQVActor* owner, bool nested, int depth)
+{
+    const bool exporting = direction == Convert::Export;
+    if (IsPointerType(type) || (type == VT_ACTORPOINTEREXT && !nested)) {
+        return exporting ? ExportPointer(type, src, remaining, used, out, owner, nested, depth)
+                         : ImportPointer(type, src, remaining, used, out, owner, nested, depth);
     }
     if (type == VT_COMMAND) {
         if (depth > kMaxCommandDepth || remaining < 4 || !out.Put(src, 4))
@@ -270,7 +303,7 @@ bool ExportArg(uint32_t type, const uint8_t* src, size_t remaining, size_t& used
         size_t total = 4;
         for (uint32_t arg : GetCommandDesc(ReadU32(src)).argTypes) {
             size_t n = 0;
-            if (!ExportArg(arg, src + total, remaining - total, n, out, owner, true, depth + 1))
+            if (!ConvertArg(direction, arg, src + total, remaining - total, n, out, owner, true, depth + 1))
                 return false;
             total += n;
         }
@@ -279,7 +312,7 @@ bool ExportArg(uint32_t type, const uint8_t* src, size_t remaining, size_t& used
     }
     const ValueTypeDesc& vt = GetValueType(type);
     if ((vt.flags & VALUE_PLAIN) || vt.members.empty()) {
-        int64_t n = Measure(type, src, remaining, false, depth);
+        int64_t n = Measure(type, src, remaining, !exporting, depth);
         if (n < 0)
             return false;
         used = static_cast<size_t>(n);
@@ -288,7 +321,7 @@ bool ExportArg(uint32_t type, const uint8_t* src, size_t remaining, size_t& used
     size_t total = 0;
     for (uint32_t member : vt.members) {
         size_t n = 0;
-        if (!ExportArg(member, src + total, remaining - total, n, out, owner, nested, depth))
+        if (!ConvertArg(direction, member, src + total, remaining - total, n, out, owner, nested, depth))
             return false;
         total += n;
     }
@@ -296,63 +329,21 @@ bool ExportArg(uint32_t type, const uint8_t* src, size_t remaining, size_t& used
     return true;
 }
 
-// Stored form to memory, checked against the stored bytes that remain.
-bool ImportArg(uint32_t type, const uint8_t* src, size_t remaining, size_t& used, Output& out, CQVActor* owner,
-               bool nested, int depth)
+// A whole block's arguments into the conversion buffer.
+int ConvertBlock(Convert direction, CQVActor* owner, ArgBlock& out, const std::vector<uint32_t>& types,
+                 const uint8_t* src, size_t size)
 {
-    if (IsPointerType(type) && (type != VT_ACTORPOINTER || nested)) {
-        if (remaining < kStoredPointerSize)
-            return false;
-        used = kStoredPointerSize;
-        return out.Zero(kPointerArgSize);
+    Output result{g_ConvertBuffer};
+    size_t offset = 0;
+    for (uint32_t type : types) {
+        size_t used = 0;
+        if (!ConvertArg(direction, type, src + offset, size - offset, used, result, owner, false, 0))
+            return 0;
+        offset += used;
     }
-    if (type == VT_ACTORPOINTER) {
-        int64_t n = Measure(VT_STRING, src, remaining, true, depth);
-        if (n < 0)
-            return false;
-        used = static_cast<size_t>(n);
-        const char* path = reinterpret_cast<const char*>(src);
-        CQVActor* actor = nullptr;
-        if (g_PathResolver && std::strcmp(path, kNullActorPath) != 0)
-            actor = g_PathResolver->FindActorByPath(path, owner);
-        return out.Put(&actor, sizeof actor);
-    }
-    if (type == VT_ACTORPOINTEREXT && !nested) {
-        // Not stored: the block gets a null actor and an empty name, so the
-        // arguments after it keep their places.
-        used = 0;
-        return out.Zero(kPointerArgSize + 1);
-    }
-    if (type == VT_COMMAND) {
-        if (depth > kMaxCommandDepth || remaining < 4 || !out.Put(src, 4))
-            return false;
-        size_t total = 4;
-        for (uint32_t arg : GetCommandDesc(ReadU32(src)).argTypes) {
-            size_t n = 0;
-            if (!ImportArg(arg, src + total, remaining - total, n, out, owner, true, depth + 1))
-                return false;
-            total += n;
-        }
-        used = total;
-        return true;
-    }
-    const ValueTypeDesc& vt = GetValueType(type);
-    if ((vt.flags & VALUE_PLAIN) || vt.members.empty()) {
-        int64_t n = Measure(type, src, remaining, true, depth);
-        if (n < 0)
-            return false;
-        used = static_cast<size_t>(n);
-        return out.Put(src, used);
-    }
-    size_t total = 0;
-    for (uint32_t member : vt.members) {
-        size_t n = 0;
-        if (!ImportArg(member, src + total, remaining - total, n, out, owner, nested, depth))
-            return false;
-        total += n;
-    }
-    used = total;
-    return true;
+    out.size = static_cast<uint32_t>(result.size);
+    out.data = g_ConvertBuffer;
+    return 1;
 }
 
 template <typename T>
@@ -492,18 +483,9 @@ int MessageArgs_Export(CQVActor* owner, ArgBlock& out, uint32_t id, MessageArgs 
         out.data = block.Data();
         return 1;
     }
-    const uint8_t* src = block.Data();
-    Output result{g_ConvertBuffer};
-    size_t offset = 0;
-    for (uint32_t type : desc.argTypes) {
-        size_t used = 0;
-        if (!src || !ExportArg(type, src + offset, block.Size() - offset, used, result, owner, false, 0))
-            return 0;
-        offset += used;
-    }
-    out.size = static_cast<uint32_t>(result.size);
-    out.data = g_ConvertBuffer;
-    return 1;
+    if (!block && !desc.argTypes.empty())
+        return 0;
+    return ConvertBlock(Convert::Export, owner, out, desc.argTypes, block.Data(), block.Size());
 }
 
 int MessageArgs_Import(CQVActor* owner, ArgBlock& out, uint32_t id, const void* stored, uint32_t storedSize)
@@ -522,17 +504,7 @@ int MessageArgs_Import(CQVActor* owner, ArgBlock& out, uint32_t id, const void* 
         out.data = stored;
         return 1;
     }
-    Output result{g_ConvertBuffer};
-    size_t offset = 0;
-    for (uint32_t type : desc.argTypes) {
-        size_t used = 0;
-        if (!ImportArg(type, src + offset, storedSize - offset, used, result, owner, false, 0))
-            return 0;
-        offset += used;
-    }
-    out.size = static_cast<uint32_t>(result.size);
-    out.data = g_ConvertBuffer;
-    return 1;
+    return ConvertBlock(Convert::Import, owner, out, desc.argTypes, src, storedSize);
 }
 
 MessageArgs MessageArgs_Lerp(float t, uint32_t id, MessageArgs a, MessageArgs b)
@@ -557,11 +529,17 @@ const std::vector<uint32_t>& MessageArgs_Signature(uint32_t id)
     const CommandDesc& desc = GetCommandDesc(id);
     if (desc.owner != kNoOwner)
         return desc.argTypes;
-    for (const EngineSignature& engine : kEngineSignatures) {
-        if (engine.id == id)
-            return engine.types;
-    }
-    return kNoTypes;
+    // Looked up by id: the pointer checks of every handler come here.
+    static const std::vector<const std::vector<uint32_t>*> byId = [] {
+        std::vector<const std::vector<uint32_t>*> table;
+        for (const UnregisteredSignature& unregistered : kUnregisteredSignatures) {
+            if (unregistered.id >= table.size())
+                table.resize(unregistered.id + 1, nullptr);
+            table[unregistered.id] = &unregistered.types;
+        }
+        return table;
+    }();
+    return id < byId.size() && byId[id] ? *byId[id] : kNoTypes;
 }
 
 bool MessageArgs_IsPointerAt(uint32_t id, MessageArgs block, size_t offset)

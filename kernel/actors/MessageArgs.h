@@ -59,8 +59,8 @@ int MessageArgs_Import(CQVActor* owner, ArgBlock& out, uint32_t id, const void* 
 // block when either ends before its arguments or the result does not fit.
 MessageArgs MessageArgs_Lerp(float t, uint32_t id, MessageArgs a, MessageArgs b);
 
-// The argument types a message carries: its registered ones, or, for the
-// engine's own unnamed messages between its parts, the types those carry.
+// The argument types a message carries: its registered ones, or, for an id
+// without a registered name, the types the vocabulary gives it.
 const std::vector<uint32_t>& MessageArgs_Signature(uint32_t id);
 
 // True when the message's argument types put a pointer at offset of the

@@ -2,6 +2,7 @@
 
 #include "kernel/actors/Actor.h"
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/ClassMessages.h"
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/SimState.h"
@@ -19,12 +20,6 @@ constexpr uint32_t SUBTYPE_BITS = 0x7E; // bits 1 to 6
 constexpr uint32_t FLAGS_DRAWGROUP_INHERITED_AND_OPTION2 = ACTOR_DRAWGROUP_INHERITED | ACTOR_DRAWGROUP_OPTION2;
 
 void SetBit(uint32_t* word, uint32_t mask, bool on) { *word = on ? (*word | mask) : (*word & ~mask); }
-
-ColObj* Selected(CQVActor* actor) {
-    const int32_t index = actor->m_SelectedColObj;
-    if (index < 0 || static_cast<size_t>(index) >= actor->m_ColObjs.size()) return nullptr;
-    return &actor->m_ColObjs[static_cast<size_t>(index)];
-}
 
 uint32_t SubtypeBits(uint32_t subtype) {
     switch (subtype) {
@@ -59,34 +54,6 @@ public:
 private:
     CQVActor* m_Actor;
 };
-
-// The selected object's word, or null when no object is selected.
-uint32_t* SelectedWord(CQVActor* actor, uint32_t id) {
-    ColObj* object = Selected(actor);
-    if (object == nullptr) return nullptr;
-    switch (id) {
-    case MSG_SET_COLLISION_TYPE:
-    case MSG_GET_COLLISION_TYPE:
-        return &object->type;
-    case MSG_SET_COLLISION_FILL:
-    case MSG_GET_COLLISION_FILL:
-        return &object->fill;
-    case MSG_SET_COLLISION_PHYSIQUE:
-    case MSG_GET_COLLISION_PHYSIQUE:
-        return &object->physique;
-    case MSG_SET_COLLISION_GROUPS:
-    case MSG_GET_COLLISION_GROUPS:
-        return &object->groups;
-    case MSG_SET_COLLISION_GROUPS_RECEIVE:
-    case MSG_GET_COLLISION_GROUPS_RECEIVE:
-        return &object->groupsReceive;
-    case MSG_SET_COLLISION_GROUPS_EXCLUDE:
-    case MSG_GET_COLLISION_GROUPS_EXCLUDE:
-        return &object->groupsExclude;
-    default:
-        return &object->hitEffectGroup;
-    }
-}
 
 // "Set Collision Group" and its kin: bit n - 1 (groups count from 1) of one
 // word of every object.
@@ -128,7 +95,7 @@ bool HandleCollision(CQVActor* actor, uint32_t id, MessageArgs args) {
         return true;
     }
     case MSG_DELETE_COLLISION:
-        if (Selected(actor)) {
+        if (actor->SelectedColObj()) {
             DrawGroupLeave leave(actor);
             actor->m_ColObjs.erase(actor->m_ColObjs.begin() + actor->m_SelectedColObj);
         }
@@ -150,61 +117,13 @@ bool HandleCollision(CQVActor* actor, uint32_t id, MessageArgs args) {
             for (const ColObj& object : actor->m_ColObjs) names->push_back(object.name);
         }
         return true;
-    case MSG_SET_COLLISION_NAME:
-        if (ColObj* object = Selected(actor); object && Args_Text(args)) object->name = Args_Text(args);
-        return true;
-    case MSG_GET_COLLISION_NAME:
-        if (ColObj* object = Selected(actor)) Args_AnswerText(args, 0, object->name);
-        return true;
-    case MSG_SET_COLLISION_ACTIVE:
-        if (ColObj* object = Selected(actor)) SetBit(&object->flags, COLOBJ_ACTIVE, Args_Get<uint32_t>(args) != 0);
-        return true;
-    case MSG_GET_COLLISION_ACTIVE:
-        if (ColObj* object = Selected(actor)) Args_Answer<uint32_t>(args, object->flags & COLOBJ_ACTIVE);
-        return true;
-    case MSG_SET_COLLISION_SYNC_FROM_MESH:
-        if (ColObj* object = Selected(actor)) SetBit(&object->flags, COLOBJ_GENERATED, Args_Get<uint32_t>(args) != 0);
-        return true;
-    case MSG_GET_COLLISION_SYNC_FROM_MESH:
-        if (ColObj* object = Selected(actor)) Args_Answer<uint32_t>(args, (object->flags & COLOBJ_GENERATED) ? 1 : 0);
-        return true;
     case MSG_SET_COLLISION_SUBTYPE:
-        if (ColObj* object = Selected(actor)) {
+        if (ColObj* object = actor->SelectedColObj()) {
             object->flags = (object->flags & ~SUBTYPE_BITS) | SubtypeBits(Args_Get<uint32_t>(args));
         }
         return true;
     case MSG_GET_COLLISION_SUBTYPE:
-        if (ColObj* object = Selected(actor)) Args_Answer<uint32_t>(args, Subtype(object->flags));
-        return true;
-    case MSG_SET_COLLISION_TYPE:
-    case MSG_SET_COLLISION_FILL:
-    case MSG_SET_COLLISION_PHYSIQUE:
-    case MSG_SET_COLLISION_GROUPS:
-    case MSG_SET_COLLISION_GROUPS_RECEIVE:
-    case MSG_SET_COLLISION_GROUPS_EXCLUDE:
-    case MSG_SET_COLLISION_GHE_82:
-        if (uint32_t* word = SelectedWord(actor, id)) *word = Args_Get<uint32_t>(args);
-        return true;
-    case MSG_GET_COLLISION_TYPE:
-    case MSG_GET_COLLISION_FILL:
-    case MSG_GET_COLLISION_PHYSIQUE:
-    case MSG_GET_COLLISION_GROUPS:
-    case MSG_GET_COLLISION_GROUPS_RECEIVE:
-    case MSG_GET_COLLISION_GROUPS_EXCLUDE:
-    case MSG_GET_COLLISION_GHE:
-        if (uint32_t* word = SelectedWord(actor, id)) Args_Answer(args, *word);
-        return true;
-    case MSG_SET_BOX_MIN:
-        if (ColObj* object = Selected(actor)) object->boxMin = Args_Get<Vector3>(args);
-        return true;
-    case MSG_GET_BOX_MIN:
-        if (ColObj* object = Selected(actor)) Args_Answer(args, object->boxMin);
-        return true;
-    case MSG_SET_BOX_MAX:
-        if (ColObj* object = Selected(actor)) object->boxMax = Args_Get<Vector3>(args);
-        return true;
-    case MSG_GET_BOX_MAX:
-        if (ColObj* object = Selected(actor)) Args_Answer(args, object->boxMax);
+        if (ColObj* object = actor->SelectedColObj()) Args_Answer<uint32_t>(args, Subtype(object->flags));
         return true;
     case MSG_SET_COLLISION_GROUP:
         SetGroupBitOfAll(actor, &ColObj::groups, args);
@@ -221,25 +140,9 @@ bool HandleCollision(CQVActor* actor, uint32_t id, MessageArgs args) {
     case MSG_SET_COLLISION_RADIUS:
         SetRadius(actor, Args_Get<float>(args));
         return true;
-    case MSG_SET_COLLISION_ENABLE: {
-        const bool on = Args_Get<uint32_t>(args) != 0;
-        if (on == ((actor->m_Flags & ACTOR_COLLISION_ENABLED) != 0)) return true;
-        DrawGroupLeave leave(actor);
-        SetBit(&actor->m_Flags, ACTOR_COLLISION_ENABLED, on);
-        for (ColObj& object : actor->m_ColObjs) SetBit(&object.flags, COLOBJ_ACTIVE, on);
-        return true;
-    }
-    case MSG_GET_COLLISION_ENABLE:
-        Args_Answer<uint32_t>(args, (actor->m_Flags & ACTOR_COLLISION_ENABLED) ? 1 : 0);
-        return true;
     default:
         return false;
     }
-}
-
-SimParams* Params(CQVActor* actor) {
-    if (actor->m_SimParams == nullptr) actor->m_SimParams = new SimParams;
-    return actor->m_SimParams;
 }
 
 Vector3 WorldAxisZ(CQVActor* actor) {
@@ -289,7 +192,7 @@ void StartSimulate(CQVActor* actor) {
     actor->m_Flags &= ~FLAGS_DRAWGROUP_INHERITED_AND_OPTION2;
     actor->m_Flags |= ACTOR_SIMULATED;
     if (actor->m_SimState == nullptr) actor->m_SimState = new SimState;
-    Params(actor);
+    actor->SimParamsBlock();
     actor->InvalidateTransform();
 }
 
@@ -302,46 +205,6 @@ void StopSimulate(CQVActor* actor) {
         }
     }
     actor->m_Flags &= ~ACTOR_SIMULATED;
-}
-
-// The parameter pairs 302 to 325: each set id is followed by its get id.
-bool HandleSimParams(CQVActor* actor, uint32_t id, MessageArgs args) {
-    if (id < MSG_SET_SIM_STYLE || id > SIM_MSG_GET_FLAG_BIT0) return false;
-    uint32_t* words = Params(actor)->words;
-    const bool set = (id - MSG_SET_SIM_STYLE) % 2 == 0;
-    const uint32_t pair = id - (set ? 0 : 1);
-    uint32_t first = 0; // the first word of the pair's value
-    uint32_t count = 1;
-    if (pair == MSG_SET_SIM_STYLE) {
-        first = 0;
-    } else if (pair == SIM_MSG_SET_WORD1) {
-        first = 1;
-    } else if (pair == SIM_MSG_SET_WORDS2) {
-        first = 2;
-        count = 3;
-    } else if (pair == SIM_MSG_SET_WORDS5) {
-        first = 5;
-        count = 3;
-    } else if (pair == SIM_MSG_SET_FLAG_BIT0) {
-        if (set) {
-            SetBit(&words[SIM_WORD_FLAGS], 0x1, Args_Get<uint32_t>(args) != 0);
-        } else {
-            Args_Answer<uint32_t>(args, words[SIM_WORD_FLAGS] & 0x1);
-        }
-        return true;
-    } else {
-        // 310 to 323: words 8 to 14.
-        first = 8 + (pair - SIM_MSG_SET_WORD8) / 2;
-    }
-    if (!args) return true;
-    for (uint32_t i = 0; i < count; ++i) {
-        if (set) {
-            words[first + i] = Args_Get<uint32_t>(args, 4 * i);
-        } else {
-            Args_Set(args, 4 * i, words[first + i]);
-        }
-    }
-    return true;
 }
 
 bool HandleSimulation(CQVActor* actor, uint32_t id, MessageArgs args) {
@@ -371,12 +234,30 @@ bool HandleSimulation(CQVActor* actor, uint32_t id, MessageArgs args) {
         AddForceTowards(actor, args);
         return true;
     default:
-        return HandleSimParams(actor, id, args);
+        return false;
     }
 }
 
 }  // namespace
 
+ColObj* CQVActor::SelectedColObj() {
+    if (m_SelectedColObj < 0 || static_cast<size_t>(m_SelectedColObj) >= m_ColObjs.size()) return nullptr;
+    return &m_ColObjs[static_cast<size_t>(m_SelectedColObj)];
+}
+
+void CQVActor::SetCollisionEnabled(bool on) {
+    if (on == ((m_Flags & ACTOR_COLLISION_ENABLED) != 0)) return;
+    DrawGroupLeave leave(this);
+    SetBit(&m_Flags, ACTOR_COLLISION_ENABLED, on);
+    for (ColObj& object : m_ColObjs) SetBit(&object.flags, COLOBJ_ACTIVE, on);
+}
+
+SimParams* CQVActor::SimParamsBlock() {
+    if (m_SimParams == nullptr) m_SimParams = new SimParams;
+    return m_SimParams;
+}
+
 bool Actor_HandleCollisionMessage(CQVActor* actor, uint32_t id, MessageArgs args) {
+    if (kCollisionMessages.Apply(*actor, id, args)) return true;
     return HandleCollision(actor, id, args) || HandleSimulation(actor, id, args);
 }

@@ -26,6 +26,17 @@ constexpr uint8_t TIMED_STATE_LINKED = 0x8;
 
 constexpr int TIMED_CHANNEL_COUNT = 4;
 
+// The block of "Command Lerp" that fades one value: {t, Command {id, from},
+// Command {id, to}}, both commands the same message of one Real.
+struct CommandLerpBlock {
+    float t;
+    uint32_t fromId;
+    float from;
+    uint32_t toId;
+    float to;
+};
+static_assert(sizeof(CommandLerpBlock) == 20);
+
 struct TimedMessage {
     TimedMessage* next = nullptr;     // towards the tail of the clock list
     TimedMessage* previous = nullptr; // the record before it, or the head sentinel

@@ -1,6 +1,7 @@
 #include "kernel/actors/TreeMessages.h"
 
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/ClassMessages.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/MessageArgs.h"
@@ -126,30 +127,9 @@ CQVActor* CurrentDrawGroup(CQVActor* actor) {
 
 bool HandleTransform(CQVActor* actor, uint32_t id, MessageArgs args) {
     switch (id) {
-    case MSG_SET_POSITION:
-        actor->m_Position = Args_Get<Vector3>(args);
-        actor->InvalidateTransform();
-        return true;
-    case MSG_GET_POSITION:
-        Args_Answer(args, actor->m_Position);
-        return true;
     case MSG_POSITION_ADD:
         actor->m_Position += Args_Get<Vector3>(args);
         actor->InvalidateTransform();
-        return true;
-    case MSG_SET_SCALE:
-        actor->m_Scale = Args_Get<Vector3>(args);
-        actor->InvalidateTransform();
-        return true;
-    case MSG_GET_SCALE:
-        Args_Answer(args, actor->m_Scale);
-        return true;
-    case MSG_SET_QUATERNION:
-        actor->m_Rotation = Args_Get<Quaternion>(args);
-        actor->InvalidateTransform();
-        return true;
-    case MSG_GET_QUATERNION:
-        Args_Answer(args, actor->m_Rotation);
         return true;
     case MSG_QUATERNION_IDENTITY:
         Quat_Identity(&actor->m_Rotation);
@@ -172,12 +152,6 @@ bool HandleTransform(CQVActor* actor, uint32_t id, MessageArgs args) {
         Args_Answer(args, q);
         return true;
     }
-    case MSG_GET_MATRIX:
-        Args_Answer(args, actor->GetWorldMatrix());
-        return true;
-    case MSG_SET_MATRIX:
-        if (args) actor->SetWorldMatrix(Args_Get<Matrix>(args));
-        return true;
     case MSG_SET_LOCAL_MATRIX:
         if (args) SetLocalMatrix(actor, Args_Get<Matrix>(args));
         return true;
@@ -192,12 +166,6 @@ bool HandleTransform(CQVActor* actor, uint32_t id, MessageArgs args) {
         return true;
     case MSG_CALCULATE_INVERSEMATRIX:
         actor->GetInverseWorldMatrix();
-        return true;
-    case MSG_SET_DELTA_POSITION:
-        actor->m_DeltaPosition = Args_Get<Vector3>(args);
-        return true;
-    case MSG_GET_DELTA_POSITION:
-        Args_Answer(args, actor->m_DeltaPosition);
         return true;
     case MSG_CALCULATE_AABOX:
         SendToEachChild(actor, id, args);
@@ -225,9 +193,6 @@ bool HandleDrawGroup(CQVActor* actor, uint32_t id, MessageArgs args) {
             actor->m_Flags |= ACTOR_DRAWGROUP_INHERITED;
             break;
         }
-        return true;
-    case MSG_GET_INHERIT_DRAWGROUPID:
-        Args_Answer<uint32_t>(args, 1);
         return true;
     case MSG_CUR_DG:
         SendCommand(CurrentDrawGroup(actor), args);
@@ -265,11 +230,9 @@ bool ActorTree_HasStoredArgs(const TimedMessage* record, uint32_t* storedSize) {
 }
 
 int ActorTree_HandleMessage(CQVActor* actor, uint32_t id, MessageArgs args) {
+    if (const RowResult row = kTreeMessages.Apply(*actor, id, args)) return row.Ends() ? row.result : 1;
     if (HandleTransform(actor, id, args) || HandleDrawGroup(actor, id, args)) return 1;
     switch (id) {
-    case MSG_GET_NAME:
-        Args_AnswerText(args, 0, actor->m_Name);
-        return 1;
     case MSG_SET_SAVED_RECURSIVE:
         actor->m_Flags = Args_Get<uint32_t>(args) ? (actor->m_Flags | ACTOR_SAVED) : (actor->m_Flags & ~ACTOR_SAVED);
         SendToEachChild(actor, id, args);

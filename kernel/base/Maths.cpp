@@ -652,3 +652,14 @@ float Noise_Sample1D(float x) {
     const int k = static_cast<int>(wrapped) & (kNoiseSize - 1);
     return g_NoiseTable[k] + f * (g_NoiseTable[k + 1] - g_NoiseTable[k]);
 }
+
+uint8_t Color_ToByte(float c) {
+    if (c >= 1.0f) return 255;
+    if (!(c > 0.0f)) return 0;
+    return static_cast<uint8_t>(c * 255.0f + 0.5f);
+}
+
+uint32_t Color_ToArgb(float r, float g, float b, float a) {
+    return static_cast<uint32_t>(Color_ToByte(a)) << 24 | static_cast<uint32_t>(Color_ToByte(r)) << 16 |
+           static_cast<uint32_t>(Color_ToByte(g)) << 8 | Color_ToByte(b);
+}

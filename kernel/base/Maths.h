@@ -101,6 +101,20 @@ Vector4* Vec4_Lerp(Vector4* out, const Vector4& a, const Vector4& b, float t);
 // v / |v| when 1e-12 <= |v| <= 1e14; otherwise out = v.
 Vector3* Vec3_Normalize(Vector3* out, const Vector3& v);
 
+// The same as values, for expressions.
+inline Vector3 Vec3_Normalized(const Vector3& v) {
+    Vector3 out;
+    return *Vec3_Normalize(&out, v);
+}
+inline Vector3 Vec3_CrossProduct(const Vector3& a, const Vector3& b) {
+    Vector3 out;
+    return *Vec3_Cross(&out, a, b);
+}
+inline Vector3 Vec3_Lerped(const Vector3& a, const Vector3& b, float t) {
+    Vector3 out;
+    return *Vec3_Lerp(&out, a, b, t);
+}
+
 // (x, y, z, 1) times the matrix, without division by w.
 inline Vector3* Vec3_TransformPoint(Vector3* out, const Vector3& v, const Matrix& m) {
     const float x = v.x * m.m[0][0] + v.y * m.m[1][0] + v.z * m.m[2][0] + m.m[3][0];
@@ -229,6 +243,13 @@ bool Box_IntersectSphereTransformed(const Vector3& min, const Vector3& max, cons
                                     Vector3* surface);
 // Merges boxes whose union is not much bigger than the two together.
 void BoxList_MergeOverlapping(BoxList* list, float percent, int passes);
+
+// A colour channel of 0 to 1 as a byte, rounded; values past either end,
+// and no number at all, are held to 255 or 0.
+uint8_t Color_ToByte(float c);
+// Four channels of 0 to 1 as one word, alpha in the top byte, then red,
+// green and blue.
+uint32_t Color_ToArgb(float r, float g, float b, float a);
 
 // One-dimensional value noise in [-1, 1), period 4096.
 float Noise_Sample1D(float x);

@@ -2,6 +2,7 @@
 
 #include "kernel/actors/ActorFiles.h"
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/ClassMessages.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/EngineMessages.h"
 #include "kernel/actors/MessageArgs.h"
@@ -43,7 +44,35 @@ const char* TextArgument(MessageArgs args) { return Args_Text(args); }
 
 uint32_t WordArgument(MessageArgs args) { return Args_Get<uint32_t>(args); }
 
-void SetWord(MessageArgs args, uint32_t value) { Args_Answer(args, value); }
+// The weight, the maximum count and the name are those of the selected file.
+constexpr MessageRow kFileRows[] = {
+    SheetRow("File Properties", PROP_TITLE),
+    SheetRow("Files:", PROP_PICKER, MSG_SET_FILE_STRINGLIST, MSG_GET_FILE_STRINGLIST),
+    SheetRow("Add Actor File:|Add File|Actor File (*.qva) |*.qva|||", PROP_OPEN_FILE, MSG_SET_FILENAME),
+    SheetRow("Remove Selected File:|Remove File|", PROP_BUTTON, MSG_DELETE_FILEOBJECT),
+    SheetRow("Set Rand Weight.", PROP_SEPARATOR),
+    FieldRow<&CQVFile::SelectedWeight>(MSG_SET_FILE_RAND_WEIGHT, MSG_GET_FILE_RAND_WEIGHT, "Value:", PROP_UINT)
+        .Then<&CQVFile::KeepWeightInRange>(),
+    SheetRow("Set Maximum Count In Scene. ( 0 = no limit )", PROP_SEPARATOR),
+    FieldRow<&CQVFile::SelectedMaxCount>(MSG_SET_MAX_COUNT, MSG_GET_MAX_COUNT, "Value:", PROP_UINT),
+    SheetRow("Load Selected File:|Load|", PROP_BUTTON, MSG_LOAD_FILEOBJECT),
+    SheetRow("Unload File:|Unload|", PROP_BUTTON, MSG_UNLOAD_FILEOBJECT),
+    SheetRow("Save Loaded File:|Save|", PROP_BUTTON, MSG_SAVE_FILEOBJECT),
+    SheetRow("Save Loaded File As:|Save As|Actor File (*.qva) |*.qva|||", PROP_SAVE_FILE, MSG_SAVE_FILEOBJECT_AS,
+             MSG_GET_FILENAME),
+    SheetRow("Set Procent Off No File Loading", PROP_SEPARATOR),
+    FieldRow<&CQVFile::m_NoFilePercent>(MSG_SET_NON_FILE_RAND_WEIGHT, MSG_GET_NON_FILE_RAND_WEIGHT, "Procent:",
+                                        PROP_UINT)
+        .Then<&CQVFile::KeepPercentInRange>(),
+    BoolRow<&CQVFile::m_AutoLoad>(MSG_SET_AUTO_LOAD, MSG_GET_AUTO_LOAD, "Auto Load:", PROP_CHECK),
+    BoolRow<&CQVFile::m_AlwaysReload>(MSG_SET_ALWAYS_LOAD, MSG_GET_ALWAYS_LOAD, "Always Reload: (Never Save)",
+                                      PROP_CHECK),
+    // A set adds a file to the list.
+    FieldRow<&CQVFile::SelectedFile>(MSG_SET_FILENAME, MSG_GET_FILENAME).WholeValue().StoredBy<&CQVFile::AddFile>(),
+};
+constexpr MessageTable kFileMessages{
+    kFileRows, CopiedFields<&CQVFile::m_Files, &CQVFile::m_Weights, &CQVFile::m_MaxCounts, &CQVFile::m_Unnamed,
+                            &CQVFile::m_Selected, &CQVFile::m_Loaded, &CQVFile::m_Words>()};
 
 FileCountEntry* FindCount(const std::string& name) {
     for (FileCountEntry& entry : g_FileCountTable) {
@@ -68,17 +97,26 @@ CQVFile::CQVFile() {
 
 CQVFile::~CQVFile() { --g_FileActorCount; }
 
-void CQVFile::CopyFileMembers(const CQVFile& source) {
-    m_Files = source.m_Files;
-    m_Weights = source.m_Weights;
-    m_MaxCounts = source.m_MaxCounts;
-    m_Unnamed = source.m_Unnamed;
-    m_Selected = source.m_Selected;
-    m_Loaded = source.m_Loaded;
-    m_AlwaysReload = source.m_AlwaysReload;
-    m_AutoLoad = source.m_AutoLoad;
-    m_NoFilePercent = source.m_NoFilePercent;
-    std::copy(std::begin(source.m_Words), std::end(source.m_Words), std::begin(m_Words));
+std::string* CQVFile::SelectedFile() { return HasSelection() ? &m_Files[static_cast<size_t>(m_Selected)] : nullptr; }
+
+uint32_t* CQVFile::SelectedWeight() {
+    return HasSelection() ? &m_Weights[static_cast<size_t>(m_Selected)] : nullptr;
+}
+
+uint32_t* CQVFile::SelectedMaxCount() {
+    return HasSelection() ? &m_MaxCounts[static_cast<size_t>(m_Selected)] : nullptr;
+}
+
+void CQVFile::KeepWeightInRange() {
+    if (uint32_t* weight = SelectedWeight()) *weight = ClampWeight(*weight);
+}
+
+void CQVFile::KeepPercentInRange() { m_NoFilePercent = std::min(m_NoFilePercent, MAX_PERCENT); }
+
+void CQVFile::AddFile(const char* name) {
+    m_Files.push_back(name);
+    m_Weights.push_back(1);
+    m_MaxCounts.push_back(0);
 }
 
 int CQVFile::ChooseFile() {
@@ -210,6 +248,7 @@ int CQVFile::LoadFileObject() {
 }
 
 int CQVFile::HandleMessage(uint32_t id, MessageArgs args) {
+    if (const RowResult row = kFileMessages.Apply(*this, id, args); row.Ends()) return row.result;
     const bool selected = HasSelection();
     const size_t index = selected ? static_cast<size_t>(m_Selected) : 0;
     switch (id) {
@@ -229,7 +268,7 @@ int CQVFile::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_CREATE: {
         CQVActor* source = Args_Pointer<CQVActor>(id, args);
         const int result = CQVActor::HandleMessage(id, args);
-        if (source && source->m_ClassType == CLASS_FILE) CopyFileMembers(*static_cast<CQVFile*>(source));
+        if (source && source->m_ClassType == CLASS_FILE) kFileMessages.Copy(*this, *source);
         return result;
     }
     case MSG_SET_SAVED_RECURSIVE:
@@ -243,16 +282,6 @@ int CQVFile::HandleMessage(uint32_t id, MessageArgs args) {
         return 1;
     case MSG_NO_SPAWNED:
         return 0;
-    case MSG_SET_FILENAME:
-        if (const char* name = TextArgument(args)) {
-            m_Files.push_back(name);
-            m_Weights.push_back(1);
-            m_MaxCounts.push_back(0);
-        }
-        break;
-    case MSG_GET_FILENAME:
-        if (selected) Args_AnswerText(args, 0, m_Files[index]);
-        break;
     case MSG_SET_FILE_STRINGLIST:
         if (const char* name = TextArgument(args)) {
             for (size_t i = m_Files.size(); i-- > 0;) {
@@ -265,36 +294,6 @@ int CQVFile::HandleMessage(uint32_t id, MessageArgs args) {
         break;
     case MSG_GET_FILE_STRINGLIST:
         if (auto* names = Args_Pointer<std::vector<std::string>>(id, args)) *names = m_Files;
-        break;
-    case MSG_SET_FILE_RAND_WEIGHT:
-        if (selected) m_Weights[index] = ClampWeight(WordArgument(args));
-        break;
-    case MSG_GET_FILE_RAND_WEIGHT:
-        if (selected) SetWord(args, m_Weights[index]);
-        break;
-    case MSG_SET_MAX_COUNT:
-        if (selected) m_MaxCounts[index] = WordArgument(args);
-        break;
-    case MSG_GET_MAX_COUNT:
-        if (selected) SetWord(args, m_MaxCounts[index]);
-        break;
-    case MSG_SET_NON_FILE_RAND_WEIGHT:
-        m_NoFilePercent = std::min(WordArgument(args), MAX_PERCENT);
-        break;
-    case MSG_GET_NON_FILE_RAND_WEIGHT:
-        SetWord(args, m_NoFilePercent);
-        break;
-    case MSG_SET_ALWAYS_LOAD:
-        m_AlwaysReload = WordArgument(args) ? 1 : 0;
-        break;
-    case MSG_GET_ALWAYS_LOAD:
-        SetWord(args, m_AlwaysReload);
-        break;
-    case MSG_SET_AUTO_LOAD:
-        m_AutoLoad = WordArgument(args) ? 1 : 0;
-        break;
-    case MSG_GET_AUTO_LOAD:
-        SetWord(args, m_AutoLoad);
         break;
     case MSG_LOAD_FILEOBJECT_IN_GAME:
         if (selected) {
@@ -383,21 +382,5 @@ void CQVFile::RegisterProperties() {
                   "File Actor is a placeholder in the hirarchy where to insert object from a actorfile (*.qva), it "
                   "can hold multiple file names, and randomly select different files on construction.",
                   {CLASS_BASE, CLASS_FILE});
-    record.AddProperty("File Properties", PROP_TITLE, 0, 0);
-    record.AddProperty("Files:", PROP_PICKER, MSG_SET_FILE_STRINGLIST, MSG_GET_FILE_STRINGLIST);
-    record.AddProperty("Add Actor File:|Add File|Actor File (*.qva) |*.qva|||", PROP_OPEN_FILE, MSG_SET_FILENAME, 0);
-    record.AddProperty("Remove Selected File:|Remove File|", PROP_BUTTON, MSG_DELETE_FILEOBJECT, 0);
-    record.AddProperty("Set Rand Weight.", PROP_SEPARATOR, 0, 0);
-    record.AddProperty("Value:", PROP_UINT, MSG_SET_FILE_RAND_WEIGHT, MSG_GET_FILE_RAND_WEIGHT);
-    record.AddProperty("Set Maximum Count In Scene. ( 0 = no limit )", PROP_SEPARATOR, 0, 0);
-    record.AddProperty("Value:", PROP_UINT, MSG_SET_MAX_COUNT, MSG_GET_MAX_COUNT);
-    record.AddProperty("Load Selected File:|Load|", PROP_BUTTON, MSG_LOAD_FILEOBJECT, 0);
-    record.AddProperty("Unload File:|Unload|", PROP_BUTTON, MSG_UNLOAD_FILEOBJECT, 0);
-    record.AddProperty("Save Loaded File:|Save|", PROP_BUTTON, MSG_SAVE_FILEOBJECT, 0);
-    record.AddProperty("Save Loaded File As:|Save As|Actor File (*.qva) |*.qva|||", PROP_SAVE_FILE,
-                       MSG_SAVE_FILEOBJECT_AS, MSG_GET_FILENAME);
-    record.AddProperty("Set Procent Off No File Loading", PROP_SEPARATOR, 0, 0);
-    record.AddProperty("Procent:", PROP_UINT, MSG_SET_NON_FILE_RAND_WEIGHT, MSG_GET_NON_FILE_RAND_WEIGHT);
-    record.AddProperty("Auto Load:", PROP_CHECK, MSG_SET_AUTO_LOAD, MSG_GET_AUTO_LOAD);
-    record.AddProperty("Always Reload: (Never Save)", PROP_CHECK, MSG_SET_ALWAYS_LOAD, MSG_GET_ALWAYS_LOAD);
+    kFileMessages.AddSheet(record);
 }

@@ -28,6 +28,15 @@ public:
     int SaveLoaded(const std::string& name);
 
     bool HasSelection() const { return m_Selected >= 0 && static_cast<size_t>(m_Selected) < m_Files.size(); }
+    // The selected file's name, weight and maximum count; null without a selection.
+    std::string* SelectedFile();
+    uint32_t* SelectedWeight();
+    uint32_t* SelectedMaxCount();
+    // A weight is 1 to 100, the no-file share at most 100 percent.
+    void KeepWeightInRange();
+    void KeepPercentInRange();
+    // Appends a file with weight 1 and no maximum.
+    void AddFile(const char* name);
 
     uint32_t m_Unnamed = 0;
     std::vector<std::string> m_Files; // relative to the data directory
@@ -47,7 +56,6 @@ private:
     bool IncludesItself() const;
     void Unload();
     int LoadFileObject();
-    void CopyFileMembers(const CQVFile& source);
 };
 
 // How many File actors are alive.

@@ -3,6 +3,7 @@
 #include "kernel/base/Path.h"
 
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/ClassMessages.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/MessageIds.h"
@@ -17,6 +18,20 @@ namespace {
 constexpr uint32_t SAVE_FILE_FLAGS = 2;
 
 const char* TextArgument(MessageArgs args) { return Args_Text(args); }
+
+// The file name's pair ends at the FileIO: no event script runs for it.
+constexpr MessageRow kFileIORows[] = {
+    SheetRow("FileIO Properties", PROP_TITLE),
+    FieldRow<&CQVFileIO::m_FileName>(MSG_SET_FILENAME, MSG_GET_FILENAME, "File Name:", PROP_STRING)
+        .WholeValue()
+        .Returns(1),
+    SheetRow("Open Actor File:|Open|Actor File (*.qva) |*.qva|||", PROP_OPEN_FILE, MSG_OPEN_FILE, MSG_GET_FILENAME),
+    SheetRow("Save Actor File As:|Save As|Actor File (*.qva) |*.qva|||", PROP_SAVE_FILE, MSG_SAVE_FILE,
+             MSG_GET_FILENAME),
+    SheetRow("Unload This File Group...", PROP_SEPARATOR),
+    SheetRow("Unload File:|Unload|", PROP_BUTTON, MSG_UNLOAD_FILE),
+};
+constexpr MessageTable kFileIOMessages{kFileIORows};
 
 }  // namespace
 
@@ -47,13 +62,8 @@ void CQVFileIO::UnloadActors() {
 }
 
 int CQVFileIO::HandleMessage(uint32_t id, MessageArgs args) {
+    if (const RowResult row = kFileIOMessages.Apply(*this, id, args); row.Ends()) return row.result;
     switch (id) {
-    case MSG_SET_FILENAME:
-        if (const char* name = TextArgument(args)) m_FileName = name;
-        return 1;
-    case MSG_GET_FILENAME:
-        Args_AnswerText(args, 0, m_FileName);
-        return 1;
     case MSG_OPEN_FILE: {
         const char* name = TextArgument(args);
         if (name == nullptr || g_ActorSystem == nullptr) return 0;
@@ -85,12 +95,5 @@ void CQVFileIO::RegisterProperties() {
     ClassRecord& record = g_ClassRecords[CLASS_FILEIO];
     record.Define("FileIO", "FileIO actor is responsible for saving and loading actorfiles (*.qva)",
                   {CLASS_BASE, CLASS_FILEIO});
-    record.AddProperty("FileIO Properties", PROP_TITLE, 0, 0);
-    record.AddProperty("File Name:", PROP_STRING, MSG_SET_FILENAME, MSG_GET_FILENAME);
-    record.AddProperty("Open Actor File:|Open|Actor File (*.qva) |*.qva|||", PROP_OPEN_FILE, MSG_OPEN_FILE,
-                       MSG_GET_FILENAME);
-    record.AddProperty("Save Actor File As:|Save As|Actor File (*.qva) |*.qva|||", PROP_SAVE_FILE, MSG_SAVE_FILE,
-                       MSG_GET_FILENAME);
-    record.AddProperty("Unload This File Group...", PROP_SEPARATOR, 0, 0);
-    record.AddProperty("Unload File:|Unload|", PROP_BUTTON, MSG_UNLOAD_FILE, 0);
+    kFileIOMessages.AddSheet(record);
 }

@@ -2,6 +2,7 @@
 #include "services/storage/SaveStorage.h"
 
 #include "kernel/base/Clock.h"
+#include "kernel/base/Maths.h"
 #include "platform/Window.h"
 #include "services/graphics/Graphics.h"
 #include "services/sound/Sound.h"
@@ -42,12 +43,6 @@ int CreateSoundDevice(HWND window) {
 // on the device; the engine gives them up and sets them again around it.
 void ReleaseBeforeDeviceReset() { g_Engine->ReleaseDeviceFonts(); }
 void RestoreAfterDeviceReset() { g_Engine->RestoreDeviceState(); }
-
-uint8_t ColorByte(float c) {
-    if (c >= 1.0f) return 255;
-    if (!(c > 0.0f)) return 0;
-    return static_cast<uint8_t>(c * 255.0f + 0.5f);
-}
 
 // Truncates a scaled colour channel as the integer conversion does; values
 // beyond 32 bits are clamped first so the conversion stays defined.
@@ -184,8 +179,7 @@ void CQVEngine::FillScreenRect(int left, int top, int right, int bottom, float r
     PlatformDevice* device = CQVGraphics::GetInstance()->GetDevice();
     if (device == nullptr) return;
     ForceRenderStates(0xFFFFFFFF);
-    const uint32_t color = static_cast<uint32_t>(ColorByte(a)) << 24 | static_cast<uint32_t>(ColorByte(r)) << 16 |
-                           static_cast<uint32_t>(ColorByte(g)) << 8 | ColorByte(b);
+    const uint32_t color = Color_ToArgb(r, g, b, a);
     // Texture coordinates sit a hair inside each texel's start.
     const float u0 = 0.000005f, u1 = 1.000005f;
     const float x0 = static_cast<float>(left), y0 = static_cast<float>(top);

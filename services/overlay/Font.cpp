@@ -1,5 +1,6 @@
 #include "services/overlay/Overlay.h"
 
+#include "kernel/base/Maths.h"
 #include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
 #include "services/graphics/Texture.h"
@@ -17,12 +18,6 @@ namespace {
 
 CQVFontItem* g_CurrentFont = nullptr;
 
-uint8_t ColorByte(float c) {
-    if (c >= 1.0f) return 255;
-    if (!(c > 0.0f)) return 0;
-    return static_cast<uint8_t>(c * 255.0f + 0.5f);
-}
-
 PlatformDevice* CurrentDevice() {
     CQVGraphics* graphics = CQVGraphics::GetInstance();
     return graphics != nullptr ? graphics->GetDevice() : nullptr;
@@ -37,10 +32,7 @@ FontRasterizer* RasterizerOf(CQVFontItem* font) {
 
 }  // namespace
 
-uint32_t Overlay_ColorToArgb(float r, float g, float b, float a) {
-    return static_cast<uint32_t>(ColorByte(a)) << 24 | static_cast<uint32_t>(ColorByte(r)) << 16 |
-           static_cast<uint32_t>(ColorByte(g)) << 8 | ColorByte(b);
-}
+uint32_t Overlay_ColorToArgb(float r, float g, float b, float a) { return Color_ToArgb(r, g, b, a); }
 
 // The library's font items reach their rasteriser here.
 int LibraryCall_RasterizeFont(CQVFontItem* item) {

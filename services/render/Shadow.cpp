@@ -80,10 +80,6 @@ inline void Put(uint8_t*& out, const Vector3& p) {
     out += kPositionStride;
 }
 
-inline Vector3 Cross(const Vector3& a, const Vector3& b) {
-    return Vector3(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
-}
-
 // The first frame with a shadow must not wait for the device to build what
 // the volumes and the darkening quad draw with: both are prepared with the
 // pass's states at start-up, and the device is left as the pass leaves it.
@@ -212,7 +208,7 @@ HRESULT ShadowVolume_Build(CQVShadowVolume* volume, const RenderItem* item, cons
         const Vector3 p0 = Vertex_GetPosition(vertices, stride, index[0]);
         const Vector3 p1 = Vertex_GetPosition(vertices, stride, index[1]);
         const Vector3 p2 = Vertex_GetPosition(vertices, stride, index[2]);
-        const Vector3 normal = Cross(p2 - p1, p1 - p0);
+        const Vector3 normal = Vec3_CrossProduct(p2 - p1, p1 - p0);
         if (Vec3_Dot(normal, p0 - light) >= 0.0f) {
             ShadowVolume_ToggleEdge(edges, &edgeCount, index[0], index[1]);
             ShadowVolume_ToggleEdge(edges, &edgeCount, index[1], index[2]);

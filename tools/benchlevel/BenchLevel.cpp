@@ -380,18 +380,18 @@ private:
         SetMaterialArgs material{m_ParticleMaterial, 0};
         fountain->HandleMessage(MSG_SET_MATERIAL_1C0, Args_Of(&material));
         Sample_Send(fountain, MSG_SET_PARTICLE_TYPE, 14u);  // Water
-        Sample_Send(fountain, 1146u, PARTICLE_FULL_OVERRIDE);
-        Sample_Send(fountain, 1148u, 200u);                        // Max Particles
-        Sample_Send(fountain, 1150u, 120.0f);                      // EmitFlowSpeed
-        Sample_Send(fountain, 1154u, 60.0f);                       // EmitSpeed
-        Sample_Send(fountain, 1156u, 0.5f);                        // EmitSpeedV
-        Sample_Send(fountain, 1168u, 1.5f);                        // Life
-        Sample_Send(fountain, 1172u, 5.0f);                        // Size
-        Sample_Send(fountain, 1182u, 1.0f);                        // GravityMul
-        Sample_Send(fountain, 1186u, Vector3(0.0f, 300.0f, 0.0f)); // Movement
-        Sample_Send(fountain, 1188u, Vector3(0.0f, 0.25f, 0.0f));  // MovementV
-        Sample_Send(fountain, 1190u, 0.85f);                       // Opacity
-        Sample_Send(fountain, 1200u, 0.5f);                        // FadeOutTime
+        Sample_Send(fountain, MSG_SET_PARTICLE_TYPE_OVERRIDE, PARTICLE_FULL_OVERRIDE);
+        Sample_Send(fountain, MSG_SET_PARTICLE_MAX_PARTICLES, 200u);                        // Max Particles
+        Sample_Send(fountain, MSG_SET_PARTICLE_EMIT_FLOW_SPEED, 120.0f);                      // EmitFlowSpeed
+        Sample_Send(fountain, MSG_SET_PARTICLE_EMIT_SPEED, 60.0f);                       // EmitSpeed
+        Sample_Send(fountain, MSG_SET_PARTICLE_EMIT_SPEED_V, 0.5f);                        // EmitSpeedV
+        Sample_Send(fountain, MSG_SET_PARTICLE_LIFE, 1.5f);                        // Life
+        Sample_Send(fountain, MSG_SET_PARTICLE_SIZE, 5.0f);                        // Size
+        Sample_Send(fountain, MSG_SET_PARTICLE_GRAVITY_MUL, 1.0f);                        // GravityMul
+        Sample_Send(fountain, MSG_SET_PARTICLE_MOVEMENT, Vector3(0.0f, 300.0f, 0.0f)); // Movement
+        Sample_Send(fountain, MSG_SET_PARTICLE_MOVEMENT_V, Vector3(0.0f, 0.25f, 0.0f));  // MovementV
+        Sample_Send(fountain, MSG_SET_PARTICLE_OPACITY, 0.85f);                       // Opacity
+        Sample_Send(fountain, MSG_SET_PARTICLE_FADE_OUT_TIME, 0.5f);                        // FadeOutTime
         ++made.emitters;
     }
 
@@ -429,20 +429,17 @@ private:
         // the run's frames (half a sine), looking left and right.
         CQVActor* rig = Make(CLASS_MATRIX_ANIMATION, "Camera Rig", m_World);
         if (rig == nullptr) return;
-        constexpr uint32_t MSG_MA_SET_POSITION = 1372, MSG_MA_ADD_LAYER = 1380, MSG_MA_SELECT_LAYER = 1382;
-        constexpr uint32_t MSG_MA_ROTATION_SIN_MUL = 1386, MSG_MA_ROTATION_SIN_FREQ = 1388;
-        constexpr uint32_t MSG_MA_POSITION_SIN_OFF = 1394, MSG_MA_POSITION_SIN_MUL = 1396, MSG_MA_POSITION_SIN_FREQ = 1398;
         const float x = static_cast<float>(kWay) * kRoom;
         const float startZ = -kRoom / 2 + 150.0f, endZ = (static_cast<float>(kRows) - 0.5f) * kRoom - 250.0f;
         const float seconds = std::max(1.0f, static_cast<float>(m_Frames) / 60.0f);
-        Sample_Send(rig, MSG_MA_SET_POSITION, Vector3(x, 160.0f, (startZ + endZ) * 0.5f));
+        Sample_Send(rig, MSG_SET_MA_POSITION, Vector3(x, 160.0f, (startZ + endZ) * 0.5f));
         rig->HandleMessage(MSG_MA_ADD_LAYER, nullptr);
         rig->HandleMessage(MSG_MA_SELECT_LAYER, Args_Of("Layer 0"));
-        Sample_Send(rig, MSG_MA_POSITION_SIN_MUL, Vector3(0.0f, 6.0f, (endZ - startZ) * 0.5f));
-        Sample_Send(rig, MSG_MA_POSITION_SIN_FREQ, Vector3(1.0f, 1.3f, 3.14159265f / seconds));
-        Sample_Send(rig, MSG_MA_POSITION_SIN_OFF, Vector3(0.0f, 0.0f, -1.5707964f));
-        Sample_Send(rig, MSG_MA_ROTATION_SIN_MUL, Vector3(0.0f, 0.5f, 0.0f));
-        Sample_Send(rig, MSG_MA_ROTATION_SIN_FREQ, Vector3(1.0f, 0.6f, 1.0f));
+        Sample_Send(rig, MSG_SET_MA_POSITION_SIN_MUL, Vector3(0.0f, 6.0f, (endZ - startZ) * 0.5f));
+        Sample_Send(rig, MSG_SET_MA_POSITION_SIN_FREQ, Vector3(1.0f, 1.3f, 3.14159265f / seconds));
+        Sample_Send(rig, MSG_SET_MA_POSITION_SIN_OFF, Vector3(0.0f, 0.0f, -1.5707964f));
+        Sample_Send(rig, MSG_SET_MA_ROTATION_SIN_MUL, Vector3(0.0f, 0.5f, 0.0f));
+        Sample_Send(rig, MSG_SET_MA_ROTATION_SIN_FREQ, Vector3(1.0f, 0.6f, 1.0f));
 
         CQVActor* camera = Make(CLASS_CAMERA, "Bench Camera", rig);
         if (camera == nullptr) return;

@@ -9,12 +9,6 @@ namespace {
 constexpr float kPi = 3.14159265f;
 
 
-Vector3 Normalized(const Vector3& v) {
-    Vector3 n;
-    Vec3_Normalize(&n, v);
-    return n;
-}
-
 float Axis(const Vector3& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
 
 Vector3 FromAxes(int a, float va, int b, float vb, int c, float vc) {
@@ -198,7 +192,7 @@ MeshGeometry MeshBuild_Sphere(const Vector3& centre, float radius, uint32_t ring
         for (uint32_t s = 0; s < segments; ++s) {
             const uint16_t a = static_cast<uint16_t>(r * row + s), b = static_cast<uint16_t>(a + 1);
             const uint16_t c = static_cast<uint16_t>(a + row), d = static_cast<uint16_t>(c + 1);
-            const Vector3 facing = Normalized(g.vertices[a].normal + g.vertices[d].normal);
+            const Vector3 facing = Vec3_Normalized(g.vertices[a].normal + g.vertices[d].normal);
             // The quads at the poles shrink to one triangle.
             if (r > 0) g.AddTriangle(a, b, d, facing);
             if (r + 1 < rings) g.AddTriangle(a, d, c, facing);
@@ -219,7 +213,7 @@ MeshGeometry MeshBuild_Terrain(const Vector3& origin, float size, uint32_t cells
             const float dz = height(x, z + step * 0.5f) - height(x, z - step * 0.5f);
             const Vector2 uv{static_cast<float>(i) / static_cast<float>(cells),
                              static_cast<float>(j) / static_cast<float>(cells)};
-            g.AddVertex({Vector3(x, origin.y + height(x, z), z), Normalized(Vector3(-dx, step, -dz)), uv, uv});
+            g.AddVertex({Vector3(x, origin.y + height(x, z), z), Vec3_Normalized(Vector3(-dx, step, -dz)), uv, uv});
         }
     }
     const uint32_t row = cells + 1;
@@ -387,7 +381,7 @@ AnbFile MeshBuild_WavingFlag(float width, float height, uint32_t cells, uint32_t
                 const float z = amplitude * s * std::sin(wave);
                 const float slope = amplitude * (std::sin(wave) + s * 2.0f * kPi * std::cos(wave)) / width;
                 vertices.push_back({Vector3(s * width, static_cast<float>(j) / static_cast<float>(cells) * height, z),
-                                    Normalized(Vector3(slope, 0.0f, -1.0f))});
+                                    Vec3_Normalized(Vector3(slope, 0.0f, -1.0f))});
             }
         }
         part.frames.push_back(std::move(vertices));

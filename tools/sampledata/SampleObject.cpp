@@ -46,20 +46,6 @@ constexpr uint32_t kShadowBucket = 1u << 4;
 // Shape types of the meshes' subsets: a box the bodies collide with.
 constexpr uint32_t kShapeBox = 2;
 
-// The messages of the Lod's level picker and of the Matrix Animation (ids only).
-constexpr uint32_t MSG_LOD_SELECT_LEVEL = 1771;
-constexpr uint32_t MSG_MA_SET_POSITION = 1372;
-constexpr uint32_t MSG_MA_SET_ROTATION = 1374;  // the constant spin, radians per second about x, y, z
-constexpr uint32_t MSG_MA_ADD_LAYER = 1380;
-constexpr uint32_t MSG_MA_SELECT_LAYER = 1382;
-constexpr uint32_t MSG_MA_ROTATION_SIN_MUL = 1386;
-constexpr uint32_t MSG_MA_ROTATION_SIN_FREQ = 1388;
-constexpr uint32_t MSG_MA_POSITION_SIN_OFF = 1394;
-constexpr uint32_t MSG_MA_POSITION_SIN_MUL = 1396;
-constexpr uint32_t MSG_MA_POSITION_SIN_FREQ = 1398;
-constexpr uint32_t MSG_MA_POSITION_NOISE_MUL = 1400;
-constexpr uint32_t MSG_MA_POSITION_NOISE_FREQ = 1402;
-
 // Planks: lengthwise grain in two browns with darker seams.
 std::vector<uint32_t> Planks(uint32_t side) {
     std::vector<uint32_t> pixels(side * side);
@@ -239,14 +225,14 @@ void SampleObject_AddActors(SampleLevel& level) {
             // A crate turning and bobbing in the air on the right of the
             // second room, its shadow sliding over the floor below it.
             if (CQVActor* spinner = level.Make(CLASS_MATRIX_ANIMATION, "Spinner", room.group)) {
-                Sample_Send(spinner, MSG_MA_SET_POSITION, Vector3(cx + 170.0f, 80.0f, cz - 100.0f));
-                Sample_Send(spinner, MSG_MA_SET_ROTATION, Vector3(0.0f, 0.8f, 0.0f));
+                Sample_Send(spinner, MSG_SET_MA_POSITION, Vector3(cx + 170.0f, 80.0f, cz - 100.0f));
+                Sample_Send(spinner, MSG_SET_MA_ROTATION, Vector3(0.0f, 0.8f, 0.0f));
                 spinner->HandleMessage(MSG_MA_ADD_LAYER, nullptr);
                 spinner->HandleMessage(MSG_MA_SELECT_LAYER, Args_Of("Layer 0"));
-                Sample_Send(spinner, MSG_MA_POSITION_SIN_MUL, Vector3(0.0f, 20.0f, 0.0f));
-                Sample_Send(spinner, MSG_MA_POSITION_SIN_FREQ, Vector3(1.0f, 1.5f, 1.0f));
-                Sample_Send(spinner, MSG_MA_ROTATION_SIN_MUL, Vector3(0.15f, 0.0f, 0.1f));
-                Sample_Send(spinner, MSG_MA_ROTATION_SIN_FREQ, Vector3(1.1f, 1.0f, 0.7f));
+                Sample_Send(spinner, MSG_SET_MA_POSITION_SIN_MUL, Vector3(0.0f, 20.0f, 0.0f));
+                Sample_Send(spinner, MSG_SET_MA_POSITION_SIN_FREQ, Vector3(1.0f, 1.5f, 1.0f));
+                Sample_Send(spinner, MSG_SET_MA_ROTATION_SIN_MUL, Vector3(0.15f, 0.0f, 0.1f));
+                Sample_Send(spinner, MSG_SET_MA_ROTATION_SIN_FREQ, Vector3(1.1f, 1.0f, 0.7f));
                 // The crate's middle on the spinner's axis.
                 PlaceMesh(level, spinner, "Spinning Crate", crate, Vector3(0.0f, -40.0f, 0.0f));
             }
@@ -301,16 +287,16 @@ void SampleObject_AddActors(SampleLevel& level) {
     const SampleRoom& first = level.rooms.front();
     const float startZ = first.min.z + 200.0f, endZ = last.max.z - 300.0f;
     const float cx = (first.min.x + first.max.x) * 0.5f;
-    Sample_Send(rig, MSG_MA_SET_POSITION, Vector3(cx, 160.0f, (startZ + endZ) * 0.5f));
+    Sample_Send(rig, MSG_SET_MA_POSITION, Vector3(cx, 160.0f, (startZ + endZ) * 0.5f));
     rig->HandleMessage(MSG_MA_ADD_LAYER, nullptr);
     rig->HandleMessage(MSG_MA_SELECT_LAYER, Args_Of("Layer 0"));
     // z = middle + half the way x sin(t x 0.157 - pi/2): starts in the first room.
-    Sample_Send(rig, MSG_MA_POSITION_SIN_MUL, Vector3(0.0f, 6.0f, (endZ - startZ) * 0.5f));
-    Sample_Send(rig, MSG_MA_POSITION_SIN_FREQ, Vector3(1.0f, 1.3f, 0.157f));
-    Sample_Send(rig, MSG_MA_POSITION_SIN_OFF, Vector3(0.0f, 0.0f, -1.5707964f));
-    Sample_Send(rig, MSG_MA_POSITION_NOISE_MUL, Vector3(40.0f, 0.0f, 0.0f));
-    Sample_Send(rig, MSG_MA_POSITION_NOISE_FREQ, Vector3(0.3f, 1.0f, 1.0f));
-    Sample_Send(rig, MSG_MA_ROTATION_SIN_MUL, Vector3(0.0f, 0.6f, 0.0f));
-    Sample_Send(rig, MSG_MA_ROTATION_SIN_FREQ, Vector3(1.0f, 0.35f, 1.0f));
+    Sample_Send(rig, MSG_SET_MA_POSITION_SIN_MUL, Vector3(0.0f, 6.0f, (endZ - startZ) * 0.5f));
+    Sample_Send(rig, MSG_SET_MA_POSITION_SIN_FREQ, Vector3(1.0f, 1.3f, 0.157f));
+    Sample_Send(rig, MSG_SET_MA_POSITION_SIN_OFF, Vector3(0.0f, 0.0f, -1.5707964f));
+    Sample_Send(rig, MSG_SET_MA_POSITION_RND_MUL, Vector3(40.0f, 0.0f, 0.0f));
+    Sample_Send(rig, MSG_SET_MA_POSITION_RND_FREQ, Vector3(0.3f, 1.0f, 1.0f));
+    Sample_Send(rig, MSG_SET_MA_ROTATION_SIN_MUL, Vector3(0.0f, 0.6f, 0.0f));
+    Sample_Send(rig, MSG_SET_MA_ROTATION_SIN_FREQ, Vector3(1.0f, 0.35f, 1.0f));
     level.cameraRig = rig;
 }

@@ -85,25 +85,25 @@ void SampleParticle_AddActors(SampleLevel& level) {
 
     // Water thrown up and outward that falls back under gravity.
     Sample_Send(fountain, MSG_SET_PARTICLE_TYPE, 14u);  // Water
-    Sample_Send(fountain, 1146u, PARTICLE_FULL_OVERRIDE);
-    Sample_Send(fountain, 1148u, 400u);                        // Max Particles
-    Sample_Send(fountain, 1150u, 160.0f);                      // EmitFlowSpeed
-    Sample_Send(fountain, 1154u, 60.0f);                       // EmitSpeed
-    Sample_Send(fountain, 1156u, 0.5f);                        // EmitSpeedV
-    Sample_Send(fountain, 1158u, 4.0f);                        // EmitPosV
-    Sample_Send(fountain, 1160u, 1.0f);                        // EmitAngleV
-    Sample_Send(fountain, 1168u, 1.6f);                        // Life
-    Sample_Send(fountain, 1170u, 0.3f);                        // LifeV
-    Sample_Send(fountain, 1172u, 5.0f);                        // Size
-    Sample_Send(fountain, 1174u, 0.4f);                        // SizeV
-    Sample_Send(fountain, 1182u, 1.0f);                        // GravityMul
-    Sample_Send(fountain, 1184u, 1.0f);                        // AirResMul
-    Sample_Send(fountain, 1186u, Vector3(0.0f, 330.0f, 0.0f)); // Movement
-    Sample_Send(fountain, 1188u, Vector3(0.0f, 0.25f, 0.0f));  // MovementV
-    Sample_Send(fountain, 1190u, 0.85f);                       // Opacity
-    Sample_Send(fountain, 1192u, 0.3f);                        // OpacityV
-    Sample_Send(fountain, 1198u, 0.05f);                       // FadeInTime
-    Sample_Send(fountain, 1200u, 0.5f);                        // FadeOutTime
-    Sample_Send(fountain, 1204u, 8u);                          // TileNr
-    Sample_Send(fountain, 1206u, 8u);                          // TileNrV
+    Sample_Send(fountain, MSG_SET_PARTICLE_TYPE_OVERRIDE, PARTICLE_FULL_OVERRIDE);
+    Sample_Send(fountain, MSG_SET_PARTICLE_MAX_PARTICLES, 400u);                        // Max Particles
+    Sample_Send(fountain, MSG_SET_PARTICLE_EMIT_FLOW_SPEED, 160.0f);                      // EmitFlowSpeed
+    Sample_Send(fountain, MSG_SET_PARTICLE_EMIT_SPEED, 60.0f);                       // EmitSpeed
+    Sample_Send(fountain, MSG_SET_PARTICLE_EMIT_SPEED_V, 0.5f);                        // EmitSpeedV
+    Sample_Send(fountain, MSG_SET_PARTICLE_EMIT_POS_V, 4.0f);                        // EmitPosV
+    Sample_Send(fountain, MSG_SET_PARTICLE_EMIT_ANGLE_V, 1.0f);                        // EmitAngleV
+    Sample_Send(fountain, MSG_SET_PARTICLE_LIFE, 1.6f);                        // Life
+    Sample_Send(fountain, MSG_SET_PARTICLE_LIFE_V, 0.3f);                        // LifeV
+    Sample_Send(fountain, MSG_SET_PARTICLE_SIZE, 5.0f);                        // Size
+    Sample_Send(fountain, MSG_SET_PARTICLE_SIZE_V, 0.4f);                        // SizeV
+    Sample_Send(fountain, MSG_SET_PARTICLE_GRAVITY_MUL, 1.0f);                        // GravityMul
+    Sample_Send(fountain, MSG_SET_PARTICLE_AIR_RES_MUL, 1.0f);                        // AirResMul
+    Sample_Send(fountain, MSG_SET_PARTICLE_MOVEMENT, Vector3(0.0f, 330.0f, 0.0f)); // Movement
+    Sample_Send(fountain, MSG_SET_PARTICLE_MOVEMENT_V, Vector3(0.0f, 0.25f, 0.0f));  // MovementV
+    Sample_Send(fountain, MSG_SET_PARTICLE_OPACITY, 0.85f);                       // Opacity
+    Sample_Send(fountain, MSG_SET_PARTICLE_OPACITY_V, 0.3f);                        // OpacityV
+    Sample_Send(fountain, MSG_SET_PARTICLE_FADE_IN_TIME, 0.05f);                       // FadeInTime
+    Sample_Send(fountain, MSG_SET_PARTICLE_FADE_OUT_TIME, 0.5f);                        // FadeOutTime
+    Sample_Send(fountain, MSG_SET_PARTICLE_TILE_NR, 8u);                          // TileNr
+    Sample_Send(fountain, MSG_SET_PARTICLE_TILE_NR_V, 8u);                          // TileNrV
 }

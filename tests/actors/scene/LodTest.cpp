@@ -136,8 +136,8 @@ TEST_F(LodTest, ALevelWhoseChildIsDeletedIsPassedOver) {
 }
 
 TEST_F(LodTest, TheRowsEditTheLevelPickedByItsName) {
-    // 1771 picks by "Level n" and answers 4; 1772 lists the names.
-    EXPECT_EQ(lod->HandleMessage(1771, Args_Of("Level 2")), 4);
+    // The picker picks by "Level n" and answers 4; its list holds the names.
+    EXPECT_EQ(lod->HandleMessage(MSG_LOD_SELECT_LEVEL, Args_Of("Level 2")), 4);
     EXPECT_EQ(lod->m_Selected, 1);
     EXPECT_EQ(Send(lod, MSG_SET_LOD_LEVEL_DISTANCE, 750.0f), 1);
     EXPECT_EQ(Send(lod, MSG_SET_LOD_LEVEL_FADE, 0.5f), 1);
@@ -145,11 +145,11 @@ TEST_F(LodTest, TheRowsEditTheLevelPickedByItsName) {
     EXPECT_EQ(Ask<float>(lod, MSG_GET_LOD_LEVEL_FADE), 0.5f);
     std::vector<std::string> names;
     std::vector<std::string>* out = &names;
-    lod->HandleMessage(1772, Args_Of(&out));
+    lod->HandleMessage(MSG_LOD_LEVEL_NAMES, Args_Of(&out));
     EXPECT_EQ(names, (std::vector<std::string>{"Level 1", "Level 2", "Level 3", "Level 4"}));
 
     // A name of no level leaves none picked: the rows then do nothing.
-    lod->HandleMessage(1771, Args_Of("Level 7"));
+    lod->HandleMessage(MSG_LOD_SELECT_LEVEL, Args_Of("Level 7"));
     EXPECT_EQ(lod->m_Selected, -1);
     Send(lod, MSG_SET_LOD_LEVEL_DISTANCE, 5.0f);
     EXPECT_EQ(Ask<float>(lod, MSG_GET_LOD_LEVEL_DISTANCE, -1.0f), -1.0f);

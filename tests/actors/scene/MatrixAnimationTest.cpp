@@ -17,25 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum : uint32_t {
-    SET_POSITION = 1372,
-    GET_POSITION = 1373,
-    SET_ROTATION = 1374,
-    SET_DIR_BY_MOV = 1376,
-    GET_DIR_BY_MOV = 1377,
-    ADD_LAYER = 1380,
-    DELETE_LAYER = 1381,
-    SELECT_LAYER = 1382,
-    LAYER_NAMES = 1383,
-    SET_ROTATION_SIN_MUL = 1386,
-    GET_ROTATION_SIN_MUL = 1387,
-    SET_POSITION_SIN_MUL = 1396,
-    SET_POSITION_SIN_OFF = 1394,
-    SET_SCALE_SIN_MUL = 1406,
-    GET_SCALE_SIN_FREQ = 1409,
-    SET_SCALE_NOISE_MUL = 1410,
-};
-
 class MatrixAnimationTest : public ObjectSceneFixture {
 protected:
     void SetUp() override {
@@ -44,7 +25,7 @@ protected:
         anim = static_cast<CQVMatrixAnimation*>(Make(CLASS_MATRIX_ANIMATION, "Camera Rig"));
         ASSERT_NE(anim, nullptr);
     }
-    void SelectLayer(const char* name) { anim->HandleMessage(SELECT_LAYER, Args_Of(name)); }
+    void SelectLayer(const char* name) { anim->HandleMessage(MSG_MA_SELECT_LAYER, Args_Of(name)); }
 
     CQVMatrixAnimation* anim = nullptr;
 };
@@ -62,7 +43,7 @@ TEST_F(MatrixAnimationTest, TheSpinTurnsAboutYByItsRateTimesTheSpeed) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.speed);
-        Send(anim, SET_ROTATION, Vector3(0.0f, 1.0f, 0.0f));
+        Send(anim, MSG_SET_MA_ROTATION, Vector3(0.0f, 1.0f, 0.0f));
         Send(anim, MSG_ACTION_START_VALUE, c.speed);
         anim->HandleMessage(MSG_PRECALCULATE, nullptr);
         for (float dt : c.frames) Step(anim, dt);
@@ -74,7 +55,7 @@ TEST_F(MatrixAnimationTest, TheSpinTurnsAboutYByItsRateTimesTheSpeed) {
 }
 
 TEST_F(MatrixAnimationTest, WhileOnItOwnsTheTransformAndOffItStandsStill) {
-    Send(anim, SET_POSITION, Vector3(10.0f, 20.0f, 30.0f));
+    Send(anim, MSG_SET_MA_POSITION, Vector3(10.0f, 20.0f, 30.0f));
     CQVActor* child = Make(CLASS_BASE, "Camera", anim);
     Send(child, MSG_SET_POSITION, Vector3(0.0f, 5.0f, 0.0f));
     Send(anim, MSG_SET_POSITION, Vector3(-1.0f, -1.0f, -1.0f));
@@ -96,12 +77,12 @@ TEST_F(MatrixAnimationTest, WhileOnItOwnsTheTransformAndOffItStandsStill) {
 }
 
 TEST_F(MatrixAnimationTest, LayersAddSineAndNoiseAndSkipTermsWithoutAmplitude) {
-    anim->HandleMessage(ADD_LAYER, nullptr);
+    anim->HandleMessage(MSG_MA_ADD_LAYER, nullptr);
     SelectLayer("Layer 0");
     ASSERT_EQ(anim->m_CurrentLayer, 0);
-    Send(anim, SET_POSITION_SIN_MUL, Vector3(0.0f, 10.0f, 0.0f));
-    Send(anim, SET_POSITION_SIN_OFF, Vector3(0.0f, 1.5707964f, 0.0f));
-    Send(anim, SET_SCALE_NOISE_MUL, Vector3(0.5f, 0.0f, 0.0f));
+    Send(anim, MSG_SET_MA_POSITION_SIN_MUL, Vector3(0.0f, 10.0f, 0.0f));
+    Send(anim, MSG_SET_MA_POSITION_SIN_OFF, Vector3(0.0f, 1.5707964f, 0.0f));
+    Send(anim, MSG_SET_MA_SCALE_RND_MUL, Vector3(0.5f, 0.0f, 0.0f));
     anim->HandleMessage(MSG_PRECALCULATE, nullptr);
     const uint32_t* enabled = anim->m_Layers[0].enabled;
     EXPECT_EQ(std::vector<uint32_t>(enabled, enabled + 6), (std::vector<uint32_t>{1, 0, 0, 0, 0, 1}));
@@ -118,17 +99,17 @@ TEST_F(MatrixAnimationTest, LayersAddSineAndNoiseAndSkipTermsWithoutAmplitude) {
 
     // An offset alone adds nothing once "Precalculate" has seen no amplitude;
     // a layer added after it has every term on until the next one.
-    anim->HandleMessage(ADD_LAYER, nullptr);
+    anim->HandleMessage(MSG_MA_ADD_LAYER, nullptr);
     EXPECT_EQ(std::vector<uint32_t>(anim->m_Layers[1].enabled, anim->m_Layers[1].enabled + 6),
               (std::vector<uint32_t>(6, 1)));
-    EXPECT_EQ(Ask<Vector3>(anim, GET_SCALE_SIN_FREQ).x, 1.0f);
+    EXPECT_EQ(Ask<Vector3>(anim, MSG_GET_MA_SCALE_SIN_FREQ).x, 1.0f);
 }
 
 TEST_F(MatrixAnimationTest, LayersAreManagedByNameAndTheTermRowsNeedASelectedLayer) {
-    for (int i = 0; i < 3; ++i) anim->HandleMessage(ADD_LAYER, nullptr);
+    for (int i = 0; i < 3; ++i) anim->HandleMessage(MSG_MA_ADD_LAYER, nullptr);
     std::vector<std::string> names;
     std::vector<std::string>* out = &names;
-    anim->HandleMessage(LAYER_NAMES, Args_Of(&out));
+    anim->HandleMessage(MSG_MA_LAYER_NAMES, Args_Of(&out));
     EXPECT_EQ(names, (std::vector<std::string>{"Layer 0", "Layer 1", "Layer 2"}));
 
     SelectLayer("Layer 1");
@@ -136,21 +117,21 @@ TEST_F(MatrixAnimationTest, LayersAreManagedByNameAndTheTermRowsNeedASelectedLay
     // A name of no layer keeps the current one.
     SelectLayer("Layer 7");
     EXPECT_EQ(anim->m_CurrentLayer, 1);
-    Send(anim, SET_ROTATION_SIN_MUL, Vector3(1.0f, 2.0f, 3.0f));
+    Send(anim, MSG_SET_MA_ROTATION_SIN_MUL, Vector3(1.0f, 2.0f, 3.0f));
     EXPECT_EQ(anim->m_Layers[1].rotation.sinMul.z, 3.0f);
 
     // Removing the current layer leaves none: the term rows then do nothing.
-    anim->HandleMessage(DELETE_LAYER, nullptr);
+    anim->HandleMessage(MSG_MA_DELETE_LAYER, nullptr);
     EXPECT_EQ(anim->m_Layers.size(), 2u);
     EXPECT_EQ(anim->m_CurrentLayer, -1);
-    Send(anim, SET_ROTATION_SIN_MUL, Vector3(9.0f, 9.0f, 9.0f));
-    EXPECT_EQ(Ask<Vector3>(anim, GET_ROTATION_SIN_MUL, Vector3(-1.0f, -1.0f, -1.0f)).x, -1.0f);
+    Send(anim, MSG_SET_MA_ROTATION_SIN_MUL, Vector3(9.0f, 9.0f, 9.0f));
+    EXPECT_EQ(Ask<Vector3>(anim, MSG_GET_MA_ROTATION_SIN_MUL, Vector3(-1.0f, -1.0f, -1.0f)).x, -1.0f);
     EXPECT_EQ(anim->m_Layers[1].rotation.sinMul.x, 0.0f);
-    anim->HandleMessage(DELETE_LAYER, nullptr);
+    anim->HandleMessage(MSG_MA_DELETE_LAYER, nullptr);
     EXPECT_EQ(anim->m_Layers.size(), 2u);
 
-    Send<uint32_t>(anim, SET_DIR_BY_MOV, 1);
-    EXPECT_EQ(Ask<uint32_t>(anim, GET_DIR_BY_MOV), 1u);
+    Send<uint32_t>(anim, MSG_SET_MA_DIR_BY_MOV, 1);
+    EXPECT_EQ(Ask<uint32_t>(anim, MSG_GET_MA_DIR_BY_MOV), 1u);
     EXPECT_EQ(anim->m_AnimFlags, MATRIX_ANIM_DIR_BY_MOV);
 }
 
@@ -214,13 +195,13 @@ TEST_F(MatrixAnimationFileTest, OlderVersionsTakeTheirOnStateAndLoseTheirScaleTe
         anim = static_cast<CQVMatrixAnimation*>(Make(CLASS_MATRIX_ANIMATION, "Camera Rig"));
         ASSERT_NE(anim, nullptr);
         anim->HandleMessage(MSG_STOP, nullptr);
-        Send(anim, SET_POSITION, Vector3(1.0f, 2.0f, 3.0f));
-        Send(anim, SET_ROTATION, Vector3(0.0f, 0.5f, 0.0f));
+        Send(anim, MSG_SET_MA_POSITION, Vector3(1.0f, 2.0f, 3.0f));
+        Send(anim, MSG_SET_MA_ROTATION, Vector3(0.0f, 0.5f, 0.0f));
         anim->m_AnimFlags = c.storedOn ? MATRIX_ANIM_STORED_ON : 0;
-        anim->HandleMessage(ADD_LAYER, nullptr);
+        anim->HandleMessage(MSG_MA_ADD_LAYER, nullptr);
         SelectLayer("Layer 0");
-        Send(anim, SET_SCALE_SIN_MUL, Vector3(0.5f, 0.5f, 0.5f));
-        Send(anim, SET_POSITION_SIN_MUL, Vector3(4.0f, 0.0f, 0.0f));
+        Send(anim, MSG_SET_MA_SCALE_SIN_MUL, Vector3(0.5f, 0.5f, 0.5f));
+        Send(anim, MSG_SET_MA_POSITION_SIN_MUL, Vector3(4.0f, 0.0f, 0.0f));
         CQVMatrixAnimation* loaded = Load(Write(c.version));
         ASSERT_NE(loaded, nullptr);
         EXPECT_EQ(loaded->IsOn(), c.on);
@@ -236,8 +217,8 @@ TEST_F(MatrixAnimationFileTest, OlderVersionsTakeTheirOnStateAndLoseTheirScaleTe
 }
 
 TEST_F(MatrixAnimationFileTest, ALyingLayerCountOrAShortRecordFailsTheLoad) {
-    anim->HandleMessage(ADD_LAYER, nullptr);
-    anim->HandleMessage(ADD_LAYER, nullptr);
+    anim->HandleMessage(MSG_MA_ADD_LAYER, nullptr);
+    anim->HandleMessage(MSG_MA_ADD_LAYER, nullptr);
     const std::vector<char> whole = Write(70);
     // Two layers of 15 vectors each follow the count.
     const size_t countAt = whole.size() - 2 * 15 * 12 - 4;

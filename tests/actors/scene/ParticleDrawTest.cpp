@@ -96,15 +96,15 @@ TEST_F(ParticleDraw, EmitterShowsItsTileFacingTheCamera) {
     const Vector3 position(0.0f, 0.0f, 100.0f);
     emitter->HandleMessage(MSG_SET_POSITION, Args_Of(&position));
     const auto send = [&](uint32_t id, auto value) { emitter->HandleMessage(id, Args_Of(&value)); };
-    send(1146, PARTICLE_FULL_OVERRIDE);
-    send(1148, 1u);
-    send(1150, 1000.0f);  // EmitFlowSpeed
-    send(1172, 20.0f);    // Size
-    send(1174, 0.0f);     // SizeV
-    send(1180, 1u);       // Static
-    send(1190, 1.0f);     // Opacity
-    send(1204, 5u);       // TileNr
-    send(1206, 0u);       // TileNrV
+    send(MSG_SET_PARTICLE_TYPE_OVERRIDE, PARTICLE_FULL_OVERRIDE);
+    send(MSG_SET_PARTICLE_MAX_PARTICLES, 1u);
+    send(MSG_SET_PARTICLE_EMIT_FLOW_SPEED, 1000.0f);
+    send(MSG_SET_PARTICLE_SIZE, 20.0f);    // Size
+    send(MSG_SET_PARTICLE_SIZE_V, 0.0f);     // SizeV
+    send(MSG_SET_PARTICLE_STATIC, 1u);       // Static
+    send(MSG_SET_PARTICLE_OPACITY, 1.0f);     // Opacity
+    send(MSG_SET_PARTICLE_TILE_NR, 5u);       // TileNr
+    send(MSG_SET_PARTICLE_TILE_NR_V, 0u);       // TileNrV
     emitter->HandleMessage(MSG_ACTION_START, nullptr);
 
     const ImageBuffer* image = DrawAndCapture(emitter);
@@ -157,23 +157,25 @@ TEST_F(ParticleDraw, AnEmitterBelowTheViewSendsItsParticlesUpIntoIt) {
     Vec3_TransformNormal(&direction, Vector3(0.0f, 0.0f, -1.0f), emitter->GetWorldMatrix());
     ASSERT_GT(direction.y, 0.99f);
     const auto send = [&](uint32_t id, auto value) { emitter->HandleMessage(id, Args_Of(&value)); };
-    send(1146, PARTICLE_FULL_OVERRIDE);
-    send(1148, 20u);
-    send(1150, 30.0f);    // EmitFlowSpeed
-    send(1154, 100.0f);   // EmitSpeed, cm/s
-    send(1156, 0.0f);     // EmitSpeedV
-    send(1158, 0.0f);     // EmitPosV
-    send(1160, 0.0f);     // EmitAngleV
-    send(1168, 3.0f);     // Life
-    send(1170, 0.0f);     // LifeV
-    send(1172, 8.0f);     // Size
-    send(1174, 0.0f);     // SizeV
-    send(1182, 0.0f);     // GravityMul
-    send(1184, 0.0f);     // AirResMul
-    send(1190, 1.0f);     // Opacity
-    for (uint32_t id : {1194u, 1196u, 1198u, 1200u}) send(id, 0.0f);  // no size or fade ramps
-    send(1204, 5u);       // TileNr
-    send(1206, 0u);       // TileNrV
+    send(MSG_SET_PARTICLE_TYPE_OVERRIDE, PARTICLE_FULL_OVERRIDE);
+    send(MSG_SET_PARTICLE_MAX_PARTICLES, 20u);
+    send(MSG_SET_PARTICLE_EMIT_FLOW_SPEED, 30.0f);    // EmitFlowSpeed
+    send(MSG_SET_PARTICLE_EMIT_SPEED, 100.0f);   // EmitSpeed, cm/s
+    send(MSG_SET_PARTICLE_EMIT_SPEED_V, 0.0f);     // EmitSpeedV
+    send(MSG_SET_PARTICLE_EMIT_POS_V, 0.0f);     // EmitPosV
+    send(MSG_SET_PARTICLE_EMIT_ANGLE_V, 0.0f);     // EmitAngleV
+    send(MSG_SET_PARTICLE_LIFE, 3.0f);     // Life
+    send(MSG_SET_PARTICLE_LIFE_V, 0.0f);     // LifeV
+    send(MSG_SET_PARTICLE_SIZE, 8.0f);     // Size
+    send(MSG_SET_PARTICLE_SIZE_V, 0.0f);     // SizeV
+    send(MSG_SET_PARTICLE_GRAVITY_MUL, 0.0f);     // GravityMul
+    send(MSG_SET_PARTICLE_AIR_RES_MUL, 0.0f);     // AirResMul
+    send(MSG_SET_PARTICLE_OPACITY, 1.0f);     // Opacity
+    for (uint32_t id : {MSG_SET_PARTICLE_SIZE_IN_TIME, MSG_SET_PARTICLE_SIZE_OUT_TIME, MSG_SET_PARTICLE_FADE_IN_TIME,
+                        MSG_SET_PARTICLE_FADE_OUT_TIME})
+        send(id, 0.0f);  // no size or fade ramps
+    send(MSG_SET_PARTICLE_TILE_NR, 5u);       // TileNr
+    send(MSG_SET_PARTICLE_TILE_NR_V, 0u);       // TileNrV
     emitter->HandleMessage(MSG_ACTION_START, nullptr);
 
     for (int frame = 0; frame < 60; ++frame) {

@@ -26,15 +26,55 @@
 #include <iterator>
 #include <string>
 #include <tuple>
-#include <set>
 #include <vector>
 
 namespace {
 
 constexpr float kFrame = 1.0f / 60.0f;
 
-// The ids of the parameter pairs that change under "Extend Base".
-const std::set<uint32_t> kBaseGroupSetters = {1148, 1150, 1154, 1156, 1158, 1168, 1172, 1190, 1202, 1204, 1206};
+// The parameter pairs, the value each carries, and whether it is of the
+// group that changes under "Extend Base".
+enum class Carries { Real, Word, Vector };
+struct ParameterPair {
+    uint32_t set;
+    uint32_t get;
+    Carries value;
+    bool base;
+};
+const ParameterPair kParameterPairs[] = {
+    {MSG_SET_PARTICLE_MAX_PARTICLES, MSG_GET_PARTICLE_MAX_PARTICLES, Carries::Word, true},
+    {MSG_SET_PARTICLE_EMIT_FLOW_SPEED, MSG_GET_PARTICLE_EMIT_FLOW_SPEED, Carries::Real, true},
+    {MSG_SET_PARTICLE_EMIT_FLOW_SPEED_V, MSG_GET_PARTICLE_EMIT_FLOW_SPEED_V, Carries::Real, false},
+    {MSG_SET_PARTICLE_EMIT_SPEED, MSG_GET_PARTICLE_EMIT_SPEED, Carries::Real, true},
+    {MSG_SET_PARTICLE_EMIT_SPEED_V, MSG_GET_PARTICLE_EMIT_SPEED_V, Carries::Real, true},
+    {MSG_SET_PARTICLE_EMIT_POS_V, MSG_GET_PARTICLE_EMIT_POS_V, Carries::Real, true},
+    {MSG_SET_PARTICLE_EMIT_ANGLE_V, MSG_GET_PARTICLE_EMIT_ANGLE_V, Carries::Real, false},
+    {MSG_SET_PARTICLE_EMIT_SPIN_ANGLE_V, MSG_GET_PARTICLE_EMIT_SPIN_ANGLE_V, Carries::Real, false},
+    {MSG_SET_PARTICLE_EMIT_SPIN_SPEED, MSG_GET_PARTICLE_EMIT_SPIN_SPEED, Carries::Real, false},
+    {MSG_SET_PARTICLE_EMIT_SPIN_SPEED_V, MSG_GET_PARTICLE_EMIT_SPIN_SPEED_V, Carries::Real, false},
+    {MSG_SET_PARTICLE_LIFE, MSG_GET_PARTICLE_LIFE, Carries::Real, true},
+    {MSG_SET_PARTICLE_LIFE_V, MSG_GET_PARTICLE_LIFE_V, Carries::Real, false},
+    {MSG_SET_PARTICLE_SIZE, MSG_GET_PARTICLE_SIZE, Carries::Real, true},
+    {MSG_SET_PARTICLE_SIZE_V, MSG_GET_PARTICLE_SIZE_V, Carries::Real, false},
+    {MSG_SET_PARTICLE_DSIZE, MSG_GET_PARTICLE_DSIZE, Carries::Real, false},
+    {MSG_SET_PARTICLE_DSIZE_V, MSG_GET_PARTICLE_DSIZE_V, Carries::Real, false},
+    {MSG_SET_PARTICLE_STATIC, MSG_GET_PARTICLE_STATIC, Carries::Word, false},
+    {MSG_SET_PARTICLE_GRAVITY_MUL, MSG_GET_PARTICLE_GRAVITY_MUL, Carries::Real, false},
+    {MSG_SET_PARTICLE_AIR_RES_MUL, MSG_GET_PARTICLE_AIR_RES_MUL, Carries::Real, false},
+    {MSG_SET_PARTICLE_MOVEMENT, MSG_GET_PARTICLE_MOVEMENT, Carries::Vector, false},
+    {MSG_SET_PARTICLE_MOVEMENT_V, MSG_GET_PARTICLE_MOVEMENT_V, Carries::Vector, false},
+    {MSG_SET_PARTICLE_OPACITY, MSG_GET_PARTICLE_OPACITY, Carries::Real, true},
+    {MSG_SET_PARTICLE_OPACITY_V, MSG_GET_PARTICLE_OPACITY_V, Carries::Real, false},
+    {MSG_SET_PARTICLE_SIZE_IN_TIME, MSG_GET_PARTICLE_SIZE_IN_TIME, Carries::Real, false},
+    {MSG_SET_PARTICLE_SIZE_OUT_TIME, MSG_GET_PARTICLE_SIZE_OUT_TIME, Carries::Real, false},
+    {MSG_SET_PARTICLE_FADE_IN_TIME, MSG_GET_PARTICLE_FADE_IN_TIME, Carries::Real, false},
+    {MSG_SET_PARTICLE_FADE_OUT_TIME, MSG_GET_PARTICLE_FADE_OUT_TIME, Carries::Real, false},
+    {MSG_SET_PARTICLE_USE_FULL_TEXTURE, MSG_GET_PARTICLE_USE_FULL_TEXTURE, Carries::Word, true},
+    {MSG_SET_PARTICLE_TILE_NR, MSG_GET_PARTICLE_TILE_NR, Carries::Word, true},
+    {MSG_SET_PARTICLE_TILE_NR_V, MSG_GET_PARTICLE_TILE_NR_V, Carries::Word, true},
+    {MSG_SET_PARTICLE_MOTION_INHERITANCE, MSG_GET_PARTICLE_MOTION_INHERITANCE, Carries::Real, false},
+    {MSG_SET_PARTICLE_MOTION_INHERITANCE_V, MSG_GET_PARTICLE_MOTION_INHERITANCE_V, Carries::Real, false},
+};
 
 class ParticleActor : public ::testing::Test {
 protected:
@@ -72,12 +112,12 @@ protected:
 
     // A full override with the given rate, long lives and no pull, rebuilt.
     void FullOverride(uint32_t maxParticles, float flow, float life) {
-        Send<uint32_t>(1146, PARTICLE_FULL_OVERRIDE);
-        Send<uint32_t>(1148, maxParticles);
-        Send<float>(1150, flow);
-        Send<float>(1168, life);
-        Send<float>(1170, 0.0f);  // LifeV
-        Send<float>(1182, 0.0f);  // GravityMul
+        Send<uint32_t>(MSG_SET_PARTICLE_TYPE_OVERRIDE, PARTICLE_FULL_OVERRIDE);
+        Send<uint32_t>(MSG_SET_PARTICLE_MAX_PARTICLES, maxParticles);
+        Send<float>(MSG_SET_PARTICLE_EMIT_FLOW_SPEED, flow);
+        Send<float>(MSG_SET_PARTICLE_LIFE, life);
+        Send<float>(MSG_SET_PARTICLE_LIFE_V, 0.0f);  // LifeV
+        Send<float>(MSG_SET_PARTICLE_GRAVITY_MUL, 0.0f);  // GravityMul
         emitter->HandleMessage(MSG_ACTION_START, nullptr);
     }
 
@@ -98,27 +138,28 @@ protected:
 // its row does not apply ("Max Particles" is passed on instead).
 TEST_F(ParticleActor, OverrideDecidesWhichParametersChange) {
     for (uint32_t override : {PARTICLE_NO_OVERRIDE, PARTICLE_EXTEND_BASE, PARTICLE_FULL_OVERRIDE}) {
-        for (uint32_t set = 1148; set <= 1210; set += 2) {
+        for (const ParameterPair& pair : kParameterPairs) {
+            const uint32_t set = pair.set;
             emitter = Make("Sheet");
             ASSERT_NE(emitter, nullptr);
-            Send<uint32_t>(1146, override);
-            const bool base = kBaseGroupSetters.count(set) != 0;
+            Send<uint32_t>(MSG_SET_PARTICLE_TYPE_OVERRIDE, override);
+            const bool base = pair.base;
             const bool allowed = base ? override >= PARTICLE_EXTEND_BASE : override == PARTICLE_FULL_OVERRIDE;
-            const bool vector = set == 1186 || set == 1188;
-            const bool word = set == 1148 || set == 1180 || (set >= 1202 && set <= 1206);
             int result = 0;
-            if (vector) {
+            if (pair.value == Carries::Vector) {
                 Send(set, Vector3(7.0f, 8.0f, 9.0f));
-                EXPECT_EQ(Get<Vector3>(set + 1, &result).y == 8.0f, allowed) << set << " under " << override;
-            } else if (word) {
+                EXPECT_EQ(Get<Vector3>(pair.get, &result).y == 8.0f, allowed) << set << " under " << override;
+            } else if (pair.value == Carries::Word) {
                 Send<uint32_t>(set, 1);
-                EXPECT_EQ(Get<uint32_t>(set + 1, &result) == 1u, allowed) << set << " under " << override;
+                EXPECT_EQ(Get<uint32_t>(pair.get, &result) == 1u, allowed) << set << " under " << override;
             } else {
                 Send<float>(set, 3.25f);
-                EXPECT_EQ(Get<float>(set + 1, &result) == 3.25f, allowed) << set << " under " << override;
+                EXPECT_EQ(Get<float>(pair.get, &result) == 3.25f, allowed) << set << " under " << override;
             }
-            const bool answers8 = set != 1148 && (base ? override == PARTICLE_NO_OVERRIDE : override != PARTICLE_FULL_OVERRIDE);
-            EXPECT_EQ(result == 8, answers8) << set + 1 << " under " << override;
+            const bool answers8 =
+                set != MSG_SET_PARTICLE_MAX_PARTICLES &&
+                (base ? override == PARTICLE_NO_OVERRIDE : override != PARTICLE_FULL_OVERRIDE);
+            EXPECT_EQ(result == 8, answers8) << pair.get << " under " << override;
         }
     }
 }
@@ -129,19 +170,19 @@ TEST_F(ParticleActor, TypeAndOverrideValuesOutsideTheirRanges) {
     EXPECT_EQ(Get<uint32_t>(MSG_GET_PARTICLE_TYPE), 0u);
     EXPECT_EQ(emitter->Params().maxParticles, 60u);
     // Only the three listed overrides exist.
-    EXPECT_EQ(Send<uint32_t>(1146, 3), 0);
-    EXPECT_EQ(Get<uint32_t>(1147), PARTICLE_NO_OVERRIDE);
+    EXPECT_EQ(Send<uint32_t>(MSG_SET_PARTICLE_TYPE_OVERRIDE, 3), 0);
+    EXPECT_EQ(Get<uint32_t>(MSG_GET_PARTICLE_TYPE_OVERRIDE), PARTICLE_NO_OVERRIDE);
     EXPECT_EQ(emitter->m_Own, nullptr);
     // Under "Full Overrride" the Type is fixed and its row does not apply.
-    Send<uint32_t>(1146, PARTICLE_FULL_OVERRIDE);
+    Send<uint32_t>(MSG_SET_PARTICLE_TYPE_OVERRIDE, PARTICLE_FULL_OVERRIDE);
     EXPECT_EQ(Send<uint32_t>(MSG_SET_PARTICLE_TYPE, 1), 0);
     int result = 0;
     EXPECT_EQ(Get<uint32_t>(MSG_GET_PARTICLE_TYPE, &result), 0u);
     EXPECT_EQ(result, 8);
     // "Max Particles" stays within what 16-bit indices address.
     for (auto [asked, kept] : {std::pair<uint32_t, uint32_t>{0, 1}, {100000, 16384}, {16384, 16384}, {7, 7}}) {
-        Send<uint32_t>(1148, asked);
-        EXPECT_EQ(Get<uint32_t>(1149), kept) << asked;
+        Send<uint32_t>(MSG_SET_PARTICLE_MAX_PARTICLES, asked);
+        EXPECT_EQ(Get<uint32_t>(MSG_GET_PARTICLE_MAX_PARTICLES), kept) << asked;
         EXPECT_EQ(emitter->m_Slots.size(), kept) << asked;
         EXPECT_EQ(emitter->m_VertexCount, 4 * kept) << asked;
     }
@@ -149,24 +190,24 @@ TEST_F(ParticleActor, TypeAndOverrideValuesOutsideTheirRanges) {
 
 TEST_F(ParticleActor, ExtendBaseKeepsTheActorsOwnBaseGroup) {
     // A new actor's own values go on top of the preset (Fire).
-    Send<uint32_t>(1146, PARTICLE_EXTEND_BASE);
-    EXPECT_EQ(Get<uint32_t>(1149), 40u);
-    EXPECT_EQ(Get<float>(1151), 10.0f);
-    EXPECT_EQ(Get<float>(1169), 5.0f);
-    EXPECT_EQ(Get<float>(1173), 5.0f);
-    EXPECT_EQ(Get<uint32_t>(1207), 4u);
-    EXPECT_EQ(Get<float>(1183), 0.005f);  // Fire's own GravityMul
+    Send<uint32_t>(MSG_SET_PARTICLE_TYPE_OVERRIDE, PARTICLE_EXTEND_BASE);
+    EXPECT_EQ(Get<uint32_t>(MSG_GET_PARTICLE_MAX_PARTICLES), 40u);
+    EXPECT_EQ(Get<float>(MSG_GET_PARTICLE_EMIT_FLOW_SPEED), 10.0f);
+    EXPECT_EQ(Get<float>(MSG_GET_PARTICLE_LIFE), 5.0f);
+    EXPECT_EQ(Get<float>(MSG_GET_PARTICLE_SIZE), 5.0f);
+    EXPECT_EQ(Get<uint32_t>(MSG_GET_PARTICLE_TILE_NR_V), 4u);
+    EXPECT_EQ(Get<float>(MSG_GET_PARTICLE_GRAVITY_MUL), 0.005f);  // Fire's own GravityMul
     EXPECT_EQ(emitter->m_Slots.size(), 40u);
     // Back to the preset: its base group becomes the actor's.
-    Send<uint32_t>(1146, PARTICLE_NO_OVERRIDE);
+    Send<uint32_t>(MSG_SET_PARTICLE_TYPE_OVERRIDE, PARTICLE_NO_OVERRIDE);
     EXPECT_EQ(emitter->m_Base.maxParticles, 60u);
     Send<uint32_t>(MSG_SET_PARTICLE_TYPE, 1);  // Smoke
     EXPECT_EQ(emitter->m_Base.maxParticles, 20u);
     EXPECT_EQ(emitter->m_Base.tileNr, 8u);
     // A stored tile past the atlas is limited when the group is applied.
     emitter->m_Base.tileNr = 40;
-    Send<uint32_t>(1146, PARTICLE_EXTEND_BASE);
-    EXPECT_EQ(Get<uint32_t>(1205), 15u);
+    Send<uint32_t>(MSG_SET_PARTICLE_TYPE_OVERRIDE, PARTICLE_EXTEND_BASE);
+    EXPECT_EQ(Get<uint32_t>(MSG_GET_PARTICLE_TILE_NR), 15u);
 }
 
 struct CadenceCase {
@@ -223,20 +264,20 @@ TEST_F(ParticleActor, NoStrengthOrNoRateEmitsNothing) {
     EXPECT_EQ(emitter->LiveCount(), 0u);
     // A rate of 0 emits nothing and leaves no broken remainder behind.
     Send<float>(MSG_GET_INTENSITY, 1.0f);
-    Send<float>(1150, 0.0f);
+    Send<float>(MSG_SET_PARTICLE_EMIT_FLOW_SPEED, 0.0f);
     for (int i = 0; i < 5; ++i) Frame();
     EXPECT_EQ(emitter->LiveCount(), 0u);
     EXPECT_TRUE(std::isfinite(emitter->m_EmitRemainder));
-    Send<float>(1150, std::nanf(""));
+    Send<float>(MSG_SET_PARTICLE_EMIT_FLOW_SPEED, std::nanf(""));
     for (int i = 0; i < 5; ++i) Frame();
     EXPECT_EQ(emitter->LiveCount(), 0u);
     // An endless rate fills the free slots at once and carries no broken remainder.
-    Send<float>(1150, INFINITY);
+    Send<float>(MSG_SET_PARTICLE_EMIT_FLOW_SPEED, INFINITY);
     Frame();
     EXPECT_EQ(emitter->LiveCount(), 10u);
     EXPECT_TRUE(std::isfinite(emitter->m_EmitRemainder));
     for (int i = 0; i < 12; ++i) Frame();
-    Send<float>(1150, 60.0f);
+    Send<float>(MSG_SET_PARTICLE_EMIT_FLOW_SPEED, 60.0f);
     Send<float>(MSG_GET_INTENSITY, 0.0f);
     for (int i = 0; i < 12; ++i) Frame();
     ASSERT_EQ(emitter->LiveCount(), 0u);
@@ -263,12 +304,12 @@ TEST_F(ParticleActor, TheStrengthScalesEachNewParticlesLife) {
 
 TEST_F(ParticleActor, AirResistanceSlowsEachStep) {
     FullOverride(1, 1000.0f, 100.0f);
-    Send<float>(1154, 0.0f);                      // EmitSpeed
-    Send<float>(1208, 0.0f);                      // MotionInheritance
-    Send(1186, Vector3(100.0f, 0.0f, 0.0f));      // Movement
-    Send(1188, Vector3(0.0f, 0.0f, 0.0f));        // MovementV
-    Send<float>(1184, 5.0f);                      // AirResMul
-    Send<float>(1194, 0.0f);
+    Send<float>(MSG_SET_PARTICLE_EMIT_SPEED, 0.0f);                      // EmitSpeed
+    Send<float>(MSG_SET_PARTICLE_MOTION_INHERITANCE, 0.0f);                      // MotionInheritance
+    Send(MSG_SET_PARTICLE_MOVEMENT, Vector3(100.0f, 0.0f, 0.0f));      // Movement
+    Send(MSG_SET_PARTICLE_MOVEMENT_V, Vector3(0.0f, 0.0f, 0.0f));        // MovementV
+    Send<float>(MSG_SET_PARTICLE_AIR_RES_MUL, 5.0f);                      // AirResMul
+    Send<float>(MSG_SET_PARTICLE_SIZE_IN_TIME, 0.0f);
     emitter->Simulate(0.1f);
     ParticleState& s = emitter->m_Slots[0];
     ASSERT_NE(s.owner, nullptr);
@@ -287,11 +328,11 @@ TEST_F(ParticleActor, GravityComesFromTheEnvironment) {
     const float gravity = 2.0f;
     environment->HandleMessage(MSG_SET_GRAVITY, Args_Of(&gravity));
     FullOverride(1, 1000.0f, 100.0f);
-    Send<float>(1154, 0.0f);                      // EmitSpeed
-    Send<float>(1208, 0.0f);                      // MotionInheritance
-    Send<float>(1184, 0.0f);                      // AirResMul
-    Send<float>(1182, 1.5f);                      // GravityMul
-    Send(1186, Vector3(0.0f, 0.0f, 0.0f));        // Movement
+    Send<float>(MSG_SET_PARTICLE_EMIT_SPEED, 0.0f);                      // EmitSpeed
+    Send<float>(MSG_SET_PARTICLE_MOTION_INHERITANCE, 0.0f);                      // MotionInheritance
+    Send<float>(MSG_SET_PARTICLE_AIR_RES_MUL, 0.0f);                      // AirResMul
+    Send<float>(MSG_SET_PARTICLE_GRAVITY_MUL, 1.5f);                      // GravityMul
+    Send(MSG_SET_PARTICLE_MOVEMENT, Vector3(0.0f, 0.0f, 0.0f));        // Movement
     emitter->Simulate(0.1f);
     ParticleState& s = emitter->m_Slots[0];
     ASSERT_NE(s.owner, nullptr);
@@ -336,8 +377,8 @@ TEST_F(ParticleActor, QuadCornersComeFromTheTileAtlas) {
 
 TEST_F(ParticleActor, OpacityRampsAndTheAlphaByte) {
     FullOverride(1, 1000.0f, 1.0f);
-    Send<float>(1198, 0.5f);  // FadeInTime
-    Send<float>(1200, 0.0f);
+    Send<float>(MSG_SET_PARTICLE_FADE_IN_TIME, 0.5f);  // FadeInTime
+    Send<float>(MSG_SET_PARTICLE_FADE_OUT_TIME, 0.0f);
     Frame();
     ParticleState& s = emitter->m_Slots[0];
     s.opacity = 1.0f;
@@ -345,7 +386,7 @@ TEST_F(ParticleActor, OpacityRampsAndTheAlphaByte) {
     emitter->WriteVertices();
     EXPECT_EQ(emitter->m_Colors[0], 0x7FFFFFFFu);  // half faded in: truncate(127.5)
     // A static emitter follows the action value, and above 1 the alpha byte saturates.
-    Send<uint32_t>(1180, 1);
+    Send<uint32_t>(MSG_SET_PARTICLE_STATIC, 1);
     Send<float>(MSG_ACTION_START_VALUE, 2.0f);
     emitter->WriteVertices();
     EXPECT_EQ(emitter->m_Colors[0], 0xFFFFFFFFu);
@@ -366,7 +407,7 @@ TEST_F(ParticleActor, StopAndKillWaitForTheParticles) {
 
     // "Action Start" emits again; a static emitter vanishes at once on "Action Stop Post".
     Send<uint32_t>(MSG_SET_VISIBLE, 1);
-    Send<uint32_t>(1180, 1);
+    Send<uint32_t>(MSG_SET_PARTICLE_STATIC, 1);
     emitter->HandleMessage(MSG_ACTION_START, nullptr);
     EXPECT_EQ(emitter->m_KillPending, 0u);
     Frame();
@@ -451,8 +492,8 @@ constexpr size_t kFullRecordWords = 36;  // the full record after the override w
 
 TEST_F(ParticleFile, FullOverrideRecordAndItsBounds) {
     FullOverride(7, 30.0f, 2.5f);
-    Send(1186, Vector3(1.0f, 2.0f, 3.0f));
-    Send<uint32_t>(1180, 1);
+    Send(MSG_SET_PARTICLE_MOVEMENT, Vector3(1.0f, 2.0f, 3.0f));
+    Send<uint32_t>(MSG_SET_PARTICLE_STATIC, 1);
     std::vector<uint8_t> bytes = Save();
     ASSERT_EQ(WordFromEnd(bytes, kFullRecordWords + 1), PARTICLE_FULL_OVERRIDE);
     ASSERT_EQ(WordFromEnd(bytes, kFullRecordWords), 7u);
@@ -480,9 +521,9 @@ TEST_F(ParticleFile, FullOverrideRecordAndItsBounds) {
 
 TEST_F(ParticleFile, ExtendBaseRecordRebuildsFromThePreset) {
     Send<uint32_t>(MSG_SET_PARTICLE_TYPE, 1);  // Smoke
-    Send<uint32_t>(1146, PARTICLE_EXTEND_BASE);
-    Send<uint32_t>(1148, 12);
-    Send<float>(1172, 9.5f);
+    Send<uint32_t>(MSG_SET_PARTICLE_TYPE_OVERRIDE, PARTICLE_EXTEND_BASE);
+    Send<uint32_t>(MSG_SET_PARTICLE_MAX_PARTICLES, 12);
+    Send<float>(MSG_SET_PARTICLE_SIZE, 9.5f);
     std::vector<uint8_t> bytes = Save();
     // Twelve words: the base group and an unused word written as 0.
     ASSERT_EQ(WordFromEnd(bytes, 13), PARTICLE_EXTEND_BASE);

@@ -243,9 +243,9 @@ TEST_F(ActorSystemHandlerTest, CaptureSizesAreWholePixelsOrZero) {
 TEST_F(ActorSystemHandlerTest, ResourcesAreCollectedOrLoaded) {
     system->HandleMessage(MSG_LOAD_RESOURCE, Args_Of("Rock"));
     EXPECT_EQ(g_ServiceLog.loaded, (std::vector<std::string>{"Rock"}));
-    SetUint(224, 1);
+    SetUint(MSG_SET_RESOURCE_COLLECTING, 1);
     uint32_t collecting = 0;
-    system->HandleMessage(225, Args_Of(&collecting));
+    system->HandleMessage(MSG_GET_RESOURCE_COLLECTING, Args_Of(&collecting));
     EXPECT_EQ(collecting, 1u);
     system->HandleMessage(MSG_LOAD_RESOURCE, Args_Of("Tree"));
     system->HandleMessage(MSG_LOAD_RESOURCE, Args_Of("Missing"));

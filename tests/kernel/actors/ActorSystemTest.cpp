@@ -46,7 +46,7 @@ TEST_F(ActorSystemTest, StartUpCreatesTheSystemActors) {
     EXPECT_EQ(record.chain, std::vector<uint32_t>{CLASS_ACTOR_SYSTEM});
     ASSERT_EQ(record.properties.size(), 8u);
     EXPECT_EQ(record.properties[2].label, "Meter:|4.0 m|0|3.0 m|1|2.0 m|2|1.5 m|3|1.0 m|4|0.5 m|5|0.25 m|6|0.1 m|7|0.05 m|8|");
-    EXPECT_EQ(record.properties[2].setMessage, 362u);
+    EXPECT_EQ(record.properties[2].setMessage, static_cast<uint32_t>(MSG_SET_SNAP_SETTING));
     EXPECT_EQ(record.properties[7].label, "Unload All File Actors:|Unload|");
     EXPECT_EQ(record.properties[7].kind, 14u);
 }
@@ -168,7 +168,7 @@ TEST_F(ActorSystemTest, DeleteRefusesSystemActorsAfterTellingTheParent) {
     EXPECT_STREQ(system->GetError(), "Error - Cant Delete System Actors");
     EXPECT_EQ(CQVActorSystem::GetActorById(ACTOR_ID_GLOBAL), global);
     ASSERT_FALSE(g_Seen.empty());
-    EXPECT_EQ(g_Seen[0].id, 93u);
+    EXPECT_EQ(g_Seen[0].id, static_cast<uint32_t>(MSG_COMMAND_SPY));
     EXPECT_EQ(g_Seen[0].word, static_cast<uint32_t>(MSG_CALLBACK_CHILD_REMOVED));
     EXPECT_EQ(system->DeleteActor(nullptr), 0);
 }

@@ -5,6 +5,8 @@
 
 #include "kernel/actors/BaseMessages.h"
 #include "kernel/actors/ClassMessages.h"
+#include "kernel/actors/SimulationMessages.h"
+#include "kernel/actors/TreeMessages.h"
 
 namespace {
 
@@ -323,6 +325,16 @@ TEST_F(ClassMessagesTest, EveryKindOfRowIsHeldAgainstTheVocabulary) {
     };
     EXPECT_EQ(MessageRows_CheckTypes(wrong, std::size(wrong)),
               "52 \"Get Selection Max Count\", 191 \"Set Kill Time\", 74 \"Set Box Min\"");
+}
+
+// The base actor's topic tables: its transform and name, its collision
+// objects and simulation words.
+TEST_F(ClassMessagesTest, TheBaseTopicTablesAgreeWithTheVocabulary) {
+    EXPECT_EQ(MessageRows_CheckTypes(kTreeMessages.begin(), kTreeMessages.size()), "");
+    EXPECT_EQ(MessageRows_CheckTypes(kCollisionMessages.begin(), kCollisionMessages.size()), "");
+    for (uint32_t id : {MSG_SET_POSITION, MSG_GET_NAME, MSG_SET_MATRIX}) EXPECT_NE(kTreeMessages.Find(id), nullptr);
+    for (uint32_t id : {MSG_SET_BOX_MIN, MSG_GET_SIM_AIR_RESISTANCE, MSG_SET_COLLISION_ENABLE})
+        EXPECT_NE(kCollisionMessages.Find(id), nullptr);
 }
 
 }  // namespace

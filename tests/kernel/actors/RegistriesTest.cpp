@@ -150,22 +150,22 @@ TEST_F(Registries, BaseSheetHasItsSixtyFourRows)
 
     // A few rows in full: the not registered editor ids, the material list,
     // the second "Set Collision GHE" id and the doubled colon.
-    EXPECT_EQ(rows[3].setMessage, 0xb1u);
-    EXPECT_EQ(rows[6].getMessage, 0xb8u);
+    EXPECT_EQ(rows[3].setMessage, static_cast<uint32_t>(MSG_SET_SNAP_TO_GRID));
+    EXPECT_EQ(rows[6].getMessage, static_cast<uint32_t>(MSG_GET_DUMMY_OBJECT_STYLE));
     EXPECT_EQ(rows[16].label, "Clean Unused|Recursive|");
-    EXPECT_EQ(rows[16].setMessage, 0x15cu);
-    EXPECT_EQ(rows[25].setMessage, 0xccu);
-    EXPECT_EQ(rows[45].setMessage, 0x70u);
+    EXPECT_EQ(rows[16].setMessage, static_cast<uint32_t>(MSG_CLEAN_UNUSED));
+    EXPECT_EQ(rows[25].setMessage, static_cast<uint32_t>(MSG_CALC_ACTION_TIME_CC));
+    EXPECT_EQ(rows[45].setMessage, static_cast<uint32_t>(MSG_SET_COLLISION_STRINGLIST));
     EXPECT_EQ(rows[45].kind, PROP_PICKER);
     EXPECT_EQ(rows[53].label,
               "Material:|Metal|0|Custom|1|Wood|2|Stone|3|Rubber|4|Glass|5|Mud|6|Character(no friction)|7|Grass|8|");
-    EXPECT_EQ(rows[53].setMessage, 0x76u);
+    EXPECT_EQ(rows[53].setMessage, static_cast<uint32_t>(MSG_SET_COLLISION_PHYSIQUE));
     EXPECT_EQ(rows[57].label, "Value::");
-    EXPECT_EQ(rows[57].getMessage, 0x4du);
+    EXPECT_EQ(rows[57].getMessage, static_cast<uint32_t>(MSG_GET_BOX_MAX));
     EXPECT_EQ(rows[63].label, "Global Hit Effect (GHE):");
-    EXPECT_EQ(rows[63].setMessage, 0x82u);
-    EXPECT_EQ(rows[63].getMessage, 0x83u);
-    for (uint32_t id : {0xb1u, 0xb8u, 0x15cu})
+    EXPECT_EQ(rows[63].setMessage, static_cast<uint32_t>(MSG_SET_COLLISION_GHE_82));
+    EXPECT_EQ(rows[63].getMessage, static_cast<uint32_t>(MSG_GET_COLLISION_GHE));
+    for (uint32_t id : {MSG_SET_SNAP_TO_GRID, MSG_GET_DUMMY_OBJECT_STYLE, MSG_CLEAN_UNUSED})
         EXPECT_TRUE(GetCommandDesc(id).name.empty());
 }
 

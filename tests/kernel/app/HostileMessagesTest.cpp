@@ -78,8 +78,8 @@ TEST_F(HostileMessages, NoHandlerOfAnyClassTakesFileOrScriptBytesBeyondTheirBloc
         {MSG_CREATE, eight},           {MSG_COLLECT_DESCENDANTS, sixteen},
         {MSG_RECURSIVE_COMMAND, sixteen}, {MSG_GET_FILE_STRINGLIST, sixteen},
         {MSG_GET_FILENAME, "AB"},      {MSG_GET_FILENAME, std::string("\2\0\0\0AB", 6)},
-        {85, many},                    {175, many},
-        {176, many},
+        {MSG_SET_LOCAL_MATRIX, many},  {MSG_FIND_CHILD_BY_NAME, many},
+        {MSG_FIND_DESCENDANT_BY_NAME, many},
         // An actor argument: by path from a file, never as the bytes stand.
         {MSG_ADDFORCEINDIRECTIONOF, sixteen}, {MSG_SET_ORIENTATION, eight},
         {MSG_COPY_ACTOR, sixteen},
@@ -91,7 +91,7 @@ TEST_F(HostileMessages, NoHandlerOfAnyClassTakesFileOrScriptBytesBeyondTheirBloc
     EXPECT_FALSE(MessageArgs_AcceptsData(MSG_GET_FILE_STRINGLIST, sixteen.data(), sixteen.size(), ArgSource::Raw));
     EXPECT_FALSE(MessageArgs_AcceptsData(MSG_RECURSIVE_COMMAND, sixteen.data(), sixteen.size(), ArgSource::Raw));
     EXPECT_FALSE(MessageArgs_AcceptsData(MSG_COLLECT_DESCENDANTS, sixteen.data(), sixteen.size(), ArgSource::Raw));
-    EXPECT_FALSE(MessageArgs_AcceptsData(85, many.data(), many.size(), ArgSource::Stored));
+    EXPECT_FALSE(MessageArgs_AcceptsData(MSG_SET_LOCAL_MATRIX, many.data(), many.size(), ArgSource::Stored));
 }
 
 // An actor argument is an actor only where the engine put it there: by the

@@ -767,3 +767,16 @@ TEST(Maths, NoiseTable) {
 }
 
 }  // namespace
+
+// Channels round to the nearest byte; anything past either end, and no
+// number at all, is held to it.
+TEST(Maths, ColorChannelsToBytes) {
+    const struct {
+        float c;
+        uint8_t byte;
+    } cases[] = {{0.0f, 0}, {1.0f, 255}, {0.5f, 128}, {0.2f, 51}, {-3.0f, 0}, {7.0f, 255},
+                 {std::nanf(""), 0}, {-INFINITY, 0}, {INFINITY, 255}};
+    for (const auto& c : cases) EXPECT_EQ(Color_ToByte(c.c), c.byte) << c.c;
+    EXPECT_EQ(Color_ToArgb(1.0f, 0.5f, 0.0f, 0.2f), 0x33FF8000u);
+    EXPECT_EQ(Color_ToArgb(std::nanf(""), 0.0f, 0.0f, 1.0f), 0xFF000000u);
+}

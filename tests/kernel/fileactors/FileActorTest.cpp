@@ -69,7 +69,7 @@ TEST_F(FileActor, MaximumPerSceneMovesLaterActorsToOtherFilesOrNone) {
         CQVFile* file = MakeFile({{"Rare.qva", 100}});
         uint32_t two = 2;
         file->m_Selected = 0;
-        file->HandleMessage(499, Args_Of(&two));
+        file->HandleMessage(MSG_SET_MAX_COUNT, Args_Of(&two));
         file->HandleMessage(MSG_SET_NON_FILE_RAND_WEIGHT, Args_Of(&(two = 0)));
         // Two files so that the shortcut for a single file does not apply.
         file->HandleMessage(MSG_SET_FILENAME, Args_Of("Other.qva"));
@@ -215,7 +215,7 @@ TEST_F(FileActor, SavedLoadedFileImportsAgainUnderAnotherFileActor) {
     Make(CLASS_BASE, "FromNested", nested);
     const Vector3 moved(0.0f, 50.0f, 0.0f);
     file->m_Children[0]->HandleMessage(MSG_SET_POSITION, Args_Of(&moved));
-    ASSERT_EQ(file->HandleMessage(510, Args_Of("Saved.qva")), 1);
+    ASSERT_EQ(file->HandleMessage(MSG_SAVE_FILEOBJECT_AS, Args_Of("Saved.qva")), 1);
 
     const std::string saved = ReadData("Saved.qva");
     ASSERT_GE(saved.size(), 36u);
@@ -287,7 +287,7 @@ TEST(KernelActors, ClassAndUVAnimationRecords) {
     EXPECT_EQ(g_ClassRecords[CLASS_UVANIMATION].properties.size(), 1u);
     ASSERT_EQ(g_ClassRecords[CLASS_FILE].properties.size(), 16u);
     EXPECT_EQ(g_ClassRecords[CLASS_FILE].properties[11].label, "Save Loaded File As:|Save As|Actor File (*.qva) |*.qva|||");
-    EXPECT_EQ(g_ClassRecords[CLASS_FILE].properties[11].setMessage, 510u);
+    EXPECT_EQ(g_ClassRecords[CLASS_FILE].properties[11].setMessage, static_cast<uint32_t>(MSG_SAVE_FILEOBJECT_AS));
     ASSERT_EQ(g_ClassRecords[CLASS_FILEIO].properties.size(), 6u);
     EXPECT_EQ(g_ClassRecords[CLASS_FILEIO].properties[2].kind, 19u);
 }

@@ -159,14 +159,14 @@ TEST_F(CollisionMessages, SimulationParametersAndEvents) {
     EXPECT_EQ(body->m_SimParams, nullptr);
     EXPECT_EQ(Get<float>(body, MSG_GET_SIM_GRAVITY_MUL), 1.0f);
     ASSERT_NE(body->m_SimParams, nullptr);
-    Set<float>(body, SIM_MSG_SET_WORD8 + 8, 7.5f);  // word 12
-    EXPECT_EQ(Get<float>(body, SIM_MSG_SET_WORD8 + 9), 7.5f);
+    Set<float>(body, MSG_SET_SIM_SLIDE_REST, 7.5f);  // word 12
+    EXPECT_EQ(Get<float>(body, MSG_GET_SIM_SLIDE_REST), 7.5f);
     float word12;
     std::memcpy(&word12, &body->m_SimParams->words[12], 4);
     EXPECT_EQ(word12, 7.5f);
-    Set(body, SIM_MSG_SET_WORDS5, Vector3(2, 3, 4));
-    EXPECT_EQ(Get<Vector3>(body, SIM_MSG_SET_WORDS5 + 1).z, 4.0f);
-    Set<uint32_t>(body, SIM_MSG_SET_FLAG_BIT0, 1);
+    Set(body, MSG_SET_SIM_AIR_RESISTANCE, Vector3(2, 3, 4));
+    EXPECT_EQ(Get<Vector3>(body, MSG_GET_SIM_AIR_RESISTANCE).z, 4.0f);
+    Set<uint32_t>(body, MSG_SET_SIM_DIRECTION_BY_MOVEMENT, 1);
     EXPECT_EQ(body->m_SimParams->words[15], 0x5u);
 
     body->HandleMessage(MSG_START_SIMULATE, nullptr);

@@ -158,7 +158,7 @@ TEST_F(ScriptMessagesTest, SpiesSeeEveryLaterMessageFirst) {
     EXPECT_EQ(g_Seen[0].actorId, owner->m_Id);
     for (size_t i = 1; i < 3; ++i) {
         EXPECT_EQ(g_Seen[i].actorId, spy->m_Id);
-        EXPECT_EQ(g_Seen[i].id, 93u);
+        EXPECT_EQ(g_Seen[i].id, static_cast<uint32_t>(MSG_COMMAND_SPY));
         EXPECT_EQ(g_Seen[i].word, static_cast<uint32_t>(MSG_MARK));
     }
 

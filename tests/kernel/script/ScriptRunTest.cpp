@@ -18,7 +18,8 @@ constexpr uint32_t MSG_MARK = MSG_SET_SELECTION_MAX_COUNT;
 class CaptureActor : public RecordingActor {
 public:
     int HandleMessage(uint32_t id, MessageArgs args) override {
-        if (args && id != 93) blocks[id].assign(args.Data(), args.Data() + MessageArgs_GetBlockSize(id, args));
+        if (args && id != MSG_COMMAND_SPY)
+            blocks[id].assign(args.Data(), args.Data() + MessageArgs_GetBlockSize(id, args));
         return RecordingActor::HandleMessage(id, args);
     }
     std::map<uint32_t, std::vector<uint8_t>> blocks;  // the last block of each message
