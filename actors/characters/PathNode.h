@@ -7,10 +7,8 @@
 
 #include <cstdint>
 
-// The nearest-node query, sent to the top of a node tree; it has no
-// registered name. Its block is PathNodeQuery.
-constexpr uint32_t MSG_PATHNODE_FIND_NEAREST = 1364;
-
+// The block of the nearest-node query (MSG_PATHNODE_FIND_NEAREST), sent to
+// the top of a node tree.
 struct PathNodeQuery {
     Vector3 point;
     float bestDistance;  // the caller starts it above any distance it accepts
