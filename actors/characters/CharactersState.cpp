@@ -14,8 +14,6 @@ void SlowMotion_Reset() {
     clock->ownScale = 1.0f;
     clock->unused = std::bit_cast<uint32_t>(1.0f);  // the simulation multiplier
     clock->effectiveScale = 1.0f;
-    clock->dt = 0.0f;
-    clock->time = 0.0f;
 }
 
 void Characters_Reset() { g_CharactersState = CharactersState{}; }

@@ -35,8 +35,9 @@ inline uint32_t& g_DeveloperMode = g_CharactersState.developerMode;
 inline uint32_t& g_ReloadStarted = g_CharactersState.reloadStarted;
 inline float& g_ConsoleHeading = g_CharactersState.consoleHeading;
 
-// Normal speed again: the slow-motion record back to its start, and the
-// actor system's clock at scale 1.0 with its frame time and time at 0.
+// Normal speed again, as a mission starts: the slow-motion record back to
+// its start and the actor system's clock at scale 1.0 (its own scale, the
+// simulation multiplier and the effective scale).
 void SlowMotion_Reset();
 
 // The whole record back to the values of a program start, for tests.

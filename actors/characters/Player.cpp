@@ -196,8 +196,13 @@ CQVActor* SkinOf(CQVActor* character) {
 CQVPlayer::CQVPlayer() {
     m_ClassType = CLASS_PLAYER;
     m_Character.SetOwner(this);
-    // A new Player, as "Start Game" makes one, brings back normal speed.
+    // A new Player, as "Start Game" makes one, brings back normal speed
+    // and starts the actor system's clock again.
     SlowMotion_Reset();
+    if (g_ActorSystem && g_ActorSystem->m_Clock) {
+        g_ActorSystem->m_Clock->dt = 0.0f;
+        g_ActorSystem->m_Clock->time = 0.0f;
+    }
 }
 
 void CQVPlayer::SetCharacter(CQVActor* character) {
