@@ -266,7 +266,8 @@ int CQVCharacter::HandleCommand(uint32_t id, MessageArgs args) {
         break;
     }
     case MSG_SET_NOTIFYCAMERA: {
-        CQVActor* camera = Args_Pointer<CQVActor>(id, args);
+        // The game's start hands the camera as the block itself.
+        CQVActor* camera = Args_HandedActor(id, args);
         m_NotifyCamera.SetTarget(camera);
         m_Camera.SetTarget(camera);
         break;

@@ -1,5 +1,6 @@
 #include "actors/gameplay/MissionFlow.h"
 
+#include "actors/characters/CharactersState.h"
 #include "actors/gameplay/UISupport.h"
 #include "kernel/actors/ActorLink.h"
 #include "kernel/actors/ActorSystem.h"
@@ -80,15 +81,6 @@ void PauseAllSounds() {
     g_ActorSystem->HandleMessage(MSG_RECURSIVE_COMMAND, Args_Of(&recursive));
 }
 
-// The actor system's clock at normal speed again.
-void ResetGameSpeed() {
-    if (!g_ActorSystem) return;
-    ActorClock* clock = g_ActorSystem->m_Clock;
-    clock->ownScale = 1.0f;
-    clock->unused = 0x3F800000;  // the simulation multiplier, 1.0
-    clock->effectiveScale = 1.0f;
-}
-
 void RequestNewGame(const char* level, uint32_t flag) {
     if (!g_ActorSystem) return;
     NewGameArgs args{};
@@ -146,7 +138,7 @@ bool ScreenFade::Advance(float dt) {
 }
 
 int CQVMissionFlow::LevelCompleted(CQVActor& inventory, uint32_t index) {
-    ResetGameSpeed();
+    SlowMotion_Reset();
     SettleCharacter();
     if (CQVActor* mixer = SoundMixer()) {
         for (uint32_t channel = 1; channel <= kMixerChannels; ++channel) {
@@ -235,7 +227,7 @@ int CQVMissionFlow::HandleMessage(CQVActor& inventory, uint32_t id, MessageArgs 
 }
 
 void CQVMissionFlow::StartGame(CQVActor& inventory) {
-    ResetGameSpeed();
+    SlowMotion_Reset();
     hudShown = 1;
     if (g_MissionMapPending && g_CurrentMission != kMissionWithoutHud) {
         g_MissionMapPending = 0;

@@ -93,15 +93,6 @@ CQVActor* RayCast(const Vector3& from, const Vector3& to, Vector3* hitPoint, Vec
     return hit->owner ? hit->owner : g_ActorSystem;
 }
 
-// The target of "Set CameraTarget1/2" by pointer. The game's start hands
-// the character itself as the block (a block the size of an actor, which
-// neither a script nor a file can make for these messages); everyone else
-// passes a pointer to it.
-CQVActor* TargetOf(uint32_t id, MessageArgs args) {
-    if (args.Size() == sizeof(CQVActor)) return reinterpret_cast<CQVActor*>(args.Data());
-    return Args_Pointer<CQVActor>(id, args);
-}
-
 }  // namespace
 
 CQVCamera::CQVCamera() {
@@ -343,13 +334,13 @@ int CQVCamera::HandleMessage(uint32_t id, MessageArgs args) {
         break;
     }
     case MSG_SET_CAMERATARGET1_4C6:
-        SetTarget1(TargetOf(id, args));
+        SetTarget1(Args_HandedActor(id, args));
         break;
     case MSG_GET_CAMERATARGET1_4C7:
         if (MessageArgs_IsPointerAt(id, args, 0)) Args_Set(args, 0, m_Target1.target);
         break;
     case MSG_SET_CAMERATARGET2_4C8:
-        LinkTarget(m_Target2, TargetOf(id, args));
+        LinkTarget(m_Target2, Args_HandedActor(id, args));
         break;
     case MSG_GET_CAMERATARGET2_4C9:
         if (MessageArgs_IsPointerAt(id, args, 0)) Args_Set(args, 0, m_Target2.target);

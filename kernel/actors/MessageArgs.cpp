@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "kernel/actors/Actor.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/base/Maths.h"
@@ -559,6 +560,13 @@ bool MessageArgs_IsPointerAt(uint32_t id, MessageArgs block, size_t offset)
         at += static_cast<size_t>(n);
     }
     return false;
+}
+
+CQVActor* Args_HandedActor(uint32_t id, MessageArgs args)
+{
+    if (args.Size() == sizeof(CQVActor))
+        return reinterpret_cast<CQVActor*>(args.Data());
+    return Args_Pointer<CQVActor>(id, args);
 }
 
 bool MessageArgs_MayHoldActors(uint32_t id)

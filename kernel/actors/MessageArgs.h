@@ -81,6 +81,12 @@ T* Args_Pointer(uint32_t id, MessageArgs args, size_t offset = 0)
     return pointer;
 }
 
+// The actor handed over by a message whose one argument is an actor: the
+// block itself when the game's start hands the actor as the block (a block
+// the size of an actor, which neither a script nor a file can make),
+// otherwise the pointer the block holds; null when it holds none.
+CQVActor* Args_HandedActor(uint32_t id, MessageArgs args);
+
 // True when a block of the message may hold actor pointers: its own
 // arguments, or those of a command nested in it.
 bool MessageArgs_MayHoldActors(uint32_t id);

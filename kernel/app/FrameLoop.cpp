@@ -1,5 +1,6 @@
 #include "kernel/app/FrameLoop.h"
 
+#include "actors/characters/CharactersState.h"
 #include "actors/scene/Camera.h"
 
 #include "kernel/actors/ActorSystem.h"
@@ -172,8 +173,8 @@ int FrameStep(CQVActorSystem* system) {
     DrawOverlays();
     ToggleFpsOnF12();
     CountFrame(dt);
-    if (g_ShowFps && g_DebugKeysEnabled) QueueFpsText(g_FpsCounter.fps);
-    if (clampCase == FRAME_CLAMP_SLOW && g_DebugKeysEnabled) DrawClampMarker();
+    if (g_ShowFps && g_DeveloperMode) QueueFpsText(g_FpsCounter.fps);
+    if (clampCase == FRAME_CLAMP_SLOW && g_DeveloperMode) DrawClampMarker();
     EndFrame();
     return 1;
 }

@@ -2,4 +2,3 @@
 
 float g_FrameTime = 0.01f;
 uint32_t g_FrameNumber = 0;
-uint32_t g_DebugKeysEnabled = 0;

@@ -8,7 +8,6 @@
 void KernelBase_Reset() {
     g_FrameTime = 0.01f;
     g_FrameNumber = 0;
-    g_DebugKeysEnabled = 0;
     Random_Seed(1);
     if (g_PackFileSystem != nullptr) {
         if (g_CurrentFileSystem == g_PackFileSystem) g_CurrentFileSystem = nullptr;

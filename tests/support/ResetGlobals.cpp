@@ -1,5 +1,6 @@
 #include "tests/support/ResetGlobals.h"
 
+#include "actors/characters/CharactersState.h"
 #include "actors/gameplay/MissionFlow.h"
 #include "actors/gameplay/SaveGame.h"
 #include "kernel/actors/ActorSystem.h"
@@ -20,6 +21,7 @@
 void ResetGlobals() {
     // Actors first: their destructors still reach the other subsystems.
     Actors_Reset();
+    Characters_Reset();
     FileActors_Reset();
     Script_Reset();
     App_Reset();

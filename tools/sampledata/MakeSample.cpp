@@ -27,6 +27,7 @@
 #include "tools/sampledata/SampleLight.h"
 #include "tools/sampledata/SampleObject.h"
 #include "tools/sampledata/SampleParticle.h"
+#include "tools/sampledata/SamplePlayer.h"
 #include "tools/sampledata/SampleRooms.h"
 #include "tools/sampledata/SampleSound.h"
 
@@ -106,6 +107,7 @@ void BuildLevel(SampleLevel& level, CQVActor* scenery, const SampleOptions& opti
     SampleCamera_AddActors(level);
     SampleFigure_AddActors(level);
     SampleCharacter_AddActors(level);
+    SamplePlayer_AddActors(level);
     level.Make(CLASS_CLASS, "Classes", level.root);
     AddCaptures(level, scenery, options);
 }

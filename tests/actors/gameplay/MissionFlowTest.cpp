@@ -3,6 +3,7 @@
 // save-or-continue menu; the restart commands; the block a save describes;
 // and the mission map at the start of a mission.
 
+#include "actors/characters/CharactersState.h"
 #include "actors/gameplay/Inventory.h"
 #include "services/graphics/Texture.h"
 #include "tests/actors/gameplay/UITestSupport.h"
@@ -109,6 +110,22 @@ TEST_F(MissionFlowTest, AMissionFromOneToNinetyNineEndsInTheSaveOrContinueMenuAf
     FramesUntilAMissionStarts();
     EXPECT_EQ(RequestedMission(), 6u);
     EXPECT_EQ(inventory->m_Mission.pendingMission, -1);
+}
+
+// A mission's start and its end bring back normal speed: the Player's slow
+// motion and the actor system clock's scales.
+TEST_F(MissionFlowTest, StartAndEndOfAMissionBringBackNormalSpeed) {
+    for (uint32_t message : {MSG_START_GAME, MSG_LEVEL_COMPLETED}) {
+        g_CharactersState.slowMotion = SlowMotionState{0.1f, 0.2f, 1, 0.0f};
+        ActorClock* clock = g_ActorSystem->m_Clock;
+        clock->ownScale = clock->effectiveScale = 0.1f;
+        Send(inventory, message);
+        EXPECT_EQ(g_CharactersState.slowMotion.timeScale, 1.0f) << message;
+        EXPECT_EQ(g_CharactersState.slowMotion.burstActive, 0u) << message;
+        EXPECT_EQ(g_CharactersState.slowMotion.timeSinceRelease, 10.0f) << message;
+        EXPECT_EQ(clock->ownScale, 1.0f) << message;
+        EXPECT_EQ(clock->effectiveScale, 1.0f) << message;
+    }
 }
 
 TEST_F(MissionFlowTest, WithoutTheMenuTheFadesEndStartsTheMission) {

@@ -1,6 +1,7 @@
 // The frame draws the overlays after the scene, also while paused, and
 // shows the frame rate in the top right corner when asked.
 
+#include "actors/characters/CharactersState.h"
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/LoadingScreen.h"
 #include "kernel/app/ActorSystemServices.h"
@@ -34,7 +35,7 @@ protected:
     }
     void TearDown() override {
         g_FontBatchLog = nullptr;
-        g_DebugKeysEnabled = 0;
+        g_DeveloperMode = 0;
         FrameClock_SetSource(nullptr);
         ActorSystemFixture::TearDown();
     }
@@ -62,7 +63,7 @@ TEST_F(FrameOverlay, FrameRateTextInTheTopRightCorner) {
     EXPECT_TRUE(engine->overlayTexts.empty()) << "only while the developer display is on";
     EXPECT_EQ(Ink(Screen(), 0, 0, 800, 600), 0);
 
-    g_DebugKeysEnabled = 1;
+    g_DeveloperMode = 1;
     Run(1);
     ASSERT_EQ(engine->overlayTexts.size(), 1u);
     const OverlayText& text = engine->overlayTexts[0];
@@ -80,7 +81,7 @@ TEST_F(FrameOverlay, FrameRateTextInTheTopRightCorner) {
 }
 
 TEST_F(FrameOverlay, ClampedFramesShowAStar) {
-    g_DebugKeysEnabled = 1;
+    g_DeveloperMode = 1;
     g_Intervals = {0.1, 0.5, 0.02};
     Run(1);
     EXPECT_EQ(batches, (std::vector<uint32_t>{6})) << "one glyph, drawn at once";
