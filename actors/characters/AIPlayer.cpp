@@ -164,6 +164,20 @@ T* RowAt(std::vector<T>& rows, int32_t index) {
     return index >= 0 && static_cast<size_t>(index) < rows.size() ? &rows[static_cast<size_t>(index)] : nullptr;
 }
 
+// A new row with the defaults, chosen.
+template <typename T>
+void AddRow(std::vector<T>& rows, int32_t* selected) {
+    rows.push_back(T{});
+    *selected = static_cast<int32_t>(rows.size()) - 1;
+}
+
+// The chosen row goes, when there is one; nothing is chosen afterwards.
+template <typename T>
+void DeleteRow(std::vector<T>& rows, int32_t* selected) {
+    if (RowAt(rows, *selected)) rows.erase(rows.begin() + *selected);
+    *selected = -1;
+}
+
 }  // namespace
 
 CQVAIPlayer::CQVAIPlayer() {
@@ -597,20 +611,16 @@ int CQVAIPlayer::HandleMessage(uint32_t id, MessageArgs args) {
         if (auto* out = Args_Pointer<std::vector<std::string>>(id, args)) RowTexts(id == MSG_AI_PLAYER_ATTACK_NAMES, out);
         break;
     case MSG_ADD_AI_PLAYER_ATTACK_PARAM:
-        m_Attacks.push_back(AttackParam{});
-        m_SelectedAttack = static_cast<int32_t>(m_Attacks.size()) - 1;
+        AddRow(m_Attacks, &m_SelectedAttack);
         break;
     case MSG_DELETE_AI_PLAYER_ATTACK_PARAM:
-        if (SelectedAttack()) m_Attacks.erase(m_Attacks.begin() + m_SelectedAttack);
-        m_SelectedAttack = -1;
+        DeleteRow(m_Attacks, &m_SelectedAttack);
         break;
     case MSG_ADD_AI_PLAYER_HIT_EFFECT:
-        m_HitEffects.push_back(HitEffect{});
-        m_SelectedHitEffect = static_cast<int32_t>(m_HitEffects.size()) - 1;
+        AddRow(m_HitEffects, &m_SelectedHitEffect);
         break;
     case MSG_DELETE_AI_PLAYER_HIT_EFFECT:
-        if (SelectedHitEffect()) m_HitEffects.erase(m_HitEffects.begin() + m_SelectedHitEffect);
-        m_SelectedHitEffect = -1;
+        DeleteRow(m_HitEffects, &m_SelectedHitEffect);
         break;
     case MSG_SET_AI_PLAYER_FOLLOW_GROUP_5B5:
         SetGroupBit(&m_FollowGroup, args);
