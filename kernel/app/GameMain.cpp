@@ -208,28 +208,10 @@ bool LoadStartContent(const StartFile& start, bool* menuFound) {
                   g_ActorSystem ? g_ActorSystem->GetError() : "");
     return false;
 }
-// Key and mouse input reaches the input layer during the logo, as the
-// device polling it stands for would see it, without the window procedure
-// running; every other message waits, in order, for the message loop.
-void FeedLogoInput() {
-    std::vector<WindowMessage> waiting;
-    WindowMessage message;
-    while (Platform_PeekMessage(&message, true)) {
-        const bool keys = message.message >= WM_KEYDOWN && message.message <= WM_SYSKEYUP;
-        const bool mouse = message.message >= WM_MOUSEMOVE && message.message <= WM_XBUTTONUP;
-        if (keys || mouse) {
-            Input_HandleWindowMessage(message.window, message.message, message.wParam, message.lParam);
-        } else {
-            waiting.push_back(message);
-        }
-    }
-    for (const WindowMessage& m : waiting) Platform_PostMessage(m.window, m.message, m.wParam, m.lParam);
-}
-
 // The logo plays until it ends; Action or Jump ends it at once.
 void PlayLogoMovie() {
     while (Movie_Update()) {
-        FeedLogoInput();
+        Input_FeedWindowInput();
         CQVEngine::UpdateInput(0.0333f, 1);
         if (CQVEngine::IsActionDown(QVDI_BUTTONB, 0) || CQVEngine::IsActionDown(QVDI_BUTTONA, 0)) Movie_Close();
     }

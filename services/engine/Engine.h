@@ -240,6 +240,8 @@ public:
     static int WriteSave(uint32_t device, const char* name, const void* data, uint32_t size);
     static int ListSaves(uint32_t device, uint32_t* count);
     static int ReadSave(uint32_t device, uint32_t index, void* buffer, uint32_t size);
+    // The index of the listed save of that name (letter case aside); 0 when none is listed.
+    static int FindSave(uint32_t device, const char* name, uint32_t* index);
 
     // 2D overlays (services/overlay), drawn after the scene: quads with a
     // material, in pixels; a width or height counts in whole pixels. Nothing

@@ -26,3 +26,5 @@ int CQVEngine::ListSaves(uint32_t device, uint32_t* count) { return Storage_List
 int CQVEngine::ReadSave(uint32_t device, uint32_t index, void* buffer, uint32_t size) {
     return Storage_Read(device, index, buffer, size);
 }
+
+int CQVEngine::FindSave(uint32_t device, const char* name, uint32_t* index) { return Storage_Find(device, name, index); }

@@ -115,6 +115,9 @@ int Input_Init(HWND window, void* instance) {
     InputTables_BuildKeyNames(static_cast<uint32_t>(g_Joystick->GetCount()));
     BuildVirtualKeyTables();
     Input_Reset();
+    // The mouse axes read the cursor's distance from the centre: from the
+    // centre, the first frame reads no motion wherever the mouse stood.
+    Input_CenterCursor();
     return 1;
 }
 
@@ -176,6 +179,21 @@ void Input_HandleWindowMessage(HWND window, uint32_t message, WPARAM wParam, LPA
     case WM_SYSKEYDOWN: g_KeyDownEvents.push_back(keyCode); break;
     default: break;
     }
+}
+
+void Input_FeedWindowInput() {
+    std::vector<WindowMessage> waiting;
+    WindowMessage message;
+    while (Platform_PeekMessage(&message, true)) {
+        const bool keys = message.message >= WM_KEYDOWN && message.message <= WM_SYSKEYUP;
+        const bool mouse = message.message >= WM_MOUSEMOVE && message.message <= WM_XBUTTONUP;
+        if (keys || mouse) {
+            Input_HandleWindowMessage(message.window, message.message, message.wParam, message.lParam);
+        } else {
+            waiting.push_back(message);
+        }
+    }
+    for (const WindowMessage& m : waiting) Platform_PostMessage(m.window, m.message, m.wParam, m.lParam);
 }
 
 void Input_Update(float frameTime) {

@@ -108,13 +108,19 @@ extern const DefaultKeyBinding g_DefaultKeyBindings[29];
 void Input_BindDefaultKeys();
 
 // Keeps the window, opens the joysticks, builds the key names and the
-// virtual-key tables, clears the per-frame state and every binding. Returns 1.
+// virtual-key tables, clears the per-frame state and every binding, and puts
+// the cursor at the screen's centre. Returns 1.
 int Input_Init(HWND window, void* instance);
 // Clears the per-frame state, the recorded events, the capture buffers and
 // every binding; the window and the joysticks stay.
 void Input_Reset();
 // Records key, mouse-button and wheel messages for the next Input_Update.
 void Input_HandleWindowMessage(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam);
+// While a full-screen movie holds the game thread: key and mouse messages
+// waiting in the window's queue reach the input layer, as the device
+// polling it stands for would see them, without the window procedure
+// running; every other message waits, in order, for the message loop.
+void Input_FeedWindowInput();
 // Once per frame: polls the joysticks, turns the recorded events into this
 // frame's pressed and released flags and measures the mouse offset from the
 // screen centre.

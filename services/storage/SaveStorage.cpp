@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <strings.h>
 #include <system_error>
 
 SaveStorage g_SaveStorage;
@@ -170,6 +171,18 @@ int Storage_Read(uint32_t, uint32_t index, void* buffer, uint32_t size) {
     whole = whole && GetWord(header + 4) == size && std::fread(buffer, 1, size, file) == size;
     std::fclose(file);
     return whole ? 1 : Storage_SetError(READ_ERROR);
+}
+
+int Storage_Find(uint32_t, const char* name, uint32_t* index) {
+    if (name == nullptr || index == nullptr) return 0;
+    const std::vector<SaveEntry>& entries = g_SaveStorage.entries;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (strcasecmp(entries[i].name, name) == 0) {
+            *index = static_cast<uint32_t>(i);
+            return 1;
+        }
+    }
+    return 0;
 }
 
 const SaveEntry* Storage_GetEntry(uint32_t index) {

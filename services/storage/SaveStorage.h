@@ -61,6 +61,9 @@ int Storage_List(uint32_t device, uint32_t* count);
 // size. 1, or 0 (bad index, other size, a file gone or shorter than listed)
 // with the buffer untouched in the first two cases.
 int Storage_Read(uint32_t device, uint32_t index, void* buffer, uint32_t size);
+// The index of the listed save named so, letter case aside; 1, or 0 when
+// the list holds none of that name.
+int Storage_Find(uint32_t device, const char* name, uint32_t* index);
 // The listed save at index, or null.
 const SaveEntry* Storage_GetEntry(uint32_t index);
 

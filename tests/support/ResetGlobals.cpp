@@ -1,5 +1,7 @@
 #include "tests/support/ResetGlobals.h"
 
+#include "actors/gameplay/MissionFlow.h"
+#include "actors/gameplay/SaveGame.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/app/GameMain.h"
 #include "kernel/base/KernelBase.h"
@@ -31,4 +33,6 @@ void ResetGlobals() {
     Texture_Reset();
     Sound_Reset();
     Material_Reset();
+    SaveGame_Reset();
+    MissionFlow_Reset();
 }

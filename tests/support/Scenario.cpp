@@ -229,6 +229,8 @@ void Scenario::CaptureAt(float seconds) {
                             0.0f);
 }
 
+CQVActor* Scenario::MakeCaptureActor(uint32_t message) { return MakeCapturer(NextId(), m_Width, m_Height, message); }
+
 void Scenario::CaptureOnStart() { ASSERT_NE(MakeCapturer(NextId(), m_Width, m_Height, MSG_START_GAME), nullptr); }
 
 bool Scenario::SaveScene(const std::string& fileName) {

@@ -81,6 +81,11 @@ public:
     // in a level that a level change loads, that is while the loading screen
     // still shows, its last step drawn.
     void CaptureOnStart();
+    // An actor under "Scenery" whose script, run by `message`, captures,
+    // saves and ends the game, for the test to place where that message
+    // comes: while a menu pauses the game no timed message fires, so a
+    // menu's own events have to run the capture.
+    CQVActor* MakeCaptureActor(uint32_t message);
     // Saves the scene as the start scene and frees the actor system.
     bool SaveScene(const std::string& fileName = "Start.qva");
 
