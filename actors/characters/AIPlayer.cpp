@@ -14,12 +14,18 @@
 
 #include <cstdio>
 
-const char* const g_AIMotionNames[AI_MOTION_COUNT] = {
-    "R_Forward", "R_Forward1", "N_Neutral", "N_Forward", "N_Guarding",
-    "N_Exhausted", "N_Dead", "M_Neutral", "M_Forward", "M_Attack0",
-};
-
 namespace {
+
+// The motions by AIMotion, and whether the body stands while one plays.
+struct AIMotionEntry {
+    const char* name;
+    bool standing;
+};
+constexpr AIMotionEntry kAIMotions[AI_MOTION_COUNT] = {
+    {"R_Forward", false},  {"R_Forward1", false}, {"N_Neutral", true}, {"N_Forward", false},
+    {"N_Guarding", true},  {"N_Exhausted", true}, {"N_Dead", true},    {"M_Neutral", true},
+    {"M_Forward", false},  {"M_Attack0", false},
+};
 
 constexpr uint32_t FLAGS_EVERY_FRAME = 0x100;
 constexpr uint8_t PROCESS_CHANNEL = 2;
@@ -223,18 +229,8 @@ void CQVAIPlayer::SetCharacterMotion(uint32_t motion) {
     CQVCharacter* character = Character();
     if (character == nullptr || motion >= AI_MOTION_COUNT) return;
     m_StationaryMotion = 0;
-    character->HandleMessage(MSG_SET_MOTION, Args_Of(g_AIMotionNames[motion]));
-    switch (motion) {
-    case AI_MOTION_NEUTRAL:
-    case AI_MOTION_GUARDING:
-    case AI_MOTION_EXHAUSTED:
-    case AI_MOTION_DEAD:
-    case AI_MOTION_MELEE:
-        m_StationaryMotion = 1;
-        break;
-    default:
-        break;
-    }
+    character->HandleMessage(MSG_SET_MOTION, Args_Of(kAIMotions[motion].name));
+    if (kAIMotions[motion].standing) m_StationaryMotion = 1;
 }
 
 void CQVAIPlayer::StartTrail(CQVActor* leader, float period) {

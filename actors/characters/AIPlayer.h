@@ -66,7 +66,6 @@ enum AIMotion : uint32_t {
     AI_MOTION_ATTACK = 9,    // "M_Attack0"
     AI_MOTION_COUNT = 10,
 };
-extern const char* const g_AIMotionNames[AI_MOTION_COUNT];
 
 // The connector visits of one draw group: one entry per connector of the
 // group, in the group's connector order.

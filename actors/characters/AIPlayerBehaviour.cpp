@@ -47,6 +47,11 @@ constexpr float kScareTime = 2.0f;
 constexpr float kDefaultEvalDelay = 0.25f;
 constexpr float kNoTargetDistance = 1000.0f;
 constexpr float kLongFight = 1000.0f;
+// The moves after an attack, by a random number 0 to 5.
+constexpr const char* kFightMoves[6][2] = {
+    {"M_Forward", nullptr}, {"M_Back", "M_Forward"}, {"M_Back", nullptr},
+    {"M_Right", nullptr},   {"M_Left", "M_Left"},    {"M_Right", "M_Right"},
+};
 // A ray of sight passes through triggers and sensors (derived group 18) and
 // groups 5 and 16.
 constexpr RayFilter kSightFilter{0xFFFFFFFF, 0xFFFFFFFF, 0x48010};
@@ -547,28 +552,8 @@ void CQVAIPlayer::ChooseFightMove() {
         return;
     }
     push(name);
-    switch (r) {
-    case 0:
-        push("M_Forward");
-        break;
-    case 1:
-        push("M_Back");
-        push("M_Forward");
-        break;
-    case 2:
-        push("M_Back");
-        break;
-    case 3:
-        push("M_Right");
-        break;
-    case 4:
-        push("M_Left");
-        push("M_Left");
-        break;
-    default:
-        push("M_Right");
-        push("M_Right");
-        break;
+    for (const char* move : kFightMoves[r]) {
+        if (move) push(move);
     }
 }
 
