@@ -138,7 +138,7 @@ constexpr MessageTable kCharacterMessages{
                  &CQVCharacter::m_DesiredYawOffset, &CQVCharacter::m_PushCount, &CQVCharacter::m_PushFrame,
                  &CQVCharacter::m_SyncTime, &CQVCharacter::m_JumpCooldown, &CQVCharacter::m_Reserved3,
                  &CQVCharacter::m_ActionCol, &CQVCharacter::m_ChestCol, &CQVCharacter::m_BodyCol,
-                 &CQVCharacter::m_Reserved4, &CQVCharacter::m_DropCount, &CQVCharacter::m_DropTimer,
+                 &CQVCharacter::m_ControllerId, &CQVCharacter::m_DropCount, &CQVCharacter::m_DropTimer,
                  &CQVCharacter::m_Reserved5, &CQVCharacter::m_IdleTime, &CQVCharacter::m_ShakeAmplitude,
                  &CQVCharacter::m_ShakeVelocity, &CQVCharacter::m_ShakeDirX, &CQVCharacter::m_ShakeDirY,
                  &CQVCharacter::m_PreviousVelocityY, &CQVCharacter::m_MoveChangeTime,

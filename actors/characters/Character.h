@@ -160,6 +160,15 @@ constexpr uint32_t kHitEffectTypeCount = 15;
 // Sends the effect to the character; a type above 14 sends nothing.
 void Character_ApplyHitEffect(CQVActor* character, const HitEffect& effect, float multiplier);
 
+// One attack of a fighter: how often it is chosen against the others, the
+// factor its hit applies to the hit effects, and the seconds from the start
+// of its motion to the hit. Attack i plays "M_Attack%d" with i.
+struct AttackParam {
+    uint32_t randWeight = 1;
+    float effectMul = 1.0f;
+    float evalDelay = 0.0f;
+};
+
 // The maximum ammunition of each of the 32 types.
 constexpr uint32_t kAmmoTypeCount = 32;
 constexpr uint32_t kMaxAmmo = 999999999;
@@ -292,7 +301,7 @@ public:
     ActorLink m_ItemsGroup;
     ActorLink m_LeftHand;
     ActorLink m_RightHand;
-    uint32_t m_Reserved4 = 0;
+    uint32_t m_ControllerId = 0;      // the AI controller that drives the body; 0 for none
     std::vector<Bone*> m_Bones;       // by g_CharacterBoneNames, from the skin's skeleton
     const Skeleton* m_BonesSkeleton = nullptr;  // the skeleton the bones belong to
     std::array<ActorLink, kCharacterBoneCount> m_AttachedActors;
