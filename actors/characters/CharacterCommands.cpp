@@ -241,6 +241,7 @@ int CQVCharacter::HandleCommand(uint32_t id, MessageArgs args) {
         }
         break;
     }
+    // The pair carries the type before the count: no row binds a keyed value.
     case MSG_SET_AMMO_COUNT:
         SetAmmo(args);
         break;

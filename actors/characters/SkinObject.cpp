@@ -930,6 +930,7 @@ int CQVSkinObject::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_GET_BIP01_OUTPUT:
         if (args.Holds(0, sizeof(CQVActor*))) Args_Set(args, 0, m_RootOutput.target);
         break;
+    // Two arguments, the centre and the radius: no row binds them as one value.
     case MSG_SET_SKIN_CLIPPING_SPHERE:
         if (args.Holds(0, sizeof(Sphere))) {
             m_ClippingSphere = Sphere{Args_Get<Vector3>(args), Args_Get<float>(args, sizeof(Vector3))};
