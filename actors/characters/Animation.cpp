@@ -24,8 +24,9 @@ namespace {
 
 constexpr MessageRow kAnimationRows[] = {
     SheetRow("Animation Properties", PROP_TITLE),
-    // "Set Motion" rebinds and its get has no registered name: both are in the switch.
-    SheetRow("Animation Motion", PROP_STRING, MSG_SET_MOTION, MSG_ANIMATION_GET_MOTION),
+    FieldRow<&CQVAnimation::m_MotionName>(MSG_SET_MOTION, MSG_ANIMATION_GET_MOTION, "Animation Motion", PROP_STRING)
+        .StoredBy<&CQVAnimation::SetMotionName>()
+        .WholeValue(),
     SheetRow("Animation Style", PROP_SEPARATOR),
     FieldRow<&CQVAnimation::m_Style>(MSG_SET_ANIMATION_STYLE, MSG_GET_ANIMATION_STYLE,
                                      "Style:|Forward Once|0|Backward Once|1|Forward->Backward Once|2|Forward Loop|3|"
@@ -41,6 +42,9 @@ constexpr MessageRow kAnimationRows[] = {
     SheetRow("AutoCreate", PROP_BUTTON, MSG_ANIMATION_AUTOCREATE),
 
     FieldRow<&CQVAnimation::m_Time>(MSG_SET_CURRENT_TIME, MSG_GET_CURRENT_TIME).StoredBy<&CQVAnimation::SetTime>(),
+    MemberRow<&CQVAnimation::NormalizedTime, &CQVAnimation::SetNormalizedTime>(MSG_SET_CURRENT_NORMALIZED_TIME,
+                                                                               MSG_GET_CURRENT_NORMALIZED_TIME)
+        .Returns(1),
     FieldRow<&CQVAnimation::m_TotalTime>(0, MSG_GET_TOTAL_TIME),
     FieldRow<&CQVAnimation::m_ActionValue>(MSG_ACTION_START_VALUE, 0),
     FieldRow<&CQVAnimation::m_ActionValue>(MSG_ACTION_STOP_VALUE, 0),
@@ -48,7 +52,7 @@ constexpr MessageRow kAnimationRows[] = {
 };
 
 constexpr MessageTable kAnimationMessages{
-    kAnimationRows, CopiedFields<&CQVAnimation::m_MotionName, &CQVAnimation::m_Motion, &CQVAnimation::m_Direction>()};
+    kAnimationRows, CopiedFields<&CQVAnimation::m_Motion, &CQVAnimation::m_Direction>()};
 
 constexpr float kEndGap = 1e-9f;   // just below the end
 constexpr float kTurnGap = 2e-9f;  // the turn of a back-and-forth style
@@ -115,6 +119,14 @@ void CQVAnimation::ApplyStyle() {
 int CQVAnimation::SetTime(float time) {
     m_Time = time >= m_TotalTime ? m_TotalTime - kEndGap : time;
     return ROW_PASS_ON;
+}
+
+void CQVAnimation::SetMotionName(const std::string& name) {
+    if (m_MotionName == name) return;
+    m_MotionName = name;
+    HandleMessage(MSG_ANIMATION_BIND, nullptr);
+    const float start = 0.0f;
+    HandleMessage(MSG_SET_CURRENT_TIME, Args_Of(&start));
 }
 
 void CQVAnimation::Bind() {
@@ -292,13 +304,6 @@ int CQVAnimation::HandleMessage(uint32_t id, MessageArgs args) {
         m_Bindings.remove_if([link](const AnimationBinding& binding) { return &binding.link == link; });
         break;
     }
-    case MSG_SET_CURRENT_NORMALIZED_TIME:
-        SetTime(m_TotalTime * Args_Get<float>(args));
-        return 1;
-    case MSG_GET_CURRENT_NORMALIZED_TIME:
-        // A motion of no length stands at its start.
-        Args_Answer(args, m_TotalTime > 0.0f ? m_Time / m_TotalTime : 0.0f);
-        return 1;
     case MSG_ANIMATION_PLAY:
         m_Activity |= ANIMATION_PLAYING;
         break;
@@ -308,18 +313,6 @@ int CQVAnimation::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_ANIMATION_RESET:
         ApplyStyle();
         HandleMessage(MSG_ANIM_UPDATE, nullptr);
-        break;
-    case MSG_SET_MOTION: {
-        const char* name = Args_Text(args);
-        if (name == nullptr || m_MotionName == name) break;
-        m_MotionName = name;
-        HandleMessage(MSG_ANIMATION_BIND, nullptr);
-        const float start = 0.0f;
-        HandleMessage(MSG_SET_CURRENT_TIME, Args_Of(&start));
-        break;
-    }
-    case MSG_ANIMATION_GET_MOTION:
-        Args_AnswerText(args, 0, m_MotionName);
         break;
     case MSG_ANIMATION_AUTOCREATE:
         AutoCreate();

@@ -15,13 +15,6 @@
 class CQVMotionItem;
 struct KeyTrack;
 
-// Messages without a registered name.
-enum : uint32_t {
-    MSG_ANIMATION_GET_MOTION = 1098,
-    MSG_ANIMATION_AUTOCREATE = 1762,
-    MSG_ANIMATION_BIND = 1763,
-};
-
 // Play styles.
 enum : uint32_t {
     ANIMATION_FORWARD_ONCE = 0,
@@ -61,6 +54,11 @@ public:
     // Members the message table calls.
     void ApplyStyle();
     int SetTime(float time);
+    // A name other than the one bound rebinds and starts at the beginning.
+    void SetMotionName(const std::string& name);
+    // A motion of no length stands at its start.
+    float NormalizedTime() const { return m_TotalTime > 0.0f ? m_Time / m_TotalTime : 0.0f; }
+    void SetNormalizedTime(float t) { SetTime(m_TotalTime * t); }
 
     std::list<AnimationBinding> m_Bindings;  // a list: the links must stay where they are
     std::string m_MotionName;

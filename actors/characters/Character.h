@@ -24,42 +24,6 @@
 struct Bone;
 struct Skeleton;
 
-// Messages the Character handles or sends that have no registered name.
-enum : uint32_t {
-    MSG_CHAR_GET_CPFALLDAMAGE1_MUL = 911,
-    MSG_CHAR_SET_CPFALLDAMAGE1_MUL = 933,
-    MSG_CHAR_DROP_ITEMS = 953,
-    MSG_CHAR_CHANGE_CPJUMPFORCE = 954,
-    MSG_CHAR_CHANGE_CPFALLDAMAGE1_MUL = 957,
-    MSG_CHAR_VISIBILITY = 975,
-    MSG_CHAR_SET_LOOK_ROT2_Y = 1001,
-    MSG_CHAR_GET_LOOK_ROT2_Y = 1002,
-    MSG_CHAR_SET_LOOK_ROT2_X = 1003,
-    MSG_CHAR_GET_LOOK_ROT2_X = 1004,
-    MSG_CHAR_ADD_LOOK_ROT2_Y = 1005,
-    MSG_CHAR_ADD_LOOK_ROT2_X = 1006,
-    MSG_CHAR_SET_LOOK_ROT2_X_SPEED = 1007,
-    MSG_CHAR_GET_LOOK_ROT2_X_SPEED = 1008,
-    MSG_CHAR_SET_LOOK_ROT2_Y_SPEED = 1009,
-    MSG_CHAR_GET_LOOK_ROT2_Y_SPEED = 1010,
-    MSG_CHAR_GET_LOOKMATRIX2_SM = 1015,
-    MSG_CHAR_GET_LOOKDIRECTION2_SM = 1016,
-    MSG_CHAR_MOTION_QUEUE_EMPTY = 1039,
-    // Sent to the items in the hands; owned by the Game Object.
-    MSG_CHAR_ITEM_HELD = 750,
-    MSG_CHAR_SET_STATE_INVENTORY = 617,
-    MSG_CHAR_SET_STATE_HAND_C = 619,
-    MSG_CHAR_SET_STATE_DROP_ON_GROUND = 622,
-    MSG_CHAR_PERFORM_ACTION = 636,
-    MSG_CHAR_PERFORM_ACTION_START = 637,
-    MSG_CHAR_PERFORM_ACTION_STOP = 638,
-    MSG_CHAR_PERFORM_ACTION2_START = 639,
-    MSG_CHAR_PERFORM_ACTION2_STOP = 640,
-    MSG_CHAR_SET_WEAPON_STATE = 692,
-    MSG_CHAR_ON_EQUIPPED = 751,
-    MSG_CHAR_ON_UNEQUIP_PRE = 752,
-};
-
 enum CharacterType : int32_t {
     CHARACTER_CUSTOM = 0,
     CHARACTER_FIRST_PERSON = 1,
@@ -206,6 +170,8 @@ public:
     int SetHoldTime(float time);
     void AfterDeadLock();
     bool IsSuspended() const { return (m_StateFlags & CHAR_SUSPENDED) != 0; }
+    void SetLookRot2Y(float angle) { m_LookRot2Y = Character_WrapAngle(angle); }
+    void SetLookRot2X(float angle) { m_LookRot2X = Character_WrapAngle(angle); }
     void SetSuspendMode(bool on);
     std::string StateText() const { return std::string(1, m_MotionLetter); }
     void RequestState(std::string text);

@@ -55,7 +55,6 @@ constexpr float kClimbShrink = 0.96f;
 constexpr float kClimbRestore = 0.5f;
 // A weapon is carried in the right hand: item kinds 4 and 5.
 constexpr uint32_t kItemWeaponKinds[] = {4, 5};
-constexpr uint32_t MSG_GET_GAMEOBJECT_KIND = 603;
 // Flags an "On Die" gives every collision volume.
 constexpr uint32_t kDeadVolumeFlags = 0x0400025C;
 constexpr uint32_t kVolumeBit19 = 1u << 19;
@@ -101,7 +100,10 @@ int CQVCharacter::HandleCommand(uint32_t id, MessageArgs args) {
     if (id >= MSG_CC_JUMP && id <= MSG_CC_UNLOCKHANDS) return OnControllerCommand(id);
     if ((id >= MSG_CHANGE_CPSPEED && id <= MSG_CHANGE_CPGAMMABADD) ||
         (id >= MSG_CHAR_CHANGE_CPJUMPFORCE && id <= MSG_CHAR_CHANGE_CPFALLDAMAGE1_MUL)) {
-        ChangeParam(id <= MSG_CHANGE_CPGAMMABADD ? id - MSG_CHANGE_CPSPEED : id - 942, args);
+        // The later changes start again at Jump Force.
+        const uint32_t index = id <= MSG_CHANGE_CPGAMMABADD ? id - MSG_CHANGE_CPSPEED
+                                                            : id - MSG_CHAR_CHANGE_CPJUMPFORCE + CP_JUMP_FORCE;
+        ChangeParam(index, args);
         return ROW_PASS_ON;
     }
     switch (id) {
@@ -218,12 +220,6 @@ int CQVCharacter::HandleCommand(uint32_t id, MessageArgs args) {
     case MSG_CHAR_VISIBILITY:
         Args_Answer(args, Visibility());
         break;
-    case MSG_CHAR_GET_CPFALLDAMAGE1_MUL:
-        Args_Answer(args, GetCp<CP_FALL_DAMAGE1_MUL>());
-        break;
-    case MSG_CHAR_SET_CPFALLDAMAGE1_MUL:
-        SetCp<CP_FALL_DAMAGE1_MUL>(Args_Get<float>(args));
-        break;
 
     case MSG_RIGHT_HAND_EQUIP:
     case MSG_LEFT_HAND_EQUIP:
@@ -241,10 +237,11 @@ int CQVCharacter::HandleCommand(uint32_t id, MessageArgs args) {
     case MSG_UNNAMED_419: {
         const float held = 1.0f;
         for (ActorLink* hand : {&m_RightHand, &m_LeftHand}) {
-            if (CQVActor* item = FirstChild(*hand)) item->HandleMessage(MSG_CHAR_ITEM_HELD, Args_Of(&held));
+            if (CQVActor* item = FirstChild(*hand)) item->HandleMessage(MSG_UNNAMED_2EE, Args_Of(&held));
         }
         break;
     }
+    // The pair carries the type before the count: no row binds a keyed value.
     case MSG_SET_AMMO_COUNT:
         SetAmmo(args);
         break;
@@ -345,7 +342,7 @@ int CQVCharacter::HandleCommand(uint32_t id, MessageArgs args) {
         if (parent && parent->m_Name == "RightHand") {
             uint32_t kind = 0;
             if (child && child->m_ClassType == CLASS_GAME_OBJECT)
-                child->HandleMessage(MSG_GET_GAMEOBJECT_KIND, Args_Of(&kind));
+                child->HandleMessage(MSG_GET_GAMEOBJECT_TYPE_25B, Args_Of(&kind));
             const bool weapon = child && child->m_ClassType == CLASS_GAME_OBJECT &&
                                 std::find(std::begin(kItemWeaponKinds), std::end(kItemWeaponKinds), kind) !=
                                     std::end(kItemWeaponKinds);
@@ -715,18 +712,18 @@ void CQVCharacter::Grab(bool right, CQVActor* item) {
     m_StateFlags |= right ? CHAR_RIGHT_GRAB_PENDING : CHAR_LEFT_GRAB_PENDING;
     CancelTimedMessages(move);
     ScheduleMessage(move, Args_Of(&item), FLAGS_ONCE_SAVED, kGrabDelay, 0.0f, 0.0f);
-    if (CQVActor* held = FirstChild(hand)) held->HandleMessage(MSG_CHAR_ON_UNEQUIP_PRE, nullptr);
+    if (CQVActor* held = FirstChild(hand)) held->HandleMessage(MSG_ON_UNEQUIPPRE, nullptr);
 }
 
 void CQVCharacter::GrabMove(bool right, CQVActor* item) {
     ActorLink& hand = right ? m_RightHand : m_LeftHand;
     if (hand.target == nullptr) return;
     m_StateFlags &= ~(right ? CHAR_RIGHT_GRAB_PENDING : CHAR_LEFT_GRAB_PENDING);
-    Tell(FirstChild(hand), MSG_CHAR_SET_STATE_INVENTORY, m_Id);
+    Tell(FirstChild(hand), MSG_SET_STATE_INVENTORY, m_Id);
     if (item == nullptr) return;
     const uint32_t holder[2] = {m_Id, right ? 2u : 1u};
-    item->HandleMessage(MSG_CHAR_SET_STATE_HAND_C, Args_Of(holder));
-    item->HandleMessage(MSG_CHAR_ON_EQUIPPED, nullptr);
+    item->HandleMessage(MSG_SET_STATE_HAND_C, Args_Of(holder));
+    item->HandleMessage(MSG_ON_EQUIPPED, nullptr);
 }
 
 void CQVCharacter::OnChildRemoved(CQVActor* child, CQVActor* parent, bool relative) {

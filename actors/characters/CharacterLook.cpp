@@ -133,18 +133,6 @@ int CQVCharacter::HandleLook(uint32_t id, MessageArgs args) {
         }
         break;
     }
-    case MSG_CHAR_SET_LOOK_ROT2_Y:
-        m_LookRot2Y = Character_WrapAngle(Args_Get<float>(args));
-        break;
-    case MSG_CHAR_GET_LOOK_ROT2_Y:
-        Args_Answer(args, m_LookRot2Y);
-        break;
-    case MSG_CHAR_SET_LOOK_ROT2_X:
-        m_LookRot2X = Character_WrapAngle(Args_Get<float>(args));
-        break;
-    case MSG_CHAR_GET_LOOK_ROT2_X:
-        Args_Answer(args, m_LookRot2X);
-        break;
     case MSG_CHAR_ADD_LOOK_ROT2_Y:
         m_LookRot2Y += Args_Get<float>(args);
         break;
@@ -153,18 +141,6 @@ int CQVCharacter::HandleLook(uint32_t id, MessageArgs args) {
         m_LookRot2X = std::clamp(m_LookRot2X + Args_Get<float>(args), -limit, limit);
         break;
     }
-    case MSG_CHAR_SET_LOOK_ROT2_X_SPEED:
-        m_LookRot2XSpeed = Args_Get<float>(args);
-        break;
-    case MSG_CHAR_GET_LOOK_ROT2_X_SPEED:
-        Args_Answer(args, m_LookRot2XSpeed);
-        break;
-    case MSG_CHAR_SET_LOOK_ROT2_Y_SPEED:
-        m_LookRot2YSpeed = Args_Get<float>(args);
-        break;
-    case MSG_CHAR_GET_LOOK_ROT2_Y_SPEED:
-        Args_Answer(args, m_LookRot2YSpeed);
-        break;
     case MSG_SET_DESIRED_MOVEMENT:
         SetDesiredMovement(Args_Get<Vector3>(args));
         break;

@@ -102,7 +102,7 @@ void CQVCharacter::Process() {
             if (m_StateFlags & CHAR_SHOOTER_IDLE) m_StateFlags |= CHAR_IDLE_ALLOWED;
         }
     }
-    if (m_StateFlags & CHAR_LEFT_ACTION) SendToFirstChild(m_LeftHand, MSG_CHAR_PERFORM_ACTION, m_Id);
+    if (m_StateFlags & CHAR_LEFT_ACTION) SendToFirstChild(m_LeftHand, MSG_PERFORM_ACTION, m_Id);
     m_StateFlags &= ~CHAR_LEFT_ACTION;
     RefreshParams(dt);
     m_RampedSpeed = StartRamp(time);
@@ -338,34 +338,34 @@ void CQVCharacter::RunCommand(uint32_t id, bool* moving, bool* jumped, float tim
     case MSG_CC_RACTION2_START:
         if (!InventoryVisible() && !(m_StateFlags & CHAR_RIGHT_GRAB_PENDING)) {
             SendToFirstChild(m_RightHand,
-                             id == MSG_CC_RACTION1_START ? MSG_CHAR_PERFORM_ACTION_START : MSG_CHAR_PERFORM_ACTION2_START,
+                             id == MSG_CC_RACTION1_START ? MSG_PERFORM_ACTION_START_27D : MSG_PERFORM_ACTION_START_27F,
                              m_Id);
         }
         break;
     case MSG_CC_RACTION1_STOP:
-        SendToFirstChild(m_RightHand, MSG_CHAR_PERFORM_ACTION_STOP, m_Id);
+        SendToFirstChild(m_RightHand, MSG_PERFORM_ACTION_STOP_27E, m_Id);
         break;
     case MSG_CC_RACTION2_STOP:
-        SendToFirstChild(m_RightHand, MSG_CHAR_PERFORM_ACTION2_STOP, m_Id);
+        SendToFirstChild(m_RightHand, MSG_PERFORM_ACTION_STOP_280, m_Id);
         break;
     case MSG_CC_LACTION1_START:
-        if (!(m_StateFlags & CHAR_LEFT_GRAB_PENDING)) SendToFirstChild(m_LeftHand, MSG_CHAR_PERFORM_ACTION_START, m_Id);
+        if (!(m_StateFlags & CHAR_LEFT_GRAB_PENDING)) SendToFirstChild(m_LeftHand, MSG_PERFORM_ACTION_START_27D, m_Id);
         break;
     case MSG_CC_LACTION1_STOP:
-        SendToFirstChild(m_LeftHand, MSG_CHAR_PERFORM_ACTION_STOP, m_Id);
+        SendToFirstChild(m_LeftHand, MSG_PERFORM_ACTION_STOP_27E, m_Id);
         break;
     case MSG_CC_LACTION1:
         InventoryVisible();
         break;
     case MSG_CC_RELOAD:
-        SendToFirstChild(m_RightHand, MSG_CHAR_SET_WEAPON_STATE, kWeaponReload);
-        SendToFirstChild(m_LeftHand, MSG_CHAR_SET_WEAPON_STATE, kWeaponReload);
+        SendToFirstChild(m_RightHand, MSG_SET_WEAPON_STATE, kWeaponReload);
+        SendToFirstChild(m_LeftHand, MSG_SET_WEAPON_STATE, kWeaponReload);
         break;
     case MSG_CC_RDROP:
-        SendToFirstChild(m_RightHand, MSG_CHAR_SET_STATE_DROP_ON_GROUND, m_Id);
+        SendToFirstChild(m_RightHand, MSG_SET_STATE_DROP_ON_GROUND, m_Id);
         break;
     case MSG_CC_LDROP:
-        SendToFirstChild(m_LeftHand, MSG_CHAR_SET_STATE_DROP_ON_GROUND, m_Id);
+        SendToFirstChild(m_LeftHand, MSG_SET_STATE_DROP_ON_GROUND, m_Id);
         break;
     case MSG_CC_KNOCK:
         if (ColObj* action = VolumeAt(m_ActionCol)) {
@@ -674,5 +674,5 @@ void CQVCharacter::DropItemStep(float dt) {
     if (items->m_Children.empty()) return;
     CQVActor* item = items->m_Children[kDropSeed % items->m_Children.size()];
     const uint32_t holder = m_Id;
-    if (item) item->HandleMessage(MSG_CHAR_SET_STATE_DROP_ON_GROUND, Args_Of(&holder));
+    if (item) item->HandleMessage(MSG_SET_STATE_DROP_ON_GROUND, Args_Of(&holder));
 }

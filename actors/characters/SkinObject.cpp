@@ -27,6 +27,12 @@
 
 namespace {
 
+// A row of the selected motion, which the sheet edits: without one a set
+// is refused and a get is not applicable.
+constexpr MessageRow OfSelectedMotion(const MessageRow& row) {
+    return row.StoresWhen<&CQVSkinObject::HasSelectedMotion>(0).AppliesWhen<&CQVSkinObject::HasSelectedMotion>(0);
+}
+
 constexpr MessageRow kSkinObjectRows[] = {
     SheetRow("SkinObject Properties", PROP_TITLE),
     BoolRow<&CQVSkinObject::m_Slave>(MSG_SET_SKIN_SLAVE, MSG_GET_SKIN_SLAVE, "Slave", PROP_CHECK),
@@ -34,15 +40,23 @@ constexpr MessageRow kSkinObjectRows[] = {
     SheetRow("Add Motion:|Add|", PROP_BUTTON, MSG_ADD_MOTION),
     SheetRow("Delete All Motion:|Delete All|", PROP_BUTTON, MSG_SKIN_DELETE_ALL_MOTIONS),
     SheetRow("Delete Selected Motion:|Delete|", PROP_BUTTON, MSG_DELETE_MOTION),
-    SheetRow("Name:", PROP_STRING, MSG_SET_MOTION_NAME, MSG_GET_MOTION_NAME),
-    SheetRow("Priority:", PROP_UINT, MSG_SET_MOTION_PRIORITY, MSG_GET_MOTION_PRIORITY),
-    SheetRow("Layer:", PROP_UINT, MSG_SET_MOTION_LAYER, MSG_GET_MOTION_LAYER),
-    SheetRow("BlendTime:", PROP_REAL, MSG_SKIN_SET_BLEND_TIME, MSG_SKIN_GET_BLEND_TIME),
-    SheetRow("PlayStyle:|Loop|0|Once|1|OnceThenHold|2|", PROP_CHOICE, MSG_SKIN_SET_PLAY_STYLE,
-             MSG_SKIN_GET_PLAY_STYLE),
+    OfSelectedMotion(MemberRow<&CQVSkinObject::SelectedName, &CQVSkinObject::SetSelectedName>(
+        MSG_SET_MOTION_NAME, MSG_GET_MOTION_NAME, "Name:", PROP_STRING)),
+    OfSelectedMotion(MemberRow<&CQVSkinObject::SelectedByte<&SkinMotion::priority>,
+                               &CQVSkinObject::SetSelectedByte<&SkinMotion::priority>>(
+        MSG_SET_MOTION_PRIORITY, MSG_GET_MOTION_PRIORITY, "Priority:", PROP_UINT)),
+    OfSelectedMotion(MemberRow<&CQVSkinObject::SelectedByte<&SkinMotion::layer>, &CQVSkinObject::SetSelectedLayer>(
+        MSG_SET_MOTION_LAYER, MSG_GET_MOTION_LAYER, "Layer:", PROP_UINT)),
+    OfSelectedMotion(MemberRow<&CQVSkinObject::SelectedBlendTime, &CQVSkinObject::SetSelectedBlendTime>(
+        MSG_SKIN_SET_BLEND_TIME, MSG_SKIN_GET_BLEND_TIME, "BlendTime:", PROP_REAL)),
+    OfSelectedMotion(MemberRow<&CQVSkinObject::SelectedByte<&SkinMotion::playStyle>,
+                               &CQVSkinObject::SetSelectedByte<&SkinMotion::playStyle>>(
+        MSG_SKIN_SET_PLAY_STYLE, MSG_SKIN_GET_PLAY_STYLE, "PlayStyle:|Loop|0|Once|1|OnceThenHold|2|", PROP_CHOICE)),
+    // A pointer to the library item: the pair is in the switch.
     SheetRow("Set Motion:", PROP_MOTION, MSG_SET_MOTION_H, MSG_GET_MOTION_H),
     SheetRow("SkinObject Properties2", PROP_TITLE),
-    SheetRow("Speed:|%|", PROP_REAL, MSG_SET_MOTION_SPEED, MSG_GET_MOTION_SPEED),
+    FieldRow<&CQVSkinObject::CurrentLayerBlock, &SkinMotionLayer::speed>(MSG_SET_MOTION_SPEED, MSG_GET_MOTION_SPEED,
+                                                                          "Speed:|%|", PROP_REAL),
     SheetRow("Auto Assign motions:", PROP_SEPARATOR),
     FieldRow<&CQVSkinObject::m_AutoAssignName>(MSG_SET_AUTOASSIGN_NAME, MSG_GET_AUTOASSIGN_NAME, "Name:",
                                                 PROP_STRING),
@@ -51,9 +65,22 @@ constexpr MessageRow kSkinObjectRows[] = {
     SheetRow("BoneSync AutoCreate", PROP_BUTTON, MSG_CREATE_BONESYNC_ACTORS_470),
     SheetRow("Activate AutoCreate", PROP_BUTTON, MSG_CREATE_BONESYNC_ACTORS_471),
     SheetRow("ReSync Bones", PROP_BUTTON, MSG_RESYNC_BONES),
+
+    // The current layer's clock. The get is answered here alone: the mesh
+    // actor would write its own animation time over it (see the switch).
+    FieldRow<&CQVSkinObject::CurrentLayerBlock, &SkinMotionLayer::time>(MSG_SET_CURRENT_TIME, MSG_GET_CURRENT_TIME),
+    MemberRow<&CQVSkinObject::NormalizedLayerTime, &CQVSkinObject::SetNormalizedLayerTime>(
+        MSG_SET_CURRENT_NORMALIZED_TIME, MSG_GET_CURRENT_NORMALIZED_TIME)
+        .Returns(1),
 };
 
-constexpr MessageTable kSkinObjectMessages{kSkinObjectRows};
+// The layers (all but their bindings), the links and the bone actors are
+// copied by hand; the current layer starts again at 0.
+constexpr MessageTable kSkinObjectMessages{
+    kSkinObjectRows,
+    CopiedFields<&CQVSkinObject::m_Motions, &CQVSkinObject::m_SkinFlags, &CQVSkinObject::m_MotionUpdateTime,
+                 &CQVSkinObject::m_BonesStamp, &CQVSkinObject::m_SkinStamp, &CQVSkinObject::m_SelectedMotion,
+                 &CQVSkinObject::m_ClippingSphere, &CQVSkinObject::m_HasClippingSphere>()};
 
 constexpr const char* kFallbackMotion = "N_Neutral";
 constexpr const char* kRootBone = "Bip01";
@@ -192,18 +219,9 @@ void CQVSkinObject::InitCopy() {
 }
 
 void CQVSkinObject::CopySkinFields(const CQVSkinObject& source) {
-    m_Motions = source.m_Motions;
-    m_SkinFlags = source.m_SkinFlags;
+    kSkinObjectMessages.Copy(*this, source);
     for (uint32_t i = 0; i < kSkinLayerCount; ++i) m_Layers[i].CopyFieldsFrom(source.m_Layers[i]);
     m_CurrentLayer = 0;
-    m_MotionUpdateTime = source.m_MotionUpdateTime;
-    m_BonesStamp = source.m_BonesStamp;
-    m_SkinStamp = source.m_SkinStamp;
-    m_AutoAssignName = source.m_AutoAssignName;
-    m_SelectedMotion = source.m_SelectedMotion;
-    m_Slave = source.m_Slave;
-    m_ClippingSphere = source.m_ClippingSphere;
-    m_HasClippingSphere = source.m_HasClippingSphere;
     m_RootOutput.SetTarget(source.m_RootOutput.target);
     m_Master.SetTarget(source.m_Master.target);
     m_BoneSync.clear();
@@ -241,6 +259,39 @@ SkinMotion* CQVSkinObject::MotionOf(const SkinMotionLayer& layer) {
 SkinMotion* CQVSkinObject::SelectedMotion() {
     if (m_SelectedMotion < 0 || static_cast<size_t>(m_SelectedMotion) >= m_Motions.size()) return nullptr;
     return &m_Motions[static_cast<size_t>(m_SelectedMotion)];
+}
+
+std::string CQVSkinObject::SelectedName() {
+    const SkinMotion* motion = SelectedMotion();
+    return motion ? motion->name : std::string();
+}
+
+void CQVSkinObject::SetSelectedName(const std::string& name) {
+    if (SkinMotion* motion = SelectedMotion()) motion->name = name;
+}
+
+float CQVSkinObject::SelectedBlendTime() {
+    const SkinMotion* motion = SelectedMotion();
+    return motion ? motion->blendTime : 0.0f;
+}
+
+void CQVSkinObject::SetSelectedBlendTime(float time) {
+    if (SkinMotion* motion = SelectedMotion()) motion->blendTime = time;
+}
+
+// A layer outside the eleven is none.
+void CQVSkinObject::SetSelectedLayer(uint32_t layer) {
+    if (SkinMotion* motion = SelectedMotion())
+        motion->layer = layer < kSkinLayerCount ? static_cast<uint8_t>(layer) : kSkinNoLayer;
+}
+
+float CQVSkinObject::NormalizedLayerTime() {
+    const SkinMotion* motion = MotionOf(CurrentLayer());
+    return motion && motion->length != 0.0f ? CurrentLayer().time / motion->length : 0.0f;
+}
+
+void CQVSkinObject::SetNormalizedLayerTime(float t) {
+    if (const SkinMotion* motion = MotionOf(CurrentLayer())) CurrentLayer().time = t * motion->length;
 }
 
 // ---------------------------------------------------------------------------
@@ -765,7 +816,7 @@ void CQVSkinObject::Precalculate() {
 // Messages
 
 int CQVSkinObject::HandleMessage(uint32_t id, MessageArgs args) {
-    kSkinObjectMessages.Apply(*this, id, args);
+    if (const RowResult row = kSkinObjectMessages.Apply(*this, id, args); row.Ends()) return row.result;
     switch (id) {
     case MSG_INIT_NEW:
         InitCommon();
@@ -837,31 +888,11 @@ int CQVSkinObject::HandleMessage(uint32_t id, MessageArgs args) {
         if (layer < kSkinLayerCount) m_CurrentLayer = layer;
         break;
     }
-    case MSG_SET_CURRENT_TIME:
-        CurrentLayer().time = Args_Get<float>(args);
-        break;
     case MSG_GET_CURRENT_TIME:
-        // The layer's time is the answer: the mesh actor would write its own
-        // animation time over it.
-        Args_Answer(args, CurrentLayer().time);
+        // The row answered the layer's time: the mesh actor is passed over.
         return CQVActor::HandleMessage(id, args);
-    case MSG_SET_CURRENT_NORMALIZED_TIME:
-        if (const SkinMotion* motion = MotionOf(CurrentLayer()))
-            CurrentLayer().time = Args_Get<float>(args) * motion->length;
-        return 1;
-    case MSG_GET_CURRENT_NORMALIZED_TIME: {
-        const SkinMotion* motion = MotionOf(CurrentLayer());
-        Args_Answer(args, motion && motion->length != 0.0f ? CurrentLayer().time / motion->length : 0.0f);
-        return 1;
-    }
     case MSG_GET_MOTION_VECTOR:
         Args_Answer(args, MotionVector(Args_Get<Vector3>(args)));
-        break;
-    case MSG_SET_MOTION_SPEED:
-        CurrentLayer().speed = Args_Get<float>(args);
-        break;
-    case MSG_GET_MOTION_SPEED:
-        Args_Answer(args, CurrentLayer().speed);
         break;
     case MSG_SET_LAYER_DEST_BONE_LAYER: {
         SkinMotionLayer& layer = CurrentLayer();
@@ -899,6 +930,7 @@ int CQVSkinObject::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_GET_BIP01_OUTPUT:
         if (args.Holds(0, sizeof(CQVActor*))) Args_Set(args, 0, m_RootOutput.target);
         break;
+    // Two arguments, the centre and the radius: no row binds them as one value.
     case MSG_SET_SKIN_CLIPPING_SPHERE:
         if (args.Holds(0, sizeof(Sphere))) {
             m_ClippingSphere = Sphere{Args_Get<Vector3>(args), Args_Get<float>(args, sizeof(Vector3))};
@@ -943,35 +975,6 @@ int CQVSkinObject::HandleMessage(uint32_t id, MessageArgs args) {
         m_Motions.clear();
         m_SelectedMotion = -1;
         break;
-    case MSG_SET_MOTION_NAME:
-    case MSG_GET_MOTION_NAME:
-    case MSG_SET_MOTION_PRIORITY:
-    case MSG_GET_MOTION_PRIORITY:
-    case MSG_SET_MOTION_LAYER:
-    case MSG_GET_MOTION_LAYER:
-    case MSG_SKIN_SET_PLAY_STYLE:
-    case MSG_SKIN_GET_PLAY_STYLE:
-    case MSG_SKIN_SET_BLEND_TIME:
-    case MSG_SKIN_GET_BLEND_TIME: {
-        SkinMotion* motion = SelectedMotion();
-        if (motion == nullptr) return 0;
-        const uint8_t byte = static_cast<uint8_t>(Args_Get<uint32_t>(args) & 0xFF);
-        switch (id) {
-        case MSG_SET_MOTION_NAME: motion->name = Args_TextOr(args); break;
-        case MSG_GET_MOTION_NAME: Args_AnswerText(args, 0, motion->name); break;
-        case MSG_SET_MOTION_PRIORITY: motion->priority = byte; break;
-        case MSG_GET_MOTION_PRIORITY: Args_Answer<uint32_t>(args, motion->priority); break;
-        case MSG_SET_MOTION_LAYER:
-            motion->layer = Args_Get<uint32_t>(args) < kSkinLayerCount ? byte : kSkinNoLayer;
-            break;
-        case MSG_GET_MOTION_LAYER: Args_Answer<uint32_t>(args, motion->layer); break;
-        case MSG_SKIN_SET_PLAY_STYLE: motion->playStyle = byte; break;
-        case MSG_SKIN_GET_PLAY_STYLE: Args_Answer<uint32_t>(args, motion->playStyle); break;
-        case MSG_SKIN_SET_BLEND_TIME: motion->blendTime = Args_Get<float>(args); break;
-        default: Args_Answer(args, motion->blendTime); break;
-        }
-        break;
-    }
     case MSG_SET_MOTION_H:
         if (!SetMotionItem(Args_Pointer<CQVLibraryItem>(id, args))) return 0;
         break;

@@ -132,6 +132,7 @@ public:
     // The motion a layer plays, or null for none (an index outside the list included).
     SkinMotion* MotionOf(const SkinMotionLayer& layer);
     SkinMotionLayer& CurrentLayer() { return m_Layers[m_CurrentLayer]; }
+    SkinMotionLayer* CurrentLayerBlock() { return &m_Layers[m_CurrentLayer]; }
     Skeleton* GetSkeleton() const { return m_Skeleton.get(); }
     const BoneMatrices* GetBoneMatrices() const { return m_BoneMatrices.get(); }
     CQVSkinObject* GetMaster() const;
@@ -157,6 +158,27 @@ public:
     // Shared by every SkinObject: cleared while the motion step restarts a
     // looping motion, so the parent hears no "Callback Motion Set" for it.
     static bool s_NotifyParent;
+
+    // Members the message table calls: the current layer's time over its
+    // motion's length, and the fields of the motion the sheet edits.
+    float NormalizedLayerTime();
+    void SetNormalizedLayerTime(float t);
+    bool HasSelectedMotion() { return SelectedMotion() != nullptr; }
+    std::string SelectedName();
+    void SetSelectedName(const std::string& name);
+    float SelectedBlendTime();
+    void SetSelectedBlendTime(float time);
+    void SetSelectedLayer(uint32_t layer);
+    template <uint8_t SkinMotion::*Field>
+    uint32_t SelectedByte() {
+        const SkinMotion* motion = SelectedMotion();
+        return motion ? motion->*Field : 0;
+    }
+    // Only the lowest byte of the word is kept.
+    template <uint8_t SkinMotion::*Field>
+    void SetSelectedByte(uint32_t value) {
+        if (SkinMotion* motion = SelectedMotion()) motion->*Field = static_cast<uint8_t>(value & 0xFF);
+    }
 
 private:
     struct SkeletonDeleter {

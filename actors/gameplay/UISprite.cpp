@@ -21,6 +21,8 @@ constexpr MessageRow kUISpriteRows[] = {
     FieldRow<&CQVUISprite::m_MaterialId>(MSG_SET_UI_SPRITE_MATERIAL_ID, MSG_GET_UI_SPRITE_MATERIAL, "Material:",
                                          PROP_ICON)
         .StoredBy<&CQVUISprite::SetMaterialId>(),
+    // The material by its name; the get answers the id.
+    MemberRow<nullptr, &CQVUISprite::SetMaterialByName>(MSG_SET_UI_SPRITE_MATERIAL, 0),
     FieldRow<&CQVUISprite::m_Color>(MSG_SET_UI_SPRITE_COLOR, MSG_GET_UI_SPRITE_COLOR, "Color:", PROP_COLOR),
     FieldRow<&CQVUISprite::m_Width>(MSG_SET_UI_SPRITE_WIDTH, MSG_GET_UI_SPRITE_WIDTH, "Width:", PROP_REAL),
     FieldRow<&CQVUISprite::m_Height>(MSG_SET_UI_SPRITE_HEIGHT, MSG_GET_UI_SPRITE_HEIGHT, "Height:", PROP_REAL),
@@ -96,7 +98,6 @@ int CQVUISprite::HandleMessage(uint32_t id, MessageArgs args) {
     if (const RowResult row = kUISpriteMessages.Apply(*this, id, args); row.Ends()) return row.result;
     if (HandleVisualMessage(id, args)) return CQVActor::HandleMessage(id, args);
     switch (id) {
-    case MSG_SET_UI_SPRITE_MATERIAL:
     case MSG_SET_RESOURCE:
         SetMaterialByName(Args_TextOr(args));
         break;

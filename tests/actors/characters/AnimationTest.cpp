@@ -49,17 +49,17 @@ TEST_F(AnimationTest, TheSheetHoldsItsRowsAndThePairsTheirTypes) {
     EXPECT_EQ(record.chain, (std::vector<uint32_t>{0, 40}));
     ExpectSheet(record, {
         {"Animation Properties", 13, 0, 0, 1.0f},
-        {"Animation Motion", 6, 1097, 1098, 1.0f},
+        {"Animation Motion", 6, MSG_SET_MOTION, MSG_ANIMATION_GET_MOTION, 1.0f},
         {"Animation Style", 12, 0, 0, 1.0f},
         {"Style:|Forward Once|0|Backward Once|1|Forward->Backward Once|2|Forward Loop|3|Backward Loop|4|"
          "Forward<->Backward Loop|5|",
-         16, 258, 259, 1.0f},
-        {"Speed:|%|", 4, 265, 266, 100.0f},
-        {"Play on Start Game:", 17, 260, 261, 1.0f},
-        {"Play Animation|Play|", 14, 262, 0, 1.0f},
-        {"Stop Animation|Stop|", 14, 263, 0, 1.0f},
-        {"Reset Animation|Reset|", 14, 264, 0, 1.0f},
-        {"AutoCreate", 14, 1762, 0, 1.0f},
+         16, MSG_SET_ANIMATION_STYLE, MSG_GET_ANIMATION_STYLE, 1.0f},
+        {"Speed:|%|", 4, MSG_SET_ANIMATION_SPEED, MSG_GET_ANIMATION_SPEED, 100.0f},
+        {"Play on Start Game:", 17, MSG_X_104, MSG_X_105, 1.0f},
+        {"Play Animation|Play|", 14, MSG_ANIMATION_PLAY, 0, 1.0f},
+        {"Stop Animation|Stop|", 14, MSG_ANIMATION_STOP, 0, 1.0f},
+        {"Reset Animation|Reset|", 14, MSG_ANIMATION_RESET, 0, 1.0f},
+        {"AutoCreate", 14, MSG_ANIMATION_AUTOCREATE, 0, 1.0f},
     });
     EXPECT_FALSE(animation->IsPlaying());
     EXPECT_EQ(animation->m_Style, ANIMATION_FORWARD_LOOP);

@@ -535,17 +535,17 @@ TEST_F(CharacterCommandsTest, GrabbingAnItemMovesItIntoTheHandAfterTheGrabMotion
     }
     hero->HandleMessage(MSG_RIGHT_HAND_GRAB_ITEM, Args_Of(&gun));
     EXPECT_NE(hero->m_StateFlags & CHAR_RIGHT_GRAB_PENDING, 0u);
-    EXPECT_EQ(heldSpy.Count(MSG_CHAR_ON_UNEQUIP_PRE), 1u);
+    EXPECT_EQ(heldSpy.Count(MSG_ON_UNEQUIPPRE), 1u);
     Frames(30);
-    EXPECT_EQ(gunSpy.Count(MSG_CHAR_SET_STATE_HAND_C), 0u);
+    EXPECT_EQ(gunSpy.Count(MSG_SET_STATE_HAND_C), 0u);
     Frames(6);  // 0.5666667 s
     EXPECT_EQ(hero->m_StateFlags & CHAR_RIGHT_GRAB_PENDING, 0u);
-    EXPECT_EQ(heldSpy.Count(MSG_CHAR_SET_STATE_INVENTORY), 1u);
-    ASSERT_EQ(gunSpy.Count(MSG_CHAR_SET_STATE_HAND_C), 1u);
-    EXPECT_EQ(gunSpy.Count(MSG_CHAR_ON_EQUIPPED), 1u);
+    EXPECT_EQ(heldSpy.Count(MSG_SET_STATE_INVENTORY), 1u);
+    ASSERT_EQ(gunSpy.Count(MSG_SET_STATE_HAND_C), 1u);
+    EXPECT_EQ(gunSpy.Count(MSG_ON_EQUIPPED), 1u);
     // "Right Hand Equip" finds the item by name and moves it at once.
     Text(hero, MSG_RIGHT_HAND_EQUIP, "Gun");
-    EXPECT_EQ(gunSpy.Count(MSG_CHAR_SET_STATE_HAND_C), 2u);
+    EXPECT_EQ(gunSpy.Count(MSG_SET_STATE_HAND_C), 2u);
     // An item that goes while it is being grabbed arrives as none.
     hero->HandleMessage(MSG_RIGHT_HAND_GRAB_ITEM, Args_Of(&gun));
     gun->m_CommandSpies.clear();
@@ -573,20 +573,20 @@ TEST_F(CharacterCommandsTest, HandCommandsReachTheHeldItemsByTheirIds) {
                              MSG_CC_LACTION1_START, MSG_CC_LACTION1_STOP, MSG_CC_RELOAD, MSG_CC_RDROP, MSG_CC_LDROP})
         Tell(hero, command);
     Frame();
-    const std::vector<uint32_t> gunGot = {MSG_CHAR_SET_STATE_DROP_ON_GROUND, MSG_CHAR_SET_WEAPON_STATE,
-                                          MSG_CHAR_PERFORM_ACTION2_STOP, MSG_CHAR_PERFORM_ACTION2_START,
-                                          MSG_CHAR_PERFORM_ACTION_STOP, MSG_CHAR_PERFORM_ACTION_START};
+    const std::vector<uint32_t> gunGot = {MSG_SET_STATE_DROP_ON_GROUND, MSG_SET_WEAPON_STATE,
+                                          MSG_PERFORM_ACTION_STOP_280, MSG_PERFORM_ACTION_START_27F,
+                                          MSG_PERFORM_ACTION_STOP_27E, MSG_PERFORM_ACTION_START_27D};
     std::vector<uint32_t> seen;
     for (const HandledMessage& m : gunSpy.seen) {
         if (std::find(gunGot.begin(), gunGot.end(), m.id) == gunGot.end()) continue;
         seen.push_back(m.id);
-        if (m.id != MSG_CHAR_SET_WEAPON_STATE) {
+        if (m.id != MSG_SET_WEAPON_STATE) {
             EXPECT_EQ(m.word, hero->m_Id);
         }
     }
     EXPECT_EQ(seen, gunGot);  // newest first
-    EXPECT_EQ(lampSpy.Count(MSG_CHAR_PERFORM_ACTION_START), 1u);
-    EXPECT_EQ(lampSpy.Count(MSG_CHAR_SET_STATE_DROP_ON_GROUND), 1u);
+    EXPECT_EQ(lampSpy.Count(MSG_PERFORM_ACTION_START_27D), 1u);
+    EXPECT_EQ(lampSpy.Count(MSG_SET_STATE_DROP_ON_GROUND), 1u);
     gun->m_CommandSpies.clear();
     lamp->m_CommandSpies.clear();
 }

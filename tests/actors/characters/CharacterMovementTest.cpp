@@ -488,13 +488,13 @@ TEST_F(CharacterMovementTest, DroppedItemsFallOutOneEveryHalfSecondAfterAPause) 
     Send(hero, MSG_CHAR_DROP_ITEMS, 100.0f);
     EXPECT_EQ(hero->m_DropCount, 3);
     Frames(118);  // 1.5 s of pause and the first interval
-    EXPECT_EQ(keySpy.Count(MSG_CHAR_SET_STATE_DROP_ON_GROUND), 0u);
+    EXPECT_EQ(keySpy.Count(MSG_SET_STATE_DROP_ON_GROUND), 0u);
     Frames(4);
-    EXPECT_EQ(keySpy.Count(MSG_CHAR_SET_STATE_DROP_ON_GROUND), 1u);  // child 3001 mod 2
+    EXPECT_EQ(keySpy.Count(MSG_SET_STATE_DROP_ON_GROUND), 1u);  // child 3001 mod 2
     EXPECT_EQ(hero->m_DropCount, 2);
     Frames(62);
     EXPECT_EQ(hero->m_DropCount, 0);
-    EXPECT_EQ(keySpy.Count(MSG_CHAR_SET_STATE_DROP_ON_GROUND), 3u);
+    EXPECT_EQ(keySpy.Count(MSG_SET_STATE_DROP_ON_GROUND), 3u);
     key->m_CommandSpies.clear();
     (void)coin;
 }

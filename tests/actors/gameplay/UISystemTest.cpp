@@ -4,6 +4,8 @@
 // game paused while a menu is up.
 
 #include "actors/gameplay/UISystem.h"
+#include "kernel/actors/ClassMessages.h"
+#include "kernel/actors/Registries.h"
 #include "tests/actors/gameplay/UITestSupport.h"
 
 namespace {
@@ -163,6 +165,17 @@ TEST_F(UISystemTest, AStoredMenuComesBackWithItsSizesAndTheViewportsScale) {
     Send(loaded, MSG_PRECALCULATE);
     EXPECT_FLOAT_EQ(loaded->m_Scale.x, 1.6f);
     EXPECT_FLOAT_EQ(loaded->m_Scale.y, 1.6f);
+}
+
+// The pairs every menu class binds in its table carry the value types their
+// messages are registered with.
+TEST_F(UISystemTest, TheMenuClassesTablesAgreeWithTheRegisteredArgumentTypes) {
+    for (uint32_t type : {CLASS_UI_SYSTEM, CLASS_UI_WINDOW, CLASS_UI_BUTTON, CLASS_UI_TEXT, CLASS_UI_SPRITE,
+                          CLASS_UI_MAP_INPUT, CLASS_SAVE_GAME}) {
+        const ClassRecord& record = g_ClassRecords[type];
+        ASSERT_NE(record.messageRows, nullptr) << record.name;
+        EXPECT_EQ(MessageRows_CheckTypes(record.messageRows, record.messageRowCount), "") << record.name;
+    }
 }
 
 }  // namespace
