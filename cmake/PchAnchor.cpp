@@ -1,0 +1,1 @@
+// Compiles the shared precompiled headers; it defines nothing.
