@@ -59,6 +59,12 @@ protected:
         aim->HandleMessage(MSG_COLLISION_EVENT, Args_Of(&pair));
     }
 
+    // The draw pass's step of the actor in a frame of dt seconds.
+    static void Tick(CQVActor* actor, float dt) {
+        Advance(dt);
+        actor->Update();
+    }
+
     CQVAutoAim* aim = nullptr;
     std::vector<std::unique_ptr<ColObj>> volumes;
 };
@@ -187,7 +193,7 @@ TEST_F(AutoAimTest, FlagsAndRowsThatDoNotApply) {
 TEST_F(AutoAimTest, ManualTargetWithNoSmoothAndLinear) {
     CharacterSpy& spy = Spy(aim);
     CQVActor* target = AimAt(Vector3(100.0f, 0.0f, 100.0f));
-    Step(aim, 0.1f);
+    Tick(aim, 0.1f);
     EXPECT_NEAR(aim->m_AimYaw, kPi / 4.0f, 1e-5f);
     EXPECT_NEAR(aim->m_AimPitch, 0.0f, 1e-5f);
     EXPECT_EQ(spy.Count(MSG_ON_AUTOAIM_TRESHOLD_ENTER), 1u);
@@ -195,24 +201,24 @@ TEST_F(AutoAimTest, ManualTargetWithNoSmoothAndLinear) {
     const Matrix& world = aim->GetWorldMatrix();
     EXPECT_NEAR(world.m[2][0], std::sqrt(0.5f), 1e-4f);
     EXPECT_NEAR(world.m[2][2], std::sqrt(0.5f), 1e-4f);
-    Step(aim, 0.1f);
+    Tick(aim, 0.1f);
     EXPECT_EQ(spy.Count(MSG_ON_AUTOAIM_TRESHOLD_ENTER), 1u);
     EXPECT_EQ(spy.Count(MSG_ON_AUTOAIM_TRESHOLD_EXIT), 0u);
 
     // Linear at 0.5 rad/s: 0.05 a step of 0.1 s toward the new yaw of pi/2.
     Send<uint32_t>(aim, MSG_SET_AUTOAIM_SMOOTHSTYLE_6BA, AUTOAIM_LINEAR);
     Send(target, MSG_SET_POSITION, Vector3(100.0f, 0.0f, 0.0f));
-    Step(aim, 0.1f);
+    Tick(aim, 0.1f);
     EXPECT_NEAR(aim->m_AimYaw, kPi / 4.0f + 0.05f, 1e-5f);
     EXPECT_EQ(spy.Count(MSG_ON_AUTOAIM_TRESHOLD_EXIT), 1u);
     int steps = 1;
     while (spy.Count(MSG_ON_AUTOAIM_TRESHOLD_ENTER) < 2 && steps < 40) {
-        Step(aim, 0.1f);
+        Tick(aim, 0.1f);
         ++steps;
     }
     // Inside once less than 0.1 rad is left: after 14 steps (0.7 rad) of the 0.785.
     EXPECT_EQ(steps, 14);
-    while (steps++ < 30) Step(aim, 0.1f);
+    while (steps++ < 30) Tick(aim, 0.1f);
     EXPECT_FLOAT_EQ(aim->m_AimYaw, kPi / 2.0f) << "lands exactly";
     EXPECT_EQ(spy.Count(MSG_ON_AUTOAIM_TRESHOLD_ENTER), 2u);
     EXPECT_EQ(spy.Count(MSG_ON_AUTOAIM_TRESHOLD_EXIT), 1u);
@@ -224,9 +230,9 @@ TEST_F(AutoAimTest, LinearTurnsTheShortWayAcrossTheSeam) {
     Send<uint32_t>(aim, MSG_SET_AUTOAIM_SMOOTHSTYLE_6BA, AUTOAIM_LINEAR);
     Send(aim, MSG_SET_AUTOAIM_TURNSPEED, 1.0f);
     aim->m_AimYaw = kPi - 0.1f;
-    Step(aim, 0.05f);
+    Tick(aim, 0.05f);
     EXPECT_NEAR(aim->m_AimYaw, kPi - 0.05f, 1e-4f);
-    Step(aim, 0.1f);
+    Tick(aim, 0.1f);
     EXPECT_NEAR(aim->m_AimYaw, -kPi + 0.05f, 1e-4f);
 }
 
@@ -237,12 +243,12 @@ TEST_F(AutoAimTest, AcceleratedWithAndWithoutADamper) {
     Send<uint32_t>(aim, MSG_SET_AUTOAIM_SMOOTHSTYLE_6BA, AUTOAIM_ACCELERATED);
     Send(aim, MSG_SET_AUTOAIM_TURNSPEED, 2.0f);
     Send(aim, MSG_SET_AUTOAIM_DAMPER, 2.0f);
-    Step(aim, 0.1f);
+    Tick(aim, 0.1f);
     EXPECT_NEAR(aim->m_YawVelocity, 0.1f * 2.0f * (kPi / 2.0f) / 2.0f, 1e-5f);
     EXPECT_NEAR(aim->m_AimYaw, aim->m_YawVelocity, 1e-6f);
 
     Send(aim, MSG_SET_AUTOAIM_DAMPER, 0.0f);
-    for (int i = 0; i < 20; ++i) Step(aim, 0.1f);
+    for (int i = 0; i < 20; ++i) Tick(aim, 0.1f);
     EXPECT_TRUE(std::isfinite(aim->m_AimYaw));
     EXPECT_TRUE(std::isfinite(aim->m_YawVelocity));
 }
@@ -251,29 +257,37 @@ TEST_F(AutoAimTest, AcceleratedWithAndWithoutADamper) {
 // the lowest pitch is lowered; the yaw keeps within its limit.
 TEST_F(AutoAimTest, LimitsHoldTheAngles) {
     AimAt(Vector3(100.0f, 0.0f, 100.0f));
+    CQVActor* gun = Make(CLASS_BASE, "Gun", aim);
+    SetLink(aim, MSG_SET_AIMOUTPUT, gun);
     Send<uint32_t>(aim, MSG_SET_AUTOAIM_AFFECTEDBYPARENT_6BE, 1);
     Send<uint32_t>(aim, MSG_SET_AUTOAIM_USELIMITS, 1);
-    Step(aim, 0.1f);
+    Tick(aim, 0.1f);
     EXPECT_FLOAT_EQ(aim->m_AimPitch, kPi / 2.0f);
     Send(aim, MSG_SET_AUTOAIM_LIMITVERTICALMIN, -kPi / 2.0f);
     Send(aim, MSG_SET_AUTOAIM_LIMITHORIZONTAL, 0.5f);
-    Step(aim, 0.1f);
+    Tick(aim, 0.1f);
     EXPECT_NEAR(aim->m_AimPitch, 0.0f, 1e-5f);
     EXPECT_FLOAT_EQ(aim->m_AimYaw, 0.5f);
+    // The output takes the rotation as its local one; the AutoAim keeps its own.
+    Quaternion expected;
+    Quat_FromAxisAngle(&expected, Vector3(0.0f, 1.0f, 0.0f), 0.5f);
+    EXPECT_NEAR(gun->m_Rotation.y, expected.y, 1e-5f);
+    EXPECT_NEAR(gun->m_Rotation.w, expected.w, 1e-5f);
+    EXPECT_EQ(aim->m_Rotation.w, 1.0f);
 }
 
 // Stop pauses the aim and Start resumes it; without an output nothing turns.
 TEST_F(AutoAimTest, StopStartAndMissingOutput) {
     AimAt(Vector3(100.0f, 0.0f, 0.0f));
     aim->HandleMessage(MSG_STOP, nullptr);
-    Step(aim, 0.1f);
+    Tick(aim, 0.1f);
     EXPECT_EQ(aim->m_AimYaw, 0.0f);
     aim->HandleMessage(MSG_START, nullptr);
     SetLink(aim, MSG_SET_AIMOUTPUT, nullptr);
-    Step(aim, 0.1f);
+    Tick(aim, 0.1f);
     EXPECT_EQ(aim->m_AimYaw, 0.0f);
     SetLink(aim, MSG_SET_AIMOUTPUT, aim);
-    Step(aim, 0.1f);
+    Tick(aim, 0.1f);
     EXPECT_NEAR(aim->m_AimYaw, kPi / 2.0f, 1e-5f);
 }
 
@@ -301,7 +315,7 @@ TEST_F(AutoAimTest, CandidatesFromCollisionsAndRelease) {
     EXPECT_EQ(aim->m_AimTarget.target, first);
     EXPECT_EQ(aim->m_CandidateCount, 0u);
 
-    Step(aim, 0.1f);
+    Tick(aim, 0.1f);
     EXPECT_EQ(spy.Count(MSG_ON_AUTOAIM_TRESHOLD_ENTER), 1u);
     aim->HandleMessage(MSG_AUTOAIM_RELEASE_TARGET, nullptr);
     EXPECT_EQ(spy.Count(MSG_ON_AUTOAIM_TRESHOLD_EXIT), 1u);
@@ -341,19 +355,19 @@ TEST_F(AutoAimTest, DeletedTargetCutsTheLink) {
     const LinkBlock answer = GetLink(aim, MSG_GET_AIMTARGET);
     EXPECT_EQ(answer.actor, target);
     EXPECT_STREQ(answer.name, "Target");
-    Step(aim, 0.1f);
+    Tick(aim, 0.1f);
     ASSERT_EQ(aim->m_InsideThreshold, 1u);
     g_ActorSystem->DeleteActor(target);
     EXPECT_EQ(aim->m_AimTarget.target, nullptr);
     EXPECT_EQ(aim->m_InsideThreshold, 0u);
     EXPECT_EQ(spy.Count(MSG_ON_AUTOAIM_TRESHOLD_EXIT), 1u);
-    Step(aim, 0.1f);
+    Tick(aim, 0.1f);
     EXPECT_EQ(GetLink(aim, MSG_GET_AIMTARGET).actor, nullptr);
 
-    // A name that finds no actor is kept for later binding.
-    SetLink(aim, MSG_SET_AIMTARGET, nullptr, "Later");
+    // A path that finds no actor is kept for later binding.
+    SetLink(aim, MSG_SET_AIMTARGET, nullptr, "parent/Later");
     EXPECT_EQ(aim->m_AimTarget.target, nullptr);
-    EXPECT_STREQ(GetLink(aim, MSG_GET_AIMTARGET).name, "Later");
+    EXPECT_STREQ(GetLink(aim, MSG_GET_AIMTARGET).name, "parent/Later");
     CQVActor* later = Make(CLASS_BASE, "Later");
     aim->HandleMessage(MSG_PRECALCULATE, nullptr);
     EXPECT_EQ(aim->m_AimTarget.target, later);
@@ -453,7 +467,7 @@ TEST_F(AutoAimTest, LockOnVolumesAndAParentThatIsNoCharacter) {
                         MSG_AUTOAIM_UNHOOK, MSG_HK_152, MSG_AUTOAIM_TOGGLE_EFFECT}) {
         aim->HandleMessage(id, nullptr);
     }
-    Step(aim, 0.1f);
+    Tick(aim, 0.1f);
     EXPECT_EQ(aim->m_LockSlots[0].link.target, nullptr);
 
     // With manual target select no volumes are made.
@@ -494,7 +508,7 @@ TEST_F(AutoAimTest, LockOnUnderACharacter) {
     lockOn->m_LockSlots[0].lockTime = lockOn->m_LockSlots[1].lockTime = g_GlobalClock.time;
     lockOn->HandleMessage(MSG_AUTOAIM_UNHOOK, nullptr);
     EXPECT_EQ(lockOn->m_LockSlots[0].link.target, next) << "changed too lately";
-    Step(lockOn, 2.0f);
+    Tick(lockOn, 2.0f);
     lockOn->HandleMessage(MSG_AUTOAIM_UNHOOK, nullptr);
     EXPECT_EQ(lockOn->m_LockSlots[0].link.target, nullptr);
 }
