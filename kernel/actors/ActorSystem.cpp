@@ -284,7 +284,14 @@ CQVActor* CQVActorSystem::CreateActor(uint32_t type, const char* name, CQVActor*
     if (source) actor->m_Children.clear();
     // The copy's own name stays: "Init Copy" may have renamed it.
     actor->m_Id = id;
-    if (parent) {
+    // An actor that moved itself while it was made (a Character starting its
+    // simulation goes under "Scenery") stays where its list entry now is:
+    // pointing it back at the first parent would leave it listed in one
+    // parent and owned by another, and deleted twice.
+    const bool moved = parent && actor->m_Parent && actor->m_Parent != parent &&
+                       std::find(parent->m_Children.begin(), parent->m_Children.end(), actor) ==
+                           parent->m_Children.end();
+    if (parent && !moved) {
         actor->m_Parent = parent;
         actor->m_ParentId = parent->m_Id;
     }
