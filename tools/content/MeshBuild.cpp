@@ -266,8 +266,9 @@ struct FigureBone {
     float thickness;
 };
 
-// Joints in mesh space, the figure facing +z with its left side at -x. The
-// root "Bip01" carries the whole figure and has no body of its own.
+// Joints in mesh space, the figure facing -z (a body's forward, as the
+// Character turns it) with its left side at +x and its feet pointing ahead.
+// The root "Bip01" carries the whole figure and has no body of its own.
 const FigureBone kFigureBones[] = {
     {"Bip01", nullptr, {0, 95, 0}, {0, 95, 0}, 0},
     {"Pelvis", "Bip01", {0, 95, 0}, {0, 105, 0}, 14},
@@ -276,20 +277,20 @@ const FigureBone kFigureBones[] = {
     {"Spine3", "Spine2", {0, 135, 0}, {0, 150, 0}, 14},
     {"Neck", "Spine3", {0, 150, 0}, {0, 160, 0}, 5},
     {"Head", "Neck", {0, 160, 0}, {0, 182, 0}, 9},
-    {"L_Clavicle", "Spine3", {-4, 146, 0}, {-16, 146, 0}, 5},
-    {"L_UpperArm", "L_Clavicle", {-16, 146, 0}, {-44, 146, 0}, 5},
-    {"L_Forearm", "L_UpperArm", {-44, 146, 0}, {-68, 146, 0}, 4},
-    {"L_Hand", "L_Forearm", {-68, 146, 0}, {-78, 146, 0}, 4},
-    {"R_Clavicle", "Spine3", {4, 146, 0}, {16, 146, 0}, 5},
-    {"R_UpperArm", "R_Clavicle", {16, 146, 0}, {44, 146, 0}, 5},
-    {"R_Forearm", "R_UpperArm", {44, 146, 0}, {68, 146, 0}, 4},
-    {"R_Hand", "R_Forearm", {68, 146, 0}, {78, 146, 0}, 4},
-    {"L_Thigh", "Pelvis", {-10, 92, 0}, {-10, 50, 0}, 7},
-    {"L_Calf", "L_Thigh", {-10, 50, 0}, {-10, 8, 0}, 6},
-    {"L_Foot", "L_Calf", {-10, 8, 0}, {-10, 0, 14}, 5},
-    {"R_Thigh", "Pelvis", {10, 92, 0}, {10, 50, 0}, 7},
-    {"R_Calf", "R_Thigh", {10, 50, 0}, {10, 8, 0}, 6},
-    {"R_Foot", "R_Calf", {10, 8, 0}, {10, 0, 14}, 5},
+    {"L_Clavicle", "Spine3", {4, 146, 0}, {16, 146, 0}, 5},
+    {"L_UpperArm", "L_Clavicle", {16, 146, 0}, {44, 146, 0}, 5},
+    {"L_Forearm", "L_UpperArm", {44, 146, 0}, {68, 146, 0}, 4},
+    {"L_Hand", "L_Forearm", {68, 146, 0}, {78, 146, 0}, 4},
+    {"R_Clavicle", "Spine3", {-4, 146, 0}, {-16, 146, 0}, 5},
+    {"R_UpperArm", "R_Clavicle", {-16, 146, 0}, {-44, 146, 0}, 5},
+    {"R_Forearm", "R_UpperArm", {-44, 146, 0}, {-68, 146, 0}, 4},
+    {"R_Hand", "R_Forearm", {-68, 146, 0}, {-78, 146, 0}, 4},
+    {"L_Thigh", "Pelvis", {10, 92, 0}, {10, 50, 0}, 7},
+    {"L_Calf", "L_Thigh", {10, 50, 0}, {10, 8, 0}, 6},
+    {"L_Foot", "L_Calf", {10, 8, 0}, {10, 0, -14}, 5},
+    {"R_Thigh", "Pelvis", {-10, 92, 0}, {-10, 50, 0}, 7},
+    {"R_Calf", "R_Thigh", {-10, 50, 0}, {-10, 8, 0}, 6},
+    {"R_Foot", "R_Calf", {-10, 8, 0}, {-10, 0, -14}, 5},
 };
 
 int FigureBoneIndex(const char* name) {

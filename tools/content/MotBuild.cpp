@@ -37,7 +37,10 @@ struct BoneSwing {
     Wave wave = Wave::Cycle;
 };
 
-const Vector3 kX{1, 0, 0}, kY{0, 1, 0}, kZ{0, 0, 1};
+// The figure faces -z with its left side at +x, so its right side lies
+// along -x and its front along -z: turns are given about the figure's own
+// axes, the same whichever way the mesh is laid out.
+const Vector3 kX{-1, 0, 0}, kY{0, 1, 0}, kZ{0, 0, -1};
 
 struct MotionRecipe {
     float length;
@@ -53,12 +56,12 @@ struct MotionRecipe {
     bool hold = false;  // every key shows the end of the waves (a pose held)
 };
 
-// Positive angles about X swing a hanging limb backwards and lean an
-// upright one forward (the figure faces +z).
+// Positive angles about X (the figure's right side) swing a hanging limb
+// backwards and lean an upright one forward; the root moves along -z.
 const MotionRecipe kWalk{
     kWalkLength,
     17,
-    {0.0f, 0.0f, kWalkStride},
+    {0.0f, 0.0f, -kWalkStride},
     {
         {"L_Thigh", kX, 28, 0.0f, 0, kX, 0},
         {"R_Thigh", kX, 28, kPi, 0, kX, 0},
@@ -94,7 +97,7 @@ const MotionRecipe kIdle{
 const MotionRecipe kRun{
     kRunLength,
     13,
-    {0.0f, 0.0f, kRunSpeed * kRunLength},
+    {0.0f, 0.0f, -kRunSpeed * kRunLength},
     {
         {"L_Thigh", kX, 45, 0.0f, -10, kX, 0},
         {"R_Thigh", kX, 45, kPi, -10, kX, 0},

@@ -14,7 +14,8 @@
 
 // One second of walking in place: legs and arms swing in opposite phase,
 // knees bend on the forward swing and the pelvis bobs twice per stride.
-// The root displacement is kWalkStride forward (+z) per second.
+// The root displacement is kWalkStride forward (-z, the way the figure
+// faces) per second.
 MotFile MotBuild_Walk(const std::vector<QvmBone>& bones);
 
 constexpr float kWalkLength = 1.0f;

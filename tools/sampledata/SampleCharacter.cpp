@@ -70,8 +70,11 @@ void SampleCharacter_AddActors(SampleLevel& level) {
 
     walker->ScheduleMessage(MSG_CC_FORWARD, nullptr, kEveryFrame, kStart, 0.0f, 0.0f);
     const float leg = kSampleCharacterRound / 4.0f;
+    // A body faces its -z, so these headings walk the square along +z, +x,
+    // -z and -x, each a quarter turn on from the one before.
+    const float headings[4] = {kPi, -kPi / 2.0f, 0.0f, kPi / 2.0f};
     for (int corner = 0; corner < 4; ++corner)
-        Every(walker, MSG_SET_ROT_Y_3D0, corner * kPi / 2.0f, kStart + corner * leg);
+        Every(walker, MSG_SET_ROT_Y_3D0, headings[corner], kStart + corner * leg);
     Every(walker, MSG_CC_JUMP, 0u, kSampleCharacterJump);
     Every(walker, MSG_CC_JUMP_STOP, 0u, kSampleCharacterJump + 0.2f);
 }

@@ -63,7 +63,7 @@ TEST_F(CharacterMovementTest, ABodyComesToRestOnTheFloorAndStandsThere) {
 
 TEST_F(CharacterMovementTest, WalkingCarriesTheBodyByTheMotionAlongItsHeading) {
     CQVCharacter* hero = Stand();
-    Send(hero, MSG_SET_ROT_Y_3D0, 3.14159265f / 2.0f);  // toward +x
+    Send(hero, MSG_SET_ROT_Y_3D0, -3.14159265f / 2.0f);  // facing +x: a body's forward is its -z
     Hold(hero, MSG_CC_FORWARD, 5);  // the body turns at its turn speed
     const Vector3 start = hero->m_Position;
     Hold(hero, MSG_CC_FORWARD, 60);
@@ -78,14 +78,73 @@ TEST_F(CharacterMovementTest, WalkingCarriesTheBodyByTheMotionAlongItsHeading) {
     EXPECT_EQ(Playing(SkinOf(hero)), "N_Forward");
 }
 
+// The sample's figure and motions as the content tool makes them: pressed
+// forward under a camera behind it looking along +z (the Player then sends
+// the desired movement (0, 0, -1)), the body walks away from the camera,
+// and the figure's front (where its feet point) leads the way it moves.
+TEST_F(CharacterMovementTest, TheToolsFigureWalksForwardFacingTheWayItMoves) {
+    std::vector<CharacterMotion> none;
+    CQVCharacter* hero = MakeLevelCharacter(Vector3(0.0f, kRadius + 1.0f, 0.0f), CHARACTER_THIRD_PERSON, none);
+    ASSERT_NE(hero, nullptr);
+    CQVSkinObject* skin = SkinOf(hero);
+    for (NamedMotion& motion : MotBuild_FigureMotions(figure.bones)) {
+        const uint32_t id = nextMotionId++;
+        CQVMotionItem* item = AddMotion(id, "Fig_" + motion.name, motion.file);
+        item->shared = 1;
+        SkinMotion entry;
+        entry.item = item;
+        entry.itemId = static_cast<int32_t>(id);
+        entry.length = item->tracks.empty() ? 1.0f : item->tracks[0]->length;
+        entry.name = motion.name;
+        skin->m_Motions.push_back(entry);
+    }
+    hero->HandleMessage(MSG_PRECALCULATE, nullptr);
+    Frames(20);
+
+    // The figure's front in its mesh: from its upright axis toward the feet's middle.
+    Vector3 feet(0.0f, 0.0f, 0.0f);
+    int count = 0;
+    for (const SkinVertex& v : figure.subsets[0].skin) {
+        const std::string& bone = figure.bones[v.bones[0]].name;
+        if (bone != "L_Foot" && bone != "R_Foot") continue;
+        feet += Vector3(v.position[0], 0.0f, v.position[2]);
+        ++count;
+    }
+    ASSERT_GT(count, 0);
+    const Vector3 meshFront = Vec3_Normalized(feet * (1.0f / static_cast<float>(count)));
+
+    const Vector3 forward(0.0f, 0.0f, -1.0f);
+    for (int i = 0; i < 60; ++i) {
+        Send(hero, MSG_SET_DESIRED_MOVEMENT, forward);
+        Frame();
+    }
+    const Vector3 start = hero->m_Position;
+    for (int i = 0; i < 60; ++i) {
+        Send(hero, MSG_SET_DESIRED_MOVEMENT, forward);
+        Frame();
+    }
+    EXPECT_EQ(Playing(skin), "N_Forward");
+    const Vector3 moved = hero->m_Position - start;
+    EXPECT_GT(moved.z, 50.0f) << "away from the camera behind it";
+    EXPECT_NEAR(moved.x, 0.0f, 1.0f);
+
+    hero->Update();
+    Vector3 front;
+    Vec3_TransformNormal(&front, meshFront, skin->GetWorldMatrix());
+    front.y = 0.0f;
+    EXPECT_GT(Vec3_Dot(Vec3_Normalized(front), Vec3_Normalized(Vector3(moved.x, 0.0f, moved.z))), 0.99f)
+        << "front " << front.x << ", " << front.z;
+}
+
 TEST_F(CharacterMovementTest, AShooterWalksOnARampAndStandsWhenItsCommandsStop) {
     CQVCharacter* hero = Stand(CHARACTER_THIRD_PERSON);
-    const Vector3 toX(1.0f, 0.0f, 0.0f);
+    // The desired movement comes negated, as the Player sends it: this one walks the body toward +x.
+    const Vector3 toX(-1.0f, 0.0f, 0.0f);
     for (int i = 0; i < 90; ++i) {
         Send(hero, MSG_SET_DESIRED_MOVEMENT, toX);
         Frame();
     }
-    EXPECT_NEAR(hero->m_RotYOld, 3.14159265f / 2.0f, 1e-3f);
+    EXPECT_NEAR(hero->m_RotYOld, -3.14159265f / 2.0f, 1e-3f);
     EXPECT_EQ(Playing(SkinOf(hero)), "N_Forward");
     // Past the start ramp the walk plays at 0.6 of its speed: 72 units a second.
     const Vector3 start = hero->m_Position;
@@ -249,13 +308,13 @@ INSTANTIATE_TEST_SUITE_P(Table, CharacterLanding,
 
 TEST_F(CharacterMovementTest, AJumpAtAWallRunsUpItThenPushesOff) {
     std::vector<CharacterMotion> motions = DefaultCharacterMotions();
-    motions.push_back({"W_Forward", 1.0f, Vector3(0.0f, 0.0f, 200.0f)});
+    motions.push_back({"W_Forward", 1.0f, Vector3(0.0f, 0.0f, -200.0f)});
     AddBlock("Wall", Vector3(-500.0f, 0.0f, 150.0f), Vector3(500.0f, 2000.0f, 400.0f));
     CQVCharacter* hero = Stand(CHARACTER_THIRD_PERSON, motions);
     ASSERT_NE(hero->m_StateFlags & CHAR_WALL_CLIMB, 0u);
     hero->m_CpBase[CP_MOVE_ON_JUMP] = 0.0f;  // no air control: the body keeps its speed toward the wall
     CharacterSpy& spy = Spy(hero);
-    const Vector3 toWall(0.0f, 0.0f, 1.0f);
+    const Vector3 toWall(0.0f, 0.0f, -1.0f);  // negated, as the Player sends it
     for (int i = 0; i < 300 && hero->m_Position.z < 112.0f; ++i) {
         Send(hero, MSG_SET_DESIRED_MOVEMENT, toWall);
         Frame();

@@ -80,7 +80,8 @@ inline void ExpectSheet(const ClassRecord& record, const std::vector<SheetRowCas
 }
 
 // The motion of a name for the Character's skin: its length, and how far
-// its root carries the figure over that length.
+// its root carries the figure over that length (forward is -z, the way a
+// body faces).
 struct CharacterMotion {
     std::string name;
     float length = 1.0f;
@@ -90,10 +91,10 @@ struct CharacterMotion {
 inline const std::vector<CharacterMotion>& DefaultCharacterMotions() {
     static const std::vector<CharacterMotion> motions = {
         {"N_Neutral", 1.0f},
-        {"N_Forward", 1.0f, Vector3(0.0f, 0.0f, 120.0f)},
-        {"R_Forward", 0.6f, Vector3(0.0f, 0.0f, 216.0f)},
+        {"N_Forward", 1.0f, Vector3(0.0f, 0.0f, -120.0f)},
+        {"R_Forward", 0.6f, Vector3(0.0f, 0.0f, -216.0f)},
         {"J_Neutral", 0.8f},
-        {"J_Forward", 0.8f, Vector3(0.0f, 0.0f, 96.0f)},
+        {"J_Forward", 0.8f, Vector3(0.0f, 0.0f, -96.0f)},
         {"F_Neutral", 1.0f},
         {"N_Die0", 1.0f},
         {"N_Die2", 1.0f},

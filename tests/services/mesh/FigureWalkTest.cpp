@@ -19,7 +19,8 @@
 namespace {
 
 // A side view from +x, four world units to a pixel: screen x is world z
-// (the walking direction, to the right), screen y world y from -5 to 187.
+// (the figure faces and walks along -z, to the left), screen y world y from
+// -5 to 187.
 constexpr float kUnitsPerPixel = 4.0f;
 
 struct Extent {
@@ -186,18 +187,18 @@ TEST_F(FigureWalk, AnUpperBodyLayerTurnsTheTorsoOnTopOfTheWalk) {
     ASSERT_NE(upper, nullptr);
     Bone* spine = Skeleton_FindBone(skeleton, "Spine1");
     Quaternion lean;
-    Quat_FromAxisAngle(&lean, Vector3(1, 0, 0), 1.2f);  // bent forward at the waist
+    Quat_FromAxisAngle(&lean, Vector3(-1, 0, 0), 1.2f);  // bent forward (towards -z) at the waist
     Bone_SetLayerRotation(spine, lean, 0);
     BoneLayerBinding_SetWeight(upper, 1.0f);
     DrawAt(0.0f);
     ExpectDrawnAsSkinned("leaning");
     const Extent leaning = Drawn();
-    EXPECT_GE(leaning.right, Centre() + 10);  // the head reaches far forward
+    EXPECT_LE(leaning.left, Centre() - 10);  // the head reaches far forward
     EXPECT_GE(leaning.top, start.top + 8);    // and no longer stands tall
 
     BoneLayerBinding_Destroy(upper);
     DrawAt(0.0f);
-    EXPECT_LT(Drawn().right, leaning.right);
+    EXPECT_GT(Drawn().left, leaning.left);
 }
 
 }  // namespace

@@ -161,7 +161,7 @@ TEST_F(MotionFile, WalkOfTheFigureSwingsItsLimbsFromTheirJoints) {
     ASSERT_EQ(MotWriter_Write("walk.mot", MotBuild_Walk(figure.bones)), 1);
     ASSERT_EQ(Read(ReadFile("walk.mot")), 1);
     ASSERT_EQ(tracks.size(), figure.bones.size());
-    EXPECT_EQ(root.z, kWalkStride);
+    EXPECT_EQ(root.z, -kWalkStride);  // forward, the way the figure faces
     for (size_t i = 0; i < tracks.size(); ++i) {
         EXPECT_EQ(KeyTrack_GetName(tracks[i]), figure.bones[i].name);
         EXPECT_EQ(tracks[i]->length, kWalkLength);
@@ -173,11 +173,12 @@ TEST_F(MotionFile, WalkOfTheFigureSwingsItsLimbsFromTheirJoints) {
     EXPECT_NEAR(p.x, 0.0f, 1e-4f);  // the knee lies straight below the hip
     EXPECT_NEAR(p.y, -42.0f, 1e-4f);
 
-    // A quarter into the stride the left thigh is swung fully back, the right fully forward.
+    // A quarter into the stride the left thigh is swung fully back, the right fully forward:
+    // turns about the figure's right side, which is -x as it faces -z.
     for (const auto& [bone, degrees] : {std::pair{"L_Thigh", 28.0f}, std::pair{"R_Thigh", -28.0f}}) {
         Quaternion q;
         KeyTrack_EvalRotation(&q, KeyTrack_FindById(tracks, g_NameTable.FindOrAdd(bone)), 0.25f);
-        EXPECT_NEAR(q.x, std::sin(degrees * 3.14159265f / 360.0f), 1e-5f) << bone;
+        EXPECT_NEAR(q.x, -std::sin(degrees * 3.14159265f / 360.0f), 1e-5f) << bone;
         EXPECT_NEAR(q.y, 0.0f, 1e-6f);
     }
     const KeyTrack* pelvis = tracks.front();
