@@ -23,6 +23,7 @@
 
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -418,9 +419,21 @@ TEST(SampleScenarioHarness, AnUpdatedReferenceShowsTheOldAndTheNewImageSideBySid
     const std::filesystem::path written = Scenario::WriteOutput("old.png", white);
     std::filesystem::copy_file(written, reference);
 
+    // Puts back what the run was started with, so that a whole run with
+    // updates on keeps updating the tests after this one.
     struct UpdateMode {
-        UpdateMode() { setenv("QV_UPDATE_REFERENCES", "1", 1); }
-        ~UpdateMode() { unsetenv("QV_UPDATE_REFERENCES"); }
+        UpdateMode() {
+            if (const char* was = std::getenv("QV_UPDATE_REFERENCES")) before = was;
+            setenv("QV_UPDATE_REFERENCES", "1", 1);
+        }
+        ~UpdateMode() {
+            if (before) {
+                setenv("QV_UPDATE_REFERENCES", before->c_str(), 1);
+            } else {
+                unsetenv("QV_UPDATE_REFERENCES");
+            }
+        }
+        std::optional<std::string> before;
     };
     {
         const UpdateMode update;
