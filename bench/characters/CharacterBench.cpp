@@ -11,12 +11,12 @@
 
 #include "actors/characters/Character.h"
 #include "actors/characters/SkinObject.h"
+#include "apps/game/ActorClasses.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/Collision.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/TimedMessage.h"
-#include "kernel/app/ActorClasses.h"
 #include "kernel/base/FrameTime.h"
 #include "kernel/base/NameTable.h"
 #include "services/engine/Engine.h"

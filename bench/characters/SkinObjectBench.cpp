@@ -7,12 +7,12 @@
 // the same palettes. One core; the vertex buffers have no device behind them.
 
 #include "actors/characters/SkinObject.h"
+#include "apps/game/ActorClasses.h"
 #include "bench/support/SkinnedCrowd.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/TimedMessage.h"
-#include "kernel/app/ActorClasses.h"
 #include "kernel/base/FrameTime.h"
 #include "services/engine/Engine.h"
 #include "services/library/Library.h"

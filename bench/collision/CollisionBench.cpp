@@ -4,6 +4,7 @@
 // and "Load Game" of that level with the loading screen drawn and presented
 // on the offscreen device.
 
+#include "apps/game/ActorSystemServices.h"
 #include "bench/support/OffscreenBench.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
@@ -13,7 +14,6 @@
 #include "kernel/actors/Registries.h"
 #include "kernel/actors/SimState.h"
 #include "kernel/actors/TimedMessage.h"
-#include "kernel/app/ActorSystemServices.h"
 #include "kernel/base/FrameTime.h"
 #include "platform/Window.h"
 #include "services/engine/Engine.h"

@@ -7,12 +7,12 @@
 // Target: under 50 us per update.
 
 #include "actors/scene/Camera.h"
+#include "apps/game/ActorClasses.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/TimedMessage.h"
-#include "kernel/app/ActorClasses.h"
 #include "services/render/RenderQueue.h"
 #include "tools/fixtures/RenderScene.h"
 

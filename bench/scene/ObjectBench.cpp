@@ -9,10 +9,10 @@
 
 #include "actors/scene/MatrixAnimation.h"
 #include "actors/scene/Object.h"
+#include "apps/game/ActorClasses.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageIds.h"
-#include "kernel/app/ActorClasses.h"
 #include "kernel/base/FrameTime.h"
 #include "services/render/RenderQueue.h"
 #include "tools/fixtures/RenderScene.h"

@@ -8,11 +8,11 @@
 
 #include "actors/scene/Particle.h"
 
+#include "apps/game/ActorClasses.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/TimedMessage.h"
-#include "kernel/app/ActorClasses.h"
 #include "kernel/base/FrameTime.h"
 #include "services/library/Library.h"
 #include "services/library/LibraryItem.h"

@@ -12,10 +12,10 @@
 // Both are per cell reached; the figure "actors" is the size of the tree.
 
 #include "actors/scene/DrawGroup.h"
+#include "apps/game/ActorClasses.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/MessageIds.h"
-#include "kernel/app/ActorClasses.h"
 
 #include <benchmark/benchmark.h>
 

@@ -6,13 +6,13 @@
 // there grows past what a capture of the back buffer or a save of the
 // world takes, and the capture never outgrows the back buffer.
 
+#include "apps/game/ActorClasses.h"
+#include "apps/game/ActorSystemServices.h"
 #include "fuzz/files/FuzzCheck.h"
 #include "fuzz/files/FuzzDevice.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
-#include "kernel/app/ActorClasses.h"
-#include "kernel/app/ActorSystemServices.h"
 #include "kernel/script/Script.h"
 #include "services/engine/Engine.h"
 #include "services/storage/ScreenCapture.h"

@@ -3,12 +3,12 @@
 // gate for file and script data or are refused, and no handler reads or
 // writes outside them or takes them for a pointer.
 
+#include "apps/game/ActorClasses.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
-#include "kernel/app/ActorClasses.h"
 #include "kernel/script/Script.h"
 
 #include <algorithm>

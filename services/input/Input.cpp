@@ -9,6 +9,7 @@
 #include <vector>
 
 uint32_t g_KeyBindings[2][kInputRows * kInputRowSize];
+uint32_t g_KeyPollEnabled = 1;
 
 namespace {
 
@@ -122,6 +123,7 @@ int Input_Init(HWND window, void* instance) {
 }
 
 void Input_Reset() {
+    g_KeyPollEnabled = 1;
     g_WheelDelta = 0;
     std::memset(g_Pressed, 0, sizeof(g_Pressed));
     std::memset(g_Released, 0, sizeof(g_Released));
@@ -135,6 +137,10 @@ void Input_Reset() {
     std::memset(g_CaptureKeys, 0, sizeof(g_CaptureKeys));
     std::memset(g_CaptureAxes, 0, sizeof(g_CaptureAxes));
     g_CaptureKeyBuffer = g_CaptureAxisBuffer = 0;
+}
+
+int Input_GetAsyncKeyState(int virtualKey) {
+    return g_KeyPollEnabled ? Platform_GetAsyncKeyState(virtualKey) : 0;
 }
 
 void Input_BindDefaultKeys() {

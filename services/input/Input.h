@@ -112,7 +112,8 @@ void Input_BindDefaultKeys();
 // the cursor at the screen's centre. Returns 1.
 int Input_Init(HWND window, void* instance);
 // Clears the per-frame state, the recorded events, the capture buffers and
-// every binding; the window and the joysticks stay.
+// every binding, and turns key polling back on; the window and the
+// joysticks stay.
 void Input_Reset();
 // Records key, mouse-button and wheel messages for the next Input_Update.
 void Input_HandleWindowMessage(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam);
@@ -126,6 +127,12 @@ void Input_FeedWindowInput();
 // screen centre.
 void Input_Update(float frameTime);
 void Input_CenterCursor();
+
+extern uint32_t g_KeyPollEnabled; // gate of Input_GetAsyncKeyState; set at start, nothing clears it
+
+// Non-zero while the key is down (0 while key polling is switched off): the
+// debug keys read the keyboard directly, not through this frame's bindings.
+int Input_GetAsyncKeyState(int virtualKey);
 
 bool Input_IsKeyDown(uint32_t code);
 bool Input_WasKeyPressed(uint32_t code);

@@ -3,10 +3,10 @@
 // animation to show, and the level coming up behind the loading screen.
 
 #include "actors/scene/Sound.h"
+#include "apps/game/GameMain.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/LoadingScreen.h"
-#include "kernel/app/GameMain.h"
 #include "kernel/base/FrameTime.h"
 #include "services/library/Library.h"
 #include "services/mesh/Mesh.h"

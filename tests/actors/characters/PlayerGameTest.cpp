@@ -3,10 +3,10 @@
 // Escape pressed once the Player has run a second ends the game with 0
 // when the globals hold no "/Global/Inventory/Esc".
 
+#include "apps/game/ActorClasses.h"
+#include "apps/game/GameMain.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/MessageIds.h"
-#include "kernel/app/ActorClasses.h"
-#include "kernel/app/GameMain.h"
 #include "kernel/base/FrameTime.h"
 #include "platform/Window.h"
 #include "tests/services/input/InputTestSupport.h"

@@ -7,6 +7,8 @@
 // fixed clock of 1/32 s, so times add up exactly. Scripts run through a
 // recording hook that notes which script ran and with which caller.
 
+#include "apps/game/ActorClasses.h"
+#include "apps/game/FrameLoop.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/DrawGroups.h"
@@ -15,8 +17,6 @@
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/actors/TimedMessage.h"
-#include "kernel/app/ActorClasses.h"
-#include "kernel/app/FrameLoop.h"
 #include "kernel/base/FrameTime.h"
 #include "kernel/base/Random.h"
 #include "services/engine/Engine.h"

@@ -6,6 +6,8 @@
 
 #include "actors/gameplay/UISupport.h"
 #include "actors/gameplay/UIWindow.h"
+#include "apps/game/ActorClasses.h"
+#include "apps/game/FrameLoop.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/DrawGroups.h"
@@ -13,8 +15,6 @@
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/TimedMessage.h"
-#include "kernel/app/ActorClasses.h"
-#include "kernel/app/FrameLoop.h"
 #include "kernel/base/TextTable.h"
 #include "platform/Window.h"
 #include "services/engine/Engine.h"

@@ -4,10 +4,10 @@
 
 #include "tests/actors/scene/CameraTestSupport.h"
 
+#include "apps/game/GameMain.h"
 #include "kernel/actors/Collision.h"
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/SimState.h"
-#include "kernel/app/GameMain.h"
 #include "kernel/base/Archive.h"
 #include "services/library/Library.h"
 

@@ -6,11 +6,11 @@
 
 #include "actors/scene/Camera.h"
 #include "actors/scene/Environment.h"
+#include "apps/game/ActorClasses.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ActorSystemHandler.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/TimedMessage.h"
-#include "kernel/app/ActorClasses.h"
 #include "kernel/base/Archive.h"
 #include "tests/services/render/RenderTestSupport.h"
 

@@ -5,12 +5,12 @@
 
 #include "actors/scene/DrawGroup.h"
 #include "actors/scene/DrawGroupConnector.h"
+#include "apps/game/ActorClasses.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/actors/TimedMessage.h"
-#include "kernel/app/ActorClasses.h"
 #include "kernel/base/FrameTime.h"
 #include "tests/support/ResetGlobals.h"
 #include "tests/support/TestFolder.h"

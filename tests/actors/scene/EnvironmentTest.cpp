@@ -5,11 +5,11 @@
 
 #include "tests/actors/scene/CameraTestSupport.h"
 
-#include "kernel/app/FrameLoop.h"
-#include "kernel/base/Archive.h"
+#include "apps/game/FrameLoop.h"
 #include "kernel/actors/ClassMessages.h"
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/Registries.h"
+#include "kernel/base/Archive.h"
 #include "services/storage/ScreenCapture.h"
 
 #include <bit>

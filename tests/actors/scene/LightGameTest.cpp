@@ -5,11 +5,11 @@
 // switched off gives the unlit wall; the difference is the lamp's light.
 
 #include "actors/scene/Light.h"
+#include "apps/game/ActorClasses.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
-#include "kernel/app/ActorClasses.h"
 #include "services/engine/Engine.h"
 #include "services/library/Library.h"
 #include "services/library/LibraryItem.h"

@@ -4,12 +4,12 @@
 // clock, and the engine lights read back as the device would get them.
 
 #include "actors/scene/Light.h"
+#include "apps/game/ActorClasses.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/TimedMessage.h"
-#include "kernel/app/ActorClasses.h"
 #include "kernel/base/FrameTime.h"
 #include "services/engine/Engine.h"
 #include "services/library/LibraryItem.h"

@@ -3,12 +3,12 @@
 // straight into the library: meshes that hold only their shape records and
 // frame count (no device needed) and plain materials.
 
+#include "apps/game/ActorClasses.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/TimedMessage.h"
-#include "kernel/app/ActorClasses.h"
 #include "services/engine/Engine.h"
 #include "services/library/Library.h"
 #include "services/library/LibraryItem.h"

@@ -3,11 +3,11 @@
 
 #include "actors/scene/Particle.h"
 
+#include "apps/game/ActorClasses.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/TimedMessage.h"
-#include "kernel/app/ActorClasses.h"
 #include "kernel/base/FrameTime.h"
 #include "services/storage/ScreenCapture.h"
 #include "tests/services/render/RenderTestSupport.h"

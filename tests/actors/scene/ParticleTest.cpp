@@ -1,12 +1,12 @@
 #include "actors/scene/Particle.h"
 
+#include "apps/game/ActorClasses.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/actors/TimedMessage.h"
 #include "kernel/base/Archive.h"
-#include "kernel/app/ActorClasses.h"
 #include "kernel/base/FrameTime.h"
 #include "kernel/base/Random.h"
 #include "services/engine/Engine.h"

@@ -6,10 +6,10 @@
 
 #include "actors/scene/AmbientSound.h"
 #include "actors/scene/Sound.h"
+#include "apps/game/ActorClasses.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/TimedMessage.h"
-#include "kernel/app/ActorClasses.h"
 #include "kernel/base/Archive.h"
 #include "kernel/base/FrameTime.h"
 #include "kernel/base/Random.h"
@@ -19,8 +19,8 @@
 #include "services/sound/Sound.h"
 #include "tests/platform/sound/MixMeasure.h"
 #include "tests/support/ResetGlobals.h"
-#include "tools/content/WavWriter.h"
 #include "tests/support/TestFolder.h"
+#include "tools/content/WavWriter.h"
 
 #include <gtest/gtest.h>
 

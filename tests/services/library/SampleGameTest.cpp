@@ -1,8 +1,8 @@
 // The sample data that `make run` starts on, made by our own tool: the game
 // reads its resource library at start and runs frames.
 
-#include "kernel/app/FrameLoop.h"
-#include "kernel/app/GameMain.h"
+#include "apps/game/FrameLoop.h"
+#include "apps/game/GameMain.h"
 #include "kernel/base/FrameTime.h"
 #include "platform/Window.h"
 #include "services/engine/Engine.h"

@@ -2,10 +2,10 @@
 // shows the frame rate in the top right corner when asked.
 
 #include "actors/characters/CharactersState.h"
+#include "apps/game/ActorSystemServices.h"
+#include "apps/game/FrameLoop.h"
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/LoadingScreen.h"
-#include "kernel/app/ActorSystemServices.h"
-#include "kernel/app/FrameLoop.h"
 #include "services/library/LibraryItem.h"
 #include "tests/kernel/actors/ActorTestSupport.h"
 #include "tests/services/overlay/OverlayTestSupport.h"

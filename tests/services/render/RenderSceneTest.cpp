@@ -2,8 +2,8 @@
 // lit, fogged mesh beside an unfogged one, and a whole game frame drawing
 // what was queued.
 
+#include "apps/game/FrameLoop.h"
 #include "kernel/actors/DrawGroups.h"
-#include "kernel/app/FrameLoop.h"
 #include "tests/kernel/actors/ActorTestSupport.h"
 #include "tests/services/render/RenderTestSupport.h"
 

@@ -2,8 +2,8 @@
 // camera looks, and commits it: a sound ahead of the camera is heard in
 // front, beside it on the side it is on.
 
+#include "apps/game/FrameLoop.h"
 #include "kernel/actors/DrawGroups.h"
-#include "kernel/app/FrameLoop.h"
 #include "services/engine/Engine.h"
 #include "tests/kernel/actors/ActorTestSupport.h"
 #include "tests/services/sound/SoundTestSupport.h"

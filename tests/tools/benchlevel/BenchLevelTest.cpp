@@ -3,9 +3,9 @@
 
 #include "tools/benchlevel/BenchLevel.h"
 
+#include "apps/game/ActorClasses.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
-#include "kernel/app/ActorClasses.h"
 #include "services/engine/Engine.h"
 #include "tests/support/ResetGlobals.h"
 

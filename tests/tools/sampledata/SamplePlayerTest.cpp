@@ -3,7 +3,7 @@
 // Player's, so holding I, J, K and L switches the developer mode on and F12
 // then shows the frame rate in the top right corner of the screen.
 
-#include "kernel/app/GameMain.h"
+#include "apps/game/GameMain.h"
 #include "kernel/base/FrameTime.h"
 #include "platform/image/Image.h"
 #include "tests/services/input/InputTestSupport.h"

@@ -1,13 +1,13 @@
 // The engine's services as the actor system's commands, its level change,
 // the loading screen and the collision pass reach them.
 
-#include "kernel/app/ActorSystemServices.h"
+#include "apps/game/ActorSystemServices.h"
 
 #include "actors/scene/Camera.h"
 
+#include "apps/game/GameMain.h"
 #include "kernel/actors/ActorSystemHandler.h"
 #include "kernel/actors/Collision.h"
-#include "kernel/app/GameMain.h"
 #include "kernel/base/TextTable.h"
 #include "kernel/fileactors/File.h"
 #include "platform/Window.h"

@@ -1,15 +1,15 @@
-#include "kernel/app/GameMain.h"
+#include "apps/game/GameMain.h"
 
+#include "apps/game/ActorClasses.h"
+#include "apps/game/ActorSystemServices.h"
+#include "apps/game/CommandLine.h"
+#include "apps/game/FrameLoop.h"
+#include "apps/game/StartFile.h"
+#include "apps/game/Trace.h"
 #include "kernel/actors/ActorFiles.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/MessageIds.h"
-#include "kernel/app/ActorClasses.h"
-#include "kernel/app/ActorSystemServices.h"
-#include "kernel/app/CommandLine.h"
-#include "kernel/app/FrameLoop.h"
-#include "kernel/app/StartFile.h"
-#include "kernel/app/Trace.h"
 #include "kernel/base/Clock.h"
 #include "kernel/base/PackFileSystem.h"
 #include "kernel/base/Random.h"
@@ -30,7 +30,6 @@
 PlatformWindowClass g_WindowClass;
 HWND g_MainWindow = nullptr;
 uint32_t g_WindowActive = 1;
-uint32_t g_KeyPollEnabled = 1;
 
 namespace {
 
@@ -333,10 +332,6 @@ LRESULT QVEngineWindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM 
     return Platform_DefWindowProc(window, message, wParam, lParam);
 }
 
-int Input_GetAsyncKeyState(int virtualKey) {
-    return g_KeyPollEnabled ? Platform_GetAsyncKeyState(virtualKey) : 0;
-}
-
 void FastDebug_Apply(uint32_t mode, uint32_t a, uint32_t b, uint32_t c) {
     if (mode != 1 || g_CurrentCamera == nullptr) return;
     const auto channel = [](uint32_t value, float unset) {
@@ -348,6 +343,5 @@ void FastDebug_Apply(uint32_t mode, uint32_t a, uint32_t b, uint32_t c) {
 
 void App_Reset() {
     g_WindowActive = 1;
-    g_KeyPollEnabled = 1;
     FrameLoop_Reset();
 }

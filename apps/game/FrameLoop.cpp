@@ -1,16 +1,17 @@
-#include "kernel/app/FrameLoop.h"
+#include "apps/game/FrameLoop.h"
 
 #include "actors/characters/CharactersState.h"
 #include "actors/scene/Camera.h"
 
+#include "apps/game/GameMain.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/TimedMessage.h"
-#include "kernel/app/GameMain.h"
 #include "platform/VirtualKeys.h"
 #include "platform/Window.h"
 #include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
+#include "services/input/Input.h"
 #include "services/overlay/Overlay.h"
 #include "services/sound/Sound.h"
 

@@ -1,13 +1,13 @@
 // The game started headless on scenes made here, whose actors send the actor
 // system its game-level commands when the game starts.
 
-#include "tests/support/ChildProcess.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/MessageIds.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/ResetGlobals.h"
+#include "tests/support/TestFolder.h"
 #include "tools/fixtures/EmptyActorFile.h"
 #include "tools/fixtures/KernelActorClasses.h"
-#include "tests/support/TestFolder.h"
 
 #include <gtest/gtest.h>
 

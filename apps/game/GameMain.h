@@ -9,7 +9,6 @@
 extern PlatformWindowClass g_WindowClass;
 extern HWND g_MainWindow;
 extern uint32_t g_WindowActive;   // 1 while the window is active; written by the window procedure
-extern uint32_t g_KeyPollEnabled; // gate of Input_GetAsyncKeyState; nothing changes it
 
 // Runs the whole game: start-up, the message loop and every frame. Returns 0
 // after any start-up failure, otherwise the quit message's code.
@@ -17,14 +16,11 @@ int WinMain(void* instance, void* previousInstance, const char* commandLine, int
 
 LRESULT QVEngineWindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam);
 
-// Non-zero while the key is down (0 while key polling is switched off).
-int Input_GetAsyncKeyState(int virtualKey);
-
 // The developer switch behind "FastDebug": mode 1 sends the current camera
 // "Set Gamma" {1, 1, 1, a, b, c}, a value 0xFFFFFFFF standing for 60, 140
 // and 200; other modes, and no camera, do nothing.
 void FastDebug_Apply(uint32_t mode, uint32_t a, uint32_t b, uint32_t c);
 
-// The program's globals back to their start (window active, key polling on)
-// with the frame loop's.
+// The program's globals back to their start (window active) with the frame
+// loop's.
 void App_Reset();

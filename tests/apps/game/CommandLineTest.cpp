@@ -1,4 +1,4 @@
-#include "kernel/app/CommandLine.h"
+#include "apps/game/CommandLine.h"
 
 #include <gtest/gtest.h>
 

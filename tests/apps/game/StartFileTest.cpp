@@ -1,4 +1,4 @@
-#include "kernel/app/StartFile.h"
+#include "apps/game/StartFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "kernel/app/FrameLoop.h"
-#include "kernel/app/GameMain.h"
+#include "apps/game/FrameLoop.h"
+#include "apps/game/GameMain.h"
 #include "kernel/base/FileSystem.h"
 #include "kernel/base/PackFileSystem.h"
 #include "platform/Window.h"

@@ -1,4 +1,4 @@
-#include "kernel/app/Trace.h"
+#include "apps/game/Trace.h"
 
 namespace {
 

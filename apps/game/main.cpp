@@ -1,4 +1,4 @@
-#include "kernel/app/GameMain.h"
+#include "apps/game/GameMain.h"
 
 #include <string>
 

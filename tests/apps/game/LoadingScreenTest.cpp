@@ -1,9 +1,9 @@
 // The loading screen as a player sees it: the bar drawn on the offscreen
 // device, presented, and read back from the back buffer.
 
+#include "apps/game/ActorSystemServices.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/LoadingScreen.h"
-#include "kernel/app/ActorSystemServices.h"
 #include "platform/Window.h"
 #include "services/engine/Engine.h"
 #include "services/storage/ScreenCapture.h"

@@ -2,8 +2,8 @@
 // plays through before the first frame, and the keys of Action and Jump
 // (and no others) end it early.
 
-#include "kernel/app/FrameLoop.h"
-#include "kernel/app/GameMain.h"
+#include "apps/game/FrameLoop.h"
+#include "apps/game/GameMain.h"
 #include "platform/Window.h"
 #include "services/graphics/Texture.h"
 #include "tools/content/MovieWriter.h"

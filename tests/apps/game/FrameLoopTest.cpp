@@ -1,10 +1,11 @@
-#include "kernel/app/FrameLoop.h"
+#include "apps/game/FrameLoop.h"
 
-#include "kernel/app/GameMain.h"
+#include "apps/game/GameMain.h"
 
 #include "kernel/actors/Collision.h"
 #include "kernel/actors/DrawGroups.h"
 #include "platform/Window.h"
+#include "services/input/Input.h"
 #include "tests/kernel/actors/ActorTestSupport.h"
 #include "tests/kernel/actors/AdoptActor.h"
 

@@ -1,4 +1,4 @@
-#include "kernel/app/ActorClasses.h"
+#include "apps/game/ActorClasses.h"
 
 #include "actors/characters/AIHelper.h"
 #include "actors/characters/AIPlayer.h"
@@ -47,12 +47,12 @@
 #include "actors/scene/Particle.h"
 #include "actors/scene/Simulation.h"
 #include "actors/scene/Sound.h"
+#include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/Class.h"
+#include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/UVAnimation.h"
 #include "kernel/fileactors/File.h"
 #include "kernel/fileactors/FileIO.h"
-#include "kernel/actors/ActorSystem.h"
-#include "kernel/actors/ClassTypes.h"
 
 #include <iterator>
 #include <new>

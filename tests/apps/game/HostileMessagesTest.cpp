@@ -3,12 +3,12 @@
 // handler of any class reads or writes outside the block, takes the bytes
 // for a pointer, or answers a text longer than the block.
 
+#include "apps/game/ActorClasses.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/Registries.h"
-#include "kernel/app/ActorClasses.h"
 #include "kernel/script/Script.h"
 #include "tests/support/ResetGlobals.h"
 

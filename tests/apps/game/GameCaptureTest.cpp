@@ -20,7 +20,7 @@ TEST(GameCapture, AnEmptyLevelShowsTheClearedScreenAndAnyOtherImageIsShownBeside
     scenario.CaptureAt(0.25f);
     ASSERT_TRUE(scenario.SaveScene());
     ASSERT_EQ(scenario.Run(), 0) << scenario.ErrorOutput();
-    EXPECT_TRUE(scenario.MatchesReference("tests/kernel/app/reference/empty-level.png", 0, 0.0));
+    EXPECT_TRUE(scenario.MatchesReference("tests/apps/game/reference/empty-level.png", 0, 0.0));
 
     // A white reference: every pixel differs, and the report leaves the two
     // images side by side for whoever has to judge the change.
