@@ -130,6 +130,11 @@ HRESULT PlatformTexture::LockRect(uint32_t level, D3DLOCKED_RECT* locked, const 
     }
     l.locked = true;
     l.readOnly = (flags & D3DLOCK_READONLY) != 0;
+    if (!l.readOnly) {
+        RECT area = rect != nullptr ? *rect
+                                    : RECT{0, 0, static_cast<int32_t>(l.width), static_cast<int32_t>(l.height)};
+        TextureFormat_MarkWritten(&l.written, area);
+    }
     hold.release();  // held until UnlockRect
     return D3D_OK;
 }
@@ -182,6 +187,7 @@ HRESULT PlatformTexture::FilterLevels(uint32_t sourceLevel) {
         TextureFormat_Downsample(above.data(), source.width, source.height, below.data(), l.width, l.height);
         // The filtered texels are in the stored form already (premultiplied where the format is).
         TextureFormat_Encode(info, below.data(), l.width, l.height, l.bits.data(), l.pitch, true);
+        TextureFormat_MarkWritten(&l.written, RECT{0, 0, static_cast<int32_t>(l.width), static_cast<int32_t>(l.height)});
         if (now) TextureFormat_Upload(*this, level);
         else if (upload) later |= 1u << level;
         above.swap(below);

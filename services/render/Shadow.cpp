@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 const Vector3 g_ShadowLightOffset(60.0f, 300.0f, -60.0f);
 
@@ -94,9 +95,16 @@ void PrepareShadowDraws(PlatformDevice* device) {
     device->SetRenderState(D3DRS_FOGENABLE, 0);
     device->SetTexture(0, nullptr);
     device->SetTexture(1, nullptr);
-    device->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_INCR);
     device->SetVertexShader(D3DFVF_XYZ);
-    device->PrepareDraw();
+    // Both passes over the volumes: front faces count up, back faces down.
+    for (const auto& [cull, pass] : {std::pair{D3DCULL_CCW, D3DSTENCILOP_INCR}, std::pair{D3DCULL_CW, D3DSTENCILOP_DECR}}) {
+        device->SetRenderState(D3DRS_CULLMODE, cull);
+        device->SetRenderState(D3DRS_STENCILPASS, pass);
+        device->PrepareDraw();
+    }
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    // The darkening quad draws after the pass has turned depth writes back on.
+    device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
     device->SetRenderState(D3DRS_ZENABLE, 0);
     device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);

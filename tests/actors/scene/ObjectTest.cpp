@@ -302,6 +302,25 @@ TEST_F(ObjectTest, EntriesFollowTheMeshAndAreAddressedOnlyWithinTheirCount) {
     EXPECT_EQ(object->m_Entries.size(), 1u);
 }
 
+// A mesh object's render items are made with its resources, before any
+// frame draws it, so the load can prepare their draws: no frame of the
+// level is the first to use them.
+TEST_F(ObjectTest, LoadingTheResourcesMakesTheRenderItems) {
+    SetMesh(kMesh);
+    CQVEngine* engine = CQVEngine::GetInstance();
+    const size_t before = engine->renderQueue.items.size();
+    ASSERT_EQ(object->m_Entries[0].renderItem, nullptr);
+    object->HandleMessage(MSG_LOAD_RESOURCES, nullptr);
+    ASSERT_NE(object->m_Entries[0].renderItem, nullptr);
+    ASSERT_NE(object->m_Entries[1].renderItem, nullptr);
+    EXPECT_EQ(engine->renderQueue.items.size(), before + 2);
+    // The first update draws them as they are.
+    RenderItem* first = object->m_Entries[0].renderItem;
+    object->Update();
+    EXPECT_EQ(object->m_Entries[0].renderItem, first);
+    EXPECT_EQ(engine->renderQueue.items.size(), before + 2);
+}
+
 TEST_F(ObjectTest, UpdateMakesAndQueuesARenderItemPerEntryAndSkipsAnEntryWithout) {
     SetMesh(kMesh);
     const Vector3 scale(2.0f, 3.0f, 1.0f);
