@@ -74,6 +74,11 @@ public:
     void TurnTowards(const Vector3& point, float speed);
     bool FindShelter(const Vector3& threat, float radius);
     void CollectHelpers(uint32_t group);
+    // The upkeep steps of the frame.
+    void TargetUpkeep(float dt);
+    void NewEnemyUpkeep(float dt);
+    void AvoidanceExpiry(float dt);
+    void TrailUpkeep(float dt);
 
     // The bound actors, or null when there is none (or it is gone).
     CQVActor* Body() const { return m_BodyLink.target; }
@@ -172,9 +177,6 @@ private:
     void OnBodyMessage(uint32_t id, MessageArgs args);
     void OnSensorMessage(uint32_t id, MessageArgs args, CQVActor* sender);
     void AvoidWalls(MessageArgs args);
-    void TargetUpkeep(float dt);
-    void NewEnemyUpkeep(float dt);
-    void AvoidanceExpiry(float dt);
 
     // AIPlayer2Steps.cpp.
     void StepIdle(float dt);
@@ -186,7 +188,6 @@ private:
     void StepShelter();
     void StepHide(float dt);
     void StepHostageVictim();
-    void TrailUpkeep(float dt);
     void ApplyAimLayersAndHead();
     bool AskNeutral() const;
 };

@@ -9,6 +9,7 @@
 #include "actors/characters/AIPlayer2.h"
 #include "actors/characters/SkinObject.h"
 #include "kernel/actors/ActorSystem.h"
+#include "kernel/actors/SimState.h"
 #include "kernel/base/Random.h"
 #include "services/mesh/Skeleton.h"
 #include "tests/actors/characters/AIPlayerTestSupport.h"
@@ -515,6 +516,168 @@ TEST_F(AIPlayer2Test, AMissingHeadBoneAndADeletedTargetAreCheckedNotFollowed) {
     Send(body, MSG_SET_HEALTH, 0.0f);
     Frame();
     EXPECT_EQ(ai->m_State, AI2_STATE_DEAD);
+}
+
+// The attack flag before, the state, the sight times and the aim error, and
+// whether the flag is set afterwards with the event raised.
+struct AttackCase {
+    uint32_t state;
+    uint32_t flag;
+    float visible, hidden, aimError;
+    uint32_t after;
+    std::vector<uint32_t> events;
+};
+
+class AIPlayer2Attack : public AIPlayer2Test, public testing::WithParamInterface<AttackCase> {};
+
+TEST_P(AIPlayer2Attack, TheAttackStartsAndStopsByTheAimErrorAndTheSight) {
+    const AttackCase& c = GetParam();
+    CQVCharacter* enemy = Body("Enemy", Vector3(0.0f, kStand, -300.0f), 0x2);
+    ai->m_TargetLink.SetTarget(enemy);
+    ai->SetState(c.state);
+    ai->m_FightGroup = 0x2;
+    ai->m_AttackFlag = c.flag;
+    ai->m_VisibleTime = c.visible;
+    ai->m_HiddenTime = c.hidden;
+    ai->m_AimError = c.aimError;
+    Watch2(ai);
+    // Too short a step for a sight sample.
+    ai->TargetUpkeep(0.01f);
+    EXPECT_EQ(ai->m_AttackFlag, c.after);
+    std::vector<uint32_t> events;
+    for (const SpiedMessage& m : spy->seen) events.push_back(m.id);
+    EXPECT_EQ(events, c.events);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AimErrors, AIPlayer2Attack,
+    testing::Values(AttackCase{AI2_STATE_FIGHT, 0, 1.0f, 0.0f, 0.7f, 0, {}},
+                    AttackCase{AI2_STATE_FIGHT, 0, 1.0f, 0.0f, -0.4f, 1, {MSG_ON_AI_PLAYER2_START_ATTACK}},
+                    AttackCase{AI2_STATE_SHELTER, 0, 1.0f, 0.0f, 0.4f, 1, {MSG_ON_AI_PLAYER2_START_ATTACK}},
+                    AttackCase{AI2_STATE_FIGHT, 0, 0.0f, 1.0f, 0.1f, 0, {}},
+                    AttackCase{AI2_STATE_FIGHT, 1, 1.0f, 0.0f, 0.7f, 1, {}},
+                    AttackCase{AI2_STATE_FIGHT, 1, 1.0f, 0.0f, -1.1f, 0, {MSG_ON_AI_PLAYER2_STOP_ATTACK}},
+                    AttackCase{AI2_STATE_GOTO_SHELTER, 1, 0.0f, 0.4f, 0.0f, 0, {MSG_ON_AI_PLAYER2_STOP_ATTACK}},
+                    // Hiding, an attack started in a shelter stays flagged.
+                    AttackCase{AI2_STATE_HIDE, 1, 0.0f, 0.4f, 2.0f, 1, {}}));
+
+TEST_F(AIPlayer2Test, ANewEnemyTakesOverAfterFourSecondsInTheStateAndSinceTheLastSwitch) {
+    CQVCharacter* first = Body("First", Vector3(0.0f, kStand, -300.0f), 0x2);
+    CQVCharacter* second = Body("Second", Vector3(300.0f, kStand, 0.0f), 0x2);
+    ai->m_FightGroup = 0x2;
+    Send<CQVActor*>(ai, MSG_SET_AI_PLAYER2_STATE_FIGHT, first);
+    ai->SetState(AI2_STATE_GOTO_SHELTER);
+    ai->m_NewEnemyLink.SetTarget(second);
+    ai->m_AttackFlag = 1;
+    ai->m_TimeInState = 3.9f;
+    ai->m_SwitchTimer = 10.0f;
+    ai->NewEnemyUpkeep(0.01f);
+    EXPECT_EQ(ai->Target(), first);
+    ai->m_TimeInState = 4.1f;
+    Watch2(ai);
+    ai->NewEnemyUpkeep(0.01f);
+    EXPECT_EQ(ai->Target(), second);
+    EXPECT_EQ(ai->m_SwitchTimer, 0.0f);
+    EXPECT_EQ(ai->m_AttackFlag, 0u);
+    EXPECT_EQ(ai->m_State, AI2_STATE_FIGHT);
+    std::vector<uint32_t> events;
+    for (const SpiedMessage& m : spy->seen) events.push_back(m.id);
+    EXPECT_EQ(events, (std::vector<uint32_t>{MSG_ON_AI_PLAYER2_STOP_ATTACK, MSG_ON_AI_PLAYER2_STOP_GOTO_SHELTER,
+                                              MSG_ON_AI_PLAYER2_START_FIGHT}));
+    // Entering the fight let the new enemy go; a dead one is let go as well.
+    EXPECT_EQ(ai->NewEnemy(), nullptr);
+    ai->m_NewEnemyLink.SetTarget(first);
+    Send(first, MSG_SET_HEALTH, 0.0f);
+    ai->m_TimeInState = ai->m_SwitchTimer = 5.0f;
+    ai->NewEnemyUpkeep(0.01f);
+    EXPECT_EQ(ai->NewEnemy(), nullptr);
+    EXPECT_EQ(ai->Target(), second);
+}
+
+TEST_F(AIPlayer2Test, WallContactsTurnTheBodyAsideForAMomentAndARunEndsItAtOnce) {
+    SimState* state = body->m_SimState;
+    if (state == nullptr) body->m_SimState = state = new SimState;
+    state->contacts.clear();
+    for (const Vector3& normal : {Vector3(0.0f, 1.0f, 0.0f), Vector3(-1.0f, 0.0f, 0.0f)}) {
+        SimContact contact{};
+        std::memcpy(contact.words + 3, &normal, sizeof normal);
+        state->contacts.push_back(contact);
+    }
+    ASSERT_FALSE(body->m_ColObjs.empty());
+    ColObj wall;
+    wall.owner = floor;
+    wall.flags = 0x4000000;
+    const ColObj* pair[2] = {&wall, &body->m_ColObjs[0]};
+    // A volume the AI is told to ignore turns nothing.
+    body->HandleMessage(MSG_COLLISION_EVENT, Args_Of(pair));
+    EXPECT_EQ(ai->m_AvoidFlag, 0u);
+    wall.flags = COLOBJ_ACTIVE;
+    body->HandleMessage(MSG_COLLISION_EVENT, Args_Of(pair));
+    EXPECT_EQ(ai->m_AvoidFlag, 1u);
+    EXPECT_EQ(ai->m_AvoidTime, 0.3f);
+    // The wall's normal joins the upward start: only the wall counts, the floor does not.
+    EXPECT_NEAR(ai->m_AvoidDirection.x, -0.7071068f, 1e-6f);
+    EXPECT_NEAR(ai->m_AvoidDirection.y, 0.7071068f, 1e-6f);
+    ai->AvoidanceExpiry(0.2f);
+    EXPECT_EQ(ai->m_AvoidFlag, 1u);
+    ai->AvoidanceExpiry(0.2f);
+    EXPECT_EQ(ai->m_AvoidFlag, 0u);
+    EXPECT_EQ(Vec3_Length(ai->m_AvoidDirection), 0.0f);
+    body->HandleMessage(MSG_COLLISION_EVENT, Args_Of(pair));
+    body->m_MotionLetter = 'R';
+    ai->AvoidanceExpiry(0.01f);
+    EXPECT_EQ(ai->m_AvoidFlag, 0u);
+    EXPECT_EQ(ai->m_AvoidTime, -1.0f);
+}
+
+TEST_F(AIPlayer2Test, TheTrailKeepsFortyPointsMoreThanTenApart) {
+    CQVActor* leader = Make(CLASS_BASE, "Leader");
+    ai->m_TargetLink.SetTarget(leader);
+    ai->m_Tracking = 1;
+    for (int i = 0; i < 50; ++i) {
+        Send(leader, MSG_SET_POSITION, Vector3(20.0f * static_cast<float>(i), 0.0f, 0.0f));
+        ai->TrailUpkeep(0.3f);
+    }
+    ASSERT_EQ(ai->m_Trail.size(), 40u);
+    EXPECT_EQ(ai->m_Trail.front().x, 200.0f);
+    EXPECT_EQ(ai->m_TrailPeriod, 0.25f);
+    // Ten or less from the newest point: not recorded.
+    Send(leader, MSG_SET_POSITION, Vector3(990.0f, 0.0f, 0.0f));
+    ai->TrailUpkeep(0.3f);
+    EXPECT_EQ(ai->m_Trail.back().x, 980.0f);
+    // Between samples nothing is recorded.
+    Send(leader, MSG_SET_POSITION, Vector3(1200.0f, 0.0f, 0.0f));
+    ai->TrailUpkeep(0.1f);
+    EXPECT_EQ(ai->m_Trail.back().x, 980.0f);
+}
+
+TEST_F(AIPlayer2Test, TheWayToAShelterEndsWithinAHundredAndAShelterWithoutEnemiesEndsInHiding) {
+    CQVCharacter* enemy = Body("Enemy", Vector3(0.0f, kStand, -900.0f), 0x2);
+    ai->m_TargetLink.SetTarget(enemy);
+    ai->SetState(AI2_STATE_GOTO_SHELTER);
+    const auto frameWithShelterAt = [&](float distance) {
+        ai->m_ShelterPoint = body->GetWorldPosition() + Vector3(distance, 0.0f, 0.0f);
+        Frame();
+    };
+    frameWithShelterAt(500.0f);
+    EXPECT_EQ(ai->m_WantedMotion, "R_Forward");
+    frameWithShelterAt(300.0f);
+    EXPECT_EQ(ai->m_WantedMotion, "N_Forward");
+    frameWithShelterAt(120.0f);
+    EXPECT_EQ(ai->m_WantedMotion, "N_Special7");
+    EXPECT_EQ(ai->m_State, AI2_STATE_GOTO_SHELTER);
+    Watch2(ai);
+    frameWithShelterAt(99.9f);
+    EXPECT_EQ(ai->m_State, AI2_STATE_SHELTER);
+    Seconds(3.9f);
+    EXPECT_EQ(ai->m_State, AI2_STATE_SHELTER);
+    EXPECT_EQ(ai->m_WantedMotion, "C_Neutral");
+    Seconds(0.2f);
+    EXPECT_EQ(ai->m_State, AI2_STATE_HIDE);
+    std::vector<uint32_t> events;
+    for (const SpiedMessage& m : spy->seen) events.push_back(m.id);
+    EXPECT_EQ(events, (std::vector<uint32_t>{MSG_ON_AI_PLAYER2_STOP_GOTO_SHELTER, MSG_ON_AI_PLAYER2_START_SHELTER,
+                                              MSG_ON_AI_PLAYER2_STOP_SHELTER, MSG_ON_AI_PLAYER2_START_HIDE}));
 }
 
 // ---------------------------------------------------------------------------
