@@ -130,9 +130,6 @@ constexpr MessageRow kGuardRows[] = {
     FieldRow<&CQVGuard::SelectedHitEffect, &HitEffect::value>(MSG_SET_GUARD_HIT_EFFECT_VALUE,
                                                               MSG_GET_GUARD_HIT_EFFECT_VALUE, "Value", PROP_REAL),
 
-    // A pair without a sheet row.
-    FieldRow<&CQVGuard::SelectedHitEffect, &HitEffect::time>(MSG_SET_GUARD_HIT_EFFECT_TIME,
-                                                             MSG_GET_GUARD_HIT_EFFECT_TIME),
 };
 
 // What a copy takes besides the fields the rows bind.
@@ -774,6 +771,14 @@ int CQVGuard::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_DELETE_GUARD_ATTACK_PARAM:
         if (SelectedAttack()) m_Attacks.erase(m_Attacks.begin() + m_CurrentAttack);
         m_CurrentAttack = -1;
+        break;
+    // A pair without a sheet row, whose argument the vocabulary leaves untyped: a Real.
+    case MSG_SET_GUARD_HIT_EFFECT_TIME:
+        if (HitEffect* effect = SelectedHitEffect(); effect && args.Holds(0, sizeof(float)))
+            effect->time = Args_Get<float>(args);
+        break;
+    case MSG_GET_GUARD_HIT_EFFECT_TIME:
+        if (const HitEffect* effect = SelectedHitEffect()) Args_Set(args, 0, effect->time);
         break;
     case MSG_UNNAMED_522:
     case MSG_UNNAMED_52A:
