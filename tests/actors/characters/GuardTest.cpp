@@ -537,4 +537,129 @@ TEST_F(GuardTest, ADeletedBodyCountsAsNone) {
     EXPECT_EQ(guard->m_State, static_cast<uint32_t>(GUARD_PATROL));
 }
 
+
+// What the inventory is told of the guards' catches: {guard body, caught, moved}.
+class CatchReports : public CQVActor {
+public:
+    int HandleMessage(uint32_t id, MessageArgs args) override {
+        if (id != MSG_COMMAND_SPY) return CQVActor::HandleMessage(id, args);
+        const CommandSpyArgs spied = Args_Get<CommandSpyArgs>(args);
+        if (spied.id == MSG_GUARD_HIT_CHARACTER) {
+            const MessageArgs& block = *spied.args;
+            seen.push_back({Args_Get<uint32_t>(block), Args_Get<uint32_t>(block, 4), Args_Get<uint32_t>(block, 8)});
+        }
+        return 1;
+    }
+    std::vector<std::vector<uint32_t>> seen;
+};
+
+TEST_F(GuardTest, TheThirdCatchMovesTheCaughtToADungeonSpawnAndEveryCatchIsReported) {
+    CQVGuard* guard = MakeGuard(Vector3(0.0f, 0.0f, 0.0f), {Vector3(0.0f, 0.0f, 300.0f)});
+    ASSERT_NE(guard, nullptr);
+    CQVCharacter* body = Start(guard);
+    ASSERT_NE(body, nullptr);
+    Send<uint32_t>(guard, MSG_SET_GUARD_TYPE, GUARD_PATH);
+    CQVActor* spawn = Make(CLASS_SPAWN_POINT, "DungeonSpawn");
+    ASSERT_NE(spawn, nullptr);
+    Send(spawn, MSG_SET_POSITION, Vector3(1000.0f, 24.0f, 1000.0f));
+    CQVCharacter* caught = Body("Caught", Vector3(0.0f, 24.0f, -40.0f));
+    CatchReports reports;
+    CQVActor* inventory = CQVActorSystem::GetActorById(ACTOR_ID_INVENTORY);
+    ASSERT_NE(inventory, nullptr);
+    auto link = std::make_unique<ActorLink>();
+    link->SetOwner(inventory);
+    link->SetTarget(&reports);
+    inventory->m_CommandSpies.push_back(std::move(link));
+
+    for (uint32_t round = 1; round <= 3; ++round) {
+        guard->SetTarget(caught);
+        guard->SetState(GUARD_HIT);
+        EXPECT_EQ(guard->m_CaughtTimer, 5.0f);
+        Seconds(4.9f);
+        EXPECT_EQ(reports.seen.size(), round - 1);
+        Seconds(0.2f);
+        ASSERT_EQ(reports.seen.size(), round);
+        const uint32_t moved = round == 3 ? 1 : 0;
+        EXPECT_EQ(reports.seen.back(), (std::vector<uint32_t>{body->m_Id, caught->m_Id, moved}));
+        EXPECT_EQ(CQVGuard::CaughtCount(caught->m_Id), round == 3 ? 0u : round);
+        guard->SetState(GUARD_PATROL);
+    }
+    EXPECT_NEAR(caught->GetWorldPosition().x, 1000.0f, 1.0f);
+    EXPECT_NEAR(caught->GetWorldPosition().z, 1000.0f, 1.0f);
+    inventory->m_CommandSpies.pop_back();
+}
+
+TEST_F(GuardTest, AHitGivesTheVictimItsMotionsHoldAndEffects) {
+    CQVGuard* guard = MakeGuard(Vector3(0.0f, 0.0f, 0.0f), {Vector3(0.0f, 0.0f, 300.0f)});
+    ASSERT_NE(guard, nullptr);
+    ASSERT_NE(Start(guard), nullptr);
+    CQVCharacter* victim = Body("Victim", Vector3(0.0f, 24.0f, -40.0f));
+    Send(guard, MSG_SET_GUARD_HIT_GETHIT_ID, 1u);
+    Send(guard, MSG_SET_GUARD_HIT_DAMAGE_ID, 1u);
+    Send(guard, MSG_SET_GUARD_HIT_HOLD_TIME, 1.5f);
+    Tell(guard, MSG_ADD_GUARD_HIT_EFFECT);
+    Send(guard, MSG_SET_GUARD_HIT_EFFECT_TYPE, 12u);
+    Send(guard, MSG_SET_GUARD_HIT_EFFECT_VALUE, -20.0f);
+    Send(guard, MSG_SET_GUARD_HIT_EFFECT_TIME, 2.0f);
+    EXPECT_EQ(Ask<float>(guard, MSG_GET_GUARD_HIT_EFFECT_TIME), 2.0f);
+    CharacterSpy& seen = Spy(victim);
+    guard->ApplyHit(victim, 0.5f);
+    EXPECT_EQ(seen.Texts(MSG_SET_MOVEMENT_34D), (std::vector<std::string>{"Gethit0"}));
+    EXPECT_EQ(seen.Texts(MSG_SET_NEXT_MOVEMENT), (std::vector<std::string>{"Damage0"}));
+    EXPECT_EQ(seen.Count(MSG_SET_HOLD_TIME), 2u);
+    EXPECT_EQ(victim->m_HoldTime, 1.5f);
+    ASSERT_EQ(seen.Count(MSG_CHANGE_CPHEALTH), 1u);
+    for (const HandledMessage& m : seen.seen) {
+        if (m.id == MSG_CHANGE_CPHEALTH) {
+            EXPECT_EQ(Character_Float(m.word), -10.0f);
+        }
+    }
+    // Without a victim nothing happens.
+    guard->ApplyHit(nullptr, 1.0f);
+}
+
+TEST_F(GuardTest, AnAttackCloseByIsQueuedFirstThenTheManoeuvre) {
+    CQVGuard* guard = MakeGuard(Vector3(0.0f, 0.0f, 0.0f), {Vector3(0.0f, 0.0f, 300.0f)});
+    ASSERT_NE(guard, nullptr);
+    CQVCharacter* body = Start(guard);
+    ASSERT_NE(body, nullptr);
+    CharacterSpy& seen = Spy(body);
+    guard->ChooseAttack(10.0f);
+    const std::vector<std::string> pushed = seen.Texts(MSG_MOTIONQUEUE_PUSH_BACK);
+    ASSERT_GE(pushed.size(), 5u);
+    // No rows: one of the four attacks, drawn anew.
+    EXPECT_EQ(pushed[0].rfind("M_Attack", 0), 0u);
+    EXPECT_EQ(pushed[1], "M_Back");
+    EXPECT_EQ(std::count(pushed.begin() + 2, pushed.end(), pushed[0]), 1);
+    EXPECT_EQ(guard->m_AttackReady, 0u);
+    EXPECT_GE(guard->m_FightMove, 0);
+    EXPECT_LT(guard->m_FightMove, 6);
+    // An attack motion arms the hit evaluation only for a fighter.
+    Send<uint32_t>(guard, MSG_SET_GUARD_TYPE, GUARD_FIGHTER);
+    Text(body, MSG_CALLBACK_MOTION_SET, "M_Attack2");
+    EXPECT_EQ(guard->m_AttackEvalCountdown, 0.25f);
+    guard->m_AttackEvalCountdown = 1e38f;
+    Text(body, MSG_CALLBACK_MOTION_SET, "M_Attack4");
+    EXPECT_EQ(guard->m_AttackEvalCountdown, 1e38f);
+    Tell(body, MSG_ON_UNLOCK_INPUT);
+    EXPECT_EQ(guard->m_AttackReady, 1u);
+}
+
+TEST_F(GuardTest, ASleeperThatStartsHuntingStandsFourSecondsBeforeItRuns) {
+    CQVGuard* guard = MakeGuard(Vector3(0.0f, 0.0f, 0.0f), {Vector3(0.0f, 0.0f, 300.0f)});
+    ASSERT_NE(guard, nullptr);
+    CQVCharacter* body = Start(guard);
+    ASSERT_NE(body, nullptr);
+    CQVCharacter* target = Body("Target", Vector3(0.0f, 24.0f, -800.0f));
+    guard->SetState(GUARD_SLEEP);
+    Seconds(0.2f);
+    EXPECT_EQ(guard->m_MovementMode, GUARD_MOVE_SLEEP);
+    guard->SetTarget(target);
+    guard->SetState(GUARD_HUNT);
+    Seconds(3.9f);
+    EXPECT_EQ(guard->m_MovementMode, GUARD_MOVE_NEUTRAL);
+    Seconds(0.2f);
+    EXPECT_EQ(guard->m_MovementMode, GUARD_MOVE_RUN);
+}
+
 }  // namespace
