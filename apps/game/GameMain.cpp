@@ -101,10 +101,13 @@ void SetTextureFilters(PlatformDevice* device, int option) {
     }
 }
 
+bool g_StartupFailed = false;
+
 // Start-up ends with result 0 whatever failed; one line on standard error,
 // the one place a player starting the game by hand can see, says what
 // failed and with which file.
 void StartupFailed(const char* what, const std::string& file, const char* detail) {
+    g_StartupFailed = true;
     std::fprintf(stderr, "game: start-up failed: %s", what);
     if (!file.empty()) std::fprintf(stderr, " \"%s\"", file.c_str());
     if (detail != nullptr && *detail != 0) std::fprintf(stderr, ": %s", detail);
@@ -245,6 +248,7 @@ int RunMessageLoop() {
 int WinMain(void* instance, void* previousInstance, const char* commandLine, int showCommand) {
     (void)previousInstance;
     (void)showCommand;
+    g_StartupFailed = false;
 
     CommandLineOptions options(commandLine ? commandLine : "");
     CommandLine_DeclareGameOptions(options);
@@ -341,7 +345,10 @@ void FastDebug_Apply(uint32_t mode, uint32_t a, uint32_t b, uint32_t c) {
     g_CurrentCamera->HandleMessage(MSG_SET_GAMMA, Args_Of(gamma));
 }
 
+bool App_StartupFailed() { return g_StartupFailed; }
+
 void App_Reset() {
     g_WindowActive = 1;
+    g_StartupFailed = false;
     FrameLoop_Reset();
 }
