@@ -210,10 +210,15 @@ bool LoadStartContent(const StartFile& start, bool* menuFound) {
                   g_ActorSystem ? g_ActorSystem->GetError() : "");
     return false;
 }
-// The logo plays until it ends; Action or Jump ends it at once.
+// The logo plays until it ends; Action or Jump ends it at once, and so
+// does closing the window, whose request then waits for the message loop.
 void PlayLogoMovie() {
     while (Movie_Update()) {
         Input_FeedWindowInput();
+        if (Platform_QuitRequested()) {
+            Movie_Close();
+            return;
+        }
         CQVEngine::UpdateInput(0.0333f, 1);
         if (CQVEngine::IsActionDown(QVDI_BUTTONB, 0) || CQVEngine::IsActionDown(QVDI_BUTTONA, 0)) Movie_Close();
     }
@@ -307,7 +312,9 @@ int WinMain(void* instance, void* previousInstance, const char* commandLine, int
     bool menuFound = false;
     if (!LoadStartContent(start, &menuFound)) return 0;
     PlayLogoMovie();
-    if (!menuFound) SendStartGame();
+    // A player who closed the window during the start-up gets no level
+    // started: the message loop serves the close before any frame.
+    if (!menuFound && !Platform_QuitRequested()) SendStartGame();
 
     return RunMessageLoop();
 }
