@@ -97,6 +97,8 @@ PlatformDevice::~PlatformDevice() {
         SDL_GL_DeleteContext(static_cast<SDL_GLContext>(m_Context->glContext));
         m_Context->alive = false;
         m_Context->glContext = nullptr;
+        if (m_Context->holdsLibrary) SDL_GL_UnloadLibrary();
+        m_Context->holdsLibrary = false;
     }
 }
 
@@ -124,6 +126,8 @@ HRESULT PlatformDevice::Create(HWND window, const D3DPRESENT_PARAMETERS& paramet
     device->m_Context->window = sdl;
     device->m_Context->glContext = context;
     device->m_Context->alive = true;
+    // Loaded already for the window: this only counts one more user.
+    device->m_Context->holdsLibrary = SDL_GL_LoadLibrary(nullptr) == 0;
     RegisterContext(device->m_Context);
     const char* missing = nullptr;
     if (!GL_LoadFunctions(&missing)) {

@@ -69,13 +69,15 @@ bool DeviceContext::IsCurrent() const { return alive && SDL_GL_GetCurrentContext
 
 void DeviceContext::FlushPending() {
     std::vector<PlatformTexture*> textures;
-    std::vector<uint32_t> dead;
+    std::vector<uint32_t> dead, deadBufferNames;
     {
         std::lock_guard<std::mutex> hold(pendingLock);
         textures.swap(pendingTextures);
         dead.swap(deadTextures);
+        deadBufferNames.swap(deadBuffers);
     }
     if (!dead.empty()) glDeleteTextures(static_cast<GLsizei>(dead.size()), dead.data());
+    if (!deadBufferNames.empty()) glDeleteBuffers(static_cast<GLsizei>(deadBufferNames.size()), deadBufferNames.data());
     std::vector<PlatformTexture*> waiting;
     for (PlatformTexture* texture : textures) {
         texture->UploadPending();
@@ -201,7 +203,15 @@ HRESULT PlatformTexture::FilterLevels(uint32_t sourceLevel) {
 }
 
 PlatformBuffer::~PlatformBuffer() {
-    if (context && context->alive && glBuffer != 0) glDeleteBuffers(1, &glBuffer);
+    if (!context || !context->alive || glBuffer == 0) return;
+    // Only where the context is current: elsewhere (no context, or another
+    // device's) the name would reach the wrong buffer or none.
+    if (context->IsCurrent()) {
+        glDeleteBuffers(1, &glBuffer);
+    } else {
+        std::lock_guard<std::mutex> hold(context->pendingLock);
+        context->deadBuffers.push_back(glBuffer);
+    }
 }
 
 HRESULT PlatformBuffer::Lock(uint32_t offset, uint32_t size, uint8_t** data, uint32_t flags) {

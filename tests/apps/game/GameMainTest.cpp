@@ -166,6 +166,7 @@ TEST(GameMain, RunsFramesWithTitleUntilQuit) {
     std::filesystem::remove_all(dir);
 
     EXPECT_EQ(result, 0);
+    EXPECT_FALSE(App_StartupFailed());
     EXPECT_GE(g_FrameNumber, firstFrame + 5);
     ASSERT_NE(g_MainWindow, nullptr);
     EXPECT_EQ(Platform_GetWindowText(g_MainWindow), "Sample Game");
@@ -203,8 +204,8 @@ TEST(GameMain, RunsFramesWithTitleUntilQuit) {
     EXPECT_EQ(engine->nearPlane, 1.5f);
 }
 
-// Start-up ends with result 0 whatever failed, and one line on standard
-// error names what failed and the file.
+// Start-up ends with result 0 whatever failed, marked as failed for the
+// exit status, and one line on standard error names what failed and the file.
 TEST(GameMain, StartUpFailuresSayWhatFailed) {
     const auto oldDir = std::filesystem::current_path();
     const auto dir = std::filesystem::temp_directory_path() / ("qv_game_fail_" + std::to_string(::getpid()));
@@ -230,6 +231,8 @@ TEST(GameMain, StartUpFailuresSayWhatFailed) {
         std::filesystem::remove_all(dir);
         TakeMessages();
         EXPECT_EQ(result, 0);
+        // The program's exit status says it failed.
+        EXPECT_TRUE(App_StartupFailed());
         EXPECT_NE(said.find(c.line), std::string::npos) << said;
     }
 }

@@ -224,10 +224,11 @@ TEST_F(Engine, BaseFolderAndTextureOptions) {
 
 // Declared last: it leaves the engine without a device.
 TEST_F(Engine, DeviceThatCannotBeMadeFailsInitWithTheLayersText) {
+    // The layer's text, then the platform's reason.
     EXPECT_EQ(engine()->Init(0, 600, 32, 32, 0, s_Window), 0);
-    EXPECT_STREQ(engine()->GetErrorText(), "Create Full Screeen Device");
+    EXPECT_STREQ(engine()->GetErrorText(), "Create Full Screeen Device: display mode 0x600 not available");
     EXPECT_EQ(engine()->Init(640, 480, 32, 32, 0, nullptr), 0);
-    EXPECT_STREQ(engine()->GetErrorText(), "Create Full Screeen Device");
+    EXPECT_STREQ(engine()->GetErrorText(), "Create Full Screeen Device: no window");
     EXPECT_EQ(engine()->BeginFrame(1, 0), 0);
     EXPECT_EQ(engine()->EndFrame(1), 0);
     engine()->FillScreenRect(0, 0, 10, 10, 1, 1, 1, 1);  // no device: nothing happens
