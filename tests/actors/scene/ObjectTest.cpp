@@ -307,7 +307,6 @@ TEST_F(ObjectTest, UpdateMakesAndQueuesARenderItemPerEntryAndSkipsAnEntryWithout
     SetMesh(kMesh);
     const Vector3 scale(2.0f, 3.0f, 1.0f);
     Send(object, MSG_SET_SCALE, scale);
-    CQVEngine* engine = CQVEngine::GetInstance();
     const size_t before = CQVRender::Get().Queue().items.size();
     object->Update();
     ASSERT_NE(object->m_Entries[0].renderItem, nullptr);
