@@ -1,9 +1,9 @@
 #include "services/render/Shadow.h"
 
 #include "platform/Window.h"
-#include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
 #include "services/library/LibraryItem.h"
+#include "services/render/Render.h"
 #include "services/render/RenderQueue.h"
 
 #include <cstring>
@@ -118,7 +118,7 @@ void PrepareShadowDraws(PlatformDevice* device) {
     device->SetRenderState(D3DRS_STENCILENABLE, 0);
     device->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
-    g_Engine->ForceRenderStates(0xFFFFFFFF);
+    CQVRender::Get().ForceRenderStates(0xFFFFFFFF);
 }
 
 }  // namespace
@@ -368,7 +368,7 @@ void ShadowBucket_DrawItem(RenderItem* item) {
     Vector3 light = g_ShadowLightOffset;
     light += position;
     Vec3_TransformPoint(&light, light, inverse);
-    const Vector3& camera = g_Engine->cameraPosition;
+    const Vector3& camera = *CQVRender::Get().GetCameraPosition();
     const Vector3 above(camera.x + 0.5f * g_ShadowLightOffset.x, camera.y + 0.5f * g_ShadowLightOffset.y,
                         camera.z + 0.5f * g_ShadowLightOffset.z);
     if (!(Vec3_Length(position - above) > kMinCasterDistance)) return;
@@ -398,5 +398,5 @@ void ShadowBucket_End(uint32_t bucket) {
         if (g_Shadow.savedTextures[stage] != nullptr) g_Shadow.savedTextures[stage]->Release();
         g_Shadow.savedTextures[stage] = nullptr;
     }
-    g_Engine->ForceRenderStates(0xFFFFFFFF);
+    CQVRender::Get().ForceRenderStates(0xFFFFFFFF);
 }

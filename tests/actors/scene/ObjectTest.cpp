@@ -6,6 +6,7 @@
 #include "actors/scene/Object.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/base/Archive.h"
+#include "services/render/Render.h"
 #include "services/render/RenderQueue.h"
 #include "tests/actors/scene/ObjectTestSupport.h"
 #include "tests/support/ActorRecordFile.h"
@@ -325,12 +326,11 @@ TEST_F(ObjectTest, UpdateMakesAndQueuesARenderItemPerEntryAndSkipsAnEntryWithout
     SetMesh(kMesh);
     const Vector3 scale(2.0f, 3.0f, 1.0f);
     Send(object, MSG_SET_SCALE, scale);
-    CQVEngine* engine = CQVEngine::GetInstance();
-    const size_t before = engine->renderQueue.items.size();
+    const size_t before = CQVRender::Get().Queue().items.size();
     object->Update();
     ASSERT_NE(object->m_Entries[0].renderItem, nullptr);
     ASSERT_NE(object->m_Entries[1].renderItem, nullptr);
-    EXPECT_EQ(engine->renderQueue.items.size(), before + 2);
+    EXPECT_EQ(CQVRender::Get().Queue().items.size(), before + 2);
     EXPECT_EQ(object->m_Entries[1].renderItem->subset, 1u);
     EXPECT_EQ(object->m_Entries[1].renderItem->world, &object->m_World);
     EXPECT_FLOAT_EQ(object->m_Entries[0].renderItem->radiusScale, 3.0f);
@@ -356,7 +356,7 @@ TEST_F(ObjectTest, UpdateMakesAndQueuesARenderItemPerEntryAndSkipsAnEntryWithout
     EXPECT_EQ(object->m_Entries[0].renderItem->depthBias, 4.0f);
     g_ActorSystem->DeleteActor(object);
     object = nullptr;
-    EXPECT_EQ(engine->renderQueue.items.size(), before);
+    EXPECT_EQ(CQVRender::Get().Queue().items.size(), before);
 }
 
 // Actor files: the object is written at a chosen version through the same

@@ -5,6 +5,7 @@
 #include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
 #include "services/input/Input.h"
+#include "services/render/Render.h"
 #include "tests/support/ResetGlobals.h"
 #include "tools/fixtures/EmptyActorFile.h"
 
@@ -200,8 +201,8 @@ TEST(GameMain, RunsFramesWithTitleUntilQuit) {
     EXPECT_EQ(engine->textureFormat, 2u);
     EXPECT_EQ(engine->textureDivisor, 2u);
     EXPECT_EQ(engine->baseFolder, ".");
-    EXPECT_EQ(engine->farPlane, 35000.0f);
-    EXPECT_EQ(engine->nearPlane, 1.5f);
+    EXPECT_EQ(CQVRender::Get().View().farPlane, 35000.0f);
+    EXPECT_EQ(CQVRender::Get().View().nearPlane, 1.5f);
 }
 
 // Start-up ends with result 0 whatever failed, marked as failed for the
