@@ -104,7 +104,8 @@ CQVCharacter* CQVInventory::MasterCharacter() const {
 
 CQVActor* CQVInventory::SelectorItem(int32_t index) const {
     if (index < 0 || static_cast<uint32_t>(index) >= m_SelectorCount) return nullptr;
-    return CQVActorSystem::GetActorById(m_SelectorItems[index]);
+    CQVActor* item = CQVActorSystem::GetActorById(m_SelectorItems[index]);
+    return item && item->m_ClassType == CLASS_GAME_OBJECT ? item : nullptr;
 }
 
 void CQVInventory::FadeDown(float seconds) { m_Mission.fade.Down(seconds); }
@@ -240,7 +241,7 @@ int CQVInventory::HandleMessage(uint32_t id, MessageArgs args) {
     case MSG_START_GAME:
         StartGame();
         break;
-    case MSG_GET_VISIBLE_223:
+    case MSG_GET_VISIBLE_1C9:
         Args_Answer<uint32_t>(args, m_SelectorOpen && m_SelectorAlpha > 0.5f ? 1u : 0u);
         break;
     case MSG_FADE_DOWN:

@@ -10,6 +10,7 @@
 #include "kernel/actors/MessageArgs.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/TimedMessage.h"
+#include "kernel/base/Random.h"
 #include "services/engine/Engine.h"
 #include "services/library/LibraryItem.h"
 #include "services/overlay/Overlay.h"
@@ -17,7 +18,6 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -176,8 +176,8 @@ void CQVInventory::DrawFilmGrain(float dt) {
     if (m_FilmGrainColor[3] == 0.0f) return;
     m_GrainTimer += dt;
     if (m_GrainTimer > kGrainPeriod) {
-        g_GameplayState.grainU = static_cast<float>(std::rand() % 1000) * 0.001f;
-        g_GameplayState.grainV = static_cast<float>(std::rand() % 1000) * 0.001f;
+        g_GameplayState.grainU = static_cast<float>(Random_Next() % 1000) * 0.001f;
+        g_GameplayState.grainV = static_cast<float>(Random_Next() % 1000) * 0.001f;
         m_GrainTimer = 0.0f;
     }
     const float u = g_GameplayState.grainU, v = g_GameplayState.grainV;

@@ -44,7 +44,7 @@ std::vector<Picture> Pictures() {
         {"LightSensor2", 64, 64, [](float x, float y) { const float d = Disc(x, y); return Argb(d >= 0.6f && d < 0.8f ? 1.0f : 0.0f, 1.0f, 1.0f, 1.0f); }, true},
         {"endurance_mark", 4, 16, [](float x, float) { return Argb(x < 0.75f ? 1.0f : 0.0f, 1.0f, 1.0f, 1.0f); }, true},
         {"endurance_back", 80, 18, [](float x, float y) { const bool edge = x < 0.02f || x > 0.97f || y < 0.1f || y > 0.85f; return Argb(edge ? 1.0f : 0.0f, 0.8f, 0.8f, 0.8f); }, true},
-        {"FilmGrain", 64, 64, [](float x, float y) { const uint32_t h = static_cast<uint32_t>(x * 6400.0f + y * 64.0f) * 2654435761u; return Argb(((h >> 24) & 0x3F) / 255.0f, 1.0f, 1.0f, 1.0f); }, true},
+        {"FilmGrain", 64, 64, [](float x, float y) { const uint32_t h = static_cast<uint32_t>(x * 6400.0f + y * 64.0f) * 2654435761u; return Argb(((h >> 24) & 0x1F) / 255.0f, 1.0f, 1.0f, 1.0f); }, true},
         // A pistol seen from the side: barrel, grip and trigger guard.
         {"Icon_Pistol", 64, 64, [](float x, float y) {
              const bool barrel = x > 0.15f && x < 0.9f && y > 0.3f && y < 0.45f;

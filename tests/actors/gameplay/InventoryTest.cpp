@@ -12,7 +12,6 @@
 #include "kernel/actors/Registries.h"
 #include "services/sound/SoundState.h"
 #include "tests/actors/gameplay/UITestSupport.h"
-#include "tools/fixtures/KernelActorClasses.h"
 
 #include <cstring>
 
@@ -26,9 +25,6 @@ constexpr uint32_t kGetAmmoUnlimited = 734;
 class StandInWeapon : public CQVActor {
 public:
     StandInWeapon() { m_ClassType = CLASS_GAME_OBJECT; }
-    static void RegisterProperties() {
-        g_ClassRecords[CLASS_GAME_OBJECT].Define("Game Object", "", {CLASS_BASE, CLASS_GAME_OBJECT});
-    }
     int HandleMessage(uint32_t id, MessageArgs args) override {
         switch (id) {
         case MSG_GET_AMMO_AMMOGROUPS: Args_Answer(args, groups); return 1;
@@ -59,20 +55,18 @@ public:
     float value = 0.0f;
 };
 
-const ActorClassInfo* ClassesWithStandInItems(size_t* count) {
-    static std::vector<ActorClassInfo> classes;
-    if (classes.empty()) {
-        size_t n = 0;
-        const ActorClassInfo* game = ActorClasses_GetList(&n);
-        classes.assign(game, game + n);
-        for (ActorClassInfo& info : classes) {
-            if (info.type == CLASS_GAME_OBJECT)
-                info = {CLASS_GAME_OBJECT, [] { return static_cast<CQVActor*>(new StandInWeapon); },
-                        &StandInWeapon::RegisterProperties};
-        }
-    }
-    *count = classes.size();
-    return classes.data();
+// An actor placed in the tree and the id table as the factory would place it.
+template <typename T>
+T* Adopt(T* actor, const char* name, CQVActor* parent) {
+    const uint32_t id = g_ActorSystem->FindFreeActorId(1);
+    if (id >= g_ActorTable.size()) g_ActorTable.resize(id + 1, nullptr);
+    g_ActorTable[id] = actor;
+    actor->m_Id = id;
+    actor->m_Name = name;
+    actor->m_Parent = parent;
+    actor->m_ParentId = parent->m_Id;
+    parent->m_Children.push_back(actor);
+    return actor;
 }
 
 class InventoryTest : public UIFixture {
@@ -80,12 +74,17 @@ protected:
     void SetUp() override {
         UIFixture::SetUp();
         if (HasFatalFailure()) return;
-        // The same start with the stand-in items on the class table.
-        Actors_Reset();
-        size_t count = 0;
-        ActorClasses_SetTable(ClassesWithStandInItems(&count), count, &KernelActorClasses_SetFileRange);
-        ASSERT_EQ(RegisterActorClasses(), 1);
-        global = CQVActorSystem::GetActorById(ACTOR_ID_GLOBAL);
+        // What a new body's skin starts on.
+        auto* mesh = new CQVMeshItem;
+        mesh->name = "Fallback Mesh";
+        mesh->frameWord = 1;
+        mesh->loaded = 1;
+        mesh->subsetInfos.resize(1);
+        g_Library.SetItem(3, mesh);
+        auto* material = new CQVMaterialItem;
+        material->name = "Fallback Material";
+        material->loaded = 1;
+        g_Library.SetItem(4, material);
         inventory = dynamic_cast<CQVInventory*>(CQVActorSystem::GetActorById(ACTOR_ID_INVENTORY));
         ASSERT_NE(inventory, nullptr);
     }
@@ -106,8 +105,8 @@ protected:
         player->m_Character.SetTarget(character);
     }
     StandInWeapon* Weapon(const char* name, CQVActor* parent, uint32_t groups, uint32_t bullets) {
-        auto* weapon = dynamic_cast<StandInWeapon*>(Make(CLASS_GAME_OBJECT, name, parent));
-        auto* ammo = dynamic_cast<StandInWeapon*>(Make(CLASS_GAME_OBJECT, "Ammo", weapon));
+        auto* weapon = Adopt(new StandInWeapon, name, parent);
+        auto* ammo = Adopt(new StandInWeapon, "Ammo", weapon);
         ammo->groups = groups;
         ammo->bullets = bullets;
         return weapon;
@@ -127,7 +126,7 @@ protected:
         PushKey(key, false);
         Frame();
     }
-    uint32_t Visible() { return Ask<uint32_t>(inventory, MSG_GET_VISIBLE_223); }
+    uint32_t Visible() { return Ask<uint32_t>(inventory, MSG_GET_VISIBLE_1C9); }
     // The texts the HUD queues in one update step.
     std::vector<OverlayText> HudTexts() {
         CQVEngine* engine = CQVEngine::GetInstance();
@@ -254,7 +253,7 @@ TEST_F(InventoryTest, VolumeOptionsStepTheSoundGroupsAndRewriteTheirRows) {
     CQVTextTable::GetInstance()->pairs = {{"MUSIC_VOLUME", "Music"}, {"SOUND_EFFECT_VOLUME", "Effects"}};
     CQVActor* musicText = Make(CLASS_UI_TEXT, "Text", Make(CLASS_BASE, "MusicVolume", nullptr));
     CQVActor* effectText = Make(CLASS_UI_TEXT, "Text", Make(CLASS_BASE, "SoundEffectVolume", nullptr));
-    CQVActor* sound = Make(CLASS_SOUND, "Hum", nullptr);
+    CQVActor* sound = Make(CLASS_BASE, "Hum", nullptr);
     Spy& seen = Watch({sound}, {MSG_SOUND_UPDATE_PLAYING_SOUND_PARAMS});
     Send(inventory, MSG_PRECALCULATE);
     g_SoundState.groupVolumes[0] = g_SoundState.groupVolumes[1] = 1.0f;
