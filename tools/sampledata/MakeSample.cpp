@@ -13,7 +13,6 @@
 #include "kernel/actors/TimedMessage.h"
 #include "kernel/app/ActorClasses.h"
 #include "kernel/fileactors/File.h"
-#include "tools/content/HudPictures.h"
 #include "tools/content/ImageWriter.h"
 #include "tools/content/LibraryFile.h"
 #include "tools/content/MeshBuild.h"
@@ -294,8 +293,6 @@ bool WriteSample(const std::filesystem::path& root, const SampleOptions& options
     level.data = root / "Data";
     if (options.fixedCamera) level.shot = &options.shot;
     AddItems(level);
-    // The HUD's pictures, font and fade under the names the Inventory looks up.
-    if (!HudPictures_Add(library, root / "Data")) return Fail("cannot write the HUD's pictures");
     if (!WriteItemFiles(root / "Data") || !level.ok) return Fail(level.error.empty() ? "a piece of the level could not be made" : level.error);
     if (!Report(library.Write((root / LIBRARY_FILE_NAME).string()), root / LIBRARY_FILE_NAME)) return false;
     // The logo movie the start-up plays.
