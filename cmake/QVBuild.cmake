@@ -118,12 +118,27 @@ function(qv_bench name)
   set_property(GLOBAL APPEND PROPERTY QV_BENCH_TARGETS ${name})
 endfunction()
 
-# qv_fuzzer(name SOURCES files... DEPS targets...): a libFuzzer target run by `make fuzz`.
+# qv_fuzzer(name SOURCES files... DEPS targets...): a libFuzzer target run by
+# `make fuzz`. In a test build the same target links the corpus driver in
+# place of libFuzzer (gcc has none) and CTest runs it for a few seconds on
+# its seeds in fuzz/corpus/<name>, so no target can stop building unnoticed.
+set(QV_FUZZ_TEST_SECONDS 2 CACHE STRING "Seconds each fuzz target runs mutated seeds under CTest")
 function(qv_fuzzer name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES} ${QV_PROGRAM_SUPPORT})
+  if(QV_FUZZ)
+    add_executable(${name} ${ARG_SOURCES} ${QV_PROGRAM_SUPPORT})
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  else()
+    add_executable(${name} ${ARG_SOURCES} ${CMAKE_SOURCE_DIR}/fuzz/support/CorpusDriver.cpp ${QV_PROGRAM_SUPPORT})
+    set(seeds ${CMAKE_SOURCE_DIR}/fuzz/corpus/${name})
+    if(NOT EXISTS ${seeds})
+      message(FATAL_ERROR "fuzz target ${name} has no seed folder fuzz/corpus/${name}")
+    endif()
+    add_test(NAME ${name}.seeds COMMAND ${name} -seconds=${QV_FUZZ_TEST_SECONDS} ${seeds})
+    set_tests_properties(${name}.seeds PROPERTIES TIMEOUT 120 ENVIRONMENT
+      "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy;LIBGL_ALWAYS_SOFTWARE=1;ALSOFT_DRIVERS=null")
+  endif()
   target_link_libraries(${name} PRIVATE qv_build_flags ${ARG_DEPS})
-  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
 endfunction()
 
 if(QV_BENCH AND NOT QV_SANITIZE)

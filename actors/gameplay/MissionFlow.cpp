@@ -16,10 +16,6 @@
 #include <cstdio>
 #include <cstring>
 
-uint32_t g_CurrentMission = 0;
-uint32_t g_MissionMapPending = 0;
-uint32_t g_ShowSaveContinueMenu = 0;
-
 namespace {
 
 // "Level Completed" with an index from 1 to 99, except this one, shows the
@@ -110,6 +106,12 @@ void ScreenFade::Down(float seconds) {
     time = seconds;
     level = 0.0f;
     speed = 1.0f / seconds;
+    // No time at all is black at once, not a division by zero.
+    if (!(seconds > 0.0f)) {
+        time = 0.0f;
+        level = 1.0f;
+        speed = 0.0f;
+    }
 }
 
 void ScreenFade::Up(float seconds) {
@@ -118,6 +120,11 @@ void ScreenFade::Up(float seconds) {
     time = seconds;
     level = 1.0f;
     speed = -1.0f / seconds;
+    if (!(seconds > 0.0f)) {
+        time = 0.0f;
+        level = 0.0f;
+        speed = 0.0f;
+    }
 }
 
 void ScreenFade::Restart(float seconds) {
@@ -296,8 +303,4 @@ void CQVMissionFlow::StartMission(uint32_t index, uint32_t newGameFlag) {
     g_MissionMapPending = 1;
 }
 
-void MissionFlow_Reset() {
-    g_CurrentMission = 0;
-    g_MissionMapPending = 0;
-    g_ShowSaveContinueMenu = 0;
-}
+void MissionFlow_Reset() { Gameplay_Reset(); }

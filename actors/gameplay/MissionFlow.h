@@ -13,6 +13,7 @@
 // calls StartGame, and its per-frame step advances the fade and calls
 // ChangeMission on the step on which the fade ends.
 
+#include "actors/gameplay/GameplayState.h"
 #include "kernel/actors/Actor.h"
 #include "kernel/actors/MessageIds.h"
 
@@ -43,12 +44,10 @@ struct SaveRecord {
 };
 #pragma pack(pop)
 
-// The number of the running mission (from 1), set when a mission starts.
-extern uint32_t g_CurrentMission;
-// Set when a mission starts; the next "Start Game" shows its mission map.
-extern uint32_t g_MissionMapPending;
-// Set by "Level Completed": the fade's end shows the save-or-continue menu.
-extern uint32_t g_ShowSaveContinueMenu;
+// g_CurrentMission (the running mission, from 1, set when a mission
+// starts), g_MissionMapPending (set then; the next "Start Game" shows its
+// map) and g_ShowSaveContinueMenu (set by "Level Completed": the fade's end
+// shows the save-or-continue menu) live in the gameplay state record.
 
 // Files of mission n.
 constexpr const char* kMissionGlobalsFile = "data\\Globals1_XBox.qva";

@@ -12,7 +12,7 @@
 #include "kernel/base/Archive.h"
 #include "services/engine/Engine.h"
 #include "services/input/Input.h"
-#include "services/render/Camera.h"
+#include "services/render/View.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "services/library/Library.h"
 #include "services/library/LibraryItem.h"
 #include "services/overlay/Overlay.h"
-#include "services/render/Camera.h"
+#include "services/render/View.h"
 
 #include <algorithm>
 #include <cmath>

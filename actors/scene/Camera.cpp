@@ -15,7 +15,7 @@
 #include "kernel/base/FrameTime.h"
 #include "services/engine/Engine.h"
 #include "services/library/LibraryItem.h"
-#include "services/render/Camera.h"
+#include "services/render/View.h"
 
 #include <algorithm>
 #include <cmath>

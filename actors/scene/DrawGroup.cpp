@@ -222,6 +222,7 @@ void CQVDrawGroup::CopyFields(const CQVDrawGroup& source) {
     kDrawGroupMessages.Copy(*this, source);
     // The copy lists no actors of its own yet and is not in g_DrawnGroups,
     // so it is not drawing either: the draw pass starts it when it reaches it.
+    if (!m_Actors.empty()) DrawGroups_ForgetPlaces();
     m_Actors.clear();
     m_Drawing = 0;
 }

@@ -10,6 +10,7 @@
 #include "kernel/base/Archive.h"
 #include "services/engine/Engine.h"
 #include "services/render/Lights.h"
+#include "services/render/Render.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ void CQVLightSensor::MeasureColor(float color[4]) {
     CQVEngine* engine = CQVEngine::GetInstance();
     if (engine == nullptr) return;
     const RayFilter filter{m_RayGroup, m_RayReceive, m_RayExclude};
-    const std::vector<CQVLightItem*>& lights = engine->lightState.localLights;
+    const std::vector<CQVLightItem*>& lights = CQVRender::Get().Lights().localLights;
     for (size_t i = 0; i < lights.size(); ++i) {
         const Vector3 position = GetWorldPosition();
         float reaching[4];

@@ -473,6 +473,13 @@ int CQVObject::HandleMessage(uint32_t id, MessageArgs args) {
             }
             m_ObjectFlags |= OBJECT_LOADED;
         }
+        // A mesh object makes its render items with its resources, not at
+        // its first draw: the load prepares the draws of the items there
+        // are, so the level's first frames build nothing in the driver. (The
+        // classes built on it make theirs, and what goes with them, when
+        // first drawn.)
+        if (m_ClassType == CLASS_OBJECT && m_Mesh && !m_Entries.empty() && m_Entries[0].renderItem == nullptr)
+            UpdateRenderItems();
         break;
     case MSG_UNLOAD_RESOURCES:
         if (m_ObjectFlags & OBJECT_LOADED) {

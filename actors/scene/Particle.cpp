@@ -12,7 +12,7 @@
 #include "kernel/base/FrameTime.h"
 #include "services/engine/Engine.h"
 #include "services/mesh/MeshAccess.h"
-#include "services/render/Camera.h"
+#include "services/render/View.h"
 #include "services/render/RenderQueue.h"
 
 #include <algorithm>

@@ -13,6 +13,7 @@
 #include "services/graphics/Graphics.h"
 #include "services/input/Input.h"
 #include "services/overlay/Overlay.h"
+#include "services/render/Render.h"
 #include "services/sound/Sound.h"
 
 #include <cstdio>
@@ -42,7 +43,7 @@ void UpdateCameraMotion() {
 // camera. Without an engine (a headless run) the position stays where the
 // caller put it.
 void TakeEngineCamera() {
-    if (g_Engine) g_DrawCameraPosition = g_Engine->cameraPosition;
+    if (g_Engine) g_DrawCameraPosition = CQVRender::Get().View().cameraPosition;
 }
 
 // The listener stands at the engine's camera and faces where it looks: the
@@ -51,7 +52,7 @@ void TakeEngineCamera() {
 void CommitSoundListener(const FrameListener& listener) {
     Sound_SetListenerPosition(listener.position);
     if (g_Engine) {
-        const Matrix& view = g_Engine->viewMatrix;
+        const Matrix& view = CQVRender::Get().View().viewMatrix;
         Sound_SetListenerFront(Vector3(view.m[0][2], view.m[1][2], view.m[2][2]));
         Sound_SetListenerTop(Vector3(view.m[0][1], view.m[1][1], view.m[2][1]));
     }

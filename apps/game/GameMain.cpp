@@ -101,10 +101,13 @@ void SetTextureFilters(PlatformDevice* device, int option) {
     }
 }
 
+bool g_StartupFailed = false;
+
 // Start-up ends with result 0 whatever failed; one line on standard error,
 // the one place a player starting the game by hand can see, says what
 // failed and with which file.
 void StartupFailed(const char* what, const std::string& file, const char* detail) {
+    g_StartupFailed = true;
     std::fprintf(stderr, "game: start-up failed: %s", what);
     if (!file.empty()) std::fprintf(stderr, " \"%s\"", file.c_str());
     if (detail != nullptr && *detail != 0) std::fprintf(stderr, ": %s", detail);
@@ -207,10 +210,15 @@ bool LoadStartContent(const StartFile& start, bool* menuFound) {
                   g_ActorSystem ? g_ActorSystem->GetError() : "");
     return false;
 }
-// The logo plays until it ends; Action or Jump ends it at once.
+// The logo plays until it ends; Action or Jump ends it at once, and so
+// does closing the window, whose request then waits for the message loop.
 void PlayLogoMovie() {
     while (Movie_Update()) {
         Input_FeedWindowInput();
+        if (Platform_QuitRequested()) {
+            Movie_Close();
+            return;
+        }
         CQVEngine::UpdateInput(0.0333f, 1);
         if (CQVEngine::IsActionDown(QVDI_BUTTONB, 0) || CQVEngine::IsActionDown(QVDI_BUTTONA, 0)) Movie_Close();
     }
@@ -245,6 +253,7 @@ int RunMessageLoop() {
 int WinMain(void* instance, void* previousInstance, const char* commandLine, int showCommand) {
     (void)previousInstance;
     (void)showCommand;
+    g_StartupFailed = false;
 
     CommandLineOptions options(commandLine ? commandLine : "");
     CommandLine_DeclareGameOptions(options);
@@ -303,7 +312,9 @@ int WinMain(void* instance, void* previousInstance, const char* commandLine, int
     bool menuFound = false;
     if (!LoadStartContent(start, &menuFound)) return 0;
     PlayLogoMovie();
-    if (!menuFound) SendStartGame();
+    // A player who closed the window during the start-up gets no level
+    // started: the message loop serves the close before any frame.
+    if (!menuFound && !Platform_QuitRequested()) SendStartGame();
 
     return RunMessageLoop();
 }
@@ -341,7 +352,10 @@ void FastDebug_Apply(uint32_t mode, uint32_t a, uint32_t b, uint32_t c) {
     g_CurrentCamera->HandleMessage(MSG_SET_GAMMA, Args_Of(gamma));
 }
 
+bool App_StartupFailed() { return g_StartupFailed; }
+
 void App_Reset() {
     g_WindowActive = 1;
+    g_StartupFailed = false;
     FrameLoop_Reset();
 }

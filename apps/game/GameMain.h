@@ -13,6 +13,10 @@ extern uint32_t g_WindowActive;   // 1 while the window is active; written by th
 // Runs the whole game: start-up, the message loop and every frame. Returns 0
 // after any start-up failure, otherwise the quit message's code.
 int WinMain(void* instance, void* previousInstance, const char* commandLine, int showCommand);
+// True when the last WinMain stopped at a failed start-up. Its result is 0
+// either way, so the program's exit status comes from here: a launcher
+// must be able to tell a failed start from a game that ran and quit.
+bool App_StartupFailed();
 
 LRESULT QVEngineWindowProc(HWND window, uint32_t message, WPARAM wParam, LPARAM lParam);
 

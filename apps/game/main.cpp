@@ -1,5 +1,6 @@
 #include "apps/game/GameMain.h"
 
+#include <cstdlib>
 #include <string>
 
 int main(int argc, char** argv) {
@@ -8,5 +9,6 @@ int main(int argc, char** argv) {
         if (i > 1) commandLine += ' ';
         commandLine += argv[i];
     }
-    return WinMain(nullptr, nullptr, commandLine.c_str(), 1);
+    const int result = WinMain(nullptr, nullptr, commandLine.c_str(), 1);
+    return App_StartupFailed() ? EXIT_FAILURE : result;
 }

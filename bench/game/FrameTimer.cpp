@@ -16,6 +16,12 @@
 //
 // Each entry point's calls and time over the run are kept too.
 //
+// With QV_FRAME_TIMER_SLOW=ms each frame longer than that is reported on
+// standard error with the entry points that took its driver time.
+//
+// With QV_FRAME_TIMER_FRAMES=N the process ends after its Nth present (for
+// data such as the sample, which runs until the player closes it).
+//
 // The records are written as text to the file QV_FRAME_TIMER_OUT names when
 // the process exits (from an exit handler registered at the first present,
 // so it runs before the game's own static destructors and the driver's
@@ -32,6 +38,7 @@
 #include "platform/graphics/GLFunctions.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 #include <time.h>
 
 #include <cstdint>
@@ -164,6 +171,35 @@ void APIENTRY MarkingReadPixels(GLint x, GLint y, GLsizei width, GLsizei height,
     real::glReadPixels(x, y, width, height, format, type, pixels);
 }
 
+// With QV_FRAME_TIMER_SLOW=ms, a frame longer than that is reported on
+// standard error with the entry points that took most of its driver time.
+void ReportSlowFrame() {
+    static const double slow = [] {
+        const char* text = std::getenv("QV_FRAME_TIMER_SLOW");
+        return text ? std::strtod(text, nullptr) / 1000.0 : 0.0;
+    }();
+    constexpr size_t kCount = sizeof kEntries / sizeof kEntries[0];
+    static double before[kCount] = {};
+    static uint64_t callsBefore[kCount] = {};
+    if (slow <= 0.0) return;
+    const size_t n = g_Frames.size();
+    if (n >= 2 && g_Frames[n - 1].wall - g_Frames[n - 2].wall > slow) {
+        std::fprintf(stderr, "frame timer: frame %zu took %.1f ms:", n - 1,
+                     (g_Frames[n - 1].wall - g_Frames[n - 2].wall) * 1000.0);
+        for (size_t i = 0; i < kCount; ++i) {
+            const double spent = kEntries[i]->seconds - before[i];
+            if (spent > 0.002)
+                std::fprintf(stderr, " %s %.1f ms (%llu calls)", kEntries[i]->name, spent * 1000.0,
+                             static_cast<unsigned long long>(kEntries[i]->calls - callsBefore[i]));
+        }
+        std::fprintf(stderr, "\n");
+    }
+    for (size_t i = 0; i < kCount; ++i) {
+        before[i] = kEntries[i]->seconds;
+        callsBefore[i] = kEntries[i]->calls;
+    }
+}
+
 template <typename T>
 T Next(const char* name) {
     return reinterpret_cast<T>(dlsym(RTLD_NEXT, name));
@@ -209,6 +245,16 @@ __attribute__((visibility("default"))) void SDL_GL_SwapWindow(SDL_Window* window
     g_Totals.present += g_Totals.driver - before;
     g_Frames.push_back(FrameRecord{Now(CLOCK_MONOTONIC), Now(CLOCK_THREAD_CPUTIME_ID), g_Totals.driver,
                                    g_Totals.present, g_Totals.calls, g_Totals.draws});
+    ReportSlowFrame();
+    static const long stopAfter = [] {
+        const char* text = std::getenv("QV_FRAME_TIMER_FRAMES");
+        return text ? std::strtol(text, nullptr, 10) : 0L;
+    }();
+    if (stopAfter > 0 && static_cast<long>(g_Frames.size()) >= stopAfter) {
+        WriteRecords();
+        std::fflush(nullptr);
+        _exit(0);
+    }
 }
 
 }  // extern "C"

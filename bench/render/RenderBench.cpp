@@ -7,7 +7,8 @@
 // Run with LP_NUM_THREADS=1 for figures that compare across machines.
 
 #include "bench/support/OffscreenBench.h"
-#include "services/render/Camera.h"
+#include "services/render/Render.h"
+#include "services/render/View.h"
 #include "services/render/Lights.h"
 #include "services/render/RenderQueue.h"
 #include "tools/fixtures/RenderScene.h"
@@ -165,7 +166,7 @@ BENCHMARK(BM_DirectFrame)->Unit(benchmark::kMillisecond);
 void BM_QueueCpuPerItem(benchmark::State& state) {
     Scene& scene = TheScene();
     CQVEngine* engine = CQVEngine::GetInstance();
-    RenderBucket& opaque = engine->renderQueue.buckets[3];
+    RenderBucket& opaque = CQVRender::Get().Queue().buckets[3];
     const RenderBucket saved = opaque;
     opaque.noMaterial = opaque.noWorldTransform = opaque.noMeshDraw = 1;
     for (auto _ : state) {

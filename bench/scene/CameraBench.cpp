@@ -13,6 +13,7 @@
 #include "kernel/actors/DrawGroups.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/actors/TimedMessage.h"
+#include "services/render/Render.h"
 #include "services/render/RenderQueue.h"
 #include "tools/fixtures/RenderScene.h"
 
@@ -62,7 +63,7 @@ CameraScene& TheScene() {
         std::fprintf(stderr, "no device: %s\n", error.c_str());
         std::exit(1);
     }
-    RenderQueue_CreateBuckets(CQVEngine::GetInstance()->renderQueue);
+    RenderQueue_CreateBuckets(CQVRender::Get().Queue());
     if (g_ActorSystem == nullptr) {
         ActorClasses_Install();
         if (!RegisterActorClasses()) std::exit(1);

@@ -22,6 +22,7 @@
 #include "kernel/actors/MessageIds.h"
 #include "kernel/base/FrameTime.h"
 #include "services/library/Library.h"
+#include "services/render/Render.h"
 #include "tools/content/MeshBuild.h"
 #include "tools/fixtures/RenderScene.h"
 
@@ -150,7 +151,7 @@ void BM_DrawPassCpu(benchmark::State& state) {
     Level& level = TheLevel();
     OpenPortals(level, state.range(0) != 0);
     CQVEngine* engine = CQVEngine::GetInstance();
-    RenderBucket& opaque = engine->renderQueue.buckets[3];
+    RenderBucket& opaque = CQVRender::Get().Queue().buckets[3];
     const RenderBucket saved = opaque;
     opaque.noMaterial = opaque.noWorldTransform = opaque.noMeshDraw = 1;
     size_t reached = 0;

@@ -8,6 +8,7 @@
 // Target: under 0.5 ms per frame.
 
 #include "services/render/Lights.h"
+#include "services/render/Render.h"
 #include "services/render/RenderQueue.h"
 #include "tools/fixtures/RenderScene.h"
 
@@ -64,7 +65,7 @@ Level& TheLevel() {
 void BM_LightSelectionPerFrame(benchmark::State& state) {
     Level& level = TheLevel();
     PlatformDevice* device = RenderScene_Device();
-    LightState& lights = CQVEngine::GetInstance()->lightState;
+    LightState& lights = CQVRender::Get().Lights();
     uint64_t selected = 0;
     for (auto _ : state) {
         Lights_BeginDraw(device, lights);
@@ -81,7 +82,7 @@ BENCHMARK(BM_LightSelectionPerFrame)->Unit(benchmark::kMillisecond);
 void BM_LightSelectionAllOffPerItem(benchmark::State& state) {
     Level& level = TheLevel();
     PlatformDevice* device = RenderScene_Device();
-    LightState& lights = CQVEngine::GetInstance()->lightState;
+    LightState& lights = CQVRender::Get().Lights();
     for (auto _ : state) {
         Lights_BeginDraw(device, lights);
         for (const Vector3& centre : level.items) {

@@ -14,6 +14,7 @@
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageIds.h"
 #include "kernel/base/FrameTime.h"
+#include "services/render/Render.h"
 #include "services/render/RenderQueue.h"
 #include "tools/fixtures/RenderScene.h"
 
@@ -62,7 +63,7 @@ Scene& TheScene() {
         std::exit(1);
     }
     CQVEngine* engine = CQVEngine::GetInstance();
-    RenderQueue_CreateBuckets(engine->renderQueue);
+    RenderQueue_CreateBuckets(CQVRender::Get().Queue());
     // Library: two materials, a two-subset mesh of four frames (the second
     // subset the same box), and the fallbacks.
     for (uint32_t id : {4u, 20u, 21u}) g_Library.SetItem(id, RenderScene_MakeMaterial(8, 0.8f, 0.6f, 0.4f, true));
@@ -107,7 +108,7 @@ Scene& TheScene() {
 
 // Empties the buckets without drawing: every item may be queued again.
 void DropQueue() {
-    RenderQueueState& queue = CQVEngine::GetInstance()->renderQueue;
+    RenderQueueState& queue = CQVRender::Get().Queue();
     for (uint32_t b = 0; b < kRenderBucketCount; ++b) queue.buckets[b].head = queue.buckets[b].tail = nullptr;
     for (RenderItem* item : queue.items) item->queued = 0;
 }
@@ -125,7 +126,7 @@ void RunObjects(benchmark::State& state, const Quaternion& view) {
         for (CQVObject* object : scene.objects) object->Update();
         state.PauseTiming();
         queued = 0;
-        for (RenderItem* item : CQVEngine::GetInstance()->renderQueue.items) queued += item->queued;
+        for (RenderItem* item : CQVRender::Get().Queue().items) queued += item->queued;
         DropQueue();
         state.ResumeTiming();
     }

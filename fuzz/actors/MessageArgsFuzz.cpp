@@ -24,9 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> memory(static_cast<const uint8_t*>(block.data),
                                 static_cast<const uint8_t*>(block.data) + block.size);
     memory.resize(memory.size() + 1);
-    if (MessageArgs_GetBlockSize(id, memory.data()) > block.size) std::abort();
+    // The block as a handler sees it: sized by what the import made, one
+    // spare byte past it that no walk may count.
+    const MessageArgs args = Args_Of(memory.data(), block.size);
+    if (MessageArgs_GetBlockSize(id, args) > block.size) std::abort();
     ArgBlock again;
-    if (!MessageArgs_Export(nullptr, again, id, memory.data())) std::abort();
-    MessageArgs_Lerp(0.5f, id, memory.data(), memory.data());
+    if (!MessageArgs_Export(nullptr, again, id, args)) std::abort();
+    MessageArgs_Lerp(0.5f, id, args, args);
     return 0;
 }

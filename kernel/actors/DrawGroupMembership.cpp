@@ -7,6 +7,7 @@
 #include "kernel/base/FrameTime.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace {
 
@@ -45,7 +46,57 @@ void MatchDrawState(CQVActor* actor, const CQVDrawGroupBase* group) {
     }
 }
 
+// Where each entered actor stands in its group's list and in a mover list,
+// so taking it out costs the same however many actors the lists hold. A
+// place is dropped when the actor leaves, and all of them when a list is
+// emptied or a group goes (DrawGroups_ForgetPlaces); an actor without one
+// is looked for in the list, as it always could be.
+struct ListPlace {
+    std::list<CQVActor*>* list = nullptr;
+    std::list<CQVActor*>::iterator at;
+};
+struct ActorPlaces {
+    ListPlace group;
+    ListPlace mover;
+};
+std::unordered_map<const CQVActor*, ActorPlaces> g_Places;
+
+void Enter(std::list<CQVActor*>& list, CQVActor* actor, ListPlace ActorPlaces::*which) {
+    list.push_back(actor);
+    g_Places[actor].*which = ListPlace{&list, std::prev(list.end())};
+}
+
+// The actor's node in list: its recorded place, else the first that holds it.
+std::list<CQVActor*>::iterator Find(std::list<CQVActor*>& list, CQVActor* actor, ListPlace ActorPlaces::*which) {
+    auto found = g_Places.find(actor);
+    if (found != g_Places.end()) {
+        ListPlace& place = found->second.*which;
+        if (place.list == &list && *place.at == actor) return place.at;
+    }
+    return std::find(list.begin(), list.end(), actor);
+}
+
+void Forget(CQVActor* actor, const std::list<CQVActor*>& list, ListPlace ActorPlaces::*which) {
+    auto found = g_Places.find(actor);
+    if (found == g_Places.end()) return;
+    ListPlace& place = found->second.*which;
+    if (place.list != &list) return;
+    place = ListPlace{};
+    if (found->second.group.list == nullptr && found->second.mover.list == nullptr) g_Places.erase(found);
+}
+
+bool Leave(std::list<CQVActor*>& list, CQVActor* actor, ListPlace ActorPlaces::*which) {
+    auto it = Find(list, actor, which);
+    if (it == list.end()) return false;
+    Forget(actor, list, which);
+    if (g_DrawPassWalk.list == &list && g_DrawPassWalk.next == it) ++g_DrawPassWalk.next;
+    list.erase(it);
+    return true;
+}
+
 }  // namespace
+
+void DrawGroups_ForgetPlaces() { g_Places.clear(); }
 
 DrawGroupLeave::DrawGroupLeave(CQVActor* actor) : m_Actor(actor) {
     if (g_ActorSystem) g_ActorSystem->RemoveFromDrawGroup(actor, 0);
@@ -66,7 +117,7 @@ int CQVActorSystem::AddToDrawGroup(CQVActor* actor, int force) {
 
     if (!(actor->m_Flags & ACTOR_DRAWGROUP_INHERITED) && actor->m_Parent &&
         !(actor->m_Parent->m_Flags & ACTOR_IN_DRAWGROUP)) {
-        group->m_Actors.push_back(actor);
+        Enter(group->m_Actors, actor, &ActorPlaces::group);
         // The subtree follows its top actor into the group.
         for (size_t i = 0; i < actor->m_Children.size(); ++i) {
             Actor_SendRecursive(actor->m_Children[i], MSG_SET_DRAWGROUP, Args_Of(&actor->m_DrawGroupId));
@@ -78,9 +129,9 @@ int CQVActorSystem::AddToDrawGroup(CQVActor* actor, int force) {
         if (actor->m_Flags & ACTOR_COLLISION_ENABLED) {
             if (HasActiveVolume(actor)) {
                 if (actor->m_SimState == nullptr) actor->m_SimState = new SimState;
-                g_ActiveMovers.push_back(actor);
+                Enter(g_ActiveMovers, actor, &ActorPlaces::mover);
             } else {
-                g_PassiveMovers.push_back(actor);
+                Enter(g_PassiveMovers, actor, &ActorPlaces::mover);
             }
         }
         actor->HandleMessage(MSG_CALLBACK_START_MOVING, nullptr);
@@ -107,23 +158,17 @@ int CQVActorSystem::RemoveFromDrawGroup(CQVActor* actor, int force) {
     CQVDrawGroupBase* group = GroupForMembership(actor->m_DrawGroupId);
     actor->m_Flags &= ~ACTOR_IN_DRAWGROUP;
 
-    if (!(actor->m_Flags & ACTOR_DRAWGROUP_INHERITED) && group) {
-        auto it = std::find(group->m_Actors.begin(), group->m_Actors.end(), actor);
-        if (it != group->m_Actors.end()) {
-            if (g_DrawPassWalk.list == &group->m_Actors && g_DrawPassWalk.next == it) ++g_DrawPassWalk.next;
-            group->m_Actors.erase(it);
-        }
-    }
+    if (!(actor->m_Flags & ACTOR_DRAWGROUP_INHERITED) && group) Leave(group->m_Actors, actor, &ActorPlaces::group);
     if (actor->m_Flags & ACTOR_STATIC) {
         if (actor->m_DrawGroupId >= DRAWGROUP_LIST_COUNT) return 1;
         std::vector<ColObj*>& list = g_DrawGroupColObjs[actor->m_DrawGroupId];
         for (ColObj& object : actor->m_ColObjs) {
             if (EraseFirst(list, &object)) --g_DrawGroupCounters.staticColObjs;
         }
-    } else if (EraseFirst(g_ActiveMovers, actor)) {
+    } else if (Leave(g_ActiveMovers, actor, &ActorPlaces::mover)) {
         --g_DrawGroupCounters.movers;
     } else {
-        EraseFirst(g_PassiveMovers, actor);
+        Leave(g_PassiveMovers, actor, &ActorPlaces::mover);
     }
     return 1;
 }

@@ -60,6 +60,7 @@ CQVDrawGroupBase::CQVDrawGroupBase() : m_Slot(static_cast<uint32_t>(g_DrawGroups
 CQVDrawGroupBase::~CQVDrawGroupBase() {
     if (m_Slot < g_DrawGroups.size() && g_DrawGroups[m_Slot] == this) g_DrawGroups[m_Slot] = nullptr;
     UnlinkDrawn(&m_DrawnLink);
+    if (!m_Actors.empty()) DrawGroups_ForgetPlaces();
 }
 
 int CQVDrawGroupBase::HandleMessage(uint32_t id, MessageArgs args) {
@@ -105,6 +106,7 @@ void DrawGroups_Reset() {
     for (std::vector<ColObj*>& list : g_DrawGroupColObjs) list.clear();
     g_ActiveMovers.clear();
     g_PassiveMovers.clear();
+    DrawGroups_ForgetPlaces();
     for (size_t slot = DRAWGROUP_FIRST_LEVEL; slot < g_DrawGroups.size(); ++slot) {
         if (CQVDrawGroupBase* group = g_DrawGroups[slot]) group->m_Slot = DRAWGROUP_NONE;
     }

@@ -101,6 +101,11 @@ CQVDrawGroupBase* DrawGroups_Get(uint32_t id);
 // two built-in groups (a file actor opening or unloading its level).
 void DrawGroups_Reset();
 
+// Drops the record of where each actor stands in the group and mover lists
+// (kept so that leaving a list does not search it): called when a list is
+// emptied other than by the actors leaving it, or a group goes.
+void DrawGroups_ForgetPlaces();
+
 // Sends "Recursive Command" {id, block}: the actor and its whole subtree get
 // the message with that block.
 void Actor_SendRecursive(CQVActor* actor, uint32_t id, MessageArgs block);

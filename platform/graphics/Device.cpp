@@ -97,6 +97,8 @@ PlatformDevice::~PlatformDevice() {
         SDL_GL_DeleteContext(static_cast<SDL_GLContext>(m_Context->glContext));
         m_Context->alive = false;
         m_Context->glContext = nullptr;
+        if (m_Context->holdsLibrary) SDL_GL_UnloadLibrary();
+        m_Context->holdsLibrary = false;
     }
 }
 
@@ -124,6 +126,8 @@ HRESULT PlatformDevice::Create(HWND window, const D3DPRESENT_PARAMETERS& paramet
     device->m_Context->window = sdl;
     device->m_Context->glContext = context;
     device->m_Context->alive = true;
+    // Loaded already for the window: this only counts one more user.
+    device->m_Context->holdsLibrary = SDL_GL_LoadLibrary(nullptr) == 0;
     RegisterContext(device->m_Context);
     const char* missing = nullptr;
     if (!GL_LoadFunctions(&missing)) {
@@ -583,7 +587,8 @@ HRESULT PlatformDevice::CreateTexture(uint32_t width, uint32_t height, uint32_t 
     glActiveTexture(GL_TEXTURE0 + D3D_MAX_TEXTURE_STAGES);
     glBindTexture(GL_TEXTURE_2D, t->glTexture);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    std::vector<uint32_t> zeros;
+    // GL makes each level's storage without texels: its first upload sends
+    // it whole (TextureFormat_Upload), so nothing is sent twice.
     for (uint32_t i = 0; i < levels; ++i) {
         PlatformTexture::Level& l = t->levels[i];
         l.width = std::max(1u, width >> i);
@@ -593,14 +598,12 @@ HRESULT PlatformDevice::CreateTexture(uint32_t width, uint32_t height, uint32_t 
         const GLsizei w = static_cast<GLsizei>(l.width), h = static_cast<GLsizei>(l.height);
         if (t->compressed) {
             glCompressedTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), info->glInternal, w, h, 0,
-                                   static_cast<GLsizei>(l.bits.size()), l.bits.data());
+                                   static_cast<GLsizei>(l.bits.size()), nullptr);
         } else if (info->blockSize > 1) {
-            // Blocks of zero decode to transparent black texels.
-            zeros.assign(static_cast<size_t>(l.width) * l.height, 0);
-            glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, zeros.data());
+            glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
         } else {
             glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), static_cast<GLint>(info->glInternal), w, h, 0,
-                         info->glFormat, info->glType, l.bits.data());
+                         info->glFormat, info->glType, nullptr);
         }
     }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levels - 1));

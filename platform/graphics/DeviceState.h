@@ -28,6 +28,12 @@ struct DeviceContext {
     std::mutex pendingLock;
     std::vector<PlatformTexture*> pendingTextures;  // referenced while listed
     std::vector<uint32_t> deadTextures;
+    std::vector<uint32_t> deadBuffers;
+    // The context holds a reference on the GL library: SDL unloads it when
+    // the last GL window is destroyed, and resources released after that
+    // (a game's actors freed after its window closed) would call into code
+    // that is gone.
+    bool holdsLibrary = false;
 
     // True on the thread that may call GL.
     bool IsCurrent() const;

@@ -71,6 +71,10 @@ public:
         std::vector<uint8_t> bits;  // CPU copy in the texture's own format
         bool locked = false;
         bool readOnly = false;
+        // Texels written since the last upload (empty when right <= left);
+        // GL is sent only these once it has the level as a whole.
+        RECT written{0, 0, 0, 0};
+        bool stored = false;  // GL holds the whole level (else its texels are undefined)
     };
     std::shared_ptr<DeviceContext> context;
     D3DFORMAT format = D3DFMT_UNKNOWN;

@@ -133,14 +133,27 @@ HRESULT PlatformGraphicsSystem::CreateDevice(uint32_t adapter, D3DDEVTYPE type, 
                 found = true;
             }
         }
-        if (!found || w <= 0 || h <= 0 || !IsDisplayFormat(parameters->BackBufferFormat) ||
+        const std::string mode = std::to_string(w) + "x" + std::to_string(h);
+        if (w <= 0 || h <= 0 || !IsDisplayFormat(parameters->BackBufferFormat) ||
             (parameters->EnableAutoDepthStencil && !IsDepthFormat(parameters->AutoDepthStencilFormat))) {
-            m_Error = "display mode " + std::to_string(w) + "x" + std::to_string(h) + " not available";
+            m_Error = "display mode " + mode + " not available";
             return D3DERR_INVALIDCALL;
         }
         SDL_SetWindowSize(sdl, w, h);
-        SDL_SetWindowDisplayMode(sdl, &chosen);
-        SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN);
+        std::string reason = "the display has no mode " + mode;
+        if (found) {
+            if (SDL_SetWindowDisplayMode(sdl, &chosen) == 0 && SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN) == 0)
+                reason.clear();
+            else
+                reason = "mode " + mode + " cannot be set: " + SDL_GetError();
+        }
+        // A display that cannot switch modes (many X servers) still shows the
+        // game full screen in the desktop's own mode, the back buffer
+        // stretched to it when presented.
+        if (!reason.empty() && SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+            m_Error = reason + "; desktop full screen: " + SDL_GetError();
+            return D3DERR_NOTAVAILABLE;
+        }
     }
     const HRESULT result = PlatformDevice::Create(window, *parameters, device, &m_Error);
     return result;

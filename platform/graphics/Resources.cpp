@@ -69,13 +69,15 @@ bool DeviceContext::IsCurrent() const { return alive && SDL_GL_GetCurrentContext
 
 void DeviceContext::FlushPending() {
     std::vector<PlatformTexture*> textures;
-    std::vector<uint32_t> dead;
+    std::vector<uint32_t> dead, deadBufferNames;
     {
         std::lock_guard<std::mutex> hold(pendingLock);
         textures.swap(pendingTextures);
         dead.swap(deadTextures);
+        deadBufferNames.swap(deadBuffers);
     }
     if (!dead.empty()) glDeleteTextures(static_cast<GLsizei>(dead.size()), dead.data());
+    if (!deadBufferNames.empty()) glDeleteBuffers(static_cast<GLsizei>(deadBufferNames.size()), deadBufferNames.data());
     std::vector<PlatformTexture*> waiting;
     for (PlatformTexture* texture : textures) {
         texture->UploadPending();
@@ -130,6 +132,11 @@ HRESULT PlatformTexture::LockRect(uint32_t level, D3DLOCKED_RECT* locked, const 
     }
     l.locked = true;
     l.readOnly = (flags & D3DLOCK_READONLY) != 0;
+    if (!l.readOnly) {
+        RECT area = rect != nullptr ? *rect
+                                    : RECT{0, 0, static_cast<int32_t>(l.width), static_cast<int32_t>(l.height)};
+        TextureFormat_MarkWritten(&l.written, area);
+    }
     hold.release();  // held until UnlockRect
     return D3D_OK;
 }
@@ -182,6 +189,7 @@ HRESULT PlatformTexture::FilterLevels(uint32_t sourceLevel) {
         TextureFormat_Downsample(above.data(), source.width, source.height, below.data(), l.width, l.height);
         // The filtered texels are in the stored form already (premultiplied where the format is).
         TextureFormat_Encode(info, below.data(), l.width, l.height, l.bits.data(), l.pitch, true);
+        TextureFormat_MarkWritten(&l.written, RECT{0, 0, static_cast<int32_t>(l.width), static_cast<int32_t>(l.height)});
         if (now) TextureFormat_Upload(*this, level);
         else if (upload) later |= 1u << level;
         above.swap(below);
@@ -195,7 +203,15 @@ HRESULT PlatformTexture::FilterLevels(uint32_t sourceLevel) {
 }
 
 PlatformBuffer::~PlatformBuffer() {
-    if (context && context->alive && glBuffer != 0) glDeleteBuffers(1, &glBuffer);
+    if (!context || !context->alive || glBuffer == 0) return;
+    // Only where the context is current: elsewhere (no context, or another
+    // device's) the name would reach the wrong buffer or none.
+    if (context->IsCurrent()) {
+        glDeleteBuffers(1, &glBuffer);
+    } else {
+        std::lock_guard<std::mutex> hold(context->pendingLock);
+        context->deadBuffers.push_back(glBuffer);
+    }
 }
 
 HRESULT PlatformBuffer::Lock(uint32_t offset, uint32_t size, uint8_t** data, uint32_t flags) {

@@ -374,28 +374,61 @@ void TextureFormat_Downsample(const uint32_t* argb, uint32_t width, uint32_t hei
     }
 }
 
+void TextureFormat_MarkWritten(RECT* written, const RECT& area) {
+    if (area.right <= area.left || area.bottom <= area.top) return;
+    if (written->right <= written->left || written->bottom <= written->top) {
+        *written = area;
+        return;
+    }
+    written->left = std::min(written->left, area.left);
+    written->top = std::min(written->top, area.top);
+    written->right = std::max(written->right, area.right);
+    written->bottom = std::max(written->bottom, area.bottom);
+}
+
 void TextureFormat_Upload(PlatformTexture& texture, uint32_t level) {
     const TextureFormatInfo* info = TextureFormat_Find(texture.format);
     if (info == nullptr || texture.glTexture == 0) return;
-    const PlatformTexture::Level& l = texture.levels[level];
+    PlatformTexture::Level& l = texture.levels[level];
+    // The part to send, clamped to the level; a level GL has never had whole
+    // goes whole, so no texel of it is left undefined once it is written.
+    RECT area = l.written;
+    if (!l.stored) area = RECT{0, 0, static_cast<int32_t>(l.width), static_cast<int32_t>(l.height)};
+    l.written = RECT{0, 0, 0, 0};
+    area.left = std::max(area.left, 0);
+    area.top = std::max(area.top, 0);
+    area.right = std::min(area.right, static_cast<int32_t>(l.width));
+    area.bottom = std::min(area.bottom, static_cast<int32_t>(l.height));
+    if (area.right <= area.left || area.bottom <= area.top) return;
+    l.stored = true;
     // Uploads go through a texture unit that no stage samples from.
     glActiveTexture(GL_TEXTURE0 + D3D_MAX_TEXTURE_STAGES);
     glBindTexture(GL_TEXTURE_2D, texture.glTexture);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    if (info->blockSize > 1 && texture.compressed) {
-        glCompressedTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), 0, 0, static_cast<GLsizei>(l.width),
-                                  static_cast<GLsizei>(l.height), info->glInternal, static_cast<GLsizei>(l.bits.size()),
-                                  l.bits.data());
-    } else if (info->blockSize > 1) {
-        // Without compressed textures in GL the blocks are expanded here.
-        std::vector<uint32_t> texels(static_cast<size_t>(l.width) * l.height);
-        TextureFormat_Decode(*info, l.bits.data(), l.pitch, l.width, l.height, texels.data());
-        glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), 0, 0, static_cast<GLsizei>(l.width),
-                        static_cast<GLsizei>(l.height), GL_BGRA, GL_UNSIGNED_BYTE, texels.data());
+    if (info->blockSize > 1) {
+        // Whole rows of blocks, the full width: a block row is contiguous.
+        const uint32_t top = static_cast<uint32_t>(area.top) & ~3u;
+        const uint32_t bottom = std::min(l.height, (static_cast<uint32_t>(area.bottom) + 3) & ~3u);
+        const uint32_t rows = bottom - top;
+        const uint8_t* bits = l.bits.data() + static_cast<size_t>(top / 4) * l.pitch;
+        if (texture.compressed) {
+            glCompressedTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), 0, static_cast<GLint>(top),
+                                      static_cast<GLsizei>(l.width), static_cast<GLsizei>(rows), info->glInternal,
+                                      static_cast<GLsizei>(static_cast<size_t>((rows + 3) / 4) * l.pitch), bits);
+        } else {
+            // Without compressed textures in GL the blocks are expanded here.
+            std::vector<uint32_t> texels(static_cast<size_t>(l.width) * rows);
+            TextureFormat_Decode(*info, bits, l.pitch, l.width, rows, texels.data());
+            glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), 0, static_cast<GLint>(top),
+                            static_cast<GLsizei>(l.width), static_cast<GLsizei>(rows), GL_BGRA, GL_UNSIGNED_BYTE,
+                            texels.data());
+        }
     } else {
+        const uint8_t* bits = l.bits.data() + static_cast<size_t>(area.top) * l.pitch +
+                              static_cast<size_t>(area.left) * info->bytesPerBlock;
         glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(l.pitch / info->bytesPerBlock));
-        glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), 0, 0, static_cast<GLsizei>(l.width),
-                        static_cast<GLsizei>(l.height), info->glFormat, info->glType, l.bits.data());
+        glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), area.left, area.top, area.right - area.left,
+                        area.bottom - area.top, info->glFormat, info->glType, bits);
         glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     }
 }

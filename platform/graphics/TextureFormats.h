@@ -44,7 +44,11 @@ void TextureFormat_Decode(const TextureFormatInfo& info, const uint8_t* bits, ui
 void TextureFormat_Downsample(const uint32_t* argb, uint32_t width, uint32_t height, uint32_t* out,
                               uint32_t outWidth, uint32_t outHeight);
 
-// Sends a level's CPU copy to its GL texture; the texture must be bound or
-// is bound for the call. Compressed levels go as blocks when the texture is
-// held compressed, else as decoded texels.
+// Adds area (texels) to a level's written rectangle, what its next upload sends.
+void TextureFormat_MarkWritten(RECT* written, const RECT& area);
+// Sends what was written into a level's CPU copy since its last upload to
+// its GL texture: the whole level the first time, then only the written
+// rectangle (whole rows of blocks for block formats). The texture is bound
+// for the call. Compressed levels go as blocks when the texture is held
+// compressed, else as decoded texels.
 void TextureFormat_Upload(PlatformTexture& texture, uint32_t level);

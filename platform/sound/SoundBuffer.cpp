@@ -43,8 +43,8 @@ bool Upload(ALuint buffer, const PlatformSoundFormat& format, const uint8_t* byt
 PlatformSoundBuffer::~PlatformSoundBuffer() {
     std::vector<PlatformSoundBuffer*>& list = m_Context->buffers3D;
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
-    // A device closed and another opened: this voice went with its own mix.
-    if (alcGetCurrentContext() != m_Context->context) return;
+    // The device closed (and perhaps another opened): this voice went with its own mix.
+    if (m_Context->context == nullptr || alcGetCurrentContext() != m_Context->context) return;
     if (m_Source != 0) {
         alSourceStop(m_Source);
         alSourcei(m_Source, AL_BUFFER, 0);

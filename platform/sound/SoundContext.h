@@ -19,6 +19,9 @@ struct SoundListenerState {
 
 struct SoundDeviceContext {
     ~SoundDeviceContext();
+    // Destroys the mixing context and closes the device; buffers still held
+    // (actors the program never deleted) find no context and free nothing.
+    void Close();
 
     ALCdevice* device = nullptr;
     ALCcontext* context = nullptr;

@@ -49,12 +49,16 @@ bool CreateMixingContext(SoundDeviceContext* c, std::vector<ALCint> attributes) 
 
 }  // namespace
 
-SoundDeviceContext::~SoundDeviceContext() {
+SoundDeviceContext::~SoundDeviceContext() { Close(); }
+
+void SoundDeviceContext::Close() {
     if (context != nullptr) {
         if (alcGetCurrentContext() == context) alcMakeContextCurrent(nullptr);
         alcDestroyContext(context);
+        context = nullptr;
     }
     if (device != nullptr) alcCloseDevice(device);
+    device = nullptr;
 }
 
 std::unique_ptr<PlatformSoundDevice> PlatformSoundDevice::Open(uint32_t channels, uint32_t sampleRate, uint32_t bits,
@@ -138,7 +142,9 @@ std::unique_ptr<PlatformSoundDevice> PlatformSoundDevice::OpenLoopback(uint32_t 
     return device;
 }
 
-PlatformSoundDevice::~PlatformSoundDevice() = default;
+// The device closes with its owner, not with the last buffer: a program
+// ending with sounds still held would otherwise leave OpenAL's device open.
+PlatformSoundDevice::~PlatformSoundDevice() { m_Context->Close(); }
 
 bool PlatformSoundDevice::IsLoopback() const { return m_Context->loopback; }
 uint32_t PlatformSoundDevice::GetSampleRate() const { return m_Context->sampleRate; }

@@ -20,7 +20,6 @@ CQVEngine* g_Engine = nullptr;
 uint32_t g_FrameNesting = 0;
 HWND g_EngineWindow = nullptr;
 CQVFontItem* g_DefaultFont = nullptr;
-uint32_t g_RenderStateForceMask = 0;
 
 namespace {
 
@@ -53,16 +52,9 @@ uint32_t TruncatedChannel(float c) {
 
 }  // namespace
 
-CQVEngine::CQVEngine() : library(g_Library), lightState(g_LightState), renderQueue(g_RenderQueue) {
-    blendModes = {{"Normal", 0x19, 1},
-                  {"Texture Alpha", 0x0D, 1},
-                  {"Multiply", 0x0B, 1},
-                  {"Add", 0x0A, 1},
-                  {"* Env", 0x2019, 1},
-                  {"* Add Env", 0x201A, 1},
-                  {"* 1(Normal) <ADD> 2(ENV)", 0x4219, 1},
-                  {"* 1(ENV) <Texture2Alpha> 2", 0x2619, 1}};
-    for (int i = 0; i < 4; ++i) viewMatrix.m[i][i] = 1.0f;
+CQVEngine::CQVEngine() : library(g_Library), render(CQVRender::Get()) {
+    // The material applier finds textures and light maps in the library.
+    render.SetItemLookup([](uint32_t id) { return g_Engine->GetItem(id); });
 }
 
 int CQVEngine::Create() {
@@ -80,7 +72,6 @@ CQVEngine* CQVEngine::GetInstance() { return g_Engine; }
 
 void Engine_Reset() {
     g_FrameNesting = 0;
-    g_RenderStateForceMask = 0;
 }
 
 int CQVEngine::SetError(const char* format, ...) {
@@ -121,7 +112,7 @@ int CQVEngine::SetUpDevice(uint32_t flags) {
         device->SetTextureStageState(stage, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
         device->SetTextureStageState(stage, D3DTSS_MIPFILTER, D3DTEXF_LINEAR);
     }
-    if (!RenderQueue_CreateBuckets(renderQueue)) return 0;
+    if (!RenderQueue_CreateBuckets(render.Queue())) return 0;
     Shadow_CreateScreenQuad();
     g_Clock->EnsureInitialized();
     Overlay_SetUpDevice();
@@ -170,11 +161,6 @@ int CQVEngine::EndFrame(uint32_t present) {
     return 1;
 }
 
-uint32_t CQVEngine::ForceRenderStates(uint32_t mask) {
-    g_RenderStateForceMask = mask;
-    return mask;
-}
-
 void CQVEngine::FillScreenRect(int left, int top, int right, int bottom, float r, float g, float b, float a) {
     PlatformDevice* device = CQVGraphics::GetInstance()->GetDevice();
     if (device == nullptr) return;
@@ -196,25 +182,4 @@ void CQVEngine::FillScreenRect(int left, int top, int right, int bottom, float r
     device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, strip, sizeof(OverlayVertex));
     device->SetRenderState(D3DRS_ZENABLE, 1);
     device->SetRenderState(D3DRS_LIGHTING, 1);
-}
-
-void CQVEngine::ApplyProjection(float farValue) {
-    Matrix projection;
-    Mat4_PerspectiveFov(&projection, fieldOfView, aspectRatio, nearPlane, farValue);
-    D3DMATRIX deviceMatrix;
-    std::memcpy(&deviceMatrix, &projection, sizeof deviceMatrix);
-    if (PlatformDevice* device = CQVGraphics::GetInstance()->GetDevice())
-        device->SetTransform(D3DTS_PROJECTION, &deviceMatrix);
-}
-
-void CQVEngine::SetFarPlane(float distance) {
-    farPlane = distance;
-    projectionFar = distance;
-    ApplyProjection(projectionFar);
-}
-
-void CQVEngine::SetNearPlane(float distance) {
-    nearPlane = distance;
-    // With fog on, nothing beyond the fog's end needs depth precision.
-    ApplyProjection(fogEnabled && farPlane >= fogFar ? fogFar : farPlane);
 }

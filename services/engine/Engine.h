@@ -7,8 +7,7 @@
 
 #include "kernel/base/Maths.h"
 #include "platform/Messages.h"
-#include "services/render/Lights.h"
-#include "services/render/RenderQueue.h"
+#include "services/render/Render.h"
 #include "services/sound/SoundState.h"
 
 #include <cstdint>
@@ -25,13 +24,6 @@ class CQVSoundBuffer;
 class CQVSoundItem;
 class CQVTextureItem;
 class LibraryState;
-
-// A material blend mode; the code is what the material code turns into device states.
-struct BlendModeDesc {
-    std::string name;
-    uint32_t code;
-    uint32_t available;
-};
 
 // A pre-transformed overlay vertex (position with rhw, colour, one texture pair).
 struct OverlayVertex {
@@ -102,8 +94,8 @@ public:
     // Frees the mesh's collision data; deletes it unless the library holds it.
     void ReleaseMesh(CQVMeshItem* mesh);
 
-    // The render queue (services/render/RenderQueue.cpp): items are made and
-    // freed here, queued by the draw pass and drawn bucket by bucket.
+    // The render service (services/render): the queue's items are made and
+    // freed there, queued by the draw pass and drawn bucket by bucket.
     RenderItem* CreateRenderItem(CQVMeshItem* mesh, uint32_t subset, CQVMaterialItem* material, const Matrix* world,
                                  uint32_t ownerId, float depthBias);
     void DestroyRenderItem(RenderItem* item);
@@ -128,13 +120,13 @@ public:
     // The material, faded by alpha, with the subset's light map (-1 none) on stage 1.
     void ApplyMaterial(CQVMaterialItem* material, float alpha, int32_t lightMapId);
 
-    // The camera, culling and fog (services/render/Camera.cpp).
+    // The view: camera, culling and fog (services/render/View.cpp).
     void SetCameraPositionRotation(const Vector3& position, const Quaternion& rotation);
     void SetCameraLookAt(const Vector3& eye, const Vector3& target, const Vector3& up);
     void GetCameraDirection(Vector3* direction) const;
     void GetCameraUp(Vector3* up) const;
-    const Vector3* GetCameraPosition() const { return &cameraPosition; }
-    const Vector3* GetCameraTarget() const { return &cameraTarget; }
+    const Vector3* GetCameraPosition() const { return render.GetCameraPosition(); }
+    const Vector3* GetCameraTarget() const { return render.GetCameraTarget(); }
     // Stores three quarters of the angle as the vertical field of view.
     void SetFov(float angle);
     void SetAspectRatio(float ratio);
@@ -144,14 +136,14 @@ public:
     void SetFogEnable(uint32_t enable);
     void SetFogNear(float distance);
     void SetFogFar(float distance);
-    float GetFogFar() const { return fogFar; }
+    float GetFogFar() const { return render.GetFogFar(); }
     void SetGamma(float scaleRed, float scaleGreen, float scaleBlue, float addRed, float addGreen, float addBlue);
 
-    // Engine lights (services/render/Lights.cpp).
+    // Lights (services/render/Lights.cpp).
     CQVLightItem* CreateLight();
     void DestroyLight(CQVLightItem* light);
     void EnableLight(CQVLightItem* light, uint32_t on);
-    CQVLightItem* GetLocalLight(uint32_t index) { return lightState.localLights[index]; }
+    CQVLightItem* GetLocalLight(uint32_t index) { return render.GetLocalLight(index); }
 
     // Input as the actors read it. The input state is the input service's
     // own, so these hold with or without an engine object.
@@ -271,32 +263,11 @@ public:
 
     std::string baseFolder;
     LibraryState& library;
-    // The services' own state, held here for the code that reaches them
-    // through the engine.
-    LightState& lightState;
-    RenderQueueState& renderQueue;
     std::vector<OverlayQuad> overlayQuads;
     OverlayQuad spriteSlot{};
     OverlayQuad screenSlot{};
     std::vector<OverlayText> overlayTexts;
     char errorText[512] = {};
-    std::vector<BlendModeDesc> blendModes;
-    float fieldOfView = 1.5707964f;
-    float aspectRatio = 1.3333334f;
-    float nearPlane = 10.0f;
-    float farPlane = 4000.0f;
-    float projectionFar = 4000.0f;
-    uint32_t fogColor = 0;
-    uint32_t fogEnabled = 0;
-    float fogNear = 0.0f;
-    float fogFar = 0.0f;
-    Vector3 cameraPosition{0, 0, 0};
-    Quaternion cameraRotation{0, 0, 0, 1};
-    Vector3 cameraTarget{0, 0, 0};
-    Matrix viewMatrix{};
-    Matrix sideFrames[4]{};
-    float gammaScale[3] = {1.0f, 1.0f, 1.0f};
-    float gammaAdd[3] = {0.0f, 0.0f, 0.0f};
     uint32_t clearColor = 0;
     float worldScale = 100.0f;
     float inverseWorldScale = 0.01f;
@@ -307,23 +278,21 @@ public:
     uint32_t soundEnabled = 1;
     // The sound service's state: group volumes, device, streams.
     SoundState& sound = g_SoundState;
-    CQVMaterialItem* lastMaterial = nullptr;
 
 private:
     CQVEngine();
     // The item's sound, the item loaded first; null for null or with sound off.
     CQVSoundBuffer* LoadedSound(CQVSoundItem* item);
     int SetUpDevice(uint32_t flags);
-    void ApplyProjection(float farValue);
-    void RebuildSideFrames();
+
+    CQVRender& render;
 };
 
 extern CQVEngine* g_Engine;
 extern uint32_t g_FrameNesting;        // frame brackets open
 extern HWND g_EngineWindow;            // the game window, kept by Init
 extern CQVFontItem* g_DefaultFont;     // made by the device set-up once fonts exist
-extern uint32_t g_RenderStateForceMask;
 
-// The engine's globals back to their start (no frame open, no forced render
-// states); the engine object, made once per process, stays.
+// The engine's globals back to their start (no frame open); the engine
+// object, made once per process, stays.
 void Engine_Reset();

@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -111,8 +112,13 @@ int CQVGraphics::CreateFullScreenDevice(uint32_t width, uint32_t height, uint32_
     s.vertexProcessing = D3DCREATE_SOFTWARE_VERTEXPROCESSING;
     DropDevice();
     if (!Succeeded(s.system->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                          s.vertexProcessing | D3DCREATE_MULTITHREADED, &s.parameters, &s.device)))
-        return SetError("Create Full Screeen Device");
+                                          s.vertexProcessing | D3DCREATE_MULTITHREADED, &s.parameters, &s.device))) {
+        // The platform's reason (the mode, the desktop full screen) is the
+        // one a player can act on.
+        const std::string& reason = s.system->GetLastError();
+        if (reason.empty()) return SetError("Create Full Screeen Device");
+        return SetError("Create Full Screeen Device: %s", reason.c_str());
+    }
     return 1;
 }
 

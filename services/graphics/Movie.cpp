@@ -107,10 +107,14 @@ void PresentFrame(OpenMovie& movie) {
 }
 
 void ShowFrame(OpenMovie& movie, const MovieVideoFrame& frame) {
-    D3DLOCKED_RECT locked{};
-    if (movie.frame == nullptr || !Succeeded(movie.frame->LockRect(0, &locked, nullptr, 0))) return;
+    if (movie.frame == nullptr) return;
+    // Only the frame's own rectangle is locked, so only it is uploaded.
     const PlatformTexture::Level& level = movie.frame->levels[0];
     const uint32_t width = std::min(frame.width, level.width), height = std::min(frame.height, level.height);
+    if (width == 0 || height == 0) return;
+    const RECT area{0, 0, static_cast<int32_t>(width), static_cast<int32_t>(height)};
+    D3DLOCKED_RECT locked{};
+    if (!Succeeded(movie.frame->LockRect(0, &locked, &area, 0))) return;
     for (uint32_t y = 0; y < height; ++y)
         std::memcpy(static_cast<uint8_t*>(locked.pBits) + size_t{y} * locked.Pitch,
                     frame.pixels.data() + size_t{y} * frame.width, size_t{width} * 4);

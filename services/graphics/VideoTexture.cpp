@@ -20,10 +20,13 @@ public:
     explicit TextureFrameSink(PlatformTexture* texture) : m_Texture(texture) {}
 
     void ShowFrame(const MovieVideoFrame& frame) override {
-        D3DLOCKED_RECT locked{};
-        if (!Succeeded(m_Texture->LockRect(0, &locked, nullptr, 0))) return;
+        // Only the frame's own rectangle is locked, so only it is uploaded.
         const PlatformTexture::Level& level = m_Texture->levels[0];
         const uint32_t width = std::min(frame.width, level.width), height = std::min(frame.height, level.height);
+        if (width == 0 || height == 0) return;
+        const RECT area{0, 0, static_cast<int32_t>(width), static_cast<int32_t>(height)};
+        D3DLOCKED_RECT locked{};
+        if (!Succeeded(m_Texture->LockRect(0, &locked, &area, 0))) return;
         for (uint32_t y = 0; y < height; ++y)
             std::memcpy(static_cast<uint8_t*>(locked.pBits) + size_t{y} * locked.Pitch,
                         frame.pixels.data() + size_t{y} * frame.width, size_t{width} * 4);

@@ -75,17 +75,6 @@ constexpr ItemCopier kItemCopiers[LIBRARY_KIND_LIMIT] = {
     nullptr, nullptr, CopySound, nullptr, CopyMaterial, nullptr, CopyMotion, nullptr,
 };
 
-// As the fog setters leave the device: colour, start and end, and the
-// linear vertex fog that enabling switches on.
-void RestoreFog(PlatformDevice* device, const CQVEngine& engine) {
-    device->SetRenderState(D3DRS_FOGCOLOR, engine.fogColor);
-    device->SetRenderState(D3DRS_FOGSTART, std::bit_cast<uint32_t>(engine.fogNear));
-    device->SetRenderState(D3DRS_FOGEND, std::bit_cast<uint32_t>(engine.fogFar));
-    if (!engine.fogEnabled) return;
-    device->SetRenderState(D3DRS_FOGENABLE, engine.fogEnabled);
-    device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
-}
-
 }  // namespace
 
 int CQVEngine::SerializeLibrary(uint32_t mode) {
@@ -187,14 +176,6 @@ void CQVEngine::ReleaseDeviceFonts() {
     }
     if (g_DefaultFont != nullptr && library.At(g_DefaultFont->id) != g_DefaultFont)
         LibraryCall_InvalidateFont(g_DefaultFont->rasterizer);
-}
-
-void CQVEngine::RestoreDeviceState() {
-    CQVGraphics* graphics = CQVGraphics::GetInstance();
-    PlatformDevice* device = graphics != nullptr ? graphics->GetDevice() : nullptr;
-    if (device == nullptr) return;
-    for (const CQVLightItem* light : lightState.lights) device->SetLight(light->lightNumber, &light->light);
-    RestoreFog(device, *this);
 }
 
 uint32_t CQVEngine::GetTextureHeight(const CQVTextureItem* item) const { return item != nullptr ? item->height : 0; }

@@ -141,9 +141,11 @@ class CQVMaterialItem : public CQVLibraryItem {
 public:
     CQVMaterialItem();
     CQVMaterialItem(const CQVMaterialItem&) = default;
-    // The engine forgets a material that goes as its last applied one, so
-    // that a new material made at the same address is not taken as applied.
+    // Whoever remembers a material by address (the render service's last
+    // applied one) hears of its release through the hook, so that a new
+    // material made at the same address is not taken as applied.
     ~CQVMaterialItem() override;
+    static void (*releaseHook)(const CQVMaterialItem* material);
     int Serialize(CQVArchive* archive, uint32_t mode, uint32_t version) override;
     int Load() override;
     int Unload() override;

@@ -1,5 +1,4 @@
 #include "kernel/base/Archive.h"
-#include "services/engine/Engine.h"
 #include "services/library/Library.h"
 
 namespace {
@@ -24,9 +23,10 @@ CQVMaterialItem::CQVMaterialItem() : CQVLibraryItem(LIBRARY_MATERIAL) {
     material.Ambient = {1.0f, 1.0f, 1.0f, 0.0f};
 }
 
+void (*CQVMaterialItem::releaseHook)(const CQVMaterialItem* material) = nullptr;
+
 CQVMaterialItem::~CQVMaterialItem() {
-    CQVEngine* engine = CQVEngine::GetInstance();
-    if (engine != nullptr && engine->lastMaterial == this) engine->lastMaterial = nullptr;
+    if (releaseHook != nullptr) releaseHook(this);
 }
 
 int CQVMaterialItem::Serialize(CQVArchive* archive, uint32_t mode, uint32_t version) {

@@ -10,6 +10,7 @@
 #include "services/overlay/Overlay.h"
 #include "services/overlay/FontRasterizer.h"
 #include "services/render/Material.h"
+#include "services/render/Render.h"
 
 #include <cmath>
 
@@ -59,7 +60,7 @@ void DrawQuad(CQVEngine* engine, PlatformDevice* device, const OverlayQuad& quad
 // material applies every state group again, whatever it was before.
 void ForceNextMaterial(CQVEngine* engine) {
     engine->ForceRenderStates(0xFFFFFFFF);
-    engine->lastMaterial = nullptr;
+    CQVRender::Get().Materials().lastMaterial = nullptr;
 }
 
 }  // namespace
@@ -175,17 +176,16 @@ void Overlay_PrepareDraws() {
     // The device, the material applier and its force mask are left as they were.
     uint32_t saved = 0;
     if (!Succeeded(device->CreateStateBlock(D3DSBT_ALL, &saved))) return;
-    const MaterialState materialState = g_MaterialState;
-    const uint32_t forceMask = g_RenderStateForceMask;
-    CQVMaterialItem* lastMaterial = g_Engine->lastMaterial;
+    CQVRender& render = CQVRender::Get();
+    const MaterialState materialState = render.Materials();
     PlatformTexture* texture = nullptr;
     device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture);
     device->SetVertexShader(kOverlayFvf);
     for (uint32_t alphaMode = 0; alphaMode <= 5; ++alphaMode) {
         for (PlatformTexture* bound : {static_cast<PlatformTexture*>(nullptr), texture}) {
             for (uint32_t specular : {0u, 1u}) {
-                g_Engine->ForceRenderStates(0xFFFFFFFF);
-                g_Engine->SetRenderStateWord(alphaMode | RSW_CULL_CCW);
+                render.ForceRenderStates(0xFFFFFFFF);
+                render.SetRenderStateWord(alphaMode | RSW_CULL_CCW);
                 device->SetRenderState(D3DRS_SPECULARENABLE, specular);
                 device->SetTexture(0, bound);
                 device->SetRenderState(D3DRS_LIGHTING, 0);
@@ -198,9 +198,7 @@ void Overlay_PrepareDraws() {
     device->ApplyStateBlock(saved);
     device->DeleteStateBlock(saved);
     if (texture != nullptr) texture->Release();
-    g_MaterialState = materialState;
-    g_RenderStateForceMask = forceMask;
-    g_Engine->lastMaterial = lastMaterial;
+    render.Materials() = materialState;
 }
 
 void Overlay_SetUpDevice() {

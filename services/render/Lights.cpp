@@ -1,8 +1,8 @@
 #include "services/render/Lights.h"
 
-#include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
 #include "services/library/LibraryItem.h"
+#include "services/render/Render.h"
 #include "services/render/RenderQueue.h"
 
 #include <algorithm>
@@ -89,35 +89,35 @@ void Lights_EndDraw(PlatformDevice* device, LightState& lights) {
     lights.itemLights.clear();
 }
 
-CQVLightItem* CQVEngine::CreateLight() {
+CQVLightItem* CQVRender::CreateLight() {
     CQVLightItem* light = new (std::nothrow) CQVLightItem;
     if (light == nullptr) return nullptr;
-    light->lightNumber = lightState.nextLightIndex++;
-    lightState.lights.push_back(light);
+    light->lightNumber = lights.nextLightIndex++;
+    lights.lights.push_back(light);
     return light;
 }
 
-void CQVEngine::DestroyLight(CQVLightItem* light) {
+void CQVRender::DestroyLight(CQVLightItem* light) {
     if (light == nullptr) return;
     if (PlatformDevice* device = Device()) device->LightEnable(light->lightNumber, 0);
-    RemoveByIndex(lightState.localLights, light->lightNumber);
-    std::erase(lightState.itemLights, light->lightNumber);
-    std::erase(lightState.lights, light);
+    RemoveByIndex(lights.localLights, light->lightNumber);
+    std::erase(lights.itemLights, light->lightNumber);
+    std::erase(lights.lights, light);
     delete light;
 }
 
-void CQVEngine::EnableLight(CQVLightItem* light, uint32_t on) {
+void CQVRender::EnableLight(CQVLightItem* light, uint32_t on) {
     if (light == nullptr) return;
     if (!IsLocal(light)) {
         if (PlatformDevice* device = Device()) device->LightEnable(light->lightNumber, static_cast<int32_t>(on));
         return;
     }
     if (on == 1 && !light->enabled) {
-        lightState.localLights.push_back(light);
+        lights.localLights.push_back(light);
         light->enabled = 1;
     } else if (on == 0 && light->enabled) {
-        RemoveByIndex(lightState.localLights, light->lightNumber);
-        std::erase(lightState.itemLights, light->lightNumber);
+        RemoveByIndex(lights.localLights, light->lightNumber);
+        std::erase(lights.itemLights, light->lightNumber);
         if (PlatformDevice* device = Device()) device->LightEnable(light->lightNumber, 0);
         light->enabled = 0;
     }

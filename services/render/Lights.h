@@ -1,7 +1,7 @@
 #pragma once
-// The engine lights' state: every light the engine created, the local
+// The lights' state: every light the render service created, the local
 // (point and spot) lights that are switched on, and the per-draw cache of
-// their positions and ranges. The engine object holds a reference to it.
+// their positions and ranges. The render service holds a reference to it.
 // Local lights are not switched on on the device for good: the render queue
 // switches on, per drawn item, the few whose range reaches it.
 
@@ -32,7 +32,7 @@ struct LightState {
 extern LightState g_LightState;
 
 // Back to the state after start-up: no lights, index 0. The lights
-// themselves belong to their owners, who destroy them through the engine.
+// themselves belong to their owners, who destroy them through the render service.
 void Lights_Reset();
 
 class PlatformDevice;

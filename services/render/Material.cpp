@@ -2,9 +2,9 @@
 
 #include "services/render/Material.h"
 
-#include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
-#include "services/library/Library.h"
+#include "services/library/LibraryItem.h"
+#include "services/render/Render.h"
 #include "services/render/MaterialDevice.h"
 
 #include <algorithm>
@@ -120,36 +120,37 @@ PlatformDevice* Device() {
 }
 
 // The texture item at an id, loaded; null for an id that names no texture.
-CQVTextureItem* LoadedTexture(CQVEngine* engine, uint32_t id) {
-    CQVLibraryItem* item = engine->GetItem(id);
+CQVTextureItem* LoadedTexture(const CQVRender& render, uint32_t id) {
+    CQVLibraryItem* item = render.LookUpItem(id);
     if (item == nullptr || item->kind != LIBRARY_TEXTURE) return nullptr;
     if (!item->loaded) item->Load();
     return static_cast<CQVTextureItem*>(item);
 }
 
-void BindTexture(CQVEngine* engine, uint32_t id, uint32_t stage) {
+void BindTexture(const CQVRender& render, uint32_t id, uint32_t stage) {
     MaterialDevice::RecordTexture(stage, id);
-    TextureItem_Bind(LoadedTexture(engine, id), stage);
+    TextureItem_Bind(LoadedTexture(render, id), stage);
 }
 
 // The render-state word of a material drawn at the alpha; forgets the last
 // material when the alpha fades it, so that the next call applies again.
-uint32_t MaterialWord(CQVEngine* engine, CQVMaterialItem* material, float alpha) {
+uint32_t MaterialWord(const std::vector<BlendModeDesc>& blendModes, const ViewState& view, MaterialState& state,
+                      CQVMaterialItem* material, float alpha) {
     // A blend index past the table draws as the first mode rather than reading beyond it.
-    const uint32_t index = material->blendIndex < engine->blendModes.size() ? material->blendIndex : 0;
-    uint32_t code = engine->blendModes.empty() ? 0 : engine->blendModes[index].code;
+    const uint32_t index = material->blendIndex < blendModes.size() ? material->blendIndex : 0;
+    uint32_t code = blendModes.empty() ? 0 : blendModes[index].code;
     if (!material->useAlpha) material->material.Diffuse.a = 1.0f;
     const uint32_t mode = code & RSW_ALPHA_MODE;
     if (alpha < 1.0f) {
         if (mode == 0) code |= 1;
-        engine->lastMaterial = nullptr;
+        state.lastMaterial = nullptr;
     } else if (material->material.Diffuse.a == 1.0f) {
         // Fully opaque: "Normal" needs no blending, "Texture Alpha" only the texture's alpha.
         if (mode == 1) code &= ~RSW_ALPHA_MODE;
         if (mode == 5) code = (code & ~RSW_ALPHA_MODE) | 4;
     }
     uint32_t word = code;
-    if (engine->fogEnabled != 0 && material->fogFlag != 0) word |= RSW_FOG;
+    if (view.fogEnabled != 0 && material->fogFlag != 0) word |= RSW_FOG;
     if (material->stateFlagA == 0) word |= RSW_CULL_CCW;
     if (material->stateFlagB == 0) word |= RSW_LIGHTING;
     return word;
@@ -157,10 +158,7 @@ uint32_t MaterialWord(CQVEngine* engine, CQVMaterialItem* material, float alpha)
 
 }  // namespace
 
-void Material_Reset() {
-    g_MaterialState = MaterialState{};
-    if (g_Engine != nullptr) g_Engine->lastMaterial = nullptr;
-}
+void Material_Reset() { g_MaterialState = MaterialState{}; }
 
 D3DMATRIX Material_EnvironmentMatrix() {
     D3DMATRIX m{};
@@ -173,8 +171,8 @@ D3DMATRIX Material_EnvironmentMatrix() {
     return m;
 }
 
-void CQVEngine::SetRenderStateWord(uint32_t word) {
-    const uint32_t changed = (word ^ g_MaterialState.lastWord) | g_RenderStateForceMask;
+void CQVRender::SetRenderStateWord(uint32_t word) {
+    const uint32_t changed = (word ^ materials.lastWord) | materials.forceMask;
     if (changed == 0) return;
     PlatformDevice* platform = Device();
     if (platform == nullptr) return;
@@ -182,49 +180,54 @@ void CQVEngine::SetRenderStateWord(uint32_t word) {
     for (const WordGroup& group : kWordGroups) {
         if (changed & group.bits) group.apply(device, word);
     }
-    g_MaterialState.lastWord = word;
-    g_RenderStateForceMask = 0;
+    materials.lastWord = word;
+    materials.forceMask = 0;
 }
 
-void CQVEngine::ApplyMaterial(CQVMaterialItem* material, float alpha, int32_t lightMapId) {
+void CQVRender::ApplyMaterial(CQVMaterialItem* material, float alpha, int32_t lightMapId) {
     if (material == nullptr || material->kind != LIBRARY_MATERIAL) return;
     PlatformDevice* platform = Device();
     if (platform == nullptr) return;
     MaterialDevice device(platform);
-    if (g_MaterialState.lastLightMapId != -1 && lightMapId == -1) {
+    if (materials.lastLightMapId != -1 && lightMapId == -1) {
         device.NoTexture(1);
-        g_RenderStateForceMask |= RSW_STAGE1;
+        materials.forceMask |= RSW_STAGE1;
     }
-    if (material != lastMaterial || alpha < 1.0f) {
-        lastMaterial = material;
+    if (material != materials.lastMaterial || alpha < 1.0f) {
+        materials.lastMaterial = material;
         device.RenderState(D3DRS_SPECULARENABLE, material->specularEnable ? 1 : 0);
-        SetRenderStateWord(MaterialWord(this, material, alpha));
+        SetRenderStateWord(MaterialWord(blendModes, view, materials, material, alpha));
         if (alpha < 1.0f) {
-            g_MaterialState.scratch = material->material;
-            g_MaterialState.scratch.Diffuse.a *= alpha;
-            device.Material(g_MaterialState.scratch);
+            materials.scratch = material->material;
+            materials.scratch.Diffuse.a *= alpha;
+            device.Material(materials.scratch);
         } else {
             device.Material(material->material);
         }
         device.NoTexture(0);
         device.NoTexture(1);
         const size_t stages = std::min<size_t>(material->textureIds.size(), D3D_MAX_TEXTURE_STAGES);
-        for (size_t n = 0; n < stages; ++n) BindTexture(this, material->textureIds[n], static_cast<uint32_t>(n));
+        for (size_t n = 0; n < stages; ++n) BindTexture(*this, material->textureIds[n], static_cast<uint32_t>(n));
     }
     if (lightMapId != -1) {
         // The light map multiplies what stage 0 made, doubled, from the second coordinate set.
-        BindTexture(this, static_cast<uint32_t>(lightMapId), 1);
+        BindTexture(*this, static_cast<uint32_t>(lightMapId), 1);
         device.StageState(1, D3DTSS_TEXCOORDINDEX, 1);
         device.StageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE2X);
         device.StageState(1, D3DTSS_COLORARG1, D3DTA_TEXTURE);
         device.StageState(1, D3DTSS_COLORARG2, D3DTA_CURRENT);
     }
-    g_MaterialState.lastLightMapId = lightMapId;
+    materials.lastLightMapId = lightMapId;
 }
 
-CQVLibraryItem* CQVEngine::GetMaterialTexture(const CQVMaterialItem* material, uint32_t n) {
+CQVLibraryItem* CQVRender::GetMaterialTexture(const CQVMaterialItem* material, uint32_t n) {
     if (material == nullptr || n >= material->textureIds.size()) return nullptr;
-    return GetItem(material->textureIds[n]);
+    return LookUpItem(material->textureIds[n]);
+}
+
+uint32_t CQVRender::ForceRenderStates(uint32_t mask) {
+    materials.forceMask = mask;
+    return mask;
 }
 
 uint32_t Material_GetCollisionFlags(const CQVMaterialItem* material) {

@@ -28,17 +28,19 @@ enum : uint32_t {
     RSW_FOG = 0x8000,
 };
 
-// What the applier remembers between calls; the last material applied is
-// the engine's own field.
+// What the applier remembers between calls.
 struct MaterialState {
     uint32_t lastWord = 0x78;
+    CQVMaterialItem* lastMaterial = nullptr;
+    // Groups of the render-state word the next word sets again, changed or not.
+    uint32_t forceMask = 0;
     int32_t lastLightMapId = -1;
     D3DMATERIAL8 scratch{};  // a faded copy of the material being applied
 };
 
 extern MaterialState g_MaterialState;
 
-// Back to the state of a new engine.
+// Back to the start: nothing applied, nothing forced.
 void Material_Reset();
 
 // The texture matrix of an environment-mapped stage: camera-space normals

@@ -1,8 +1,8 @@
 #include "services/render/RenderQueue.h"
 
-#include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
 #include "services/library/LibraryItem.h"
+#include "services/render/Render.h"
 #include "services/render/Shadow.h"
 
 #include <algorithm>
@@ -93,7 +93,7 @@ void RenderItem_SetDrawCallback(RenderItem* item, RenderItemCallback callback) {
     if (item != nullptr) item->drawCallback = callback;
 }
 
-RenderItem* CQVEngine::CreateRenderItem(CQVMeshItem* mesh, uint32_t subset, CQVMaterialItem* material,
+RenderItem* CQVRender::CreateRenderItem(CQVMeshItem* mesh, uint32_t subset, CQVMaterialItem* material,
                                         const Matrix* world, uint32_t ownerId, float depthBias) {
     RenderItem* item = new (std::nothrow) RenderItem;
     if (item == nullptr) return nullptr;
@@ -103,31 +103,31 @@ RenderItem* CQVEngine::CreateRenderItem(CQVMeshItem* mesh, uint32_t subset, CQVM
     item->world = world;
     item->ownerId = ownerId;
     item->depthBias = depthBias;
-    item->listIndex = static_cast<uint32_t>(renderQueue.items.size());
-    renderQueue.items.push_back(item);
-    if (material != nullptr && renderQueue.buckets != nullptr) {
+    item->listIndex = static_cast<uint32_t>(queue.items.size());
+    queue.items.push_back(item);
+    if (material != nullptr && queue.buckets != nullptr) {
         for (uint32_t b = 0; b < kRenderBucketCount; ++b) {
-            if ((material->bucketMask >> b & 1) && renderQueue.buckets[b].createCallback)
-                renderQueue.buckets[b].createCallback(item);
+            if ((material->bucketMask >> b & 1) && queue.buckets[b].createCallback)
+                queue.buckets[b].createCallback(item);
         }
     }
     return item;
 }
 
-void CQVEngine::DestroyRenderItem(RenderItem* item) {
+void CQVRender::DestroyRenderItem(RenderItem* item) {
     if (item == nullptr) return;
-    if (renderQueue.buckets != nullptr) {
+    if (queue.buckets != nullptr) {
         // The item may be linked anywhere: every queue is dropped, so no
         // bucket keeps a pointer to freed memory.
-        for (uint32_t b = 0; b < kRenderBucketCount; ++b) renderQueue.buckets[b].head = nullptr;
+        for (uint32_t b = 0; b < kRenderBucketCount; ++b) queue.buckets[b].head = nullptr;
         if (item->material != nullptr) {
             for (uint32_t b = 0; b < kRenderBucketCount; ++b) {
-                if ((item->material->bucketMask >> b & 1) && renderQueue.buckets[b].destroyCallback)
-                    renderQueue.buckets[b].destroyCallback(item);
+                if ((item->material->bucketMask >> b & 1) && queue.buckets[b].destroyCallback)
+                    queue.buckets[b].destroyCallback(item);
             }
         }
     }
-    std::vector<RenderItem*>& items = renderQueue.items;
+    std::vector<RenderItem*>& items = queue.items;
     if (item->listIndex < items.size() && items[item->listIndex] == item) {
         items[item->listIndex] = items.back();
         items[item->listIndex]->listIndex = item->listIndex;
@@ -136,7 +136,7 @@ void CQVEngine::DestroyRenderItem(RenderItem* item) {
     delete item;
 }
 
-void CQVEngine::PrepareRenderItems() {
+void CQVRender::PrepareRenderItems() {
     PlatformDevice* device = Device();
     if (device == nullptr) return;
     struct Prepared {
@@ -145,7 +145,7 @@ void CQVEngine::PrepareRenderItems() {
         int32_t lightMapId;
     };
     std::vector<Prepared> done;
-    for (RenderItem* item : renderQueue.items) {
+    for (RenderItem* item : queue.items) {
         CQVMeshItem* mesh = item->mesh;
         if (item->material == nullptr || mesh == nullptr || !mesh->loaded || item->subset >= mesh->subsets.size())
             continue;
@@ -166,7 +166,7 @@ void CQVEngine::PrepareRenderItems() {
     }
 }
 
-void CQVEngine::QueueRenderItem(RenderItem* item, float frame, float alpha) {
+void CQVRender::QueueRenderItem(RenderItem* item, float frame, float alpha) {
     if (item == nullptr || item->queued || item->material == nullptr || item->world == nullptr) return;
     const SubsetInfo* info = ItemSubsetInfo(item);
     if (info == nullptr) return;
@@ -182,16 +182,16 @@ void CQVEngine::QueueRenderItem(RenderItem* item, float frame, float alpha) {
     InsertRenderItem(item, 0);
 }
 
-int CQVEngine::InsertRenderItem(RenderItem* item, uint32_t firstBucket) {
+int CQVRender::InsertRenderItem(RenderItem* item, uint32_t firstBucket) {
     item->next = nullptr;
     const uint32_t mask = item->material != nullptr ? item->material->bucketMask : 0;
     uint32_t b = firstBucket;
     while (b < kRenderBucketCount && !(mask >> b & 1)) ++b;
-    if (b >= kRenderBucketCount || renderQueue.buckets == nullptr) {
+    if (b >= kRenderBucketCount || queue.buckets == nullptr) {
         item->queued = 0;
         return 0;
     }
-    RenderBucket& bucket = renderQueue.buckets[b];
+    RenderBucket& bucket = queue.buckets[b];
     switch (bucket.insertMode) {
     case 0:
         item->next = bucket.head;
@@ -216,13 +216,12 @@ int CQVEngine::InsertRenderItem(RenderItem* item, uint32_t firstBucket) {
     return 1;
 }
 
-void CQVEngine::DrawRenderBuckets() {
+void CQVRender::DrawRenderBuckets() {
     PlatformDevice* device = Device();
-    if (device == nullptr || renderQueue.buckets == nullptr) return;
-    LightState& lights = lightState;
+    if (device == nullptr || queue.buckets == nullptr) return;
     Lights_BeginDraw(device, lights);
     for (uint32_t b = 0; b < kRenderBucketCount; ++b) {
-        RenderBucket& bucket = renderQueue.buckets[b];
+        RenderBucket& bucket = queue.buckets[b];
         if (bucket.head == nullptr) continue;
         const uint32_t noLighting = bucket.noLighting, noWorld = bucket.noWorldTransform;
         const uint32_t noMaterial = bucket.noMaterial, noMesh = bucket.noMeshDraw;
@@ -247,7 +246,7 @@ void CQVEngine::DrawRenderBuckets() {
     Lights_EndDraw(device, lights);
 }
 
-void CQVEngine::DrawRenderItemMesh(RenderItem* item) {
+void CQVRender::DrawRenderItemMesh(RenderItem* item) {
     CQVMeshItem* mesh = item->mesh;
     if (mesh == nullptr) return;
     if (!mesh->loaded) mesh->Load();
@@ -264,25 +263,25 @@ void CQVEngine::DrawRenderItemMesh(RenderItem* item) {
     device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, subset.vertexCount, 0, subset.triangleCount);
 }
 
-void CQVEngine::SetBucketItemCallback(uint32_t bucket, RenderItemCallback callback) {
-    renderQueue.buckets[bucket].itemCallback = callback;
+void CQVRender::SetBucketItemCallback(uint32_t bucket, RenderItemCallback callback) {
+    queue.buckets[bucket].itemCallback = callback;
 }
-void CQVEngine::SetBucketBeginCallback(uint32_t bucket, RenderBucketCallback callback) {
-    renderQueue.buckets[bucket].beginCallback = callback;
+void CQVRender::SetBucketBeginCallback(uint32_t bucket, RenderBucketCallback callback) {
+    queue.buckets[bucket].beginCallback = callback;
 }
-void CQVEngine::SetBucketEndCallback(uint32_t bucket, RenderBucketCallback callback) {
-    renderQueue.buckets[bucket].endCallback = callback;
+void CQVRender::SetBucketEndCallback(uint32_t bucket, RenderBucketCallback callback) {
+    queue.buckets[bucket].endCallback = callback;
 }
-void CQVEngine::SetBucketCreateCallback(uint32_t bucket, RenderItemCallback callback) {
-    renderQueue.buckets[bucket].createCallback = callback;
+void CQVRender::SetBucketCreateCallback(uint32_t bucket, RenderItemCallback callback) {
+    queue.buckets[bucket].createCallback = callback;
 }
-void CQVEngine::SetBucketDestroyCallback(uint32_t bucket, RenderItemCallback callback) {
-    renderQueue.buckets[bucket].destroyCallback = callback;
+void CQVRender::SetBucketDestroyCallback(uint32_t bucket, RenderItemCallback callback) {
+    queue.buckets[bucket].destroyCallback = callback;
 }
-void CQVEngine::SetBucketNoLighting(uint32_t bucket, uint32_t value) { renderQueue.buckets[bucket].noLighting = value; }
-void CQVEngine::SetBucketNoWorldTransform(uint32_t bucket, uint32_t value) {
-    renderQueue.buckets[bucket].noWorldTransform = value;
+void CQVRender::SetBucketNoLighting(uint32_t bucket, uint32_t value) { queue.buckets[bucket].noLighting = value; }
+void CQVRender::SetBucketNoWorldTransform(uint32_t bucket, uint32_t value) {
+    queue.buckets[bucket].noWorldTransform = value;
 }
-void CQVEngine::SetBucketNoMaterial(uint32_t bucket, uint32_t value) { renderQueue.buckets[bucket].noMaterial = value; }
-void CQVEngine::SetBucketNoMeshDraw(uint32_t bucket, uint32_t value) { renderQueue.buckets[bucket].noMeshDraw = value; }
-void CQVEngine::SetBucketOption(uint32_t bucket, uint32_t value) { renderQueue.buckets[bucket].option = value; }
+void CQVRender::SetBucketNoMaterial(uint32_t bucket, uint32_t value) { queue.buckets[bucket].noMaterial = value; }
+void CQVRender::SetBucketNoMeshDraw(uint32_t bucket, uint32_t value) { queue.buckets[bucket].noMeshDraw = value; }
+void CQVRender::SetBucketOption(uint32_t bucket, uint32_t value) { queue.buckets[bucket].option = value; }

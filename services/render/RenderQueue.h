@@ -1,8 +1,8 @@
 #pragma once
 // The render queue's state: the 32 ordered draw queues (buckets) that the
 // draw pass fills with render items and the frame draws in index order. The
-// engine object holds a reference to it; nothing else owns it. The engine's
-// operations on items and buckets are CQVEngine members (Engine.h).
+// render service holds a reference to it; nothing else owns it. The
+// operations on items and buckets are the render service's (Render.h).
 
 #include "kernel/base/Maths.h"
 
@@ -39,7 +39,7 @@ constexpr uint32_t kRenderBucketCount = 32;
 constexpr uint32_t kMaxItemLights = 7;
 
 // One drawn mesh subset of an actor, queued once a frame. The actor owns it;
-// the engine makes and frees it.
+// the render service makes and frees it.
 struct RenderItem {
     RenderItem* next = nullptr;  // inside the bucket it is queued in
     uint32_t spare = 0;
@@ -65,10 +65,10 @@ struct RenderItem {
 };
 
 struct RenderQueueState {
-    // The 32 buckets, made by the engine's device set-up (null before it)
-    // and kept while the engine lives.
+    // The 32 buckets, made by the device set-up (null before it) and kept
+    // while the process lives.
     RenderBucket* buckets = nullptr;
-    // Every item the engine made and has not freed, for the preparation of
+    // Every item the service made and has not freed, for the preparation of
     // their draws at load.
     std::vector<RenderItem*> items;
 };

@@ -1,13 +1,14 @@
 #include "services/render/Shadow.h"
 
 #include "platform/Window.h"
-#include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
 #include "services/library/LibraryItem.h"
+#include "services/render/Render.h"
 #include "services/render/RenderQueue.h"
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 const Vector3 g_ShadowLightOffset(60.0f, 300.0f, -60.0f);
 
@@ -94,9 +95,16 @@ void PrepareShadowDraws(PlatformDevice* device) {
     device->SetRenderState(D3DRS_FOGENABLE, 0);
     device->SetTexture(0, nullptr);
     device->SetTexture(1, nullptr);
-    device->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_INCR);
     device->SetVertexShader(D3DFVF_XYZ);
-    device->PrepareDraw();
+    // Both passes over the volumes: front faces count up, back faces down.
+    for (const auto& [cull, pass] : {std::pair{D3DCULL_CCW, D3DSTENCILOP_INCR}, std::pair{D3DCULL_CW, D3DSTENCILOP_DECR}}) {
+        device->SetRenderState(D3DRS_CULLMODE, cull);
+        device->SetRenderState(D3DRS_STENCILPASS, pass);
+        device->PrepareDraw();
+    }
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    // The darkening quad draws after the pass has turned depth writes back on.
+    device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
     device->SetRenderState(D3DRS_ZENABLE, 0);
     device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
@@ -110,7 +118,7 @@ void PrepareShadowDraws(PlatformDevice* device) {
     device->SetRenderState(D3DRS_STENCILENABLE, 0);
     device->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
-    g_Engine->ForceRenderStates(0xFFFFFFFF);
+    CQVRender::Get().ForceRenderStates(0xFFFFFFFF);
 }
 
 }  // namespace
@@ -360,7 +368,7 @@ void ShadowBucket_DrawItem(RenderItem* item) {
     Vector3 light = g_ShadowLightOffset;
     light += position;
     Vec3_TransformPoint(&light, light, inverse);
-    const Vector3& camera = g_Engine->cameraPosition;
+    const Vector3& camera = *CQVRender::Get().GetCameraPosition();
     const Vector3 above(camera.x + 0.5f * g_ShadowLightOffset.x, camera.y + 0.5f * g_ShadowLightOffset.y,
                         camera.z + 0.5f * g_ShadowLightOffset.z);
     if (!(Vec3_Length(position - above) > kMinCasterDistance)) return;
@@ -390,5 +398,5 @@ void ShadowBucket_End(uint32_t bucket) {
         if (g_Shadow.savedTextures[stage] != nullptr) g_Shadow.savedTextures[stage]->Release();
         g_Shadow.savedTextures[stage] = nullptr;
     }
-    g_Engine->ForceRenderStates(0xFFFFFFFF);
+    CQVRender::Get().ForceRenderStates(0xFFFFFFFF);
 }

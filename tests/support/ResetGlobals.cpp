@@ -13,9 +13,7 @@
 #include "services/input/Input.h"
 #include "services/library/Library.h"
 #include "services/overlay/Overlay.h"
-#include "services/render/Lights.h"
-#include "services/render/Material.h"
-#include "services/render/RenderQueue.h"
+#include "services/render/Render.h"
 #include "services/sound/SoundState.h"
 
 void ResetGlobals() {
@@ -30,11 +28,9 @@ void ResetGlobals() {
     Engine_Reset();
     Overlay_Reset();
     Library_Reset();
-    RenderQueue_Reset();
-    Lights_Reset();
+    Render_Reset();
     Texture_Reset();
     Sound_Reset();
-    Material_Reset();
     SaveGame_Reset();
     MissionFlow_Reset();
 }

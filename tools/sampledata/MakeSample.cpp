@@ -23,6 +23,7 @@
 #include "tools/sampledata/SampleCamera.h"
 #include "tools/sampledata/SampleCharacter.h"
 #include "tools/sampledata/SampleFigure.h"
+#include "tools/sampledata/SampleGuard.h"
 #include "tools/sampledata/SampleLevel.h"
 #include "tools/sampledata/SampleLight.h"
 #include "tools/sampledata/SampleObject.h"
@@ -107,6 +108,7 @@ void BuildLevel(SampleLevel& level, CQVActor* scenery, const SampleOptions& opti
     SampleCamera_AddActors(level);
     SampleFigure_AddActors(level);
     SampleCharacter_AddActors(level);
+    SampleGuard_AddActors(level);
     SamplePlayer_AddActors(level);
     level.Make(CLASS_CLASS, "Classes", level.root);
     AddCaptures(level, scenery, options);

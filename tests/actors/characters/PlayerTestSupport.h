@@ -25,6 +25,7 @@
 #include "services/graphics/Graphics.h"
 #include "services/input/Input.h"
 #include "services/overlay/Overlay.h"
+#include "services/render/Render.h"
 #include "tests/kernel/actors/AdoptActor.h"
 #include "tests/services/input/InputTestSupport.h"
 #include "tests/support/ResetGlobals.h"
@@ -235,7 +236,7 @@ protected:
     }
     // The view matrix of a camera at the origin looking along the direction (on the ground).
     static void LookAlong(const Vector3& forward) {
-        Matrix& view = CQVEngine::GetInstance()->viewMatrix;
+        Matrix& view = CQVRender::Get().View().viewMatrix;
         view = Matrix{};
         const Vector3 right(forward.z, 0.0f, -forward.x);
         const float columns[3][3] = {{right.x, 0.0f, forward.x}, {right.y, 1.0f, forward.y}, {right.z, 0.0f, forward.z}};

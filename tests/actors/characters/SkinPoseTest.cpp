@@ -7,6 +7,7 @@
 #include "kernel/base/FrameTime.h"
 #include "services/mesh/MeshFile.h"
 #include "services/mesh/Skeleton.h"
+#include "services/render/Render.h"
 #include "services/render/RenderQueue.h"
 #include "tests/actors/characters/SkinObjectTestSupport.h"
 #include "tests/kernel/base/TempFolder.h"
@@ -257,7 +258,7 @@ protected:
                  ("qv_skin_draw_" + std::to_string(::getpid()) + "_" +
                   testing::UnitTest::GetInstance()->current_test_info()->name() + ".qvm");
         ASSERT_TRUE(Qvm_WriteFile(folder.string(), figure));
-        ASSERT_EQ(RenderQueue_CreateBuckets(CQVEngine::GetInstance()->renderQueue), 1);
+        ASSERT_EQ(RenderQueue_CreateBuckets(CQVRender::Get().Queue()), 1);
         ReadFigure(kFigureMesh);
         ReadFigure(kFigureMesh + 1);
     }

@@ -4,7 +4,7 @@
 // translated text kept in the actor file.
 
 #include "actors/gameplay/UIText.h"
-#include "services/render/Camera.h"
+#include "services/render/View.h"
 #include "tests/actors/gameplay/UITestSupport.h"
 #include "tests/support/ActorRecordFile.h"
 

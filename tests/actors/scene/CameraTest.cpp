@@ -10,6 +10,7 @@
 #include "kernel/actors/SimState.h"
 #include "kernel/base/Archive.h"
 #include "services/library/Library.h"
+#include "services/render/Render.h"
 
 #include <cmath>
 #include <filesystem>
@@ -280,7 +281,7 @@ TEST_F(CameraTest, AFreeCameraHandsTheEngineItsWorldPlaceAndLens) {
     Vector3 forward;
     engine->GetCameraDirection(&forward);
     ExpectNear(forward, Vector3(1.0f, 0.0f, 0.0f), 0.001f);
-    EXPECT_FLOAT_EQ(engine->fieldOfView, 0.9f);
+    EXPECT_FLOAT_EQ(CQVRender::Get().View().fieldOfView, 0.9f);
 }
 
 TEST_F(CameraTest, TheLensSettersReachTheEngine) {
@@ -289,9 +290,9 @@ TEST_F(CameraTest, TheLensSettersReachTheEngine) {
     camera->HandleMessage(MSG_SET_ASPECTRATIO, Args_Of(&aspect));
     camera->HandleMessage(MSG_SET_NEAR, Args_Of(&nearPlane));
     camera->HandleMessage(MSG_SET_FAR, Args_Of(&farPlane));
-    EXPECT_FLOAT_EQ(engine->aspectRatio, 1.6f);
-    EXPECT_FLOAT_EQ(engine->nearPlane, 4.0f);
-    EXPECT_FLOAT_EQ(engine->farPlane, 1500.0f);
+    EXPECT_FLOAT_EQ(CQVRender::Get().View().aspectRatio, 1.6f);
+    EXPECT_FLOAT_EQ(CQVRender::Get().View().nearPlane, 4.0f);
+    EXPECT_FLOAT_EQ(CQVRender::Get().View().farPlane, 1500.0f);
     float answer = 0.0f;
     camera->HandleMessage(MSG_GET_FAR, Args_Of(&answer));
     EXPECT_FLOAT_EQ(answer, 1500.0f);
@@ -562,11 +563,11 @@ TEST_F(CameraTest, GammaCombinesWithTheGlobalGammaAndTheTintCoversTheScreen) {
     float own[6] = {2.0f, 3.0f, 0.25f, 128.0f, 0.0f, 64.0f};
     camera->HandleMessage(MSG_SET_GAMMA, Args_Of(own));
     camera->HandleMessage(MSG_PROCESS, nullptr);
-    EXPECT_FLOAT_EQ(engine->gammaScale[0], 1.0f);
-    EXPECT_FLOAT_EQ(engine->gammaScale[1], 3.0f);
-    EXPECT_FLOAT_EQ(engine->gammaScale[2], 0.5f);
-    EXPECT_FLOAT_EQ(engine->gammaAdd[0], 10.0f);
-    EXPECT_FLOAT_EQ(engine->gammaAdd[2], 30.0f);
+    EXPECT_FLOAT_EQ(CQVRender::Get().View().gammaScale[0], 1.0f);
+    EXPECT_FLOAT_EQ(CQVRender::Get().View().gammaScale[1], 3.0f);
+    EXPECT_FLOAT_EQ(CQVRender::Get().View().gammaScale[2], 0.5f);
+    EXPECT_FLOAT_EQ(CQVRender::Get().View().gammaAdd[0], 10.0f);
+    EXPECT_FLOAT_EQ(CQVRender::Get().View().gammaAdd[2], 30.0f);
     ASSERT_EQ(engine->overlayQuads.size(), 1u);
     const OverlayQuad& quad = engine->overlayQuads[0];
     EXPECT_EQ(quad.material, whiteAdd);
@@ -685,8 +686,8 @@ TEST_F(CameraTest, ALoadedActiveCameraBecomesCurrentWithItsTarget) {
 // fov, aspect and planes when it becomes current, at load or later; a camera
 // made at run time without a lens leaves the engine's planes alone.
 TEST_F(CameraTest, ALoadedCameraBringsItsLensWhenItBecomesCurrent) {
-    const float oldFov = engine->fieldOfView, oldAspect = engine->aspectRatio, oldNear = engine->nearPlane,
-                oldFar = engine->farPlane;
+    const float oldFov = CQVRender::Get().View().fieldOfView, oldAspect = CQVRender::Get().View().aspectRatio, oldNear = CQVRender::Get().View().nearPlane,
+                oldFar = CQVRender::Get().View().farPlane;
     const std::string path = (std::filesystem::temp_directory_path() /
                               ("qv_camera_lens_" + std::to_string(::getpid()) + ".qva")).string();
     struct Lens {
@@ -717,10 +718,10 @@ TEST_F(CameraTest, ALoadedCameraBringsItsLensWhenItBecomesCurrent) {
     g_ActorSystem->PrecalculateAll();
     std::filesystem::remove(path);
     const auto expectLens = [&](const Lens& lens) {
-        EXPECT_FLOAT_EQ(engine->fieldOfView, lens.fov * 0.75f) << lens.name;
-        EXPECT_FLOAT_EQ(engine->aspectRatio, lens.aspect) << lens.name;
-        EXPECT_FLOAT_EQ(engine->nearPlane, lens.nearPlane) << lens.name;
-        EXPECT_FLOAT_EQ(engine->farPlane, lens.farPlane) << lens.name;
+        EXPECT_FLOAT_EQ(CQVRender::Get().View().fieldOfView, lens.fov * 0.75f) << lens.name;
+        EXPECT_FLOAT_EQ(CQVRender::Get().View().aspectRatio, lens.aspect) << lens.name;
+        EXPECT_FLOAT_EQ(CQVRender::Get().View().nearPlane, lens.nearPlane) << lens.name;
+        EXPECT_FLOAT_EQ(CQVRender::Get().View().farPlane, lens.farPlane) << lens.name;
     };
     ASSERT_NE(Camera_GetCurrent(), nullptr);
     EXPECT_EQ(Camera_GetCurrent()->m_Name, "Overview");

@@ -4,6 +4,7 @@
 
 #include "tests/actors/scene/DrawGroupTestSupport.h"
 #include "tests/actors/scene/LightTestSupport.h"
+#include "services/render/Render.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ protected:
     }
 
     bool Lit(const CQVLight* lamp) const {
-        const auto& on = engine->lightState.localLights;
+        const auto& on = CQVRender::Get().Lights().localLights;
         return std::find(on.begin(), on.end(), lamp->m_RendererLight) != on.end();
     }
     static float Red(const CQVLight* lamp) { return lamp->m_RendererLight->light.Diffuse.r; }

@@ -5,6 +5,7 @@
 #include "tests/actors/scene/LightTestSupport.h"
 
 #include "services/render/Lights.h"
+#include "services/render/Render.h"
 
 #include <cmath>
 #include <cstring>
@@ -45,10 +46,10 @@ TEST_F(LightTest, ANewLightTakesTheEngineLightsDefaultsAndIsOn) {
     Send<uint32_t>(light, MSG_SET_LIGHT_ACTIVE, 1);
     EXPECT_TRUE(IsLocalLightOn(light));
 
-    const size_t before = engine->lightState.lights.size();
+    const size_t before = CQVRender::Get().Lights().lights.size();
     g_ActorSystem->DeleteActor(light);
-    EXPECT_EQ(engine->lightState.lights.size(), before - 1);
-    EXPECT_TRUE(engine->lightState.localLights.empty());
+    EXPECT_EQ(CQVRender::Get().Lights().lights.size(), before - 1);
+    EXPECT_TRUE(CQVRender::Get().Lights().localLights.empty());
 }
 
 TEST_F(LightTest, ACopyMakesItsOwnEngineLightWithTheSourcesValues) {

@@ -13,6 +13,7 @@
 #include "kernel/base/FrameTime.h"
 #include "services/engine/Engine.h"
 #include "services/library/LibraryItem.h"
+#include "services/render/Render.h"
 #include "tests/support/ResetGlobals.h"
 
 #include <gtest/gtest.h>
@@ -71,7 +72,7 @@ protected:
     // The engine light's record as the next apply hands it to the device.
     static const D3DLIGHT8& Record(const CQVLight* light) { return light->m_RendererLight->light; }
     bool IsLocalLightOn(const CQVLight* light) const {
-        for (const CQVLightItem* item : engine->lightState.localLights) {
+        for (const CQVLightItem* item : CQVRender::Get().Lights().localLights) {
             if (item == light->m_RendererLight) return true;
         }
         return false;

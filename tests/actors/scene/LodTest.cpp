@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <unistd.h>
+#include "services/render/Render.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ protected:
             Send<uint32_t>(models[i], MSG_SET_VISIBLE, 0);
         }
     }
-    void CameraAt(float z) { CQVEngine::GetInstance()->cameraPosition = Vector3(0.0f, 0.0f, z); }
+    void CameraAt(float z) { CQVRender::Get().View().cameraPosition = Vector3(0.0f, 0.0f, z); }
     // The level whose model shows, -1 for none; more than one shown is an error.
     int Shown() const {
         int shown = -1;

@@ -2,7 +2,8 @@
 // offscreen device and read back through the screen capture.
 
 #include "actors/scene/Object.h"
-#include "services/render/Camera.h"
+#include "services/render/Render.h"
+#include "services/render/View.h"
 #include "services/storage/ScreenCapture.h"
 #include "tests/actors/scene/ObjectTestSupport.h"
 #include "tools/fixtures/RenderScene.h"
@@ -22,7 +23,7 @@ protected:
         ObjectSceneFixture::SetUp();
         if (HasFatalFailure()) return;
         engine = CQVEngine::GetInstance();
-        ASSERT_EQ(RenderQueue_CreateBuckets(engine->renderQueue), 1);
+        ASSERT_EQ(RenderQueue_CreateBuckets(CQVRender::Get().Queue()), 1);
         engine->SetFogEnable(0);
         // Full white ambient light: a lit material shows its own ambient colour.
         engine->SetAmbientColor(1, 1, 1, 1);

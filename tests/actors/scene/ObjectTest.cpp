@@ -6,6 +6,7 @@
 #include "actors/scene/Object.h"
 #include "kernel/actors/Registries.h"
 #include "kernel/base/Archive.h"
+#include "services/render/Render.h"
 #include "services/render/RenderQueue.h"
 #include "tests/actors/scene/ObjectTestSupport.h"
 #include "tests/support/ActorRecordFile.h"
@@ -302,16 +303,34 @@ TEST_F(ObjectTest, EntriesFollowTheMeshAndAreAddressedOnlyWithinTheirCount) {
     EXPECT_EQ(object->m_Entries.size(), 1u);
 }
 
+// A mesh object's render items are made with its resources, before any
+// frame draws it, so the load can prepare their draws: no frame of the
+// level is the first to use them.
+TEST_F(ObjectTest, LoadingTheResourcesMakesTheRenderItems) {
+    SetMesh(kMesh);
+    CQVEngine* engine = CQVEngine::GetInstance();
+    const size_t before = engine->renderQueue.items.size();
+    ASSERT_EQ(object->m_Entries[0].renderItem, nullptr);
+    object->HandleMessage(MSG_LOAD_RESOURCES, nullptr);
+    ASSERT_NE(object->m_Entries[0].renderItem, nullptr);
+    ASSERT_NE(object->m_Entries[1].renderItem, nullptr);
+    EXPECT_EQ(engine->renderQueue.items.size(), before + 2);
+    // The first update draws them as they are.
+    RenderItem* first = object->m_Entries[0].renderItem;
+    object->Update();
+    EXPECT_EQ(object->m_Entries[0].renderItem, first);
+    EXPECT_EQ(engine->renderQueue.items.size(), before + 2);
+}
+
 TEST_F(ObjectTest, UpdateMakesAndQueuesARenderItemPerEntryAndSkipsAnEntryWithout) {
     SetMesh(kMesh);
     const Vector3 scale(2.0f, 3.0f, 1.0f);
     Send(object, MSG_SET_SCALE, scale);
-    CQVEngine* engine = CQVEngine::GetInstance();
-    const size_t before = engine->renderQueue.items.size();
+    const size_t before = CQVRender::Get().Queue().items.size();
     object->Update();
     ASSERT_NE(object->m_Entries[0].renderItem, nullptr);
     ASSERT_NE(object->m_Entries[1].renderItem, nullptr);
-    EXPECT_EQ(engine->renderQueue.items.size(), before + 2);
+    EXPECT_EQ(CQVRender::Get().Queue().items.size(), before + 2);
     EXPECT_EQ(object->m_Entries[1].renderItem->subset, 1u);
     EXPECT_EQ(object->m_Entries[1].renderItem->world, &object->m_World);
     EXPECT_FLOAT_EQ(object->m_Entries[0].renderItem->radiusScale, 3.0f);
@@ -337,7 +356,7 @@ TEST_F(ObjectTest, UpdateMakesAndQueuesARenderItemPerEntryAndSkipsAnEntryWithout
     EXPECT_EQ(object->m_Entries[0].renderItem->depthBias, 4.0f);
     g_ActorSystem->DeleteActor(object);
     object = nullptr;
-    EXPECT_EQ(engine->renderQueue.items.size(), before);
+    EXPECT_EQ(CQVRender::Get().Queue().items.size(), before);
 }
 
 // Actor files: the object is written at a chosen version through the same

@@ -5,6 +5,7 @@
 #include "services/engine/Engine.h"
 #include "services/graphics/Graphics.h"
 #include "services/input/Input.h"
+#include "services/render/Render.h"
 #include "tests/support/ResetGlobals.h"
 #include "tools/fixtures/EmptyActorFile.h"
 
@@ -166,6 +167,7 @@ TEST(GameMain, RunsFramesWithTitleUntilQuit) {
     std::filesystem::remove_all(dir);
 
     EXPECT_EQ(result, 0);
+    EXPECT_FALSE(App_StartupFailed());
     EXPECT_GE(g_FrameNumber, firstFrame + 5);
     ASSERT_NE(g_MainWindow, nullptr);
     EXPECT_EQ(Platform_GetWindowText(g_MainWindow), "Sample Game");
@@ -199,12 +201,12 @@ TEST(GameMain, RunsFramesWithTitleUntilQuit) {
     EXPECT_EQ(engine->textureFormat, 2u);
     EXPECT_EQ(engine->textureDivisor, 2u);
     EXPECT_EQ(engine->baseFolder, ".");
-    EXPECT_EQ(engine->farPlane, 35000.0f);
-    EXPECT_EQ(engine->nearPlane, 1.5f);
+    EXPECT_EQ(CQVRender::Get().View().farPlane, 35000.0f);
+    EXPECT_EQ(CQVRender::Get().View().nearPlane, 1.5f);
 }
 
-// Start-up ends with result 0 whatever failed, and one line on standard
-// error names what failed and the file.
+// Start-up ends with result 0 whatever failed, marked as failed for the
+// exit status, and one line on standard error names what failed and the file.
 TEST(GameMain, StartUpFailuresSayWhatFailed) {
     const auto oldDir = std::filesystem::current_path();
     const auto dir = std::filesystem::temp_directory_path() / ("qv_game_fail_" + std::to_string(::getpid()));
@@ -230,6 +232,8 @@ TEST(GameMain, StartUpFailuresSayWhatFailed) {
         std::filesystem::remove_all(dir);
         TakeMessages();
         EXPECT_EQ(result, 0);
+        // The program's exit status says it failed.
+        EXPECT_TRUE(App_StartupFailed());
         EXPECT_NE(said.find(c.line), std::string::npos) << said;
     }
 }

@@ -5,12 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -76,27 +80,51 @@ protected:
     int WaitExit(int timeoutMs) { return WaitChildExit(pid, timeoutMs); }
 };
 
-TEST_F(GameProcess, EndsWithZeroWithoutStartFile) {
-    Start({"-win=1"});
-    EXPECT_EQ(WaitExit(20000), 0);
-}
-
-TEST_F(GameProcess, EndsWithZeroWithoutGlobalsFile) {
-    ASSERT_TRUE(WriteStartFile());
-    ASSERT_TRUE(EmptyActorFile_WriteLibrary(dir / "DARarezev.edo"));
-    Start({"-win=1"});
-    EXPECT_EQ(WaitExit(20000), 0);
-}
-
-// Without OpenGL 3.3 there is no device: the engine's initialisation fails
-// and the game ends at start with result 0.
-TEST_F(GameProcess, EndsWithZeroWithoutAGraphicsDevice) {
-    ASSERT_TRUE(WriteStartFile());
-    ASSERT_TRUE(EmptyActorFile_WriteStartContent(dir));
-    ::setenv("MESA_GL_VERSION_OVERRIDE", "3.0", 1);
-    Start({"-win=1"});
-    ::unsetenv("MESA_GL_VERSION_OVERRIDE");
-    EXPECT_EQ(WaitExit(20000), 0);
+// Every failed start ends the program with a non-zero status (not a signal)
+// and one line on standard error, so a launcher can tell it from a game
+// that ran and quit.
+TEST_F(GameProcess, AFailedStartEndsWithFailureAndOneLine) {
+    struct Case {
+        const char* name;
+        const char* removed;    // from a complete game folder; "" keeps it whole
+        const char* truncated;  // cut to half its size; "" cuts nothing
+        bool oldDriver;         // no OpenGL 3.3: the device cannot be made
+        const char* says;
+    };
+    const Case cases[] = {
+        {"no start file", "init.txt", "", false, "cannot read the start file"},
+        {"no library", "DARarezev.edo", "", false, "cannot read the resource library"},
+        {"truncated library", "", "DARarezev.edo", false, "cannot read the resource library"},
+        {"no start scene", "Data/Start.qva", "", false, "cannot load the actor file"},
+        {"no device", "", "", true, "cannot open the graphics device"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        ASSERT_TRUE(WriteStartFile());
+        ASSERT_TRUE(EmptyActorFile_WriteStartContent(dir));
+        if (*c.removed) {
+            ASSERT_TRUE(std::filesystem::remove(dir / c.removed));
+        }
+        if (*c.truncated) {
+            const auto path = dir / c.truncated;
+            std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+        }
+        const auto errors = std::filesystem::temp_directory_path() /
+                            ("qv_proc_errors_" + std::to_string(::getpid()) + ".txt");
+        if (c.oldDriver) ::setenv("MESA_GL_VERSION_OVERRIDE", "3.0", 1);
+        pid = StartProgram("game", {"-win=1"}, dir, errors);
+        if (c.oldDriver) ::unsetenv("MESA_GL_VERSION_OVERRIDE");
+        ASSERT_GT(pid, 0);
+        EXPECT_EQ(WaitExit(20000), 1);
+        std::ifstream file(errors);
+        const std::string said((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        std::filesystem::remove(errors);
+        EXPECT_EQ(said.rfind("game: start-up failed: ", 0), 0u) << said;
+        EXPECT_NE(said.find(c.says), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    }
 }
 
 TEST_F(GameProcess, RunsUntilAskedToQuit) {

@@ -111,6 +111,42 @@ TEST_P(LogoMovie, PlaysUntilItEndsOrActionOrJump) {
     EXPECT_EQ(Movie_Update(), 0);
 }
 
+// Closing the window while the logo plays ends the game there: the logo
+// stops at once and no frame runs.
+TEST(LogoMovieClose, ClosingTheWindowEndsTheGameAtOnce) {
+    const auto oldDir = std::filesystem::current_path();
+    const auto dir = std::filesystem::temp_directory_path() / ("qv_logo_close_" + std::to_string(::getpid()));
+    ASSERT_NO_FATAL_FAILURE(WriteLogoGame(dir, 50));
+    std::filesystem::current_path(dir);
+    g_LogoClock = 500.0;
+    g_LogoWaits = 0;
+    Movie_SetClock(LogoNow, LogoSleep);
+
+    const uint32_t firstFrame = g_FrameNumber;
+    std::atomic<bool> stop{false};
+    std::thread player([&] {
+        for (int i = 0; i < 5000 && !stop && g_LogoWaits < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // Closing the game's only window reaches it as the desktop's quit request.
+        Platform_RequestQuit();
+        // Should the close be lost, a quit after a few frames still ends the run.
+        for (int i = 0; i < 5000 && !stop && g_FrameNumber < firstFrame + 3; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (!stop) Platform_RequestQuit();
+    });
+    const int result = WinMain(nullptr, nullptr, "-win=1 -w=320 -h=240", 1);
+    const double played = g_LogoClock.load() - 500.0;
+    stop = true;
+    player.join();
+    Movie_SetClock(nullptr, nullptr);
+    std::filesystem::current_path(oldDir);
+    std::filesystem::remove_all(dir);
+
+    EXPECT_EQ(result, 0);
+    EXPECT_LT(played, 1.0);
+    EXPECT_EQ(g_FrameNumber, firstFrame);
+    EXPECT_EQ(Movie_Update(), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Keys, LogoMovie,
                          testing::Values(LogoCase{"untouched", SDL_SCANCODE_UNKNOWN, false},
                                          LogoCase{"action", SDL_SCANCODE_E, true},

@@ -248,6 +248,37 @@ TEST_F(DrawGroupTest, AddingTwiceEntersOnceUnlessForced) {
     EXPECT_EQ(g_DrawGroupCounters.calls, 4u);
 }
 
+// Leaving takes the actor out wherever it stands, the others keep their
+// order, and an actor still leaves its group after the lists were reset
+// (where it stood is forgotten then, not followed into emptied lists).
+TEST_F(DrawGroupTest, LeavingKeepsTheOrderOfTheOthers) {
+    TestGroup* a = Cell(0.0f);
+    Member* first = Listed(a);
+    Member* middle = Listed(a);
+    Member* last = Listed(a);
+    system->RemoveFromDrawGroup(middle, 0);
+    EXPECT_EQ(a->m_Actors, (std::list<CQVActor*>{first, last}));
+    system->AddToDrawGroup(middle, 0);
+    EXPECT_EQ(a->m_Actors, (std::list<CQVActor*>{first, last, middle}));
+
+    Member* mover = Adopt(new Member);
+    mover->m_Flags &= ~ACTOR_STATIC;
+    mover->m_ColObjs.resize(1);
+    mover->m_ColObjs[0].flags = 0x10;
+    mover->m_DrawGroupId = a->m_DrawGroupId;
+    system->AddToDrawGroup(mover, 0);
+    ASSERT_EQ(g_PassiveMovers, std::list<CQVActor*>{mover});
+    DrawGroups_Reset();
+    // The group stays reachable by its id (and leaves the table when it goes).
+    ASSERT_EQ(g_DrawGroups.size(), a->m_DrawGroupId);
+    g_DrawGroups.push_back(a);
+    a->m_Slot = a->m_DrawGroupId;
+    system->RemoveFromDrawGroup(last, 0);
+    system->RemoveFromDrawGroup(mover, 0);
+    EXPECT_EQ(a->m_Actors, (std::list<CQVActor*>{first, middle}));
+    EXPECT_TRUE(g_PassiveMovers.empty());
+}
+
 TEST_F(DrawGroupTest, AChildFollowsItsEnteredParent) {
     TestGroup* a = Cell(0.0f);
     Member* parent = Adopt(new Member);

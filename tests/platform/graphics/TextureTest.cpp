@@ -215,6 +215,50 @@ TEST_F(DeviceTest, CompressedLevelsLockInBlocks) {
     texture->Release();
 }
 
+// A lock sends GL what it covers and no more: after the level's first
+// upload (whole, so no texel of it is left undefined) a lock of part of it
+// uploads that part, and a texel of the CPU copy changed outside any lock
+// stays as GL had it.
+TEST_F(DeviceTest, ALockUploadsOnlyItsRectangle) {
+    constexpr uint32_t kRed = 0xFFFF0000u, kBlue = 0xFF0000FFu, kGreen = 0xFF00FF00u;
+    struct Case {
+        bool filledFirst;  // the whole level was written and sent before the partial lock
+        uint32_t rest;     // what the texels outside the rectangle show
+    };
+    for (const Case& c : {Case{true, kRed}, Case{false, 0u}}) {
+        SCOPED_TRACE(c.filledFirst);
+        PlatformTexture* texture = nullptr;
+        if (c.filledFirst) {
+            texture = MakeTexture(device(), D3DFMT_A8R8G8B8, 4, 4, std::vector<uint32_t>(16, kRed));
+        } else {
+            ASSERT_EQ(device()->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture), D3D_OK);
+        }
+        ASSERT_NE(texture, nullptr);
+        if (c.filledFirst) reinterpret_cast<uint32_t*>(texture->levels[0].bits.data())[0] = kGreen;
+        const RECT part{2, 1, 4, 3};
+        D3DLOCKED_RECT locked{};
+        ASSERT_EQ(texture->LockRect(0, &locked, &part, 0), D3D_OK);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 2; ++x)
+                reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch)[x] = kBlue;
+        ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
+
+        device()->SetTexture(0, texture);
+        texture->Release();
+        device()->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        device()->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        device()->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+        DrawScreenQuad(0, 0, 4, 4, 0.5f, 0xFFFFFFFF);
+        device()->SetTexture(0, nullptr);
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < 4; ++x) {
+                const bool inside = x >= 2 && y >= 1 && y < 3;
+                EXPECT_EQ(Pixel(x, y) & 0xFFFFFFu, (inside ? kBlue : c.rest) & 0xFFFFFFu) << x << "," << y;
+            }
+        }
+    }
+}
+
 // A full chain filled from its top level: each level is the box filter of
 // the one above, and minification samples it.
 TEST_F(DeviceTest, FilteredMipLevelsAreSampledAtADistance) {

@@ -6,6 +6,7 @@
 #include "tests/platform/sound/MixMeasure.h"
 #include "tools/content/WavWriter.h"
 
+#include <AL/alc.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -472,6 +473,21 @@ TEST(SoundDeviceOpen, RealDeviceOpensAndRendersNothing) {
     EXPECT_EQ(result, SOUND_OPEN_BAD_FORMAT);
     EXPECT_EQ(PlatformSoundDevice::OpenLoopback(2, 44100, 24, &result), nullptr);
     EXPECT_EQ(result, SOUND_OPEN_BAD_FORMAT);
+}
+
+// The device closes with its owner even while sounds are still held (the
+// actors a quitting game never released): its mixing context goes at once,
+// and the buffers released afterwards free nothing and do not fail.
+TEST(SoundDeviceClose, TheDeviceClosesWhileBuffersAreStillHeld) {
+    SoundOpenResult result = SOUND_OPEN_OK;
+    std::unique_ptr<PlatformSoundDevice> device = PlatformSoundDevice::OpenLoopback(2, kRate, 16, &result);
+    ASSERT_NE(device, nullptr);
+    PlatformSoundBuffer* held = device->CreateBuffer(kStereo16, 4000, 0, false);
+    ASSERT_NE(held, nullptr);
+    ASSERT_NE(alcGetCurrentContext(), nullptr);
+    device.reset();
+    EXPECT_EQ(alcGetCurrentContext(), nullptr);
+    delete held;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "platform/Window.h"
 #include "services/graphics/Graphics.h"
 #include "services/library/Library.h"
+#include "services/render/Render.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +35,7 @@ TEST(EngineCreate, MakesTheEngineWithItsDefaultsOnce) {
 
     ASSERT_EQ(engine->library.GetSlotCount(), 7000u);
     for (uint32_t id = 0; id < 7000; ++id) ASSERT_EQ(engine->library.At(id), nullptr);
-    EXPECT_EQ(engine->renderQueue.buckets, nullptr);
+    EXPECT_EQ(CQVRender::Get().Queue().buckets, nullptr);
     const std::pair<const char*, uint32_t> modes[] = {{"Normal", 0x19},
                                                       {"Texture Alpha", 0x0D},
                                                       {"Multiply", 0x0B},
@@ -43,24 +44,24 @@ TEST(EngineCreate, MakesTheEngineWithItsDefaultsOnce) {
                                                       {"* Add Env", 0x201A},
                                                       {"* 1(Normal) <ADD> 2(ENV)", 0x4219},
                                                       {"* 1(ENV) <Texture2Alpha> 2", 0x2619}};
-    ASSERT_EQ(engine->blendModes.size(), 8u);
+    ASSERT_EQ(CQVRender::Get().BlendModes().size(), 8u);
     for (size_t i = 0; i < 8; ++i) {
-        EXPECT_EQ(engine->blendModes[i].name, modes[i].first);
-        EXPECT_EQ(engine->blendModes[i].code, modes[i].second);
-        EXPECT_EQ(engine->blendModes[i].available, 1u);
+        EXPECT_EQ(CQVRender::Get().BlendModes()[i].name, modes[i].first);
+        EXPECT_EQ(CQVRender::Get().BlendModes()[i].code, modes[i].second);
+        EXPECT_EQ(CQVRender::Get().BlendModes()[i].available, 1u);
     }
-    EXPECT_FLOAT_EQ(engine->fieldOfView, 1.5707964f);
-    EXPECT_FLOAT_EQ(engine->aspectRatio, 1.3333334f);
-    EXPECT_EQ(engine->nearPlane, 10.0f);
-    EXPECT_EQ(engine->farPlane, 4000.0f);
+    EXPECT_FLOAT_EQ(CQVRender::Get().View().fieldOfView, 1.5707964f);
+    EXPECT_FLOAT_EQ(CQVRender::Get().View().aspectRatio, 1.3333334f);
+    EXPECT_EQ(CQVRender::Get().View().nearPlane, 10.0f);
+    EXPECT_EQ(CQVRender::Get().View().farPlane, 4000.0f);
     EXPECT_EQ(engine->worldScale, 100.0f);
     EXPECT_EQ(engine->inverseWorldScale, 0.01f);
     EXPECT_EQ(engine->textureFormat, 0u);
     EXPECT_EQ(engine->textureDivisor, 1u);
     EXPECT_EQ(engine->soundEnabled, 1u);
     for (float volume : engine->sound.groupVolumes) EXPECT_EQ(volume, 1.0f);
-    EXPECT_EQ(engine->gammaScale[0], 1.0f);
-    EXPECT_EQ(engine->gammaAdd[2], 0.0f);
+    EXPECT_EQ(CQVRender::Get().View().gammaScale[0], 1.0f);
+    EXPECT_EQ(CQVRender::Get().View().gammaAdd[2], 0.0f);
     EXPECT_EQ(CQVEngine::SetError("%s %d", "Error", 7), 0);
     EXPECT_STREQ(engine->GetErrorText(), "Error 7");
 }
@@ -103,8 +104,8 @@ TEST_F(Engine, DeviceSetUpLeavesFiltersAndBuckets) {
     }
     Device()->GetTextureStageState(4, D3DTSS_MINFILTER, &value);
     EXPECT_EQ(value, static_cast<uint32_t>(D3DTEXF_POINT));
-    ASSERT_NE(engine()->renderQueue.buckets, nullptr);
-    const RenderBucket* b = engine()->renderQueue.buckets;
+    ASSERT_NE(CQVRender::Get().Queue().buckets, nullptr);
+    const RenderBucket* b = CQVRender::Get().Queue().buckets;
     EXPECT_EQ(b[3].insertMode, 1u);
     EXPECT_EQ(b[5].insertMode, 1u);
     EXPECT_EQ(b[7].insertMode, 2u);
@@ -159,10 +160,10 @@ class FillScreenRect : public Engine, public testing::WithParamInterface<FillCas
 
 TEST_P(FillScreenRect, ConvertsTheColourAndCoversTheRectangle) {
     Device()->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-    g_RenderStateForceMask = 0;
+    CQVRender::Get().Materials().forceMask = 0;
     const FillCase& c = GetParam();
     engine()->FillScreenRect(100, 50, 200, 150, c.r, c.g, c.b, c.a);
-    EXPECT_EQ(g_RenderStateForceMask, 0xFFFFFFFFu);
+    EXPECT_EQ(CQVRender::Get().Materials().forceMask, 0xFFFFFFFFu);
     EXPECT_EQ(Pixel(100, 50), c.expected | 0xFF000000u);
     EXPECT_EQ(Pixel(199, 149), c.expected | 0xFF000000u);
     EXPECT_EQ(Pixel(200, 100), 0xFF000000u);
@@ -197,21 +198,21 @@ TEST_F(Engine, ViewPlanesSetTheProjection) {
     engine()->SetFarPlane(35000.0f);
     engine()->SetNearPlane(1.5f);
     Matrix expected;
-    Mat4_PerspectiveFov(&expected, engine()->fieldOfView, engine()->aspectRatio, 1.5f, 35000.0f);
+    Mat4_PerspectiveFov(&expected, CQVRender::Get().View().fieldOfView, CQVRender::Get().View().aspectRatio, 1.5f, 35000.0f);
     D3DMATRIX m = projection();
     EXPECT_EQ(std::memcmp(&m, &expected, sizeof m), 0);
     // With fog on, the near plane's projection ends at the fog's far distance.
-    engine()->fogEnabled = 1;
-    engine()->fogFar = 800.0f;
+    CQVRender::Get().View().fogEnabled = 1;
+    CQVRender::Get().View().fogFar = 800.0f;
     engine()->SetNearPlane(2.0f);
-    Mat4_PerspectiveFov(&expected, engine()->fieldOfView, engine()->aspectRatio, 2.0f, 800.0f);
+    Mat4_PerspectiveFov(&expected, CQVRender::Get().View().fieldOfView, CQVRender::Get().View().aspectRatio, 2.0f, 800.0f);
     m = projection();
     EXPECT_EQ(std::memcmp(&m, &expected, sizeof m), 0);
     engine()->SetFarPlane(4000.0f);
-    Mat4_PerspectiveFov(&expected, engine()->fieldOfView, engine()->aspectRatio, 2.0f, 4000.0f);
+    Mat4_PerspectiveFov(&expected, CQVRender::Get().View().fieldOfView, CQVRender::Get().View().aspectRatio, 2.0f, 4000.0f);
     m = projection();
     EXPECT_EQ(std::memcmp(&m, &expected, sizeof m), 0);
-    engine()->fogEnabled = 0;
+    CQVRender::Get().View().fogEnabled = 0;
 }
 
 TEST_F(Engine, BaseFolderAndTextureOptions) {
@@ -224,10 +225,11 @@ TEST_F(Engine, BaseFolderAndTextureOptions) {
 
 // Declared last: it leaves the engine without a device.
 TEST_F(Engine, DeviceThatCannotBeMadeFailsInitWithTheLayersText) {
+    // The layer's text, then the platform's reason.
     EXPECT_EQ(engine()->Init(0, 600, 32, 32, 0, s_Window), 0);
-    EXPECT_STREQ(engine()->GetErrorText(), "Create Full Screeen Device");
+    EXPECT_STREQ(engine()->GetErrorText(), "Create Full Screeen Device: display mode 0x600 not available");
     EXPECT_EQ(engine()->Init(640, 480, 32, 32, 0, nullptr), 0);
-    EXPECT_STREQ(engine()->GetErrorText(), "Create Full Screeen Device");
+    EXPECT_STREQ(engine()->GetErrorText(), "Create Full Screeen Device: no window");
     EXPECT_EQ(engine()->BeginFrame(1, 0), 0);
     EXPECT_EQ(engine()->EndFrame(1), 0);
     engine()->FillScreenRect(0, 0, 10, 10, 1, 1, 1, 1);  // no device: nothing happens

@@ -135,9 +135,9 @@ TEST(Graphics, FullScreenDeviceTakesTheRequestedModeAndFormat) {
     surface->Release();
     EXPECT_EQ(value, 0x8000 | 31 << 10 | 16 << 5 | 8);
 
-    // A mode no display has fails with the layer's text.
+    // A mode no display has fails with the layer's text and the platform's reason.
     EXPECT_EQ(g->CreateFullScreenDevice(0, 240, 32, 32, window), 0);
-    EXPECT_STREQ(g->GetErrorText(), "Create Full Screeen Device");
+    EXPECT_STREQ(g->GetErrorText(), "Create Full Screeen Device: display mode 0x240 not available");
     EXPECT_EQ(g->GetDevice(), nullptr);
     EXPECT_EQ(g->Clear(0), 0);
 }

@@ -5,6 +5,7 @@
 #include "platform/Window.h"
 #include "services/graphics/Graphics.h"
 #include "services/graphics/Texture.h"
+#include "services/render/Render.h"
 #include "services/sound/Sound.h"
 #include "tests/services/library/LibraryFixture.h"
 #include "tests/services/library/SampleFolder.h"
@@ -95,15 +96,15 @@ TEST_F(LibraryDevice, LightsAndFogComeBackAfterAReset) {
     second.lightNumber = 3;
     second.light.Type = D3DLIGHT_SPOT;
     second.light.Diffuse = {0.5f, 0.25f, 1.0f, 1.0f};
-    engine()->lightState.lights = {&first, &second};
-    const uint32_t fogColor = engine()->fogColor, fogEnabled = engine()->fogEnabled;
-    const float fogNear = engine()->fogNear, fogFar = engine()->fogFar;
+    CQVRender::Get().Lights().lights = {&first, &second};
+    const uint32_t fogColor = CQVRender::Get().View().fogColor, fogEnabled = CQVRender::Get().View().fogEnabled;
+    const float fogNear = CQVRender::Get().View().fogNear, fogFar = CQVRender::Get().View().fogFar;
 
     for (const uint32_t enabled : {1u, 0u}) {
-        engine()->fogColor = 0x00FF8040;
-        engine()->fogNear = 10.0f;
-        engine()->fogFar = 500.0f;
-        engine()->fogEnabled = enabled;
+        CQVRender::Get().View().fogColor = 0x00FF8040;
+        CQVRender::Get().View().fogNear = 10.0f;
+        CQVRender::Get().View().fogFar = 500.0f;
+        CQVRender::Get().View().fogEnabled = enabled;
         // What a reset leaves: default lights and fog states.
         const D3DLIGHT8 blank{};
         Device()->SetLight(0, &blank);
@@ -130,11 +131,11 @@ TEST_F(LibraryDevice, LightsAndFogComeBackAfterAReset) {
         Device()->GetRenderState(D3DRS_FOGENABLE, &value);
         EXPECT_EQ(value, enabled);
     }
-    engine()->lightState.lights.clear();
-    engine()->fogColor = fogColor;
-    engine()->fogEnabled = fogEnabled;
-    engine()->fogNear = fogNear;
-    engine()->fogFar = fogFar;
+    CQVRender::Get().Lights().lights.clear();
+    CQVRender::Get().View().fogColor = fogColor;
+    CQVRender::Get().View().fogEnabled = fogEnabled;
+    CQVRender::Get().View().fogNear = fogNear;
+    CQVRender::Get().View().fogFar = fogFar;
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ TEST(SampleGame, StartsWithTheSampleLibraryAndRunsFrames) {
               std::vector<uint32_t>(expected, expected + LIBRARY_KIND_LIMIT));
 }
 
-// A library that cannot be read ends the game at start with result 0 and
+// A library that cannot be read ends the game at start with status 1 and
 // says why on standard error: cut short, an item of kind 3, no file at all.
 TEST(SampleGame, ALibraryThatCannotBeReadEndsTheGameWithItsErrorText) {
     SampleFolder sample;
@@ -100,7 +100,7 @@ TEST(SampleGame, ALibraryThatCannotBeReadEndsTheGameWithItsErrorText) {
     for (const auto& c : cases) {
         c.damage();
         const auto errors = dir / "errors.txt";
-        EXPECT_EQ(RunProgram("game", {"-win=1", "-w=320", "-h=240", "-s=0"}, dir, errors), 0) << c.text;
+        EXPECT_EQ(RunProgram("game", {"-win=1", "-w=320", "-h=240", "-s=0"}, dir, errors), 1) << c.text;
         std::ifstream in(errors);
         const std::string text((std::istreambuf_iterator<char>(in)), {});
         EXPECT_NE(text.find(std::string("DARarezev.edo\": ") + c.text + "\n"), std::string::npos) << text;

@@ -1,5 +1,6 @@
 #include "services/library/LibraryItem.h"
 #include "services/render/Material.h"
+#include "services/render/Render.h"
 #include "tests/services/overlay/OverlayTestSupport.h"
 
 #include <tuple>
@@ -121,8 +122,8 @@ TEST_F(Overlay, QueuedQuadsDrawUnlitWithoutDepthAndClearOnRequest) {
     EXPECT_EQ(At(screen, 100, 100), 0xFF0000u);
     EXPECT_EQ(At(screen, 149, 139), 0xFF0000u);
     EXPECT_EQ(Ink(screen, 0, 0, kWidth, kHeight), 50 * 40);
-    EXPECT_EQ(g_RenderStateForceMask, 0xFFFFFFFFu) << "the next material applies in full";
-    EXPECT_EQ(engine->lastMaterial, nullptr);
+    EXPECT_EQ(CQVRender::Get().Materials().forceMask, 0xFFFFFFFFu) << "the next material applies in full";
+    EXPECT_EQ(CQVRender::Get().Materials().lastMaterial, nullptr);
     uint32_t lighting = 0, depth = 0;
     Device()->GetRenderState(D3DRS_LIGHTING, &lighting);
     Device()->GetRenderState(D3DRS_ZENABLE, &depth);

@@ -6,6 +6,7 @@
 
 #include <bit>
 #include <cmath>
+#include "services/render/Render.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ uint32_t State(D3DRENDERSTATETYPE state) {
 
 TEST_F(RenderTest, FieldOfViewIsThreeQuartersOfTheAngleGiven) {
     engine->SetFov(1.2f);
-    EXPECT_FLOAT_EQ(engine->fieldOfView, 0.9f);
+    EXPECT_FLOAT_EQ(CQVRender::Get().View().fieldOfView, 0.9f);
     Matrix expected;
     Mat4_PerspectiveFov(&expected, 0.9f, 4.0f / 3.0f, 1.5f, 4000.0f);
     const Matrix projection = DeviceMatrix(D3DTS_PROJECTION);
@@ -111,7 +112,7 @@ TEST_F(RenderTest, SideFramesFollowATurnedAndTiltedCamera) {
     engine->SetCameraPositionRotation(eye, rotation);
     Matrix cameraToWorld;
     Mat4_FromQuaternion(&cameraToWorld, rotation);
-    const float h = engine->fieldOfView * engine->aspectRatio / 2.0f, v = engine->fieldOfView / 2.0f;
+    const float h = CQVRender::Get().View().fieldOfView * CQVRender::Get().View().aspectRatio / 2.0f, v = CQVRender::Get().View().fieldOfView / 2.0f;
     const float distance = 200.0f, margin = 0.05f;
     auto world = [&](float sideways, float upward) {
         Vector3 p(std::tan(sideways) * distance, std::tan(upward) * distance, distance);
@@ -139,12 +140,12 @@ TEST_F(RenderTest, LookAtKeepsEyeTargetAndAxes) {
     EXPECT_NEAR(direction.z, 1.0f, 1e-6f);
     EXPECT_NEAR(up.y, 1.0f, 1e-6f);
     // The stored rotation gives the same view again.
-    const Matrix lookAtView = engine->viewMatrix;
-    engine->SetCameraPositionRotation(eye, engine->cameraRotation);
+    const Matrix lookAtView = CQVRender::Get().View().viewMatrix;
+    engine->SetCameraPositionRotation(eye, CQVRender::Get().View().cameraRotation);
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) EXPECT_NEAR(engine->viewMatrix.m[r][c], lookAtView.m[r][c], 1e-4f);
+        for (int c = 0; c < 4; ++c) EXPECT_NEAR(CQVRender::Get().View().viewMatrix.m[r][c], lookAtView.m[r][c], 1e-4f);
     const Matrix device = DeviceMatrix(D3DTS_VIEW);
-    EXPECT_EQ(std::memcmp(&device, &engine->viewMatrix, sizeof device), 0);
+    EXPECT_EQ(std::memcmp(&device, &CQVRender::Get().View().viewMatrix, sizeof device), 0);
 }
 
 TEST_F(RenderTest, ProjectToScreenGivesViewportPixels) {
@@ -155,7 +156,7 @@ TEST_F(RenderTest, ProjectToScreenGivesViewportPixels) {
     EXPECT_GT(ahead.z, 0.0f);
     EXPECT_LT(ahead.z, 1.0f);
     // The top edge of the vertical field of view is row 0.
-    Vector3 top(0, std::tan(engine->fieldOfView / 2.0f) * 100.0f, 100);
+    Vector3 top(0, std::tan(CQVRender::Get().View().fieldOfView / 2.0f) * 100.0f, 100);
     Camera_ProjectToScreen(&top);
     EXPECT_NEAR(top.y, 0.0f, 1e-2f);
     EXPECT_EQ(Graphics_GetViewportWidth(), static_cast<uint32_t>(width));
@@ -164,8 +165,8 @@ TEST_F(RenderTest, ProjectToScreenGivesViewportPixels) {
 
 TEST_F(RenderTest, GammaValuesAreKeptAndRampSet) {
     engine->SetGamma(0.5f, 1.0f, 1.0f, 0.0f, 0.1f, 0.0f);
-    EXPECT_EQ(engine->gammaScale[0], 0.5f);
-    EXPECT_EQ(engine->gammaAdd[1], 0.1f);
+    EXPECT_EQ(CQVRender::Get().View().gammaScale[0], 0.5f);
+    EXPECT_EQ(CQVRender::Get().View().gammaAdd[1], 0.1f);
     D3DGAMMARAMP ramp{}, expected{};
     RenderScene_Device()->GetGammaRamp(&ramp);
     CQVGraphics::BuildGammaRamp(0.5f, 1.0f, 1.0f, 0.0f, 0.1f, 0.0f, &expected);

@@ -2,6 +2,7 @@
 // directional lights enabled at once, and the colour at a point.
 
 #include "services/library/LibraryItem.h"
+#include "services/render/Render.h"
 #include "tests/services/render/RenderTestSupport.h"
 
 namespace {
@@ -23,7 +24,7 @@ TEST_F(RenderTest, LightsTakeIndicesThatAreNeverReused) {
     engine->DestroyLight(first);
     CQVLightItem* third = engine->CreateLight();
     EXPECT_EQ(third->lightNumber, 2u);
-    EXPECT_EQ(engine->lightState.lights, (std::vector<CQVLightItem*>{second, third}));
+    EXPECT_EQ(CQVRender::Get().Lights().lights, (std::vector<CQVLightItem*>{second, third}));
     engine->DestroyLight(nullptr);
 }
 
@@ -37,7 +38,7 @@ TEST_F(RenderTest, LocalLightsWaitForTheQueueAndDirectionalOnesGoStraightOn) {
 
     engine->EnableLight(spot, 1);
     engine->EnableLight(spot, 1);
-    EXPECT_EQ(engine->lightState.localLights, std::vector<CQVLightItem*>{spot});
+    EXPECT_EQ(CQVRender::Get().Lights().localLights, std::vector<CQVLightItem*>{spot});
     EXPECT_EQ(engine->GetLocalLight(0), spot);
     EXPECT_EQ(spot->enabled, 1u);
     EXPECT_EQ(Enabled(spot), 0);  // the queue switches it on per item
@@ -48,17 +49,17 @@ TEST_F(RenderTest, LocalLightsWaitForTheQueueAndDirectionalOnesGoStraightOn) {
     engine->EnableLight(point, 0);
     EXPECT_EQ(Enabled(point), 1);
     engine->EnableLight(point, 2);  // neither on nor off
-    EXPECT_EQ(engine->lightState.localLights.size(), 1u);
+    EXPECT_EQ(CQVRender::Get().Lights().localLights.size(), 1u);
 
     engine->EnableLight(sun, 1);
     EXPECT_EQ(Enabled(sun), 1);
-    EXPECT_EQ(engine->lightState.localLights.size(), 1u);
+    EXPECT_EQ(CQVRender::Get().Lights().localLights.size(), 1u);
     engine->EnableLight(sun, 0);
     EXPECT_EQ(Enabled(sun), 0);
 
     RenderScene_Device()->LightEnable(spot->lightNumber, 1);
     engine->EnableLight(spot, 0);
-    EXPECT_TRUE(engine->lightState.localLights.empty());
+    EXPECT_TRUE(CQVRender::Get().Lights().localLights.empty());
     EXPECT_EQ(Enabled(spot), 0);
     EXPECT_EQ(spot->enabled, 0u);
     engine->EnableLight(nullptr, 1);
@@ -70,8 +71,8 @@ TEST_F(RenderTest, DestroyingALocalLightTakesItOutOfBothLists) {
     engine->EnableLight(kept, 1);
     engine->EnableLight(gone, 1);
     engine->DestroyLight(gone);
-    EXPECT_EQ(engine->lightState.localLights, std::vector<CQVLightItem*>{kept});
-    EXPECT_EQ(engine->lightState.lights, std::vector<CQVLightItem*>{kept});
+    EXPECT_EQ(CQVRender::Get().Lights().localLights, std::vector<CQVLightItem*>{kept});
+    EXPECT_EQ(CQVRender::Get().Lights().lights, std::vector<CQVLightItem*>{kept});
 }
 
 TEST_F(RenderTest, ColourAtAPointFollowsTheAttenuationUpToTheRange) {
@@ -133,7 +134,7 @@ TEST_F(RenderTest, EachItemGetsTheLightsThatReachItWhateverTheOneBeforeHad) {
         lights.push_back(light);
     }
     PlatformDevice* device = RenderScene_Device();
-    LightState& state = engine->lightState;
+    LightState& state = CQVRender::Get().Lights();
     Lights_BeginDraw(device, state);
     const auto on = [&] {
         std::vector<int32_t> states;
@@ -163,17 +164,17 @@ TEST_F(RenderTest, ALightThatIsOnStaysOnWhenItsTypeChanges) {
     Light_Apply(light);
     engine->EnableLight(light, 1);
     Light_SetType(light, D3DLIGHT_DIRECTIONAL);
-    EXPECT_TRUE(engine->lightState.localLights.empty());
+    EXPECT_TRUE(CQVRender::Get().Lights().localLights.empty());
     EXPECT_EQ(Enabled(light), 1);
     Light_SetType(light, D3DLIGHT_SPOT);
-    EXPECT_EQ(engine->lightState.localLights, std::vector<CQVLightItem*>{light});
+    EXPECT_EQ(CQVRender::Get().Lights().localLights, std::vector<CQVLightItem*>{light});
     EXPECT_EQ(Enabled(light), 0);  // the queue switches it on per item
     // A light that is off stays off.
     engine->EnableLight(light, 0);
     Light_SetType(light, D3DLIGHT_DIRECTIONAL);
     EXPECT_EQ(Enabled(light), 0);
     Light_SetType(light, D3DLIGHT_POINT);
-    EXPECT_TRUE(engine->lightState.localLights.empty());
+    EXPECT_TRUE(CQVRender::Get().Lights().localLights.empty());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "services/library/Library.h"
 #include "services/render/Material.h"
 #include "services/render/MaterialDevice.h"
+#include "services/render/Render.h"
 #include "tests/services/mesh/MeshTestSupport.h"
 #include "tests/support/ResetGlobals.h"
 
@@ -66,7 +67,7 @@ protected:
     }
     void TearDown() override {
         g_MaterialCallLog = nullptr;
-        engine()->fogEnabled = 0;
+        CQVRender::Get().View().fogEnabled = 0;
         Library_Reset();
         MeshDeviceTest::TearDown();
     }
@@ -95,7 +96,7 @@ TEST_F(MaterialApplyTest, NormalAppliesOnceAndFadingBlendsByDiffuseAlpha) {
                                   SetMaterial(material->material), Texture(0, kNone), Texture(1, kNone),
                                   Texture(0, 5)});
     EXPECT_EQ(g_MaterialState.lastWord, 0xB8u);
-    EXPECT_EQ(engine()->lastMaterial, material);
+    EXPECT_EQ(CQVRender::Get().Materials().lastMaterial, material);
     // Already applied at full alpha: nothing at all.
     ExpectCalls(Apply(material), {});
 
@@ -168,13 +169,13 @@ TEST_P(MaterialWord, IsMadeFromTheMaterialAndTheAlpha) {
     item->stateFlagA = c.stateFlagA;
     item->stateFlagB = c.stateFlagB;
     item->fogFlag = c.fogFlag;
-    engine()->fogEnabled = c.engineFog;
+    CQVRender::Get().View().fogEnabled = c.engineFog;
     Apply(item, c.alpha);
     EXPECT_EQ(g_MaterialState.lastWord, c.word) << std::hex << g_MaterialState.lastWord;
     D3DMATERIAL8 applied{};
     Device()->GetMaterial(&applied);
     EXPECT_FLOAT_EQ(applied.Diffuse.a, c.appliedDiffuseAlpha);
-    EXPECT_EQ(engine()->lastMaterial, c.alpha < 1.0f ? nullptr : item);
+    EXPECT_EQ(CQVRender::Get().Materials().lastMaterial, c.alpha < 1.0f ? nullptr : item);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, MaterialWord, testing::ValuesIn(kWordCases),
@@ -197,7 +198,7 @@ TEST_F(MaterialApplyTest, TheLightMapGoesOnStage1EveryTimeAndLeavingItResetsStag
     // Without a light map stage 1 loses its texture, and its combination is
     // forced for the next word.
     ExpectCalls(Apply(material, 1.0f, -1), {Texture(1, kNone)});
-    EXPECT_EQ(g_RenderStateForceMask, RSW_STAGE1);
+    EXPECT_EQ(CQVRender::Get().Materials().forceMask, RSW_STAGE1);
     EXPECT_EQ(g_MaterialState.lastLightMapId, -1);
     CQVMaterialItem* add = Material(ADD, 22);
     // "Add" writes no depth.
@@ -206,7 +207,7 @@ TEST_F(MaterialApplyTest, TheLightMapGoesOnStage1EveryTimeAndLeavingItResetsStag
                              RS(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA), RS(D3DRS_DESTBLEND, D3DBLEND_ONE),
                              TSS(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1), TSS(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE),
                              SetMaterial(add->material), Texture(0, kNone), Texture(1, kNone)});
-    EXPECT_EQ(g_RenderStateForceMask, 0u);
+    EXPECT_EQ(CQVRender::Get().Materials().forceMask, 0u);
     uint32_t op = 0;
     Device()->GetTextureStageState(1, D3DTSS_COLOROP, &op);
     EXPECT_EQ(op, static_cast<uint32_t>(D3DTOP_DISABLE));
@@ -216,7 +217,7 @@ TEST_F(MaterialApplyTest, OnlyMaterialItemsApply) {
     ExpectCalls(Apply(nullptr), {});
     CQVTextureItem texture;
     ExpectCalls(Apply(reinterpret_cast<CQVMaterialItem*>(static_cast<CQVLibraryItem*>(&texture))), {});
-    EXPECT_EQ(engine()->lastMaterial, nullptr);
+    EXPECT_EQ(CQVRender::Get().Materials().lastMaterial, nullptr);
 }
 
 // A private copy applied last and then freed is forgotten: the next
@@ -225,17 +226,17 @@ TEST_F(MaterialApplyTest, AFreedMaterialIsNoLongerTheLastApplied) {
     auto* copy = new CQVMaterialItem(*material);
     copy->textureIds = {5};
     Apply(copy);
-    EXPECT_EQ(engine()->lastMaterial, copy);
+    EXPECT_EQ(CQVRender::Get().Materials().lastMaterial, copy);
     delete copy;
-    EXPECT_EQ(engine()->lastMaterial, nullptr);
+    EXPECT_EQ(CQVRender::Get().Materials().lastMaterial, nullptr);
     // Another material freed while not the last applied leaves the last one alone.
     Apply(material);
     delete new CQVMaterialItem(*material);
-    EXPECT_EQ(engine()->lastMaterial, material);
+    EXPECT_EQ(CQVRender::Get().Materials().lastMaterial, material);
     auto* next = new CQVMaterialItem(*material);
     next->textureIds = {6};
     EXPECT_FALSE(Apply(next).empty());
-    EXPECT_EQ(engine()->lastMaterial, next);
+    EXPECT_EQ(CQVRender::Get().Materials().lastMaterial, next);
     delete next;
 }
 

@@ -3,6 +3,7 @@
 
 #include "services/render/Material.h"
 #include "services/render/MaterialDevice.h"
+#include "services/render/Render.h"
 #include "tests/services/mesh/MeshTestSupport.h"
 #include "tests/support/ResetGlobals.h"
 
@@ -180,7 +181,7 @@ TEST_P(WordSequence, SetsExactlyTheChangedGroups) {
     const Calls made = Apply(c.from, c.word, c.force);
     EXPECT_TRUE(made == c.expected) << "made:     " << Describe(made) << "\nexpected: " << Describe(c.expected);
     EXPECT_EQ(g_MaterialState.lastWord, c.word);
-    EXPECT_EQ(g_RenderStateForceMask, 0u);
+    EXPECT_EQ(CQVRender::Get().Materials().forceMask, 0u);
     // The same word again sets nothing: the force mask was used up.
     calls.clear();
     CQVEngine::GetInstance()->SetRenderStateWord(c.word);

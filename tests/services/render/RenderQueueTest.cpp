@@ -2,6 +2,7 @@
 // buckets, culling at queue time and the per-item choice of local lights.
 
 #include "tests/services/render/RenderTestSupport.h"
+#include "services/render/Render.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ class BucketOrder : public RenderTest, public testing::WithParamInterface<OrderC
 TEST_P(BucketOrder, DrawsTheItemsInTheModesOrder) {
     const OrderCase& c = GetParam();
     g_Drawn.clear();
-    engine->renderQueue.buckets[kTestBucket].insertMode = c.insertMode;
+    CQVRender::Get().Queue().buckets[kTestBucket].insertMode = c.insertMode;
     engine->SetBucketItemCallback(kTestBucket, &RecordItem);
     CQVMeshItem* mesh = Mesh(MeshBuild_Box(Vector3(-1, -1, -1), Vector3(1, 1, 1)));
     CQVMaterialItem* material = Material(1u << kTestBucket);
@@ -57,7 +58,7 @@ TEST_P(BucketOrder, DrawsTheItemsInTheModesOrder) {
     // Past its last bucket an item is free to be queued again; an item that
     // an unknown mode dropped stays marked for the frame.
     for (RenderItem* item : queued) EXPECT_EQ(item->queued, c.expected.empty() ? 1u : 0u);
-    EXPECT_EQ(engine->renderQueue.buckets[kTestBucket].head, nullptr);
+    EXPECT_EQ(CQVRender::Get().Queue().buckets[kTestBucket].head, nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -166,7 +167,7 @@ TEST_P(ItemLights, ReachingLightsAreSwitchedOnAtMostSeven) {
     for (int32_t e : c.expectedOn) on += e;
     EXPECT_EQ(item->lightsUsed, on);
     // After the buckets no local light stays switched on.
-    for (const CQVLightItem* light : engine->lightState.lights) {
+    for (const CQVLightItem* light : CQVRender::Get().Lights().lights) {
         int32_t enabled = 1;
         RenderScene_Device()->GetLightEnable(light->lightNumber, &enabled);
         EXPECT_EQ(enabled, 0);

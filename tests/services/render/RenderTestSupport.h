@@ -3,7 +3,8 @@
 // binary; each test starts from reset globals with fresh buckets, the camera
 // at the origin looking along +z, fog off and no lights.
 
-#include "services/render/Camera.h"
+#include "services/render/Render.h"
+#include "services/render/View.h"
 #include "services/render/Lights.h"
 #include "services/render/RenderQueue.h"
 #include "tests/support/ResetGlobals.h"
@@ -28,7 +29,7 @@ protected:
     void SetUp() override {
         ResetGlobals();
         engine = CQVEngine::GetInstance();
-        ASSERT_EQ(RenderQueue_CreateBuckets(engine->renderQueue), 1);
+        ASSERT_EQ(RenderQueue_CreateBuckets(CQVRender::Get().Queue()), 1);
         engine->SetFogEnable(0);
         engine->SetFogNear(0.0f);
         engine->SetFogFar(0.0f);
@@ -50,7 +51,7 @@ protected:
     }
     void TearDown() override {
         for (RenderItem* item : items) engine->DestroyRenderItem(item);
-        for (CQVLightItem* light : std::vector<CQVLightItem*>(engine->lightState.lights)) engine->DestroyLight(light);
+        for (CQVLightItem* light : std::vector<CQVLightItem*>(CQVRender::Get().Lights().lights)) engine->DestroyLight(light);
         ResetGlobals();
     }
 

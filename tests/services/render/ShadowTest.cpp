@@ -2,6 +2,7 @@
 // and sides, the distance rule, and the darkened floor under a caster as the
 // device draws it, with the debug keys.
 
+#include "services/render/Render.h"
 #include "services/render/Shadow.h"
 #include "tests/services/render/RenderTestSupport.h"
 
@@ -174,7 +175,7 @@ TEST_F(ShadowScene, TheFloorIsDarkenedOnlyInsideTheShadow) {
     uint32_t value = 1;
     RenderScene_Device()->GetRenderState(D3DRS_STENCILENABLE, &value);
     EXPECT_EQ(value, 0u);
-    EXPECT_EQ(g_RenderStateForceMask, 0xFFFFFFFFu);
+    EXPECT_EQ(CQVRender::Get().Materials().forceMask, 0xFFFFFFFFu);
 }
 
 // The volume's cap over the plate's lit top lies exactly on it; the plate

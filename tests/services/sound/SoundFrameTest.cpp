@@ -5,6 +5,7 @@
 #include "apps/game/FrameLoop.h"
 #include "kernel/actors/DrawGroups.h"
 #include "services/engine/Engine.h"
+#include "services/render/Render.h"
 #include "tests/kernel/actors/ActorTestSupport.h"
 #include "tests/services/sound/SoundTestSupport.h"
 
@@ -24,7 +25,7 @@ protected:
         g_FrameListener = FrameListener{};
         DrawGroups_Reset();
         engine = CQVEngine::GetInstance();
-        engine->cameraPosition = Vector3(0.0f, 0.0f, 0.0f);
+        CQVRender::Get().View().cameraPosition = Vector3(0.0f, 0.0f, 0.0f);
         Look(Vector3(1, 0, 0), Vector3(0, 1, 0), Vector3(0, 0, 1));
         path = (std::filesystem::temp_directory_path() / ("qv_sound_frame_" + std::to_string(::getpid()) + ".wav"))
                    .string();
@@ -41,7 +42,7 @@ protected:
     }
     // A view matrix with the camera's right, up and forward axes as its columns.
     void Look(const Vector3& right, const Vector3& up, const Vector3& forward) {
-        Matrix& view = engine->viewMatrix;
+        Matrix& view = CQVRender::Get().View().viewMatrix;
         view = Matrix{};
         const Vector3 axes[3] = {right, up, forward};
         for (int column = 0; column < 3; ++column) {
@@ -74,7 +75,7 @@ TEST_F(SoundFrameTest, ListenerFollowsTheCameraEachFrame) {
     std::tie(left, right) = LeftRight();
     EXPECT_GT(left, 2.0 * right);
     // Moved beyond the sound, still looking along +x: now on its right.
-    engine->cameraPosition = Vector3(0.0f, 0.0f, 600.0f);
+    CQVRender::Get().View().cameraPosition = Vector3(0.0f, 0.0f, 600.0f);
     ASSERT_EQ(FrameStep(system), 1);
     std::tie(left, right) = LeftRight();
     EXPECT_GT(right, 2.0 * left);

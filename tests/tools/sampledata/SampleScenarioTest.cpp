@@ -298,6 +298,53 @@ TEST_P(SampleFeature, LooksAsItsReferenceAndDiffersFromTheLevelWithoutIt) {
 INSTANTIATE_TEST_SUITE_P(Level, SampleFeature, testing::ValuesIn(kFeatures),
                          [](const testing::TestParamInfo<Feature>& info) { return std::string(info.param.name); });
 
+// The guard of the fourth room patrols its path: at start it copies its
+// template figure into the room, which then walks from the guard's place
+// along +z to its first node and on toward the second along -x. Seen from
+// the room's doorway side at two times, the figure stands in two places;
+// without the guard the room is bare at both.
+TEST(SampleGuard, PatrolsItsPathCapturedAtTwoTimes) {
+    const SampleShot shot{Vector3(0.0f, 180.0f, 2050.0f), 0.0f, 0.3f};
+    const float times[2] = {2.0f, 6.0f};
+    CapturedImage with[2], without[2];
+    for (int i = 0; i < 2; ++i) {
+        const std::string name = "GuardPatrolsAt" + std::to_string(static_cast<int>(times[i])) + "s";
+        {
+            Scenario scenario(name + "Without", kWidth, kHeight);
+            RunSample(scenario, shot, times[i], [] { Remove("Guard"); }, &without[i]);
+            if (HasFatalFailure()) return;
+        }
+        Scenario scenario(name, kWidth, kHeight);
+        RunSample(scenario, shot, times[i], nullptr, &with[i]);
+        if (HasFatalFailure()) return;
+        EXPECT_TRUE(scenario.MatchesReference("tests/tools/sampledata/reference/" + name + ".png", kTolerance,
+                                              kMaxBadFraction));
+    }
+    const Rect room{0, 0, kWidth, kHeight};
+    // Where the figure stands at each time: the columns it changes.
+    const auto columns = [&](int i) {
+        uint32_t left = kWidth, right = 0;
+        for (uint32_t x = 0; x < kWidth; ++x) {
+            if (ChangedPixels(with[i], without[i], Rect{x, 0, x + 1, kHeight}, 24) < 3) continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+        }
+        return std::make_pair(left, right);
+    };
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_GT(ChangedPixels(with[i], without[i], room, 24), 150u) << "no guard in the room at " << times[i] << " s";
+        EXPECT_LT(ChangedPixels(without[0], without[1], room, 24), 20u) << "the bare room changes over time";
+    }
+    EXPECT_GT(ChangedPixels(with[0], with[1], room, 24), 150u) << "the guard stands still: no patrol";
+    const auto first = columns(0), second = columns(1);
+    EXPECT_NE(first, second) << "the guard is at the same place at both times";
+    if (HasFailure()) {
+        ADD_FAILURE() << "the captures: " << Scenario::WriteOutput("with2s.png", with[0]) << ", "
+                      << Scenario::WriteOutput("with6s.png", with[1]) << ", "
+                      << Scenario::WriteOutput("without2s.png", without[0]);
+    }
+}
+
 // The loading screen the sample level loads behind (its start scene starts
 // a new game on it), captured while it still shows: the level's capture
 // actor captures the screen when the level is told to start, before the load

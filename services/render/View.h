@@ -1,7 +1,7 @@
 #pragma once
 // Transforms on the device and the projection of world points to the
-// screen. The engine's camera itself (position, rotation, view, projection,
-// culling frames and fog) is CQVEngine's; its operations live in Camera.cpp.
+// screen. The camera itself (position, rotation, view, projection, culling
+// frames and fog) is the render service's view (Render.h, View.cpp).
 
 #include "kernel/base/Maths.h"
 

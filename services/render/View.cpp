@@ -1,9 +1,10 @@
-// The engine's camera: view and projection on the device, the four side
-// frames and sphere culling, linear vertex fog and the gamma values.
+// The render service's view: camera, view and projection on the device, the
+// four side frames and sphere culling, linear vertex fog and the gamma values.
 
-#include "services/render/Camera.h"
+#include "services/render/View.h"
 
-#include "services/engine/Engine.h"
+#include "services/library/LibraryItem.h"
+#include "services/render/Render.h"
 #include "services/graphics/Graphics.h"
 
 #include <bit>
@@ -80,43 +81,43 @@ uint32_t Graphics_GetViewportWidth() { return CurrentViewport().Width; }
 
 uint32_t Graphics_GetViewportHeight() { return CurrentViewport().Height; }
 
-void CQVEngine::SetCameraPositionRotation(const Vector3& position, const Quaternion& rotation) {
-    cameraPosition = position;
-    cameraRotation = rotation;
+void CQVRender::SetCameraPositionRotation(const Vector3& position, const Quaternion& rotation) {
+    view.cameraPosition = position;
+    view.cameraRotation = rotation;
     Matrix translation, turn;
     Quaternion inverse;
     Mat4_Translation(&translation, -position.x, -position.y, -position.z);
     Mat4_FromQuaternion(&turn, *Quat_Inverse(&inverse, rotation));
-    Mat4_Multiply(&viewMatrix, translation, turn);
-    Camera_SetViewMatrix(viewMatrix);
+    Mat4_Multiply(&view.viewMatrix, translation, turn);
+    Camera_SetViewMatrix(view.viewMatrix);
     RebuildSideFrames();
 }
 
-void CQVEngine::SetCameraLookAt(const Vector3& eye, const Vector3& target, const Vector3& up) {
-    cameraPosition = eye;
-    cameraTarget = target;
-    Mat4_LookAt(&viewMatrix, eye, target, up);
+void CQVRender::SetCameraLookAt(const Vector3& eye, const Vector3& target, const Vector3& up) {
+    view.cameraPosition = eye;
+    view.cameraTarget = target;
+    Mat4_LookAt(&view.viewMatrix, eye, target, up);
     Matrix cameraToWorld;
-    Mat4_Inverse(&cameraToWorld, viewMatrix);
-    Quat_FromMatrix(&cameraRotation, cameraToWorld);
-    Camera_SetViewMatrix(viewMatrix);
+    Mat4_Inverse(&cameraToWorld, view.viewMatrix);
+    Quat_FromMatrix(&view.cameraRotation, cameraToWorld);
+    Camera_SetViewMatrix(view.viewMatrix);
     RebuildSideFrames();
 }
 
-void CQVEngine::GetCameraDirection(Vector3* direction) const {
-    *direction = Vector3(viewMatrix.m[0][2], viewMatrix.m[1][2], viewMatrix.m[2][2]);
+void CQVRender::GetCameraDirection(Vector3* direction) const {
+    *direction = Vector3(view.viewMatrix.m[0][2], view.viewMatrix.m[1][2], view.viewMatrix.m[2][2]);
 }
 
-void CQVEngine::GetCameraUp(Vector3* up) const {
-    *up = Vector3(viewMatrix.m[0][1], viewMatrix.m[1][1], viewMatrix.m[2][1]);
+void CQVRender::GetCameraUp(Vector3* up) const {
+    *up = Vector3(view.viewMatrix.m[0][1], view.viewMatrix.m[1][1], view.viewMatrix.m[2][1]);
 }
 
 // Each frame looks along the inward normal of one side of the view volume:
 // the camera turned outward by the side's angle about its own up or right
 // axis. A point in front of all four (z >= 0 in each) is inside the sides.
-void CQVEngine::RebuildSideFrames() {
-    const float h = fieldOfView * aspectRatio * 0.5f;
-    const float v = fieldOfView * 0.5f;
+void CQVRender::RebuildSideFrames() {
+    const float h = view.fieldOfView * view.aspectRatio * 0.5f;
+    const float v = view.fieldOfView * 0.5f;
     struct Side {
         Vector3 axis;
         float angle;
@@ -126,72 +127,106 @@ void CQVEngine::RebuildSideFrames() {
                            {Vector3(1, 0, 0), -(kHalfPi - v)},
                            {Vector3(1, 0, 0), kHalfPi - v}};
     Matrix translation;
-    Mat4_Translation(&translation, -cameraPosition.x, -cameraPosition.y, -cameraPosition.z);
+    Mat4_Translation(&translation, -view.cameraPosition.x, -view.cameraPosition.y, -view.cameraPosition.z);
     for (int i = 0; i < 4; ++i) {
         Quaternion local, turned, inverse;
         Quat_FromAxisAngle(&local, sides[i].axis, sides[i].angle);
         // The side's turn is about the camera's own axis, so it comes first.
-        Quat_Multiply(&turned, local, cameraRotation);
+        Quat_Multiply(&turned, local, view.cameraRotation);
         Matrix turn;
         Mat4_FromQuaternion(&turn, *Quat_Inverse(&inverse, turned));
-        Mat4_Multiply(&sideFrames[i], translation, turn);
+        Mat4_Multiply(&view.sideFrames[i], translation, turn);
     }
 }
 
-void CQVEngine::SetFov(float angle) {
-    fieldOfView = angle * 0.75f;
-    ApplyProjection(projectionFar);
+void CQVRender::SetFov(float angle) {
+    view.fieldOfView = angle * 0.75f;
+    ApplyProjection(view.projectionFar);
 }
 
-void CQVEngine::SetAspectRatio(float ratio) {
-    aspectRatio = ratio;
-    ApplyProjection(projectionFar);
+void CQVRender::SetAspectRatio(float ratio) {
+    view.aspectRatio = ratio;
+    ApplyProjection(view.projectionFar);
 }
 
-int CQVEngine::IsSphereVisible(const Vector3& centre, float radius, float* depth, uint32_t fogFlag) const {
-    const float z = FrameDepth(viewMatrix, centre);
+int CQVRender::IsSphereVisible(const Vector3& centre, float radius, float* depth, uint32_t fogFlag) const {
+    const float z = FrameDepth(view.viewMatrix, centre);
     if (depth != nullptr) *depth = z;
     if (z + radius < 0.0f) return 0;
-    const float far = fogEnabled && fogFlag ? fogFar : farPlane;
+    const float far = view.fogEnabled && fogFlag ? view.fogFar : view.farPlane;
     if (z - radius > far) return 0;
-    for (const Matrix& frame : sideFrames) {
+    for (const Matrix& frame : view.sideFrames) {
         if (FrameDepth(frame, centre) + radius < 0.0f) return 0;
     }
     return 1;
 }
 
-void CQVEngine::SetFogColor(uint32_t argb) {
-    fogColor = argb;
+void CQVRender::SetFogColor(uint32_t argb) {
+    view.fogColor = argb;
     SetState(D3DRS_FOGCOLOR, argb);
 }
 
-void CQVEngine::SetFogEnable(uint32_t enable) {
-    fogEnabled = enable;
+void CQVRender::SetFogEnable(uint32_t enable) {
+    view.fogEnabled = enable;
     SetState(D3DRS_FOGENABLE, enable);
     if (!enable) return;
     SetState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
-    SetFloatState(D3DRS_FOGSTART, fogNear);
-    SetFloatState(D3DRS_FOGEND, fogFar);
+    SetFloatState(D3DRS_FOGSTART, view.fogNear);
+    SetFloatState(D3DRS_FOGEND, view.fogFar);
 }
 
-void CQVEngine::SetFogNear(float distance) {
-    fogNear = distance;
+void CQVRender::SetFogNear(float distance) {
+    view.fogNear = distance;
     SetFloatState(D3DRS_FOGSTART, distance);
 }
 
-void CQVEngine::SetFogFar(float distance) {
-    fogFar = distance;
+void CQVRender::SetFogFar(float distance) {
+    view.fogFar = distance;
     SetFloatState(D3DRS_FOGEND, distance);
 }
 
-void CQVEngine::SetGamma(float scaleRed, float scaleGreen, float scaleBlue, float addRed, float addGreen,
+void CQVRender::SetGamma(float scaleRed, float scaleGreen, float scaleBlue, float addRed, float addGreen,
                          float addBlue) {
-    gammaScale[0] = scaleRed;
-    gammaScale[1] = scaleGreen;
-    gammaScale[2] = scaleBlue;
-    gammaAdd[0] = addRed;
-    gammaAdd[1] = addGreen;
-    gammaAdd[2] = addBlue;
+    view.gammaScale[0] = scaleRed;
+    view.gammaScale[1] = scaleGreen;
+    view.gammaScale[2] = scaleBlue;
+    view.gammaAdd[0] = addRed;
+    view.gammaAdd[1] = addGreen;
+    view.gammaAdd[2] = addBlue;
     if (CQVGraphics* graphics = CQVGraphics::GetInstance())
         graphics->SetGammaRamp(scaleRed, scaleGreen, scaleBlue, addRed, addGreen, addBlue);
 }
+
+void CQVRender::ApplyProjection(float farValue) {
+    Matrix projection;
+    Mat4_PerspectiveFov(&projection, view.fieldOfView, view.aspectRatio, view.nearPlane, farValue);
+    SetDeviceTransform(D3DTS_PROJECTION, projection);
+}
+
+void CQVRender::SetFarPlane(float distance) {
+    view.farPlane = distance;
+    view.projectionFar = distance;
+    ApplyProjection(view.projectionFar);
+}
+
+void CQVRender::SetNearPlane(float distance) {
+    view.nearPlane = distance;
+    // With fog on, nothing beyond the fog's end needs depth precision.
+    ApplyProjection(view.fogEnabled && view.farPlane >= view.fogFar ? view.fogFar : view.farPlane);
+}
+
+// As the fog setters leave the device: colour, start and end, and the
+// linear vertex fog that enabling switches on.
+void CQVRender::RestoreDeviceState() {
+    PlatformDevice* device = Device();
+    if (device == nullptr) return;
+    for (const CQVLightItem* light : lights.lights) device->SetLight(light->lightNumber, &light->light);
+    device->SetRenderState(D3DRS_FOGCOLOR, view.fogColor);
+    device->SetRenderState(D3DRS_FOGSTART, std::bit_cast<uint32_t>(view.fogNear));
+    device->SetRenderState(D3DRS_FOGEND, std::bit_cast<uint32_t>(view.fogFar));
+    if (!view.fogEnabled) return;
+    device->SetRenderState(D3DRS_FOGENABLE, view.fogEnabled);
+    device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
+}
+
+void View_Reset() { CQVRender::Get().view = ViewState{}; }
