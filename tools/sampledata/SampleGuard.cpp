@@ -35,10 +35,6 @@ void SampleGuard_AddActors(SampleLevel& level) {
     }
     Sample_Send(skin, MSG_SET_MESH, mesh);
     Sample_Send(skin, MSG_SET_POSITION, Vector3(0.0f, -kBodyRadius, 0.0f));
-    // A controller turns its body to face a point along the body's -z, and the
-    // figure walks along its own +z: the skin is turned half round (x and z
-    // mirrored, which the walk's root displacement follows through the scale).
-    Sample_Send(skin, MSG_SET_SCALE, Vector3(-1.0f, 1.0f, -1.0f));
     skin->HandleMessage(MSG_SET_AUTOASSIGN_NAME, Args_Of("Fig"));
     if (skin->HandleMessage(MSG_AUTOASSIGN_MOTIONS, nullptr) != 1) level.ok = false;
     Sample_Send(body, MSG_SET_POSITION, Vector3(kTemplateX, kBodyRadius, kTemplateZ));
