@@ -321,8 +321,11 @@ void CQVGameObject::TrimPropertyList(std::vector<PropertyDesc>* rows, uint32_t k
         return;
     }
     rows->resize(base + sections[kind + 1]);
-    const auto first = rows->begin() + static_cast<std::ptrdiff_t>(base + sections[kind]);
-    std::move(first, rows->end(), rows->begin() + static_cast<std::ptrdiff_t>(base + sections[0]));
+    // The first kind's section already follows the common rows.
+    if (sections[kind] != sections[0]) {
+        const auto first = rows->begin() + static_cast<std::ptrdiff_t>(base + sections[kind]);
+        std::move(first, rows->end(), rows->begin() + static_cast<std::ptrdiff_t>(base + sections[0]));
+    }
     rows->resize(base + sections[0] + (sections[kind + 1] - sections[kind]));
 }
 

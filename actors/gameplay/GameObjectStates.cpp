@@ -204,14 +204,15 @@ void CQVGameObject::EnterInventory(uint32_t holder) {
         if (CQVActor* object = m_Slots[SLOT_OBJECT].target) object->SendValue<uint32_t>(MSG_SET_OPERATIONAL, 1);
         if (CQVActor* trap = m_Slots[SLOT_TRAP].target) trap->SendValue<uint32_t>(MSG_SET_OPERATIONAL, 0);
     }
-    ResetPlacement();
-    SendLightActive(this, false);
-    if (m_Kind == ITEM_LIGHT) SendToChildren(MSG_STOP_SOUND, nullptr);
     if (owner && g_ActorSystem) {
         if (CQVActor* items = FindDescendantByName(owner, "Items"); items && items != m_Parent) {
             g_ActorSystem->MoveActor(this, items);
         }
     }
+    // Placed after the move, which keeps the world placement.
+    ResetPlacement();
+    SendLightActive(this, false);
+    if (m_Kind == ITEM_LIGHT) SendToChildren(MSG_STOP_SOUND, nullptr);
     if (m_Kind == ITEM_WEAPON) Request(WEAPON_IN_INVENTORY);
     Notify();
 }
