@@ -13,7 +13,7 @@
 #include "services/engine/Engine.h"
 #include "services/library/Library.h"
 #include "services/library/LibraryItem.h"
-#include "services/render/Camera.h"
+#include "services/render/View.h"
 
 #include <algorithm>
 #include <cmath>

@@ -20,7 +20,7 @@
 #include "services/input/Input.h"
 #include "services/library/Library.h"
 #include "services/library/LibraryItem.h"
-#include "services/render/Camera.h"
+#include "services/render/View.h"
 
 #include <bit>
 #include <cstdio>

@@ -308,18 +308,17 @@ TEST_F(ObjectTest, EntriesFollowTheMeshAndAreAddressedOnlyWithinTheirCount) {
 // level is the first to use them.
 TEST_F(ObjectTest, LoadingTheResourcesMakesTheRenderItems) {
     SetMesh(kMesh);
-    CQVEngine* engine = CQVEngine::GetInstance();
-    const size_t before = engine->renderQueue.items.size();
+    const size_t before = CQVRender::Get().Queue().items.size();
     ASSERT_EQ(object->m_Entries[0].renderItem, nullptr);
     object->HandleMessage(MSG_LOAD_RESOURCES, nullptr);
     ASSERT_NE(object->m_Entries[0].renderItem, nullptr);
     ASSERT_NE(object->m_Entries[1].renderItem, nullptr);
-    EXPECT_EQ(engine->renderQueue.items.size(), before + 2);
+    EXPECT_EQ(CQVRender::Get().Queue().items.size(), before + 2);
     // The first update draws them as they are.
     RenderItem* first = object->m_Entries[0].renderItem;
     object->Update();
     EXPECT_EQ(object->m_Entries[0].renderItem, first);
-    EXPECT_EQ(engine->renderQueue.items.size(), before + 2);
+    EXPECT_EQ(CQVRender::Get().Queue().items.size(), before + 2);
 }
 
 TEST_F(ObjectTest, UpdateMakesAndQueuesARenderItemPerEntryAndSkipsAnEntryWithout) {
