@@ -21,8 +21,6 @@
 
 namespace {
 
-// The ammunition's "Unlimited" flag has a get message without a registered name.
-constexpr uint32_t kGetAmmoUnlimited = 734;
 // Text flags of the hand and gauge numbers, and of the mission clock.
 constexpr uint32_t kNumberTextFlags = 0x12;
 constexpr uint32_t kClockTextFlags = 8;
@@ -84,7 +82,7 @@ void CQVInventory::DrawHand(CQVActor* hand, bool right, float dt) {
     const float side = right ? 0.0f : -60.0f;
     float& flash = right ? m_RightFlash : m_LeftFlash;
     uint32_t& shown = right ? m_RightAmmoValue : m_LeftAmmoValue;
-    if (ammo && (!right || UI_Ask<uint32_t>(ammo, kGetAmmoUnlimited) == 0)) {
+    if (ammo && (!right || UI_Ask<uint32_t>(ammo, MSG_GET_AMMO_UNLIMITED) == 0)) {
         if (flash > 0.0f) {
             flash -= kFlashFallPerSecond * dt;
             Quad(engine, ax + side, ay + 50.0f, kFlashSize, kFlashSize, right, 1.0f, 1.0f, 1.0f, flash, m_AmmoFlare);

@@ -3,9 +3,9 @@
 // by our tools; the globals carry the mission clock under the Inventory and
 // the soul gauge's amount. The capture shows the hand's ammunition and icon,
 // the health and soul gauge, the light sensor, the endurance marks and the
-// mission clock in its last, red-blinking minute. Until the items answer
-// their ammunition messages the hand shows "0/0" and no icon.
+// mission clock in its last, red-blinking minute.
 
+#include "actors/gameplay/GameObject.h"
 #include "actors/gameplay/Timer.h"
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/MessageIds.h"
@@ -61,8 +61,10 @@ TEST(InventoryScenario, TheHudShowsAmmunitionGaugesAndTheMissionClock) {
     MakeActor(CLASS_BASE, "LeftHand", hero, scenario.NextId());
     CQVActor* hand = MakeActor(CLASS_BASE, "RightHand", hero, scenario.NextId());
     CQVActor* pistol = MakeActor(CLASS_GAME_OBJECT, "Pistol", hand, scenario.NextId());
+    Tell(pistol, MSG_SET_GAMEOBJECT_TYPE_25A, static_cast<uint32_t>(ITEM_WEAPON));
     Tell(pistol, MSG_SET_ICON2_MATERIAL_LIBID, HudPictures_WeaponIcon(ids));
     CQVActor* ammo = MakeActor(CLASS_GAME_OBJECT, "Ammo", pistol, scenario.NextId());
+    Tell(ammo, MSG_SET_GAMEOBJECT_TYPE_25A, static_cast<uint32_t>(ITEM_AMMO));
     Tell(ammo, MSG_SET_AMMO_BULLETS, 5u);
     Tell(ammo, MSG_SET_AMMO_AMMOGROUPS, 1u);
     // After the level's 3 s fade from black: the clock at 0:45 and 40

@@ -19,7 +19,6 @@ namespace {
 
 using namespace uitest;
 
-constexpr uint32_t kGetAmmoUnlimited = 734;
 
 // A weapon, or its "Ammo" child: answers the ammunition and icon messages.
 class StandInWeapon : public CQVActor {
@@ -29,7 +28,7 @@ public:
         switch (id) {
         case MSG_GET_AMMO_AMMOGROUPS: Args_Answer(args, groups); return 1;
         case MSG_GET_AMMO_BULLETS: Args_Answer(args, bullets); return 1;
-        case kGetAmmoUnlimited: Args_Answer(args, unlimited); return 1;
+        case MSG_GET_AMMO_UNLIMITED: Args_Answer(args, unlimited); return 1;
         case MSG_GET_ICON_MATERIAL_LIBID: Args_Answer(args, icon); return 1;
         case MSG_GET_ICON2_MATERIAL_LIBID: Args_Answer(args, icon2); return 1;
         default: return CQVActor::HandleMessage(id, args);
