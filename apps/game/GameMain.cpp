@@ -206,6 +206,10 @@ void SetViewPlanes() {
 bool LoadStartContent(const StartFile& start, bool* menuFound) {
     std::string failed;
     if (FileActors_LoadStartContent(start.globalsFile, start.startScene, menuFound, &failed)) return true;
+    // A quit asked for while the start scene ran a level of its own (its
+    // script changed the level during the load) ends a game that ran: it is
+    // no failed start.
+    if (Platform_QuitRequested()) return false;
     StartupFailed("cannot load the actor file", start.baseDirectory + "\\Data\\" + failed,
                   g_ActorSystem ? g_ActorSystem->GetError() : "");
     return false;
