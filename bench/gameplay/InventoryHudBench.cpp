@@ -11,7 +11,7 @@
 #include "kernel/actors/ActorSystem.h"
 #include "kernel/actors/ClassTypes.h"
 #include "kernel/actors/MessageIds.h"
-#include "kernel/app/ActorClasses.h"
+#include "apps/game/ActorClasses.h"
 #include "services/library/Library.h"
 #include "services/library/LibraryItem.h"
 

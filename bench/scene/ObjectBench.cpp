@@ -62,7 +62,6 @@ Scene& TheScene() {
         std::fprintf(stderr, "no device: %s\n", error.c_str());
         std::exit(1);
     }
-    CQVEngine* engine = CQVEngine::GetInstance();
     RenderQueue_CreateBuckets(CQVRender::Get().Queue());
     // Library: two materials, a two-subset mesh of four frames (the second
     // subset the same box), and the fallbacks.
