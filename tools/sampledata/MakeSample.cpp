@@ -14,6 +14,7 @@
 #include "kernel/actors/TimedMessage.h"
 #include "kernel/fileactors/File.h"
 #include "services/library/Library.h"
+#include "tools/content/HudPictures.h"
 #include "tools/content/ImageWriter.h"
 #include "tools/content/LibraryFile.h"
 #include "tools/content/MeshBuild.h"
@@ -296,6 +297,9 @@ bool WriteSample(const std::filesystem::path& root, const SampleOptions& options
     if (options.fixedCamera) level.shot = &options.shot;
     AddItems(level);
     if (!WriteItemFiles(root / "Data") || !level.ok) return Fail(level.error.empty() ? "a piece of the level could not be made" : level.error);
+    // The Inventory's HUD: its gauges, icons and font, and the "Black" its
+    // fades draw, under the names it looks them up by.
+    if (!HudPictures_Add(library, root / "Data")) return Fail("cannot write the HUD pictures into " + (root / "Data").string());
     if (!Report(library.Write((root / LIBRARY_FILE_NAME).string()), root / LIBRARY_FILE_NAME)) return false;
     // The logo movie the start-up plays.
     std::string movieError;

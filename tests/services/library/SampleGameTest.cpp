@@ -68,7 +68,9 @@ TEST(SampleGame, StartsWithTheSampleLibraryAndRunsFrames) {
             EXPECT_TRUE(std::filesystem::exists(dir / "Data" / item.fileName)) << item.name << ": " << item.fileName;
         }
     }
-    const uint32_t expected[LIBRARY_KIND_LIMIT] = {11, 20, 9, 0, 19, 1, 9, 1};
+    // With the HUD's ten pictures (a texture and a material each), its fade
+    // material "Black" and its font "GameFont".
+    const uint32_t expected[LIBRARY_KIND_LIMIT] = {21, 20, 9, 0, 30, 1, 9, 2};
     EXPECT_EQ(std::vector<uint32_t>(perKind, perKind + LIBRARY_KIND_LIMIT),
               std::vector<uint32_t>(expected, expected + LIBRARY_KIND_LIMIT));
 }

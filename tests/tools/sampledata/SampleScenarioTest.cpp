@@ -105,6 +105,10 @@ size_t ChangedPixels(const CapturedImage& a, const CapturedImage& b, const Rect&
     return changed;
 }
 
+// The level starts behind the Inventory's fade from black, which takes 3 s:
+// the lit level is captured once it is over.
+constexpr float kAfterFade = 3.5f;
+
 // The level's fog colour (0.35, 0.42, 0.55), which is also the empty screen's.
 constexpr uint32_t kFogRgb = 0x596B8C;
 
@@ -127,7 +131,7 @@ const Feature kFeatures[] = {
     // wall is lit evenly up to the ceiling.
     {"LightMapShadesTheRoom",
      SampleShot{Vector3(0.0f, 200.0f, -380.0f), 0.0f, 0.3f},
-     1.0f,
+     kAfterFade,
      [] { NoLightMaps(); },
      [](const CapturedImage& with, const CapturedImage& without) {
          const Rect wallMiddle{112, 46, 132, 72}, wallTop{112, 8, 132, 22};
@@ -142,7 +146,7 @@ const Feature kFeatures[] = {
     // materials out of the shadow bucket) that floor is as lit as the rest.
     {"ShadowsDarkenTheFloor",
      SampleShot{Vector3(-50.0f, 200.0f, 380.0f), 2.37f, 0.56f},
-     1.0f,
+     kAfterFade,
      [] { CastNoShadows(); },
      [](const CapturedImage& with, const CapturedImage& without) {
          const Rect columnFoot{136, 135, 164, 155};
@@ -158,7 +162,7 @@ const Feature kFeatures[] = {
     // ambient light.
     {"LampLightsTheWall",
      SampleShot{Vector3(0.0f, 150.0f, -50.0f), 3.1415927f, 0.0f},
-     1.0f,
+     kAfterFade,
      [] { Remove("Lamp 1"); },
      [](const CapturedImage& with, const CapturedImage& without) {
          const Rect wall{100, 60, 220, 160};
@@ -172,7 +176,7 @@ const Feature kFeatures[] = {
     // show their own bricks.
     {"FogTintsTheFarRooms",
      SampleShot{Vector3(0.0f, 160.0f, -380.0f), 0.0f, 0.05f},
-     1.0f,
+     kAfterFade,
      [] {
          CQVActor* environment = Scenario::FindActor("Sample Environment");
          ASSERT_NE(environment, nullptr);
@@ -186,11 +190,12 @@ const Feature kFeatures[] = {
          EXPECT_GT(DistanceTo(with, nearWall, kFogRgb), 30.0) << "the nearest wall is fogged too";
          EXPECT_LT(DistanceTo(with, far, kFogRgb), DistanceTo(without, far, kFogRgb));
      }},
-    // The fountain in the first room two seconds in: water drops over the
-    // basin where, without the fountain, the room lies bare.
-    {"FountainAtTwoSeconds",
+    // The fountain in the first room four seconds in, its fade from black
+    // over: water drops over the basin where, without the fountain, the room
+    // lies bare.
+    {"FountainAtFourSeconds",
      SampleShot{Vector3(-70.0f, 150.0f, -120.0f), 0.0f, 0.35f},
-     2.0f,
+     4.0f,
      [] { Remove("Fountain"); },
      [](const CapturedImage& with, const CapturedImage& without) {
          const Rect fountain{100, 40, 220, 200};
@@ -301,11 +306,11 @@ INSTANTIATE_TEST_SUITE_P(Level, SampleFeature, testing::ValuesIn(kFeatures),
 // The guard of the fourth room patrols its path: at start it copies its
 // template figure into the room, which then walks from the guard's place
 // along +z to its first node and on toward the second along -x. Seen from
-// the room's doorway side at two times, the figure stands in two places;
-// without the guard the room is bare at both.
+// the room's doorway side at two times after the fade from black, the figure
+// stands in two places; without the guard the room is bare at both.
 TEST(SampleGuard, PatrolsItsPathCapturedAtTwoTimes) {
     const SampleShot shot{Vector3(0.0f, 180.0f, 2050.0f), 0.0f, 0.3f};
-    const float times[2] = {2.0f, 6.0f};
+    const float times[2] = {4.0f, 6.0f};
     CapturedImage with[2], without[2];
     for (int i = 0; i < 2; ++i) {
         const std::string name = "GuardPatrolsAt" + std::to_string(static_cast<int>(times[i])) + "s";
@@ -339,9 +344,9 @@ TEST(SampleGuard, PatrolsItsPathCapturedAtTwoTimes) {
     const auto first = columns(0), second = columns(1);
     EXPECT_NE(first, second) << "the guard is at the same place at both times";
     if (HasFailure()) {
-        ADD_FAILURE() << "the captures: " << Scenario::WriteOutput("with2s.png", with[0]) << ", "
+        ADD_FAILURE() << "the captures: " << Scenario::WriteOutput("with4s.png", with[0]) << ", "
                       << Scenario::WriteOutput("with6s.png", with[1]) << ", "
-                      << Scenario::WriteOutput("without2s.png", without[0]);
+                      << Scenario::WriteOutput("without4s.png", without[0]);
     }
 }
 
@@ -517,13 +522,14 @@ TEST(SampleScenarioHarness, AnUpdatedReferenceShowsTheOldAndTheNewImageSideBySid
 }
 
 // The picture of the sample level in the README: the first room from its
-// back wall, two seconds in, with the fountain, the columns, the flag and
+// back wall once the fade from black is over, with the HUD's gauges over it, the fountain, the columns, the flag and
 // the fogged rooms beyond the doorway. Written by running this test with
 // QV_UPDATE_REFERENCES=1.
 TEST(SampleReadme, TheReadmePictureIsTheLevelAsMakeRunShowsIt) {
     Scenario scenario("Readme", 640, 480);
     CapturedImage image;
-    RunSample(scenario, SampleShot{Vector3(-60.0f, 170.0f, -360.0f), 0.15f, 0.12f}, 2.0f, nullptr, &image);
+    RunSample(scenario, SampleShot{Vector3(-60.0f, 170.0f, -360.0f), 0.15f, 0.12f}, kAfterFade, nullptr,
+              &image);
     if (HasFatalFailure()) return;
     // Textured, lit rooms: many colours, and no large part of the screen dark.
     std::set<uint32_t> colours;
